@@ -1,0 +1,23 @@
+// Element tables, indexed by element index (atomic number - 1).
+#pragma once
+
+#include <cstdint>
+
+constexpr int N_SYMBOLS = 109;   // hydrogen .. meitnerium
+constexpr int N_RADII = 109;
+constexpr int N_ELNEG = 96;      // hydrogen .. curium
+constexpr int N_VALENCES = 88;   // hydrogen .. radium
+
+extern const char PSE_Symbol[N_SYMBOLS][3];
+extern const std::uint16_t Kovalenz_Radien[N_RADII];   // covalent radius, pm
+extern const std::uint16_t ElNeg[N_ELNEG];             // electronegativity x 100
+extern const std::int32_t wertigkeiten[N_VALENCES];    // standard valence
+
+// Table look-ups that treat an index outside a table as 0, like the zeros that end it.
+int radiusOf(int element);
+int elNegOf(int element);
+int valenceOf(int element);
+
+// Lower-case form of text in one process-wide buffer of 256 characters; valid until
+// the next call. Longer text is cut at 255 characters.
+char* klein(const char* text);

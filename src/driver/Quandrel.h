@@ -1,0 +1,226 @@
+// The central object of QuandrelTool: the structure model and the run state in one.
+// Every stage is a member operation; stages hand results to one another only through
+// the members below and the few process-wide values declared at the end of this file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------------
+// Capacities. They bound the size of a structure the program handles; every reader
+// and stage enforces them with a clear message instead of writing past storage.
+// ---------------------------------------------------------------------------------
+constexpr int MAX_ATOMS = 3200;        // rows of quandrelName
+constexpr int NAME_CAP = 280;          // a quandrel name holds at most 279 characters
+constexpr int LABEL_CAP = 20;          // atom labels: at most 19 characters
+constexpr int MAX_KAPPA = 999;         // kappa sets
+constexpr int MAX_SCAT = 20;           // scattering-table entries
+constexpr int MAX_TRAILING = 10;       // numbers on the last line of the parameter file
+constexpr int BONDS_PER_ATOM = 10;     // bond list holds 10 records per atom
+constexpr int MAX_NEIGHBOURS = 11;     // neighbours per node with full angle information
+constexpr int LINE_CAP = 128;          // line buffers of the XD readers, settings, database
+
+// A plain 3-vector, passed by value.
+struct vec {
+    double x, y, z;
+};
+
+// One entry of the scattering table of the master file ("SCAT" ... "END SCAT").
+struct ScatEntry {
+    int number = 0;            // 1-based position in the table
+    char symbol[4] = "";       // first word of the entry line
+    int element = 0;           // element index (atomic number - 1)
+    int electrons = 0;         // sum of |occupations|
+    int valenceElectrons = 0;  // sum of |negative occupations|
+    char word2[6] = "";
+    char word3[6] = "";
+    char word4[8] = "";
+    double values[3] = {0, 0, 0};
+    int occupations[18] = {};
+};
+
+// One atom (or dummy atom) record.
+struct AtomRecord {
+    char label[LABEL_CAP] = "";
+    char group[8] = "";
+    int groupNo = 0;
+    int ax1 = 0, ax2 = 0;                 // 1 = X, 2 = Y, 3 = Z
+    int atom0 = 0, atom1 = 0, atom2 = 0;  // 1-based atoms of the local frame
+    char axisAtom1[30] = "";
+    char axisAtom2[30] = "";
+    int tp = 0;
+    int tbl = 0;                          // 1-based scattering-table entry
+    int kap = 0;                          // 1-based kappa set
+    int lmx = 0;
+    int symCode = 0, chemCon = 0;
+    double frac[3] = {0, 0, 0};
+    double u[6] = {0, 0, 0, 0, 0, 0};
+    double kappa[6] = {0, 0, 0, 0, 0, 0};
+    char axisChars[3] = {0, 0, 0};
+    double multipole[26] = {};
+    double occupancy = 0;
+    double c3[10] = {};
+    double d4[15] = {};
+    double cart[3] = {0, 0, 0};
+    char siteSym[30] = "";
+    char sameNameAs[LABEL_CAP] = "";
+    double elNeg = 0;
+    int part = 0;
+    int molecule = 0;
+    int ringCode = 0;
+    int ringMask = 0;
+    double planarCache = -1.0;
+    double planarity = 0;
+    char modelCompound[512] = "";
+};
+
+// One bond of the process-wide bond list: first atom < second atom.
+struct Bond {
+    int first = 0;
+    int second = 0;
+    double length = 0;
+    double margin = 0;  // reference length minus length
+};
+
+class Quandrel {
+public:
+    // Neighbourhood of one atom, neighbours sorted by margin (largest first).
+    struct Knopf {
+        int anzahl = 0;
+        int nachbar[13] = {};
+        double marge[12] = {};
+        double winkel[11][11] = {};
+    };
+
+    // Tag for a test object: opens the report files and sets every default, reads nothing.
+    struct NoInput {};
+
+    Quandrel();
+    explicit Quandrel(NoInput);
+    ~Quandrel();
+    Quandrel(const Quandrel&) = delete;
+    Quandrel& operator=(const Quandrel&) = delete;
+
+    // ---- run settings ----
+    double einfachMeso = 0.0847;
+    double mesoZweifach = 0.184;
+    double zweifachDreifach = 0.27;
+    int qdlexp = 1;
+    int ions = 0;
+    int moproInput = 0;
+    double planaris = 0.8;
+    char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
+    char moproTabPath[512] = "";
+    char inputFile[400] = "";
+    int findSymm = 0;
+    bool uisoConstrain = false;
+    bool ridingConstrain = false;
+    int useNewRingNomenclature = 1;
+    char hydrogenConstrain[400] = "none";
+    int achieveNeutrality = 0;
+
+    // ---- report streams and bookkeeping ----
+    FILE* outFile = nullptr;
+    FILE* logFile = nullptr;
+    char prevFunkNam[32] = "";
+
+    // ---- structure read from the input files ----
+    char title[50] = "";
+    double cell[6] = {0, 0, 0, 0, 0, 0};
+    ScatEntry scatTable[MAX_SCAT];
+    int nScat = 0;                      // entries filled in scatTable
+    std::vector<AtomRecord> atom;       // atoms 0..nAtoms-1, dummies behind them
+    int nAtoms = 0;
+    int nDummy = 0;
+    int multipoleLevel = 0;
+    int nKappa = 0;
+    int usageRest[10] = {};
+    int kappaNo[MAX_KAPPA] = {};
+    double kappaSet[6][MAX_KAPPA] = {};
+    double trailingValues[MAX_TRAILING] = {};
+    int nTrailing = 0;
+
+    // ---- perception and naming results ----
+    std::vector<Knopf> knopf;
+    char quandrelName[MAX_ATOMS][NAME_CAP] = {};
+    std::vector<double> molElectrons;
+
+    // ---- settings (settings file) ----
+    void readIni();
+    void writeIni();
+
+    // ---- structure input ----
+    void readInp();
+    void readPartAux();
+    void readMas();
+    void readMoProParam();
+    void readMoProTab(int k, char* word);
+
+    // ---- geometry ----
+    void frac2cart(const double* frac, double (&out)[3]);
+    void cart2frac(const double* cart, double (&out)[3]);
+    double laenge(double x1, double y1, double z1, double x2, double y2, double z2);
+    double winkel(int i, int j, int k);
+    void kreuz(double (&out)[3], double x1, double y1, double z1, double x2, double y2, double z2);
+    void normier(const double* v, double (&out)[3]);
+    vec nrm(vec v);
+    vec crs(vec a, vec b);
+    double scalar(vec a, vec b);
+
+    // ---- chemical perception ----
+    int getOZ(char* symbol);
+    void findOutNames();
+    int findBonds();
+    int verknopfung(int bondCount);
+    void ringlord();
+    double planar(Knopf node, int atomIndex);
+    double calcValeces(int atomIndex);
+    int countMols();
+    int asymm();
+
+    // ---- naming ----
+    void getNames(int bondCount);
+    void sortQuandrel(int atomIndex);
+
+    // ---- database transfer ----
+    void findInDataBase();
+
+    // ---- refinement input writer ----
+    void setupNewInpAndMasFile();
+    void huconstrain();
+    int insertFiles();
+
+    // ---- local symmetry analysis ----
+    void findSomeSymm();
+
+    // Element index of an atom (through its scattering-table entry); -1 when the entry is unset.
+    int elementOf(int atomIndex) const;
+
+private:
+    void openReports();
+};
+
+// Saves the current stage name into the object's single slot, sets the new one, and
+// writes the saved name back when the stage returns normally. An error exit leaves
+// funkNam holding the failing stage, which the error banner then names.
+class StageName {
+public:
+    StageName(Quandrel& q, const char* name);
+    ~StageName();
+    StageName(const StageName&) = delete;
+    StageName& operator=(const StageName&) = delete;
+
+private:
+    Quandrel& q_;
+};
+
+// ---- process-wide values ----
+extern char funkNam[32];
+extern char INI_PATH[220];
+extern double SYMMTOL;
+extern std::vector<Bond> bnd;   // the bond list
+extern double totalOxi;         // running sum of oxidation numbers and charges
+extern std::vector<int> gut;    // per atom: 1 when found in the database
+extern char Modn[512];          // last "Model Compound Name:" line seen in the database
+extern double PLAN;             // last degree of planarity seen in the database

@@ -1,0 +1,97 @@
+// Entry point: installs the crash handler and the closing banner, takes the switches,
+// and runs the stages of the central object in their fixed order.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "Quandrel.h"
+#include "failure.h"
+
+namespace {
+
+const char* const VERSION_ID = "QuandrelTool 1.0 (multipole parameter transfer for XD)";
+
+void onSegfault(int) {
+    signal(SIGSEGV, SIG_IGN);
+    perror("SIGSEGV");
+    fprintf(stderr, "A segmentation fault was detected. \n");
+    atexit(errorBanner);
+    exit(1);
+}
+
+bool is(const char* arg, const char* sw) { return std::strcmp(arg, sw) == 0; }
+
+// Copies a switch value; a value that does not fit its field stops the run instead of
+// being cut into another path.
+void copyArg(char* dst, std::size_t cap, const char* src, const char* sw) {
+    if (std::strlen(src) + 1 > cap) fatal("The value of %s is longer than %zu characters.", sw, cap - 1);
+    std::strcpy(dst, src);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (signal(SIGSEGV, onSegfault) == SIG_ERR) {
+        fprintf(stderr, "\nSignal handle could not be installed.\n");
+        exit(1);
+    }
+    if (atexit(closingBanner) != 0) {
+        fprintf(stderr, "\nQ U A N D R E L T O O L ends because of problems with the ExitHandle\n");
+        exit(1);
+    }
+    std::strcpy(INI_PATH, "qdltool.ini");
+
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && is(argv[i], "-INIPfad")) {
+            ++i;
+            copyArg(INI_PATH, sizeof INI_PATH, argv[i], "-INIPfad");
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-Version")) {
+            printf("Versions Id: ''%s''\n", VERSION_ID);
+            return 0;
+        }
+    }
+
+    std::unique_ptr<Quandrel> q(new Quandrel());
+    q->planaris = 0.8;
+
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && is(argv[i], "-DBPfad")) {
+            ++i;
+            copyArg(q->databasePath, sizeof q->databasePath, argv[i], "-DBPfad");
+        }
+        if (i < argc && is(argv[i], "-findSymm")) {
+            ++i;
+            q->findSymm = 1;
+            SYMMTOL = (i < argc) ? atof(argv[i]) : 0.01;
+            printf("(main)SYMMTOL = %f\n", SYMMTOL);
+        }
+        if (i < argc && is(argv[i], "-planar")) {
+            ++i;
+            q->planaris = (i < argc) ? atof(argv[i]) : 0.8;
+            printf("PLANARIS = %f\n", q->planaris);
+        }
+    }
+
+    q->findOutNames();
+
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-findSymm")) {
+            printf("____________________________________\n");
+            printf("Bond axis symmetry analysis is done.\n");
+            printf("____________________________________\n");
+            fflush(stdout);
+            q.reset();
+            return 0;
+        }
+    }
+
+    q->findInDataBase();
+    q->setupNewInpAndMasFile();
+    q.reset();
+    return 0;
+}

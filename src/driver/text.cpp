@@ -1,0 +1,75 @@
+#include "text.h"
+
+#include <cctype>
+#include <cstring>
+
+void rtrim(char* text) {
+    std::size_t n = std::strlen(text);
+    while (n > 0 && std::isspace(static_cast<unsigned char>(text[n - 1]))) text[--n] = '\0';
+}
+
+void rtrim(std::string& text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+}
+
+bool copyText(char* dst, std::size_t cap, const char* src) {
+    std::size_t n = std::strlen(src);
+    if (n + 1 > cap) return false;
+    std::memcpy(dst, src, n + 1);
+    return true;
+}
+
+bool LineReader::next(std::string& line) {
+    line.clear();
+    if (!started_) {
+        // A file that begins with blank lines: the conversion skips them like any others.
+        started_ = true;
+        int c;
+        while ((c = fgetc(file_)) != EOF && std::isspace(c)) {
+        }
+        if (c == EOF) {
+            atEnd_ = true;
+            return false;
+        }
+        ungetc(c, file_);
+    }
+    int c = fgetc(file_);
+    if (c == EOF) {
+        atEnd_ = true;
+        return false;
+    }
+    while (c != EOF && c != '\n') {
+        line.push_back(static_cast<char>(c));
+        c = fgetc(file_);
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // the "\n" of the conversion: swallow all white space that follows
+    while (c != EOF) {
+        c = fgetc(file_);
+        if (c == EOF) break;
+        if (!std::isspace(c)) {
+            ungetc(c, file_);
+            break;
+        }
+    }
+    if (c == EOF) atEnd_ = true;
+    ++lineNo_;
+    return true;
+}
+
+bool LineReader::nextContent(std::string& line) {
+    if (!next(line)) return false;
+    std::string more;
+    while (!line.empty() && line[0] == '!' && !atEnd_) {
+        if (!next(more)) break;
+        line.swap(more);
+    }
+    return true;
+}
+
+void LineReader::rewind() {
+    std::rewind(file_);
+    atEnd_ = false;
+    started_ = false;
+    lineNo_ = 0;
+}

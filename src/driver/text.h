@@ -1,0 +1,47 @@
+// Text helpers shared by every reader and writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+// Removes trailing white space in place.
+void rtrim(char* text);
+void rtrim(std::string& text);
+
+// Copies src into dst (capacity cap, terminator included). Returns false, and copies
+// nothing, when src does not fit.
+bool copyText(char* dst, std::size_t cap, const char* src);
+
+// Reads a text file line by line the way every reader of the program does ("%[^\n]\n"):
+// a line is everything up to the newline (a trailing carriage return is dropped), and
+// the white space behind it - blank lines and the leading blanks of the next line - is
+// swallowed. Lines are held in std::string, so no line can overflow a buffer; readers
+// that have a line capacity check it themselves.
+class LineReader {
+public:
+    explicit LineReader(FILE* file) : file_(file) {}
+
+    // Reads the next line. Returns false when nothing is left.
+    bool next(std::string& line);
+
+    // Reads the next line that does not begin with "!" (comment lines are skipped;
+    // when only comment lines are left, the last of them is returned, as the readers'
+    // "read while the line begins with ! and more lines follow" loop does).
+    bool nextContent(std::string& line);
+
+    // True once a read has met the end of the file (also when it returned a line).
+    bool atEnd() const { return atEnd_; }
+
+    // Starts again from the beginning of the file.
+    void rewind();
+
+    // Number of lines returned so far.
+    long lineNumber() const { return lineNo_; }
+
+private:
+    FILE* file_;
+    bool atEnd_ = false;
+    bool started_ = false;
+    long lineNo_ = 0;
+};

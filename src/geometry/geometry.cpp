@@ -1,0 +1,120 @@
+// Crystal geometry: the cell matrices, fractional/Cartesian conversion, distances,
+// angles and 3-vector arithmetic. The cell matrices are formed here and nowhere else.
+#include "geometry.h"
+
+#include <cmath>
+
+#include "../driver/Quandrel.h"
+
+namespace {
+
+constexpr double DEG_PER_RAD = 57.29577951308232;
+
+struct CellAngles {
+    double ca, cb, cg, sg;
+};
+
+CellAngles anglesOf(const double* cell) {
+    return {std::cos(cell[3] / DEG_PER_RAD), std::cos(cell[4] / DEG_PER_RAD), std::cos(cell[5] / DEG_PER_RAD),
+            std::sin(cell[5] / DEG_PER_RAD)};
+}
+
+}  // namespace
+
+void Quandrel::frac2cart(const double* frac, double (&out)[3]) {
+    StageName stage(*this, "frac2kart");
+    const double a = cell[0], b = cell[1], c = cell[2];
+    const CellAngles t = anglesOf(cell);
+    const double m11 = a, m12 = b * t.cg, m13 = c * t.cb;
+    const double m22 = b * t.sg, m23 = c * (t.ca - t.cb * t.cg) / t.sg;
+    const double m33 = std::sqrt(c * c - m13 * m13 - m23 * m23);
+    const double x = frac[0], y = frac[1], z = frac[2];
+    out[0] = m11 * x + m12 * y + m13 * z;
+    out[1] = m22 * y + m23 * z;
+    out[2] = m33 * z;
+}
+
+void Quandrel::cart2frac(const double* cart, double (&out)[3]) {
+    StageName stage(*this, "cart2frac");
+    const double a = cell[0], b = cell[1], c = cell[2];
+    const CellAngles t = anglesOf(cell);
+    double v = 1.0 - t.ca * t.ca;
+    v -= t.cb * t.cb;
+    v -= t.cg * t.cg;
+    v += 2.0 * t.ca * t.cb * t.cg;
+    v = std::sqrt(v);
+    const double tg = std::tan(cell[5] / DEG_PER_RAD);
+    const double n11 = 1.0 / a, n12 = -1.0 / (a * tg), n13 = (t.ca * t.cg - t.cb) / (a * v * t.sg);
+    const double n22 = 1.0 / (b * t.sg), n23 = (t.cb * t.cg - t.ca) / (b * v * t.sg);
+    const double n33 = t.sg / (c * v);
+    const double x = cart[0], y = cart[1], z = cart[2];
+    out[0] = n11 * x + n12 * y + n13 * z;
+    out[1] = n22 * y + n23 * z;
+    out[2] = n33 * z;
+}
+
+double Quandrel::laenge(double x1, double y1, double z1, double x2, double y2, double z2) {
+    const double a = cell[0], b = cell[1], c = cell[2];
+    const CellAngles t = anglesOf(cell);
+    const double dx = x1 - x2, dy = y1 - y2, dz = z1 - z2;
+    const double d2 = dx * dx * a * a + dy * dy * b * b + dz * dz * c * c + 2 * dx * dy * a * b * t.cg +
+                      2 * dx * dz * a * c * t.cb + 2 * dy * dz * b * c * t.ca;
+    return std::sqrt(d2);
+}
+
+double Quandrel::winkel(int i, int j, int k) {
+    static double angle;
+    const double* ci = atom[i].cart;
+    const double* cj = atom[j].cart;
+    const double* ck = atom[k].cart;
+    const double u[3] = {cj[0] - ci[0], cj[1] - ci[1], cj[2] - ci[2]};
+    const double w[3] = {ck[0] - ci[0], ck[1] - ci[1], ck[2] - ci[2]};
+    const double lu = std::sqrt(u[0] * u[0] + u[1] * u[1] + u[2] * u[2]);
+    const double lw = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+    // Two atoms on one point have no direction: the angle is reported as 0.
+    if (lu == 0.0 || lw == 0.0) return angle = 0.0;
+    double cosine = (u[0] * w[0] + u[1] * w[1] + u[2] * w[2]) / (lw * lu);
+    // Rounding can push the cosine of a straight or zero angle just past +-1.
+    if (cosine > 1.0) cosine = 1.0;
+    if (cosine < -1.0) cosine = -1.0;
+    angle = std::acos(cosine) / 3.141592653589793 * 180;
+    return angle;
+}
+
+void Quandrel::kreuz(double (&out)[3], double x1, double y1, double z1, double x2, double y2, double z2) {
+    out[0] = y1 * z2 - z1 * y2;
+    out[1] = z1 * x2 - x1 * z2;
+    out[2] = x1 * y2 - y1 * x2;
+}
+
+void Quandrel::normier(const double* v, double (&out)[3]) {
+    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    // A zero vector has no direction; it is returned as it is rather than as NaN.
+    if (length == 0.0) {
+        out[0] = v[0], out[1] = v[1], out[2] = v[2];
+        return;
+    }
+    out[0] = v[0] / length;
+    out[1] = v[1] / length;
+    out[2] = v[2] / length;
+}
+
+vec Quandrel::nrm(vec v) {
+    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    if (length > 0) return {v.x / length, v.y / length, v.z / length};
+    return v;
+}
+
+vec Quandrel::crs(vec a, vec b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+double Quandrel::scalar(vec a, vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+
+void rot_(const double (*m)[3], const double* v, double (&out)[3]) {
+    static double product[3];
+    for (int c = 0; c < 3; ++c) product[c] = m[0][c] * v[0] + m[1][c] * v[1] + m[2][c] * v[2];
+    out[0] = product[0];
+    out[1] = product[1];
+    out[2] = product[2];
+}

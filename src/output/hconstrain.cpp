@@ -1,0 +1,4 @@
+// Hydrogen Uiso and riding constraints.
+#include "../driver/Quandrel.h"
+
+void Quandrel::huconstrain() {}

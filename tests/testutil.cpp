@@ -1,0 +1,171 @@
+#include "testutil.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "chem/elements.h"
+
+namespace {
+
+std::string shellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+std::string currentDir() {
+    char buf[4096];
+    if (getcwd(buf, sizeof buf) == nullptr) throw std::runtime_error("getcwd failed");
+    return buf;
+}
+
+}  // namespace
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (std::size_t p = text.find(needle); p != std::string::npos; p = text.find(needle, p + needle.size())) ++n;
+    return n;
+}
+
+std::string dataPath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
+
+std::string examplePath(const std::string& name) { return std::string(EXAMPLES_DIR) + "/" + name; }
+
+ScratchDir::ScratchDir() {
+    previous_ = currentDir();
+    char tmpl[] = "/tmp/qdltest.XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+    if (chdir(path_.c_str()) != 0) throw std::runtime_error("chdir failed");
+}
+
+ScratchDir::~ScratchDir() {
+    if (chdir(previous_.c_str()) != 0) return;
+    std::string cmd = "rm -rf " + shellQuote(path_);
+    if (std::system(cmd.c_str()) != 0) {
+    }
+}
+
+void ScratchDir::copyIn(const std::string& source, const std::string& name) const {
+    std::string from = source.empty() || source[0] == '/' ? source : dataPath(source);
+    write(name, slurp(from));
+}
+
+void ScratchDir::copyFolder(const std::string& folder) const {
+    std::string from = folder.empty() || folder[0] == '/' ? folder : dataPath(folder);
+    std::string cmd = "cp -r " + shellQuote(from) + "/. " + shellQuote(path_) + "/";
+    if (std::system(cmd.c_str()) != 0) throw std::runtime_error("copy failed: " + from);
+}
+
+void ScratchDir::write(const std::string& name, const std::string& content) const {
+    std::ofstream out(path_ + "/" + name, std::ios::binary);
+    out << content;
+}
+
+std::string ScratchDir::read(const std::string& name) const { return slurp(path_ + "/" + name); }
+
+bool ScratchDir::exists(const std::string& name) const { return access((path_ + "/" + name).c_str(), F_OK) == 0; }
+
+RunResult runTool(const std::string& args, const std::string& stdinText) {
+    char tmpl[] = "/tmp/qdlrun.XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp failed");
+    std::string dir = tmpl;
+    {
+        std::ofstream in(dir + "/stdin", std::ios::binary);
+        in << stdinText;
+    }
+    std::string cmd = std::string(QUANDRELTOOL_BIN) + " " + args + " < " + shellQuote(dir + "/stdin") + " > " +
+                      shellQuote(dir + "/stdout") + " 2> " + shellQuote(dir + "/stderr");
+    int status = std::system(cmd.c_str());
+    RunResult r;
+    if (WIFEXITED(status))
+        r.code = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        r.code = 128 + WTERMSIG(status);
+    r.out = slurp(dir + "/stdout");
+    r.err = slurp(dir + "/stderr");
+    std::string rm = "rm -rf " + shellQuote(dir);
+    if (std::system(rm.c_str()) != 0) {
+    }
+    return r;
+}
+
+StructureBuilder::StructureBuilder(double cellEdge) : q_(new Quandrel(Quandrel::NoInput{})) {
+    setCell(cellEdge, cellEdge, cellEdge, 90, 90, 90);
+}
+
+void StructureBuilder::setCell(double a, double b, double c, double alpha, double beta, double gamma) {
+    double v[6] = {a, b, c, alpha, beta, gamma};
+    std::memcpy(q_->cell, v, sizeof v);
+}
+
+int StructureBuilder::add(const std::string& label, const std::string& symbol, double x, double y, double z) {
+    Quandrel& q = *q_;
+    int t = 0;
+    for (; t < q.nScat; ++t)
+        if (symbol == q.scatTable[t].symbol) break;
+    if (t == q.nScat) {
+        if (q.nScat == MAX_SCAT) throw std::runtime_error("too many element kinds");
+        ScatEntry& e = q.scatTable[t];
+        std::snprintf(e.symbol, sizeof e.symbol, "%s", symbol.c_str());
+        e.number = t + 1;
+        e.element = q.getOZ(e.symbol);
+        e.electrons = e.element + 1;
+        // valence electrons of the neutral atom: electrons beyond the last closed shell
+        static const int shells[] = {0, 2, 10, 18, 36, 54, 86};
+        int core = 0;
+        for (int s : shells)
+            if (s < e.electrons) core = s;
+        e.valenceElectrons = e.electrons - core;
+        ++q.nScat;
+    }
+    AtomRecord a;
+    std::snprintf(a.label, sizeof a.label, "%s", label.c_str());
+    a.cart[0] = x;
+    a.cart[1] = y;
+    a.cart[2] = z;
+    q.cart2frac(a.cart, a.frac);
+    a.tbl = t + 1;
+    a.tp = 2;
+    a.lmx = 4;
+    a.kap = 1;
+    a.occupancy = 1.0;
+    a.planarCache = -1.0;
+    atoms_.push_back(a);
+    return static_cast<int>(atoms_.size()) - 1;
+}
+
+std::unique_ptr<Quandrel> StructureBuilder::build() {
+    Quandrel& q = *q_;
+    q.nAtoms = static_cast<int>(atoms_.size());
+    q.atom = atoms_;
+    q.atom.resize(2 * atoms_.size() + 1);
+    return std::move(q_);
+}

@@ -1,0 +1,78 @@
+// Shared helpers of the tests: scratch directories, runs of the real program, and
+// small structures built in memory.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "driver/Quandrel.h"
+
+// A fresh directory under /tmp that becomes the working directory for the lifetime of
+// the object; the previous working directory is restored and the directory removed.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Copies a file of tests/data (or any absolute path) into the directory under name.
+    void copyIn(const std::string& source, const std::string& name) const;
+    // Copies every file of a folder of tests/data (or an absolute folder) into the directory.
+    void copyFolder(const std::string& folder) const;
+    void write(const std::string& name, const std::string& content) const;
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// Result of one run of the real program.
+struct RunResult {
+    int code = -1;    // exit code, or 128 + signal
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Runs the built program with the arguments (shell words) in the current working
+// directory, feeding stdinText on standard input.
+RunResult runTool(const std::string& args = "", const std::string& stdinText = "");
+
+// Path of a file or folder under tests/data.
+std::string dataPath(const std::string& name);
+
+// Path of a file or folder under examples/.
+std::string examplePath(const std::string& name);
+
+// Reads a whole file; empty when it cannot be read.
+std::string slurp(const std::string& path);
+
+// Lines of a text.
+std::vector<std::string> linesOf(const std::string& text);
+
+// Number of occurrences of needle in text.
+int countOf(const std::string& text, const std::string& needle);
+
+// Builds a structure in memory for stage tests: a cubic cell, one scattering entry per
+// element, atoms placed by Cartesian coordinates. The object writes its report files
+// into the current directory, so use it inside a ScratchDir.
+class StructureBuilder {
+public:
+    explicit StructureBuilder(double cellEdge = 30.0);
+    // Adds an atom; returns its index. The symbol is an element symbol ("C", "Cl", "J").
+    int add(const std::string& label, const std::string& symbol, double x, double y, double z);
+    // Sets the cell (before adding atoms); angles in degrees.
+    void setCell(double a, double b, double c, double alpha, double beta, double gamma);
+    // Finishes the structure and hands the object over.
+    std::unique_ptr<Quandrel> build();
+
+    Quandrel& q() { return *q_; }
+
+private:
+    std::unique_ptr<Quandrel> q_;
+    std::vector<AtomRecord> atoms_;
+};
