@@ -1,0 +1,106 @@
+// The program as a user runs it: switches, banners, exit codes.
+#include <gtest/gtest.h>
+
+#include "testutil.h"
+
+namespace {
+
+const char* const BANNER =
+    "\n"
+    " ____________________________________________________________________________________\n"
+    "|The Programm ends with an Error Code! Error was in function readIni                  |\n"
+    "|_____________________________________________________________________________________|\n";
+
+// A working directory with a complete small structure.
+void prepareStructure(const ScratchDir& dir) { dir.copyFolder("fixtures/benzene"); }
+
+}  // namespace
+
+TEST(Program, VersionPrintsOnlyTheVersionLineAndCreatesNoFile) {
+    for (const char* args : {"-Version", "-planar 0.5 -Version", "-INIPfad nowhere.ini -Version",
+                             "-Version -INIPfad nowhere.ini"}) {
+        ScratchDir dir;
+        RunResult r = runTool(args);
+        EXPECT_EQ(r.code, 0) << args;
+        EXPECT_EQ(r.out.rfind("Versions Id: ''", 0), 0u) << args;
+        EXPECT_EQ(r.out.substr(r.out.size() - 3), "''\n");
+        EXPECT_EQ(countOf(r.out, "\n"), 1);
+        EXPECT_NE(r.err.find("\n\nQuandrelTool"), std::string::npos) << "closing banner";
+        EXPECT_EQ(r.err.find("succesfully opened"), std::string::npos) << "no settings read";
+        EXPECT_FALSE(dir.exists("Quandrele.out"));
+        EXPECT_FALSE(dir.exists("Quandrele.log"));
+        EXPECT_FALSE(dir.exists("example4qdltool.ini"));
+    }
+}
+
+TEST(Program, MissingSettingsFileWritesTheExampleAndEndsWithTheErrorBanner) {
+    ScratchDir dir;
+    RunResult r = runTool();
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("qdltool.ini: No such file or directory\n"), std::string::npos);
+    EXPECT_NE(r.err.find("'example4qdltool.ini' succesfully written.\n"), std::string::npos);
+    std::size_t banner = r.err.find(BANNER);
+    ASSERT_NE(banner, std::string::npos) << r.err;
+    std::size_t closing = r.err.find("\n\nQuandrelTool");
+    ASSERT_NE(closing, std::string::npos);
+    EXPECT_LT(banner, closing) << "the error banner comes before the closing banner";
+    std::string example = dir.read("example4qdltool.ini");
+    EXPECT_EQ(example.rfind("einfach_meso=0.084700\nmeso_zweifach=0.184000\nzweifach_dreifach=0.270000\n", 0), 0u);
+    EXPECT_EQ(linesOf(example).size(), 12u);
+    EXPECT_TRUE(dir.exists("Quandrele.out"));
+    EXPECT_TRUE(dir.exists("Quandrele.log"));
+}
+
+TEST(Program, MissingIniPathFallsBackToQdltoolIni) {
+    ScratchDir dir;
+    prepareStructure(dir);
+    RunResult r = runTool("-INIPfad missing.ini -findSymm");
+    EXPECT_NE(r.err.find("missing.ini: No such file or directory\nqdltool.ini succesfully opened.\n"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST(Program, FindSymmAndPlanarValues) {
+    struct Row {
+        const char* args;
+        const char* expected;
+    } rows[] = {
+        {"-findSymm", "(main)SYMMTOL = 0.010000\n"},
+        {"-findSymm 0.05 -planar 0.5", "(main)SYMMTOL = 0.050000\nPLANARIS = 0.500000\n"},
+        // the switch "-planar" is taken as the tolerance and, in the same pass, as the switch
+        {"-findSymm -planar 0.5", "(main)SYMMTOL = 0.000000\nPLANARIS = 0.500000\n"},
+        {"-findSymm 0.02 -planar", "(main)SYMMTOL = 0.020000\nPLANARIS = 0.800000\n"},
+    };
+    for (const Row& row : rows) {
+        ScratchDir dir;
+        prepareStructure(dir);
+        RunResult r = runTool(row.args);
+        EXPECT_EQ(r.code, 0) << row.args << "\n" << r.err;
+        EXPECT_EQ(r.out.find(row.expected), 0u) << row.args << "\n" << r.out;
+        EXPECT_NE(r.out.find("____________________________________\nBond axis symmetry analysis is done.\n"
+                             "____________________________________\n"),
+                  std::string::npos);
+        EXPECT_FALSE(dir.exists("xd.res.quandreltool")) << "no writer stage after -findSymm";
+    }
+}
+
+TEST(Program, DatabasePathSwitchDoesNotChangeTheExampleSettingsFile) {
+    ScratchDir dir;
+    prepareStructure(dir);
+    runTool("-findSymm -DBPfad /elsewhere/db.txt");
+    EXPECT_NE(dir.read("example4qdltool.ini").find("DABA_PATH=DABA.txt\n"), std::string::npos);
+}
+
+TEST(Program, DatabasePathSwitchAsLastArgumentIsIgnored) {
+    ScratchDir dir;
+    prepareStructure(dir);
+    RunResult r = runTool("-findSymm 0.01 -DBPfad");
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST(Program, OverlongSwitchValueIsRefused) {
+    ScratchDir dir;
+    RunResult r = runTool("-INIPfad " + std::string(300, 'x'));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("The value of -INIPfad is longer than 219 characters."), std::string::npos);
+}

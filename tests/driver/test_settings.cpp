@@ -1,0 +1,153 @@
+// Settings file: keys, first match, comments, defaults, the example file, bad input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "driver/Quandrel.h"
+#include "testutil.h"
+
+namespace {
+
+// Reads the given settings text with a fresh object in a scratch directory.
+std::unique_ptr<Quandrel> readSettings(const ScratchDir& dir, const std::string& text) {
+    dir.write("my.ini", text);
+    std::strcpy(INI_PATH, "my.ini");
+    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
+    q->readIni();
+    return q;
+}
+
+}  // namespace
+
+TEST(Settings, OnlyCommentLinesKeepEveryDefault) {
+    ScratchDir dir;
+    auto q = readSettings(dir, "! nothing here\n!einfach_meso=0.5\n");
+    EXPECT_DOUBLE_EQ(q->einfachMeso, 0.0847);
+    EXPECT_DOUBLE_EQ(q->mesoZweifach, 0.184);
+    EXPECT_DOUBLE_EQ(q->zweifachDreifach, 0.27);
+    EXPECT_STREQ(q->databasePath, "/user/tarven/Datenbank/DABA.txt");
+    EXPECT_EQ(q->achieveNeutrality, 0);
+    EXPECT_EQ(q->qdlexp, 1);
+    EXPECT_EQ(q->ions, 0);
+    EXPECT_EQ(q->useNewRingNomenclature, 1);
+    EXPECT_STREQ(q->hydrogenConstrain, "none");
+    EXPECT_FALSE(q->uisoConstrain);
+    EXPECT_FALSE(q->ridingConstrain);
+    EXPECT_EQ(q->moproInput, 0);
+    EXPECT_STREQ(q->inputFile, "");
+    EXPECT_STREQ(q->moproTabPath, "");
+    EXPECT_EQ(dir.read("example4qdltool.ini"),
+              "einfach_meso=0.084700\n"
+              "meso_zweifach=0.184000\n"
+              "zweifach_dreifach=0.270000\n"
+              "DABA_PATH=/user/tarven/Datenbank/DABA.txt\n"
+              "achieve_neutrality[0-3]=0\n"
+              "qdlexp=1\n"
+              "Ions=0\n"
+              "UseNewRingNomenclature=1\n"
+              "Hydrogen-Constrain[Uiso|riding|both|none]=none\n"
+              "Inputtype[XD|MOPRO]=XD\n"
+              "Inputfile(empty for XD)=\n"
+              "Path_to_mopro.tab=\n");
+}
+
+TEST(Settings, EveryKeyIsReadAndWrittenBack) {
+    ScratchDir dir;
+    auto q = readSettings(dir,
+                          "einfach_meso=0.1\nmeso_zweifach=0.2\nzweifach_dreifach=0.3\n"
+                          "DABA_PATH=/data/my db.txt\nachieve_neutrality[0-3]=2\nqdlexp=0\nIons=1\n"
+                          "UseNewRingNomenclature=0\nHydrogen-Constrain[whatever]=riding\n"
+                          "Inputtype[XD|MOPRO]=MOPRO\nInputfile(empty for XD)=my file.01 \n"
+                          "Path_to_mopro.tab=/opt/mo pro/mopro.tab\n");
+    EXPECT_DOUBLE_EQ(q->einfachMeso, 0.1);
+    EXPECT_DOUBLE_EQ(q->mesoZweifach, 0.2);
+    EXPECT_DOUBLE_EQ(q->zweifachDreifach, 0.3);
+    EXPECT_STREQ(q->databasePath, "/data/my") << "the path ends at the first blank";
+    EXPECT_EQ(q->achieveNeutrality, 2);
+    EXPECT_EQ(q->qdlexp, 0);
+    EXPECT_EQ(q->ions, 1);
+    EXPECT_EQ(q->useNewRingNomenclature, 0);
+    EXPECT_STREQ(q->hydrogenConstrain, "riding");
+    EXPECT_FALSE(q->uisoConstrain);
+    EXPECT_TRUE(q->ridingConstrain);
+    EXPECT_EQ(q->moproInput, 1);
+    EXPECT_STREQ(q->inputFile, "my file.01 ") << "the rest of the line, blanks included";
+    EXPECT_STREQ(q->moproTabPath, "/opt/mo pro/mopro.tab");
+    std::string example = dir.read("example4qdltool.ini");
+    EXPECT_NE(example.find("einfach_meso=0.100000\n"), std::string::npos);
+    EXPECT_NE(example.find("Inputtype[XD|MOPRO]=MOPRO\n"), std::string::npos);
+    EXPECT_NE(example.find("Hydrogen-Constrain[Uiso|riding|both|none]=riding\n"), std::string::npos);
+    EXPECT_NE(example.find("Inputfile(empty for XD)=my file.01 \n"), std::string::npos);
+}
+
+TEST(Settings, FirstMatchingLineWinsAndCommentedKeysCountForNothing) {
+    ScratchDir dir;
+    auto q = readSettings(dir, "!einfach_meso=0.5\nqdlexp=7\neinfach_meso=0.09\nqdlexp=3\neinfach_meso=0.2\n");
+    EXPECT_EQ(q->qdlexp, 7);
+    EXPECT_DOUBLE_EQ(q->einfachMeso, 0.09);
+}
+
+TEST(Settings, MalformedValueFallsThroughToALaterLineOrTheDefault) {
+    ScratchDir dir;
+    auto q = readSettings(dir, "einfach_meso=abc\nmeso_zweifach=x\neinfach_meso=0.11\n");
+    EXPECT_DOUBLE_EQ(q->einfachMeso, 0.11);
+    EXPECT_DOUBLE_EQ(q->mesoZweifach, 0.184);
+}
+
+TEST(Settings, HydrogenConstraintValuesAreExactAndCaseSensitive) {
+    struct Row {
+        const char* line;
+        const char* value;
+        bool uiso, riding;
+    } rows[] = {
+        {"Hydrogen-Constrain[Uiso|riding|both|none]=both\n", "both", true, true},
+        {"Hydrogen-Constrain[x]=Both\n", "none", false, false},
+        {"Hydrogen-Constrain[]=Uiso\n", "none", false, false},  // empty bracket text matches nothing
+        {"Hydrogen-Constrain[a]=Uiso\n", "Uiso", true, false},
+        {"Hydrogen-Constrain[a]=riding \n", "none", false, false},  // trailing blank
+        {"Hydrogen-Constrain[a]=none\n", "none", false, false},
+    };
+    for (const Row& r : rows) {
+        ScratchDir dir;
+        auto q = readSettings(dir, r.line);
+        EXPECT_STREQ(q->hydrogenConstrain, r.value) << r.line;
+        EXPECT_EQ(q->uisoConstrain, r.uiso) << r.line;
+        EXPECT_EQ(q->ridingConstrain, r.riding) << r.line;
+    }
+}
+
+TEST(Settings, OnlyUpperCaseMoproSelectsTheMoproReader) {
+    ScratchDir dir;
+    EXPECT_EQ(readSettings(dir, "Inputtype[XD|MOPRO]=mopro\n")->moproInput, 0);
+    EXPECT_EQ(readSettings(dir, "Inputtype[XD|MOPRO]=MOPRO\n")->moproInput, 1);
+}
+
+TEST(Settings, CarriageReturnsAtLineEndsAreDropped) {
+    ScratchDir dir;
+    auto q = readSettings(dir, "DABA_PATH=db.txt\r\nHydrogen-Constrain[a]=both\r\nInputfile(empty for XD)=a b\r\n");
+    EXPECT_STREQ(q->databasePath, "db.txt");
+    EXPECT_STREQ(q->hydrogenConstrain, "both");
+    EXPECT_STREQ(q->inputFile, "a b");
+}
+
+TEST(Settings, OverlongLineIsIgnoredWithAWarning) {
+    ScratchDir dir;
+    std::string longPath(200, 'p');
+    testing::internal::CaptureStderr();
+    auto q = readSettings(dir, "DABA_PATH=" + longPath + "\nDABA_PATH=short.txt\n");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(q->databasePath, "short.txt");
+    EXPECT_NE(err.find("Line 1 of my.ini is longer than 127 characters and is ignored."), std::string::npos);
+}
+
+TEST(Settings, EmptyAndGarbageFilesKeepTheDefaults) {
+    ScratchDir dir;
+    auto empty = readSettings(dir, "");
+    EXPECT_DOUBLE_EQ(empty->einfachMeso, 0.0847);
+    std::string garbage;
+    for (int i = 0; i < 4000; ++i) garbage.push_back(static_cast<char>((i * 37 + 11) % 256));
+    garbage += std::string("\0qdlexp=5\n", 10);
+    auto q = readSettings(dir, garbage);
+    EXPECT_EQ(q->qdlexp, 1);
+    EXPECT_STREQ(q->databasePath, "/user/tarven/Datenbank/DABA.txt");
+}

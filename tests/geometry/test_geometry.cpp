@@ -1,0 +1,97 @@
+// Cell conversions, distances, angles and vector helpers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "geometry/geometry.h"
+#include "testutil.h"
+
+TEST(Geometry, CubicCellScalesFractionalCoordinates) {
+    ScratchDir dir;
+    StructureBuilder b(10.0);
+    double frac[3] = {0.1, 0.2, 0.3}, cart[3];
+    b.q().frac2cart(frac, cart);
+    EXPECT_NEAR(cart[0], 1.0, 1e-12);
+    EXPECT_NEAR(cart[1], 2.0, 1e-12);
+    EXPECT_NEAR(cart[2], 3.0, 1e-12);
+}
+
+TEST(Geometry, FractionalCartesianRoundTripInTriclinicAndMonoclinicCells) {
+    ScratchDir dir;
+    StructureBuilder b;
+    const double cells[][6] = {{7.1, 8.3, 9.7, 81.5, 97.2, 113.4}, {6.9784, 5.6956, 7.1985, 90, 105.383, 90}};
+    for (const auto& c : cells) {
+        b.setCell(c[0], c[1], c[2], c[3], c[4], c[5]);
+        double frac[3] = {0.123, -0.456, 0.789}, cart[3], back[3];
+        b.q().frac2cart(frac, cart);
+        b.q().cart2frac(cart, back);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], frac[k], 1e-12);
+        // the Cartesian x axis runs along a
+        double ax[3] = {1, 0, 0}, ca[3];
+        b.q().frac2cart(ax, ca);
+        EXPECT_NEAR(ca[0], c[0], 1e-12);
+        EXPECT_NEAR(ca[1], 0.0, 1e-12);
+        EXPECT_NEAR(ca[2], 0.0, 1e-12);
+    }
+}
+
+TEST(Geometry, DistanceUsesTheCellMetricWithoutTranslations) {
+    ScratchDir dir;
+    StructureBuilder b(5.0);
+    EXPECT_DOUBLE_EQ(b.q().laenge(0.3, 0.3, 0.3, 0.3, 0.3, 0.3), 0.0);
+    EXPECT_NEAR(b.q().laenge(0, 0, 0, 0.2, 0, 0), 1.0, 1e-12);
+    EXPECT_NEAR(b.q().laenge(0.05, 0, 0, 0.95, 0, 0), 4.5, 1e-12) << "no lattice translation";
+    b.setCell(7.1, 8.3, 9.7, 81.5, 97.2, 113.4);
+    double f1[3] = {0.1, 0.2, 0.3}, f2[3] = {0.4, -0.1, 0.25}, c1[3], c2[3];
+    b.q().frac2cart(f1, c1);
+    b.q().frac2cart(f2, c2);
+    double cartesian = std::sqrt(std::pow(c1[0] - c2[0], 2) + std::pow(c1[1] - c2[1], 2) + std::pow(c1[2] - c2[2], 2));
+    EXPECT_NEAR(b.q().laenge(f1[0], f1[1], f1[2], f2[0], f2[1], f2[2]), cartesian, 1e-12);
+}
+
+TEST(Geometry, AnglesAtTheFirstAtom) {
+    ScratchDir dir;
+    StructureBuilder b;
+    b.add("A", "C", 0, 0, 0);
+    b.add("B", "C", 1.5, 0, 0);
+    b.add("C", "C", -1.5, 0, 0);
+    b.add("D", "C", 0, 2, 0);
+    b.add("E", "C", 0, 0, 0);
+    auto q = b.build();
+    EXPECT_DOUBLE_EQ(q->winkel(0, 1, 2), 180.0) << "straight line";
+    EXPECT_NEAR(q->winkel(0, 1, 3), 90.0, 1e-12);
+    EXPECT_DOUBLE_EQ(q->winkel(0, 1, 1), 0.0);
+    EXPECT_DOUBLE_EQ(q->winkel(0, 4, 1), 0.0) << "a neighbour on the atom itself gives 0, not NaN";
+}
+
+TEST(Geometry, VectorHelpers) {
+    ScratchDir dir;
+    StructureBuilder b;
+    Quandrel& q = b.q();
+    vec z = q.nrm({0, 0, 0});
+    EXPECT_EQ(z.x, 0.0);
+    EXPECT_EQ(z.y, 0.0);
+    EXPECT_EQ(z.z, 0.0);
+    vec n = q.nrm({3, 0, 4});
+    EXPECT_DOUBLE_EQ(n.x, 0.6);
+    EXPECT_DOUBLE_EQ(n.z, 0.8);
+    vec c = q.crs({1, 0, 0}, {0, 1, 0});
+    EXPECT_EQ(c.z, 1.0);
+    EXPECT_DOUBLE_EQ(q.scalar({1, 2, 3}, {4, 5, 6}), 32.0);
+    double k[3];
+    q.kreuz(k, 0, 1, 0, 0, 0, 1);
+    EXPECT_EQ(k[0], 1.0);
+    double v[3] = {0, 3, 4}, u[3];
+    q.normier(v, u);
+    EXPECT_DOUBLE_EQ(u[1], 0.6);
+    EXPECT_DOUBLE_EQ(u[2], 0.8);
+}
+
+TEST(Geometry, RotationMultipliesTheRowVectorFromTheLeftAndMayWorkInPlace) {
+    const double m[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
+    double v[3] = {1, 0, 0};
+    rot_(m, v, v);
+    EXPECT_EQ(v[0], 0.0);
+    EXPECT_EQ(v[1], 1.0);
+    EXPECT_EQ(v[2], 0.0);
+}
