@@ -24,8 +24,16 @@ void closingBanner() {
     fprintf(stderr, "\n\n");
 }
 
+StopHook stopHook = nullptr;
+
 void stopWithError(int code) {
+    if (stopHook != nullptr) stopHook(code);
     atexit(errorBanner);
+    exit(code);
+}
+
+void stopWithoutBanner(int code) {
+    if (stopHook != nullptr) stopHook(code);
     exit(code);
 }
 
