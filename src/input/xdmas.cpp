@@ -1,4 +1,105 @@
 // Reader of the XD master file "xd.mas": title, cell and scattering table.
-#include "../driver/Quandrel.h"
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
-void Quandrel::readMas() { StageName stage(*this, "readMas"); }
+#include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "xdlines.h"
+
+namespace {
+
+// The element part of a scattering symbol: everything up to the first digit, "+" or
+// "-", written as element symbols are (first letter upper case, the rest lower case).
+void elementSymbolOf(const char* symbol, char (&out)[4]) {
+    std::size_t n = 0;
+    for (; symbol[n] != '\0' && n < sizeof out - 1; ++n) {
+        char c = symbol[n];
+        if (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-') break;
+        out[n] = static_cast<char>(n == 0 ? std::toupper(static_cast<unsigned char>(c))
+                                          : std::tolower(static_cast<unsigned char>(c)));
+    }
+    out[n] = '\0';
+}
+
+}  // namespace
+
+void Quandrel::readMas() {
+    StageName stage(*this, "readMas");
+    FILE* file = fopen("xd.mas", "rt");
+    if (file == nullptr) {
+        fprintf(stderr, "can't open xd.mas");
+        perror(" ");
+        stopWithError(1);
+    }
+    XdLines lines(file, "xd.mas");
+
+    // TITLE <word>
+    const char* text = lines.record("the TITLE line");
+    char word[LINE_CAP];
+    if (sscanf(text, "TITLE %127s\n", word) == 1) storeWord(title, sizeof title, word, "xd.mas", "the title word");
+
+    // CELL a b c alpha beta gamma
+    std::string line;
+    if (!lines.next(line) || sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &cell[0], &cell[1], &cell[2],
+                                    &cell[3], &cell[4], &cell[5]) < 6) {
+        fprintf(stderr, "READ ERRROR in xd.mas");
+        perror(" ");
+        stopWithError(1);
+    }
+    lines.checkLength(line, "the CELL line");
+
+    // everything up to the SCAT line, the cell line being the first one tested
+    while (std::strncmp(line.c_str(), "SCAT", 4) != 0) {
+        if (!lines.next(line)) fatal("xd.mas ends before its SCAT line: the scattering table is missing");
+    }
+
+    // one entry per line up to "END SCAT" (that line exactly)
+    int t = 0;
+    text = lines.record("END SCAT (the scattering table is not closed)");
+    while (std::strcmp(text, "END SCAT") != 0) {
+        if (t == MAX_SCAT) fatal("xd.mas: the scattering table holds more than %d entries", MAX_SCAT);
+        ScatEntry& e = scatTable[t];
+        int* o = e.occupations;
+        char w[4][LINE_CAP];
+        int n = sscanf(text,
+                       "%127s %127s %127s %127s %d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf",
+                       w[0], w[1], w[2], w[3], &o[0], &o[1], &o[2], &o[3], &o[4], &o[5], &o[6], &o[7], &o[8],
+                       &o[9], &o[10], &o[11], &o[12], &o[13], &o[14], &o[15], &o[16], &o[17], &e.values[0],
+                       &e.values[1], &e.values[2]);
+        char field[64];
+        snprintf(field, sizeof field, "the symbol of scattering entry %d", t + 1);
+        if (n >= 1) storeWord(e.symbol, sizeof e.symbol, w[0], "xd.mas", field);
+        snprintf(field, sizeof field, "word 2 of scattering entry %d", t + 1);
+        if (n >= 2) storeWord(e.word2, sizeof e.word2, w[1], "xd.mas", field);
+        snprintf(field, sizeof field, "word 3 of scattering entry %d", t + 1);
+        if (n >= 3) storeWord(e.word3, sizeof e.word3, w[2], "xd.mas", field);
+        snprintf(field, sizeof field, "word 4 of scattering entry %d", t + 1);
+        if (n >= 4) storeWord(e.word4, sizeof e.word4, w[3], "xd.mas", field);
+
+        char element[4];
+        elementSymbolOf(e.symbol, element);
+        e.element = getOZ(element);
+        if (e.element == 1 && std::strcmp(element, "He") != 0)
+            fprintf(stderr, "xd.mas: the symbol %s of scattering entry %d names no element; it counts as helium\n",
+                    e.symbol, t + 1);
+        e.number = t + 1;
+        e.electrons = 0;
+        e.valenceElectrons = 0;
+        for (int k = 0; k < 18; ++k) {
+            e.electrons += std::abs(o[k]);
+            if (o[k] < 0) e.valenceElectrons -= o[k];
+        }
+        ++t;
+        text = lines.record("END SCAT (the scattering table is not closed after %d entries)", t);
+    }
+    nScat = t;
+
+    for (int k = 0; k < nScat; ++k)
+        printf("Atom type %d (%s) has: %d electrons and %d valence elctrons.\n", scatTable[k].number,
+               scatTable[k].symbol, scatTable[k].electrons, scatTable[k].valenceElectrons);
+    fprintf(stderr, "\nReading xd.mas was successfull!\n\n");
+    fclose(file);
+}

@@ -1,6 +1,196 @@
 // Reader of the XD parameter file "xd.res" (or "xd.inp") and of "xd_part.aux".
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
 #include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "xdlines.h"
 
-void Quandrel::readInp() { StageName stage(*this, "readInp"); }
+namespace {
 
-void Quandrel::readPartAux() {}
+const char AXIS_LETTER[4] = {0, 'X', 'Y', 'Z'};
+
+// Values on each multipole line, by the multipole level of the file (26 values at level 4).
+const int MULTIPOLE_LINES[5][3] = {
+    /* level 0 */ {1, 0, 0},
+    /* level 1 */ {5, 0, 0},
+    /* level 2 */ {10, 0, 0},
+    /* level 3 */ {10, 7, 0},
+    /* level 4 */ {10, 10, 6},
+};
+
+// Reads the next word of a text file (white space, line ends included, separates words).
+bool nextWord(FILE* file, std::string& word) {
+    word.clear();
+    int c;
+    while ((c = fgetc(file)) != EOF && std::isspace(c)) {
+    }
+    while (c != EOF && !std::isspace(c)) {
+        word.push_back(static_cast<char>(c));
+        c = fgetc(file);
+    }
+    return !word.empty();
+}
+
+}  // namespace
+
+void Quandrel::readInp() {
+    {
+        StageName stage(*this, "readInp");
+        const char* fileName = "xd.res";
+        FILE* file = fopen("xd.res", "rt");
+        if (file == nullptr) {
+            fprintf(stderr, "can't open xd.res ");
+            perror(" ");
+            fprintf(stderr, "->so I try xd.inp\n");
+            fileName = "xd.inp";
+            file = fopen("xd.inp", "rt");
+            if (file == nullptr) {
+                fprintf(stderr, "can't open xd.inp");
+                perror(" ");
+                stopWithError(1);
+            }
+        }
+        XdLines lines(file, fileName);
+
+        // USAGE nAtoms . multipoleLevel nKappa . . . . . . . . . nDummy
+        std::string line;
+        do {
+            if (!lines.next(line)) fatal("%s ends before its USAGE line", fileName);
+        } while (std::strncmp(line.c_str(), "USAGE", 5) != 0);
+        lines.checkLength(line, "the USAGE line");
+        int* r = usageRest;
+        sscanf(line.c_str(), "%*s %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &nAtoms, &r[0], &multipoleLevel,
+               &nKappa, &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], &nDummy);
+        if (nAtoms < 0 || nAtoms > MAX_ATOMS)
+            fatal("%s: the USAGE line announces %d atoms; between 0 and %d can be handled", fileName, nAtoms,
+                  MAX_ATOMS);
+        if (nKappa < 0 || nKappa > MAX_KAPPA)
+            fatal("%s: the USAGE line announces %d kappa sets; between 0 and %d can be handled", fileName, nKappa,
+                  MAX_KAPPA);
+        if (nDummy < 0 || nDummy > nAtoms)
+            fatal("%s: the USAGE line announces %d dummy atoms for %d atoms; between 0 and the number of atoms "
+                  "can be handled",
+                  fileName, nDummy, nAtoms);
+
+        // atoms, the dummies of the file behind them, and room for the dummies of the database stage
+        try {
+            atom.assign(2 * static_cast<std::size_t>(nAtoms) + 1, AtomRecord());
+        } catch (const std::bad_alloc&) {
+            fprintf(stderr, "Memory problem xdinp! ");
+            perror(" ");
+            stopWithError(1);
+        }
+        for (int i = 0; i < nAtoms; ++i) atom[i].planarCache = -1.0;
+
+        lines.skip("the two lines after its USAGE line");
+        lines.skip("the two lines after its USAGE line");
+
+        for (int j = 0; j < nDummy; ++j) {
+            AtomRecord& d = atom[nAtoms + j];
+            sscanf(lines.record("dummy atom %d of %d", j + 1, nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
+                   &d.frac[2]);
+            snprintf(d.label, sizeof d.label, "DUM%d", j);
+            frac2cart(d.frac, d.cart);
+        }
+
+        for (int i = 0; i < nAtoms; ++i) {
+            AtomRecord& a = atom[i];
+            char label[LINE_CAP];
+            int n = sscanf(lines.record("the record of atom %d of %d", i + 1, nAtoms),
+                           "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
+                           &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
+                           &a.frac[2], &a.occupancy);
+            if (n >= 1) {
+                char field[48];
+                snprintf(field, sizeof field, "the label of atom %d", i + 1);
+                storeWord(a.label, sizeof a.label, label, fileName, field);
+            }
+            a.lmx = 4;
+
+            // displacement parameters: U (tp up to 2), then C (tp 3), then D (tp 4)
+            if (a.tp <= 4) scanDoubles(lines.record("the displacement parameters of atom %s", a.label), a.u, 6);
+            if (a.tp == 3 || a.tp == 4)
+                for (int k = 0; k < 2; ++k)
+                    scanDoubles(lines.record("the third-order displacement parameters of atom %s", a.label),
+                                a.c3 + 5 * k, 5);
+            if (a.tp == 4)
+                for (int k = 0; k < 3; ++k)
+                    scanDoubles(lines.record("the fourth-order displacement parameters of atom %s", a.label),
+                                a.d4 + 5 * k, 5);
+
+            frac2cart(a.frac, a.cart);
+
+            // axis letters: first axis, second axis, the remaining third one
+            if (a.ax1 >= 1 && a.ax1 <= 3) a.axisChars[0] = AXIS_LETTER[a.ax1];
+            if (a.ax2 >= 1 && a.ax2 <= 3) a.axisChars[1] = AXIS_LETTER[a.ax2];
+            if (a.ax1 >= 1 && a.ax1 <= 3 && a.ax2 >= 1 && a.ax2 <= 3 && a.ax1 != a.ax2)
+                a.axisChars[2] = AXIS_LETTER[6 - a.ax1 - a.ax2];
+
+            // valence and multipole populations, lines by the level of the file
+            if (multipoleLevel >= 0 && multipoleLevel <= 4) {
+                int filled = 0;
+                for (int count : MULTIPOLE_LINES[multipoleLevel]) {
+                    if (count == 0) break;
+                    scanDoubles(lines.record("the multipole populations of atom %s", a.label), a.multipole + filled,
+                                count);
+                    filled += count;
+                }
+            }
+        }
+
+        for (int k = 0; k < nKappa; ++k)
+            sscanf(lines.record("kappa set %d of %d", k + 1, nKappa), "%d %lf%lf%lf%lf%lf%lf", &kappaNo[k],
+                   &kappaSet[0][k], &kappaSet[1][k], &kappaSet[2][k], &kappaSet[3][k], &kappaSet[4][k],
+                   &kappaSet[5][k]);
+
+        // the last parameter line: its numbers are written back unchanged
+        lines.skip("its last parameter line");
+        lines.skip("its last parameter line");
+        std::string last = lines.record("its last parameter line");
+        nTrailing = 0;
+        for (char* piece = std::strtok(&last[0], " \t"); piece != nullptr; piece = std::strtok(nullptr, " \t")) {
+            if (nTrailing == MAX_TRAILING)
+                fatal("%s: the last parameter line holds more than %d numbers", fileName, MAX_TRAILING);
+            trailingValues[nTrailing++] = atof(piece);
+        }
+
+        // each atom takes the values of its kappa set, counted by position in the file
+        for (int i = 0; i < nAtoms; ++i) {
+            AtomRecord& a = atom[i];
+            if (a.kap < 1 || a.kap > nKappa)
+                fatal("%s: atom %s refers to kappa set %d, but the file holds %d kappa sets", fileName, a.label,
+                      a.kap, nKappa);
+            if (a.tbl < 1 || a.tbl > nScat)
+                fatal("%s: atom %s refers to scattering entry %d, but xd.mas holds %d entries", fileName, a.label,
+                      a.tbl, nScat);
+            for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
+        }
+
+        fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, nAtoms,
+                nDummy, nKappa);
+        fclose(file);
+    }
+    readPartAux();
+}
+
+void Quandrel::readPartAux() {
+    StageName stage(*this, "readPartAux");
+    // Records of three words (label, number, part), white space and line ends between them.
+    FILE* file = fopen("xd_part.aux", "rt");
+    bool more = file != nullptr;
+    for (int i = 0; i < nAtoms; ++i) {
+        atom[i].part = 0;
+        std::string w1, w2, w3;
+        more = more && nextWord(file, w1) && nextWord(file, w2) && nextWord(file, w3);
+        if (!more) continue;
+        if (sscanf(w3.c_str(), "%d", &atom[i].part) != 1)
+            fatal("xd_part.aux: record %d (%s %s %s) has no part number as its third word", i + 1, w1.c_str(),
+                  w2.c_str(), w3.c_str());
+    }
+    if (file != nullptr) fclose(file);
+}

@@ -1,0 +1,73 @@
+#include "xdlines.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+
+namespace {
+
+std::string describe(const char* fmt, va_list args) {
+    char text[256];
+    vsnprintf(text, sizeof text, fmt, args);
+    return text;
+}
+
+}  // namespace
+
+bool XdLines::next(std::string& line) {
+    // nextContent hands back the last comment line when nothing else is left: that is
+    // the end of the file as well.
+    if (!reader_.nextContent(line)) return false;
+    return line.empty() || line[0] != '!';
+}
+
+const char* XdLines::record(const char* whatFmt, ...) {
+    if (!next(line_)) {
+        va_list args;
+        va_start(args, whatFmt);
+        std::string what = describe(whatFmt, args);
+        va_end(args);
+        fatal("%s ends before %s", fileName_, what.c_str());
+    }
+    if (line_.size() > static_cast<std::size_t>(LINE_CAP - 1)) {
+        va_list args;
+        va_start(args, whatFmt);
+        std::string what = describe(whatFmt, args);
+        va_end(args);
+        checkLength(line_, what.c_str());
+    }
+    return line_.c_str();
+}
+
+void XdLines::skip(const char* whatFmt, ...) {
+    if (next(line_)) return;
+    va_list args;
+    va_start(args, whatFmt);
+    std::string what = describe(whatFmt, args);
+    va_end(args);
+    fatal("%s ends before %s", fileName_, what.c_str());
+}
+
+void XdLines::checkLength(const std::string& line, const char* what) const {
+    if (line.size() <= static_cast<std::size_t>(LINE_CAP - 1)) return;
+    fatal("%s: %s is longer than %d characters (%zu): \"%.40s...\"", fileName_, what, LINE_CAP - 1, line.size(),
+          line.c_str());
+}
+
+void storeWord(char* dst, std::size_t cap, const char* word, const char* fileName, const char* field) {
+    if (copyText(dst, cap, word)) return;
+    fatal("%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
+}
+
+int scanDoubles(const char* text, double* out, int count) {
+    int read = 0;
+    while (read < count) {
+        int used = 0;
+        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
+        text += used;
+        ++read;
+    }
+    return read;
+}
