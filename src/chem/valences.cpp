@@ -1,6 +1,146 @@
 // Valences, charges and oxidation numbers from names; molecules from the bond graph.
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
 #include "../driver/Quandrel.h"
+#include "elements.h"
 
-double Quandrel::calcValeces(int) { return 0.0; }
+namespace {
 
-int Quandrel::countMols() { return 0; }
+// The longest prefix of text that holds none of '1', '2', '3' (the scan set "%[^123]").
+std::string symbolAt(const std::string& text, size_t from) {
+    const size_t end = text.find_first_of("123", from);
+    return text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// The name without its bracketed second shells and without what follows a sign: copying
+// stops at '[', '+' or '-' and resumes behind the next ']'.
+std::string withoutBrackets(const std::string& name) {
+    std::string kept;
+    bool copying = true;
+    for (char ch : name) {
+        if (copying) {
+            if (ch == '[' || ch == '+' || ch == '-')
+                copying = false;
+            else
+                kept += ch;
+        } else if (ch == ']') {
+            copying = true;
+        }
+    }
+    return kept;
+}
+
+void capitalise(std::string& symbol) {
+    if (!symbol.empty()) symbol[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(symbol[0])));
+}
+
+}  // namespace
+
+double Quandrel::calcValeces(int atomIndex) {
+    StageName stage(*this, "calcValeces");
+    const int t = atom[atomIndex].tbl;
+    const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &scatTable[t - 1] : nullptr;
+
+    // An ionic scattering type carries its charge in its electron count.
+    if (entry != nullptr && entry->element + 1 != entry->electrons) {
+        const double charge = entry->element + 1 - entry->electrons;
+        totalOxi += charge;
+        return charge;
+    }
+
+    const std::string name = quandrelName[atomIndex];
+    std::string ownSymbol = symbolAt(name, 0);
+    const std::string terms = withoutBrackets(name);
+
+    // Bond orders are the runs of digits and '.'; each is followed by a neighbour symbol.
+    std::vector<double> orders;
+    std::vector<std::string> neighbours;
+    double valences = 0;
+    bool symbolExpected = false;
+    std::string run;
+    for (size_t k = 0; k <= terms.size(); ++k) {
+        const bool atEnd = k == terms.size();
+        const char ch = atEnd ? '\0' : terms[k];
+        if (!atEnd && (std::isdigit(static_cast<unsigned char>(ch)) || ch == '.')) {
+            run += ch;
+            continue;
+        }
+        if (!run.empty()) {
+            orders.push_back(std::atof(run.c_str()));
+            valences += orders.back();
+            run.clear();
+            symbolExpected = true;
+        }
+        if (!atEnd && symbolExpected) {
+            neighbours.push_back(symbolAt(terms, k));
+            symbolExpected = false;
+        }
+    }
+
+    capitalise(ownSymbol);
+    for (std::string& symbol : neighbours) capitalise(symbol);
+
+    // Oxidation number: each bond counts towards the more electronegative partner.
+    double oxidation = 0;
+    const int ownElNeg = elNegOf(getOZ(ownSymbol.data()));
+    for (size_t k = 0; k < orders.size() && k < neighbours.size(); ++k) {
+        const int elNeg = elNegOf(getOZ(neighbours[k].data()));
+        if (elNeg < ownElNeg) oxidation -= orders[k];
+        if (elNeg > ownElNeg) oxidation += orders[k];
+    }
+
+    // Bonds beyond the standard valence; an even excess is taken as extra bonds (N with
+    // five bonds), an odd one as a charge.
+    double excess = valences - valenceOf(elementOf(atomIndex));
+    int even = static_cast<int>(excess + 0.5);
+    even = (even / 2) * 2;
+    excess -= even;
+
+    oxidation += excess;
+    const double charge = oxidation < 0 ? excess : -excess;
+    totalOxi += oxidation;
+    fprintf(logFile, "%s has %4.1f Valences, I guess it has Charge %4.1f maybe the oxidation number is %4.1f\n",
+            name.c_str(), valences, charge, oxidation);
+    return charge;
+}
+
+int Quandrel::countMols() {
+    for (int i = 0; i < nAtoms; ++i) atom[i].molecule = 0;
+
+    // Molecules are the connected parts of the bond graph, numbered in the order of their
+    // lowest atom index; a breadth-first search from that atom collects each of them.
+    int count = 0;
+    std::vector<int> queue;
+    queue.reserve(nAtoms);
+    for (int start = 0; start < nAtoms; ++start) {
+        if (atom[start].molecule != 0) continue;
+        ++count;
+        atom[start].molecule = count;
+        queue.assign(1, start);
+        for (size_t head = 0; head < queue.size(); ++head) {
+            const int a = queue[head];
+            if (a >= static_cast<int>(knopf.size())) continue;
+            const Knopf& node = knopf[a];
+            for (int k = 0; k < node.anzahl; ++k) {
+                const int n = node.nachbar[k];
+                if (atom[n].molecule != 0) continue;
+                atom[n].molecule = count;
+                queue.push_back(n);
+            }
+        }
+    }
+
+    printf("The structure contains %d molecules\n", count);
+    molElectrons.assign(count, 0.0);
+    for (int i = 0; i < nAtoms; ++i) {
+        const int t = atom[i].tbl;
+        const int valenceElectrons = (t >= 1 && t <= MAX_SCAT) ? scatTable[t - 1].valenceElectrons : 0;
+        molElectrons[atom[i].molecule - 1] += atom[i].occupancy * valenceElectrons;
+    }
+    for (int m = 0; m < count; ++m) printf("Molecule %d should contain %f Electrons.\n", m + 1, molElectrons[m]);
+    return count;
+}
