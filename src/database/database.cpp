@@ -1,4 +1,225 @@
 // Parameter database: lookup by quandrel name and transfer of the entry.
-#include "../driver/Quandrel.h"
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
 
-void Quandrel::findInDataBase() { StageName stage(*this, "findInDataBase"); }
+#include "../chem/elements.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+#include "database.h"
+
+namespace {
+
+const char* const POPULATION_FORMAT =
+    "%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf\n";
+
+constexpr int N_POPULATIONS = 26;
+
+// Creates a side file; one that cannot be created stops the run.
+FILE* createSideFile(const char* name, const char* message) {
+    FILE* file = fopen(name, "wt");
+    if (file == nullptr) {
+        fprintf(stderr, "%s", message);
+        perror(" ");
+        stopWithError(1);
+    }
+    return file;
+}
+
+// Element index of an element symbol, -1 when the element table does not know it.
+int elementIndex(const std::string& symbol) {
+    for (int e = 0; e < N_SYMBOLS; ++e)
+        if (symbol == PSE_Symbol[e]) return e;
+    return -1;
+}
+
+// The lines of one entry, read from just behind its name line. A line that the file no
+// longer holds reads as empty.
+class EntryReader {
+public:
+    EntryReader(FILE* file, long offset) : file_(file), reader_(file) {
+        clearerr(file_);
+        ended_ = std::fseek(file_, offset, SEEK_SET) != 0;
+    }
+
+    int readPopulations(double* p) {
+        if (ended_) return 0;
+        int n = std::fscanf(file_, POPULATION_FORMAT, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8],
+                            &p[9], &p[10], &p[11], &p[12], &p[13], &p[14], &p[15], &p[16], &p[17], &p[18], &p[19],
+                            &p[20], &p[21], &p[22], &p[23], &p[24], &p[25]);
+        return n < 0 ? 0 : n;
+    }
+
+    // Reads the next line; false (and an empty line) when the file has ended.
+    bool nextLine(std::string& line) {
+        if (ended_ || !reader_.next(line)) {
+            ended_ = true;
+            line.clear();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    FILE* file_;
+    LineReader reader_;
+    bool ended_ = false;
+};
+
+// Warnings about an entry are given once, however many atoms share it.
+class EntryWarnings {
+public:
+    void warn(long entry, const std::string& name, const std::string& text) {
+        if (!given_.insert({entry, text}).second) return;
+        fprintf(stderr, "Warning: database entry %s: %s\n", name.c_str(), text.c_str());
+    }
+
+private:
+    std::set<std::pair<long, std::string>> given_;
+};
+
+// Hydrogen bond reset: the target length of the bond from hydrogen i to the atom its KS:
+// line names first, and the first atom (in atom order) within reach of it.
+void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile) {
+    const int partnerElement = elementIndex(ks.element1);
+    if (partnerElement < 0) return;
+    const int own = q.elementOf(i);
+    const double d = (radiusOf(partnerElement) + radiusOf(own)) / 100.0 -
+                     0.08 * std::abs(elNegOf(partnerElement) - elNegOf(own)) / 100.0 - ks.number1;
+    ks.number1 = d;
+
+    const AtomRecord& h = q.atom[static_cast<std::size_t>(i)];
+    // Atoms clearly out of reach are passed over on their Cartesian distance; the atoms
+    // that may be in reach are decided on laenge() as the rule states.
+    const double reach = d / 0.85 + 1e-4;
+    for (int j = 0; j < q.nAtoms; ++j) {
+        if (j == i) continue;
+        const AtomRecord& other = q.atom[static_cast<std::size_t>(j)];
+        double r2 = 0.0;
+        for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
+        if (reach < 0.0 || r2 > reach * reach) continue;
+        const double length =
+            q.laenge(h.frac[0], h.frac[1], h.frac[2], other.frac[0], other.frac[1], other.frac[2]);
+        if (0.85 * length <= d) {
+            fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", other.label, h.label, d, length);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void Quandrel::findInDataBase() {
+    StageName stage(*this, "findInDataBase");
+
+    FILE* symmetryFile = createSideFile("symmetry.txt", "can't open symmetry file");
+    FILE* resetFile = createSideFile("resetbond.txt", "can't open reset-bond file");
+    gut.assign(static_cast<std::size_t>(nAtoms), 0);
+    nDummy = 1;
+    // DUM0 stands right behind the atoms even when the input had no dummy.
+    if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);
+
+    fprintf(logFile, "The following lines contain the local coordinate systems. Please do not Edit!\n");
+    fprintf(logFile, "=============================================================================\n");
+    fprintf(logFile, "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON\n");
+
+    FILE* db = fopen(databasePath, "rt");
+    if (db == nullptr) {
+        fprintf(stderr, "can't open %s.", databasePath);
+        perror(" ");
+        stopWithError(1);
+    }
+    fprintf(stderr, "Database path: %s\n", databasePath);
+    printf("Reading database...\n");
+    FILE* descent = fopen("Quandrele.descent", "wt");
+
+    const int n = nAtoms < MAX_ATOMS ? nAtoms : MAX_ATOMS;
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) names.emplace_back(quandrelName[i]);
+    DatabaseIndex index;
+    index.build(db, names);
+    EntryWarnings warnings;
+
+    for (int i = 0; i < n; ++i) {
+        const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
+        applyScanState(index, entry != nullptr ? entry->state : index.endState());
+        const char* name = quandrelName[i];
+
+        if (entry == nullptr) {
+            gut[static_cast<std::size_t>(i)] = 0;
+            if (descent != nullptr) fprintf(descent, "%s: %s IS NOT IN THE DATABASE YET!\n", atom[i].label, name);
+            fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, databasePath);
+            fprintf(symmetryFile, "Symmetry has not yet been assigned to atom %s\n", atom[i].label);
+            continue;
+        }
+
+        AtomRecord& a = atom[static_cast<std::size_t>(i)];
+        copyText(a.modelCompound, sizeof a.modelCompound, modelCompoundName(Modn).c_str());
+        a.planarity = PLAN;
+        if (descent != nullptr) fprintf(descent, "%s: %s from: %s\n", a.label, name, a.modelCompound);
+
+        EntryReader lines(db, entry->dataOffset);
+        const int populations = lines.readPopulations(a.multipole);
+        if (populations < N_POPULATIONS)
+            warnings.warn(entry->dataOffset, name,
+                          "only " + std::to_string(populations) + " of the 26 populations could be read.");
+
+        std::string line;
+        if (!lines.nextLine(line)) warnings.warn(entry->dataOffset, name, "the file ends before its Symmetrie: line.");
+        std::sscanf(line.c_str(), "Symmetrie: %29s", a.siteSym);
+
+        if (!lines.nextLine(line)) warnings.warn(entry->dataOffset, name, "the file ends before its KS: line.");
+        KsLine ks = parseKsLine(line);
+        const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
+        for (const auto& element : elements) {
+            const std::string& symbol = *element.second;
+            if (ks.fields >= element.first && symbol != "DUM" && elementIndex(symbol) < 0)
+                warnings.warn(entry->dataOffset, name, "unknown element \"" + symbol + "\" in its KS: line.");
+        }
+
+        if (elementOf(i) == 0) resetHydrogenBond(*this, i, ks, resetFile);
+        a.atom1 = i + 1;
+        gut[static_cast<std::size_t>(i)] = 1;
+
+        std::string tableLine;
+        if (ks.fields < 8) {
+            warnings.warn(entry->dataOffset, name,
+                          "its KS: line could not be read; the atom keeps its local coordinate system.");
+            lines.nextLine(line);
+        } else {
+            if (buildLocalFrame(*this, i, ks, tableLine)) {
+                atom[i].ax1 = axisCode(ks.axis1);
+                atom[i].ax2 = axisCode(ks.axis2);
+                fprintf(logFile, "%s", tableLine.c_str());
+                fprintf(symmetryFile, "Atom %s has %s-symmetry \n", atom[i].label, atom[i].siteSym);
+            }
+            lines.nextLine(line);
+        }
+
+        // The kappa line is optional: when the line behind the KS: line is no kappa line,
+        // the one after it is taken.
+        if (line.empty() || line[0] != 'K') lines.nextLine(line);
+        const std::vector<double> kappas = kappaValues(line);
+        AtomRecord& b = atom[static_cast<std::size_t>(i)];  // dummies may have moved the array
+        for (std::size_t k = 0; k < kappas.size(); ++k) b.kappa[k] = kappas[k];
+        if (kappas.empty()) {
+            const double standard = elementOf(i) == 0 ? 1.2 : 1.0;
+            for (double& kappa : b.kappa) kappa = standard;
+        }
+    }
+    if (descent != nullptr) fclose(descent);
+    fclose(db);
+
+    for (int k = 0; k < nDummy; ++k) {
+        const double* f = atom[static_cast<std::size_t>(nAtoms + k)].frac;
+        fprintf(logFile, "DUM%-2d     %9.6f %9.6f %9.6f\n", k, f[0], f[1], f[2]);
+    }
+    fprintf(logFile, "END ATOM\n");
+    fprintf(logFile, "\n");
+    fprintf(logFile, "====================================================================\n");
+    fflush(logFile);
+    fclose(symmetryFile);
+    fclose(resetFile);
+}

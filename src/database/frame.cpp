@@ -1,0 +1,334 @@
+// Local coordinate systems: reference atoms of the two axes, dummy atoms and the atom's
+// line of the coordinate-system table.
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+
+#include "../chem/elements.h"
+#include "database.h"
+
+namespace {
+
+// A dummy's position is set from the atom's neighbourhood only when it is pyramidal enough.
+constexpr double PYRAMIDAL_BELOW = 0.8;
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    std::vsnprintf(&text[0], text.size() + 1, fmt, again);
+    va_end(again);
+    return text;
+}
+
+// Neighbour count of an atom (0 for an atom without a node).
+int nn(const Quandrel& q, int i) {
+    if (i < 0 || static_cast<std::size_t>(i) >= q.knopf.size()) return 0;
+    int n = q.knopf[static_cast<std::size_t>(i)].anzahl;
+    if (n < 0) return 0;
+    return n > 13 ? 13 : n;
+}
+
+int neighbour(const Quandrel& q, int i, int k) { return q.knopf[static_cast<std::size_t>(i)].nachbar[k]; }
+
+const char* labelOf(const Quandrel& q, int i) { return q.atom[static_cast<std::size_t>(i)].label; }
+
+const char* nameOf(const Quandrel& q, int i) { return i < MAX_ATOMS ? q.quandrelName[i] : ""; }
+
+// Element symbol of an atom ("" when its scattering entry is unset).
+const char* symbolOf(const Quandrel& q, int i) {
+    int e = q.elementOf(i);
+    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+}
+
+bool isHydrogen(const Quandrel& q, int i) { return q.elementOf(i) == 0; }
+
+// Vector from atom a to atom b (Cartesian).
+void bondVector(const Quandrel& q, int a, int b, double (&v)[3]) {
+    const double* pa = q.atom[static_cast<std::size_t>(a)].cart;
+    const double* pb = q.atom[static_cast<std::size_t>(b)].cart;
+    for (int c = 0; c < 3; ++c) v[c] = pb[c] - pa[c];
+}
+
+// The neighbour of a three-neighbour atom whose quandrel name differs from the other two
+// (position 0, 1 or 2 in neighbour order; three equal names give 0).
+int oddNeighbour(const Quandrel& q, int i) {
+    int odd = 1;
+    for (int k = 1; k <= 2; ++k)
+        if (std::strcmp(nameOf(q, neighbour(q, i, k)), nameOf(q, neighbour(q, i, k - 1))) == 0) odd = (k == 1) ? 2 : 0;
+    return odd;
+}
+
+// P: sum of the bond vectors to the two neighbours other than the odd one; Q: bond vector
+// to the odd one.
+void pyramidVectors(const Quandrel& q, int i, int odd, double (&p)[3], double (&qv)[3]) {
+    p[0] = p[1] = p[2] = 0.0;
+    for (int k = 0; k < 3; ++k) {
+        double v[3];
+        bondVector(q, i, neighbour(q, i, k), v);
+        if (k == odd) {
+            for (int c = 0; c < 3; ++c) qv[c] = v[c];
+        } else {
+            for (int c = 0; c < 3; ++c) p[c] += v[c];
+        }
+    }
+}
+
+// Places dummy d at X(i) + unit(direction) and converts it to fractional coordinates.
+void placeDummy(Quandrel& q, int d, int i, const double (&direction)[3]) {
+    double unit[3];
+    q.normier(direction, unit);
+    AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
+    const double* x = q.atom[static_cast<std::size_t>(i)].cart;
+    for (int c = 0; c < 3; ++c) dummy.cart[c] = x[c] + unit[c];
+    q.cart2frac(dummy.cart, dummy.frac);
+}
+
+bool firstLetterIs(const std::string& axis, char letter) { return !axis.empty() && axis[0] == letter; }
+
+// Appends dummy number nDummy behind the atoms (growing the atom array when needed) and
+// returns its array position.
+int newDummy(Quandrel& q) {
+    const std::size_t d = static_cast<std::size_t>(q.nAtoms + q.nDummy);
+    if (q.atom.size() <= d) q.atom.resize(d + 1);
+    std::snprintf(q.atom[d].label, sizeof q.atom[d].label, "DUM%d", q.nDummy);
+    return static_cast<int>(d);
+}
+
+void warnUnplaced(const Quandrel& q, int d, int i) {
+    const AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
+    fprintf(stderr, "Warning: no position rule applies to dummy atom %s of atom %s; it stays at %f %f %f.\n",
+            dummy.label, labelOf(q, i), dummy.frac[0], dummy.frac[1], dummy.frac[2]);
+}
+
+// Position of a dummy that defines the first axis of atom i.
+void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* siteSym) {
+    const int n = nn(q, i);
+    const bool pyramidalMirror =
+        n == 3 && std::strcmp(siteSym, "mz") == 0 && q.planar(q.knopf[static_cast<std::size_t>(i)], i) < PYRAMIDAL_BELOW;
+
+    if (n == 1) {
+        // Terminal atom: the axis is the normal of the plane of two neighbours of its
+        // neighbour j, the second one taken past the first that is more than 90 degrees away.
+        const int j = neighbour(q, i, 0);
+        const int nj = nn(q, j);
+        double direction[3];
+        if (nj >= 2) {
+            int k = 1;
+            const int last = nj < MAX_NEIGHBOURS ? nj : MAX_NEIGHBOURS;
+            while (k + 1 < last && q.knopf[static_cast<std::size_t>(j)].winkel[0][k] <= 90.0) ++k;
+            double ts[3], ss[3];
+            bondVector(q, j, neighbour(q, j, 0), ts);
+            bondVector(q, j, neighbour(q, j, k), ss);
+            q.kreuz(direction, ts[0], ts[1], ts[2], ss[0], ss[1], ss[2]);
+        } else {
+            // A two-atom fragment has no such plane: any direction at right angles to the bond.
+            double axis[3];
+            bondVector(q, i, j, axis);
+            int c = 0;
+            for (int m = 1; m < 3; ++m)
+                if (std::fabs(axis[m]) < std::fabs(axis[c])) c = m;
+            double e[3] = {0, 0, 0};
+            e[c] = 1.0;
+            q.kreuz(direction, axis[0], axis[1], axis[2], e[0], e[1], e[2]);
+        }
+        placeDummy(q, d, i, direction);
+    } else if (pyramidalMirror && firstLetterIs(ks.axis1, 'Z')) {
+        // The mirror plane holds the odd neighbour and the sum of the other two: Z is its normal.
+        double p[3], qv[3], direction[3];
+        pyramidVectors(q, i, oddNeighbour(q, i), p, qv);
+        q.kreuz(direction, p[0], p[1], p[2], qv[0], qv[1], qv[2]);
+        placeDummy(q, d, i, direction);
+    } else if (pyramidalMirror) {
+        double p[3], qv[3];
+        pyramidVectors(q, i, oddNeighbour(q, i), p, qv);
+        placeDummy(q, d, i, p);
+    } else if (std::strcmp(siteSym, "mm2") == 0 && n > 1) {
+        // The twofold axis bisects the first pair of neighbours of the same atom type.
+        int first = -1, partner = -1;
+        for (int k = 0; k < n && first < 0; ++k) {
+            for (int m = 0; m < n; ++m) {
+                if (m == k || q.atom[static_cast<std::size_t>(neighbour(q, i, k))].tbl !=
+                                  q.atom[static_cast<std::size_t>(neighbour(q, i, m))].tbl)
+                    continue;
+                printf("MM2!!! %s %s %s \n", labelOf(q, neighbour(q, i, k)), labelOf(q, neighbour(q, i, m)),
+                       labelOf(q, i));
+                first = k;
+                partner = m;
+            }
+        }
+        if (first < 0) {
+            warnUnplaced(q, d, i);
+            return;
+        }
+        double a[3], b[3], direction[3];
+        bondVector(q, i, neighbour(q, i, first), a);
+        bondVector(q, i, neighbour(q, i, partner), b);
+        for (int c = 0; c < 3; ++c) direction[c] = a[c] + b[c];
+        placeDummy(q, d, i, direction);
+        const AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
+        printf("%d MM2!!!%s %f %f %f --- \n", i, dummy.label, dummy.frac[0], dummy.frac[1], dummy.frac[2]);
+    } else if (std::strcmp(siteSym, "3") == 0 && n == 3) {
+        // The threefold axis: the sum of the normals of the three neighbour pairs.
+        double sum[3] = {0, 0, 0};
+        for (int k = 0; k < 3; ++k) {
+            const int a = neighbour(q, i, k), b = neighbour(q, i, (k + 1) % 3);
+            printf("K%d %-8s %-8s (%-8s)\n", k, labelOf(q, a), labelOf(q, b), labelOf(q, i));
+            double u[3], v[3], normal[3], unit[3];
+            bondVector(q, i, a, u);
+            bondVector(q, i, b, v);
+            q.kreuz(normal, u[0], u[1], u[2], v[0], v[1], v[2]);
+            q.normier(normal, unit);
+            for (int c = 0; c < 3; ++c) sum[c] += unit[c];
+        }
+        placeDummy(q, d, i, sum);
+    } else {
+        warnUnplaced(q, d, i);
+    }
+}
+
+// Position of a dummy that defines the second axis of atom i.
+void placeAtom2Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* siteSym) {
+    const int n = nn(q, i);
+    if (n == 3 && !firstLetterIs(ks.axis2, 'Z') && std::strcmp(siteSym, "mz") == 0 &&
+        q.planar(q.knopf[static_cast<std::size_t>(i)], i) < PYRAMIDAL_BELOW) {
+        printf("Kandidat fuer Tremons weg\n");
+        for (int k = 0; k < n; ++k) printf("%-30s %d\n", nameOf(q, neighbour(q, i, k)), n);
+        const int odd = oddNeighbour(q, i);
+        double p[3], qv[3];
+        pyramidVectors(q, i, odd, p, qv);
+        placeDummy(q, d, i, p);
+        printf("%-30s unterscheident sich von den anderen beiden\n", nameOf(q, neighbour(q, i, odd)));
+    } else {
+        warnUnplaced(q, d, i);
+    }
+}
+
+// Last resort for the second reference atom when the rules find none: the first atom of
+// the structure that is neither the atom nor its first neighbour (the atom itself in a
+// structure of one atom).
+int anyOtherAtom(const Quandrel& q, int i, int j) {
+    for (int m = 0; m < q.nAtoms; ++m)
+        if (m != i && m != j) return m;
+    return j >= 0 ? j : i;
+}
+
+}  // namespace
+
+bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLine) {
+    // Copies: creating a dummy may move the atom array.
+    const AtomRecord a = q.atom[static_cast<std::size_t>(i)];
+    const char* siteSym = a.siteSym;
+    const char* label = a.label;
+    const int n = nn(q, i);
+    const bool dummy1 = ks.element1 == "DUM";
+    const bool dummy2 = ks.element2 == "DUM";
+
+    std::string firstHalf, secondHalf;
+    bool have0 = false, have2 = false;
+    int atom0 = 0, atom2 = 0;
+
+    auto second = [&](const char* atom2Label, bool underscore) {
+        return format(underscore ? "  %-9s%-8s%2s   R %3d%3d%4d%4d  _%s\n" : "  %-9s%-8s%2s   R %3d%3d%4d%4d  %s\n",
+                      label, atom2Label, ks.axis2.c_str(), a.tp, a.tbl, a.kap, a.lmx, siteSym);
+    };
+
+    for (int k = 0; k < n; ++k) {
+        const int nb = neighbour(q, i, k);
+        std::string chosen0;  // label of the neighbour taken as ATOM0 in this pass
+
+        // A terminal atom on a mirror plane: ATOM2 comes from the second shell.
+        if (!have2 && std::strcmp(siteSym, "mz") == 0 && n == 1 && !dummy1) {
+            const int j = neighbour(q, i, 0);
+            for (int m = 0; m < nn(q, j); ++m) {
+                const int s = neighbour(q, j, m);
+                if (std::strcmp(labelOf(q, s), label) == 0) continue;
+                secondHalf = second(labelOf(q, s), false);
+                atom2 = s + 1;
+                have2 = true;
+                break;
+            }
+        }
+        if (!have0 && ks.element1 == symbolOf(q, nb)) {
+            firstHalf = format("%-9s%-9s%2s", label, labelOf(q, nb), ks.axis1.c_str());
+            atom0 = nb + 1;
+            chosen0 = labelOf(q, nb);
+            have0 = true;
+        } else if (!have0 && dummy1) {
+            const int d = newDummy(q);
+            placeAtom0Dummy(q, i, d, ks, siteSym);
+            atom0 = q.nAtoms + q.nDummy + 1;
+            firstHalf = format("%-9s%-3s%-2d%6s", label, "DUM", q.nDummy, ks.axis1.c_str());
+            ++q.nDummy;
+            have0 = true;
+        }
+        if (!have2 && chosen0 != labelOf(q, nb) && ks.element2 == symbolOf(q, nb)) {
+            secondHalf = second(labelOf(q, nb), false);
+            atom2 = nb + 1;
+            have2 = true;
+        }
+    }
+
+    if (n == 0 && !have0) {
+        // An isolated atom: its first axis points to DUM0, its second to the first atom of
+        // the structure that has neighbours.
+        firstHalf = format("%-9s%-9s%2s", label, "DUM0", ks.axis1.c_str());
+        atom0 = q.nAtoms + 1;
+        have0 = true;
+        for (int m = 0; m < q.nAtoms && !have2; ++m) {
+            if (nn(q, m) == 0) continue;
+            secondHalf = second(labelOf(q, m), true);
+            atom2 = m + 1;
+            have2 = true;
+        }
+    }
+
+    if (!have0) {
+        fprintf(stderr,
+                "Warning: atom %s has no %s neighbour for its %s axis; it keeps its local coordinate system.\n",
+                label, ks.element1.c_str(), ks.axis1.c_str());
+        return false;
+    }
+
+    if (!have2 && dummy2) {
+        const int d = newDummy(q);
+        placeAtom2Dummy(q, i, d, ks, siteSym);
+        atom2 = q.nAtoms + q.nDummy + 1;
+        secondHalf = format("  %-9sDUM%-2d   %2s   R %3d%3d%4d%4d  _%s\n", label, q.nDummy, ks.axis2.c_str(), a.tp,
+                            a.tbl, a.kap, a.lmx, siteSym);
+        ++q.nDummy;
+        have2 = true;
+    }
+
+    if (!have2) {
+        if (!isHydrogen(q, i)) printf("~~~~~~~o ~~~~~~~o (.%s.) o~~~~~~~ o~~~~~~~ \n", label);
+        // The neighbour's first neighbour, or its second when the first is the atom itself.
+        int pick = -1;
+        const int j = n > 0 ? neighbour(q, i, 0) : -1;
+        if (j >= 0) {
+            const int nj = nn(q, j);
+            if (nj > 0 && std::strcmp(labelOf(q, neighbour(q, j, 0)), label) != 0)
+                pick = neighbour(q, j, 0);
+            else if (nj > 1)
+                pick = neighbour(q, j, 1);
+        }
+        if (pick < 0) {
+            pick = anyOtherAtom(q, i, j);
+            fprintf(stderr, "Warning: atom %s has no second-shell atom for its %s axis; %s is taken.\n", label,
+                    ks.axis2.c_str(), labelOf(q, pick));
+        }
+        secondHalf = second(labelOf(q, pick), true);
+        atom2 = pick + 1;
+    }
+
+    AtomRecord& target = q.atom[static_cast<std::size_t>(i)];
+    target.atom0 = atom0;
+    target.atom2 = atom2;
+    tableLine = firstHalf + secondHalf;
+    return true;
+}
