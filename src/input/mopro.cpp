@@ -1,6 +1,560 @@
 // Reader of MoPro parameter files and of the MoPro table "mopro.tab".
+//
+// The parameter file is keyword driven: a line's first word selects a section (CELL,
+// SYMM, KAPPA, DUMMY, ATOMS, ANHAR, ...), and "STOP" ends it. Lines beginning with "!"
+// are comments wherever a line is read. Each kind of atom (scattering word, the last
+// word of an ATOM line) gets its electron configuration from a "CHEM" block of the table.
+#include "mopro.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../chem/elements.h"
 #include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
 
-void Quandrel::readMoProParam() { StageName stage(*this, "readMoProParam"); }
+namespace {
 
-void Quandrel::readMoProTab(int, char*) {}
+constexpr std::size_t MOPRO_LINE_MAX = 223;  // longest line of a parameter file or table
+constexpr std::size_t TYPED_NAME_MAX = 199;  // longest file name typed at a prompt
+constexpr int WORD = 224;                    // one word of a line (with "%223s")
+
+// Keywords of the parameter file, in the order they are tried.
+enum class Key { Atom, Cell, Zerr, Symm, Scale, Uover, Solvt, Fmult, Extin, Kappa, Dummy, Atoms, Wsig, Anhar, Stop, Other };
+struct KeywordRow {
+    const char* word;
+    Key key;
+};
+const KeywordRow KEYWORDS[] = {
+    {"ATOM", Key::Atom},   {"CELL", Key::Cell},   {"ZERR", Key::Zerr},   {"SYMM", Key::Symm},
+    {"SCALE", Key::Scale}, {"UOVER", Key::Uover}, {"SOLVT", Key::Solvt}, {"FMULT", Key::Fmult},
+    {"EXTIN", Key::Extin}, {"KAPPA", Key::Kappa}, {"DUMMY", Key::Dummy}, {"ATOMS", Key::Atoms},
+    {"WSIG", Key::Wsig},   {"ANHAR", Key::Anhar}, {"STOP", Key::Stop},
+};
+
+// Axis types of the axis line. Only "XY" sets the axes here; the database stage sets the
+// local axes of the others.
+const char* const AXIS_TYPES[] = {
+    "XY",  "ZX",  "bXY", "bZX", "mXY", "mZX", "3ZX", "3bZ", "3Zb", "XZ",
+    "YX",  "YZ",  "ZY",  "bXZ", "bYX", "bYZ", "mYX", "mXZ", "mYZ", "mZY",
+};
+
+// Multipole word of the axis line and the level it stands for.
+struct LevelRow {
+    const char* word;
+    int level;
+};
+const LevelRow MULTIPOLE_LEVELS[] = {
+    {"COR", -1}, {"MON", 0}, {"DIP", 1}, {"QUA", 2}, {"OCT", 3}, {"HEX", 4},
+};
+
+// Orbitals of the table's WAVE lines; the position is the index into the occupations of
+// a scattering entry.
+const char* const ORBITALS[] = {
+    "1s", "2s", "3s", "4s", "2p", "3p", "4p", "3d", "4d",
+    "4f", "5s", "5p", "6s", "6p", "5d", "7s", "6d", "5f",
+};
+static_assert(sizeof ORBITALS / sizeof ORBITALS[0] == sizeof(ScatEntry{}.occupations) / sizeof(int),
+              "one orbital per occupation");
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    char buf[512];
+    va_list args;
+    va_start(args, fmt);
+    vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    return buf;
+}
+
+// Lines of a MoPro file: comment lines are skipped; every other line must fit the
+// 223-character line of the format.
+class MoProLines {
+public:
+    MoProLines(FILE* file, const char* name) : reader_(file), name_(name) {}
+
+    const char* name() const { return name_; }
+
+    bool next(std::string& line) {
+        while (reader_.next(line)) {
+            if (!line.empty() && line[0] == '!') continue;
+            if (line.size() > MOPRO_LINE_MAX)
+                fatal("A line of %s is longer than %zu characters: \"%.40s...\"", name_, MOPRO_LINE_MAX,
+                      line.c_str());
+            return true;
+        }
+        return false;
+    }
+
+    // The next line, which the file must hold; what names it for the message.
+    std::string need(const std::string& what) {
+        std::string line;
+        if (!next(line)) fatal("%s ends before %s.", name_, what.c_str());
+        return line;
+    }
+
+private:
+    LineReader reader_;
+    const char* name_;
+};
+
+[[noreturn]] void readError(const char* file) {
+    fprintf(stderr, "READ ERRROR in %s", file);
+    perror(" ");
+    stopWithError(1);
+}
+
+[[noreturn]] void readError(const char* file, int fields, const std::string& line) {
+    fprintf(stderr, "READ ERRROR in %s %d %s", file, fields < 0 ? 0 : fields, line.c_str());
+    perror(" ");
+    stopWithError(1);
+}
+
+template <std::size_t N>
+void copyWord(char (&dst)[N], const char* src, const char* what, int atomNo, const char* file) {
+    if (!copyText(dst, N, src))
+        fatal("%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
+}
+
+// Reads up to n numbers of a line, as "%lf %lf ..." does; returns how many were read.
+int scanNumbers(const std::string& line, double* out, int n) {
+    const char* p = line.c_str();
+    int got = 0;
+    int used = 0;
+    while (got < n && sscanf(p, "%lf%n", &out[got], &used) == 1) {
+        ++got;
+        p += used;
+    }
+    return got;
+}
+
+// A file name typed at a prompt: one line of standard input, trailing white space removed.
+void readTypedName(char* dst, std::size_t cap) {
+    std::string typed;
+    int c;
+    while ((c = getchar()) != EOF && c != '\n') typed.push_back(static_cast<char>(c));
+    if (typed.size() > TYPED_NAME_MAX) fatal("The name typed is longer than %zu characters.", TYPED_NAME_MAX);
+    rtrim(typed);
+    copyText(dst, cap, typed.c_str());
+}
+
+Key keywordOf(const char* word) {
+    for (const KeywordRow& row : KEYWORDS)
+        if (std::strcmp(word, row.word) == 0) return row.key;
+    return Key::Other;
+}
+
+// ---- sections of the parameter file ----
+
+void readCell(Quandrel& q, const MoProLines& in, const std::string& line) {
+    double c[6];
+    if (sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &c[0], &c[1], &c[2], &c[3], &c[4], &c[5]) < 6)
+        readError(in.name());
+    std::memcpy(q.cell, c, sizeof c);
+}
+
+// The symmetry record is not kept: its count of operator lines is skipped.
+void skipSymmetry(MoProLines& in, const std::string& line) {
+    int count = 0;
+    char lattice[WORD] = "";
+    char centring[WORD] = "noncentro";
+    if (sscanf(line.c_str(), "SYMM %d %223s %223s", &count, lattice, centring) < 2) readError(in.name());
+    for (int k = 0; k < count; ++k) in.need(format("the %d symmetry lines announced by SYMM", count));
+}
+
+void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
+    int count = 0;
+    if (sscanf(line.c_str(), "KAPPA %d", &count) < 1) readError(in.name());
+    if (count < 0 || count > MAX_KAPPA)
+        fatal("KAPPA %d in %s: at most %d kappa sets are possible.", count, in.name(), MAX_KAPPA);
+    q.nKappa = count;
+    for (int k = 0; k < count; ++k) {
+        std::string set = in.need(format("kappa set %d of the %d announced by KAPPA", k + 1, count));
+        double values[2];
+        int n = scanNumbers(set, values, 2);
+        if (n < 2) readError(in.name(), n, set);
+        q.kappaSet[0][k] = values[0];
+        q.kappaSet[1][k] = values[1];
+        for (int v = 2; v < 6; ++v) q.kappaSet[v][k] = 1.0;
+    }
+}
+
+// Dummy atoms are held apart until the atoms are read, then put behind them.
+void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vector<AtomRecord>& dummies) {
+    int count = 0;
+    if (sscanf(line.c_str(), "DUMMY %d", &count) < 1) readError(in.name());
+    if (count < 0 || count > MAX_ATOMS)
+        fatal("DUMMY %d in %s: at most %d dummy atoms are possible.", count, in.name(), MAX_ATOMS);
+    q.nDummy = count;
+    dummies.assign(count, AtomRecord());
+    for (int j = 0; j < count; ++j) {
+        std::string text = in.need(format("dummy atom %d of the %d announced by DUMMY", j + 1, count));
+        AtomRecord& d = dummies[j];
+        char label[WORD] = "";
+        int n = sscanf(text.c_str(), "DUMY %lf%lf%lf %223s", &d.frac[0], &d.frac[1], &d.frac[2], label);
+        if (n < 3) readError(in.name(), n, text);
+        if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
+        if (!copyText(d.label, sizeof d.label, label))
+            fatal("Dummy label '%s' in %s is longer than %d characters.", label, in.name(), LABEL_CAP - 1);
+        q.frac2cart(d.frac, d.cart);
+    }
+}
+
+// Per-atom steps of the ATOMS section: the ATOM line, the axis line, the displacement line
+// and the multipole lines of atom i; then its coordinates and populations are printed.
+void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+    const char* file = in.name();
+    AtomRecord& a = q.atom[i];
+
+    std::string line = in.need(format("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms));
+    char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
+    int unused = 0;
+    int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
+                   &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
+    if (n < 10) readError(file, n, line);
+    copyWord(a.label, label, "Label", i + 1, file);
+    copyWord(a.group, group, "Group", i + 1, file);
+
+    std::size_t t = 0;
+    while (t < scatWords.size() && scatWords[t] != scat) ++t;
+    if (t == scatWords.size()) {
+        if (scatWords.size() == static_cast<std::size_t>(MAX_SCAT))
+            fatal("%s uses more than %d scattering words ('%s' of atom %s is one too many).", file, MAX_SCAT, scat,
+                  a.label);
+        if (std::strlen(scat) >= sizeof(ScatEntry{}.symbol))
+            fatal("Scattering word '%s' of atom %s in %s is longer than %zu characters.", scat, a.label, file,
+                  sizeof(ScatEntry{}.symbol) - 1);
+        scatWords.push_back(scat);
+    }
+    a.tbl = static_cast<int>(t) + 1;
+
+    line = in.need(format("the axis line of atom %s", a.label));
+    char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
+    n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap, w[0],
+               w[1], w[2]);
+    if (n < 8) readError(file, n, line);
+    copyWord(a.axisAtom1, axis1, "Axis atom", i + 1, file);
+    copyWord(a.axisAtom2, axis2, "Axis atom", i + 1, file);
+
+    const char* axisType = type;
+    if (axisType[0] == '-') {
+        ++axisType;
+        printf("test<>axisstr=<%s>\n", axisType);
+    }
+    bool known = false;
+    for (const char* name : AXIS_TYPES) known = known || std::strcmp(axisType, name) == 0;
+    if (!known) {
+        fprintf(stderr,
+                "Unknown axis type '%s' ! I know only:\n XY, bXY, bZX, mXY, mZX, 3ZX, 3bZ, 3Zb,\n"
+                "\t\t\t\t\t\t\t    XZ, YX, YZ, ZY, bXZ, bYX, bYZ, mYX, mXZ, mYZ, mZY\nGoodbye!\n",
+                axisType);
+        exit(1);
+    }
+    if (std::strcmp(axisType, "XY") == 0) {
+        a.axisChars[0] = 'X';
+        a.axisChars[1] = 'Y';
+        a.axisChars[2] = 'Z';
+        a.ax1 = 1;
+        a.ax2 = 2;
+    }
+
+    bool levelKnown = false;
+    for (const LevelRow& row : MULTIPOLE_LEVELS)
+        if (std::strcmp(level, row.word) == 0) {
+            a.lmx = row.level;
+            levelKnown = true;
+        }
+    if (!levelKnown)
+        fatal("Unknown multipole level '%s' of atom %s in %s (COR, MON, DIP, QUA, OCT or HEX).", level, a.label,
+              file);
+
+    line = in.need(format("the displacement line of atom %s", a.label));
+    double u[6];
+    if (sscanf(line.c_str(), "UANI %lf %lf %lf %lf %lf %lf", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6) {
+        std::memcpy(a.u, u, sizeof u);
+        a.tp = 2;
+    } else if (sscanf(line.c_str(), "UISO %lf", &u[0]) == 1) {
+        a.u[0] = u[0];
+        a.tp = 1;
+    } else {
+        readError(file, 0, line);
+    }
+
+    // Multipole lines by level: 2, 5 or 10 values; then 7 (level 3 and 4) and 9 (level 4).
+    int filled = 0;
+    auto multipoleLine = [&](int count) {
+        std::string values = in.need(format("the multipole lines of atom %s", a.label));
+        int got = scanNumbers(values, a.multipole + filled, count);
+        if (got < count) readError(file, got, values);
+        filled += count;
+    };
+    if (a.lmx >= 0) multipoleLine(a.lmx == 0 ? 2 : a.lmx == 1 ? 5 : 10);
+    if (a.lmx >= 3) multipoleLine(7);
+    if (a.lmx >= 4) multipoleLine(9);
+
+    q.frac2cart(a.frac, a.cart);
+    printf("%-10s %9f %9f %9f   %9f %9f %9f\n", a.label, a.frac[0], a.frac[1], a.frac[2], a.cart[0], a.cart[1],
+           a.cart[2]);
+    for (int m = 0; m < 26; ++m) {
+        printf("%8.4f", a.multipole[m]);
+        if (m == 9 || m == 19 || m == 25) printf("\n");
+    }
+}
+
+void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
+    int count = 0;
+    if (sscanf(line.c_str(), "ATOMS %d", &count) < 1) readError(in.name());
+    if (count < 1 || count > MAX_ATOMS)
+        fatal("ATOMS %d in %s: a structure holds 1 to %d atoms.", count, in.name(), MAX_ATOMS);
+    q.nAtoms = count;
+    q.atom.assign(2 * static_cast<std::size_t>(count) + 1, AtomRecord());
+    scatWords.clear();
+    for (int i = 0; i < count; ++i) readAtom(q, in, i, scatWords);
+}
+
+void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
+    int count = 0, order = 0;
+    if (sscanf(line.c_str(), "ANHAR %d %d", &count, &order) < 2) readError(in.name());
+    if (order != 3 && order != 4)
+        fatal("ANHAR in %s: the order %d is not 3 or 4.", in.name(), order);
+    for (int r = 0; r < count; ++r) {
+        std::string what = format("record %d of the %d announced by ANHAR", r + 1, count);
+        std::string text = in.need(what);
+        int number = 0;
+        if (sscanf(text.c_str(), "%d", &number) < 1) readError(in.name(), 0, text);
+        if (number < 1 || number > q.nAtoms)
+            fatal("ANHAR record %d of %s names atom %d; the atoms are numbered 1 to %d.", r + 1, in.name(), number,
+                  q.nAtoms);
+        AtomRecord& a = q.atom[number - 1];
+        a.tp = order;
+        text = in.need(what);
+        int got = scanNumbers(text, a.c3, 8);
+        if (got < 8) readError(in.name(), got, text);
+        text = in.need(what);
+        got = scanNumbers(text, a.c3 + 8, 2);
+        if (got < 2) readError(in.name(), got, text);
+    }
+}
+
+// ---- finishing ----
+
+// 1-based number of the atom an axis word names, 0 when it names none: a word of digits
+// is the number itself; "label" is the first atom of that label in the same group as
+// atom i; "group_label" the first atom of that label in that group.
+int axisAtomNumber(const Quandrel& q, int i, const char* word, const std::map<std::pair<int, std::string>, int>& firstOf) {
+    if (istzahl(word)) {
+        long number = std::strtol(word, nullptr, 10);
+        if (number < 1 || number > q.nAtoms + q.nDummy)
+            fatal("Axis atom '%s' of atom %s in %s is no atom number of the file (1 to %d).", word, q.atom[i].label,
+                  q.inputFile, q.nAtoms + q.nDummy);
+        return static_cast<int>(number);
+    }
+    int group = q.atom[i].groupNo;
+    const char* label = word;
+    if (const char* bar = std::strchr(word, '_')) {
+        std::string prefix(word, bar);
+        if (!istzahl(prefix.c_str())) return 0;
+        group = std::atoi(prefix.c_str());
+        label = bar + 1;
+    }
+    auto found = firstOf.find({group, label});
+    return found == firstOf.end() ? 0 : found->second + 1;
+}
+
+// Element symbol of a scattering word: the word up to its first digit or charge sign,
+// first letter upper case, the others lower case ("CL1-" gives "Cl").
+std::string elementSymbolOf(const char* word) {
+    std::string symbol;
+    for (const char* p = word; *p != '\0' && !std::isdigit(static_cast<unsigned char>(*p)) && *p != '+' && *p != '-'; ++p)
+        symbol.push_back(static_cast<char>(symbol.empty() ? std::toupper(static_cast<unsigned char>(*p))
+                                                          : std::tolower(static_cast<unsigned char>(*p))));
+    return symbol;
+}
+
+bool isElementSymbol(const std::string& symbol) {
+    for (const auto& s : PSE_Symbol)
+        if (symbol == s) return true;
+    return false;
+}
+
+}  // namespace
+
+int istzahl(const char* text) {
+    if (*text == '\0') return 0;
+    for (const char* p = text; *p != '\0'; ++p)
+        if (*p < '0' || *p > '9') return 0;
+    return 1;
+}
+
+void Quandrel::readMoProParam() {
+    StageName stage(*this, "readMoProParam");
+
+    if (inputFile[0] == '\0') {
+        printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
+        fflush(stdout);
+        readTypedName(inputFile, sizeof inputFile);
+    }
+    FILE* file = fopen(inputFile, "rt");
+    if (file == nullptr) {
+        fprintf(stderr, "can't open '%s'", inputFile);
+        perror(" ");
+        stopWithError(1);
+    }
+
+    MoProLines in(file, inputFile);
+    std::vector<std::string> scatWords;
+    std::vector<AtomRecord> dummies;
+    bool haveCell = false, haveAtoms = false;
+    for (bool more = true; more;) {
+        std::string line;
+        if (!in.next(line)) fatal("%s ends without a STOP line.", inputFile);
+        char word[WORD] = "";
+        sscanf(line.c_str(), "%223s", word);
+        switch (keywordOf(word)) {
+            case Key::Cell:
+                readCell(*this, in, line);
+                haveCell = true;
+                break;
+            case Key::Zerr:
+            case Key::Scale:
+            case Key::Uover:
+            case Key::Solvt:
+            case Key::Fmult:
+            case Key::Extin:
+            case Key::Wsig:
+                break;
+            case Key::Symm:
+                skipSymmetry(in, line);
+                break;
+            case Key::Kappa:
+                readKappaSets(*this, in, line);
+                break;
+            case Key::Dummy:
+                readDummies(*this, in, line, dummies);
+                break;
+            case Key::Atoms:
+                readAtoms(*this, in, line, scatWords);
+                haveAtoms = true;
+                break;
+            case Key::Anhar:
+                readAnharmonic(*this, in, line);
+                break;
+            case Key::Stop:
+            case Key::Atom:
+            case Key::Other:
+                more = false;
+                break;
+        }
+    }
+    fclose(file);
+
+    if (!haveCell) fatal("%s has no CELL line.", inputFile);
+    if (!haveAtoms) fatal("%s has no ATOMS section.", inputFile);
+    if (nDummy > nAtoms) fatal("%s has %d dummy atoms but only %d atoms.", inputFile, nDummy, nAtoms);
+
+    for (int j = 0; j < nDummy; ++j) {
+        AtomRecord& d = atom[nAtoms + j];
+        std::memcpy(d.label, dummies[j].label, sizeof d.label);
+        std::memcpy(d.frac, dummies[j].frac, sizeof d.frac);
+        frac2cart(d.frac, d.cart);
+    }
+
+    std::map<std::pair<int, std::string>, int> firstOf;  // (group, label) -> first atom
+    for (int i = nAtoms - 1; i >= 0; --i) firstOf[{atom[i].groupNo, atom[i].label}] = i;
+    for (int i = 0; i < nAtoms; ++i) {
+        AtomRecord& a = atom[i];
+        a.planarCache = -1.0;
+        if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
+            fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
+            exit(32);
+        }
+        if (int n = axisAtomNumber(*this, i, a.axisAtom1, firstOf)) a.atom0 = n;
+        if (int n = axisAtomNumber(*this, i, a.axisAtom2, firstOf)) a.atom2 = n;
+        if (a.kap < 1 || a.kap > nKappa)
+            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, inputFile, a.kap,
+                  nKappa);
+        for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
+        frac2cart(a.frac, a.cart);  // the cell may follow the atoms
+    }
+
+    nScat = static_cast<int>(scatWords.size());
+    for (int k = 0; k < nScat; ++k) {
+        char word[sizeof(ScatEntry{}.symbol)];
+        copyText(word, sizeof word, scatWords[k].c_str());
+        readMoProTab(k, word);
+    }
+}
+
+void Quandrel::readMoProTab(int k, char* word) {
+    if (k < 0 || k >= MAX_SCAT) fatal("Scattering entry %d is outside the table of %d entries.", k + 1, MAX_SCAT);
+    ScatEntry& e = scatTable[k];
+    e = ScatEntry();
+    if (!copyText(e.symbol, sizeof e.symbol, word))
+        fatal("Scattering word '%s' is longer than %zu characters.", word, sizeof e.symbol - 1);
+    e.number = k + 1;
+    std::string symbol = elementSymbolOf(word);
+    if (!isElementSymbol(symbol)) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
+    e.element = getOZ(&symbol[0]);
+
+    const char* tabName = "mopro.tab";
+    FILE* tab = fopen(tabName, "rt");
+    if (tab == nullptr && moproTabPath[0] != '\0') {
+        tabName = moproTabPath;
+        tab = fopen(tabName, "rt");
+    }
+    if (tab == nullptr) {
+        printf("please type in the name of MoProParameter file (eg /home/pjorsten/mops/LibMoPro/mopro.tab ): ");
+        fflush(stdout);
+        readTypedName(moproTabPath, sizeof moproTabPath);
+        tabName = moproTabPath;
+        tab = fopen(tabName, "rt");
+        if (tab == nullptr) {
+            fprintf(stderr, "can't open '%s'", moproTabPath);
+            perror(" ");
+            stopWithError(1);
+        }
+    }
+
+    MoProLines in(tab, tabName);
+    std::string line;
+    bool found = false;
+    while (!found && in.next(line)) {
+        std::size_t chem = line.find("CHEM ");
+        char name[WORD] = "";
+        found = chem != std::string::npos && sscanf(line.c_str() + chem + 5, "%223s", name) == 1 &&
+                std::strcmp(name, word) == 0;
+    }
+    if (!found) fatal("The MoPro table %s has no entry \"CHEM %s\".", tabName, word);
+
+    // Orbital pieces ("2s2", "3d10") of the CORE and VALE WAVE lines, up to the next entry.
+    while (in.next(line) && line.find("CHEM") == std::string::npos) {
+        bool valence = line.find("VALE") != std::string::npos;
+        if (!(valence || line.find("CORE") != std::string::npos) || line.find("WAVE") == std::string::npos) continue;
+        char piece[WORD];
+        int used = 0;
+        for (const char* p = line.c_str(); sscanf(p, "%223s%n", piece, &used) == 1; p += used) {
+            for (std::size_t o = 0; o < sizeof ORBITALS / sizeof ORBITALS[0]; ++o) {
+                const char* at = std::strstr(piece, ORBITALS[o]);
+                if (at == nullptr) continue;
+                const char* digits = at + 2;
+                if (!std::isdigit(static_cast<unsigned char>(*digits)))
+                    fatal("Orbital '%s' of entry \"CHEM %s\" in %s has no occupation.", piece, word, tabName);
+                long occupation = std::strtol(digits, nullptr, 10);
+                if (occupation > 99)
+                    fatal("Orbital '%s' of entry \"CHEM %s\" in %s has more than 99 electrons.", piece, word, tabName);
+                e.occupations[o] = static_cast<int>(occupation);
+                e.electrons += e.occupations[o];
+                if (valence) e.valenceElectrons += e.occupations[o];
+            }
+        }
+    }
+    fclose(tab);
+}
