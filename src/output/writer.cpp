@@ -1,4 +1,138 @@
-// The new refinement input: "xd.res.quandreltool" and the new master files.
-#include "../driver/Quandrel.h"
+// The new refinement input: "xd.res.quandreltool", then the new master files.
+#include "writer.h"
 
-void Quandrel::setupNewInpAndMasFile() { StageName stage(*this, "setupNewInp_and_MasFile"); }
+#include <cstdio>
+
+#include "../driver/failure.h"
+
+void Quandrel::setupNewInpAndMasFile() {
+    {
+        StageName stage(*this, "setupNewInp_and_MasFile");
+        huconstrain();
+        const int molecules = countMols();
+        const MonopoleCorrection correction = computeNeutrality(*this, molecules);
+        rebuildKappaSets(*this);
+        writeParameterFile(*this, correction);
+        printf("MAS-FILE writing!\n");
+        writeMasterFiles(*this, molecules);
+    }
+    insertFiles();
+}
+
+void rebuildKappaSets(Quandrel& q) {
+    for (int k = 0; k < MAX_KAPPA; ++k) {
+        for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = 0.0;
+        q.kappaNo[k] = -1;
+    }
+    q.nKappa = 1;
+    for (int i = 0; i < q.nAtoms; ++i) {
+        AtomRecord& a = q.atom[i];
+        for (int k = 0;; ++k) {
+            // values are compared exactly: a difference in the last digit makes a new set
+            if (q.kappaSet[0][k] == a.kappa[0] && q.kappaNo[k] == a.tbl) {
+                a.kap = k + 1;
+                break;
+            }
+            if (k == q.nKappa - 1) {
+                if (k >= MAX_KAPPA)
+                    fatal("The atoms need more than %d kappa sets (distinct pairs of first kappa value and "
+                          "scattering type); an XD parameter file holds at most %d.",
+                          MAX_KAPPA, MAX_KAPPA);
+                a.kap = q.nKappa;
+                for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = a.kappa[v];
+                q.kappaNo[k] = a.tbl;
+                ++q.nKappa;
+                break;
+            }
+        }
+    }
+    --q.nKappa;
+}
+
+void closeWritten(FILE* f, const char* name) {
+    const bool failed = ferror(f) != 0;
+    if (fclose(f) != 0 || failed) {
+        fprintf(stderr, "Writing %s failed", name);
+        perror(" ");
+        stopWithError(1);
+    }
+}
+
+void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
+    if (static_cast<int>(q.atom.size()) < q.nAtoms + q.nDummy)
+        fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", q.nDummy, q.nAtoms);
+
+    FILE* res = fopen("xd.res.quandreltool", "w");
+    if (res == nullptr) {
+        fprintf(stderr, "can't open xd.res.quandreltool.");
+        perror(" ");
+        stopWithError(1);
+    }
+
+    const char* bangs = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
+    fprintf(res, "%s\n", bangs);
+    fprintf(res, "!                 <<< QUANDREL-TRANSFER Multipole file >>>                    !\n");
+    fprintf(res, "%s\n", bangs);
+    fprintf(res, "XDPARFILE VERSION  2\n");
+    fprintf(res, "%s   MODEL  4  2  1  0\n", q.title);
+    fprintf(res, "LIMITS nat  2000 ntx  31 lmx  4 nzz  30 nto  0 nsc  20 ntb  20 nov   2500\n");
+    q.multipoleLevel = 4;
+    const int* r = q.usageRest;
+    fprintf(res, "USAGE    %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d\n", q.nAtoms, r[0],
+            q.multipoleLevel, q.nKappa, r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], q.nDummy);
+    fprintf(res, "  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000 0.000E+00\n");
+    fprintf(res, " -2.000000  0.000000  0.000000  0.000000  0.000000  0.333333\n");
+
+    for (int k = 0; k < q.nDummy; ++k) {
+        const double* f = q.atom[q.nAtoms + k].frac;
+        fprintf(res, "%15.6f%15.6f%15.6f\n", f[0], f[1], f[2]);
+    }
+
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const AtomRecord& a = q.atom[i];
+        const double* u = a.u;
+        if (a.tp <= 2)
+            fprintf(res,
+                    "%-8s%3d%2d%5d%5d%5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
+                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n",
+                    a.label, a.ax1, a.ax2, a.atom0, a.atom1, a.atom2, a.tp, a.tbl, a.kap, a.lmx, a.symCode,
+                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5]);
+        if (a.tp == 3 || a.tp == 4) {
+            fprintf(res,
+                    "%-8s%3d%2d%5d%4d%4d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
+                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n",
+                    a.label, a.ax1, a.ax2, a.atom0, a.atom1, a.atom2, a.tp, a.tbl, a.kap, a.lmx, a.symCode,
+                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5]);
+            const double* c = a.c3;
+            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", c[0], c[1], c[2], c[3], c[4]);
+            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", c[5], c[6], c[7], c[8], c[9]);
+        }
+        if (a.tp == 4) {
+            const double* d = a.d4;
+            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[0], d[1], d[2], d[3], d[4]);
+            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[5], d[6], d[7], d[8], d[9]);
+            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[10], d[11], d[12], d[13], d[14]);
+        }
+        double p[26];
+        p[0] = correction.monopole(q, i);
+        for (int v = 1; v < 26; ++v) p[v] = a.occupancy * a.multipole[v];
+        fprintf(res, "%8.4f", p[0]);
+        fprintf(res,
+                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
+                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
+                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n",
+                p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15],
+                p[16], p[17], p[18], p[19], p[20], p[21], p[22], p[23], p[24], p[25]);
+    }
+
+    for (int k = 0; k < q.nKappa; ++k)
+        fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", q.kappaNo[k], q.kappaSet[0][k], q.kappaSet[1][k],
+                q.kappaSet[2][k], q.kappaSet[3][k], q.kappaSet[4][k], q.kappaSet[5][k]);
+
+    fprintf(res, " 0.0000E+00 0.0000E+00 0.0000E+00  0.0000E+00  0.0000E+00  0.0000E+00 0.0000E+00\n");
+    fprintf(res, " 0.0000E+00\n");
+    for (int k = 0; k < q.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", q.trailingValues[k]);
+    fprintf(res, "\n");
+
+    closeWritten(res, "xd.res.quandreltool");
+}

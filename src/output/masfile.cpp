@@ -1,0 +1,293 @@
+// The new master files "xd.mas.quandreltool" and "xd.mas.HasSameSymm", copied from
+// "xd.mas" with the sections that the transfer changes replaced.
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../driver/failure.h"
+#include "../driver/text.h"
+#include "keytable.h"
+#include "writer.h"
+
+namespace {
+
+const char* const ATOM_HEADER =
+    "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
+
+void vappend(std::string& text, const char* fmt, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    char small[256];
+    int n = vsnprintf(small, sizeof small, fmt, args);
+    if (n < 0) {
+        va_end(again);
+        return;
+    }
+    if (static_cast<std::size_t>(n) < sizeof small) {
+        text.append(small, static_cast<std::size_t>(n));
+    } else {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        vsnprintf(big.data(), big.size(), fmt, again);
+        text.append(big.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+}
+
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& text, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    vappend(text, fmt, args);
+    va_end(args);
+}
+
+// The two master files are composed in memory and written only once every section of
+// "xd.mas" has been found, so a faulty input leaves no half-written master file behind.
+class MasterText {
+public:
+    explicit MasterText(bool withSecond) : withSecond_(withSecond) {}
+
+    void both(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, fmt);
+        va_list again;
+        va_copy(again, args);
+        vappend(first_, fmt, args);
+        if (withSecond_) vappend(second_, fmt, again);
+        va_end(again);
+        va_end(args);
+    }
+    void first(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, fmt);
+        vappend(first_, fmt, args);
+        va_end(args);
+    }
+    void second(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        if (!withSecond_) return;
+        va_list args;
+        va_start(args, fmt);
+        vappend(second_, fmt, args);
+        va_end(args);
+    }
+    void copy(const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) both("%s\n", lines[k].c_str());
+    }
+
+    const std::string& firstText() const { return first_; }
+    const std::string& secondText() const { return second_; }
+
+private:
+    bool withSecond_;
+    std::string first_, second_;
+};
+
+std::vector<std::string> readMasterLines() {
+    FILE* f = fopen("xd.mas", "r");
+    if (f == nullptr) {
+        fprintf(stderr, "can't open xd.mas");
+        perror(" ");
+        stopWithError(1);
+    }
+    std::vector<std::string> lines;
+    LineReader reader(f);
+    std::string line;
+    while (reader.next(line)) lines.push_back(line);
+    fclose(f);
+    return lines;
+}
+
+[[noreturn]] void missingSection(const char* what) {
+    fatal("xd.mas has no %s: the new master files are not written.", what);
+}
+
+std::size_t findEqual(const std::vector<std::string>& lines, std::size_t from, const char* text) {
+    for (std::size_t k = from; k < lines.size(); ++k)
+        if (lines[k] == text) return k;
+    return std::string::npos;
+}
+
+std::size_t findContaining(const std::vector<std::string>& lines, std::size_t from, const char* text) {
+    for (std::size_t k = from; k < lines.size(); ++k)
+        if (lines[k].find(text) != std::string::npos) return k;
+    return std::string::npos;
+}
+
+std::string firstWord(const std::string& line) {
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) return "";
+    std::size_t end = line.find_first_of(" \t", start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// The local-coordinate-system table that the database stage wrote to the log: the lines
+// behind its header up to and including "END ATOM".
+std::vector<std::string> logTable(Quandrel& q) {
+    if (q.logFile == nullptr || q.logFile == stderr || q.logFile == stdout)
+        fatal("Quandrele.log could not be written, so it holds no coordinate-system table: the new master "
+              "files are not written.");
+    fflush(q.logFile);
+    FILE* f = fopen("Quandrele.log", "r");
+    if (f == nullptr) {
+        fprintf(stderr, "can't open Quandrele.log");
+        perror(" ");
+        stopWithError(1);
+    }
+    LineReader reader(f);
+    std::string line;
+    bool header = false;
+    while (!header && reader.next(line)) header = line == ATOM_HEADER;
+    std::vector<std::string> table;
+    bool end = false;
+    while (header && !end && reader.next(line)) {
+        table.push_back(line);
+        end = line == "END ATOM";
+    }
+    fclose(f);
+    if (!end)
+        fatal("Quandrele.log holds no complete coordinate-system table (\"%s\" ... \"END ATOM\"): the new "
+              "master files are not written.",
+              ATOM_HEADER);
+    return table;
+}
+
+// Columns ATOM to TBL of a table line: its first 52 characters (a shorter line is
+// filled with blanks so that the KAP column stays in place).
+std::string columnsToTbl(const std::string& line) {
+    std::string cols = line.substr(0, 52);
+    cols.resize(52, ' ');
+    return cols;
+}
+
+}  // namespace
+
+std::string groupLines(const Quandrel& q, int molecule) {
+    const int group = molecule + 1;
+    std::string text;
+    appendf(text, "GROUP%d ", group);
+    int length = 7;
+    for (int i = 0; i < q.nAtoms; ++i) {
+        if (q.atom[i].molecule != molecule) continue;
+        appendf(text, " %s", q.atom[i].label);
+        length += static_cast<int>(std::strlen(q.atom[i].label)) + 1;
+        if (length > 113) {
+            appendf(text, "\nGROUP%d ", group);
+            length = 7;
+        }
+    }
+    appendf(text, "\nKEEP CHARGE GROUP%d\n", group);
+    return text;
+}
+
+void writeMasterFiles(Quandrel& q, int molecules) {
+    const std::vector<std::string> mas = readMasterLines();
+
+    // Sections of "xd.mas", each searched behind the one before.
+    const std::size_t npos = std::string::npos;
+    const std::size_t module = findEqual(mas, 0, "MODULE *XDLSM");
+    if (module == npos) missingSection("line \"MODULE *XDLSM\"");
+    const std::size_t atomHeader = findEqual(mas, module + 2, ATOM_HEADER);
+    if (atomHeader == npos) missingSection("ATOM table header behind \"MODULE *XDLSM\"");
+    const std::size_t endAtom = findEqual(mas, atomHeader + 1, "END ATOM");
+    if (endAtom == npos) missingSection("line \"END ATOM\" behind the ATOM table header");
+    const std::size_t keyHeader = findContaining(mas, endAtom + 1, "KEY     XYZ");
+    if (keyHeader == npos) missingSection("line containing \"KEY     XYZ\" behind \"END ATOM\"");
+    const std::size_t oldKeysEnd = std::min(mas.size(), keyHeader + 1 + static_cast<std::size_t>(q.nAtoms));
+    const std::size_t extcn = findContaining(mas, oldKeysEnd, "EXTCN");
+    if (extcn == npos) missingSection("line containing \"EXTCN\" behind the KEY table");
+
+    const std::vector<std::string> table = logTable(q);
+    const std::size_t oldAtoms = endAtom - atomHeader - 1;  // old ATOM table lines
+
+    MasterText out(q.qdlexp != 0);
+
+    out.copy(mas, 0, module + 1);
+    out.both("SELECT  *model 4 2 1 0 based_on F test \n");
+    out.copy(mas, module + 2, atomHeader + 1);
+
+    // ATOM table: the log's line of each atom, or its old line when the database gave none.
+    std::size_t t = 0;
+    for (int j = 0; j < q.nAtoms; ++j) {
+        const AtomRecord& a = q.atom[j];
+        std::string line;
+        if (t < table.size() && firstWord(table[t]) == a.label) {
+            line = table[t++];
+        } else {
+            if (static_cast<std::size_t>(j) >= oldAtoms)
+                fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
+                      "not written.",
+                      a.label, j + 1);
+            line = mas[atomHeader + 1 + j];
+        }
+        const std::string cols = columnsToTbl(line);
+        const int lmx = q.elementOf(j) == 0 ? 2 : a.lmx;
+        out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
+        out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
+    }
+    for (; t < table.size(); ++t) {
+        // the dummy positions and "END ATOM"
+        if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
+            out.both("%s\n", table[t].c_str());
+        else
+            fprintf(stderr, "Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this place; "
+                            "it is left out of the new master files.\n",
+                    table[t].c_str());
+    }
+
+    for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m).c_str());
+
+    out.copy(mas, endAtom + 1, keyHeader + 1);
+
+    // KEY table: the old lines are replaced.
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const AtomRecord& a = q.atom[i];
+        const bool hydrogen = q.elementOf(i) == 0;
+        const char* six = hydrogen ? "100000" : "111111";
+        out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
+        if (q.qdlexp == 0) continue;
+        const char* flags;
+        std::string comment;
+        if (a.sameNameAs[0] != '\0') {
+            flags = "00 000 00000 0000000 000000000";
+            comment = std::string("! chemically constrained to ") + a.sameNameAs;
+        } else if (hydrogen) {
+            flags = "10 001 00000 0000000 000000000";
+        } else {
+            if (!isKeyTableName(a.siteSym))
+                fprintf(stderr,
+                        "The site symmetry \"%s\" of atom %s is not in the key table: its KEY line in "
+                        "xd.mas.HasSameSymm repeats the multipole flags last looked up.\n",
+                        a.siteSym, a.label);
+            flags = symmName2DualString(a.siteSym);
+        }
+        out.second("%-8s111 %6s 0000000000 000000000000000 %s%s\n", a.label, six, flags, comment.c_str());
+    }
+    for (int k = 0; k < q.nKappa; ++k) out.both("KAPPA   000000\n");
+
+    out.copy(mas, extcn, mas.size());
+
+    FILE* second = nullptr;
+    if (q.qdlexp != 0) {
+        second = fopen("xd.mas.HasSameSymm", "w");
+        if (second == nullptr) {
+            fprintf(stderr, "can't open xd.mas.HasSameSymm");
+            perror(" ");
+            stopWithError(1);
+        }
+    }
+    FILE* first = fopen("xd.mas.quandreltool", "w");
+    if (first == nullptr) {
+        fprintf(stderr, "can't open xd.mas.quandreltool");
+        perror(" ");
+        stopWithError(1);
+    }
+    fwrite(out.firstText().data(), 1, out.firstText().size(), first);
+    closeWritten(first, "xd.mas.quandreltool");
+    if (second != nullptr) {
+        fwrite(out.secondText().data(), 1, out.secondText().size(), second);
+        closeWritten(second, "xd.mas.HasSameSymm");
+    }
+}

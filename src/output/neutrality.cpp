@@ -1,0 +1,202 @@
+// Electroneutrality correction of the transferred monopole populations.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "../chem/elements.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+#include "writer.h"
+
+namespace {
+
+// Expected valence electrons per molecule from "Molecule-Charges.in"; empty when the file
+// does not exist. Line k belongs to molecule k.
+std::vector<double> readMoleculeCharges(int molecules) {
+    std::vector<double> charges;
+    FILE* f = fopen("Molecule-Charges.in", "r");
+    if (f == nullptr) return charges;
+    printf("'Molecule-Charges.in' file exists.\n");
+    LineReader reader(f);
+    std::string line;
+    for (int m = 0; m < molecules; ++m) {
+        if (!reader.next(line)) {
+            fclose(f);
+            fatal("Molecule-Charges.in has no line for molecule %d: the structure contains %d molecules, "
+                  "one line \"Molecule <number> <valence electrons>\" is needed for each.",
+                  m + 1, molecules);
+        }
+        if (line.size() > 299) line.resize(299);
+        double value = 0;
+        if (sscanf(line.c_str(), "Molecule%*d %lf", &value) != 1 || !std::isfinite(value)) {
+            fclose(f);
+            fatal("Molecule-Charges.in, line for molecule %d: \"%s\" is not of the form "
+                  "\"Molecule <number> <valence electrons>\".",
+                  m + 1, line.c_str());
+        }
+        printf("Molecule %d has valence charge = %f\n", m + 1, value);
+        charges.push_back(value);
+    }
+    fclose(f);
+    return charges;
+}
+
+// The same text to standard output and the log.
+void both(FILE* log, const char* text) {
+    fputs(text, stdout);
+    fputs(text, log);
+}
+
+}  // namespace
+
+MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
+    MonopoleCorrection c;
+    c.mode = q.achieveNeutrality;
+    const std::size_t M = molecules > 0 ? static_cast<std::size_t>(molecules) : 0;
+    c.corrAverage.assign(M, 0.0);
+    c.corrFactor.assign(M, 0.0);
+    c.corrMeanElNeg.assign(M, 0.0);
+    c.corrHydrogen.assign(M, 0.0);
+    c.difference.assign(M, 0.0);
+    c.counted.assign(M, 0);
+    c.applies.assign(M, 0);
+
+    const std::vector<double> charges = readMoleculeCharges(molecules);
+    printf("For the scaling of the monopoles to achieve electroneutrality, \n"
+           "the program calculates a correction factor:\n");
+
+    for (int i = 0; i < q.nAtoms; ++i) q.atom[i].elNeg = elNegOf(q.elementOf(i)) / 100.0;
+
+    FILE* log = q.logFile;
+    for (int m = 0; m < molecules; ++m) {
+        printf("MOLECULE NO %d\n", m + 1);
+        int n = 0, nH = 0;
+        double Sn = 0, Sm = 0, sumElNeg = 0;
+        for (int i = 0; i < q.nAtoms; ++i) {
+            const AtomRecord& a = q.atom[i];
+            if (i >= static_cast<int>(gut.size()) || gut[i] == 0 || a.molecule != m + 1) continue;
+            ++n;
+            if (q.elementOf(i) == 0) ++nH;
+            if (a.tbl >= 1 && a.tbl <= MAX_SCAT) Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
+            Sm += a.occupancy * a.multipole[0];
+            sumElNeg += a.elNeg;
+        }
+        if (!charges.empty()) Sn = charges[m];
+
+        char sums[200];
+        snprintf(sums, sizeof sums, "\nThe sum of neutral atoms is %f\nand the sum of monopoles is %f.\n", Sn, Sm);
+        both(log, sums);
+        both(log, "Both values should not differ by more than one percent.\n"
+                  "A correction factor for the monopole populations is now\n"
+                  "calculated to achieve electroneutrality. You chose to\n");
+
+        switch (c.mode) {
+        case 1: {
+            if (n == 0) {
+                fprintf(stderr, "No monopoles to calculate correction factor!\n");
+                continue;
+            }
+            const double factor = Sn / Sm;
+            if (Sm == 0.0 || !std::isfinite(factor)) {
+                fprintf(stderr,
+                        "The monopoles of molecule %d add up to zero: they cannot be scaled and are "
+                        "written uncorrected.\n",
+                        m + 1);
+                continue;
+            }
+            c.corrFactor[m] = factor;
+            c.applies[m] = 1;
+            for (FILE* out : {log, stdout}) {
+                fprintf(out, "multiply the monopoles by a correction factor of %f\n", factor);
+                fprintf(out, "(the ratio of the sum of the monopoles divided by \n"
+                             "the sum of the neutral atom valence electrons).\n");
+                fprintf(out, "Please check the result.\n");
+            }
+            break;
+        }
+        case 2: {
+            if (n == 0) {
+                fprintf(stderr, "No monopoles to calculate correction factor!\n");
+                continue;
+            }
+            const double mean = sumElNeg / n;
+            if (!(mean > 0.0)) {
+                fprintf(stderr,
+                        "The atoms of molecule %d have no electronegativity in the element table: its "
+                        "monopoles are written uncorrected.\n",
+                        m + 1);
+                continue;
+            }
+            c.corrMeanElNeg[m] = mean;
+            c.difference[m] = Sn - Sm;
+            c.counted[m] = n;
+            c.applies[m] = 1;
+            if (c.difference[m] > 0)
+                for (int i = 0; i < q.nAtoms; ++i)
+                    if (q.atom[i].molecule == m + 1 && !(q.atom[i].elNeg > 0.0))
+                        fprintf(stderr,
+                                "Atom %s has no electronegativity in the element table: its monopole is "
+                                "written uncorrected.\n",
+                                q.atom[i].label);
+            const char* chosen = "add an electronegativity weighted correction factor to\nthe monopole populations. ";
+            const char* explained = "The difference of the sum of the \nmonopoles minus the sum of the neutral valence "
+                                    "electrons \nmultiplied by an electronegativity-weighted correction factor \nis "
+                                    "added to each multipole. ";
+            fputs(chosen, log);
+            fputs(explained, stdout);
+            fputs("Please check the result.\n", stdout);
+            fputs(chosen, stdout);
+            fputs(explained, stdout);
+            fputs("Please check the result.\n", stdout);
+            break;
+        }
+        case 3: {
+            if (nH == 0) continue;
+            c.corrHydrogen[m] = (Sn - Sm) / nH;
+            c.applies[m] = 1;
+            const char* chosen = "add an average correction only to the hydrogen monopole\npopulations. ";
+            fputs(chosen, log);
+            fprintf(log, "The correction  for each of the %d hydrogen\natoms is %f. ", nH, c.corrHydrogen[m]);
+            fputs("Please check the result.\n", log);
+            fputs(chosen, stdout);
+            fprintf(stdout, "The correction for each of the %d hydrogen\natoms is %f. ", nH, c.corrHydrogen[m]);
+            fputs("Please check the result.\n", stdout);
+            break;
+        }
+        default: {
+            if (n == 0) {
+                fprintf(stderr, "No monopoles to calculate correction factor!\n");
+                continue;
+            }
+            c.corrAverage[m] = (Sn - Sm) / n;
+            c.applies[m] = 1;
+            fprintf(log, "add an average of difference of %f to each of the %d\n monopoles. ", c.corrAverage[m], n);
+            fputs("Please check the result.\n", log);
+            fprintf(stdout, "add an average difference of %f to each of the %d\nmonopoles. ", c.corrAverage[m], n);
+            fputs("Please check the result.\n", stdout);
+            break;
+        }
+        }
+    }
+    return c;
+}
+
+double MonopoleCorrection::monopole(const Quandrel& q, int atomIndex) const {
+    const AtomRecord& a = q.atom[atomIndex];
+    const double P = a.occupancy * a.multipole[0];
+    const int m = a.molecule - 1;
+    if (m < 0 || m >= static_cast<int>(applies.size()) || !applies[m]) return P;
+    switch (mode) {
+    case 1:
+        return P * corrFactor[m];
+    case 2: {
+        const double D = difference[m];
+        if (D > 0) return a.elNeg > 0.0 ? P + D * (corrMeanElNeg[m] / a.elNeg) / counted[m] : P;
+        return P + D * (a.elNeg / corrMeanElNeg[m]) / counted[m];
+    }
+    case 3:
+        return q.elementOf(atomIndex) == 0 ? P + corrHydrogen[m] : P;
+    default:
+        return P + corrAverage[m];
+    }
+}
