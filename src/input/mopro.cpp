@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -194,7 +195,13 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
     if (count < 0 || count > MAX_ATOMS)
         fatal("DUMMY %d in %s: at most %d dummy atoms are possible.", count, in.name(), MAX_ATOMS);
     q.nDummy = count;
-    dummies.assign(count, AtomRecord());
+    try {
+        dummies.assign(count, AtomRecord());
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "Memory problem dummyatoms! ");
+        perror(" ");
+        stopWithError(1);
+    }
     for (int j = 0; j < count; ++j) {
         std::string text = in.need(format("dummy atom %d of the %d announced by DUMMY", j + 1, count));
         AtomRecord& d = dummies[j];
@@ -256,7 +263,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
                 "Unknown axis type '%s' ! I know only:\n XY, bXY, bZX, mXY, mZX, 3ZX, 3bZ, 3Zb,\n"
                 "\t\t\t\t\t\t\t    XZ, YX, YZ, ZY, bXZ, bYX, bYZ, mYX, mXZ, mYZ, mZY\nGoodbye!\n",
                 axisType);
-        exit(1);
+        stopWithoutBanner(1);
     }
     if (std::strcmp(axisType, "XY") == 0) {
         a.axisChars[0] = 'X';
@@ -315,7 +322,14 @@ void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector
     if (count < 1 || count > MAX_ATOMS)
         fatal("ATOMS %d in %s: a structure holds 1 to %d atoms.", count, in.name(), MAX_ATOMS);
     q.nAtoms = count;
-    q.atom.assign(2 * static_cast<std::size_t>(count) + 1, AtomRecord());
+    // the atoms, the dummies of the file behind them, and room for those of the database stage
+    try {
+        q.atom.assign(2 * static_cast<std::size_t>(count) + 1, AtomRecord());
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "Memory problem xdinp! ");
+        perror(" ");
+        stopWithError(1);
+    }
     scatWords.clear();
     for (int i = 0; i < count; ++i) readAtom(q, in, i, scatWords);
 }
@@ -474,7 +488,7 @@ void Quandrel::readMoProParam() {
         a.planarCache = -1.0;
         if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
             fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
-            exit(32);
+            stopWithoutBanner(32);
         }
         if (int n = axisAtomNumber(*this, i, a.axisAtom1, firstOf)) a.atom0 = n;
         if (int n = axisAtomNumber(*this, i, a.axisAtom2, firstOf)) a.atom2 = n;
