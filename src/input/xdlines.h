@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "../driver/text.h"
@@ -37,6 +38,10 @@ private:
     std::string line_;
     const char* fileName_;
 };
+
+// An open input file that is closed however the reader is left.
+using InputFile = std::unique_ptr<FILE, int (*)(FILE*)>;
+inline InputFile openInput(const char* name) { return InputFile(fopen(name, "rt"), &fclose); }
 
 // Copies a word that a scan format read into a fixed field of capacity cap (terminator
 // included); stops the run with a message naming the file and the field when it does

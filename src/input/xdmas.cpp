@@ -28,13 +28,13 @@ void elementSymbolOf(const char* symbol, char (&out)[4]) {
 
 void Quandrel::readMas() {
     StageName stage(*this, "readMas");
-    FILE* file = fopen("xd.mas", "rt");
-    if (file == nullptr) {
+    InputFile file = openInput("xd.mas");
+    if (!file) {
         fprintf(stderr, "can't open xd.mas");
         perror(" ");
         stopWithError(1);
     }
-    XdLines lines(file, "xd.mas");
+    XdLines lines(file.get(), "xd.mas");
 
     // TITLE <word>
     const char* text = lines.record("the TITLE line");
@@ -58,7 +58,15 @@ void Quandrel::readMas() {
 
     // one entry per line up to "END SCAT" (that line exactly)
     int t = 0;
-    text = lines.record("END SCAT (the scattering table is not closed)");
+    auto nextEntryLine = [&]() {
+        if (!lines.next(line))
+            fatal("xd.mas ends before END SCAT: the scattering table is not closed (%d entries read)", t);
+        char what[40];
+        snprintf(what, sizeof what, "scattering entry %d", t + 1);
+        lines.checkLength(line, what);
+        return line.c_str();
+    };
+    text = nextEntryLine();
     while (std::strcmp(text, "END SCAT") != 0) {
         if (t == MAX_SCAT) fatal("xd.mas: the scattering table holds more than %d entries", MAX_SCAT);
         ScatEntry& e = scatTable[t];
@@ -69,9 +77,11 @@ void Quandrel::readMas() {
                        w[0], w[1], w[2], w[3], &o[0], &o[1], &o[2], &o[3], &o[4], &o[5], &o[6], &o[7], &o[8],
                        &o[9], &o[10], &o[11], &o[12], &o[13], &o[14], &o[15], &o[16], &o[17], &e.values[0],
                        &e.values[1], &e.values[2]);
+        if (n >= 1 && !copyText(e.symbol, sizeof e.symbol, w[0]))
+            fatal("xd.mas: scattering entry %d begins with \"%s\", no symbol of at most 3 characters "
+                  "(is the END SCAT line missing?)",
+                  t + 1, w[0]);
         char field[64];
-        snprintf(field, sizeof field, "the symbol of scattering entry %d", t + 1);
-        if (n >= 1) storeWord(e.symbol, sizeof e.symbol, w[0], "xd.mas", field);
         snprintf(field, sizeof field, "word 2 of scattering entry %d", t + 1);
         if (n >= 2) storeWord(e.word2, sizeof e.word2, w[1], "xd.mas", field);
         snprintf(field, sizeof field, "word 3 of scattering entry %d", t + 1);
@@ -93,7 +103,7 @@ void Quandrel::readMas() {
             if (o[k] < 0) e.valenceElectrons -= o[k];
         }
         ++t;
-        text = lines.record("END SCAT (the scattering table is not closed after %d entries)", t);
+        text = nextEntryLine();
     }
     nScat = t;
 
@@ -101,5 +111,4 @@ void Quandrel::readMas() {
         printf("Atom type %d (%s) has: %d electrons and %d valence elctrons.\n", scatTable[k].number,
                scatTable[k].symbol, scatTable[k].electrons, scatTable[k].valenceElectrons);
     fprintf(stderr, "\nReading xd.mas was successfull!\n\n");
-    fclose(file);
 }

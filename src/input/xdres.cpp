@@ -42,20 +42,20 @@ void Quandrel::readInp() {
     {
         StageName stage(*this, "readInp");
         const char* fileName = "xd.res";
-        FILE* file = fopen("xd.res", "rt");
-        if (file == nullptr) {
+        InputFile file = openInput("xd.res");
+        if (!file) {
             fprintf(stderr, "can't open xd.res ");
             perror(" ");
             fprintf(stderr, "->so I try xd.inp\n");
             fileName = "xd.inp";
-            file = fopen("xd.inp", "rt");
-            if (file == nullptr) {
+            file = openInput("xd.inp");
+            if (!file) {
                 fprintf(stderr, "can't open xd.inp");
                 perror(" ");
                 stopWithError(1);
             }
         }
-        XdLines lines(file, fileName);
+        XdLines lines(file.get(), fileName);
 
         // USAGE nAtoms . multipoleLevel nKappa . . . . . . . . . nDummy
         std::string line;
@@ -173,7 +173,6 @@ void Quandrel::readInp() {
 
         fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, nAtoms,
                 nDummy, nKappa);
-        fclose(file);
     }
     readPartAux();
 }
@@ -181,16 +180,15 @@ void Quandrel::readInp() {
 void Quandrel::readPartAux() {
     StageName stage(*this, "readPartAux");
     // Records of three words (label, number, part), white space and line ends between them.
-    FILE* file = fopen("xd_part.aux", "rt");
+    InputFile file = openInput("xd_part.aux");
     bool more = file != nullptr;
     for (int i = 0; i < nAtoms; ++i) {
         atom[i].part = 0;
         std::string w1, w2, w3;
-        more = more && nextWord(file, w1) && nextWord(file, w2) && nextWord(file, w3);
+        more = more && nextWord(file.get(), w1) && nextWord(file.get(), w2) && nextWord(file.get(), w3);
         if (!more) continue;
         if (sscanf(w3.c_str(), "%d", &atom[i].part) != 1)
             fatal("xd_part.aux: record %d (%s %s %s) has no part number as its third word", i + 1, w1.c_str(),
                   w2.c_str(), w3.c_str());
     }
-    if (file != nullptr) fclose(file);
 }
