@@ -1,4 +1,84 @@
 // Canonical names, stereocentres and the per-atom name listing.
-#include "../driver/Quandrel.h"
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
 
-int Quandrel::asymm() { return 0; }
+#include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+
+namespace {
+
+int electronsOf(const Quandrel& q, int atomIndex) {
+    int t = q.atom[atomIndex].tbl;
+    return (t >= 1 && t <= q.nScat) ? q.scatTable[t - 1].electrons : 0;
+}
+
+void prefixName(Quandrel& q, int atomIndex, const char* prefix) {
+    std::string name = std::string(prefix) + q.quandrelName[atomIndex];
+    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
+        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+              NAME_CAP - 1, name.c_str());
+}
+
+}  // namespace
+
+int Quandrel::asymm() {
+    StageName stage(*this, "Asymm");
+    int stereocentres = 0;
+    for (int i = 0; i < nAtoms; ++i) {
+        sortQuandrel(i);
+
+        if (i < static_cast<int>(knopf.size()) && knopf[i].anzahl == 4) {
+            // neighbours by electron count, most first; margins and angles stay where they are
+            int* n = knopf[i].nachbar;
+            for (int pass = 0; pass < 3; ++pass)
+                for (int k = 0; k < 3; ++k)
+                    if (electronsOf(*this, n[k + 1]) > electronsOf(*this, n[k])) std::swap(n[k], n[k + 1]);
+
+            // signed volume of the tetrahedron of the four neighbours
+            double v[4][3];
+            for (int k = 0; k < 4; ++k)
+                for (int x = 0; x < 3; ++x) v[k][x] = 50.0 * (atom[n[k]].frac[x] - atom[i].frac[x]);
+            double a[3], b[3], c[3];
+            for (int x = 0; x < 3; ++x) {
+                a[x] = v[1][x] - v[0][x];
+                b[x] = v[2][x] - v[0][x];
+                c[x] = v[3][x] - v[0][x];
+            }
+            double t = a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
+                       a[2] * (b[0] * c[1] - b[1] * c[0]);
+
+            int e0 = electronsOf(*this, n[0]), e1 = electronsOf(*this, n[1]);
+            int e2 = electronsOf(*this, n[2]), e3 = electronsOf(*this, n[3]);
+            if (e0 > e1 && e1 > e2 && e2 > e3) {
+                if (t > 0) {
+                    printf("The quandrel of the atom %s is chiral R \n", atom[i].label);
+                    fprintf(logFile, "The quandrel of the atom %s is chiral R \n", atom[i].label);
+                    prefixName(*this, i, "R-");
+                } else {
+                    printf("The quandrel of the atom %s is chiral S \n", atom[i].label);
+                    fprintf(logFile, "The quandrel of the atom %s is chiral S \n", atom[i].label);
+                    prefixName(*this, i, "S-");
+                }
+                ++stereocentres;
+                fflush(stdout);
+            }
+        }
+
+        if (std::strstr(quandrelName[i], "N@") != nullptr && atom[i].planarCache > 0.9) prefixName(*this, i, "=-");
+
+        printf("%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);
+        fflush(stdout);
+        fprintf(logFile, "%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);
+        fflush(logFile);
+        fprintf(outFile, "%s: %s\n", atom[i].label, quandrelName[i]);
+        fflush(outFile);
+    }
+    if (stereocentres == 1)
+        printf("%d chiral quandrel\n", stereocentres);
+    else
+        printf("%d chiral quandrels\n", stereocentres);
+    return 0;
+}

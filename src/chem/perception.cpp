@@ -1,7 +1,59 @@
 // The perception driver: bonds, nodes, rings, names, chirality, then the override file.
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+
+namespace {
+
+const char* const TOO_FEW_LINES =
+    "\"Quandrele.in\" must have exact as many lines as there are atoms in your molecule!!\n"
+    "I'm skipping reading of Quandrele.in!!\n";
+
+// Reads the answer to one question: no when it begins with N, yes otherwise (also an
+// empty answer and the end of input); A switches "all" on, and then nothing more is read.
+// The whole answer line is consumed, whatever its length; its first 48 characters count.
+bool answerIsYes(FILE* answers, bool& all) {
+    if (all) return true;
+    char answer[49] = "\n";
+    std::size_t n = 0;
+    int c;
+    while ((c = fgetc(answers)) != EOF && c != '\n')
+        if (n < sizeof answer - 1) answer[n++] = static_cast<char>(c);
+    if (n > 0) answer[n] = '\0';
+    if (answer[0] == 'N' || answer[0] == 'n') return false;
+    if (answer[0] == 'A' || answer[0] == 'a') all = true;
+    return true;
+}
+
+std::vector<std::string> blankSeparated(const std::string& line) {
+    std::vector<std::string> tokens;
+    std::size_t p = 0;
+    while ((p = line.find_first_not_of(" \t", p)) != std::string::npos) {
+        std::size_t e = line.find_first_of(" \t", p);
+        tokens.push_back(line.substr(p, e == std::string::npos ? std::string::npos : e - p));
+        p = e;
+    }
+    return tokens;
+}
+
+[[noreturn]] void unusable(FILE* in) {
+    fclose(in);
+    stopWithError(3);
+}
+
+void checkNameLength(FILE* in, const std::string& name) {
+    if (name.size() < static_cast<std::size_t>(NAME_CAP)) return;
+    fprintf(stderr, "Quandrel %s in \"Quandrele.in\" is longer than %d characters!\nI'm skipping reading of Quandrele.in!!\n",
+            name.c_str(), NAME_CAP - 1);
+    unusable(in);
+}
+
+}  // namespace
 
 void Quandrel::findOutNames() {
     StageName stage(*this, "findOutNames");
@@ -11,5 +63,78 @@ void Quandrel::findOutNames() {
     if (useNewRingNomenclature > 0) ringlord();
     getNames(bondCount);
     asymm();
+    readOverrides(stdin);
     if (findSymm != 0) findSomeSymm();
+}
+
+// "Quandrele.in" holds one line per atom, in atom order. A line without a colon is the
+// new name of the atom at its position; a line "label: name" is the new name of the
+// atom with that label, wherever it stands.
+void Quandrel::readOverrides(FILE* answers) {
+    FILE* in = fopen("Quandrele.in", "rt");
+    if (in == nullptr) return;
+    fprintf(stderr, "\nReading \"Quandrele.in\"\n____________________\n");
+    bool all = false;
+    LineReader reader(in);
+    for (int i = 0; i < nAtoms; ++i) {
+        std::string line;
+        if (!reader.next(line)) {
+            fprintf(stderr, "%s", TOO_FEW_LINES);
+            unusable(in);
+        }
+        rtrim(line);
+
+        if (line.find(':') == std::string::npos) {
+            if (line.empty() || line[0] != quandrelName[i][0]) {
+                fprintf(stderr, "Quandrel %s in \"Quandrele.in\" does not match to atom %s!\nI'm skipping reading of Quandrele.in!!\n",
+                        line.c_str(), atom[i].label);
+                unusable(in);
+            }
+            if (line == quandrelName[i]) continue;
+            checkNameLength(in, line);
+            fprintf(stderr, "Do you want to change Quandrel %s to %s? [Y/N/A+return] {Y}:", quandrelName[i], line.c_str());
+            if (answerIsYes(answers, all)) {
+                fprintf(stderr, "Changed!\n");
+                copyText(quandrelName[i], NAME_CAP, line.c_str());
+                fprintf(stderr, "to !%s! %s\n", quandrelName[i], line.c_str());
+            } else {
+                fprintf(stderr, "Not changed!\n");
+            }
+            continue;
+        }
+
+        std::vector<std::string> tokens = blankSeparated(line);
+        const std::string& first = tokens[0];
+        if (first.size() < 2 || first.back() != ':') {
+            fprintf(stderr, "\"%s\" in \"Quandrele.in\" is neither a quandrel nor a label with a colon; line skipped.\n",
+                    line.c_str());
+            continue;
+        }
+        if (tokens.size() < 2) {
+            fprintf(stderr, "\"%s\" in \"Quandrele.in\" gives no new quandrel; line skipped.\n", line.c_str());
+            continue;
+        }
+        std::string label = first.substr(0, first.size() - 1);
+        const std::string& newName = tokens[1];
+        checkNameLength(in, newName);
+        bool found = false;
+        for (int j = 0; j < nAtoms; ++j) {
+            if (label != atom[j].label) continue;
+            found = true;
+            if (newName == quandrelName[j]) continue;
+            fprintf(stderr, "Do you want to change quandrel %s to %s? [Y/N/A+return] {Y}:", quandrelName[j], newName.c_str());
+            if (answerIsYes(answers, all)) {
+                fprintf(stderr, "Changed!\n");
+                copyText(quandrelName[j], NAME_CAP, newName.c_str());
+                fprintf(stderr, "to !%s! %s\n", quandrelName[j], first.c_str());
+            } else {
+                fprintf(stderr, "Not changed!\n");
+            }
+        }
+        if (!found)
+            fprintf(stderr, "There is no atom %s for \"%s\" in \"Quandrele.in\"; line skipped.\n", label.c_str(),
+                    line.c_str());
+    }
+    fprintf(stderr, "Reading of \"Quandrele.in\" was successfull!\n");
+    fclose(in);
 }

@@ -178,6 +178,7 @@ public:
     double calcValeces(int atomIndex);
     int countMols();
     int asymm();
+    void readOverrides(FILE* answers);  // "Quandrele.in", questions answered from answers
 
     // ---- naming ----
     void getNames(int bondCount);

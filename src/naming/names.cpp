@@ -1,4 +1,150 @@
 // Construction of the quandrel name of every atom.
-#include "../driver/Quandrel.h"
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
 
-void Quandrel::getNames(int) { StageName stage(*this, "GetNames"); }
+#include "../chem/elements.h"
+#include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+
+namespace {
+
+const char* symbolOf(const Quandrel& q, int atomIndex) {
+    int e = q.elementOf(atomIndex);
+    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+}
+
+bool isSymbol(const Quandrel& q, int atomIndex, const char* symbol) {
+    return std::strcmp(symbolOf(q, atomIndex), symbol) == 0;
+}
+
+bool contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
+
+// Bond class of a margin v (reference length minus distance).
+std::string bondClass(const Quandrel& q, double v) {
+    if (v > q.einfachMeso && v < q.mesoZweifach) return "1.5";
+    if (v >= q.mesoZweifach && v < q.zweifachDreifach) return "2";
+    if (v >= q.zweifachDreifach) return "3";
+    return "1";
+}
+
+// "#" and the ring code of the neighbour when it shares a ring with the atom it is seen
+// from, "@" and the ring code when it does not.
+std::string ringDescriptor(const Quandrel& q, int from, int neighbour) {
+    char text[16];
+    bool shared = (q.atom[from].ringMask & q.atom[neighbour].ringMask) != 0;
+    std::snprintf(text, sizeof text, "%c%d", shared ? '#' : '@', q.atom[neighbour].ringCode);
+    return text;
+}
+
+// Second shell of neighbour n of the central atom c: n's other neighbours in node order.
+std::string secondShell(const Quandrel& q, int c, int n) {
+    const Quandrel::Knopf& node = q.knopf[n];
+    int count = node.anzahl < 12 ? node.anzahl : 12;
+    std::string shell = "[";
+    for (int k = 0; k < count; ++k) {
+        int m = node.nachbar[k];
+        if (m == c) continue;
+        double v = node.marge[k];
+        std::string d = bondClass(q, v);
+        if (isSymbol(q, m, "H")) d = "1";
+        if (q.atom[c].ringCode != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d = "2";
+        if (q.atom[m].ringCode != 0) d = ringDescriptor(q, n, m);
+        shell += d;
+        shell += klein(symbolOf(q, m));
+    }
+    return shell + "]";
+}
+
+// First-shell term of neighbour n of atom c, bonded with margin v.
+std::string neighbourTerm(const Quandrel& q, int c, int n, double v) {
+    bool hydrogen = isSymbol(q, c, "H") || isSymbol(q, n, "H");
+    std::string d = bondClass(q, v);
+    if (hydrogen) d = "1";
+    if (q.atom[c].ringCode != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d = "2";
+    if (q.atom[n].ringCode != 0) d = ringDescriptor(q, c, n);
+    std::string term = d + klein(symbolOf(q, n));
+
+    if (n > c && hydrogen && contains(d, '@')) {
+        printf("AT ist ohne [] bei H!\n");
+        return term;
+    }
+    bool due = d == "1.5" || contains(d, '#') || q.elementOf(n) > 11 || (hydrogen && !contains(d, '@'));
+    if (due && q.knopf[n].anzahl > 1) term += secondShell(q, c, n);
+    return term;
+}
+
+void storeName(Quandrel& q, int atomIndex, const std::string& name) {
+    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
+        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+              NAME_CAP - 1, name.c_str());
+}
+
+}  // namespace
+
+void Quandrel::getNames(int bondCount) {
+    StageName stage(*this, "GetNames");
+    if (nAtoms > MAX_ATOMS) fatal("Too many atoms for naming: %d (at most %d).", nAtoms, MAX_ATOMS);
+    if (static_cast<int>(knopf.size()) < nAtoms) knopf.resize(nAtoms);  // atoms without a node: no neighbours
+    if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
+
+    fprintf(logFile, "How Planar is the coordinate sphere of the following atoms: (1 is planar)\n");
+    fprintf(logFile, "=========================================================================\n");
+
+    double totalCharge = 0.0;
+    for (int i = 0; i < nAtoms; ++i) {
+        double planarity = planar(knopf[i], i);
+        fprintf(logFile, "%-30s %f %d/%d\n", atom[i].label, planarity, i, nAtoms);
+
+        char head[32];
+        if (atom[i].ringCode != 0)
+            std::snprintf(head, sizeof head, "%d-%s", atom[i].ringCode, symbolOf(*this, i));
+        else
+            std::snprintf(head, sizeof head, "%s", symbolOf(*this, i));
+        std::string name = head;
+        for (int b = 0; b < bondCount; ++b) {
+            if (bnd[b].first == i)
+                name += neighbourTerm(*this, i, bnd[b].second, bnd[b].margin);
+            else if (bnd[b].second == i)
+                name += neighbourTerm(*this, i, bnd[b].first, bnd[b].margin);
+        }
+        storeName(*this, i, name);
+
+        if (ions != 0) {
+            double charge = calcValeces(i);
+            totalCharge += charge;
+            if (charge != 0.0) {
+                char suffix[32] = "";
+                if (ions < 2)
+                    std::snprintf(suffix, sizeof suffix, "%c%3.1f", charge > 0 ? '+' : '-', std::fabs(charge));
+                else if (charge > 0.5)
+                    std::snprintf(suffix, sizeof suffix, "%c", '+');
+                else if (charge < -0.5)
+                    std::snprintf(suffix, sizeof suffix, "%c", '-');
+                storeName(*this, i, name + suffix);
+                fprintf(logFile, "New Quandrelname = %s\n", quandrelName[i]);
+            }
+        }
+    }
+
+    if (ions != 0) {
+        const char* verdict = totalCharge == 0.0 ? "OK!" : "probably a problem please check!";
+        fprintf(logFile, "total charge is %4.1f and sum over Oxidation numbers is %f. This is %s\n", totalCharge,
+                totalOxi, verdict);
+        fprintf(stderr, "total charge is %4.1f. This is %s\n", totalCharge, verdict);
+    }
+
+    // The label of the lowest-numbered atom with the same name, empty for that atom itself.
+    std::unordered_map<std::string, int> firstWithName;
+    firstWithName.reserve(static_cast<std::size_t>(nAtoms) * 2);
+    for (int j = 0; j < nAtoms; ++j) {
+        int k = firstWithName.emplace(quandrelName[j], j).first->second;
+        if (k < j)
+            std::snprintf(atom[j].sameNameAs, sizeof atom[j].sameNameAs, "%s", atom[k].label);
+        else
+            atom[j].sameNameAs[0] = '\0';
+    }
+}

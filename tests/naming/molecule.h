@@ -1,0 +1,110 @@
+// A structure for the naming and chirality tests, with the bond list, the nodes and the
+// ring fields set by hand, so the tests need neither the bond search nor ring perception.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "testutil.h"
+
+class Molecule {
+public:
+    int add(const std::string& label, const std::string& symbol, double x = 0, double y = 0, double z = 0) {
+        // distinct positions, so the degree of planarity stays defined
+        int n = static_cast<int>(labels_.size());
+        labels_.push_back(label);
+        if (x == 0 && y == 0 && z == 0) {
+            x = 10.0 + 1.3 * n;
+            y = 10.0 + 0.7 * (n % 3);
+            z = 10.0 + 0.4 * (n % 5);
+        }
+        return builder_.add(label, symbol, x, y, z);
+    }
+
+    // A bond with its margin (reference length minus distance).
+    void bond(int a, int b, double margin) {
+        Bond r;
+        r.first = std::min(a, b);
+        r.second = std::max(a, b);
+        r.margin = margin;
+        bonds_.push_back(r);
+    }
+
+    void ring(int atomIndex, int code, int mask) { rings_.push_back({atomIndex, code, mask}); }
+
+    // Builds the object: the bond list in pair order and one node per atom, neighbours in
+    // bond-list order, then sorted by margin (largest first, equal margins stay in order).
+    Quandrel& build() {
+        q_ = builder_.build();
+        std::stable_sort(bonds_.begin(), bonds_.end(), [](const Bond& a, const Bond& b) {
+            return a.first != b.first ? a.first < b.first : a.second < b.second;
+        });
+        bnd = bonds_;
+        q_->knopf.assign(q_->nAtoms, Quandrel::Knopf());
+        for (int i = 0; i < q_->nAtoms; ++i) {
+            Quandrel::Knopf& k = q_->knopf[i];
+            for (const Bond& b : bonds_) {
+                int other = b.first == i ? b.second : b.second == i ? b.first : -1;
+                if (other < 0) continue;
+                k.nachbar[k.anzahl] = other;
+                k.marge[k.anzahl] = b.margin;
+                ++k.anzahl;
+            }
+            for (int pass = 0; pass + 1 < k.anzahl; ++pass)
+                for (int j = 0; j + 1 < k.anzahl; ++j)
+                    if (k.marge[j + 1] > k.marge[j]) {
+                        std::swap(k.marge[j], k.marge[j + 1]);
+                        std::swap(k.nachbar[j], k.nachbar[j + 1]);
+                    }
+        }
+        for (const RingEntry& r : rings_) {
+            q_->atom[r.atom].ringCode = r.code;
+            q_->atom[r.atom].ringMask = r.mask;
+        }
+        return *q_;
+    }
+
+    int bondCount() const { return static_cast<int>(bonds_.size()); }
+
+    // Builds the object and its names.
+    Quandrel& named() {
+        build();
+        q_->getNames(bondCount());
+        return *q_;
+    }
+
+    std::string name(int atomIndex) const { return q_->quandrelName[atomIndex]; }
+    Quandrel& q() { return *q_; }
+
+private:
+    struct RingEntry {
+        int atom, code, mask;
+    };
+    StructureBuilder builder_;
+    std::unique_ptr<Quandrel> q_;
+    std::vector<Bond> bonds_;
+    std::vector<RingEntry> rings_;
+    std::vector<std::string> labels_;
+};
+
+// Benzene: C1..C6 are atoms 0..5 around the ring, H1..H6 atoms 6..11, H(k) on C(k).
+// Aromatic C-C margins 0.15, C-H margins 0.03. With rings, every carbon has ring code 6
+// and ring bit 1.
+inline void benzene(Molecule& m, bool withRing) {
+    for (int k = 0; k < 6; ++k) {
+        double a = k * 3.14159265358979 / 3.0;
+        m.add("C" + std::to_string(k + 1), "C", 10 + 1.39 * std::cos(a), 10 + 1.39 * std::sin(a), 10);
+    }
+    for (int k = 0; k < 6; ++k) {
+        double a = k * 3.14159265358979 / 3.0;
+        m.add("H" + std::to_string(k + 1), "H", 10 + 2.47 * std::cos(a), 10 + 2.47 * std::sin(a), 10);
+    }
+    for (int k = 0; k < 6; ++k) {
+        m.bond(k, (k + 1) % 6, 0.15);
+        m.bond(k, k + 6, 0.03);
+        if (withRing) m.ring(k, 6, 1);
+    }
+}
