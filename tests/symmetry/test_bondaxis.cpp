@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -285,4 +287,58 @@ TEST_F(BondAxis, ToleranceIsStrict) {
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("SYMMTOL = 0.000000\n"), std::string::npos);
     EXPECT_EQ(descriptorOf(r, "C"), "1");
+}
+
+TEST(FindSymmRun, ExampleEndsAfterTheAnalysisWithoutDatabaseOrWriter) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    RunResult r = runTool("-findSymm");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("(main)SYMMTOL = 0.010000\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("________________________________________________\n"
+                         "Bond axis symmetry analysis: (Do not trust it!!)\n"
+                         "________________________________________________\n"
+                         "SYMMTOL = 0.010000\n"),
+              std::string::npos)
+        << r.out;
+    const std::string closing =
+        "____________________________________\n"
+        "Bond axis symmetry analysis is done.\n"
+        "____________________________________\n";
+    ASSERT_GE(r.out.size(), closing.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - closing.size()), closing);
+    EXPECT_EQ(r.out.find("Reading database..."), std::string::npos);
+    EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
+    EXPECT_FALSE(dir.exists("xd.mas.quandreltool"));
+
+    // one line per atom, in atom order; hydrogens and carboxylate oxygens are terminal
+    std::vector<std::string> lines;
+    for (const std::string& line : linesOf(r.out))
+        if (line.find("'s local symmetry ") != std::string::npos) lines.push_back(line);
+    const char* const labels[] = {"C(1)", "H(1A)", "H(1B)", "H(1C)", "C(2)", "H(2)", "N(1)",
+                                  "H(N1A)", "H(N1B)", "H(N1C)", "C(3)", "O(1)", "O(2)"};
+    ASSERT_EQ(lines.size(), std::size(labels)) << r.out;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        EXPECT_EQ(lines[k].compare(0, std::strlen(labels[k]) + 18, std::string(labels[k]) + "'s local symmetry "), 0)
+            << lines[k];
+        const bool terminal = labels[k][0] == 'H' || labels[k][0] == 'O';
+        EXPECT_EQ(lines[k].find("is linear |(") != std::string::npos, terminal) << lines[k];
+    }
+    // the methyl group's hydrogens ride on ideal positions: a mirror through C(2), C(1), H(1A)
+    EXPECT_EQ(lines[0].compare(0, 40, "C(1)'s local symmetry m/C(2).X.H(1A)  |("), 0) << lines[0];
+    const std::string log = dir.read("Quandrele.log");
+    EXPECT_NE(log.find("Symmetry -2 Axis points to DUMMY at 0.509571 0.348528 0.544910 and is the cross product "
+                       "of C(2).X.H(1A)\nC(1)'s local symmetry m/C(2).X.H(1A)  \n\n"),
+              std::string::npos)
+        << log;
+}
+
+TEST(FindSymmRun, ToleranceValueAndPlanarSwitchOnOneLine) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    RunResult r = runTool("-findSymm 0.05 -planar 0.5");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\nSYMMTOL = 0.050000\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Bond axis symmetry analysis is done.\n"), std::string::npos);
+    EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
 }
