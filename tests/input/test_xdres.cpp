@@ -1,0 +1,425 @@
+// The reader of the XD parameter file ("xd.res", else "xd.inp") and of "xd_part.aux".
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <stdexcept>
+#include <string>
+
+#include "testutil.h"
+
+namespace {
+
+// Reads "xd.mas" and then the parameter file of the current directory into a fresh
+// object; what the readers print is captured into out and err.
+std::unique_ptr<Quandrel> readXdHere(std::string* out = nullptr, std::string* err = nullptr) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    auto q = std::make_unique<Quandrel>(Quandrel::NoInput{});
+    q->readMas();
+    q->readInp();
+    std::string o = testing::internal::GetCapturedStdout();
+    std::string e = testing::internal::GetCapturedStderr();
+    if (out) *out = o;
+    if (err) *err = e;
+    return q;
+}
+
+// Index of the atom with a label; -1 when there is none.
+int indexOf(const Quandrel& q, const std::string& label) {
+    for (int i = 0; i < q.nAtoms; ++i)
+        if (label == q.atom[i].label) return i;
+    return -1;
+}
+
+const std::string VARIETY_USAGE =
+    "USAGE      4     2     2     3     0     1     3     0     1     0     1     0     0     3";
+
+std::string varietyRes() { return slurp(dataPath("xd/variety/xd.res")); }
+
+// The variety parameter file with one text replaced (the original must occur).
+std::string varietyResWith(const std::string& from, const std::string& to) {
+    std::string res = varietyRes();
+    std::size_t at = res.find(from);
+    if (at == std::string::npos) throw std::runtime_error("not in xd.res: " + from);
+    return res.replace(at, from.size(), to);
+}
+
+// The variety parameter file up to (without) the first occurrence of a text.
+std::string varietyResUpTo(const std::string& marker) {
+    std::string res = varietyRes();
+    std::size_t at = res.find(marker);
+    if (at == std::string::npos) throw std::runtime_error("not in xd.res: " + marker);
+    return res.substr(0, at);
+}
+
+// The variety parameter file with other counts on its USAGE line.
+std::string varietyResWithUsage(int atoms, int kappas, int dummies) {
+    char usage[128];
+    snprintf(usage, sizeof usage,
+             "USAGE  %5d     2     2 %5d     0     1     3     0     1     0     1     0     0 %5d", atoms, kappas,
+             dummies);
+    return varietyResWith(VARIETY_USAGE, usage);
+}
+
+std::string literal(const std::string& text) {
+    static const std::regex special(R"([.^$|()\[\]{}*+?\\])");
+    return std::regex_replace(text, special, R"(\$&)");
+}
+
+// Regex for a stop of a reader: the message, later the error banner naming the stage.
+std::string stopOf(const std::string& message, const std::string& stage = "readInp") {
+    return literal(message) + ".*Error was in function " + stage;
+}
+
+void readXdOrDie() {
+    if (freopen("/dev/null", "w", stdout) == nullptr) return;  // the table summary is not under test here
+    Quandrel q{Quandrel::NoInput{}};
+    q.readMas();
+    q.readInp();
+}
+
+}  // namespace
+
+TEST(XdResReader, CountsLabelsAndSummary) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    std::string err;
+    auto q = readXdHere(nullptr, &err);
+    EXPECT_EQ(q->nAtoms, 4);
+    EXPECT_EQ(q->nDummy, 3);
+    EXPECT_EQ(q->nKappa, 3);
+    EXPECT_EQ(q->multipoleLevel, 2);
+    const int rest[10] = {2, 0, 1, 3, 0, 1, 0, 1, 0, 0};
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(q->usageRest[k], rest[k]) << k;
+    // atoms, the file's dummies, room for as many dummies again, plus one
+    EXPECT_EQ(q->atom.size(), 9u);
+    const char* labels[] = {"O(1)", "C(1)", "C(2)", "H(1)", "DUM0", "DUM1", "DUM2"};
+    for (int i = 0; i < 7; ++i) EXPECT_STREQ(q->atom[i].label, labels[i]) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(q->atom[i].planarCache, -1.0);
+    EXPECT_NE(err.find("Reading xd.res was successfull!\n4 Atoms, 3 Dummys and 3 Kappas read\n\n"),
+              std::string::npos);
+}
+
+TEST(XdResReader, AtomLineFieldsAndLmxAlwaysFour) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    const AtomRecord& c1 = q->atom[1];
+    EXPECT_EQ(c1.ax1, 1);
+    EXPECT_EQ(c1.ax2, 3);
+    EXPECT_EQ(c1.atom0, 1);
+    EXPECT_EQ(c1.atom1, 2);
+    EXPECT_EQ(c1.atom2, 3);
+    EXPECT_EQ(c1.tp, 4);
+    EXPECT_EQ(c1.tbl, 1);
+    EXPECT_EQ(c1.kap, 2);
+    EXPECT_EQ(c1.symCode, 5);
+    EXPECT_EQ(c1.chemCon, 7);
+    EXPECT_DOUBLE_EQ(c1.occupancy, 0.5);
+    EXPECT_DOUBLE_EQ(c1.frac[2], 0.5);
+    // H(1) says 2 in its multipole-level column
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(q->atom[i].lmx, 4) << i;
+}
+
+TEST(XdResReader, DisplacementLinesFollowTheOrderOfEachAtom) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    const AtomRecord& o1 = q->atom[0];  // tp 2: one line
+    EXPECT_DOUBLE_EQ(o1.u[0], 0.011);
+    EXPECT_DOUBLE_EQ(o1.u[5], 0.003);
+    EXPECT_DOUBLE_EQ(o1.c3[0], 0.0);
+
+    const AtomRecord& c1 = q->atom[1];  // tp 4: six lines, a comment line among them
+    EXPECT_DOUBLE_EQ(c1.u[5], 0.0023);
+    for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(c1.c3[k], 0.000031 + 1e-6 * k) << k;
+    for (int k = 0; k < 15; ++k) EXPECT_DOUBLE_EQ(c1.d4[k], 0.000041 + 1e-6 * k) << k;
+    EXPECT_DOUBLE_EQ(c1.multipole[0], 4.0);  // the six lines were consumed before the populations
+
+    const AtomRecord& c2 = q->atom[2];  // tp 3: three lines
+    EXPECT_DOUBLE_EQ(c2.c3[9], 0.000140);
+    EXPECT_DOUBLE_EQ(c2.d4[0], 0.0);
+    EXPECT_DOUBLE_EQ(c2.multipole[0], 4.1);
+}
+
+TEST(XdResReader, MultipoleLevelTwoReadsOneLineOfTen) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    for (int i = 0; i < 4; ++i) {
+        const double base[] = {6.0, 4.0, 4.1, 0.9};
+        for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(q->atom[i].multipole[k], base[i] + 0.01 * k) << i << " " << k;
+        for (int k = 10; k < 26; ++k) EXPECT_EQ(q->atom[i].multipole[k], 0.0) << i << " " << k;
+    }
+}
+
+TEST(XdResReader, MultipoleLevelFourReadsTwentySixValuesOnThreeLines) {
+    ScratchDir dir;
+    dir.copyFolder("fixtures/l_alanine");
+    auto q = readXdHere();
+    EXPECT_EQ(q->multipoleLevel, 4);
+    const AtomRecord& c1 = q->atom[0];
+    EXPECT_DOUBLE_EQ(c1.multipole[0], 4.190714);
+    EXPECT_DOUBLE_EQ(c1.multipole[9], -0.020511);
+    EXPECT_DOUBLE_EQ(c1.multipole[10], -0.089591);
+    EXPECT_DOUBLE_EQ(c1.multipole[20], -0.027357);
+    EXPECT_DOUBLE_EQ(c1.multipole[25], 0.030748);
+    const AtomRecord& o2 = q->atom[12];
+    EXPECT_STREQ(o2.label, "O(2)");
+    EXPECT_DOUBLE_EQ(o2.multipole[0], 5.821156);
+    EXPECT_DOUBLE_EQ(o2.multipole[25], -0.007822);
+    EXPECT_DOUBLE_EQ(q->trailingValues[0], 0.8892739);
+    EXPECT_EQ(q->nTrailing, 1);
+}
+
+TEST(XdResReader, KappaSetIsChosenByPositionNotByItsNumberColumn) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    EXPECT_EQ(q->kappaNo[0], 2);
+    EXPECT_EQ(q->kappaNo[1], 3);
+    EXPECT_EQ(q->kappaNo[2], 1);
+    EXPECT_DOUBLE_EQ(q->kappaSet[0][2], 1.2);
+    EXPECT_DOUBLE_EQ(q->kappaSet[5][1], 0.92);
+    // O(1) and H(1) take set 1, the first line (numbered 2); C(1) and C(2) set 2, the second line (numbered 3)
+    const double first[4] = {1.01, 1.02, 1.02, 1.01};
+    const double rest[4] = {0.91, 0.92, 0.92, 0.91};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_DOUBLE_EQ(q->atom[i].kappa[0], first[i]) << i;
+        for (int v = 1; v < 6; ++v) EXPECT_DOUBLE_EQ(q->atom[i].kappa[v], rest[i]) << i;
+    }
+}
+
+TEST(XdResReader, AxisLettersNameFirstSecondAndRemainingAxis) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    const char* letters[4] = {"ZXY", "XZY", "XYZ", "YZX"};  // codes 3 1, 1 3, 1 2, 2 3
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(std::string(q->atom[i].axisChars, 3), letters[i]) << q->atom[i].label;
+}
+
+TEST(XdResReader, AxisCodesOutsideOneToThreeLeaveLettersUnset) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    dir.write("xd.res", varietyResWith("O(1)      3 1", "O(1)      0 2"));
+    auto q = readXdHere();
+    EXPECT_EQ(q->atom[0].axisChars[0], '\0');
+    EXPECT_EQ(q->atom[0].axisChars[1], 'Y');
+    EXPECT_EQ(q->atom[0].axisChars[2], '\0');
+}
+
+TEST(XdResReader, DummiesAndAtomsGetCartesianCoordinates) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();  // cell 10 12 14, right angles
+    struct Row {
+        int index;
+        double x, y, z;
+    };
+    const Row rows[] = {
+        {0, 1.0, 2.4, 4.2},    // O(1)
+        {3, 4.0, 7.2, 11.2},   // H(1)
+        {4, 1.0, 2.4, 4.2},    // DUM0
+        {5, 5.0, 3.0, 1.75},   // DUM1, after a comment line
+        {6, 0.0, 6.0, 14.0},   // DUM2
+    };
+    for (const Row& r : rows) {
+        const AtomRecord& a = q->atom[r.index];
+        EXPECT_NEAR(a.cart[0], r.x, 1e-9) << a.label;
+        EXPECT_NEAR(a.cart[1], r.y, 1e-9) << a.label;
+        EXPECT_NEAR(a.cart[2], r.z, 1e-9) << a.label;
+    }
+    EXPECT_DOUBLE_EQ(q->atom[5].frac[2], 0.125);
+}
+
+TEST(XdResReader, TrailingValuesAreTheNumbersOfTheLastLine) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    auto q = readXdHere();
+    ASSERT_EQ(q->nTrailing, 3);
+    EXPECT_DOUBLE_EQ(q->trailingValues[0], 0.8892739);
+    EXPECT_DOUBLE_EQ(q->trailingValues[1], 1.5);
+    EXPECT_DOUBLE_EQ(q->trailingValues[2], 0.25);
+}
+
+TEST(XdResReader, TenTrailingNumbersAndNineteenCharacterLabelsFit) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    std::string res = varietyResWith(" 8.892739E-01  1.5  2.5E-01", "1 2 3 4 5 6 7 8 9 10   ");
+    dir.write("xd.res", res.replace(res.find("O(1)      3 1"), 13, "O(1)abcdefghijklmno 3 1"));
+    auto q = readXdHere();
+    EXPECT_EQ(q->nTrailing, 10);
+    EXPECT_DOUBLE_EQ(q->trailingValues[9], 10.0);
+    EXPECT_STREQ(q->atom[0].label, "O(1)abcdefghijklmno");
+}
+
+TEST(XdResReader, FallsBackToXdInpWithItsMessages) {
+    ScratchDir dir;
+    dir.copyFolder("xd/inp_only");
+    std::string err;
+    auto q = readXdHere(nullptr, &err);
+    EXPECT_NE(err.find("can't open xd.res  : No such file or directory\n->so I try xd.inp\n"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("Reading xd.inp was successfull!\n4 Atoms, 1 Dummys and 3 Kappas read\n\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(q->nAtoms, 4);
+    EXPECT_STREQ(q->atom[3].label, "Cl(1)");
+    EXPECT_STREQ(q->atom[4].label, "DUM0");
+    EXPECT_DOUBLE_EQ(q->atom[4].frac[0], 0.666064);
+}
+
+TEST(XdResReader, RealisticParameterFiles) {
+    struct Row {
+        const char* molecule;
+        int atoms, dummies, kappas;
+        const char* first;
+        const char* last;
+    };
+    const Row rows[] = {
+        {"benzene", 12, 0, 2, "C(1)", "H(6)"},
+        {"chfclbr_r", 5, 0, 5, "F(1)", "Br(1)"},
+        {"cyclopropane", 9, 0, 2, "C(1)", "H(3B)"},
+        {"disorder_cf3", 21, 0, 3, "F(3A)", "F(3B)"},
+        {"l_alanine", 13, 0, 4, "C(1)", "O(2)"},
+        {"naphthalene", 18, 0, 2, "C(1)", "H(10)"},
+        {"phenol", 13, 0, 3, "O(1)", "H(6)"},
+        {"urea_z2", 16, 0, 4, "N(1)", "H(N4B)"},
+        {"water_chloride", 4, 1, 3, "O(1)", "Cl(1)"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.molecule);
+        ScratchDir dir;
+        dir.copyFolder(std::string("fixtures/") + row.molecule);
+        auto q = readXdHere();
+        EXPECT_EQ(q->nAtoms, row.atoms);
+        EXPECT_EQ(q->nDummy, row.dummies);
+        EXPECT_EQ(q->nKappa, row.kappas);
+        EXPECT_STREQ(q->atom[0].label, row.first);
+        EXPECT_STREQ(q->atom[row.atoms - 1].label, row.last);
+        for (int i = 0; i < q->nAtoms; ++i) {
+            const AtomRecord& a = q->atom[i];
+            EXPECT_GE(q->elementOf(i), 0) << a.label;
+            EXPECT_EQ(a.kappa[0], q->kappaSet[0][a.kap - 1]) << a.label;
+            EXPECT_GT(a.multipole[0], 0.0) << a.label;  // every atom's valence population was read
+        }
+    }
+}
+
+TEST(XdPartAux, DisorderPartsByPosition) {
+    ScratchDir dir;
+    dir.copyFolder("fixtures/disorder_cf3");
+    auto q = readXdHere();
+    EXPECT_EQ(q->atom[indexOf(*q, "F(3A)")].part, 1);
+    EXPECT_EQ(q->atom[indexOf(*q, "C(1)")].part, 0);
+    EXPECT_EQ(q->atom[indexOf(*q, "F(1B)")].part, 2);
+    EXPECT_EQ(q->atom[indexOf(*q, "F(3B)")].part, 2);
+}
+
+TEST(XdPartAux, AtomsBeyondAShortFileAndWithoutAFileGetPartZero) {
+    ScratchDir dir;
+    dir.copyFolder("fixtures/disorder_cf3");
+    dir.copyIn("xd/part_short/xd_part.aux", "xd_part.aux");
+    auto q = readXdHere();
+    const int expected[5] = {1, 0, 1, 1, 0};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(q->atom[i].part, expected[i]) << i;
+    for (int i = 5; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, 0) << q->atom[i].label;
+
+    std::remove("xd_part.aux");
+    q->atom[0].part = 7;
+    q->readPartAux();
+    for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, 0) << q->atom[i].label;
+}
+
+TEST(XdPartAux, RecordsMaySpanLines) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    dir.write("xd_part.aux", "O(1) 1\n 2\nC(1)\n2 1 C(2) 3\n4");
+    auto q = readXdHere();
+    EXPECT_EQ(q->atom[0].part, 2);
+    EXPECT_EQ(q->atom[1].part, 1);
+    EXPECT_EQ(q->atom[2].part, 4);
+    EXPECT_EQ(q->atom[3].part, 0);
+}
+
+// Every damaged or oversized parameter file stops with a message naming the file and the
+// fault, the error banner naming readInp, and exit code 1.
+TEST(XdResReaderDeathTest, DamagedParameterFilesStopWithAMessage) {
+    const std::string longAtomLine = "O(1)      3 1    2    1    3 2  2  1 4  0   0" + std::string(90, ' ') + "0.1";
+    struct Row {
+        const char* what;
+        std::string res;
+        std::string message;
+    };
+    const Row rows[] = {
+        // files that end early
+        {"empty file", "", "xd.res ends before its USAGE line"},
+        {"no USAGE line", varietyResUpTo("USAGE"), "xd.res ends before its USAGE line"},
+        {"ends after USAGE", varietyResUpTo("  0.021156"), "xd.res ends before the two lines after its USAGE line"},
+        {"ends in the dummies", varietyResUpTo("! the second dummy"), "xd.res ends before dummy atom 2 of 3"},
+        {"ends before an atom", varietyResUpTo("C(2)"), "xd.res ends before the record of atom 3 of 4"},
+        {"ends in the U line", varietyResUpTo("    0.031000"),
+         "xd.res ends before the displacement parameters of atom C(2)"},
+        {"ends in the third order", varietyResUpTo("    0.000136"),
+         "xd.res ends before the third-order displacement parameters of atom C(2)"},
+        {"ends in the fourth order", varietyResUpTo("    0.000046"),
+         "xd.res ends before the fourth-order displacement parameters of atom C(1)"},
+        {"ends before the populations", varietyResUpTo("    0.900000"),
+         "xd.res ends before the multipole populations of atom H(1)"},
+        {"ends in the kappas", varietyResUpTo("! kappa lines"), "xd.res ends before kappa set 2 of 3"},
+        {"ends before the last line", varietyResUpTo(" 8.892739E-01"), "xd.res ends before its last parameter line"},
+        {"ends in comments", varietyResUpTo(" 8.892739E-01") + "! no more\n",
+         "xd.res ends before its last parameter line"},
+        // counts beyond the capacities
+        {"3201 atoms", varietyResWithUsage(3201, 3, 3),
+         "xd.res: the USAGE line announces 3201 atoms; between 0 and 3200 can be handled"},
+        {"negative atoms", varietyResWithUsage(-1, 3, 0),
+         "xd.res: the USAGE line announces -1 atoms; between 0 and 3200 can be handled"},
+        {"1000 kappa sets", varietyResWithUsage(4, 1000, 3),
+         "xd.res: the USAGE line announces 1000 kappa sets; between 0 and 999 can be handled"},
+        {"more dummies than atoms", varietyResWithUsage(4, 3, 5),
+         "xd.res: the USAGE line announces 5 dummy atoms for 4 atoms; between 0 and the number of atoms can be "
+         "handled"},
+        {"negative dummies", varietyResWithUsage(4, 3, -2),
+         "xd.res: the USAGE line announces -2 dummy atoms for 4 atoms"},
+        {"eleven trailing numbers", varietyResWith(" 8.892739E-01  1.5  2.5E-01", "1 2 3 4 5 6 7 8 9 10 11"),
+         "xd.res: the last parameter line holds more than 10 numbers"},
+        {"label of 20 characters", varietyResWith("O(1)      3 1", "O(1)abcdefghijklmnop 3 1"),
+         "xd.res: the label of atom 1 \"O(1)abcdefghijklmnop\" is longer than 19 characters"},
+        {"line of 176 characters", varietyResWith("O(1)      3 1    2    1    3 2  2  1 4  0   0", longAtomLine),
+         "xd.res: the record of atom 1 of 4 is longer than 127 characters (176): \"O(1)"},
+        // references outside the file's tables
+        {"kappa set beyond the file", varietyResWith("H(1)      2 3    3    4    2 2  3  1", "H(1)      2 3    3    4    2 2  3  4"),
+         "xd.res: atom H(1) refers to kappa set 4, but the file holds 3 kappa sets"},
+        {"kappa set zero", varietyResWith("H(1)      2 3    3    4    2 2  3  1", "H(1)      2 3    3    4    2 2  3  0"),
+         "xd.res: atom H(1) refers to kappa set 0, but the file holds 3 kappa sets"},
+        {"scattering entry beyond the table", varietyResWith("H(1)      2 3    3    4    2 2  3", "H(1)      2 3    3    4    2 2  5"),
+         "xd.res: atom H(1) refers to scattering entry 5, but xd.mas holds 4 entries"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDir dir;
+        dir.copyIn("xd/variety/xd.mas", "xd.mas");
+        dir.write("xd.res", row.res);
+        EXPECT_EXIT(readXdOrDie(), testing::ExitedWithCode(1), stopOf(row.message));
+    }
+}
+
+TEST(XdResReaderDeathTest, NeitherXdResNorXdInp) {
+    ScratchDir dir;
+    dir.copyIn("xd/variety/xd.mas", "xd.mas");
+    EXPECT_EXIT(readXdOrDie(), testing::ExitedWithCode(1),
+                stopOf("can't open xd.res  : No such file or directory\n->so I try xd.inp\n"
+                       "can't open xd.inp : No such file or directory\n"));
+}
+
+TEST(XdPartAuxDeathTest, ARecordWithoutPartNumberStops) {
+    ScratchDir dir;
+    dir.copyFolder("xd/variety");
+    dir.write("xd_part.aux", "O(1) 1 0\nC(1) 2 one\n");
+    EXPECT_EXIT(readXdOrDie(), testing::ExitedWithCode(1),
+                stopOf("xd_part.aux: record 2 (C(1) 2 one) has no part number as its third word", "readPartAux"));
+}
