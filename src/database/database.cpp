@@ -166,11 +166,12 @@ void Quandrel::findInDataBase() {
             warnings.warn(entry->dataOffset, name,
                           "only " + std::to_string(populations) + " of the 26 populations could be read.");
 
+        // siteSym holds 29 characters: a longer name is cut there.
         std::string line;
-        if (!lines.nextLine(line)) warnings.warn(entry->dataOffset, name, "the file ends before its Symmetrie: line.");
+        bool complete = lines.nextLine(line);
         std::sscanf(line.c_str(), "Symmetrie: %29s", a.siteSym);
-
-        if (!lines.nextLine(line)) warnings.warn(entry->dataOffset, name, "the file ends before its KS: line.");
+        complete = complete && lines.nextLine(line);
+        if (!complete) warnings.warn(entry->dataOffset, name, "the file ends before the entry is complete.");
         KsLine ks = parseKsLine(line);
         const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
         for (const auto& element : elements) {
@@ -185,8 +186,9 @@ void Quandrel::findInDataBase() {
 
         std::string tableLine;
         if (ks.fields < 8) {
-            warnings.warn(entry->dataOffset, name,
-                          "its KS: line could not be read; the atom keeps its local coordinate system.");
+            if (complete)
+                warnings.warn(entry->dataOffset, name,
+                              "its KS: line could not be read; the atom keeps its local coordinate system.");
             lines.nextLine(line);
         } else {
             if (buildLocalFrame(*this, i, ks, tableLine)) {

@@ -1,0 +1,89 @@
+// Helpers of the database tests: neighbour nodes set by hand, entries written as text,
+// and a run of the stage with its streams captured.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+#include "database/database.h"
+#include "testutil.h"
+
+namespace dbtest {
+
+// Sets the neighbour node of atom i (neighbours in the given order) with its angles.
+inline void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
+    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
+    Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
+    node = Quandrel::Knopf();
+    for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
+    for (int a = 0; a < node.anzahl; ++a)
+        for (int b = a + 1; b < node.anzahl; ++b)
+            node.winkel[a][b] = node.winkel[b][a] = q.winkel(i, node.nachbar[a], node.nachbar[b]);
+}
+
+inline void name(Quandrel& q, int i, const std::string& text) {
+    std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str());
+}
+
+// One database entry: name line, 26 populations (Pv = pv, then 0.01, 0.02, ...), the
+// Symmetrie: and KS: lines and, when given, the kappa line.
+inline std::string entry(const std::string& name, const std::string& symmetry, const std::string& ks,
+                         const std::string& kappa = "", double pv = 4.0) {
+    std::string text = name + "\n";
+    char number[32];
+    for (int k = 0; k < 26; ++k) {
+        std::snprintf(number, sizeof number, "%9.4f", k == 0 ? pv : 0.01 * k);
+        text += number;
+        text += (k == 9 || k == 19 || k == 25) ? "\n" : " ";
+    }
+    text += "Symmetrie: " + symmetry + "\n" + ks + "\n";
+    if (!kappa.empty()) text += kappa + "\n";
+    return text;
+}
+
+struct StageRun {
+    std::string out, err, log, descent, symmetry, resetbond;
+};
+
+// Writes the database, runs the stage on q in the current (scratch) directory and
+// collects what it wrote.
+inline StageRun runStage(Quandrel& q, const std::string& database) {
+    {
+        FILE* f = std::fopen("DABA.txt", "wb");
+        std::fwrite(database.data(), 1, database.size(), f);
+        std::fclose(f);
+    }
+    std::snprintf(q.databasePath, sizeof q.databasePath, "DABA.txt");
+    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
+    long logStart = std::ftell(q.logFile);
+    StageRun run;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    q.findInDataBase();
+    std::fflush(stdout);
+    run.out = testing::internal::GetCapturedStdout();
+    run.err = testing::internal::GetCapturedStderr();
+    run.log = slurp("Quandrele.log").substr(static_cast<std::size_t>(logStart));
+    run.descent = slurp("Quandrele.descent");
+    run.symmetry = slurp("symmetry.txt");
+    run.resetbond = slurp("resetbond.txt");
+    return run;
+}
+
+// The table lines of the coordinate-system table in the log (between header and END ATOM).
+inline std::vector<std::string> tableLines(const std::string& log) {
+    std::vector<std::string> lines = linesOf(log);
+    std::vector<std::string> table;
+    bool inside = false;
+    for (const std::string& line : lines) {
+        if (line == "END ATOM") break;
+        if (inside) table.push_back(line);
+        if (line.rfind("ATOM     ATOM0", 0) == 0) inside = true;
+    }
+    return table;
+}
+
+}  // namespace dbtest
