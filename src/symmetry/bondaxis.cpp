@@ -157,6 +157,8 @@ void Quandrel::findSomeSymm() {
                             dummy[1], dummy[2], family, ax.name);
                     appendf(descriptor, "%d-%s ", k, ax.name);
                 }
+                // improper: the rotation followed by the inversion; of order 1 the inversion
+                // itself, of order 2 the mirror plane perpendicular to the axis
                 for (auto& row : m)
                     for (double& e : row) e = -e;
                 if (matches(pts, m) == expected) {

@@ -332,13 +332,3 @@ TEST(FindSymmRun, ExampleEndsAfterTheAnalysisWithoutDatabaseOrWriter) {
               std::string::npos)
         << log;
 }
-
-TEST(FindSymmRun, ToleranceValueAndPlanarSwitchOnOneLine) {
-    ScratchDir dir;
-    dir.copyFolder(examplePath("l_alanine"));
-    RunResult r = runTool("-findSymm 0.05 -planar 0.5");
-    ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("\nSYMMTOL = 0.050000\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Bond axis symmetry analysis is done.\n"), std::string::npos);
-    EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
-}
