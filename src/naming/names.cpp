@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
@@ -94,6 +95,15 @@ void Quandrel::getNames(int bondCount) {
     fprintf(logFile, "How Planar is the coordinate sphere of the following atoms: (1 is planar)\n");
     fprintf(logFile, "=========================================================================\n");
 
+    // The bonds of every atom in bond-list order; as the list is sorted by atom pair, the
+    // neighbours come in ascending index.
+    std::vector<std::vector<int>> bondsOf(nAtoms);
+    for (int b = 0; b < bondCount; ++b) {
+        if (bnd[b].first >= 0 && bnd[b].first < nAtoms) bondsOf[bnd[b].first].push_back(b);
+        if (bnd[b].second >= 0 && bnd[b].second < nAtoms && bnd[b].second != bnd[b].first)
+            bondsOf[bnd[b].second].push_back(b);
+    }
+
     double totalCharge = 0.0;
     for (int i = 0; i < nAtoms; ++i) {
         double planarity = planar(knopf[i], i);
@@ -105,10 +115,10 @@ void Quandrel::getNames(int bondCount) {
         else
             std::snprintf(head, sizeof head, "%s", symbolOf(*this, i));
         std::string name = head;
-        for (int b = 0; b < bondCount; ++b) {
+        for (int b : bondsOf[i]) {
             if (bnd[b].first == i)
                 name += neighbourTerm(*this, i, bnd[b].second, bnd[b].margin);
-            else if (bnd[b].second == i)
+            else
                 name += neighbourTerm(*this, i, bnd[b].first, bnd[b].margin);
         }
         storeName(*this, i, name);
