@@ -28,16 +28,16 @@ void rebuildKappaSets(Quandrel& q) {
     for (int i = 0; i < q.nAtoms; ++i) {
         AtomRecord& a = q.atom[i];
         for (int k = 0;; ++k) {
+            if (k >= MAX_KAPPA)
+                fatal("The atoms need more than %d kappa sets (distinct pairs of first kappa value and "
+                      "scattering type); an XD parameter file holds at most %d.",
+                      MAX_KAPPA, MAX_KAPPA);
             // values are compared exactly: a difference in the last digit makes a new set
             if (q.kappaSet[0][k] == a.kappa[0] && q.kappaNo[k] == a.tbl) {
                 a.kap = k + 1;
                 break;
             }
             if (k == q.nKappa - 1) {
-                if (k >= MAX_KAPPA)
-                    fatal("The atoms need more than %d kappa sets (distinct pairs of first kappa value and "
-                          "scattering type); an XD parameter file holds at most %d.",
-                          MAX_KAPPA, MAX_KAPPA);
                 a.kap = q.nKappa;
                 for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = a.kappa[v];
                 q.kappaNo[k] = a.tbl;
