@@ -345,11 +345,3 @@ TEST(MasterFile, ShortTableLineIsFilledToTheKapColumn) {
     ASSERT_EQ(atoms.size(), 1u);
     EXPECT_EQ(atoms[0], "C(1)     C(2)      X" + std::string(32, ' ') + "   1   4  _1");
 }
-
-TEST(MasterFile, MasterFileIsNeverChanged) {
-    Alanine t;
-    const std::string before = t.dir.read("xd.mas");
-    t.table();
-    t.write();
-    EXPECT_EQ(t.dir.read("xd.mas"), before);
-}

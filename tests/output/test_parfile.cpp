@@ -148,17 +148,6 @@ TEST(ParameterFile, LayoutOfTheWholeFile) {
     EXPECT_EQ(s.out, "");
 }
 
-TEST(ParameterFile, HeaderLinesHaveTheirWidths) {
-    ScratchDir dir;
-    auto q = twoAtoms();
-    capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
-    auto lines = linesOf(dir.read("xd.res.quandreltool"));
-    EXPECT_EQ(lines[0], std::string(79, '!'));
-    EXPECT_EQ(lines[1].size(), 79u);
-    EXPECT_EQ(lines[1].front(), '!');
-    EXPECT_EQ(lines[1].back(), '!');
-}
-
 TEST(ParameterFile, AnharmonicRecordsByTp) {
     ScratchDir dir;
     auto q = twoAtoms();
