@@ -52,8 +52,8 @@ void XdLines::skip(const char* whatFmt, ...) {
 
 void XdLines::checkLength(const std::string& line, const char* what) const {
     if (line.size() <= static_cast<std::size_t>(LINE_CAP - 1)) return;
-    fatal("%s: %s is longer than %d characters (%zu): \"%.40s...\"", fileName_, what, LINE_CAP - 1, line.size(),
-          line.c_str());
+    fatal("%s: a line is longer than %d characters (%zu) at %s: \"%.40s...\"", fileName_, LINE_CAP - 1, line.size(),
+          what, line.c_str());
 }
 
 void storeWord(char* dst, std::size_t cap, const char* word, const char* fileName, const char* field) {

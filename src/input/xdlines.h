@@ -21,7 +21,8 @@ public:
 
     // Next line that is not a comment, to be taken apart with a scan format. Stops the
     // run with "<file> ends before <what>" when the file has no such line, and with
-    // "<file>: <what> is longer than 127 characters" when it does not fit the buffer.
+    // "<file>: a line is longer than 127 characters (...) at <what>" when it does not fit
+    // the buffer.
     const char* record(const char* whatFmt, ...) __attribute__((format(printf, 2, 3)));
 
     // Next line that is not a comment, whose content is not used; stops the run with

@@ -163,11 +163,11 @@ void Quandrel::readInp() {
         for (int i = 0; i < nAtoms; ++i) {
             AtomRecord& a = atom[i];
             if (a.kap < 1 || a.kap > nKappa)
-                fatal("%s: atom %s refers to kappa set %d, but the file holds %d kappa sets", fileName, a.label,
-                      a.kap, nKappa);
+                fatal("%s: atom %d (%s) refers to kappa set %d, but the file holds %d kappa sets", fileName, i + 1,
+                      a.label, a.kap, nKappa);
             if (a.tbl < 1 || a.tbl > nScat)
-                fatal("%s: atom %s refers to scattering entry %d, but xd.mas holds %d entries", fileName, a.label,
-                      a.tbl, nScat);
+                fatal("%s: atom %d (%s) refers to scattering entry %d, but xd.mas holds %d entries", fileName, i + 1,
+                      a.label, a.tbl, nScat);
             for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
         }
 

@@ -216,9 +216,9 @@ TEST(XdMasReaderDeathTest, DamagedMasterFilesStopWithAMessage) {
         {"title word too long", varietyMasWith("TITLE variety", "TITLE " + std::string(50, 't')),
          "xd.mas: the title word \"" + std::string(50, 't') + "\" is longer than 49 characters"},
         {"entry line too long", varietyMasWith(ENTRY_C, longEntry),
-         "xd.mas: scattering entry 1 is longer than 127 characters (150): \"C    CHFW CHFW CSZD"},
+         "xd.mas: a line is longer than 127 characters (150) at scattering entry 1: \"C    CHFW CHFW CSZD"},
         {"cell line too long", varietyMasWith("90.000   90.000   90.000", "90 90 90" + std::string(130, ' ')),
-         "xd.mas: the CELL line is longer than 127 characters"},
+         "xd.mas: a line is longer than 127 characters (174) at the CELL line"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

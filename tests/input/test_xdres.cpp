@@ -256,6 +256,42 @@ TEST(XdResReader, TenTrailingNumbersAndNineteenCharacterLabelsFit) {
     EXPECT_STREQ(q->atom[0].label, "O(1)abcdefghijklmno");
 }
 
+TEST(XdResReader, FilesAtEveryCapacityAreRead) {
+    // 3200 atoms, as many dummies, 999 kappa sets, 20 scattering entries, level 0
+    const int atoms = MAX_ATOMS, kappas = MAX_KAPPA;
+    std::string mas = "TITLE full\nCELL 40 40 40 90 90 90\nSCAT CORE\n";
+    for (int t = 0; t < MAX_SCAT; ++t) mas += "C    CHFW CHFW CSZD    2  -2   0   0  -2\n";
+    mas += "END SCAT\n";
+    std::string res = "XDPARFILE VERSION  2\nfull   MODEL  4  2  1  0\n";
+    char line[128];
+    snprintf(line, sizeof line, "USAGE %d 2 0 %d 0 1 3 0 1 0 1 0 0 %d\n", atoms, kappas, atoms);
+    res += line;
+    res += "0 0 0\n0 0 0\n";
+    for (int j = 0; j < atoms; ++j) res += "0.5 0.5 0.5\n";
+    for (int i = 0; i < atoms; ++i) {
+        snprintf(line, sizeof line, "C(%d) 1 2 1 2 3 2 %d %d 4 0 0 %.6f 0.1 0.2 1.0\n0.01 0.01 0.01 0 0 0\n4.0\n",
+                 i + 1, 1 + i % MAX_SCAT, 1 + i % kappas, i / double(atoms));
+        res += line;
+    }
+    for (int k = 0; k < kappas; ++k) {
+        snprintf(line, sizeof line, "%d 1.0 1.0 1.0 1.0 1.0 %d\n", k + 1, k + 1);
+        res += line;
+    }
+    res += "0 0 0\n0\n0.9\n";
+    ScratchDir dir;
+    dir.write("xd.mas", mas);
+    dir.write("xd.res", res);
+    auto q = readXdHere();
+    EXPECT_EQ(q->nScat, MAX_SCAT);
+    EXPECT_EQ(q->nAtoms, atoms);
+    EXPECT_EQ(q->nDummy, atoms);
+    EXPECT_EQ(q->atom.size(), 2u * atoms + 1);
+    EXPECT_STREQ(q->atom[2 * atoms - 1].label, "DUM3199");
+    EXPECT_STREQ(q->atom[atoms - 1].label, "C(3200)");
+    EXPECT_DOUBLE_EQ(q->atom[atoms - 1].kappa[5], double(1 + (atoms - 1) % kappas));
+    EXPECT_DOUBLE_EQ(q->atom[atoms - 1].multipole[0], 4.0);
+}
+
 TEST(XdResReader, FallsBackToXdInpWithItsMessages) {
     ScratchDir dir;
     dir.copyFolder("xd/inp_only");
@@ -390,14 +426,14 @@ TEST(XdResReaderDeathTest, DamagedParameterFilesStopWithAMessage) {
         {"label of 20 characters", varietyResWith("O(1)      3 1", "O(1)abcdefghijklmnop 3 1"),
          "xd.res: the label of atom 1 \"O(1)abcdefghijklmnop\" is longer than 19 characters"},
         {"line of 176 characters", varietyResWith("O(1)      3 1    2    1    3 2  2  1 4  0   0", longAtomLine),
-         "xd.res: the record of atom 1 of 4 is longer than 127 characters (176): \"O(1)"},
+         "xd.res: a line is longer than 127 characters (176) at the record of atom 1 of 4: \"O(1)"},
         // references outside the file's tables
         {"kappa set beyond the file", varietyResWith("H(1)      2 3    3    4    2 2  3  1", "H(1)      2 3    3    4    2 2  3  4"),
-         "xd.res: atom H(1) refers to kappa set 4, but the file holds 3 kappa sets"},
+         "xd.res: atom 4 (H(1)) refers to kappa set 4, but the file holds 3 kappa sets"},
         {"kappa set zero", varietyResWith("H(1)      2 3    3    4    2 2  3  1", "H(1)      2 3    3    4    2 2  3  0"),
-         "xd.res: atom H(1) refers to kappa set 0, but the file holds 3 kappa sets"},
+         "xd.res: atom 4 (H(1)) refers to kappa set 0, but the file holds 3 kappa sets"},
         {"scattering entry beyond the table", varietyResWith("H(1)      2 3    3    4    2 2  3", "H(1)      2 3    3    4    2 2  5"),
-         "xd.res: atom H(1) refers to scattering entry 5, but xd.mas holds 4 entries"},
+         "xd.res: atom 4 (H(1)) refers to scattering entry 5, but xd.mas holds 4 entries"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
