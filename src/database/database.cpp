@@ -184,21 +184,20 @@ void Quandrel::findInDataBase() {
         a.atom1 = i + 1;
         gut[static_cast<std::size_t>(i)] = 1;
 
+        // The frame: axis codes, reference atoms and the table line, all or nothing, so that
+        // an atom without a table line keeps the whole frame it was read with.
         std::string tableLine;
         if (ks.fields < 8) {
             if (complete)
                 warnings.warn(entry->dataOffset, name,
                               "its KS: line could not be read; the atom keeps its local coordinate system.");
-            lines.nextLine(line);
-        } else {
-            if (buildLocalFrame(*this, i, ks, tableLine)) {
-                atom[i].ax1 = axisCode(ks.axis1);
-                atom[i].ax2 = axisCode(ks.axis2);
-                fprintf(logFile, "%s", tableLine.c_str());
-                fprintf(symmetryFile, "Atom %s has %s-symmetry \n", atom[i].label, atom[i].siteSym);
-            }
-            lines.nextLine(line);
+        } else if (buildLocalFrame(*this, i, ks, tableLine)) {
+            atom[i].ax1 = axisCode(ks.axis1);
+            atom[i].ax2 = axisCode(ks.axis2);
+            fprintf(logFile, "%s", tableLine.c_str());
+            fprintf(symmetryFile, "Atom %s has %s-symmetry \n", atom[i].label, atom[i].siteSym);
         }
+        lines.nextLine(line);
 
         // The kappa line is optional: when the line behind the KS: line is no kappa line,
         // the one after it is taken.
