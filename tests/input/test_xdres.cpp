@@ -345,6 +345,23 @@ TEST(XdResReader, RealisticParameterFiles) {
     }
 }
 
+TEST(XdResReader, BundledExampleIsRead) {
+    ScratchDir dir;
+    dir.copyIn(examplePath("l_alanine/xd.mas"), "xd.mas");
+    dir.copyIn(examplePath("l_alanine/xd.res"), "xd.res");
+    std::string out;
+    auto q = readXdHere(&out);
+    EXPECT_STREQ(q->title, "l_alanine");
+    EXPECT_EQ(q->nScat, 4);
+    EXPECT_EQ(q->nAtoms, 13);
+    EXPECT_EQ(q->nKappa, 4);
+    EXPECT_EQ(countOf(out, "Atom type "), 4);
+    EXPECT_STREQ(q->atom[7].label, "H(N1A)");
+    EXPECT_EQ(q->elementOf(7), 0);
+    EXPECT_EQ(q->elementOf(6), 6);  // N(1)
+    EXPECT_NEAR(q->atom[6].cart[0], 0.768922 * 8.7138, 1e-9);
+}
+
 TEST(XdPartAux, DisorderPartsByPosition) {
     ScratchDir dir;
     dir.copyFolder("fixtures/disorder_cf3");
