@@ -130,6 +130,9 @@ void Quandrel::findInDataBase() {
         perror(" ");
         stopWithError(1);
     }
+    // Entries are read from their recorded file positions: a pipe will not do.
+    if (std::fseek(db, 0, SEEK_SET) != 0 || std::ftell(db) != 0)
+        fatal("The database %s cannot be read: it must be a regular file.", databasePath);
     fprintf(stderr, "Database path: %s\n", databasePath);
     printf("Reading database...\n");
     FILE* descent = fopen("Quandrele.descent", "wt");
