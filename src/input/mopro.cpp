@@ -221,6 +221,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     const char* file = in.name();
     AtomRecord& a = q.atom[i];
 
+    // ATOM number label group groupNo x y z occupancy (unused) scattering-word
     std::string line = in.need(format("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms));
     char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
     int unused = 0;
@@ -243,6 +244,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     }
     a.tbl = static_cast<int>(t) + 1;
 
+    // axis-type axis-atom-1 axis-atom-2 multipole-word K<kappa set> and three unused words
     line = in.need(format("the axis line of atom %s", a.label));
     char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
     n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap, w[0],
@@ -283,6 +285,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
         fatal("Unknown multipole level '%s' of atom %s in %s (COR, MON, DIP, QUA, OCT or HEX).", level, a.label,
               file);
 
+    // UANI with six values or UISO with one
     line = in.need(format("the displacement line of atom %s", a.label));
     double u[6];
     if (sscanf(line.c_str(), "UANI %lf %lf %lf %lf %lf %lf", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6) {
