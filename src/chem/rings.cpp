@@ -104,6 +104,7 @@ void Quandrel::ringlord() {
         atom[i].ringCode = 0;
         atom[i].ringMask = 0;
     }
+    if (static_cast<int>(knopf.size()) < nAtoms) return;  // no nodes, no rings
 
     unsigned long long ringBit = 1;
     int bitsUsed = 0;
@@ -195,6 +196,7 @@ void Quandrel::ringlord() {
         if (theta > MAX_RING_ANGLE) continue;
         const double s = std::sin(theta * PI / 360.0);
         const double t = std::sin(theta * PI / 180.0);
+        if (t == 0.0) continue;  // B and C in one direction from A: no circle
         const double f = (s * s) / (t * t);
         const double* pa = atom[entry.atom].cart;
         const double* pb = atom[entry.first].cart;
