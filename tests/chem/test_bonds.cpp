@@ -162,7 +162,8 @@ TEST(BondList, TheBondListHoldsTenBondsPerAtomAndNoMore) {
             auto q = s.build();
             q->findBonds();
         },
-        testing::ExitedWithCode(1), "Too many bonds: the bond list holds at most 250 bonds \\(10 per atom\\) for 25 atoms");
+        testing::ExitedWithCode(1),
+        "Too many bonds: the bond list holds at most 250 bonds \\(10 per atom\\) for 25 atoms");
 }
 
 TEST(NeighbourNodes, NeighboursAreSortedByMarginLargestFirstAndTiesKeepBondOrder) {

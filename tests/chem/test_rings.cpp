@@ -282,7 +282,8 @@ TEST(Planarity, TheFirstValueIsCachedWhateverNodeComesLater) {
 TEST(RingCapacity, ThirtyLargerRingsAreRecordedAndTheThirtyFirstIsNot) {
     ScratchDir dir;
     StructureBuilder s(80.0);
-    for (int r = 0; r < 31; ++r) addFlatRing(s, "R" + std::to_string(r + 1) + "_", 6, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
+    for (int r = 0; r < 31; ++r)
+        addFlatRing(s, "R" + std::to_string(r + 1) + "_", 6, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
     auto q = s.build();
     testing::internal::CaptureStderr();
     const std::string out = perceiveRings(*q);
@@ -299,7 +300,8 @@ TEST(RingCapacity, ThirtyLargerRingsAreRecordedAndTheThirtyFirstIsNot) {
 TEST(RingCapacity, ThirtyTwoRingsInAllFillTheMask) {
     ScratchDir dir;
     StructureBuilder s(80.0);
-    for (int r = 0; r < 33; ++r) addFlatRing(s, "T" + std::to_string(r + 1) + "_", 3, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
+    for (int r = 0; r < 33; ++r)
+        addFlatRing(s, "T" + std::to_string(r + 1) + "_", 3, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
     auto q = s.build();
     testing::internal::CaptureStderr();
     const std::string out = perceiveRings(*q);
@@ -324,7 +326,8 @@ TEST(RingCapacity, ANineRingIsRecordedAndATenRingIsNot) {
     const std::string out = perceiveRings(*q);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(out, "Ring No: 1 consists of N1N2N3N4N5N6N7N8N9\n");
-    EXPECT_EQ(err, "Warning: ring D1D2D3D4D5D6D7D8D9D10 of 10 atoms is not recorded: rings of up to 9 atoms are handled\n");
+    EXPECT_EQ(err,
+              "Warning: ring D1D2D3D4D5D6D7D8D9D10 of 10 atoms is not recorded: rings of up to 9 atoms are handled\n");
     EXPECT_EQ(q->atom[0].ringCode, 9);
     EXPECT_EQ(q->atom[9].ringCode, 0);
 }

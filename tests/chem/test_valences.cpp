@@ -38,9 +38,11 @@ TEST(Valences, ChargeAndOxidationNumberFromTheBondOrdersOfTheName) {
          "C1.5c1.5c1h has  4.0 Valences, I guess it has Charge  0.0 maybe the oxidation number is -1.0"},
         // second shells and what follows a sign carry no bond orders
         {"C", "C1.5c[1.5c1h]1.5c[1.5c1h]1h", 0.0,
-         "C1.5c[1.5c1h]1.5c[1.5c1h]1h has  4.0 Valences, I guess it has Charge  0.0 maybe the oxidation number is -1.0"},
+         "C1.5c[1.5c1h]1.5c[1.5c1h]1h has  4.0 Valences, I guess it has Charge  0.0 "
+         "maybe the oxidation number is -1.0"},
         {"C", "C1.5c[1.5c1h]1.5c-[2o]1h+1.5c", 0.0,
-         "C1.5c[1.5c1h]1.5c-[2o]1h+1.5c has  4.0 Valences, I guess it has Charge  0.0 maybe the oxidation number is -1.0"},
+         "C1.5c[1.5c1h]1.5c-[2o]1h+1.5c has  4.0 Valences, I guess it has Charge  0.0 "
+         "maybe the oxidation number is -1.0"},
         // ammonium nitrogen: four bonds on a trivalent atom, one too many: +1
         {"N", "N1c1h1h1h", 1.0,
          "N1c1h1h1h has  4.0 Valences, I guess it has Charge  1.0 maybe the oxidation number is -3.0"},
