@@ -90,6 +90,9 @@ std::vector<std::string> readMasterLines() {
     if (f == nullptr) {
         fprintf(stderr, "can't open xd.mas");
         perror(" ");
+        fprintf(stderr,
+                "A master file \"xd.mas\" in the working directory is needed for the new master files; "
+                "xd.res.quandreltool has been written, xd.mas.quandreltool has not.\n");
         stopWithError(1);
     }
     std::vector<std::string> lines;

@@ -4,6 +4,23 @@
 #include <cstdio>
 
 #include "../driver/failure.h"
+#include "../driver/text.h"
+
+namespace {
+
+// A MoPro parameter file carries no title; the new parameter file takes the one of the
+// master file "xd.mas" that the new master files are built from, when there is one.
+void takeTitleFromMasterFile(Quandrel& q) {
+    FILE* f = fopen("xd.mas", "r");
+    if (f == nullptr) return;
+    LineReader reader(f);
+    std::string line;
+    char word[sizeof q.title] = "";
+    if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(q.title, sizeof q.title, word);
+    fclose(f);
+}
+
+}  // namespace
 
 void Quandrel::setupNewInpAndMasFile() {
     {
@@ -12,6 +29,7 @@ void Quandrel::setupNewInpAndMasFile() {
         const int molecules = countMols();
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);
         rebuildKappaSets(*this);
+        if (moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
         writeParameterFile(*this, correction);
         printf("MAS-FILE writing!\n");
         writeMasterFiles(*this, molecules);

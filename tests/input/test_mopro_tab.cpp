@@ -261,6 +261,17 @@ TEST(MoProRun, WithoutAMasterFileTheParameterFileIsWrittenAndTheRunSaysWhy) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(dir.exists("xd.res.quandreltool"));
     EXPECT_FALSE(dir.exists("xd.mas.quandreltool"));
-    EXPECT_NE(r.err.find("xd.mas"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("A master file \"xd.mas\" in the working directory is needed for the new master files; "
+                         "xd.res.quandreltool has been written, xd.mas.quandreltool has not.\n"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(r.err.find("SIGSEGV"), std::string::npos) << r.err;
+}
+
+TEST(MoProRun, TheNewParameterFileTakesItsTitleFromTheMasterFile) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("mopro_glycine"));
+    RunResult r = runTool();
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(dir.read("xd.res.quandreltool").find("\nglycine   MODEL  4  2  1  0\n"), std::string::npos);
 }
