@@ -1,6 +1,8 @@
 // The program as a user runs it: switches, banners, exit codes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "testutil.h"
 
 namespace {
@@ -103,4 +105,26 @@ TEST(Program, OverlongSwitchValueIsRefused) {
     RunResult r = runTool("-INIPfad " + std::string(300, 'x'));
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("The value of -INIPfad is longer than 219 characters."), std::string::npos);
+}
+
+TEST(Program, SegmentationFaultEndsWithTheMessageBothBannersAndExitOne) {
+    ScratchDir dir;
+    prepareStructure(dir);
+    // A name override asks a question on standard input; the program waits there for the signal.
+    dir.write("Quandrele.in", "6-C-changed\n");
+    std::string script = "mkfifo answers && (" + std::string(QUANDRELTOOL_BIN) +
+                         " < answers > out 2> err & pid=$!; exec 3> answers; sleep 1; kill -SEGV $pid; wait $pid;"
+                         " echo $? > rc)";
+    ASSERT_EQ(std::system(("sh -c '" + script + "'").c_str()), 0);
+    EXPECT_EQ(dir.read("rc"), "1\n");
+    std::string err = dir.read("err");
+    EXPECT_NE(err.find("SIGSEGV: "), std::string::npos) << err;
+    std::size_t message = err.find("A segmentation fault was detected. \n");
+    std::size_t banner = err.find("|The Programm ends with an Error Code! Error was in function ");
+    std::size_t closing = err.find("\n\nQuandrelTool");
+    ASSERT_NE(message, std::string::npos) << err;
+    ASSERT_NE(banner, std::string::npos) << err;
+    ASSERT_NE(closing, std::string::npos) << err;
+    EXPECT_LT(message, banner);
+    EXPECT_LT(banner, closing);
 }
