@@ -3,8 +3,10 @@ BUILD ?= build
 ASAN_BUILD ?= build-sanitize
 EXAMPLE ?= l_alanine
 JOBS ?= 2
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
 
-.PHONY: all build demo test test-sanitize bench clean
+.PHONY: all build demo test test-sanitize fuzz bench clean
 
 all: build
 
@@ -30,9 +32,16 @@ test-sanitize:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Builds the fuzz targets with clang++ (libFuzzer, AddressSanitizer, UndefinedBehaviorSanitizer)
+# and runs each for FUZZ_SECONDS; fails when any of them finds a fault.
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQDL_FUZZ=ON -DQDL_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS) --target $$(ls bench/*.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$$//')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

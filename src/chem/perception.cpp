@@ -41,16 +41,13 @@ std::vector<std::string> blankSeparated(const std::string& line) {
     return tokens;
 }
 
-[[noreturn]] void unusable(FILE* in) {
-    fclose(in);
-    stopWithError(3);
-}
+[[noreturn]] void unusable() { stopWithError(3); }
 
-void checkNameLength(FILE* in, const std::string& name) {
+void checkNameLength(const std::string& name) {
     if (name.size() < static_cast<std::size_t>(NAME_CAP)) return;
     fprintf(stderr, "Quandrel %s in \"Quandrele.in\" is longer than %d characters!\nI'm skipping reading of Quandrele.in!!\n",
             name.c_str(), NAME_CAP - 1);
-    unusable(in);
+    unusable();
 }
 
 }  // namespace
@@ -71,16 +68,16 @@ void Quandrel::findOutNames() {
 // new name of the atom at its position; a line "label: name" is the new name of the
 // atom with that label, wherever it stands.
 void Quandrel::readOverrides(FILE* answers) {
-    FILE* in = fopen("Quandrele.in", "rt");
-    if (in == nullptr) return;
+    FileHandle file = openFile("Quandrele.in", "rt");
+    if (!file) return;
     fprintf(stderr, "\nReading \"Quandrele.in\"\n____________________\n");
     bool all = false;
-    LineReader reader(in);
+    LineReader reader(file.get());
     for (int i = 0; i < nAtoms; ++i) {
         std::string line;
         if (!reader.next(line)) {
             fprintf(stderr, "%s", TOO_FEW_LINES);
-            unusable(in);
+            unusable();
         }
         rtrim(line);
 
@@ -88,10 +85,10 @@ void Quandrel::readOverrides(FILE* answers) {
             if (line.empty() || line[0] != quandrelName[i][0]) {
                 fprintf(stderr, "Quandrel %s in \"Quandrele.in\" does not match to atom %s!\nI'm skipping reading of Quandrele.in!!\n",
                         line.c_str(), atom[i].label);
-                unusable(in);
+                unusable();
             }
             if (line == quandrelName[i]) continue;
-            checkNameLength(in, line);
+            checkNameLength(line);
             fprintf(stderr, "Do you want to change Quandrel %s to %s? [Y/N/A+return] {Y}:", quandrelName[i], line.c_str());
             if (answerIsYes(answers, all)) {
                 fprintf(stderr, "Changed!\n");
@@ -116,7 +113,7 @@ void Quandrel::readOverrides(FILE* answers) {
         }
         std::string label = first.substr(0, first.size() - 1);
         const std::string& newName = tokens[1];
-        checkNameLength(in, newName);
+        checkNameLength(newName);
         bool found = false;
         for (int j = 0; j < nAtoms; ++j) {
             if (label != atom[j].label) continue;
@@ -136,5 +133,4 @@ void Quandrel::readOverrides(FILE* answers) {
                     line.c_str());
     }
     fprintf(stderr, "Reading of \"Quandrele.in\" was successfull!\n");
-    fclose(in);
 }

@@ -17,9 +17,9 @@ const char* const POPULATION_FORMAT =
 constexpr int N_POPULATIONS = 26;
 
 // Creates a side file; one that cannot be created stops the run.
-FILE* createSideFile(const char* name, const char* message) {
-    FILE* file = fopen(name, "wt");
-    if (file == nullptr) {
+FileHandle createSideFile(const char* name, const char* message) {
+    FileHandle file = openFile(name, "wt");
+    if (!file) {
         fprintf(stderr, "%s", message);
         perror(" ");
         stopWithError(1);
@@ -113,8 +113,10 @@ void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile) {
 void Quandrel::findInDataBase() {
     StageName stage(*this, "findInDataBase");
 
-    FILE* symmetryFile = createSideFile("symmetry.txt", "can't open symmetry file");
-    FILE* resetFile = createSideFile("resetbond.txt", "can't open reset-bond file");
+    FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
+    FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");
+    FILE* symmetryFile = symmetry.get();
+    FILE* resetFile = reset.get();
     gut.assign(static_cast<std::size_t>(nAtoms), 0);
     nDummy = 1;
     // DUM0 stands right behind the atoms even when the input had no dummy.
@@ -124,7 +126,8 @@ void Quandrel::findInDataBase() {
     fprintf(logFile, "=============================================================================\n");
     fprintf(logFile, "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON\n");
 
-    FILE* db = fopen(databasePath, "rt");
+    FileHandle database = openFile(databasePath, "rt");
+    FILE* db = database.get();
     if (db == nullptr) {
         fprintf(stderr, "can't open %s.", databasePath);
         perror(" ");
@@ -135,7 +138,8 @@ void Quandrel::findInDataBase() {
         fatal("The database %s cannot be read: it must be a regular file.", databasePath);
     fprintf(stderr, "Database path: %s\n", databasePath);
     printf("Reading database...\n");
-    FILE* descent = fopen("Quandrele.descent", "wt");
+    FileHandle descentFile = openFile("Quandrele.descent", "wt");
+    FILE* descent = descentFile.get();
 
     const int n = nAtoms < MAX_ATOMS ? nAtoms : MAX_ATOMS;
     std::vector<std::string> names;
@@ -213,8 +217,8 @@ void Quandrel::findInDataBase() {
             for (double& kappa : b.kappa) kappa = standard;
         }
     }
-    if (descent != nullptr) fclose(descent);
-    fclose(db);
+    descentFile.reset();
+    database.reset();
 
     for (int k = 0; k < nDummy; ++k) {
         const double* f = atom[static_cast<std::size_t>(nAtoms + k)].frac;
@@ -224,6 +228,6 @@ void Quandrel::findInDataBase() {
     fprintf(logFile, "\n");
     fprintf(logFile, "====================================================================\n");
     fflush(logFile);
-    fclose(symmetryFile);
-    fclose(resetFile);
+    symmetry.reset();
+    reset.reset();
 }

@@ -21,6 +21,7 @@
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 #include "../driver/text.h"
+#include "xdlines.h"
 
 namespace {
 
@@ -419,14 +420,14 @@ void Quandrel::readMoProParam() {
         fflush(stdout);
         readTypedName(inputFile, sizeof inputFile);
     }
-    FILE* file = fopen(inputFile, "rt");
-    if (file == nullptr) {
+    InputFile file = openInput(inputFile);
+    if (!file) {
         fprintf(stderr, "can't open '%s'", inputFile);
         perror(" ");
         stopWithError(1);
     }
 
-    MoProLines in(file, inputFile);
+    MoProLines in(file.get(), inputFile);
     std::vector<std::string> scatWords;
     std::vector<AtomRecord> dummies;
     bool haveCell = false, haveAtoms = false;
@@ -471,7 +472,7 @@ void Quandrel::readMoProParam() {
                 break;
         }
     }
-    fclose(file);
+    file.reset();
 
     if (!haveCell) fatal("%s has no CELL line.", inputFile);
     if (!haveAtoms) fatal("%s has no ATOMS section.", inputFile);
@@ -522,25 +523,25 @@ void Quandrel::readMoProTab(int k, char* word) {
     e.element = getOZ(&symbol[0]);
 
     const char* tabName = "mopro.tab";
-    FILE* tab = fopen(tabName, "rt");
-    if (tab == nullptr && moproTabPath[0] != '\0') {
+    InputFile tab = openInput(tabName);
+    if (!tab && moproTabPath[0] != '\0') {
         tabName = moproTabPath;
-        tab = fopen(tabName, "rt");
+        tab = openInput(tabName);
     }
-    if (tab == nullptr) {
+    if (!tab) {
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/mops/LibMoPro/mopro.tab ): ");
         fflush(stdout);
         readTypedName(moproTabPath, sizeof moproTabPath);
         tabName = moproTabPath;
-        tab = fopen(tabName, "rt");
-        if (tab == nullptr) {
+        tab = openInput(tabName);
+        if (!tab) {
             fprintf(stderr, "can't open '%s'", moproTabPath);
             perror(" ");
             stopWithError(1);
         }
     }
 
-    MoProLines in(tab, tabName);
+    MoProLines in(tab.get(), tabName);
     std::string line;
     bool found = false;
     while (!found && in.next(line)) {
@@ -573,5 +574,4 @@ void Quandrel::readMoProTab(int k, char* word) {
             }
         }
     }
-    fclose(tab);
 }

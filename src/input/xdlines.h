@@ -41,8 +41,8 @@ private:
 };
 
 // An open input file that is closed however the reader is left.
-using InputFile = std::unique_ptr<FILE, int (*)(FILE*)>;
-inline InputFile openInput(const char* name) { return InputFile(fopen(name, "rt"), &fclose); }
+using InputFile = FileHandle;
+inline InputFile openInput(const char* name) { return openFile(name, "rt"); }
 
 // Copies a word that a scan format read into a fixed field of capacity cap (terminator
 // included); stops the run with a message naming the file and the field when it does

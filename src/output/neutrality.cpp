@@ -14,14 +14,13 @@ namespace {
 // does not exist. Line k belongs to molecule k.
 std::vector<double> readMoleculeCharges(int molecules) {
     std::vector<double> charges;
-    FILE* f = fopen("Molecule-Charges.in", "r");
-    if (f == nullptr) return charges;
+    FileHandle file = openFile("Molecule-Charges.in", "r");
+    if (!file) return charges;
     printf("'Molecule-Charges.in' file exists.\n");
-    LineReader reader(f);
+    LineReader reader(file.get());
     std::string line;
     for (int m = 0; m < molecules; ++m) {
         if (!reader.next(line)) {
-            fclose(f);
             fatal("Molecule-Charges.in has no line for molecule %d: the structure contains %d molecules, "
                   "one line \"Molecule <number> <valence electrons>\" is needed for each.",
                   m + 1, molecules);
@@ -29,7 +28,6 @@ std::vector<double> readMoleculeCharges(int molecules) {
         if (line.size() > 299) line.resize(299);
         double value = 0;
         if (sscanf(line.c_str(), "Molecule%*d %lf", &value) != 1 || !std::isfinite(value)) {
-            fclose(f);
             fatal("Molecule-Charges.in, line for molecule %d: \"%s\" is not of the form "
                   "\"Molecule <number> <valence electrons>\".",
                   m + 1, line.c_str());
@@ -37,7 +35,6 @@ std::vector<double> readMoleculeCharges(int molecules) {
         printf("Molecule %d has valence charge = %f\n", m + 1, value);
         charges.push_back(value);
     }
-    fclose(f);
     return charges;
 }
 

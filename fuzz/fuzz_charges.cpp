@@ -1,0 +1,30 @@
+// Molecular charges: the first byte chooses the number of molecules (1 to 4) and the
+// neutrality mode, the rest is "Molecule-Charges.in". Every corrected monopole must be a
+// finite number.
+#include <cmath>
+#include <cstdlib>
+
+#include "harness.h"
+#include "output/writer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    static const bool ready = (fuzz::copySource("examples/l_alanine/xd.mas", "xd.mas"),
+                               fuzz::copySource("examples/l_alanine/xd.res", "xd.res"), true);
+    (void)ready;
+    if (size == 0) return 0;
+    const int molecules = 1 + data[0] % 4;
+    fuzz::writeFile("Molecule-Charges.in", data + 1, size - 1);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] {
+        q->readMas();
+        q->readInp();
+        q->achieveNeutrality = data[0] / 4 % 4;
+        gut.assign(static_cast<std::size_t>(q->nAtoms), 1);
+        for (int i = 0; i < q->nAtoms; ++i) q->atom[i].molecule = 1 + i % molecules;
+        const MonopoleCorrection c = computeNeutrality(*q, molecules);
+        for (int i = 0; i < q->nAtoms; ++i)
+            if (!std::isfinite(c.monopole(*q, i))) std::abort();
+    });
+    return 0;
+}

@@ -1,0 +1,23 @@
+// Parameter database: the fuzzed bytes are the database, searched for the names of the
+// example structure.
+#include <cstring>
+
+#include "harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    static const bool ready = (fuzz::copySource("examples/l_alanine/xd.mas", "xd.mas"),
+                               fuzz::copySource("examples/l_alanine/xd.res", "xd.res"), true);
+    (void)ready;
+    fuzz::writeFile("DABA.txt", data, size);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] {
+        q->ions = 1;
+        std::strcpy(q->databasePath, "DABA.txt");
+        q->readMas();
+        q->readInp();
+        q->findOutNames();
+        q->findInDataBase();
+    });
+    return 0;
+}

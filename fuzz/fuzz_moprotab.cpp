@@ -1,0 +1,18 @@
+// MoPro table: the fuzzed bytes are "mopro.tab", read for the example's parameter file.
+#include <cstring>
+
+#include "harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    static const bool ready = (fuzz::copySource("examples/mopro_glycine/mopro_glycine.01", "param.01"), true);
+    (void)ready;
+    fuzz::writeFile("mopro.tab", data, size);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] {
+        q->moproInput = 1;
+        std::strcpy(q->inputFile, "param.01");
+        q->readMoProParam();
+    });
+    return 0;
+}

@@ -1,0 +1,10 @@
+// XD master file: the fuzzed bytes are "xd.mas".
+#include "harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    fuzz::writeFile("xd.mas", data, size);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] { q->readMas(); });
+    return 0;
+}

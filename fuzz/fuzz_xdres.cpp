@@ -1,0 +1,15 @@
+// XD parameter file: the fuzzed bytes are "xd.res", read after the example's "xd.mas".
+#include "harness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    static const bool ready = (fuzz::copySource("examples/l_alanine/xd.mas", "xd.mas"), true);
+    (void)ready;
+    fuzz::writeFile("xd.res", data, size);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] {
+        q->readMas();
+        q->readInp();
+    });
+    return 0;
+}
