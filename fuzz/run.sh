@@ -43,7 +43,7 @@ for t in "${targets[@]}"; do
   log="$build/$t.log"
   echo "== $t: $seconds s, $(ls "$seeds" | wc -l) seed files"
   "$build/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-    -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds" \
+    -dict="$PWD/fuzz/qdl.dict" -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$artifacts/" "$corpus" "$seeds" \
     </dev/null >"$log" 2>&1
   rc=$?
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -1)

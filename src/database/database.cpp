@@ -169,6 +169,7 @@ void Quandrel::findInDataBase() {
 
         EntryReader lines(db, entry->dataOffset);
         const int populations = lines.readPopulations(a.multipole);
+        requireNumbers(a.multipole, populations, databasePath, std::string("entry ") + name + ", populations");
         if (populations < N_POPULATIONS)
             warnings.warn(entry->dataOffset, name,
                           "only " + std::to_string(populations) + " of the 26 populations could be read.");
@@ -180,6 +181,7 @@ void Quandrel::findInDataBase() {
         complete = complete && lines.nextLine(line);
         if (!complete) warnings.warn(entry->dataOffset, name, "the file ends before the entry is complete.");
         KsLine ks = parseKsLine(line);
+        if (ks.fields >= 8) requireNumbers(&ks.number1, 1, databasePath, std::string("entry ") + name + ", KS: line");
         const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
         for (const auto& element : elements) {
             const std::string& symbol = *element.second;
@@ -210,6 +212,8 @@ void Quandrel::findInDataBase() {
         // the one after it is taken.
         if (line.empty() || line[0] != 'K') lines.nextLine(line);
         const std::vector<double> kappas = kappaValues(line);
+        requireNumbers(kappas.data(), static_cast<int>(kappas.size()), databasePath,
+                       std::string("entry ") + name + ", kappa line");
         AtomRecord& b = atom[static_cast<std::size_t>(i)];  // dummies may have moved the array
         for (std::size_t k = 0; k < kappas.size(); ++k) b.kappa[k] = kappas[k];
         if (kappas.empty()) {

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Quandrel.h"
@@ -74,6 +75,10 @@ void Quandrel::readIni() {
     firstMatch(lines, "einfach_meso=%lf", &einfachMeso);
     firstMatch(lines, "meso_zweifach=%lf", &mesoZweifach);
     firstMatch(lines, "zweifach_dreifach=%lf", &zweifachDreifach);
+    const std::pair<const char*, double> thresholds[] = {
+        {"einfach_meso", einfachMeso}, {"meso_zweifach", mesoZweifach}, {"zweifach_dreifach", zweifachDreifach}};
+    for (const auto& threshold : thresholds)
+        requireNumbers(&threshold.second, 1, openedAs, std::string("the value of ") + threshold.first);
     firstMatch(lines, "achieve_neutrality[0-3]=%d", &achieveNeutrality);
     firstMatch(lines, "DABA_PATH=%379s", databasePath);
     firstMatch(lines, "Ions=%d", &ions);

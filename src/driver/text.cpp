@@ -1,7 +1,19 @@
 #include "text.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstring>
+
+#include "failure.h"
+
+bool usableNumber(double value) { return std::isfinite(value) && std::fabs(value) <= NUMBER_LIMIT; }
+
+void requireNumbers(const double* values, int count, const char* fileName, const std::string& what) {
+    for (int k = 0; k < count; ++k)
+        if (!usableNumber(values[k]))
+            fatal("%s: %s: %g is no usable number (numbers must be finite and at most %g in magnitude)", fileName,
+                  what.c_str(), values[k], NUMBER_LIMIT);
+}
 
 void rtrim(char* text) {
     std::size_t n = std::strlen(text);

@@ -11,6 +11,17 @@
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 inline FileHandle openFile(const char* name, const char* mode) { return FileHandle(fopen(name, mode), &fclose); }
 
+// Largest magnitude of a number the readers take. No parameter of a structure comes near
+// it; NaN, infinities and numbers beyond it are damaged input, never passed on.
+constexpr double NUMBER_LIMIT = 1e6;
+
+// True for a finite number of at most NUMBER_LIMIT in magnitude.
+bool usableNumber(double value);
+
+// Stops the run when one of the count values is no usable number, with the message
+// "<file>: <what>: <value> is no usable number (...)".
+void requireNumbers(const double* values, int count, const char* fileName, const std::string& what);
+
 // Removes trailing white space in place.
 void rtrim(char* text);
 void rtrim(std::string& text);

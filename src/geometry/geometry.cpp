@@ -111,6 +111,16 @@ vec Quandrel::crs(vec a, vec b) {
 
 double Quandrel::scalar(vec a, vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
+bool validCell(const double* cell) {
+    for (int k = 0; k < 6; ++k)
+        if (!std::isfinite(cell[k])) return false;
+    for (int k = 0; k < 3; ++k)
+        if (!(cell[k] > 0.0) || !(cell[k + 3] > 0.0 && cell[k + 3] < 180.0)) return false;
+    const CellAngles t = anglesOf(cell);
+    const double volume = 1.0 - t.ca * t.ca - t.cb * t.cb - t.cg * t.cg + 2.0 * t.ca * t.cb * t.cg;
+    return volume > 1e-6;
+}
+
 void rot_(const double (*m)[3], const double* v, double (&out)[3]) {
     static double product[3];
     for (int c = 0; c < 3; ++c) product[c] = m[0][c] * v[0] + m[1][c] * v[1] + m[2][c] * v[2];

@@ -21,6 +21,7 @@
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 #include "../driver/text.h"
+#include "../geometry/geometry.h"
 #include "xdlines.h"
 
 namespace {
@@ -160,6 +161,11 @@ void readCell(Quandrel& q, const MoProLines& in, const std::string& line) {
     double c[6];
     if (sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &c[0], &c[1], &c[2], &c[3], &c[4], &c[5]) < 6)
         readError(in.name());
+    requireNumbers(c, 6, in.name(), "the CELL line");
+    if (!validCell(c))
+        fatal("%s: the CELL line gives no cell (edges must be positive, angles between 0 and 180 degrees and "
+              "spanning a volume): \"%s\"",
+              in.name(), line.c_str());
     std::memcpy(q.cell, c, sizeof c);
 }
 
@@ -183,6 +189,7 @@ void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
         double values[2];
         int n = scanNumbers(set, values, 2);
         if (n < 2) readError(in.name(), n, set);
+        requireNumbers(values, 2, in.name(), format("kappa set %d", k + 1));
         q.kappaSet[0][k] = values[0];
         q.kappaSet[1][k] = values[1];
         for (int v = 2; v < 6; ++v) q.kappaSet[v][k] = 1.0;
@@ -209,6 +216,7 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
         char label[WORD] = "";
         int n = sscanf(text.c_str(), "DUMY %lf%lf%lf %223s", &d.frac[0], &d.frac[1], &d.frac[2], label);
         if (n < 3) readError(in.name(), n, text);
+        requireNumbers(d.frac, 3, in.name(), format("dummy atom %d", j + 1));
         if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
         if (!copyText(d.label, sizeof d.label, label))
             fatal("Dummy label '%s' in %s is longer than %d characters.", label, in.name(), LABEL_CAP - 1);
@@ -230,6 +238,8 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
                    &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
     if (n < 10) readError(file, n, line);
     copyWord(a.label, label, "Label", i + 1, file);
+    requireNumbers(a.frac, 3, file, format("atom %d (%s), coordinates", i + 1, a.label));
+    requireNumbers(&a.occupancy, 1, file, format("atom %d (%s), occupancy", i + 1, a.label));
     copyWord(a.group, group, "Group", i + 1, file);
 
     std::size_t t = 0;
@@ -298,6 +308,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     } else {
         readError(file, 0, line);
     }
+    requireNumbers(a.u, 6, file, format("atom %d (%s), displacement parameters", i + 1, a.label));
 
     // Multipole lines by level: 2, 5 or 10 values; then 7 (level 3 and 4) and 9 (level 4).
     int filled = 0;
@@ -305,6 +316,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
         std::string values = in.need(format("the multipole lines of atom %s", a.label));
         int got = scanNumbers(values, a.multipole + filled, count);
         if (got < count) readError(file, got, values);
+        requireNumbers(a.multipole + filled, count, file, format("atom %d (%s), populations", i + 1, a.label));
         filled += count;
     };
     if (a.lmx >= 0) multipoleLine(a.lmx == 0 ? 2 : a.lmx == 1 ? 5 : 10);
@@ -359,6 +371,7 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
         text = in.need(what);
         got = scanNumbers(text, a.c3 + 8, 2);
         if (got < 2) readError(in.name(), got, text);
+        requireNumbers(a.c3, 10, in.name(), format("ANHAR record %d", r + 1));
     }
 }
 
@@ -501,6 +514,7 @@ void Quandrel::readMoProParam() {
                   nKappa);
         for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
         frac2cart(a.frac, a.cart);  // the cell may follow the atoms
+        requireNumbers(a.cart, 3, inputFile, format("atom %d (%s), Cartesian coordinates", i + 1, a.label));
     }
 
     nScat = static_cast<int>(scatWords.size());

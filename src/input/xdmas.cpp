@@ -7,9 +7,13 @@
 
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../geometry/geometry.h"
 #include "xdlines.h"
 
 namespace {
+
+// Largest number of electrons of one orbital in a scattering entry.
+constexpr int MAX_OCCUPATION = 99;
 
 // The element part of a scattering symbol: everything up to the first digit, "+" or
 // "-", written as element symbols are (first letter upper case, the rest lower case).
@@ -50,6 +54,11 @@ void Quandrel::readMas() {
         stopWithError(1);
     }
     lines.checkLength(line, "the CELL line");
+    requireNumbers(cell, 6, "xd.mas", "the CELL line");
+    if (!validCell(cell))
+        fatal("xd.mas: the CELL line gives no cell (edges must be positive, angles between 0 and 180 degrees "
+              "and spanning a volume): \"%s\"",
+              line.c_str());
 
     // everything up to the SCAT line, the cell line being the first one tested
     while (std::strncmp(line.c_str(), "SCAT", 4) != 0) {
@@ -99,6 +108,9 @@ void Quandrel::readMas() {
         e.electrons = 0;
         e.valenceElectrons = 0;
         for (int k = 0; k < 18; ++k) {
+            if (o[k] < -MAX_OCCUPATION || o[k] > MAX_OCCUPATION)
+                fatal("xd.mas: scattering entry %d (%s): the occupation %d is not between %d and %d", t + 1,
+                      e.symbol, o[k], -MAX_OCCUPATION, MAX_OCCUPATION);
             e.electrons += std::abs(o[k]);
             if (o[k] < 0) e.valenceElectrons -= o[k];
         }

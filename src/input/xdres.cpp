@@ -95,7 +95,10 @@ void Quandrel::readInp() {
             sscanf(lines.record("dummy atom %d of %d", j + 1, nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
                    &d.frac[2]);
             snprintf(d.label, sizeof d.label, "DUM%d", j);
+            const std::string what = "dummy atom " + std::to_string(j + 1);
+            requireNumbers(d.frac, 3, fileName, what);
             frac2cart(d.frac, d.cart);
+            requireNumbers(d.cart, 3, fileName, what + " (Cartesian)");
         }
 
         for (int i = 0; i < nAtoms; ++i) {
@@ -123,7 +126,14 @@ void Quandrel::readInp() {
                     scanDoubles(lines.record("the fourth-order displacement parameters of atom %s", a.label),
                                 a.d4 + 5 * k, 5);
 
+            const std::string what = "atom " + std::to_string(i + 1) + " (" + a.label + ")";
+            requireNumbers(a.frac, 3, fileName, what + ", coordinates");
+            requireNumbers(&a.occupancy, 1, fileName, what + ", occupancy");
+            requireNumbers(a.u, 6, fileName, what + ", displacement parameters");
+            requireNumbers(a.c3, 10, fileName, what + ", third-order displacement parameters");
+            requireNumbers(a.d4, 15, fileName, what + ", fourth-order displacement parameters");
             frac2cart(a.frac, a.cart);
+            requireNumbers(a.cart, 3, fileName, what + ", Cartesian coordinates");
 
             // axis letters: first axis, second axis, the remaining third one
             if (a.ax1 >= 1 && a.ax1 <= 3) a.axisChars[0] = AXIS_LETTER[a.ax1];
@@ -140,13 +150,17 @@ void Quandrel::readInp() {
                                 count);
                     filled += count;
                 }
+                requireNumbers(a.multipole, filled, fileName, what + ", populations");
             }
         }
 
-        for (int k = 0; k < nKappa; ++k)
+        for (int k = 0; k < nKappa; ++k) {
             sscanf(lines.record("kappa set %d of %d", k + 1, nKappa), "%d %lf%lf%lf%lf%lf%lf", &kappaNo[k],
                    &kappaSet[0][k], &kappaSet[1][k], &kappaSet[2][k], &kappaSet[3][k], &kappaSet[4][k],
                    &kappaSet[5][k]);
+            for (int v = 0; v < 6; ++v)
+                requireNumbers(&kappaSet[v][k], 1, fileName, "kappa set " + std::to_string(k + 1));
+        }
 
         // the last parameter line: its numbers are written back unchanged
         lines.skip("its last parameter line");
@@ -158,6 +172,7 @@ void Quandrel::readInp() {
                 fatal("%s: the last parameter line holds more than %d numbers", fileName, MAX_TRAILING);
             trailingValues[nTrailing++] = atof(piece);
         }
+        requireNumbers(trailingValues, nTrailing, fileName, "the last parameter line");
 
         // each atom takes the values of its kappa set, counted by position in the file
         for (int i = 0; i < nAtoms; ++i) {

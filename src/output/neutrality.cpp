@@ -27,7 +27,7 @@ std::vector<double> readMoleculeCharges(int molecules) {
         }
         if (line.size() > 299) line.resize(299);
         double value = 0;
-        if (sscanf(line.c_str(), "Molecule%*d %lf", &value) != 1 || !std::isfinite(value)) {
+        if (sscanf(line.c_str(), "Molecule%*d %lf", &value) != 1 || !usableNumber(value)) {
             fatal("Molecule-Charges.in, line for molecule %d: \"%s\" is not of the form "
                   "\"Molecule <number> <valence electrons>\".",
                   m + 1, line.c_str());
