@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         q->readInp();
         q->findOutNames();
         q->findInDataBase();
+        fuzz::requireFinite(*q);
     });
     return 0;
 }

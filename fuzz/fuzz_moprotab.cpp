@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         q->moproInput = 1;
         std::strcpy(q->inputFile, "param.01");
         q->readMoProParam();
+        fuzz::requireFinite(*q);
     });
     return 0;
 }

@@ -2,10 +2,38 @@
 // perception, names, database transfer and the new input files. A run that ends normally
 // must leave no number that is no number (NaN, infinity) for the new parameter file.
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "harness.h"
+
+namespace {
+
+// Every word of the file but the first of each line (a label or title, which the input
+// chose) that reads as a number must be a finite one.
+void requireNoNaNWritten(const char* name) {
+    std::ifstream in(name);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        while (words >> word) {
+            char* end = nullptr;
+            const double value = std::strtod(word.c_str(), &end);
+            if (end != word.c_str() && *end == '\0' && !std::isfinite(value)) {
+                fprintf(stderr, "fuzz: %s holds \"%s\" in: %s\n", name, word.c_str(), line.c_str());
+                std::abort();
+            }
+        }
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
@@ -30,21 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         finished = true;
     });
     if (finished) {
-        auto finite = [](const double* v, int n) {
-            for (int k = 0; k < n; ++k)
-                if (!std::isfinite(v[k])) std::abort();
-        };
-        for (int i = 0; i < q->nAtoms + q->nDummy; ++i) {
-            const AtomRecord& a = q->atom[i];
-            finite(a.frac, 3);
-            finite(a.u, 6);
-            finite(a.c3, 10);
-            finite(a.d4, 15);
-            finite(a.multipole, 26);
-            finite(a.kappa, 6);
-            finite(&a.occupancy, 1);
-        }
-        finite(q->trailingValues, q->nTrailing);
+        fuzz::requireFinite(*q);
+        requireNoNaNWritten("xd.res.quandreltool");
     }
     return 0;
 }

@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->readMas();
         q->readInp();
+        fuzz::requireFinite(*q);
     });
     return 0;
 }

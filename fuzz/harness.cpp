@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -95,6 +96,30 @@ void checkNoFileLeft(int before) {
                 std::filesystem::read_symlink(entry.path(), ignored).c_str());
     }
     std::abort();
+}
+
+void requireFinite(const Quandrel& q) {
+    auto finite = [](const double* v, int n, const char* what, int i) {
+        for (int k = 0; k < n; ++k)
+            if (!std::isfinite(v[k])) {
+                fprintf(stderr, "fuzz: %s %d of record %d is %g\n", what, k, i, v[k]);
+                std::abort();
+            }
+    };
+    const int records = q.nAtoms + q.nDummy;
+    for (int i = 0; i < records && i < static_cast<int>(q.atom.size()); ++i) {
+        const AtomRecord& a = q.atom[i];
+        finite(a.frac, 3, "coordinate", i);
+        finite(a.cart, 3, "Cartesian coordinate", i);
+        if (i >= q.nAtoms) continue;
+        finite(a.u, 6, "displacement parameter", i);
+        finite(a.c3, 10, "third-order parameter", i);
+        finite(a.d4, 15, "fourth-order parameter", i);
+        finite(a.multipole, 26, "population", i);
+        finite(a.kappa, 6, "kappa", i);
+        finite(&a.occupancy, 1, "occupancy", i);
+    }
+    finite(q.trailingValues, q.nTrailing, "trailing value", 0);
 }
 
 void releaseProcessState() {

@@ -52,6 +52,10 @@ int openFiles();
 // they open, also when they end the run with an error.
 void checkNoFileLeft(int before);
 
+// Stops the fuzzer (a fault) when a number of the structure that the new parameter file
+// takes is NaN or infinite: the readers let no such number in, and the stages make none.
+void requireFinite(const Quandrel& q);
+
 // Runs one step; an error exit of the program ends the step and is not a fault, but a
 // file the step leaves open is.
 template <typename Step>
