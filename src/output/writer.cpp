@@ -76,9 +76,37 @@ void closeWritten(FILE* f, const char* name) {
     }
 }
 
+namespace {
+
+// The populations of atom i as written: occupancy times the population, the monopole corrected.
+void populationsOf(Quandrel& q, const MonopoleCorrection& correction, int i, double (&p)[26]) {
+    const AtomRecord& a = q.atom[i];
+    p[0] = correction.monopole(q, i);
+    for (int v = 1; v < 26; ++v) p[v] = a.occupancy * a.multipole[v];
+}
+
+// Populations stand in columns of 8 characters without a separator: a value that needs
+// more would run into its neighbour and XD would read other numbers.
+void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
+    for (int i = 0; i < q.nAtoms; ++i) {
+        double p[26];
+        populationsOf(q, correction, i, p);
+        for (int v = 0; v < 26; ++v) {
+            char field[64];
+            if (snprintf(field, sizeof field, "%8.4f", p[v]) > 8)
+                fatal("Population %d of atom %s is %g, which does not fit the 8 columns of its field in "
+                      "xd.res.quandreltool: the new parameter file is not written.",
+                      v + 1, q.atom[i].label, p[v]);
+        }
+    }
+}
+
+}  // namespace
+
 void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
     if (static_cast<int>(q.atom.size()) < q.nAtoms + q.nDummy)
         fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", q.nDummy, q.nAtoms);
+    checkPopulationColumns(q, correction);
 
     FILE* res = fopen("xd.res.quandreltool", "w");
     if (res == nullptr) {
@@ -132,8 +160,7 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
             fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[10], d[11], d[12], d[13], d[14]);
         }
         double p[26];
-        p[0] = correction.monopole(q, i);
-        for (int v = 1; v < 26; ++v) p[v] = a.occupancy * a.multipole[v];
+        populationsOf(q, correction, i, p);
         fprintf(res, "%8.4f", p[0]);
         fprintf(res,
                 "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"

@@ -200,3 +200,21 @@ TEST(ParameterFile, UncreatableFileStops) {
     EXPECT_EXIT(writeParameterFile(*q, MonopoleCorrection()), testing::ExitedWithCode(1),
                 "can't open xd.res.quandreltool. : Is a directory");
 }
+
+TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
+    const double values[] = {1000.0, -100.0};
+    for (double value : values) {
+        ScratchDir dir;
+        auto q = twoAtoms();
+        q->atom[1].multipole[7] = value / 0.5;  // the hydrogen is half occupied
+        EXPECT_EXIT(writeParameterFile(*q, MonopoleCorrection()), testing::ExitedWithCode(1),
+                    "Population 8 of atom H1 is .* does not fit the 8 columns");
+        EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
+    }
+    ScratchDir dir;
+    auto q = twoAtoms();
+    q->atom[0].multipole[7] = 999.9999;
+    q->atom[1].multipole[7] = -2 * 99.9999;
+    capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
+    EXPECT_TRUE(dir.exists("xd.res.quandreltool")) << "the widest values that fit are written";
+}
