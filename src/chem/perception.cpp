@@ -72,6 +72,20 @@ void Quandrel::readOverrides(FILE* answers) {
     if (!file) return;
     fprintf(stderr, "\nReading \"Quandrele.in\"\n____________________\n");
     bool all = false;
+    // Asks whether atom k's name is to become newName; on yes, changes it. The question
+    // names the name "Quandrel" for positional lines and "quandrel" for labelled ones, and
+    // the confirmation repeats the line as it stands (its first token for labelled lines).
+    auto offer = [&](int k, const std::string& newName, const char* word, const std::string& shown) {
+        fprintf(stderr, "Do you want to change %s %s to %s? [Y/N/A+return] {Y}:", word, quandrelName[k],
+                newName.c_str());
+        if (answerIsYes(answers, all)) {
+            fprintf(stderr, "Changed!\n");
+            copyText(quandrelName[k], NAME_CAP, newName.c_str());
+            fprintf(stderr, "to !%s! %s\n", quandrelName[k], shown.c_str());
+        } else {
+            fprintf(stderr, "Not changed!\n");
+        }
+    };
     LineReader reader(file.get());
     for (int i = 0; i < nAtoms; ++i) {
         std::string line;
@@ -89,14 +103,7 @@ void Quandrel::readOverrides(FILE* answers) {
             }
             if (line == quandrelName[i]) continue;
             checkNameLength(line);
-            fprintf(stderr, "Do you want to change Quandrel %s to %s? [Y/N/A+return] {Y}:", quandrelName[i], line.c_str());
-            if (answerIsYes(answers, all)) {
-                fprintf(stderr, "Changed!\n");
-                copyText(quandrelName[i], NAME_CAP, line.c_str());
-                fprintf(stderr, "to !%s! %s\n", quandrelName[i], line.c_str());
-            } else {
-                fprintf(stderr, "Not changed!\n");
-            }
+            offer(i, line, "Quandrel", line);
             continue;
         }
 
@@ -119,14 +126,7 @@ void Quandrel::readOverrides(FILE* answers) {
             if (label != atom[j].label) continue;
             found = true;
             if (newName == quandrelName[j]) continue;
-            fprintf(stderr, "Do you want to change quandrel %s to %s? [Y/N/A+return] {Y}:", quandrelName[j], newName.c_str());
-            if (answerIsYes(answers, all)) {
-                fprintf(stderr, "Changed!\n");
-                copyText(quandrelName[j], NAME_CAP, newName.c_str());
-                fprintf(stderr, "to !%s! %s\n", quandrelName[j], first.c_str());
-            } else {
-                fprintf(stderr, "Not changed!\n");
-            }
+            offer(j, newName, "quandrel", first);
         }
         if (!found)
             fprintf(stderr, "There is no atom %s for \"%s\" in \"Quandrele.in\"; line skipped.\n", label.c_str(),
