@@ -11,13 +11,12 @@ namespace {
 // A MoPro parameter file carries no title; the new parameter file takes the one of the
 // master file "xd.mas" that the new master files are built from, when there is one.
 void takeTitleFromMasterFile(Quandrel& q) {
-    FILE* f = fopen("xd.mas", "r");
-    if (f == nullptr) return;
-    LineReader reader(f);
+    FileHandle f = openFile("xd.mas", "r");
+    if (!f) return;
+    LineReader reader(f.get());
     std::string line;
     char word[sizeof q.title] = "";
     if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(q.title, sizeof q.title, word);
-    fclose(f);
 }
 
 }  // namespace
