@@ -58,6 +58,16 @@ std::string dataPath(const std::string& name) { return std::string(TEST_DATA_DIR
 
 std::string examplePath(const std::string& name) { return std::string(EXAMPLES_DIR) + "/" + name; }
 
+std::string sharedFixture(const std::string& name) {
+    const std::string root = SHARED_FIXTURES_DIR;
+    const std::string path = root + "/" + name;
+    if (access(root.c_str(), R_OK) != 0)
+        throw std::runtime_error("The shared fixtures are missing: " + root +
+                                 " must exist beside the checkout (../shared/fixtures).");
+    if (access(path.c_str(), R_OK) != 0) throw std::runtime_error("Shared fixture not found: " + path);
+    return path;
+}
+
 ScratchDir::ScratchDir() {
     previous_ = currentDir();
     char tmpl[] = "/tmp/qdltest.XXXXXX";

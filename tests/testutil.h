@@ -48,6 +48,11 @@ std::string dataPath(const std::string& name);
 // Path of a file or folder under examples/.
 std::string examplePath(const std::string& name);
 
+// Path of a file or folder under ../shared/fixtures beside the checkout (real published
+// structures that are never copied into the repository). Throws with a clear message when
+// that folder is missing, so a test that needs it fails instead of passing vacuously.
+std::string sharedFixture(const std::string& name);
+
 // Reads a whole file; empty when it cannot be read.
 std::string slurp(const std::string& path);
 

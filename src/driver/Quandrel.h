@@ -75,6 +75,17 @@ struct AtomRecord {
     char modelCompound[512] = "";
 };
 
+// Crystal symmetry as a master file's LATT and SYMM cards state it. The identity, the
+// inversion partners of a centric lattice and the centring translations are implied, not
+// listed. Readers fill it; completing molecules across symmetry and building a master-file
+// template read it.
+struct CrystalSymmetry {
+    bool known = false;             // false: the input stated no symmetry
+    char centric = 'C';             // 'C' centrosymmetric, 'A' acentric
+    char lattice = 'P';             // P, A, B, C, I, F or R
+    std::vector<std::string> symm;  // operator texts of the SYMM cards, e.g. "-X,1/2+Y,1/2-Z"
+};
+
 // One bond of the process-wide bond list: first atom < second atom.
 struct Bond {
     int first = 0;
@@ -128,6 +139,7 @@ public:
     // ---- structure read from the input files ----
     char title[50] = "";
     double cell[6] = {0, 0, 0, 0, 0, 0};
+    CrystalSymmetry symmetry;
     ScatEntry scatTable[MAX_SCAT];
     int nScat = 0;                      // entries filled in scatTable
     std::vector<AtomRecord> atom;       // atoms 0..nAtoms-1, dummies behind them
