@@ -120,6 +120,7 @@ public:
     int qdlexp = 1;
     int ions = 0;
     int moproInput = 0;
+    int crystalInput = 0;  // 1: structure read from a CIF, 2: from a SHELX .res/.ins file
     double planaris = 0.8;
     char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
     char moproTabPath[512] = "";
