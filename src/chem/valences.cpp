@@ -40,7 +40,7 @@ void capitalise(std::string& symbol) {
 
 }  // namespace
 
-double Quandrel::calcValeces(int atomIndex) {
+double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
     StageName stage(*this, "calcValeces");
     const int t = atom[atomIndex].tbl;
     const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &scatTable[t - 1] : nullptr;
@@ -52,7 +52,7 @@ double Quandrel::calcValeces(int atomIndex) {
         return charge;
     }
 
-    const std::string name = quandrelName[atomIndex];
+    const std::string name = bondOrderName != nullptr ? bondOrderName : quandrelName[atomIndex];
     std::string ownSymbol = symbolAt(name, 0);
     const std::string terms = withoutBrackets(name);
 
@@ -104,7 +104,7 @@ double Quandrel::calcValeces(int atomIndex) {
     const double charge = oxidation < 0 ? excess : -excess;
     totalOxi += oxidation;
     fprintf(logFile, "%s has %4.1f Valences, I guess it has Charge %4.1f maybe the oxidation number is %4.1f\n",
-            name.c_str(), valences, charge, oxidation);
+            quandrelName[atomIndex], valences, charge, oxidation);
     return charge;
 }
 

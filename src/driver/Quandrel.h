@@ -188,7 +188,9 @@ public:
     int verknopfung(int bondCount);
     void ringlord();
     double planar(Knopf node, int atomIndex);
-    double calcValeces(int atomIndex);
+    // Guesses the charge of an atom from the bond orders of a name: bondOrderName, or the
+    // atom's quandrel name when null. The log line shows the atom's quandrel name.
+    double calcValeces(int atomIndex, const char* bondOrderName = nullptr);
     int countMols();
     int asymm();
     void readOverrides(FILE* answers);  // "Quandrele.in", questions answered from answers

@@ -32,17 +32,27 @@ std::string bondClass(const Quandrel& q, double v) {
     return "1";
 }
 
+// The structure as a name sees it: with every atom's ring code, or with none (the name a
+// run without ring nomenclature gives, whose bond-order descriptors the valences are read
+// from).
+struct NameView {
+    const Quandrel& q;
+    bool rings;
+    int ringCode(int atomIndex) const { return rings ? q.atom[atomIndex].ringCode : 0; }
+};
+
 // "#" and the ring code of the neighbour when it shares a ring with the atom it is seen
 // from, "@" and the ring code when it does not.
-std::string ringDescriptor(const Quandrel& q, int from, int neighbour) {
+std::string ringDescriptor(const NameView& v, int from, int neighbour) {
     char text[16];
-    bool shared = (q.atom[from].ringMask & q.atom[neighbour].ringMask) != 0;
-    std::snprintf(text, sizeof text, "%c%d", shared ? '#' : '@', q.atom[neighbour].ringCode);
+    bool shared = (v.q.atom[from].ringMask & v.q.atom[neighbour].ringMask) != 0;
+    std::snprintf(text, sizeof text, "%c%d", shared ? '#' : '@', v.ringCode(neighbour));
     return text;
 }
 
 // Second shell of neighbour n of the central atom c: n's other neighbours in node order.
-std::string secondShell(const Quandrel& q, int c, int n) {
+std::string secondShell(const NameView& view, int c, int n) {
+    const Quandrel& q = view.q;
     const Quandrel::Knopf& node = q.knopf[n];
     int count = node.anzahl < 12 ? node.anzahl : 12;
     std::string shell = "[";
@@ -52,8 +62,8 @@ std::string secondShell(const Quandrel& q, int c, int n) {
         double v = node.marge[k];
         std::string d = bondClass(q, v);
         if (isSymbol(q, m, "H")) d = "1";
-        if (q.atom[c].ringCode != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d = "2";
-        if (q.atom[m].ringCode != 0) d = ringDescriptor(q, n, m);
+        if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d = "2";
+        if (view.ringCode(m) != 0) d = ringDescriptor(view, n, m);
         shell += d;
         shell += klein(symbolOf(q, m));
     }
@@ -61,12 +71,13 @@ std::string secondShell(const Quandrel& q, int c, int n) {
 }
 
 // First-shell term of neighbour n of atom c, bonded with margin v.
-std::string neighbourTerm(const Quandrel& q, int c, int n, double v) {
+std::string neighbourTerm(const NameView& view, int c, int n, double v) {
+    const Quandrel& q = view.q;
     bool hydrogen = isSymbol(q, c, "H") || isSymbol(q, n, "H");
     std::string d = bondClass(q, v);
     if (hydrogen) d = "1";
-    if (q.atom[c].ringCode != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d = "2";
-    if (q.atom[n].ringCode != 0) d = ringDescriptor(q, c, n);
+    if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d = "2";
+    if (view.ringCode(n) != 0) d = ringDescriptor(view, c, n);
     std::string term = d + klein(symbolOf(q, n));
 
     if (n > c && hydrogen && contains(d, '@')) {
@@ -74,8 +85,23 @@ std::string neighbourTerm(const Quandrel& q, int c, int n, double v) {
         return term;
     }
     bool due = d == "1.5" || contains(d, '#') || q.elementOf(n) > 11 || (hydrogen && !contains(d, '@'));
-    if (due && q.knopf[n].anzahl > 1) term += secondShell(q, c, n);
+    if (due && q.knopf[n].anzahl > 1) term += secondShell(view, c, n);
     return term;
+}
+
+// The whole name of atom i from its bonds (indices into the bond list).
+std::string nameOf(const NameView& view, int i, const std::vector<int>& bondsOfAtom) {
+    char head[32];
+    if (view.ringCode(i) != 0)
+        std::snprintf(head, sizeof head, "%d-%s", view.ringCode(i), symbolOf(view.q, i));
+    else
+        std::snprintf(head, sizeof head, "%s", symbolOf(view.q, i));
+    std::string name = head;
+    for (int b : bondsOfAtom) {
+        const int other = bnd[b].first == i ? bnd[b].second : bnd[b].first;
+        name += neighbourTerm(view, i, other, bnd[b].margin);
+    }
+    return name;
 }
 
 void storeName(Quandrel& q, int atomIndex, const std::string& name) {
@@ -109,22 +135,14 @@ void Quandrel::getNames(int bondCount) {
         double planarity = planar(knopf[i], i);
         fprintf(logFile, "%-30s %f %d/%d\n", atom[i].label, planarity, i, nAtoms);
 
-        char head[32];
-        if (atom[i].ringCode != 0)
-            std::snprintf(head, sizeof head, "%d-%s", atom[i].ringCode, symbolOf(*this, i));
-        else
-            std::snprintf(head, sizeof head, "%s", symbolOf(*this, i));
-        std::string name = head;
-        for (int b : bondsOf[i]) {
-            if (bnd[b].first == i)
-                name += neighbourTerm(*this, i, bnd[b].second, bnd[b].margin);
-            else
-                name += neighbourTerm(*this, i, bnd[b].first, bnd[b].margin);
-        }
+        const std::string name = nameOf(NameView{*this, true}, i, bondsOf[i]);
         storeName(*this, i, name);
 
         if (ions != 0) {
-            double charge = calcValeces(i);
+            // Ring codes are no bond orders: the valences are read from the name without them.
+            double charge = useNewRingNomenclature > 0
+                                ? calcValeces(i, nameOf(NameView{*this, false}, i, bondsOf[i]).c_str())
+                                : calcValeces(i);
             totalCharge += charge;
             if (charge != 0.0) {
                 char suffix[32] = "";
