@@ -7,19 +7,15 @@
 
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "bonds.h"
 #include "elements.h"
 
-namespace {
-
-// Reference bond length in angstrom of two elements: the sum of the covalent radii,
-// shortened by 0.08 times the electronegativity difference. The difference is taken
-// of the integer table values before the division.
-double referenceLength(int elementA, int elementB) {
+// The sum of the covalent radii, shortened by 0.08 times the electronegativity
+// difference. The difference is taken of the integer table values before the division.
+double bondReferenceLength(int elementA, int elementB) {
     const int enDifference = elNegOf(elementB) - elNegOf(elementA);
     return radiusOf(elementA) / 100.0 + radiusOf(elementB) / 100.0 - 0.08 * std::fabs(enDifference / 100.0);
 }
-
-}  // namespace
 
 int Quandrel::findBonds() {
     StageName stage(*this, "FindBonds");
@@ -41,7 +37,7 @@ int Quandrel::findBonds() {
             // Atoms of two different disorder parts never see each other.
             if (a.part != 0 && b.part != 0 && a.part != b.part) continue;
             const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
-            const double r = referenceLength(elementA, elementOf(j));
+            const double r = bondReferenceLength(elementA, elementOf(j));
             if (!(r >= 0.85 * d)) continue;  // too far apart
             const double margin = r - d;
             if (!(margin < 0.4)) continue;   // far too close for a bond

@@ -54,21 +54,26 @@ int Quandrel::asymm() {
             int e2 = electronsOf(*this, n[2]), e3 = electronsOf(*this, n[3]);
             if (e0 > e1 && e1 > e2 && e2 > e3) {
                 if (t > 0) {
-                    printf("The quandrel of the atom %s is chiral R \n", atom[i].label);
-                    fprintf(logFile, "The quandrel of the atom %s is chiral R \n", atom[i].label);
+                    if (!isImage(i)) {
+                        printf("The quandrel of the atom %s is chiral R \n", atom[i].label);
+                        fprintf(logFile, "The quandrel of the atom %s is chiral R \n", atom[i].label);
+                    }
                     prefixName(*this, i, "R-");
                 } else {
-                    printf("The quandrel of the atom %s is chiral S \n", atom[i].label);
-                    fprintf(logFile, "The quandrel of the atom %s is chiral S \n", atom[i].label);
+                    if (!isImage(i)) {
+                        printf("The quandrel of the atom %s is chiral S \n", atom[i].label);
+                        fprintf(logFile, "The quandrel of the atom %s is chiral S \n", atom[i].label);
+                    }
                     prefixName(*this, i, "S-");
                 }
-                ++stereocentres;
+                if (!isImage(i)) ++stereocentres;
                 fflush(stdout);
             }
         }
 
         if (std::strstr(quandrelName[i], "N@") != nullptr && atom[i].planarCache > 0.9) prefixName(*this, i, "=-");
 
+        if (isImage(i)) continue;  // the listing names the input atoms only
         printf("%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);
         fflush(stdout);
         fprintf(logFile, "%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);

@@ -54,14 +54,22 @@ void checkNameLength(const std::string& name) {
 
 void Quandrel::findOutNames() {
     StageName stage(*this, "findOutNames");
+    // Symmetry images that complete the molecules stand behind the input atoms while the
+    // chemistry is perceived; from the override file on only the input atoms count.
+    if (completionWanted())
+        completeMolecules();
+    else
+        warnSymmetryBonds();
     int bondCount = findBonds();
     printf("@@@ Atome %d Bindungen %d\n", nAtoms, bondCount);
     verknopfung(bondCount);
     if (useNewRingNomenclature > 0) ringlord();
     getNames(bondCount);
     asymm();
+    if (nInput >= 0) nAtoms = nInput;
     readOverrides(stdin);
     if (findSymm != 0) findSomeSymm();
+    detachImages();
 }
 
 // "Quandrele.in" holds one line per atom, in atom order. A line without a colon is the

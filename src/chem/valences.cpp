@@ -126,8 +126,8 @@ int Quandrel::countMols() {
             if (a >= static_cast<int>(knopf.size())) continue;
             const Knopf& node = knopf[a];
             for (int k = 0; k < node.anzahl; ++k) {
-                const int n = node.nachbar[k];
-                if (atom[n].molecule != 0) continue;
+                const int n = originOf(node.nachbar[k]);  // an image stands for its input atom
+                if (n < 0 || n >= nAtoms || atom[n].molecule != 0) continue;
                 atom[n].molecule = count;
                 queue.push_back(n);
             }

@@ -36,22 +36,23 @@ int nn(const Quandrel& q, int i) {
 
 int neighbour(const Quandrel& q, int i, int k) { return q.knopf[static_cast<std::size_t>(i)].nachbar[k]; }
 
-const char* labelOf(const Quandrel& q, int i) { return q.atom[static_cast<std::size_t>(i)].label; }
+// Neighbours may be symmetry images: they are read through site().
+const char* labelOf(const Quandrel& q, int i) { return q.site(i).label; }
 
 const char* nameOf(const Quandrel& q, int i) { return i < MAX_ATOMS ? q.quandrelName[i] : ""; }
 
 // Element symbol of an atom ("" when its scattering entry is unset).
 const char* symbolOf(const Quandrel& q, int i) {
-    int e = q.elementOf(i);
+    int e = q.siteElement(i);
     return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
 }
 
-bool isHydrogen(const Quandrel& q, int i) { return q.elementOf(i) == 0; }
+bool isHydrogen(const Quandrel& q, int i) { return q.siteElement(i) == 0; }
 
 // Vector from atom a to atom b (Cartesian).
 void bondVector(const Quandrel& q, int a, int b, double (&v)[3]) {
-    const double* pa = q.atom[static_cast<std::size_t>(a)].cart;
-    const double* pb = q.atom[static_cast<std::size_t>(b)].cart;
+    const double* pa = q.site(a).cart;
+    const double* pb = q.site(b).cart;
     for (int c = 0; c < 3; ++c) v[c] = pb[c] - pa[c];
 }
 
@@ -98,6 +99,24 @@ int newDummy(Quandrel& q) {
     if (q.atom.size() <= d) q.atom.resize(d + 1);
     std::snprintf(q.atom[d].label, sizeof q.atom[d].label, "DUM%d", q.nDummy);
     return static_cast<int>(d);
+}
+
+// A reference atom that is a symmetry image: the frame uses a dummy atom at the image's
+// position (one dummy per image, however many frames use it). Returns the dummy's array
+// position.
+int dummyForImage(Quandrel& q, int image) {
+    const std::size_t k = static_cast<std::size_t>(image - q.nInput);
+    if (q.imageDummy.size() < q.imageOrigin.size()) q.imageDummy.resize(q.imageOrigin.size(), -1);
+    if (q.imageDummy[k] >= 0) return q.imageDummy[k];
+    const AtomRecord position = q.site(image);
+    const int d = newDummy(q);
+    AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
+    std::memcpy(dummy.frac, position.frac, sizeof dummy.frac);
+    std::memcpy(dummy.cart, position.cart, sizeof dummy.cart);
+    printf("Dummy atom %s stands for the symmetry image %s\n", dummy.label, position.label);
+    ++q.nDummy;
+    q.imageDummy[k] = d;
+    return d;
 }
 
 void warnUnplaced(const Quandrel& q, int d, int i) {
@@ -153,8 +172,7 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
         int first = -1, partner = -1;
         for (int k = 0; k < n && first < 0; ++k) {
             for (int m = 0; m < n; ++m) {
-                if (m == k || q.atom[static_cast<std::size_t>(neighbour(q, i, k))].tbl !=
-                                  q.atom[static_cast<std::size_t>(neighbour(q, i, m))].tbl)
+                if (m == k || q.site(neighbour(q, i, k)).tbl != q.site(neighbour(q, i, m)).tbl)
                     continue;
                 printf("MM2!!! %s %s %s \n", labelOf(q, neighbour(q, i, k)), labelOf(q, neighbour(q, i, m)),
                        labelOf(q, i));
@@ -238,6 +256,18 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
                       label, atom2Label, ks.axis2.c_str(), a.tp, a.tbl, a.kap, a.lmx, siteSym);
     };
 
+    // ATOM2 is an atom of the input or a dummy at the position of a symmetry image.
+    auto setAtom2 = [&](int s, bool underscore) {
+        if (q.isImage(s)) {
+            const int d = dummyForImage(q, s);
+            secondHalf = second(format("DUM%d", d - q.nAtoms).c_str(), underscore);
+            atom2 = d + 1;
+        } else {
+            secondHalf = second(labelOf(q, s), underscore);
+            atom2 = s + 1;
+        }
+    };
+
     for (int k = 0; k < n; ++k) {
         const int nb = neighbour(q, i, k);
         std::string chosen0;  // label of the neighbour taken as ATOM0 in this pass
@@ -248,15 +278,20 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
             for (int m = 0; m < nn(q, j); ++m) {
                 const int s = neighbour(q, j, m);
                 if (std::strcmp(labelOf(q, s), label) == 0) continue;
-                secondHalf = second(labelOf(q, s), false);
-                atom2 = s + 1;
+                setAtom2(s, false);
                 have2 = true;
                 break;
             }
         }
         if (!have0 && ks.element1 == symbolOf(q, nb)) {
-            firstHalf = format("%-9s%-9s%2s", label, labelOf(q, nb), ks.axis1.c_str());
-            atom0 = nb + 1;
+            if (q.isImage(nb)) {
+                const int d = dummyForImage(q, nb);
+                firstHalf = format("%-9s%-3s%-2d%6s", label, "DUM", d - q.nAtoms, ks.axis1.c_str());
+                atom0 = d + 1;
+            } else {
+                firstHalf = format("%-9s%-9s%2s", label, labelOf(q, nb), ks.axis1.c_str());
+                atom0 = nb + 1;
+            }
             chosen0 = labelOf(q, nb);
             have0 = true;
         } else if (!have0 && dummy1) {
@@ -268,8 +303,7 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
             have0 = true;
         }
         if (!have2 && chosen0 != labelOf(q, nb) && ks.element2 == symbolOf(q, nb)) {
-            secondHalf = second(labelOf(q, nb), false);
-            atom2 = nb + 1;
+            setAtom2(nb, false);
             have2 = true;
         }
     }
@@ -322,8 +356,7 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
             fprintf(stderr, "Warning: atom %s has no second-shell atom for its %s axis; %s is taken.\n", label,
                     ks.axis2.c_str(), labelOf(q, pick));
         }
-        secondHalf = second(labelOf(q, pick), true);
-        atom2 = pick + 1;
+        setAtom2(pick, true);
     }
 
     AtomRecord& target = q.atom[static_cast<std::size_t>(i)];

@@ -86,6 +86,14 @@ struct CrystalSymmetry {
     std::vector<std::string> symm;  // operator texts of the SYMM cards, e.g. "-X,1/2+Y,1/2-Z"
 };
 
+// A symmetry image that completes a molecule: the input atom it copies, the operator of
+// the expanded list (0-based, 0 = identity) and the lattice translation added after it.
+struct ImageOrigin {
+    int atom = 0;
+    int op = 0;
+    int shift[3] = {0, 0, 0};
+};
+
 // One bond of the process-wide bond list: first atom < second atom.
 struct Bond {
     int first = 0;
@@ -131,6 +139,8 @@ public:
     int useNewRingNomenclature = 1;
     char hydrogenConstrain[400] = "none";
     int achieveNeutrality = 0;
+    int symmBonds = 0;     // 1: complete molecules across symmetry before perception ("-symmBonds")
+    int asymOnly = 0;      // 1: perceive the input atoms alone, also for crystal files ("-asymOnly")
 
     // ---- report streams and bookkeeping ----
     FILE* outFile = nullptr;
@@ -158,6 +168,16 @@ public:
     std::vector<Knopf> knopf;
     char quandrelName[MAX_ATOMS][NAME_CAP] = {};
     std::vector<double> molElectrons;
+
+    // ---- symmetry images (molecules completed across symmetry) ----
+    // During perception the images stand behind the input atoms in atom (nAtoms counts
+    // them); afterwards they move to imageAtom and nAtoms counts the input atoms again.
+    // Either way image k has the index nInput + k in knopf, the bond list and quandrelName.
+    int nInput = -1;                        // input atoms; -1 while no images were added
+    std::vector<AtomRecord> imageAtom;      // the images once perception has ended
+    std::vector<ImageOrigin> imageOrigin;   // origin of image k
+    std::vector<std::string> symmetryOps;   // texts of the expanded operator list
+    std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
 
     // ---- settings (settings file) ----
     void readIni();
@@ -201,6 +221,17 @@ public:
 
     // ---- database transfer ----
     void findInDataBase();
+
+    // ---- symmetry completion ----
+    bool completionWanted() const;
+    int completeMolecules();     // adds the bonded images; returns how many
+    void warnSymmetryBonds();    // names input atoms with a bonded neighbour only symmetry provides
+    void detachImages();         // moves the images out of atom once perception has ended
+    int inputAtoms() const { return nInput >= 0 ? nInput : nAtoms; }
+    bool isImage(int index) const { return nInput >= 0 && index >= nInput; }
+    int originOf(int index) const;                 // the input atom an atom or image stands for
+    const AtomRecord& site(int index) const;       // an input atom or an image by knopf index
+    int siteElement(int index) const;              // element index of site(index)
 
     // ---- refinement input writer ----
     void setupNewInpAndMasFile();

@@ -77,6 +77,11 @@ int main(int argc, char** argv) {
         }
     }
 
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-symmBonds")) q->symmBonds = 1;
+        if (is(argv[i], "-asymOnly")) q->asymOnly = 1;
+    }
+
     q->findOutNames();
 
     for (int i = 1; i < argc; ++i) {

@@ -22,6 +22,7 @@
 #include "../driver/failure.h"
 #include "../driver/text.h"
 #include "../geometry/geometry.h"
+#include "../symmetry/spacegroup.h"
 #include "xdlines.h"
 
 namespace {
@@ -169,13 +170,36 @@ void readCell(Quandrel& q, const MoProLines& in, const std::string& line) {
     std::memcpy(q.cell, c, sizeof c);
 }
 
-// The symmetry record is not kept: its count of operator lines is skipped.
-void skipSymmetry(MoProLines& in, const std::string& line) {
+// The symmetry record: "SYMM count group centring", then count operator lines. The
+// group symbol's first letter is the lattice letter; a centring word beginning with
+// "CENTRO" (any case) makes the lattice centric.
+void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
     int count = 0;
     char lattice[WORD] = "";
     char centring[WORD] = "noncentro";
     if (sscanf(line.c_str(), "SYMM %d %223s %223s", &count, lattice, centring) < 2) readError(in.name());
-    for (int k = 0; k < count; ++k) in.need(format("the %d symmetry lines announced by SYMM", count));
+    CrystalSymmetry symmetry;
+    symmetry.known = true;
+    std::string word = centring;
+    for (char& c : word) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    symmetry.centric = word.compare(0, 6, "CENTRO") == 0 ? 'C' : 'A';
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(lattice[0])));
+    if (std::string("PABCIFR").find(letter) == std::string::npos)
+        fatal("%s: the line \"%s\" names no lattice (the group symbol must begin with P, A, B, C, I, F or R).",
+              in.name(), line.c_str());
+    symmetry.lattice = letter;
+    for (int k = 0; k < count; ++k) {
+        std::string text = in.need(format("the %d symmetry lines announced by SYMM", count));
+        const std::size_t first = text.find_first_not_of(" \t");
+        const std::size_t last = text.find_last_not_of(" \t\r\n");
+        text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+        SymOp op;
+        std::string why;
+        if (!parseOperator(text, op, why))
+            fatal("%s: the symmetry line \"%s\" holds no operator (%s).", in.name(), text.c_str(), why.c_str());
+        symmetry.symm.push_back(text);
+    }
+    q.symmetry = symmetry;
 }
 
 void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
@@ -463,7 +487,7 @@ void Quandrel::readMoProParam() {
             case Key::Wsig:
                 break;
             case Key::Symm:
-                skipSymmetry(in, line);
+                readSymmetry(*this, in, line);
                 break;
             case Key::Kappa:
                 readKappaSets(*this, in, line);

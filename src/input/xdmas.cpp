@@ -8,6 +8,7 @@
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 #include "../geometry/geometry.h"
+#include "../symmetry/spacegroup.h"
 #include "xdlines.h"
 
 namespace {
@@ -60,9 +61,12 @@ void Quandrel::readMas() {
               "and spanning a volume): \"%s\"",
               line.c_str());
 
-    // everything up to the SCAT line, the cell line being the first one tested
+    // everything up to the SCAT line, the cell line being the first one tested; the LATT
+    // and SYMM cards among them give the symmetry
+    symmetry = CrystalSymmetry();
     while (std::strncmp(line.c_str(), "SCAT", 4) != 0) {
         if (!lines.next(line)) fatal("xd.mas ends before its SCAT line: the scattering table is missing");
+        takeSymmetryCard(line, symmetry, "xd.mas");
     }
 
     // one entry per line up to "END SCAT" (that line exactly)

@@ -140,10 +140,15 @@ void Quandrel::getNames(int bondCount) {
 
         if (ions != 0) {
             // Ring codes are no bond orders: the valences are read from the name without them.
+            // An image's charge is its input atom's: the totals count the input atoms only.
+            const double oxidationBefore = totalOxi;
             double charge = useNewRingNomenclature > 0
                                 ? calcValeces(i, nameOf(NameView{*this, false}, i, bondsOf[i]).c_str())
                                 : calcValeces(i);
-            totalCharge += charge;
+            if (isImage(i))
+                totalOxi = oxidationBefore;
+            else
+                totalCharge += charge;
             if (charge != 0.0) {
                 char suffix[32] = "";
                 if (ions < 2)

@@ -1,0 +1,329 @@
+// Completing molecules across symmetry: the images of input atoms that are bonded to an
+// atom already present are added, layer by layer, up to six bonds from an input atom.
+// Perception then sees whole molecules; everything written stays about the input atoms.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "../chem/bonds.h"
+#include "../driver/Quandrel.h"
+#include "../driver/failure.h"
+#include "spacegroup.h"
+
+namespace {
+
+// Images closer than this to an atom already present are that atom (special positions).
+constexpr double COINCIDENT = 0.2;
+// Chains and networks end this many bonds away from the nearest input atom.
+constexpr int MAX_DEPTH = 6;
+
+struct Candidate {
+    int origin;
+    int op;
+    int shift[3];
+    double frac[3];
+    bool operator<(const Candidate& o) const {
+        if (origin != o.origin) return origin < o.origin;
+        if (op != o.op) return op < o.op;
+        return std::lexicographical_compare(shift, shift + 3, o.shift, o.shift + 3);
+    }
+};
+
+long floorDiv(long a, long n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
+
+// The search: every operator image of every input atom, binned over the unit cell, and
+// the atoms present, binned over space; both with bins at least one bond search radius wide.
+class ImageSearch {
+public:
+    explicit ImageSearch(Quandrel& q) : q_(q) {
+        ops_ = expandSymmetry(q.symmetry, inputName(q));
+        nInput_ = q.nAtoms;
+
+        // The longest possible bond between the elements present.
+        std::vector<int> elements;
+        for (int i = 0; i < nInput_; ++i) elements.push_back(q.elementOf(i));
+        std::sort(elements.begin(), elements.end());
+        elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
+        double cutoff = COINCIDENT;
+        for (int a : elements)
+            for (int b : elements) cutoff = std::max(cutoff, bondReferenceLength(a, b) / 0.85);
+        cutoff_ = cutoff * 1.0001 + 1e-6;
+
+        // Perpendicular widths of the cell give the bin counts and the search extent.
+        double axis[3][3];
+        for (int k = 0; k < 3; ++k) {
+            double f[3] = {0, 0, 0};
+            f[k] = 1.0;
+            q.frac2cart(f, axis[k]);
+        }
+        auto cross = [](const double* u, const double* v, double (&w)[3]) {
+            w[0] = u[1] * v[2] - u[2] * v[1];
+            w[1] = u[2] * v[0] - u[0] * v[2];
+            w[2] = u[0] * v[1] - u[1] * v[0];
+        };
+        double bc[3];
+        cross(axis[1], axis[2], bc);
+        const double volume = std::fabs(bc[0] * axis[0][0] + bc[1] * axis[0][1] + bc[2] * axis[0][2]);
+        for (int k = 0; k < 3; ++k) {
+            double w[3];
+            cross(axis[(k + 1) % 3], axis[(k + 2) % 3], w);
+            const double width = volume / std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+            bins_[k] = std::max(1, std::min(200, static_cast<int>(width / cutoff_)));
+            reach_[k] = cutoff_ / width;
+        }
+
+        cellBins_.assign(static_cast<std::size_t>(bins_[0]) * bins_[1] * bins_[2], {});
+        for (int j = 0; j < nInput_; ++j) {
+            for (int s = 0; s < static_cast<int>(ops_.size()); ++s) {
+                Wrapped w;
+                w.origin = j;
+                w.op = s;
+                double p[3];
+                ops_[s].apply(q.atom[j].frac, p);
+                int b[3];
+                for (int k = 0; k < 3; ++k) {
+                    const double fl = std::floor(p[k]);
+                    w.frac[k] = p[k] - fl;
+                    w.base[k] = static_cast<int>(fl);
+                    b[k] = std::min(bins_[k] - 1, static_cast<int>(w.frac[k] * bins_[k]));
+                }
+                cellBins_[flat(b)].push_back(static_cast<int>(wrapped_.size()));
+                wrapped_.push_back(w);
+            }
+        }
+        for (int i = 0; i < nInput_; ++i) addPresent(q.atom[i].frac, i);
+    }
+
+    const std::vector<SymOp>& ops() const { return ops_; }
+
+    // Images bonded to the atom at frac (element, part) that coincide with no atom present.
+    std::vector<Candidate> bondedTo(const double (&frac)[3], int element, int part) const {
+        std::vector<Candidate> found;
+        long lo[3], hi[3];
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = static_cast<long>(std::floor((frac[k] - reach_[k]) * bins_[k]));
+            hi[k] = static_cast<long>(std::floor((frac[k] + reach_[k]) * bins_[k]));
+        }
+        for (long x = lo[0]; x <= hi[0]; ++x)
+            for (long y = lo[1]; y <= hi[1]; ++y)
+                for (long z = lo[2]; z <= hi[2]; ++z) {
+                    const long u[3] = {x, y, z};
+                    int b[3];
+                    long cellShift[3];
+                    for (int k = 0; k < 3; ++k) {
+                        cellShift[k] = floorDiv(u[k], bins_[k]);
+                        b[k] = static_cast<int>(u[k] - cellShift[k] * bins_[k]);
+                    }
+                    for (int idx : cellBins_[flat(b)]) {
+                        const Wrapped& w = wrapped_[idx];
+                        const int originElement = q_.elementOf(w.origin);
+                        if (!partsMayBond(part, q_.atom[w.origin].part)) continue;
+                        Candidate c;
+                        for (int k = 0; k < 3; ++k) c.frac[k] = w.frac[k] + static_cast<double>(cellShift[k]);
+                        const double d =
+                            q_.laenge(frac[0], frac[1], frac[2], c.frac[0], c.frac[1], c.frac[2]);
+                        if (!bondedAt(bondReferenceLength(element, originElement), d)) continue;
+                        if (coincides(c.frac)) continue;
+                        c.origin = w.origin;
+                        c.op = w.op;
+                        for (int k = 0; k < 3; ++k) c.shift[k] = static_cast<int>(cellShift[k]) - w.base[k];
+                        found.push_back(c);
+                    }
+                }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    bool coincides(const double (&frac)[3]) const {
+        long b[3];
+        for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
+        for (long x = b[0] - 1; x <= b[0] + 1; ++x)
+            for (long y = b[1] - 1; y <= b[1] + 1; ++y)
+                for (long z = b[2] - 1; z <= b[2] + 1; ++z) {
+                    auto it = present_.find(key(x, y, z));
+                    if (it == present_.end()) continue;
+                    for (const auto& p : it->second)
+                        if (q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]) < COINCIDENT)
+                            return true;
+                }
+        return false;
+    }
+
+    void addPresent(const double* frac, int index) {
+        long b[3];
+        for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
+        Present p;
+        std::memcpy(p.frac, frac, sizeof p.frac);
+        p.index = index;
+        present_[key(b[0], b[1], b[2])].push_back(p);
+    }
+
+private:
+    struct Wrapped {
+        int origin;
+        int op;
+        double frac[3];  // image position moved into the unit cell
+        int base[3];     // the whole cells it was moved by (subtracted)
+    };
+    struct Present {
+        double frac[3];
+        int index;
+    };
+
+    static const char* inputName(const Quandrel& q) {
+        return q.crystalInput != 0 ? q.inputFile : (q.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
+    }
+    std::size_t flat(const int (&b)[3]) const {
+        return (static_cast<std::size_t>(b[0]) * bins_[1] + b[1]) * bins_[2] + b[2];
+    }
+    static long long key(long x, long y, long z) {
+        return ((static_cast<long long>(x) & 0x1FFFFF) << 42) | ((static_cast<long long>(y) & 0x1FFFFF) << 21) |
+               (static_cast<long long>(z) & 0x1FFFFF);
+    }
+
+    Quandrel& q_;
+    std::vector<SymOp> ops_;
+    int nInput_ = 0;
+    double cutoff_ = 0;
+    int bins_[3] = {1, 1, 1};
+    double reach_[3] = {0, 0, 0};
+    std::vector<Wrapped> wrapped_;
+    std::vector<std::vector<int>> cellBins_;
+    std::unordered_map<long long, std::vector<Present>> present_;
+};
+
+// The label of an image: the input atom's label, the operator's number in the expanded
+// list (1 = identity) and the lattice translation as three digits 5 + t ("C1_2_565"), or
+// in brackets when a translation lies beyond 4 cells ("C1_1_[6,0,0]"). The input label is
+// shortened when the whole would not fit a label field.
+std::string imageLabel(const char* origin, const Candidate& c) {
+    char suffix[64];
+    bool small = true;
+    for (int t : c.shift) small = small && t >= -4 && t <= 4;
+    if (small)
+        std::snprintf(suffix, sizeof suffix, "_%d_%d%d%d", c.op + 1, 5 + c.shift[0], 5 + c.shift[1], 5 + c.shift[2]);
+    else
+        std::snprintf(suffix, sizeof suffix, "_%d_[%d,%d,%d]", c.op + 1, c.shift[0], c.shift[1], c.shift[2]);
+    std::string head = origin;
+    const std::size_t room = LABEL_CAP - 1 - std::strlen(suffix);
+    if (head.size() > room) head.resize(room);
+    return head + suffix;
+}
+
+std::string operatorText(const SymOp& op, const int (&shift)[3]) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s with translation (%d,%d,%d)", op.text.c_str(), shift[0], shift[1], shift[2]);
+    return text;
+}
+
+}  // namespace
+
+bool Quandrel::completionWanted() const {
+    if (asymOnly != 0) return false;
+    return symmBonds != 0 || crystalInput != 0;
+}
+
+int Quandrel::completeMolecules() {
+    StageName stage(*this, "completeMolecules");
+    ImageSearch search(*this);
+    symmetryOps.clear();
+    for (const SymOp& op : search.ops()) symmetryOps.push_back(op.text);
+    const int input = nAtoms;
+    imageOrigin.clear();
+    std::vector<int> depth(static_cast<std::size_t>(input), 0);
+
+    for (std::size_t head = 0; head < depth.size(); ++head) {
+        if (depth[head] >= MAX_DEPTH) continue;
+        const AtomRecord here = atom[head];
+        const int element = elementOf(originOf(static_cast<int>(head)));
+        for (const Candidate& c : search.bondedTo(here.frac, element, here.part)) {
+            if (search.coincides(c.frac)) continue;  // added for an earlier candidate
+            const int index = input + static_cast<int>(imageOrigin.size());
+            if (index >= MAX_ATOMS)
+                fatal("Completing the molecules across symmetry needs more than %d atoms (%d input atoms and their "
+                      "bonded symmetry images); at most %d atoms are handled. Run without -symmBonds (or with "
+                      "-asymOnly) to name the input atoms alone.",
+                      MAX_ATOMS, input, MAX_ATOMS);
+            ImageOrigin origin;
+            origin.atom = c.origin;
+            origin.op = c.op;
+            std::memcpy(origin.shift, c.shift, sizeof origin.shift);
+            imageOrigin.push_back(origin);
+            nInput = input;  // from here on indices at or above input are images
+
+            AtomRecord image = atom[c.origin];
+            std::memcpy(image.frac, c.frac, sizeof image.frac);
+            frac2cart(image.frac, image.cart);
+            const std::string label = imageLabel(atom[c.origin].label, c);
+            std::snprintf(image.label, sizeof image.label, "%s", label.c_str());
+            image.ringCode = 0;
+            image.ringMask = 0;
+            image.planarCache = -1.0;
+            image.molecule = 0;
+            image.sameNameAs[0] = '\0';
+            // Records behind the input atoms (dummies of the input) stay behind the images.
+            atom.insert(atom.begin() + index, image);
+            depth.push_back(depth[head] + 1);
+            search.addPresent(image.frac, index);
+        }
+    }
+    nAtoms = input + static_cast<int>(imageOrigin.size());
+    imageDummy.assign(imageOrigin.size(), -1);
+    if (!imageOrigin.empty()) {
+        printf("Completing molecules across symmetry: %d symmetry images added to the %d input atoms.\n",
+               static_cast<int>(imageOrigin.size()), input);
+        for (std::size_t s = 0; s < symmetryOps.size(); ++s)
+            printf("Symmetry operator %d: %s\n", static_cast<int>(s) + 1, symmetryOps[s].c_str());
+        for (std::size_t k = 0; k < imageOrigin.size(); ++k) {
+            const ImageOrigin& o = imageOrigin[k];
+            printf("Image %-19s of %-19s %s\n", atom[input + k].label, atom[o.atom].label,
+                   operatorText(search.ops()[o.op], o.shift).c_str());
+        }
+    }
+    return static_cast<int>(imageOrigin.size());
+}
+
+void Quandrel::warnSymmetryBonds() {
+    if (nAtoms == 0) return;
+    StageName stage(*this, "warnSymmetryBonds");
+    ImageSearch search(*this);
+    for (int i = 0; i < nAtoms; ++i) {
+        const AtomRecord& a = atom[i];
+        for (const Candidate& c : search.bondedTo(a.frac, elementOf(i), a.part)) {
+            fprintf(stderr,
+                    "Warning: atom %s has a bonded neighbour that only symmetry provides: %s, the image of %s by "
+                    "%s. -symmBonds completes the molecule.\n",
+                    a.label, imageLabel(atom[c.origin].label, c).c_str(), atom[c.origin].label,
+                    operatorText(search.ops()[c.op], c.shift).c_str());
+        }
+    }
+}
+
+void Quandrel::detachImages() {
+    if (nInput < 0) return;
+    const std::size_t first = static_cast<std::size_t>(nInput);
+    const std::size_t end = std::min(atom.size(), first + imageOrigin.size());
+    if (end > first) {
+        imageAtom.assign(atom.begin() + first, atom.begin() + end);
+        atom.erase(atom.begin() + first, atom.begin() + end);
+    }
+    nAtoms = nInput;
+}
+
+int Quandrel::originOf(int index) const {
+    if (!isImage(index)) return index;
+    const std::size_t k = static_cast<std::size_t>(index - nInput);
+    return k < imageOrigin.size() ? imageOrigin[k].atom : index;
+}
+
+const AtomRecord& Quandrel::site(int index) const {
+    if (isImage(index) && static_cast<std::size_t>(index) >= atom.size()) return imageAtom[index - nInput];
+    if (isImage(index) && !imageAtom.empty()) return imageAtom[index - nInput];
+    return atom[static_cast<std::size_t>(index)];
+}
+
+int Quandrel::siteElement(int index) const { return elementOf(originOf(index)); }

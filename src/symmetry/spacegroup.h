@@ -1,0 +1,40 @@
+// The symmetry operators of a crystal: parsed from operator texts ("-X,1/2+Y,1/2-Z",
+// "x+0.5, -y, z") and expanded from the generators a master file lists (LATT and SYMM
+// cards) to the full list the lattice implies.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../driver/Quandrel.h"
+
+// One operator acting on fractional coordinates: x' = rot x + tran.
+struct SymOp {
+    int rot[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    double tran[3] = {0, 0, 0};
+    std::string text;  // lower-case triplet, translations in [0, 1), e.g. "-x,y+1/2,-z+1/2"
+
+    void apply(const double (&in)[3], double (&out)[3]) const;
+};
+
+// Parses one operator text. Terms may stand in any order, upper or lower case, with or
+// without blanks; translations may be fractions or decimals of a twelfth or an eighth
+// ("0.5", "0.25", "0.33333"). Returns false with a reason in why when the text is no
+// operator (including a rotation part that is not a proper or improper rotation).
+bool parseOperator(const std::string& text, SymOp& op, std::string& why);
+
+// The full operator list: the identity first, then every listed operator, the inverses
+// through the origin of all of them for a centric lattice, each combined with the
+// centring translations of the lattice letter; duplicates (translations compared modulo
+// whole cells) appear once. A symmetry that is not known gives the identity alone. A text
+// that does not parse stops the run, naming the card and the source.
+std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* source);
+
+// Reads the two letters of a LATT card ("LATT   C P"): false when the card is no LATT
+// card of a known centring and lattice letter.
+bool parseLattCard(const std::string& line, CrystalSymmetry& symmetry);
+
+// Takes a master-file line that is a LATT or SYMM card into symmetry and returns true;
+// returns false for any other line. A LATT card without a known centring and lattice
+// letter, or a SYMM card that holds no operator, stops the run quoting the line.
+bool takeSymmetryCard(const std::string& line, CrystalSymmetry& symmetry, const char* source);
