@@ -294,10 +294,11 @@ void Quandrel::warnSymmetryBonds() {
     for (int i = 0; i < nAtoms; ++i) {
         const AtomRecord& a = atom[i];
         for (const Candidate& c : search.bondedTo(a.frac, elementOf(i), a.part)) {
+            const double d = laenge(a.frac[0], a.frac[1], a.frac[2], c.frac[0], c.frac[1], c.frac[2]);
             fprintf(stderr,
-                    "Warning: atom %s has a bonded neighbour that only symmetry provides: %s, the image of %s by "
-                    "%s. -symmBonds completes the molecule.\n",
-                    a.label, imageLabel(atom[c.origin].label, c).c_str(), atom[c.origin].label,
+                    "Warning: atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the image "
+                    "of %s by %s. -symmBonds completes the molecule.\n",
+                    a.label, imageLabel(atom[c.origin].label, c).c_str(), d, atom[c.origin].label,
                     operatorText(search.ops()[c.op], c.shift).c_str());
         }
     }
