@@ -188,8 +188,9 @@ void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
         fatal("%s: the line \"%s\" names no lattice (the group symbol must begin with P, A, B, C, I, F or R).",
               in.name(), line.c_str());
     symmetry.lattice = letter;
-    for (int k = 0; k < count; ++k) {
-        std::string text = in.need(format("the %d symmetry lines announced by SYMM", count));
+    std::vector<std::string> texts;
+    for (int k = 0; k < count; ++k) texts.push_back(in.need(format("the %d symmetry lines announced by SYMM", count)));
+    for (std::string& text : texts) {
         const std::size_t first = text.find_first_not_of(" \t");
         const std::size_t last = text.find_last_not_of(" \t\r\n");
         text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);

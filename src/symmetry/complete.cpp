@@ -72,9 +72,14 @@ public:
             double w[3];
             cross(axis[(k + 1) % 3], axis[(k + 2) % 3], w);
             const double width = volume / std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-            bins_[k] = std::max(1, std::min(200, static_cast<int>(width / cutoff_)));
+            bins_[k] = std::max(1, std::min(48, static_cast<int>(width / cutoff_)));
             reach_[k] = cutoff_ / width;
         }
+        // A cell far thinner than a bond would make every atom visit an endless row of cells.
+        double visits = 1;
+        for (int k = 0; k < 3; ++k) visits *= 2.0 * reach_[k] * bins_[k] + 2.0;
+        usable_ = visits <= 20000.0;
+        if (!usable_) return;
 
         cellBins_.assign(static_cast<std::size_t>(bins_[0]) * bins_[1] * bins_[2], {});
         for (int j = 0; j < nInput_; ++j) {
@@ -99,6 +104,7 @@ public:
     }
 
     const std::vector<SymOp>& ops() const { return ops_; }
+    bool usable() const { return usable_; }
 
     // Images bonded to the atom at frac (element, part) that coincide with no atom present.
     std::vector<Candidate> bondedTo(const double (&frac)[3], int element, int part) const {
@@ -191,6 +197,7 @@ private:
     double cutoff_ = 0;
     int bins_[3] = {1, 1, 1};
     double reach_[3] = {0, 0, 0};
+    bool usable_ = true;
     std::vector<Wrapped> wrapped_;
     std::vector<std::vector<int>> cellBins_;
     std::unordered_map<long long, std::vector<Present>> present_;
@@ -230,10 +237,20 @@ bool Quandrel::completionWanted() const {
 int Quandrel::completeMolecules() {
     StageName stage(*this, "completeMolecules");
     ImageSearch search(*this);
+    if (!search.usable())
+        fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
+              "many cells. Run without -symmBonds (or with -asymOnly).",
+              cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]);
     symmetryOps.clear();
     for (const SymOp& op : search.ops()) symmetryOps.push_back(op.text);
     const int input = nAtoms;
     imageOrigin.clear();
+    // Records behind the input atoms (room for dummies) go behind the images.
+    std::vector<AtomRecord> behind;
+    if (static_cast<int>(atom.size()) > input) {
+        behind.assign(atom.begin() + input, atom.end());
+        atom.resize(static_cast<std::size_t>(input));
+    }
     std::vector<int> depth(static_cast<std::size_t>(input), 0);
 
     for (std::size_t head = 0; head < depth.size(); ++head) {
@@ -265,12 +282,12 @@ int Quandrel::completeMolecules() {
             image.planarCache = -1.0;
             image.molecule = 0;
             image.sameNameAs[0] = '\0';
-            // Records behind the input atoms (dummies of the input) stay behind the images.
-            atom.insert(atom.begin() + index, image);
+            atom.push_back(image);
             depth.push_back(depth[head] + 1);
             search.addPresent(image.frac, index);
         }
     }
+    atom.insert(atom.end(), behind.begin(), behind.end());
     nAtoms = input + static_cast<int>(imageOrigin.size());
     imageDummy.assign(imageOrigin.size(), -1);
     if (!imageOrigin.empty()) {
@@ -291,6 +308,7 @@ void Quandrel::warnSymmetryBonds() {
     if (nAtoms == 0) return;
     StageName stage(*this, "warnSymmetryBonds");
     ImageSearch search(*this);
+    if (!search.usable()) return;  // a cell far thinner than a bond: no warning is possible
     for (int i = 0; i < nAtoms; ++i) {
         const AtomRecord& a = atom[i];
         for (const Candidate& c : search.bondedTo(a.frac, elementOf(i), a.part)) {

@@ -28,13 +28,17 @@ bool decimalsAsFractions(const std::string& text, std::string& out, std::string&
         while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
         const std::string number = text.substr(i, end - i);
         i = end;
+        if (number.size() > (number.find('.') == std::string::npos ? 9u : 20u)) {
+            why = "the number " + number + " is too long for an operator";
+            return false;
+        }
         if (number.find('.') == std::string::npos) {
             out += number;
             continue;
         }
         char* stop = nullptr;
         const double value = std::strtod(number.c_str(), &stop);
-        if (stop == number.c_str() || *stop != '\0') {
+        if (stop == number.c_str() || *stop != '\0' || !(std::fabs(value) < 1000.0)) {
             why = "\"" + number + "\" is no number";
             return false;
         }

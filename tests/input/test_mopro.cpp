@@ -50,14 +50,22 @@ TEST(MoProKeywords, IgnoredKeywordsAndCommentsAreSkipped) {
 
 TEST(MoProKeywords, SymmSkipsAsManyLinesAsItsCountSays) {
     ScratchDir dir;
-    // The skipped lines would change the cell or end the file if they were read as keywords;
-    // the comment line among them is not counted.
+    // The operator lines are taken as operators, never as keywords; the comment line among
+    // them is not counted. The last SYMM record counts.
     std::string symm =
-        "SYMM 3 P21/n CENTRO\n  X, Y, Z\n! comment\n  CELL 1 1 1 90 90 90\n  STOP\n"
-        "SYMM 1 P1\n  X, Y, Z\n";
+        "SYMM 3 P21/n CENTRO\n  X, Y, Z\n! comment\n  1/2-X, 1/2+Y, 1/2-Z\n  x,y,z\n"
+        "SYMM 2 C2/c CENTRO\n  X, Y, Z\n  -X, Y, 0.5-Z\n";
     Reading r = readMoPro(dir, paramFile(twoAtoms(), symm));
     EXPECT_DOUBLE_EQ(r.q->cell[0], 10.0);
     EXPECT_EQ(r.q->nAtoms, 2);
+    EXPECT_EQ(r.q->symmetry.lattice, 'C');
+    EXPECT_EQ(r.q->symmetry.centric, 'C');
+    EXPECT_EQ(r.q->symmetry.symm, (std::vector<std::string>{"X, Y, Z", "-X, Y, 0.5-Z"}));
+
+    // a keyword where an operator is announced stops the run naming the line
+    ScratchDir again;
+    EXPECT_EXIT(readOnly(again, paramFile(twoAtoms(), "SYMM 2 P21/n CENTRO\n  X, Y, Z\n  CELL 1 1 1 90 90 90\n")),
+                testing::ExitedWithCode(1), "the symmetry line \"CELL 1 1 1 90 90 90\" holds no operator");
 }
 
 TEST(MoProKeywords, StopAtomOrAnUnknownWordEndTheReading) {

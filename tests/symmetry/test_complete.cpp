@@ -39,7 +39,8 @@ TEST(SymmetryOperators, TextsInEveryCommonFormParse) {
 }
 
 TEST(SymmetryOperators, NonOperatorsAreRejectedWithAReason) {
-    for (const char* text : {"x,y", "x,y,z,x", "q,y,z", "x,x,z", "0.3-x,y,z", "2x,y,z", "x,y,z+", ""}) {
+    for (const char* text : {"x,y", "x,y,z,x", "q,y,z", "x,x,z", "0.3-x,y,z", "2x,y,z", "x,y,z+", "",
+                             "99999999999999999999-x,y,z", "x/99999999999999999999,y,z"}) {
         SymOp op;
         std::string why;
         EXPECT_FALSE(parseOperator(text, op, why)) << text;

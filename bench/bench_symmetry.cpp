@@ -1,0 +1,116 @@
+// Benchmark of completing molecules across symmetry (-symmBonds) at the atom capacity.
+// Not a test: it prints figures (best of several runs, seconds).
+//
+//   A: 246 polymeric carbon chains along a (one atom per 1.5 A cell edge) and two lone neon
+//      atoms; each chain is completed to six bonds on either side: 248 input atoms become
+//      3,200 atoms. Timed: completion and the whole perception.
+//   B: 3,200 input atoms (1,600 C-C dumbbells in half of a centric cell); no image is
+//      bonded, so the search over all images runs and adds nothing.
+//
+//   build/bench_symmetry [runs]      (default 5)
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "driver/Quandrel.h"
+
+namespace {
+
+FILE* report = stdout;
+
+struct Atom {
+    const char* symbol;
+    double cart[3];
+};
+
+std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const std::vector<Atom>& atoms) {
+    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
+    std::memcpy(q->cell, cell, sizeof cell);
+    q->symmetry.known = true;
+    q->symmetry.centric = centric;
+    q->symmetry.lattice = 'P';
+    q->symmBonds = 1;
+    for (const Atom& a : atoms) {
+        int t = 0;
+        while (t < q->nScat && std::strcmp(q->scatTable[t].symbol, a.symbol) != 0) ++t;
+        if (t == q->nScat) {
+            ScatEntry& e = q->scatTable[q->nScat++];
+            std::snprintf(e.symbol, sizeof e.symbol, "%s", a.symbol);
+            e.number = t + 1;
+            e.element = q->getOZ(e.symbol);
+            e.electrons = e.element + 1;
+            e.valenceElectrons = 4;
+        }
+        AtomRecord r;
+        std::snprintf(r.label, sizeof r.label, "%s%d", a.symbol, q->nAtoms + 1);
+        std::memcpy(r.cart, a.cart, sizeof r.cart);
+        q->cart2frac(r.cart, r.frac);
+        r.tbl = t + 1;
+        r.occupancy = 1.0;
+        q->atom.push_back(r);
+        ++q->nAtoms;
+    }
+    return q;
+}
+
+double seconds(const std::function<void()>& stage) {
+    const auto start = std::chrono::steady_clock::now();
+    stage();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void runCase(const char* title, const double (&cell)[6], char centric, const std::vector<Atom>& atoms, int runs) {
+    double complete = 1e9, perceive = 1e9;
+    int total = 0;
+    for (int r = 0; r < runs; ++r) {
+        std::unique_ptr<Quandrel> q = structure(cell, centric, atoms);
+        complete = std::min(complete, seconds([&] { q->completeMolecules(); }));
+        total = q->nAtoms;
+        std::unique_ptr<Quandrel> whole = structure(cell, centric, atoms);
+        perceive = std::min(perceive, seconds([&] { whole->findOutNames(); }));
+    }
+    std::fprintf(report, "%-58s %5zu -> %5d atoms  completion %.3f s  whole perception %.3f s\n", title,
+                 atoms.size(), total, complete, perceive);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    char dir[] = "/tmp/qdl-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) {
+        std::perror("bench directory");
+        return 1;
+    }
+    report = fdopen(dup(1), "w");
+    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) return 1;
+
+    {
+        const double cell[6] = {1.5, 80.0, 80.0, 90, 90, 90};
+        std::vector<Atom> atoms;
+        for (int k = 0; k < 246; ++k) atoms.push_back({"C", {0.4, 3.0 + 5.0 * (k % 15), 3.0 + 5.0 * (k / 15)}});
+        atoms.push_back({"Ne", {0.4, 78.0, 70.0}});
+        atoms.push_back({"Ne", {0.4, 78.0, 75.0}});
+        runCase("A: 246 chains + 2 Ne atoms, P1, chains end after six bonds", cell, 'A', atoms, runs);
+    }
+    {
+        const double cell[6] = {60.0, 60.0, 60.0, 90, 90, 90};
+        std::vector<Atom> atoms;
+        for (int k = 0; k < 1600; ++k) {
+            const double x = 2.0 + 3.6 * (k % 7), y = 2.0 + 3.6 * ((k / 7) % 16), z = 2.0 + 3.6 * (k / 112);
+            atoms.push_back({"C", {x, y, z}});
+            atoms.push_back({"C", {x + 1.54, y, z}});
+        }
+        runCase("B: 1,600 C-C dumbbells, P-1, nothing to add", cell, 'C', atoms, runs);
+    }
+    std::fclose(report);
+    std::string cleanup = std::string("rm -rf ") + dir;
+    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+}
