@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "../report/report.h"
 #include "Quandrel.h"
 #include "failure.h"
 
@@ -20,6 +21,34 @@ void onSegfault(int) {
     atexit(errorBanner);
     exit(1);
 }
+
+const char* const USAGE =
+    "Usage: quandreltool [switches]\n"
+    "Run in the folder of the structure; every result is written into the working directory.\n"
+    "\n"
+    "Switches:\n"
+    "  -INIPfad <file>   read the settings from <file> instead of qdltool.ini\n"
+    "  -DBPfad <file>    use <file> as the parameter database, whatever DABA_PATH says\n"
+    "  -findSymm [tol]   estimate the site symmetry along the bond axes (tolerance in A,\n"
+    "                    default 0.01) and stop; no database is read, no XD file written\n"
+    "  -planar [value]   planarity threshold of the ring perception (default 0.8)\n"
+    "  -Version          print the version line and stop\n"
+    "  -help, -h, --help print this text and stop\n"
+    "\n"
+    "Files read: qdltool.ini; xd.mas; xd.res (or xd.inp) or, for MoPro input, the MoPro\n"
+    "parameter file and mopro.tab; the database named by DABA_PATH; optional xd_part.aux,\n"
+    "Quandrele.in, Molecule-Charges.in.\n"
+    "Files written: xd.res.quandreltool, xd.mas.quandreltool, xd.mas.HasSameSymm (with qdlexp),\n"
+    "Quandrele.out, Quandrele.log, Quandrele.descent, symmetry.txt, example4qdltool.ini,\n"
+    "Quandrele.json (the run as data) and Quandrele.html (drawing and atom table).\n"
+    "\n"
+    "Settings keys (qdltool.ini, key=value):\n"
+    "  einfach_meso=  meso_zweifach=  zweifach_dreifach=   bond-class boundaries (A)\n"
+    "  DABA_PATH=                                          the parameter database\n"
+    "  achieve_neutrality[0-3]=                            monopole correction mode\n"
+    "  qdlexp=  Ions=  UseNewRingNomenclature=\n"
+    "  Hydrogen-Constrain[Uiso|riding|both|none]=\n"
+    "  Inputtype[XD|MOPRO]=  Inputfile(empty for XD)=  Path_to_mopro.tab=\n";
 
 bool is(const char* arg, const char* sw) { return std::strcmp(arg, sw) == 0; }
 
@@ -52,6 +81,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (is(argv[i], "-Version")) {
             printf("Versions Id: ''%s''\n", VERSION_ID);
+            return 0;
+        }
+        if (is(argv[i], "-help") || is(argv[i], "-h") || is(argv[i], "--help")) {
+            fputs(USAGE, stdout);
             return 0;
         }
     }
@@ -96,7 +129,9 @@ int main(int argc, char** argv) {
     }
 
     q->findInDataBase();
+    announceMissingAtoms(*q);
     q->setupNewInpAndMasFile();
+    writeRunReport(*q);
     q.reset();
     return 0;
 }

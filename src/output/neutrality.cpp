@@ -57,6 +57,8 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
     c.difference.assign(M, 0.0);
     c.counted.assign(M, 0);
     c.applies.assign(M, 0);
+    c.expected.assign(M, 0.0);
+    c.monopoleSum.assign(M, 0.0);
 
     const std::vector<double> charges = readMoleculeCharges(molecules);
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
@@ -79,6 +81,8 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
             sumElNeg += a.elNeg;
         }
         if (!charges.empty()) Sn = charges[m];
+        c.expected[m] = Sn;
+        c.monopoleSum[m] = Sm;
 
         char sums[200];
         snprintf(sums, sizeof sums, "\nThe sum of neutral atoms is %f\nand the sum of monopoles is %f.\n", Sn, Sm);

@@ -6,6 +6,8 @@
 #include "../driver/failure.h"
 #include "../driver/text.h"
 
+MonopoleCorrection appliedCorrection;
+
 namespace {
 
 // A MoPro parameter file carries no title; the new parameter file takes the one of the
@@ -27,6 +29,7 @@ void Quandrel::setupNewInpAndMasFile() {
         huconstrain();
         const int molecules = countMols();
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);
+        appliedCorrection = correction;
         rebuildKappaSets(*this);
         if (moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
         writeParameterFile(*this, correction);

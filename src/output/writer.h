@@ -20,10 +20,15 @@ struct MonopoleCorrection {
     std::vector<double> difference;     // mode 2: S_n - S_m of the molecule
     std::vector<int> counted;           // mode 2: n of the molecule
     std::vector<char> applies;          // the molecule's monopoles are corrected
+    std::vector<double> expected;       // S_n: valence electrons the molecule should hold
+    std::vector<double> monopoleSum;    // S_m: sum of its found atoms' monopoles before correction
 
     // Monopole written for the atom: occupancy x Pv with its molecule's correction.
     double monopole(const Quandrel& q, int atomIndex) const;
 };
+
+// The correction the last writer run applied (read by the run report).
+extern MonopoleCorrection appliedCorrection;
 
 // Computes the corrections for the molecules 1..molecules (atom field `molecule`),
 // honouring "Molecule-Charges.in"; writes the report to standard output and the log.

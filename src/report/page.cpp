@@ -1,0 +1,443 @@
+// "Quandrele.html": one self-contained page (inline style and SVG, no script, nothing
+// fetched) with a drawing of the structure and a table of the atoms.
+#include <gemmi/eig3.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "report.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+struct V3 {
+    double x = 0, y = 0, z = 0;
+};
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
+double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+double length(V3 a) { return std::sqrt(dot(a, a)); }
+
+V3 point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    char buffer[512];
+    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string text(const json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
+
+const char* const STYLE = R"(
+body { font-family: sans-serif; margin: 1.5em; color: #222; background: #fff; }
+h1 { font-size: 1.4em; margin-bottom: 0.2em; }
+h2 { font-size: 1.15em; margin-top: 1.6em; }
+.summary { margin: 0.3em 0 1em 0; }
+.summary .bad { color: #b71c1c; font-weight: bold; }
+.legend { display: flex; flex-wrap: wrap; gap: 1.2em; font-size: 0.9em; margin: 0.5em 0; align-items: center; }
+.legend span { display: inline-flex; align-items: center; gap: 0.35em; }
+.drawing { border: 1px solid #ccc; background: #fcfcfc; max-width: 100%; height: auto; }
+table { border-collapse: collapse; font-size: 0.85em; }
+th, td { border: 1px solid #ccc; padding: 0.25em 0.5em; text-align: left; vertical-align: top; }
+th { background: #eee; position: sticky; top: 0; }
+td.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+td.name { font-family: monospace; word-break: break-all; max-width: 28em; }
+tr.missing td { background: #fdecea; }
+tr.missing td.found { color: #b71c1c; font-weight: bold; }
+td.found { color: #1b5e20; }
+ol.nearest { margin: 0.2em 0 0 1.2em; padding: 0; }
+ol.nearest code { font-size: 0.95em; }
+.note { color: #555; font-size: 0.85em; }
+)";
+
+const char* const FOUND_FILL = "#66bb6a";
+const char* const FOUND_STROKE = "#1b5e20";
+const char* const MISSING_FILL = "#ef5350";
+const char* const MISSING_STROKE = "#7f0000";
+const char* const AXIS_COLOUR[3] = {"#1565c0", "#ef6c00", "#6a1b9a"};  // X, Y, Z
+const char* const AXIS_NAME[3] = {"X", "Y", "Z"};
+
+// The view: the two largest principal axes of the atom positions span the drawing plane,
+// the smallest is the line of sight.
+struct View {
+    V3 centre, across, up, depth;
+    double scale = 40;  // pixels per angstrom
+    double left = 0, top = 0;
+    double width = 0, height = 0;
+
+    double sx(V3 p) const { return (dot(p - centre, across) - left) * scale; }
+    double sy(V3 p) const { return (top - dot(p - centre, up)) * scale; }
+};
+
+View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
+    View v;
+    v.across = {1, 0, 0};
+    v.up = {0, 1, 0};
+    v.depth = {0, 0, 1};
+    if (!atoms.empty()) {
+        for (const V3& p : atoms) v.centre = v.centre + p;
+        v.centre = (1.0 / static_cast<double>(atoms.size())) * v.centre;
+        gemmi::SMat33<double> c{0, 0, 0, 0, 0, 0};
+        for (const V3& p : atoms) {
+            const V3 d = p - v.centre;
+            c.u11 += d.x * d.x;
+            c.u22 += d.y * d.y;
+            c.u33 += d.z * d.z;
+            c.u12 += d.x * d.y;
+            c.u13 += d.x * d.z;
+            c.u23 += d.y * d.z;
+        }
+        double values[3];
+        const gemmi::Mat33 vectors = gemmi::eigen_decomposition(c, values);  // values ascending
+        auto column = [&](int k) { return V3{vectors[0][k], vectors[1][k], vectors[2][k]}; };
+        if (atoms.size() > 1 && std::isfinite(values[0]) && std::isfinite(values[2])) {
+            v.depth = column(0);
+            v.up = column(1);
+            v.across = column(2);
+            if (dot(cross(v.across, v.up), v.depth) < 0) v.depth = -1.0 * v.depth;
+        }
+    }
+    double minA = 1e300, maxA = -1e300, minU = 1e300, maxU = -1e300;
+    auto extend = [&](const V3& p) {
+        const double a = dot(p - v.centre, v.across), u = dot(p - v.centre, v.up);
+        minA = std::min(minA, a);
+        maxA = std::max(maxA, a);
+        minU = std::min(minU, u);
+        maxU = std::max(maxU, u);
+    };
+    for (const V3& p : atoms) extend(p);
+    for (const V3& p : extra) extend(p);
+    if (minA > maxA) minA = maxA = minU = maxU = 0;
+    const double margin = 1.2;  // angstrom around everything drawn, room for the labels
+    minA -= margin;
+    maxA += margin;
+    minU -= margin;
+    maxU += margin;
+    const double spanA = maxA - minA, spanU = maxU - minU;
+    v.scale = std::max(6.0, std::min({120.0, 1250.0 / spanA, 850.0 / spanU}));
+    v.left = minA;
+    v.top = maxU;
+    v.width = spanA * v.scale;
+    v.height = spanU * v.scale;
+    return v;
+}
+
+// The local axes of an atom from its own, its ATOM0 and its ATOM2 positions: the first
+// axis points at ATOM0, the second lies in the plane towards ATOM2, the third completes a
+// right-handed system. Empty when the positions do not span a plane.
+bool localAxes(V3 self, V3 atom0, V3 atom2, int axis1, int axis2, V3 (&axes)[3]) {
+    if (axis1 < 1 || axis1 > 3 || axis2 < 1 || axis2 > 3 || axis1 == axis2) return false;
+    V3 e1 = atom0 - self;
+    const double l1 = length(e1);
+    if (!(l1 > 1e-6)) return false;
+    e1 = (1.0 / l1) * e1;
+    V3 e2 = atom2 - self;
+    e2 = e2 - dot(e2, e1) * e1;
+    const double l2 = length(e2);
+    if (!(l2 > 1e-6)) return false;
+    e2 = (1.0 / l2) * e2;
+    const int axis3 = 6 - axis1 - axis2;
+    const bool cyclic = (axis2 - axis1 + 3) % 3 == 1;  // X->Y, Y->Z, Z->X
+    axes[axis1 - 1] = e1;
+    axes[axis2 - 1] = e2;
+    axes[axis3 - 1] = cyclic ? cross(e1, e2) : cross(e2, e1);
+    return true;
+}
+
+int axisNumber(const std::string& letter) {
+    if (letter == "X") return 1;
+    if (letter == "Y") return 2;
+    if (letter == "Z") return 3;
+    return 0;
+}
+
+std::string drawing(const json& run) {
+    const json& atoms = run["atoms"];
+    std::map<std::string, V3> where;
+    std::map<std::string, std::size_t> indexOf;
+    std::vector<V3> atomPoints, dummyPoints;
+    for (const json& a : atoms) {
+        const V3 p = point(a["cartesian"]);
+        indexOf.emplace(text(a["label"]), atomPoints.size());
+        atomPoints.push_back(p);
+        where.emplace(text(a["label"]), p);
+    }
+    std::vector<std::vector<std::size_t>> bonded(atoms.size());
+    for (const json& b : run["bonds"]) {
+        auto p = indexOf.find(text(b[0])), q = indexOf.find(text(b[1]));
+        if (p == indexOf.end() || q == indexOf.end()) continue;
+        bonded[p->second].push_back(q->second);
+        bonded[q->second].push_back(p->second);
+    }
+    // dummies that some frame uses
+    std::map<std::string, bool> usedDummy;
+    for (const json& a : atoms)
+        for (const json& d : a["frame"]["dummies"]) usedDummy[text(d["label"])] = true;
+    std::vector<std::pair<std::string, V3>> dummies;
+    for (const json& d : run["dummies"]) {
+        const std::string label = text(d["label"]);
+        const V3 p = point(d["cartesian"]);
+        where.emplace(label, p);
+        if (usedDummy.count(label)) {
+            dummies.emplace_back(label, p);
+            dummyPoints.push_back(p);
+        }
+    }
+    const View view = makeView(atomPoints, dummyPoints);
+    const double s = view.scale;
+    const double font = std::max(9.0, std::min(14.0, 0.3 * s));
+    const double arrow = 0.6;  // angstrom
+
+    std::string svg = format("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
+                             "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
+                             view.width, view.height, view.width, view.height);
+    svg += "<defs>\n";
+    for (int k = 0; k < 3; ++k)
+        svg += format("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
+                      "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
+                      "fill=\"%s\"/></marker>\n",
+                      "xyz"[k], AXIS_COLOUR[k]);
+    svg += "</defs>\n";
+
+    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" + format("%.1f", std::max(1.5, 0.07 * s)) +
+           "\" stroke-linecap=\"round\">\n";
+    for (const json& b : run["bonds"]) {
+        auto p = where.find(text(b[0])), q = where.find(text(b[1]));
+        if (p == where.end() || q == where.end()) continue;
+        svg += format("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
+                      view.sy(p->second), view.sx(q->second), view.sy(q->second));
+    }
+    svg += "</g>\n";
+
+    svg += "<g class=\"dummies\">\n";
+    const double c = std::max(3.0, 0.12 * s);
+    for (const auto& d : dummies) {
+        const double x = view.sx(d.second), y = view.sy(d.second);
+        svg += format("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
+                      "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                      "fill=\"#444\">%s</text></g>\n",
+                      escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
+                      y + c + font * 0.8, font * 0.85, escape(d.first).c_str());
+    }
+    svg += "</g>\n";
+
+    // atoms back to front, each with its frame arrows on top of the atoms behind it
+    std::vector<std::size_t> order(atoms.size());
+    for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return dot(atomPoints[a] - view.centre, view.depth) < dot(atomPoints[b] - view.centre, view.depth);
+    });
+    std::string axesLayer = "<g class=\"frames\">\n", atomLayer = "<g class=\"atoms\">\n";
+    for (std::size_t k : order) {
+        const json& a = atoms[k];
+        const std::string label = escape(text(a["label"]));
+        const bool found = a["found"].get<bool>();
+        const V3 p = atomPoints[k];
+        const double x = view.sx(p), y = view.sy(p);
+        const bool hydrogen = text(a["element"]) == "H";
+        const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
+        // the label goes where the bonds are not: opposite the mean direction of the bonds
+        double lx = 0, ly = 0;
+        for (std::size_t n : bonded[k]) {
+            const double dx = view.sx(atomPoints[n]) - x, dy = view.sy(atomPoints[n]) - y;
+            const double d = std::hypot(dx, dy);
+            if (d > 1e-6) {
+                lx -= dx / d;
+                ly -= dy / d;
+            }
+        }
+        const double ld = std::hypot(lx, ly);
+        if (ld < 0.3) {
+            lx = 0.7;
+            ly = -0.7;
+        } else {
+            lx /= ld;
+            ly /= ld;
+        }
+        const double labelX = x + lx * (r + 0.45 * font), labelY = y + ly * (r + 0.45 * font);
+        atomLayer += format("<g class=\"atom %s\" data-label=\"%s\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" "
+                            "fill=\"%s\" stroke=\"%s\" stroke-width=\"%s\"%s/>"
+                            "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+                            "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
+                            "dominant-baseline=\"middle\">%s</text></g>\n",
+                            found ? "found" : "missing", label.c_str(), x, y, r, found ? FOUND_FILL : MISSING_FILL,
+                            found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
+                            found ? "" : " stroke-dasharray=\"3 2\"", labelX, labelY, font, found ? "normal" : "bold",
+                            found ? "#111" : "#7f0000", lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"),
+                            label.c_str());
+        if (!found) continue;
+        const json& f = a["frame"];
+        auto p0 = where.find(text(f["atom0"])), p2 = where.find(text(f["atom2"]));
+        V3 axes[3];
+        if (p0 == where.end() || p2 == where.end() ||
+            !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
+            continue;
+        axesLayer += "<g class=\"axes\" data-atom=\"" + label + "\">";
+        for (int e = 0; e < 3; ++e) {
+            const V3 tip = p + arrow * axes[e];
+            const double tx = view.sx(tip), ty = view.sy(tip);
+            const V3 beyond = p + (arrow * 1.3) * axes[e];
+            axesLayer += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+                                "stroke=\"%s\" stroke-width=\"1.6\" marker-end=\"url(#arrow-%c)\"/>"
+                                "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" fill=\"%s\" "
+                                "text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
+                                "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], "xyz"[e], view.sx(beyond), view.sy(beyond),
+                                font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+        }
+        axesLayer += "</g>\n";
+    }
+    // the arrows on top: an axis along a bond would otherwise hide under the atoms
+    svg += atomLayer + "</g>\n" + axesLayer + "</g>\n</svg>\n";
+    return svg;
+}
+
+std::string legend() {
+    std::string html = "<div class=\"legend\">";
+    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
+                   "</svg>found in the database</span>",
+                   FOUND_FILL, FOUND_STROKE);
+    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
+                   "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
+                   MISSING_FILL, MISSING_STROKE);
+    for (int k = 0; k < 3; ++k)
+        html += format("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
+                       "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
+                       AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
+    html += "<span><svg width=\"16\" height=\"16\"><path d=\"M3,3 L13,13 M3,13 L13,3\" stroke=\"#444\" "
+            "stroke-width=\"1.5\"/></svg>dummy atom</span>";
+    html += "</div>\n";
+    return html;
+}
+
+std::string frameText(const json& frame) {
+    std::string t = escape(text(frame["axis1"])) + "&rarr;" + escape(text(frame["atom0"])) + ", " +
+                    escape(text(frame["axis2"])) + "&rarr;" + escape(text(frame["atom2"]));
+    for (const json& d : frame["dummies"]) {
+        const json& f = d["fractional"];
+        t += format("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
+                    f[0].get<double>(), f[1].get<double>(), f[2].get<double>());
+    }
+    return t;
+}
+
+std::string atomRow(const json& a) {
+    const bool found = a["found"].get<bool>();
+    std::string row = format("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
+                             escape(text(a["label"])).c_str());
+    row += "<td>" + escape(text(a["label"])) + "</td>";
+    row += "<td class=\"name\">" + escape(text(a["name"])) + "</td>";
+    row += std::string("<td class=\"found\">") + (found ? "yes" : "MISSING") + "</td>";
+    if (found) {
+        row += "<td>" + escape(text(a["modelCompound"])) + "</td>";
+    } else {
+        row += "<td>";
+        if (a["nearest"].empty()) {
+            row += "<span class=\"note\">no database entry of this element</span>";
+        } else {
+            row += "<span class=\"note\">nearest entries:</span><ol class=\"nearest\">";
+            for (const json& e : a["nearest"])
+                row += format("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
+                              "%d term edits)</span></li>",
+                              escape(text(e["name"])).c_str(), escape(text(e["modelCompound"])).c_str(),
+                              e["sharedFirstShellTerms"].get<int>(), e["termEdits"].get<int>());
+            row += "</ol>";
+        }
+        row += "</td>";
+    }
+    row += "<td>" + escape(text(a["siteSymmetry"])) + "</td>";
+    row += "<td>" + frameText(a["frame"]) + "</td>";
+    row += format("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
+                  a["monopoleRead"].get<double>(), a["monopoleWritten"].get<double>(), a["molecule"].get<int>());
+    row += "</tr>\n";
+    return row;
+}
+
+std::string moleculeTable(const json& run) {
+    std::string html = "<table class=\"molecules\"><tr><th>Molecule</th><th>Atoms</th><th>Valence electrons "
+                       "expected</th><th>Sum of found monopoles</th><th>Correction</th></tr>\n";
+    for (const json& m : run["molecules"]) {
+        const json& c = m["correction"];
+        std::string what = "none";
+        if (c["applied"].get<bool>()) {
+            what = escape(text(c["kind"]));
+            for (const char* key : {"factor", "addedPerAtom", "addedPerHydrogen", "difference"})
+                if (c.contains(key)) what += format(": %s %.6f", key, c[key].get<double>());
+        }
+        html += format("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
+                       "<td class=\"num\">%.4f</td><td>%s</td></tr>\n",
+                       m["number"].get<int>(), m["atoms"].get<int>(), m["electronsExpected"].get<double>(),
+                       m["monopoleSum"].get<double>(), what.c_str());
+    }
+    return html + "</table>\n";
+}
+
+}  // namespace
+
+std::string reportPage(const json& run) {
+    const json& atoms = run["atoms"];
+    const int missing = run["missing"].get<int>();
+    const std::string title = escape(text(run["title"]));
+    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>QuandrelTool "
+                       "report" + (title.empty() ? "" : ": " + title) + "</title>\n<style>" + STYLE +
+                       "</style>\n</head>\n<body>\n";
+    html += "<h1>QuandrelTool report" + (title.empty() ? "" : ": " + title) + "</h1>\n";
+    html += format("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
+                   atoms.size() - static_cast<std::size_t>(missing));
+    html += missing > 0 ? format("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
+    html += format(". Database <code>%s</code> with %zu entries; %zu dummy atoms.</p>\n",
+                   escape(text(run["database"]["path"])).c_str(), run["database"]["entries"].get<std::size_t>(),
+                   run["dummies"].size());
+    if (missing > 0)
+        html += "<p class=\"note\">Atoms not found keep the values of the input file. For each of them the table "
+                "lists the nearest database entries: same central element, most shared first-shell neighbour "
+                "terms, fewest term edits. Add an entry for the name, or override the name in "
+                "<code>Quandrele.in</code>.</p>\n";
+
+    html += "<h2>Structure</h2>\n" + legend() + drawing(run);
+    html += "<p class=\"note\">Projected along the smallest principal axis of the atom positions. Arrows: the local "
+            "axes of every found atom, 0.6 &Aring; long.</p>\n";
+
+    html += "<h2>Atoms</h2>\n<table class=\"atoms\">\n<tr><th>Label</th><th>Quandrel name</th><th>Found</th>"
+            "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole read</th>"
+            "<th>Monopole written</th><th>Molecule</th></tr>\n";
+    for (bool foundPass : {false, true})
+        for (const json& a : atoms)
+            if (a["found"].get<bool>() == foundPass) html += atomRow(a);
+    html += "</table>\n";
+
+    html += "<h2>Electroneutrality</h2>\n" + moleculeTable(run);
+
+    html += "<h2>Settings</h2>\n<table class=\"settings\">\n";
+    for (const auto& item : run["settings"].items())
+        html += "<tr><th>" + escape(item.key()) + "</th><td>" +
+                escape(item.value().is_string() ? item.value().get<std::string>() : item.value().dump()) +
+                "</td></tr>\n";
+    html += "</table>\n</body>\n</html>\n";
+    return html;
+}

@@ -1,0 +1,236 @@
+// The run as data: what "Quandrele.json" holds and the page is drawn from.
+#include "report.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "../chem/elements.h"
+#include "../database/nearest.h"
+#include "../driver/text.h"
+#include "../output/writer.h"
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+json triple(const double* v) { return json::array({v[0], v[1], v[2]}); }
+
+const char* axisLetter(int code) {
+    switch (code) {
+    case 1: return "X";
+    case 2: return "Y";
+    case 3: return "Z";
+    default: return "";
+    }
+}
+
+std::string elementSymbol(const Quandrel& q, int i) {
+    const int e = q.elementOf(i);
+    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+}
+
+// Label of a 1-based atom number of a frame: an atom, a dummy behind the atoms, or "" when
+// the number points nowhere.
+std::string referenceLabel(const Quandrel& q, int number) {
+    if (number >= 1 && number <= q.nAtoms) return q.atom[static_cast<std::size_t>(number - 1)].label;
+    const int dummy = number - 1 - q.nAtoms;
+    if (dummy >= 0 && dummy < q.nDummy) return "DUM" + std::to_string(dummy);
+    return "";
+}
+
+// The stereo mark that leads a name ("R" or "S"), or "" when there is none.
+std::string stereoMark(const char* name) {
+    for (const char* p = name; p[0] != '\0' && p[1] == '-'; p += 2) {
+        if (p[0] == 'R' || p[0] == 'S') return std::string(1, p[0]);
+        if (p[0] != '=') break;
+    }
+    return "";
+}
+
+json nullable(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+
+json correctionOf(const MonopoleCorrection& c, std::size_t m) {
+    json out;
+    out["mode"] = c.mode;
+    const bool applies = m < c.applies.size() && c.applies[m] != 0;
+    out["applied"] = applies;
+    if (!applies) return out;
+    switch (c.mode) {
+    case 1:
+        out["kind"] = "monopoles multiplied by a factor";
+        out["factor"] = c.corrFactor[m];
+        break;
+    case 2:
+        out["kind"] = "electronegativity-weighted share of the difference added";
+        out["difference"] = c.difference[m];
+        out["meanElectronegativity"] = c.corrMeanElNeg[m];
+        out["atomsCounted"] = c.counted[m];
+        break;
+    case 3:
+        out["kind"] = "average difference added to the hydrogen monopoles";
+        out["addedPerHydrogen"] = c.corrHydrogen[m];
+        break;
+    default:
+        out["kind"] = "average difference added to every monopole";
+        out["addedPerAtom"] = c.corrAverage[m];
+        break;
+    }
+    return out;
+}
+
+}  // namespace
+
+int missingAtoms(const Quandrel& q) {
+    int missing = 0;
+    for (int i = 0; i < q.nAtoms; ++i)
+        if (static_cast<std::size_t>(i) >= gut.size() || gut[static_cast<std::size_t>(i)] == 0) ++missing;
+    return missing;
+}
+
+void announceMissingAtoms(const Quandrel& q) {
+    const int missing = missingAtoms(q);
+    if (missing == 0) return;
+    fprintf(stderr, "%d of %d atoms were not found in the database; Quandrele.html lists the nearest database "
+                    "entries for each.\n",
+            missing, q.nAtoms);
+}
+
+json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+               const MonopoleCorrection& correction) {
+    json run;
+    run["program"] = "QuandrelTool";
+    run["title"] = q.title;
+    run["settings"] = {
+        {"einfach_meso", q.einfachMeso},
+        {"meso_zweifach", q.mesoZweifach},
+        {"zweifach_dreifach", q.zweifachDreifach},
+        {"achieve_neutrality", q.achieveNeutrality},
+        {"qdlexp", q.qdlexp},
+        {"Ions", q.ions},
+        {"UseNewRingNomenclature", q.useNewRingNomenclature},
+        {"Hydrogen-Constrain", q.hydrogenConstrain},
+        {"Inputtype", q.moproInput != 0 ? "MOPRO" : "XD"},
+        {"planar", q.planaris},
+    };
+    run["database"] = {{"path", q.databasePath}, {"entries", databaseEntries}};
+    run["cell"] = json::array({q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]});
+
+    json atoms = json::array();
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+        const bool found = static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
+        const char* name = i < MAX_ATOMS ? q.quandrelName[i] : "";
+        json frame = {{"axis1", axisLetter(a.ax1)},
+                      {"atom0", referenceLabel(q, a.atom0)},
+                      {"axis2", axisLetter(a.ax2)},
+                      {"atom2", referenceLabel(q, a.atom2)}};
+        json dummies = json::array();
+        for (int number : {a.atom0, a.atom2}) {
+            const int d = number - 1 - q.nAtoms;
+            if (d < 0 || d >= q.nDummy) continue;
+            dummies.push_back({{"label", referenceLabel(q, number)},
+                               {"fractional", triple(q.atom[static_cast<std::size_t>(number - 1)].frac)}});
+        }
+        frame["dummies"] = dummies;
+        json entry = {
+            {"label", a.label},
+            {"element", elementSymbol(q, i)},
+            {"name", name},
+            {"found", found},
+            {"modelCompound", found ? nullable(a.modelCompound) : json(nullptr)},
+            {"siteSymmetry", a.siteSym},
+            {"frame", frame},
+            {"kappaSet", a.kap},
+            {"kappa", json::array({a.kappa[0], a.kappa[1], a.kappa[2], a.kappa[3], a.kappa[4], a.kappa[5]})},
+            {"occupancy", a.occupancy},
+            {"monopoleRead", a.multipole[0]},
+            {"monopoleWritten", correction.monopole(q, i)},
+            {"molecule", a.molecule},
+            {"ringCode", a.ringCode},
+            {"stereo", nullable(stereoMark(name))},
+            {"constrainedTo", nullable(a.sameNameAs)},
+            {"fractional", triple(a.frac)},
+            {"cartesian", triple(a.cart)},
+        };
+        if (!found) {
+            json nearest = json::array();
+            for (const NearEntry& e : catalogue.nearest(name))
+                nearest.push_back({{"name", e.name},
+                                   {"modelCompound", e.modelCompound},
+                                   {"sharedFirstShellTerms", e.sharedTerms},
+                                   {"termEdits", e.edits}});
+            entry["nearest"] = nearest;
+        }
+        atoms.push_back(entry);
+    }
+    run["atoms"] = atoms;
+    run["missing"] = missingAtoms(q);
+
+    json dummies = json::array();
+    for (int k = 0; k < q.nDummy; ++k) {
+        const std::size_t p = static_cast<std::size_t>(q.nAtoms + k);
+        if (p >= q.atom.size()) break;
+        double cart[3];
+        q.frac2cart(q.atom[p].frac, cart);
+        dummies.push_back({{"label", "DUM" + std::to_string(k)},
+                           {"fractional", triple(q.atom[p].frac)},
+                           {"cartesian", triple(cart)}});
+    }
+    run["dummies"] = dummies;
+
+    json bonds = json::array();
+    for (int i = 0; i < q.nAtoms && static_cast<std::size_t>(i) < q.knopf.size(); ++i) {
+        const Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
+        for (int k = 0; k < node.anzahl && k < 13; ++k) {
+            const int j = node.nachbar[k];
+            if (j > i && j < q.nAtoms)
+                bonds.push_back(json::array({q.atom[static_cast<std::size_t>(i)].label,
+                                             q.atom[static_cast<std::size_t>(j)].label}));
+        }
+    }
+    run["bonds"] = bonds;
+
+    json molecules = json::array();
+    for (std::size_t m = 0; m < correction.applies.size(); ++m) {
+        int count = 0;
+        for (int i = 0; i < q.nAtoms; ++i)
+            if (q.atom[static_cast<std::size_t>(i)].molecule == static_cast<int>(m) + 1) ++count;
+        molecules.push_back({{"number", m + 1},
+                             {"atoms", count},
+                             {"electronsExpected", correction.expected[m]},
+                             {"monopoleSum", correction.monopoleSum[m]},
+                             {"correction", correctionOf(correction, m)}});
+    }
+    run["molecules"] = molecules;
+    return run;
+}
+
+namespace {
+
+// Writes a text file; false (with the reason on standard error) when it cannot be written.
+bool writeText(const char* name, const std::string& text) {
+    FileHandle f = openFile(name, "w");
+    if (!f) {
+        fprintf(stderr, "Warning: %s could not be created", name);
+        perror(" ");
+        return false;
+    }
+    const bool written = fwrite(text.data(), 1, text.size(), f.get()) == text.size() && fflush(f.get()) == 0 &&
+                         ferror(f.get()) == 0;
+    if (fclose(f.release()) != 0 || !written) {
+        fprintf(stderr, "Warning: writing %s failed", name);
+        perror(" ");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void writeRunReport(Quandrel& q) {
+    NameCatalogue catalogue;
+    if (FileHandle db = openFile(q.databasePath, "r")) catalogue.read(db.get());
+    const json run = runReport(q, catalogue, catalogue.size(), appliedCorrection);
+    writeText("Quandrele.json", run.dump(2) + "\n");
+    writeText("Quandrele.html", reportPage(run));
+}
