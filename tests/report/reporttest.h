@@ -1,0 +1,22 @@
+// Helpers of the run-report tests: a fixture run against a database that holds every
+// other name of the structure, and the page as a real browser builds it.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "testutil.h"
+
+// "label: name" pairs of Quandrele.out.
+std::vector<std::pair<std::string, std::string>> listedNames(const std::string& out);
+
+// Copies the fixture (tests/data/fixtures/<name>) into the directory, runs the program once
+// against an empty database to learn the names, writes DABA.txt with an entry for every
+// other distinct name (frames towards neighbours, a dummy where an atom has one neighbour),
+// and runs it again. Returns the second run.
+RunResult runAgainstHalfDatabase(const ScratchDir& dir, const std::string& fixture);
+
+// The DOM that headless Chromium builds from a page on disk. Throws with a clear message when
+// chromium is not installed.
+std::string browserDom(const std::string& pagePath);

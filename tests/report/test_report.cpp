@@ -1,0 +1,225 @@
+// The run report: Quandrele.json agrees with the other output files for every fixture, and
+// the page, opened in a real browser, shows every atom, the frames and the missing atoms.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+
+#include "database/nearest.h"
+#include "reporttest.h"
+
+using nlohmann::json;
+
+namespace {
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> out;
+    std::string w;
+    while (in >> w) out.push_back(w);
+    return out;
+}
+
+std::vector<std::string> fixtureNames() {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dataPath("fixtures").c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const char* const AXES = "?XYZ";
+
+// Label of a 1-based frame number as the JSON gives it.
+std::string labelOf(const json& run, int number) {
+    const json& atoms = run["atoms"];
+    if (number >= 1 && number <= static_cast<int>(atoms.size())) return atoms[number - 1]["label"];
+    return "DUM" + std::to_string(number - 1 - static_cast<int>(atoms.size()));
+}
+
+std::string fixed(double v, const char* fmt) {
+    char text[64];
+    std::snprintf(text, sizeof text, fmt, v);
+    return text;
+}
+
+// Names, found flags, model compounds, frames, dummies and written monopoles of the JSON
+// against Quandrele.out, Quandrele.descent, xd.res.quandreltool and xd.mas.quandreltool.
+void checkAgreement(const ScratchDir& dir, const std::string& fixture) {
+    SCOPED_TRACE(fixture);
+    const json run = json::parse(dir.read("Quandrele.json"));  // throws when it does not parse
+    const json& atoms = run["atoms"];
+
+    const auto names = listedNames(dir.read("Quandrele.out"));
+    ASSERT_EQ(atoms.size(), names.size());
+    const std::vector<std::string> descent = linesOf(dir.read("Quandrele.descent"));
+    ASSERT_EQ(descent.size(), atoms.size());
+    int missing = 0;
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        const json& a = atoms[i];
+        EXPECT_EQ(a["label"], names[i].first);
+        EXPECT_EQ(a["name"], names[i].second);
+        const std::string head = names[i].first + ": " + names[i].second;
+        if (a["found"].get<bool>()) {
+            EXPECT_EQ(descent[i], head + " from: " + a["modelCompound"].get<std::string>());
+            EXPECT_FALSE(a.contains("nearest"));
+        } else {
+            ++missing;
+            EXPECT_EQ(descent[i], head + " IS NOT IN THE DATABASE YET!");
+            EXPECT_TRUE(a["modelCompound"].is_null());
+            EXPECT_LE(a["nearest"].size(), 3u);
+            for (const json& e : a["nearest"]) EXPECT_EQ(splitName(e["name"]).element, a["element"]) << e["name"];
+        }
+    }
+    EXPECT_EQ(run["missing"], missing);
+    EXPECT_GT(missing, 0);
+    EXPECT_LT(missing, static_cast<int>(atoms.size()));
+
+    // the new parameter file: dummies, then each atom's frame and written monopole
+    const std::vector<std::string> res = linesOf(dir.read("xd.res.quandreltool"));
+    std::size_t at = 0;
+    while (at < res.size() && res[at].compare(0, 5, "USAGE") != 0) ++at;
+    ASSERT_LT(at, res.size());
+    const std::vector<std::string> usage = words(res[at]);
+    ASSERT_EQ(std::stoul(usage[1]), atoms.size());
+    ASSERT_EQ(std::stoul(usage.back()), run["dummies"].size());
+    at += 3;
+    for (const json& d : run["dummies"]) {
+        std::string expected;
+        for (int c = 0; c < 3; ++c) expected += fixed(d["fractional"][c].get<double>(), "%15.6f");
+        EXPECT_EQ(res.at(at++), expected) << d["label"];
+    }
+    for (const json& a : atoms) {
+        const std::vector<std::string> w = words(res.at(at));
+        ASSERT_GE(w.size(), 7u);
+        EXPECT_EQ(w[0], a["label"]);
+        const json& f = a["frame"];
+        EXPECT_EQ(std::string(1, AXES[std::stoi(w[1]) & 3]), f["axis1"].get<std::string>() == "" ? "?" : f["axis1"])
+            << a["label"];
+        EXPECT_EQ(std::string(1, AXES[std::stoi(w[2]) & 3]), f["axis2"].get<std::string>() == "" ? "?" : f["axis2"]);
+        EXPECT_EQ(labelOf(run, std::stoi(w[3])), f["atom0"]) << a["label"];
+        EXPECT_EQ(labelOf(run, std::stoi(w[5])), f["atom2"]) << a["label"];
+        const int tp = std::stoi(w[6]);
+        at += 2 + (tp >= 3 ? 2 : 0) + (tp == 4 ? 3 : 0);
+        EXPECT_EQ(res.at(at).substr(0, 8), fixed(a["monopoleWritten"].get<double>(), "%8.4f")) << a["label"];
+        at += 3;
+        for (const json& d : f["dummies"]) EXPECT_EQ(d["label"].get<std::string>().compare(0, 3, "DUM"), 0);
+    }
+
+    // the master file's ATOM table names the same reference atoms for every found atom
+    const std::vector<std::string> mas = linesOf(dir.read("xd.mas.quandreltool"));
+    std::size_t header = 0;
+    while (header < mas.size() && mas[header].compare(0, 10, "ATOM     A") != 0) ++header;
+    ASSERT_LT(header + atoms.size(), mas.size());
+    for (std::size_t i = 0; i < atoms.size(); ++i) {
+        const json& a = atoms[i];
+        if (!a["found"].get<bool>()) continue;
+        const std::vector<std::string> w = words(mas[header + 1 + i]);
+        ASSERT_GE(w.size(), 6u);
+        EXPECT_EQ(w[0], a["label"]);
+        EXPECT_EQ(w[1], a["frame"]["atom0"]);
+        EXPECT_EQ(w[2], a["frame"]["axis1"]);
+        EXPECT_EQ(w[4], a["frame"]["atom2"]);
+        EXPECT_EQ(w[5], a["frame"]["axis2"]);
+    }
+}
+
+}  // namespace
+
+TEST(RunReport, JsonAgreesWithTheOtherOutputFilesForEveryFixture) {
+    const std::vector<std::string> fixtures = fixtureNames();
+    ASSERT_GE(fixtures.size(), 10u);
+    for (const std::string& fixture : fixtures) {
+        ScratchDir dir;
+        const RunResult r = runAgainstHalfDatabase(dir, fixture);
+        ASSERT_EQ(r.code, 0) << fixture << "\n" << r.err;
+        ASSERT_TRUE(dir.exists("Quandrele.html")) << fixture;
+        checkAgreement(dir, fixture);
+        const json run = json::parse(dir.read("Quandrele.json"));
+        const std::string line = std::to_string(run["missing"].get<int>()) + " of " +
+                                 std::to_string(run["atoms"].size()) +
+                                 " atoms were not found in the database; Quandrele.html lists the nearest database "
+                                 "entries for each.\n";
+        EXPECT_EQ(countOf(r.err, line), 1) << fixture;
+        // the nearest entries of a missing name come from the names the database holds
+        const std::string db = dir.read("DABA.txt");
+        for (const json& a : run["atoms"])
+            for (const json& e : a.value("nearest", json::array()))
+                EXPECT_NE(db.find("\n" + e["name"].get<std::string>() + "\n"), std::string::npos) << e["name"];
+    }
+}
+
+TEST(RunReport, WrittenOnlyByRunsThatEndNormally) {
+    {
+        ScratchDir dir;
+        dir.copyFolder("fixtures/benzene");
+        dir.write("DABA.txt", "! nothing\n");
+        RunResult r = runTool("-findSymm");
+        EXPECT_EQ(r.code, 0);
+        EXPECT_FALSE(dir.exists("Quandrele.json"));
+        EXPECT_FALSE(dir.exists("Quandrele.html"));
+    }
+    {
+        ScratchDir dir;  // no database: an error exit
+        dir.copyFolder("fixtures/benzene");
+        RunResult r = runTool();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_FALSE(dir.exists("Quandrele.json"));
+        EXPECT_FALSE(dir.exists("Quandrele.html"));
+    }
+}
+
+// The page of a run as the browser built it: one table row and one drawn atom per atom,
+// three axis arrows per found atom, the missing atoms marked in both.
+void checkPage(const ScratchDir& dir) {
+    const json run = json::parse(dir.read("Quandrele.json"));
+    const std::string page = dir.read("Quandrele.html");
+    for (const char* outside : {"<script", "src=", "href=", "@import", "url(http"})
+        EXPECT_EQ(page.find(outside), std::string::npos) << outside << ": the page must stand alone";
+
+    const std::string dom = browserDom(dir.path() + "/Quandrele.html");
+    const int atoms = static_cast<int>(run["atoms"].size());
+    const int missing = run["missing"].get<int>();
+    EXPECT_EQ(countOf(dom, "<tr class=\"atom-row "), atoms);
+    EXPECT_EQ(countOf(dom, "<tr class=\"atom-row missing\""), missing);
+    EXPECT_EQ(countOf(dom, "<g class=\"atom found\""), atoms - missing);
+    EXPECT_EQ(countOf(dom, "<g class=\"atom missing\""), missing);
+    EXPECT_EQ(countOf(dom, "<g class=\"axes\""), atoms - missing);
+    EXPECT_EQ(countOf(dom, "class=\"axis-arrow "), 3 * (atoms - missing));
+    for (const json& a : run["atoms"]) {
+        const std::string label = a["label"];
+        const bool found = a["found"].get<bool>();
+        const std::string status = found ? "found" : "missing";
+        EXPECT_EQ(countOf(dom, "<tr class=\"atom-row " + status + "\" data-label=\"" + label + "\""), 1) << label;
+        EXPECT_EQ(countOf(dom, "<g class=\"atom " + status + "\" data-label=\"" + label + "\""), 1) << label;
+        EXPECT_EQ(countOf(dom, "<g class=\"axes\" data-atom=\"" + label + "\""), found ? 1 : 0) << label;
+    }
+    // missing atoms lead the table
+    if (missing > 0) {
+        EXPECT_LT(dom.find("atom-row missing"), dom.find("atom-row found"));
+    }
+    // the dummies that frames use are drawn
+    for (const json& a : run["atoms"])
+        for (const json& d : a["frame"]["dummies"]) {
+            EXPECT_EQ(countOf(dom, "<g class=\"dummy\" data-label=\"" + d["label"].get<std::string>() + "\""), 1);
+        }
+}
+
+TEST(RunReport, ThePageShowsEveryAtomInARealBrowser) {
+    {
+        ScratchDir dir;  // the bundled example: every atom found
+        dir.copyFolder(examplePath("l_alanine"));
+        ASSERT_EQ(runTool().code, 0);
+        checkPage(dir);
+    }
+    {
+        ScratchDir dir;  // half the names missing
+        ASSERT_EQ(runAgainstHalfDatabase(dir, "naphthalene").code, 0);
+        checkPage(dir);
+    }
+}
