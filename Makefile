@@ -5,8 +5,9 @@ EXAMPLE ?= l_alanine
 JOBS ?= 2
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
+PREFIX ?= /usr/local
 
-.PHONY: all build demo test test-sanitize fuzz bench clean
+.PHONY: all build demo test test-sanitize fuzz bench install clean
 
 all: build
 
@@ -42,6 +43,12 @@ fuzz:
 bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD) -j $(JOBS) --target $$(ls bench/*.cpp 2>/dev/null | xargs -n1 basename | sed 's/\.cpp$$//')
+
+# Puts the program into $(PREFIX)/bin and the docs into $(PREFIX)/share/doc/quandreltool.
+install:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target quandreltool
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -302,6 +302,26 @@ std::string drawing(const json& run) {
         for (int e = 0; e < 3; ++e) {
             const V3 tip = p + arrow * axes[e];
             const double tx = view.sx(tip), ty = view.sy(tip);
+            if (std::hypot(tx - x, ty - y) < 0.35 * arrow * s) {
+                // an axis along the line of sight: a circle with a dot when it points at the
+                // viewer, with a cross when it points away
+                const double m = std::max(4.0, 0.09 * s), o = m * 0.6;
+                const bool toward = dot(axes[e], view.depth) > 0;
+                const double cx = tx, cy = ty;
+                axesLayer += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
+                                    "stroke-width=\"1.4\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
+                                    "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], cx, cy, m);
+                if (toward)
+                    axesLayer += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3,
+                                        AXIS_COLOUR[e]);
+                else
+                    axesLayer += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o,
+                                        cx + o, cy + o, cx - o, cy + o, cx + o, cy - o);
+                axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                                    "fill=\"%s\" stroke=\"none\">%s</text></g>",
+                                    cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+                continue;
+            }
             const V3 beyond = p + (arrow * 1.3) * axes[e];
             axesLayer += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
                                 "stroke=\"%s\" stroke-width=\"1.6\" marker-end=\"url(#arrow-%c)\"/>"
@@ -329,6 +349,10 @@ std::string legend() {
         html += format("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
                        "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
                        AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
+    html += "<span><svg width=\"34\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#fff\" stroke=\"#444\"/>"
+            "<circle cx=\"8\" cy=\"8\" r=\"2\" fill=\"#444\"/><circle cx=\"25\" cy=\"8\" r=\"6\" fill=\"#fff\" "
+            "stroke=\"#444\"/><path d=\"M21,4 L29,12 M21,12 L29,4\" stroke=\"#444\"/></svg>axis towards / away from "
+            "you</span>";
     html += "<span><svg width=\"16\" height=\"16\"><path d=\"M3,3 L13,13 M3,13 L13,3\" stroke=\"#444\" "
             "stroke-width=\"1.5\"/></svg>dummy atom</span>";
     html += "</div>\n";
@@ -410,9 +434,16 @@ std::string reportPage(const json& run) {
     html += format("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
                    atoms.size() - static_cast<std::size_t>(missing));
     html += missing > 0 ? format("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
-    html += format(". Database <code>%s</code> with %zu entries; %zu dummy atoms.</p>\n",
-                   escape(text(run["database"]["path"])).c_str(), run["database"]["entries"].get<std::size_t>(),
-                   run["dummies"].size());
+    std::map<std::string, bool> dummiesUsed;
+    for (const json& a : atoms)
+        for (const json& d : a["frame"]["dummies"]) dummiesUsed[text(d["label"])] = true;
+    const std::size_t entries = run["database"]["entries"].get<std::size_t>();
+    html += format(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
+                   entries == 1 ? "entry" : "entries");
+    html += dummiesUsed.empty() ? std::string("no dummy atom in the frames")
+                                : format("%zu dummy %s in the frames", dummiesUsed.size(),
+                                         dummiesUsed.size() == 1 ? "atom" : "atoms");
+    html += ".</p>\n";
     if (missing > 0)
         html += "<p class=\"note\">Atoms not found keep the values of the input file. For each of them the table "
                 "lists the nearest database entries: same central element, most shared first-shell neighbour "

@@ -128,3 +128,22 @@ TEST(Program, SegmentationFaultEndsWithTheMessageBothBannersAndExitOne) {
     EXPECT_LT(message, banner);
     EXPECT_LT(banner, closing);
 }
+
+TEST(Program, HelpPrintsTheUsageAndTouchesNothing) {
+    for (const char* args : {"-help", "-h", "--help", "-planar 0.5 -h"}) {
+        ScratchDir dir;
+        prepareStructure(dir);
+        dir.write("DABA.txt", "! nothing\n");
+        RunResult r = runTool(args);
+        EXPECT_EQ(r.code, 0) << args;
+        EXPECT_EQ(r.out.rfind("Usage: quandreltool", 0), 0u) << args;
+        for (const char* mentioned : {"-INIPfad", "-DBPfad", "-findSymm", "-planar", "-Version", "qdltool.ini",
+                                      "xd.res.quandreltool", "Quandrele.json", "Quandrele.html", "DABA_PATH=",
+                                      "achieve_neutrality[0-3]=", "Hydrogen-Constrain[Uiso|riding|both|none]="})
+            EXPECT_NE(r.out.find(mentioned), std::string::npos) << mentioned;
+        EXPECT_FALSE(dir.exists("Quandrele.out")) << args;
+        EXPECT_FALSE(dir.exists("Quandrele.log"));
+        EXPECT_FALSE(dir.exists("example4qdltool.ini"));
+        EXPECT_FALSE(dir.exists("Quandrele.json"));
+    }
+}
