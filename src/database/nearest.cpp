@@ -60,29 +60,44 @@ int termEdits(const int* a, int m, const int* b, int n, std::vector<int>& row) {
     return row[static_cast<std::size_t>(n)];
 }
 
+// Start of the head's element symbol behind the stereo marks and the ring code.
+std::size_t elementStart(const std::string& name, std::size_t& marksEnd) {
+    const std::size_t n = name.size();
+    std::size_t p = 0;
+    while (p + 2 <= n && name[p + 1] == '-' && (name[p] == 'R' || name[p] == 'S' || name[p] == '=')) p += 2;
+    marksEnd = p;
+    std::size_t h = p;
+    while (h < n && isDigit(name[h])) ++h;
+    return (h > p && h < n && name[h] == '-') ? h + 1 : p;
+}
+
+// End of the element symbol that starts at h: a letter and the lower-case letters behind it.
+std::size_t elementEnd(const std::string& name, std::size_t h) {
+    std::size_t e = h;
+    while (e < name.size() && isLetter(name[e]) && (e == h || std::islower(static_cast<unsigned char>(name[e])))) ++e;
+    return e;
+}
+
 }  // namespace
+
+std::string centralElement(const std::string& name) {
+    std::size_t marks = 0;
+    const std::size_t h = elementStart(name, marks);
+    return name.substr(h, elementEnd(name, h) - h);
+}
 
 NameTerms splitName(const std::string& full) {
     NameTerms out;
     std::string name = full;
     const std::string suffix = splitChargeSuffix(name);
     const std::size_t n = name.size();
-    std::size_t p = 0;
 
-    // stereo marks: "R-", "S-", "=-"
-    while (p + 2 <= n && name[p + 1] == '-' && (name[p] == 'R' || name[p] == 'S' || name[p] == '=')) {
-        out.terms.push_back(name.substr(p, 2));
-        p += 2;
-    }
-    // head: an optional ring code with "-", then the element symbol
-    std::size_t h = p;
-    while (h < n && isDigit(name[h])) ++h;
-    if (h > p && h < n && name[h] == '-')
-        ++h;
-    else
-        h = p;
-    std::size_t e = h;
-    while (e < n && isLetter(name[e]) && (e == h || std::islower(static_cast<unsigned char>(name[e])))) ++e;
+    // stereo marks ("R-", "S-", "=-"), then the head: an optional ring code with "-" and
+    // the element symbol
+    std::size_t p = 0;
+    const std::size_t h = elementStart(name, p);
+    for (std::size_t m = 0; m < p; m += 2) out.terms.push_back(name.substr(m, 2));
+    const std::size_t e = elementEnd(name, h);
     out.element = name.substr(h, e - h);
     if (e > p) out.terms.push_back(name.substr(p, e - p));
     p = e;
@@ -124,36 +139,60 @@ NameCatalogue::Coded NameCatalogue::encode(const NameTerms& split) {
 
 void NameCatalogue::add(const std::string& name, const std::string& modelCompound) {
     if (!seen_.emplace(name, true).second) return;
-    const NameTerms split = splitName(name);
-    const Coded c = encode(split);
     Entry entry;
     entry.name = name;
     entry.modelCompound = modelCompound;
-    entry.terms = ids_.size();
-    ids_.insert(ids_.end(), c.terms.begin(), c.terms.end());
-    entry.termsEnd = entry.sorted = ids_.size();
-    ids_.insert(ids_.end(), c.sorted.begin(), c.sorted.end());
-    entry.sortedEnd = entry.shell = ids_.size();
-    ids_.insert(ids_.end(), c.shell.begin(), c.shell.end());
-    entry.shellEnd = ids_.size();
-    byElement_[split.element].push_back(entries_.size());
+    Bucket& bucket = byElement_[centralElement(name)];
+    bucket.members.push_back(entries_.size());
+    if (bucket.coded) bucket.coded = false;  // the new member is coded with the next question
     entries_.push_back(std::move(entry));
-    cache_.clear();
+    if (!cache_.empty()) cache_.clear();
+}
+
+void NameCatalogue::code(Bucket& bucket) {
+    for (std::size_t k : bucket.members) {
+        Entry& entry = entries_[k];
+        if (entry.coded) continue;
+        const Coded c = encode(splitName(entry.name));
+        entry.terms = ids_.size();
+        ids_.insert(ids_.end(), c.terms.begin(), c.terms.end());
+        entry.termsEnd = entry.sorted = ids_.size();
+        ids_.insert(ids_.end(), c.sorted.begin(), c.sorted.end());
+        entry.sortedEnd = entry.shell = ids_.size();
+        ids_.insert(ids_.end(), c.shell.begin(), c.shell.end());
+        entry.shellEnd = ids_.size();
+        entry.coded = true;
+    }
+    bucket.coded = true;
 }
 
 void NameCatalogue::read(FILE* file) {
+    // The whole file at once; lines as the program's readers see them: a carriage return
+    // before the line end dropped, blank lines and leading blanks skipped.
     clearerr(file);
     std::rewind(file);
-    LineReader reader(file);
+    std::string text;
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
+
     std::string line, previous, model;
     bool havePrevious = false;
-    while (reader.next(line)) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+        if (at >= text.size()) break;
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        line.assign(text, at, end - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        at = end + 1;
         if (havePrevious && isNumberLine(line) && !isNumberLine(previous) && previous[0] != '!' &&
             previous.find("Model Compound Name:") == std::string::npos)
             add(previous, model);
         if (line.find("Model Compound Name:") != std::string::npos) model = modelCompoundName(line.c_str());
-        previous = line;
-        havePrevious = !line.empty();
+        previous.swap(line);
+        havePrevious = !previous.empty();
     }
 }
 
@@ -177,9 +216,10 @@ const std::vector<NearEntry>& NameCatalogue::nearest(const std::string& name, st
     std::vector<int> row;
     auto bucket = byElement_.find(split.element);
     if (bucket != byElement_.end() && count > 0) {
+        if (!bucket->second.coded) code(bucket->second);
         const int* w = want.terms.data();
         const int m = static_cast<int>(want.terms.size());
-        for (std::size_t k : bucket->second) {
+        for (std::size_t k : bucket->second.members) {
             const Entry& e = entries_[k];
             const int* ids = ids_.data();
             const int shared = common(want.shell.data(), want.shell.data() + want.shell.size(), ids + e.shell,

@@ -22,6 +22,9 @@ struct NameTerms {
 
 NameTerms splitName(const std::string& name);
 
+// The central element of a name (the element of NameTerms, without taking the name apart).
+std::string centralElement(const std::string& name);
+
 // One ranked entry.
 struct NearEntry {
     std::string name;
@@ -51,6 +54,7 @@ private:
         std::size_t terms = 0, termsEnd = 0;   // ranges into ids_: name order
         std::size_t sorted = 0, sortedEnd = 0; // every term id, sorted
         std::size_t shell = 0, shellEnd = 0;   // first-shell term ids, sorted
+        bool coded = false;
     };
     struct Coded {
         std::vector<int> terms, sorted, shell;
@@ -58,10 +62,18 @@ private:
     Coded encode(const NameTerms& split);
     int idOf(const std::string& term);
 
+    // Entries of one central element; their terms are coded on the first question about
+    // that element, so a run without missing atoms only reads the names.
+    struct Bucket {
+        std::vector<std::size_t> members;
+        bool coded = false;
+    };
+    void code(Bucket& bucket);
+
     std::vector<Entry> entries_;
     std::vector<int> ids_;
     std::unordered_map<std::string, int> termIds_;
-    std::unordered_map<std::string, std::vector<std::size_t>> byElement_;
+    std::unordered_map<std::string, Bucket> byElement_;
     std::unordered_map<std::string, bool> seen_;
     std::unordered_map<std::string, std::vector<NearEntry>> cache_;
 };

@@ -13,7 +13,11 @@ using json = nlohmann::ordered_json;
 
 namespace {
 
-json triple(const double* v) { return json::array({v[0], v[1], v[2]}); }
+json triple(const double* v) {
+    json out = json::array();
+    for (int c = 0; c < 3; ++c) out.push_back(v[c]);
+    return out;
+}
 
 const char* axisLetter(int code) {
     switch (code) {
@@ -132,26 +136,27 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                                {"fractional", triple(q.atom[static_cast<std::size_t>(number - 1)].frac)}});
         }
         frame["dummies"] = dummies;
-        json entry = {
-            {"label", a.label},
-            {"element", elementSymbol(q, i)},
-            {"name", name},
-            {"found", found},
-            {"modelCompound", found ? nullable(a.modelCompound) : json(nullptr)},
-            {"siteSymmetry", a.siteSym},
-            {"frame", frame},
-            {"kappaSet", a.kap},
-            {"kappa", json::array({a.kappa[0], a.kappa[1], a.kappa[2], a.kappa[3], a.kappa[4], a.kappa[5]})},
-            {"occupancy", a.occupancy},
-            {"monopoleRead", a.multipole[0]},
-            {"monopoleWritten", correction.monopole(q, i)},
-            {"molecule", a.molecule},
-            {"ringCode", a.ringCode},
-            {"stereo", nullable(stereoMark(name))},
-            {"constrainedTo", nullable(a.sameNameAs)},
-            {"fractional", triple(a.frac)},
-            {"cartesian", triple(a.cart)},
-        };
+        json entry = json::object();
+        entry["label"] = a.label;
+        entry["element"] = elementSymbol(q, i);
+        entry["name"] = name;
+        entry["found"] = found;
+        entry["modelCompound"] = found ? nullable(a.modelCompound) : json(nullptr);
+        entry["siteSymmetry"] = a.siteSym;
+        entry["frame"] = std::move(frame);
+        entry["kappaSet"] = a.kap;
+        json kappa = json::array();
+        for (double k : a.kappa) kappa.push_back(k);
+        entry["kappa"] = std::move(kappa);
+        entry["occupancy"] = a.occupancy;
+        entry["monopoleRead"] = a.multipole[0];
+        entry["monopoleWritten"] = correction.monopole(q, i);
+        entry["molecule"] = a.molecule;
+        entry["ringCode"] = a.ringCode;
+        entry["stereo"] = nullable(stereoMark(name));
+        entry["constrainedTo"] = nullable(a.sameNameAs);
+        entry["fractional"] = triple(a.frac);
+        entry["cartesian"] = triple(a.cart);
         if (!found) {
             json nearest = json::array();
             for (const NearEntry& e : catalogue.nearest(name))
@@ -161,9 +166,9 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                                    {"termEdits", e.edits}});
             entry["nearest"] = nearest;
         }
-        atoms.push_back(entry);
+        atoms.push_back(std::move(entry));
     }
-    run["atoms"] = atoms;
+    run["atoms"] = std::move(atoms);
     run["missing"] = missingAtoms(q);
 
     json dummies = json::array();
@@ -176,7 +181,7 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                            {"fractional", triple(q.atom[p].frac)},
                            {"cartesian", triple(cart)}});
     }
-    run["dummies"] = dummies;
+    run["dummies"] = std::move(dummies);
 
     json bonds = json::array();
     for (int i = 0; i < q.nAtoms && static_cast<std::size_t>(i) < q.knopf.size(); ++i) {
@@ -188,7 +193,7 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                                              q.atom[static_cast<std::size_t>(j)].label}));
         }
     }
-    run["bonds"] = bonds;
+    run["bonds"] = std::move(bonds);
 
     json molecules = json::array();
     for (std::size_t m = 0; m < correction.applies.size(); ++m) {
@@ -201,7 +206,7 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                              {"monopoleSum", correction.monopoleSum[m]},
                              {"correction", correctionOf(correction, m)}});
     }
-    run["molecules"] = molecules;
+    run["molecules"] = std::move(molecules);
     return run;
 }
 

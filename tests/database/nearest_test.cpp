@@ -72,6 +72,11 @@ TEST(NearestEntries, SharedNeighbourTermsOutrankEditsAndOtherElementsNeverCount)
     // the nitrogen entry is the only one of its element
     EXPECT_EQ(namesOf(db.nearest("N1o1c[1c1h1h]1h1h1h")), (std::vector<std::string>{"N1o1c[1c1h1h]1h1h"}));
     EXPECT_TRUE(db.nearest("S1c1c").empty());
+
+    // an entry added after a question counts in the next one
+    db.add(wanted, "the name itself");
+    EXPECT_EQ(db.nearest(wanted).front().modelCompound, "the name itself");
+    EXPECT_EQ(db.nearest(wanted).front().edits, 0);
 }
 
 TEST(NearestEntries, RingCodesStereoMarksAndChargesAreTermsOfTheirOwn) {
