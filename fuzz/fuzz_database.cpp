@@ -1,8 +1,12 @@
 // Parameter database: the fuzzed bytes are the database, searched for the names of the
-// example structure.
+// example structure; then the run report reads its names and ranks the nearest entries.
 #include <cstring>
 
+#include "database/nearest.h"
+#include "driver/text.h"
 #include "harness.h"
+#include "output/writer.h"
+#include "report/report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
@@ -19,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         q->findOutNames();
         q->findInDataBase();
         fuzz::requireFinite(*q);
+        NameCatalogue catalogue;
+        if (FileHandle db = openFile("DABA.txt", "r")) catalogue.read(db.get());
+        const auto run = runReport(*q, catalogue, catalogue.size(), MonopoleCorrection());
+        if (jsonText(run).empty() || reportPage(run).empty()) __builtin_trap();
     });
     return 0;
 }

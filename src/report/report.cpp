@@ -232,10 +232,12 @@ bool writeText(const char* name, const std::string& text) {
 
 }  // namespace
 
+std::string jsonText(const json& run) { return run.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
+
 void writeRunReport(Quandrel& q) {
     NameCatalogue catalogue;
     if (FileHandle db = openFile(q.databasePath, "r")) catalogue.read(db.get());
     const json run = runReport(q, catalogue, catalogue.size(), appliedCorrection);
-    writeText("Quandrele.json", run.dump(2) + "\n");
+    writeText("Quandrele.json", jsonText(run));
     writeText("Quandrele.html", reportPage(run));
 }

@@ -22,6 +22,10 @@ void announceMissingAtoms(const Quandrel& q);
 nlohmann::ordered_json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                          const MonopoleCorrection& correction);
 
+// The text of "Quandrele.json". Bytes that are no UTF-8 (a Latin-1 model-compound name,
+// say) are replaced, not refused.
+std::string jsonText(const nlohmann::ordered_json& run);
+
 // The page, built from the run's data.
 std::string reportPage(const nlohmann::ordered_json& run);
 

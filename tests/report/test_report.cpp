@@ -174,6 +174,30 @@ TEST(RunReport, WrittenOnlyByRunsThatEndNormally) {
     }
 }
 
+TEST(RunReport, AReportThatCannotBeWrittenIsAWarningOnly) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    ASSERT_EQ(system(("mkdir " + dir.path() + "/Quandrele.json").c_str()), 0);  // in the way of the file
+    RunResult r = runTool();
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("Warning: Quandrele.json could not be created"), std::string::npos) << r.err;
+    EXPECT_TRUE(dir.exists("xd.mas.quandreltool"));
+    EXPECT_NE(dir.read("Quandrele.html").find("</html>"), std::string::npos);
+}
+
+TEST(RunReport, BytesThatAreNoUtf8AreReplacedInTheJson) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    std::string db = dir.read("DABA.txt");
+    const std::string from = "L-alanine zwitterion";
+    db.replace(db.find(from), from.size(), "L-Alanin \xC4thylester");  // Latin-1, as an old file may have it
+    dir.write("DABA.txt", db);
+    RunResult r = runTool();
+    ASSERT_EQ(r.code, 0) << r.err;
+    const json run = json::parse(dir.read("Quandrele.json"));
+    EXPECT_EQ(run["atoms"][0]["modelCompound"], "L-Alanin \xEF\xBF\xBDthylester (illustrative)");
+}
+
 // The page of a run as the browser built it: one table row and one drawn atom per atom,
 // three axis arrows per found atom, the missing atoms marked in both.
 void checkPage(const ScratchDir& dir) {
