@@ -91,8 +91,10 @@ struct View {
     double left = 0, top = 0;
     double width = 0, height = 0;
 
-    double sx(V3 p) const { return (dot(p - centre, across) - left) * scale; }
-    double sy(V3 p) const { return (top - dot(p - centre, up)) * scale; }
+    double pad = 60;    // pixels around the drawing, room for labels at its edges
+
+    double sx(V3 p) const { return pad + (dot(p - centre, across) - left) * scale; }
+    double sy(V3 p) const { return pad + (top - dot(p - centre, up)) * scale; }
 };
 
 View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
@@ -134,7 +136,7 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
     for (const V3& p : atoms) extend(p);
     for (const V3& p : extra) extend(p);
     if (minA > maxA) minA = maxA = minU = maxU = 0;
-    const double margin = 1.2;  // angstrom around everything drawn, room for the labels
+    const double margin = 0.6;  // angstrom around everything drawn
     minA -= margin;
     maxA += margin;
     minU -= margin;
@@ -143,8 +145,8 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
     v.scale = std::max(6.0, std::min({120.0, 1250.0 / spanA, 850.0 / spanU}));
     v.left = minA;
     v.top = maxU;
-    v.width = spanA * v.scale;
-    v.height = spanU * v.scale;
+    v.width = spanA * v.scale + 2 * v.pad;
+    v.height = spanU * v.scale + 2 * v.pad;
     return v;
 }
 
@@ -236,14 +238,14 @@ std::string drawing(const json& run) {
     svg += "</g>\n";
 
     svg += "<g class=\"dummies\">\n";
-    const double c = std::max(3.0, 0.12 * s);
+    const double c = std::max(1.5, 0.12 * s);
     for (const auto& d : dummies) {
         const double x = view.sx(d.second), y = view.sy(d.second);
         svg += format("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
                       "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                      "fill=\"#444\">%s</text></g>\n",
+                      "fill=\"#444\"%s>%s</text></g>\n",
                       escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
-                      y + c + font * 0.8, font * 0.85, escape(d.first).c_str());
+                      y + c + font * 0.8, font * 0.85, s >= 14 ? "" : " display=\"none\"", escape(d.first).c_str());
     }
     svg += "</g>\n";
 
@@ -281,16 +283,23 @@ std::string drawing(const json& run) {
             ly /= ld;
         }
         const double labelX = x + lx * (r + 0.45 * font), labelY = y + ly * (r + 0.45 * font);
-        atomLayer += format("<g class=\"atom %s\" data-label=\"%s\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" "
-                            "fill=\"%s\" stroke=\"%s\" stroke-width=\"%s\"%s/>"
-                            "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
-                            "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
-                            "dominant-baseline=\"middle\">%s</text></g>\n",
-                            found ? "found" : "missing", label.c_str(), x, y, r, found ? FOUND_FILL : MISSING_FILL,
+        // every atom names itself on hovering; written labels only where they stay readable:
+        // hydrogens lose theirs in a crowded drawing, every atom in a very small one
+        const bool labelled = s >= 14 && (!hydrogen || s >= 28);
+        atomLayer += format("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
+                            "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
+                            "stroke-width=\"%s\"%s/>",
+                            found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
+                            found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
                             found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
-                            found ? "" : " stroke-dasharray=\"3 2\"", labelX, labelY, font, found ? "normal" : "bold",
-                            found ? "#111" : "#7f0000", lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"),
-                            label.c_str());
+                            found ? "" : " stroke-dasharray=\"3 2\"");
+        if (labelled)
+            atomLayer += format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+                                "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
+                                "dominant-baseline=\"middle\">%s</text>",
+                                labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
+                                lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label.c_str());
+        atomLayer += "</g>\n";
         if (!found) continue;
         const json& f = a["frame"];
         auto p0 = where.find(text(f["atom0"])), p2 = where.find(text(f["atom2"]));
@@ -299,36 +308,43 @@ std::string drawing(const json& run) {
             !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
             continue;
         axesLayer += "<g class=\"axes\" data-atom=\"" + label + "\">";
+        // a small drawing gets thin arrows and no axis letters
+        const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
+        const bool letters = s >= 28;
         for (int e = 0; e < 3; ++e) {
             const V3 tip = p + arrow * axes[e];
             const double tx = view.sx(tip), ty = view.sy(tip);
             if (std::hypot(tx - x, ty - y) < 0.35 * arrow * s) {
                 // an axis along the line of sight: a circle with a dot when it points at the
                 // viewer, with a cross when it points away
-                const double m = std::max(4.0, 0.09 * s), o = m * 0.6;
+                const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
                 const bool toward = dot(axes[e], view.depth) > 0;
                 const double cx = tx, cy = ty;
                 axesLayer += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
-                                    "stroke-width=\"1.4\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
-                                    "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], cx, cy, m);
+                                    "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
+                                    "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx,
+                                    cy, m);
                 if (toward)
                     axesLayer += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3,
                                         AXIS_COLOUR[e]);
                 else
                     axesLayer += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o,
                                         cx + o, cy + o, cx - o, cy + o, cx + o, cy - o);
-                axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                                    "fill=\"%s\" stroke=\"none\">%s</text></g>",
-                                    cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+                if (letters)
+                    axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                                        "fill=\"%s\" stroke=\"none\">%s</text>",
+                                        cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+                axesLayer += "</g>";
                 continue;
             }
             const V3 beyond = p + (arrow * 1.3) * axes[e];
             axesLayer += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
-                                "stroke=\"%s\" stroke-width=\"1.6\" marker-end=\"url(#arrow-%c)\"/>"
-                                "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" fill=\"%s\" "
-                                "text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
-                                "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], "xyz"[e], view.sx(beyond), view.sy(beyond),
-                                font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+                                "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
+                                "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
+            if (letters)
+                axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                                    "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
+                                    view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
         }
         axesLayer += "</g>\n";
     }
@@ -452,7 +468,8 @@ std::string reportPage(const json& run) {
 
     html += "<h2>Structure</h2>\n" + legend() + drawing(run);
     html += "<p class=\"note\">Projected along the smallest principal axis of the atom positions. Arrows: the local "
-            "axes of every found atom, 0.6 &Aring; long.</p>\n";
+            "axes of every found atom, 0.6 &Aring; long. In a crowded drawing labels are left out; point at an atom "
+            "to see its label and name.</p>\n";
 
     html += "<h2>Atoms</h2>\n<table class=\"atoms\">\n<tr><th>Label</th><th>Quandrel name</th><th>Found</th>"
             "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole read</th>"
