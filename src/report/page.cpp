@@ -413,7 +413,8 @@ std::string atomRow(const json& a) {
     row += "<td>" + escape(text(a["siteSymmetry"])) + "</td>";
     row += "<td>" + frameText(a["frame"]) + "</td>";
     row += format("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
-                  a["monopoleRead"].get<double>(), a["monopoleWritten"].get<double>(), a["molecule"].get<int>());
+                  a["monopoleBeforeCorrection"].get<double>(), a["monopoleWritten"].get<double>(),
+                  a["molecule"].get<int>());
     row += "</tr>\n";
     return row;
 }
@@ -472,8 +473,8 @@ std::string reportPage(const json& run) {
             "to see its label and name.</p>\n";
 
     html += "<h2>Atoms</h2>\n<table class=\"atoms\">\n<tr><th>Label</th><th>Quandrel name</th><th>Found</th>"
-            "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole read</th>"
-            "<th>Monopole written</th><th>Molecule</th></tr>\n";
+            "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole before "
+            "correction</th><th>Monopole written</th><th>Molecule</th></tr>\n";
     for (bool foundPass : {false, true})
         for (const json& a : atoms)
             if (a["found"].get<bool>() == foundPass) html += atomRow(a);

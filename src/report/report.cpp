@@ -150,6 +150,7 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
         entry["kappa"] = std::move(kappa);
         entry["occupancy"] = a.occupancy;
         entry["monopoleRead"] = a.multipole[0];
+        entry["monopoleBeforeCorrection"] = a.occupancy * a.multipole[0];
         entry["monopoleWritten"] = correction.monopole(q, i);
         entry["molecule"] = a.molecule;
         entry["ringCode"] = a.ringCode;

@@ -107,8 +107,28 @@ void checkAgreement(const ScratchDir& dir, const std::string& fixture) {
         const int tp = std::stoi(w[6]);
         at += 2 + (tp >= 3 ? 2 : 0) + (tp == 4 ? 3 : 0);
         EXPECT_EQ(res.at(at).substr(0, 8), fixed(a["monopoleWritten"].get<double>(), "%8.4f")) << a["label"];
+        EXPECT_DOUBLE_EQ(a["monopoleBeforeCorrection"].get<double>(),
+                         a["occupancy"].get<double>() * a["monopoleRead"].get<double>());
         at += 3;
         for (const json& d : f["dummies"]) EXPECT_EQ(d["label"].get<std::string>().compare(0, 3, "DUM"), 0);
+    }
+
+    // per molecule: the monopole sum is that of its found atoms; an added average moves
+    // every monopole of the molecule by the same amount
+    ASSERT_FALSE(run["molecules"].empty());
+    for (const json& m : run["molecules"]) {
+        double sum = 0;
+        for (const json& a : atoms)
+            if (a["found"].get<bool>() && a["molecule"] == m["number"]) sum += a["monopoleBeforeCorrection"].get<double>();
+        EXPECT_NEAR(sum, m["monopoleSum"].get<double>(), 1e-9) << m["number"];
+        const json& c = m["correction"];
+        if (!c["applied"].get<bool>() || c["mode"] != 0) continue;
+        for (const json& a : atoms) {
+            if (a["molecule"] != m["number"]) continue;
+            EXPECT_NEAR(a["monopoleWritten"].get<double>() - a["monopoleBeforeCorrection"].get<double>(),
+                        c["addedPerAtom"].get<double>(), 1e-9)
+                << a["label"];
+        }
     }
 
     // the master file's ATOM table names the same reference atoms for every found atom
