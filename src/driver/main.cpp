@@ -32,6 +32,8 @@ const char* const USAGE =
     "  -findSymm [tol]   estimate the site symmetry along the bond axes (tolerance in A,\n"
     "                    default 0.01) and stop; no database is read, no XD file written\n"
     "  -planar [value]   planarity threshold of the ring perception (default 0.8)\n"
+    "  -symmBonds        complete the molecules across crystal symmetry before perception\n"
+    "  -asymOnly         perceive the input atoms alone (CIF and SHELX input complete by default)\n"
     "  -Version          print the version line and stop\n"
     "  -help, -h, --help print this text and stop\n"
     "\n"
