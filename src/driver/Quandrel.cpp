@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "../input/crystal.h"
+
 char funkNam[32] = "main";
 char INI_PATH[220] = "qdltool.ini";
 double SYMMTOL = 0.01;
@@ -41,7 +43,9 @@ Quandrel::Quandrel() {
     ions = 0;
     moproInput = 0;
     readIni();
-    if (moproInput == 0) {
+    if (crystalInput != 0) {
+        readCrystalInput(*this);
+    } else if (moproInput == 0) {
         readMas();
         readInp();
     } else {

@@ -163,6 +163,7 @@ public:
     double kappaSet[6][MAX_KAPPA] = {};
     double trailingValues[MAX_TRAILING] = {};
     int nTrailing = 0;
+    std::vector<std::string> masTemplate;  // master file built from a crystal file; used when there is no "xd.mas"
 
     // ---- perception and naming results ----
     std::vector<Knopf> knopf;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "../input/crystal.h"
 #include "../report/report.h"
 #include "Quandrel.h"
 #include "failure.h"
@@ -32,13 +33,15 @@ const char* const USAGE =
     "  -findSymm [tol]   estimate the site symmetry along the bond axes (tolerance in A,\n"
     "                    default 0.01) and stop; no database is read, no XD file written\n"
     "  -planar [value]   planarity threshold of the ring perception (default 0.8)\n"
+    "  -input <file>     read the structure from <file>: .cif a CIF, .res/.ins a SHELX file\n"
+    "  -block <name>     the data block of the CIF (default: the first with atom sites)\n"
     "  -symmBonds        complete the molecules across crystal symmetry before perception\n"
     "  -asymOnly         perceive the input atoms alone (CIF and SHELX input complete by default)\n"
     "  -Version          print the version line and stop\n"
     "  -help, -h, --help print this text and stop\n"
     "\n"
     "Files read: qdltool.ini; xd.mas; xd.res (or xd.inp) or, for MoPro input, the MoPro\n"
-    "parameter file and mopro.tab; the database named by DABA_PATH; optional xd_part.aux,\n"
+    "parameter file and mopro.tab, or a CIF or SHELX file (xd.mas then optional); the database named by DABA_PATH; optional xd_part.aux,\n"
     "Quandrele.in, Molecule-Charges.in.\n"
     "Files written: xd.res.quandreltool, xd.mas.quandreltool, xd.mas.HasSameSymm (with qdlexp),\n"
     "Quandrele.out, Quandrele.log, Quandrele.descent, symmetry.txt, example4qdltool.ini,\n"
@@ -50,7 +53,7 @@ const char* const USAGE =
     "  achieve_neutrality[0-3]=                            monopole correction mode\n"
     "  qdlexp=  Ions=  UseNewRingNomenclature=\n"
     "  Hydrogen-Constrain[Uiso|riding|both|none]=\n"
-    "  Inputtype[XD|MOPRO]=  Inputfile(empty for XD)=  Path_to_mopro.tab=\n";
+    "  Inputtype[XD|MOPRO]= (XD, MOPRO, CIF, SHELX)  Inputfile(empty for XD)=  Path_to_mopro.tab=\n";
 
 bool is(const char* arg, const char* sw) { return std::strcmp(arg, sw) == 0; }
 
@@ -91,6 +94,17 @@ int main(int argc, char** argv) {
         }
     }
 
+    // the structure file and its data block are read when the object is made
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-input") || is(argv[i], "-block")) {
+            if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
+            if (is(argv[i], "-input"))
+                copyArg(INPUT_SWITCH, sizeof INPUT_SWITCH, argv[i + 1], "-input");
+            else
+                copyArg(BLOCK_SWITCH, sizeof BLOCK_SWITCH, argv[i + 1], "-block");
+            ++i;
+        }
+    }
     std::unique_ptr<Quandrel> q(new Quandrel());
     q->planaris = 0.8;
 

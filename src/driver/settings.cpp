@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "../input/crystal.h"
 #include "Quandrel.h"
 #include "failure.h"
 #include "text.h"
@@ -97,6 +98,7 @@ void Quandrel::readIni() {
     ridingConstrain =
         std::strcmp(hydrogenConstrain, "riding") == 0 || std::strcmp(hydrogenConstrain, "both") == 0;
     if (std::strcmp(inputType, "MOPRO") == 0) moproInput = 1;
+    selectCrystalInput(*this, inputType);
 
     writeIni();
 }
@@ -113,7 +115,9 @@ void Quandrel::writeIni() {
     fprintf(f, "Ions=%d\n", ions);
     fprintf(f, "UseNewRingNomenclature=%d\n", useNewRingNomenclature);
     fprintf(f, "Hydrogen-Constrain[Uiso|riding|both|none]=%s\n", hydrogenConstrain);
-    fprintf(f, "Inputtype[XD|MOPRO]=%s\n", moproInput != 0 ? "MOPRO" : "XD");
+    const char* const crystalKinds[] = {"XD", "CIF", "SHELX"};
+    fprintf(f, "Inputtype[XD|MOPRO]=%s\n",
+            crystalInput == 1 || crystalInput == 2 ? crystalKinds[crystalInput] : moproInput != 0 ? "MOPRO" : "XD");
     fprintf(f, "Inputfile(empty for XD)=%s\n", inputFile);
     fprintf(f, "Path_to_mopro.tab=%s\n", moproTabPath);
     fclose(f);

@@ -20,6 +20,12 @@ struct CrystalSite {
     double u[6] = {0, 0, 0, 0, 0, 0};  // U11 U22 U33 U12 U13 U23 (A^2) as a CIF states them
 };
 
+// Anomalous dispersion an atom-type list states for an element (NaN: not stated).
+struct CrystalAtomType {
+    int element = -1;
+    double fp = 0, fpp = 0;
+};
+
 // The whole structure of one file (one data block of a CIF).
 struct CrystalInput {
     std::string source;        // file name, for messages
@@ -29,9 +35,40 @@ struct CrystalInput {
     double wavelength = 0;     // 0: not stated
     CrystalSymmetry symmetry;  // always known after a successful read
     std::vector<CrystalSite> sites;
+    std::vector<CrystalAtomType> atomTypes;  // may be empty
 };
 
 // Readers: each stops the run with a clear message naming the file (and the line where
 // known) on bad input. block empty: the first data block with atom sites.
 CrystalInput readCifInput(const std::string& path, const std::string& block);
 CrystalInput readShelxInput(const std::string& path);
+
+// Turns a structure read by one of the readers into the structure model: labels as given,
+// one scattering-table entry and one kappa set per element in order of first appearance,
+// displacement parameters as XD stores them, the populations of neutral spherical atoms,
+// a default local frame per atom, and the master-file template built in memory.
+void loadCrystal(Quandrel& q, const CrystalInput& in);
+
+// Reads the structure file the settings or the switch -input chose (q.inputFile) with the
+// reader of its kind and loads it.
+void readCrystalInput(Quandrel& q);
+
+// Input selection: the settings value inputType ("CIF", "SHELX") and the switch -input
+// (INPUT_SWITCH, by its extension) set q.crystalInput and q.inputFile; stops the run on an
+// unknown extension or a missing file name.
+void selectCrystalInput(Quandrel& q, const char* inputType);
+
+// The master file that XD's set-up program would write for the loaded structure, line by line.
+std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in);
+
+// Occupations of the 18 subshells of a scattering-table row for the neutral element
+// (positive: core, negative: valence).
+void groundStateOccupations(int element, int (&occupations)[18]);
+
+// Symbol of an element in XD's tables.
+const char* xdElementSymbol(int element);
+
+// Values of the switches -input and -block (empty when not given), set before the
+// structure is read.
+extern char INPUT_SWITCH[400];
+extern char BLOCK_SWITCH[200];

@@ -85,8 +85,12 @@ private:
     std::string first_, second_;
 };
 
-std::vector<std::string> readMasterLines() {
+std::vector<std::string> readMasterLines(const Quandrel& q) {
     FILE* f = fopen("xd.mas", "r");
+    if (f == nullptr && !q.masTemplate.empty()) {
+        printf("There is no xd.mas: the master file built from %s is the template.\n", q.inputFile);
+        return q.masTemplate;
+    }
     if (f == nullptr) {
         fprintf(stderr, "can't open xd.mas");
         perror(" ");
@@ -186,7 +190,7 @@ std::string groupLines(const Quandrel& q, int molecule) {
 }
 
 void writeMasterFiles(Quandrel& q, int molecules) {
-    const std::vector<std::string> mas = readMasterLines();
+    const std::vector<std::string> mas = readMasterLines(q);
 
     // Sections of "xd.mas", each searched behind the one before.
     const std::size_t npos = std::string::npos;

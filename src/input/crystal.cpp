@@ -1,0 +1,427 @@
+// From a crystallographic file to the structure model: the input selection (settings
+// value and switches), the loader that gives the atoms, scattering table and kappa sets an
+// XD parameter file would have given, and the master-file template built in memory.
+#include "crystal.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gemmi/fprime.hpp>
+#include <gemmi/neutron92.hpp>
+
+#include "../chem/elements.h"
+#include "../driver/failure.h"
+#include "../driver/text.h"
+#include "../geometry/geometry.h"
+
+char INPUT_SWITCH[400] = "";
+char BLOCK_SWITCH[200] = "";
+
+namespace {
+
+constexpr double HC_KEV_A = 12.398419843;   // h c in keV A: photon energy of a wavelength
+constexpr double DEFAULT_WAVELENGTH = 0.71073;  // Mo K-alpha, written when the file states none
+constexpr double COLLINEAR_DEGREES = 5.0;   // frame atoms closer to a line than this are not taken
+constexpr double PI = 3.14159265358979323846;
+
+// ---------------------------------------------------------------------------------
+// Electron configurations: the 18 subshells of a scattering-table row, in the row's order.
+// ---------------------------------------------------------------------------------
+enum Column { S1, S2, S3, S4, P2, P3, P4, D3, D4, F4, S5, P5, S6, P6, D5, S7, D6, F5 };
+
+struct Subshell {
+    int n;
+    char l;
+    Column column;
+    int capacity;
+};
+
+// Filling order of the neutral atoms.
+const Subshell FILLING[] = {
+    {1, 's', S1, 2},  {2, 's', S2, 2},  {2, 'p', P2, 6},  {3, 's', S3, 2},  {3, 'p', P3, 6},  {4, 's', S4, 2},
+    {3, 'd', D3, 10}, {4, 'p', P4, 6},  {5, 's', S5, 2},  {4, 'd', D4, 10}, {5, 'p', P5, 6},  {6, 's', S6, 2},
+    {4, 'f', F4, 14}, {5, 'd', D5, 10}, {6, 'p', P6, 6},  {7, 's', S7, 2},  {5, 'f', F5, 14}, {6, 'd', D6, 10},
+};
+
+// Ground states that differ from the filling order: electrons moved between two subshells.
+struct Exception {
+    int z;
+    Column from, to;
+    int count;
+};
+const Exception EXCEPTIONS[] = {
+    {24, S4, D3, 1}, {29, S4, D3, 1}, {41, S5, D4, 1}, {42, S5, D4, 1}, {44, S5, D4, 1},
+    {45, S5, D4, 1}, {46, S5, D4, 2}, {47, S5, D4, 1}, {57, F4, D5, 1}, {58, F4, D5, 1},
+    {64, F4, D5, 1}, {78, S6, D5, 1}, {79, S6, D5, 1}, {89, F5, D6, 1}, {90, F5, D6, 2},
+    {91, F5, D6, 1}, {92, F5, D6, 1}, {93, F5, D6, 1}, {96, F5, D6, 1},
+};
+
+int periodOf(int z) {
+    const int ends[] = {2, 10, 18, 36, 54, 86};
+    int n = 1;
+    for (int e : ends)
+        if (z > e) ++n;
+    return n;
+}
+
+bool inRange(int z, int lo, int hi) { return z >= lo && z <= hi; }
+
+}  // namespace
+
+void groundStateOccupations(int element, int (&occupations)[18]) {
+    std::fill(occupations, occupations + 18, 0);
+    const int z = element + 1;
+    int left = z;
+    int shellOf[18] = {}, kindOf[18] = {};
+    for (const Subshell& s : FILLING) {
+        shellOf[s.column] = s.n;
+        kindOf[s.column] = s.l;
+        const int put = std::min(left, s.capacity);
+        occupations[s.column] = put;
+        left -= put;
+    }
+    for (const Exception& e : EXCEPTIONS)
+        if (e.z == z) {
+            occupations[e.from] -= e.count;
+            occupations[e.to] += e.count;
+        }
+    // Valence: the outermost s and p subshells; for d-block elements the outermost s and the
+    // (n-1)d subshell, for f-block elements also the (n-2)f subshell. Everything else is core.
+    const int n = periodOf(z);
+    const bool dBlock = inRange(z, 21, 30) || inRange(z, 39, 48) || inRange(z, 71, 80) || inRange(z, 103, 112);
+    const bool fBlock = inRange(z, 57, 70) || inRange(z, 89, 102);
+    for (int c = 0; c < 18; ++c) {
+        const int shell = shellOf[c];
+        const char kind = static_cast<char>(kindOf[c]);
+        bool valence = kind == 's' && shell == n;
+        if (!dBlock && !fBlock) valence = valence || (kind == 'p' && shell == n);
+        if (dBlock || fBlock) valence = valence || (kind == 'd' && shell == n - 1);
+        if (fBlock) valence = valence || (kind == 'f' && shell == n - 2);
+        if (valence) occupations[c] = -occupations[c];
+    }
+}
+
+const char* xdElementSymbol(int element) {
+    if (element == 52) return "I";  // the program's own tables call iodine "J"
+    return element >= 0 && element < N_SYMBOLS ? PSE_Symbol[element] : "X";
+}
+
+namespace {
+
+// Anomalous dispersion of an element for the file's wavelength: the values the file states
+// for its atom type, else the Cromer-Liberman values for the wavelength, else none.
+void dispersionOf(const CrystalInput& in, int element, double& fp, double& fpp) {
+    fp = fpp = 0;
+    for (const CrystalAtomType& t : in.atomTypes)
+        if (t.element == element && std::isfinite(t.fp) && std::isfinite(t.fpp)) {
+            fp = t.fp;
+            fpp = t.fpp;
+            return;
+        }
+    if (in.wavelength > 0) fp = gemmi::cromer_liberman(element + 1, 1000.0 * HC_KEV_A / in.wavelength, &fpp);
+}
+
+// Bound coherent neutron scattering length in 10^-12 cm.
+double neutronLength(int element) {
+    const int z = element + 1;
+    return z >= 1 && z <= 118 ? gemmi::Neutron92<double>::data[z] / 10.0 : 0.0;
+}
+
+// Two atoms of the default frame of atom i: the nearest atom, and the next nearest that
+// does not lie on the line through both. Atoms of two different non-zero parts are
+// never taken together. -1 where the structure has no such atom.
+void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
+    struct Near {
+        double d;
+        int j;
+    };
+    std::vector<Near> near;
+    const AtomRecord& a = q.atom[i];
+    for (int j = 0; j < q.nAtoms; ++j) {
+        const AtomRecord& b = q.atom[j];
+        if (j == i || (a.part != 0 && b.part != 0 && a.part != b.part)) continue;
+        const double dx = b.cart[0] - a.cart[0], dy = b.cart[1] - a.cart[1], dz = b.cart[2] - a.cart[2];
+        near.push_back({dx * dx + dy * dy + dz * dz, j});
+    }
+    // the few nearest atoms are enough: a frame atom is a neighbour or a second neighbour
+    const std::size_t keep = std::min<std::size_t>(near.size(), 8);
+    std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(keep), near.end(),
+                      [](const Near& x, const Near& y) { return x.d < y.d || (x.d == y.d && x.j < y.j); });
+    atom0 = atom2 = -1;
+    if (keep == 0) return;
+    atom0 = near[0].j;
+    const double* c = a.cart;
+    const double* p = q.atom[atom0].cart;
+    const double u[3] = {p[0] - c[0], p[1] - c[1], p[2] - c[2]};
+    const double uu = u[0] * u[0] + u[1] * u[1] + u[2] * u[2];
+    for (std::size_t k = 1; k < keep; ++k) {
+        const double* r = q.atom[near[k].j].cart;
+        const double v[3] = {r[0] - c[0], r[1] - c[1], r[2] - c[2]};
+        const double uv = u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
+        const double product = uu * near[k].d;
+        if (product > 0 && std::fabs(uv) / std::sqrt(product) < std::cos(COLLINEAR_DEGREES * PI / 180.0)) {
+            atom2 = near[k].j;
+            return;
+        }
+    }
+    if (near.size() > 1) atom2 = near[1].j;
+}
+
+std::string formatLine(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string formatLine(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    const int n = vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) vsnprintf(&text[0], text.size() + 1, fmt, again);
+    va_end(again);
+    return text;
+}
+
+const char* const BANGS = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
+const char* const DASHES = "!------------------------------------------------------------------------------";
+
+}  // namespace
+
+std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in) {
+    std::vector<std::string> t;
+    t.push_back(BANGS);
+    t.push_back("! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file                !");
+    t.push_back(BANGS);
+    t.push_back(formatLine("TITLE %s", q.title));
+    t.push_back(formatLine("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
+                           in.cell[3], in.cell[4], in.cell[5]));
+    t.push_back(formatLine("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
+                           in.cellSd[3], in.cellSd[4], in.cellSd[5]));
+    t.push_back(formatLine("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
+    t.push_back(formatLine("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
+    for (const std::string& s : q.symmetry.symm) t.push_back("SYMM     " + s);
+    t.push_back("BANK   CR");
+    t.push_back(BANGS);
+    t.push_back("MODULE *XDLSM");
+    t.push_back("SELECT  *model 4 2 1 0 based_on F^2 test verbose 1");
+    t.push_back("SELECT  cycle 40 dampk 1. cmin 0.6 cmax 1. eigcut 1.d-09 convcrit 1.d-05");
+    t.push_back("SAVE    deriv lsqmat *cormat");
+    t.push_back("SOLVE   *inv diag *cond");
+    t.push_back(DASHES);
+    t.push_back("SCAT CORE SPHV DEFV   1S  2S  3S  4S  2P  3P  4P  3D  4D  4F  5S  5P  6S  6P  5D  7S  6D  5F  "
+                "DELF'   DELF''  NSCTL");
+    for (int k = 0; k < q.nScat; ++k) {
+        const ScatEntry& e = q.scatTable[k];
+        std::string row = formatLine("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
+        for (int o : e.occupations) row += formatLine("%4d", o);
+        row += formatLine("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
+        t.push_back(row);
+    }
+    t.push_back("END SCAT");
+    t.push_back(DASHES);
+    t.push_back("ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON");
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const AtomRecord& a = q.atom[i];
+        const int lmx = q.elementOf(i) == 0 ? 2 : 4;
+        t.push_back(formatLine("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
+                               "Z", a.label, q.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
+    }
+    t.push_back("END ATOM");
+    t.push_back(DASHES);
+    t.push_back("!KEEP     charge group1");
+    t.push_back("WEIGHT   -2.0 .0 .0 .0 .0 0.3333");
+    t.push_back("SKIP     obs 0. 1.d10 *sigobs 3. 1.d06 sinthl 0. 2.");
+    t.push_back("PRINT    sinthl .0 2. obs 0. 15. delta 0. 10. *del% 80 100 *abssc");
+    t.push_back("!DMSDA    1.1  1.8");
+    t.push_back("!FOUR     fmod1 4 2 0 0  fmod2 -1 2 0 0");
+    t.push_back(DASHES);
+    t.push_back("KEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----");
+    for (int i = 0; i < q.nAtoms; ++i)
+        t.push_back(formatLine("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
+                               q.atom[i].label));
+    for (int k = 0; k < q.nKappa; ++k) t.push_back("KAPPA   000000");
+    t.push_back("EXTCN   0000000");
+    t.push_back("OVTHP   0");
+    t.push_back("SCALE   1");
+    t.push_back("END KEY");
+    t.push_back(DASHES);
+    t.push_back("END XDLSM");
+    t.push_back(BANGS);
+    t.push_back("MODULE XDFOUR");
+    t.push_back("SELECT  *fmod1 4 2 0 0 *fmod2 -1 2 0 0 *snlmax 1.1 print 0");
+    t.push_back("GRID    3-points *cryst");
+    t.push_back("END XDFOUR");
+    t.push_back(BANGS);
+    t.push_back("MODULE XDPROP");
+    t.push_back("SELECT  *fmod1 4 2 0 0 *fmod2 -1 2 0 0 *snlmax 1.1 print 0");
+    t.push_back("CRIPOI  *bond atom1 atom2 *dmax 2.0");
+    t.push_back("END XDPROP");
+    return t;
+}
+
+void loadCrystal(Quandrel& q, const CrystalInput& in) {
+    StageName stage(q, "loadCrystal");
+    const char* file = in.source.c_str();
+    const int n = static_cast<int>(in.sites.size());
+    if (n == 0) fatal("%s: the structure holds no atoms.", file);
+    if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
+
+    // the title is one word, as a master file's TITLE card gives it
+    std::string title = in.title.substr(0, in.title.find_first_of(" \t"));
+    if (title.size() > sizeof q.title - 1) {
+        fprintf(stderr, "%s: the title \"%s\" is cut to %zu characters.\n", file, title.c_str(), sizeof q.title - 1);
+        title.resize(sizeof q.title - 1);
+    }
+    std::strcpy(q.title, title.empty() ? "STRUCTURE" : title.c_str());
+    std::copy(in.cell, in.cell + 6, q.cell);
+    requireNumbers(q.cell, 6, file, "the cell");
+    if (!validCell(q.cell)) fatal("%s: the cell is no cell (edges, angles or volume).", file);
+    if (!in.symmetry.known) fatal("%s: the symmetry is unknown.", file);
+    q.symmetry = in.symmetry;
+
+    // scattering table: one entry per element, in order of first appearance
+    q.nScat = 0;
+    std::vector<int> entryOf(N_SYMBOLS, -1);
+    for (const CrystalSite& s : in.sites) {
+        if (s.element < 0 || s.element >= N_SYMBOLS)
+            fatal("%s: atom %s has no element the program knows.", file, s.label.c_str());
+        if (entryOf[s.element] >= 0) continue;
+        if (q.nScat == MAX_SCAT)
+            fatal("%s: the structure holds more than %d elements; the scattering table holds at most %d.", file,
+                  MAX_SCAT, MAX_SCAT);
+        ScatEntry& e = q.scatTable[q.nScat];
+        e = ScatEntry();
+        e.number = q.nScat + 1;
+        std::strcpy(e.symbol, xdElementSymbol(s.element));
+        e.element = s.element;
+        std::strcpy(e.word2, "CHFW");
+        std::strcpy(e.word3, "CHFW");
+        std::strcpy(e.word4, "CSZD");
+        groundStateOccupations(s.element, e.occupations);
+        for (int o : e.occupations) {
+            e.electrons += std::abs(o);
+            if (o < 0) e.valenceElectrons -= o;
+        }
+        dispersionOf(in, s.element, e.values[0], e.values[1]);
+        e.values[2] = neutronLength(s.element);
+        entryOf[s.element] = q.nScat++;
+    }
+
+    // one kappa set per entry, every kappa 1
+    q.nKappa = q.nScat;
+    for (int k = 0; k < q.nKappa; ++k) {
+        q.kappaNo[k] = k + 1;
+        for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = 1.0;
+    }
+    q.multipoleLevel = 4;
+    const int usage[10] = {2, 0, 1, 0, 0, q.nScat, 2, 0, 1, 40};
+    std::copy(usage, usage + 10, q.usageRest);
+    q.nTrailing = 1;
+    q.trailingValues[0] = 1.0;  // scale factor
+
+    // atoms as the parameter file of XD would give them
+    q.nAtoms = n;
+    q.nDummy = 0;
+    q.atom.assign(2 * static_cast<std::size_t>(n) + 1, AtomRecord());
+    // reciprocal angles, for the tensor of an isotropic atom
+    const double ra = q.cell[3] * PI / 180, rb = q.cell[4] * PI / 180, rg = q.cell[5] * PI / 180;
+    const double cosAlphaStar = (std::cos(rb) * std::cos(rg) - std::cos(ra)) / (std::sin(rb) * std::sin(rg));
+    const double cosBetaStar = (std::cos(ra) * std::cos(rg) - std::cos(rb)) / (std::sin(ra) * std::sin(rg));
+    const double cosGammaStar = (std::cos(ra) * std::cos(rb) - std::cos(rg)) / (std::sin(ra) * std::sin(rb));
+    bool hydrogen = false;
+    for (int i = 0; i < n; ++i) {
+        const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
+        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+        if (!copyText(a.label, sizeof a.label, s.label.c_str()))
+            fatal("%s: the atom label %s is longer than %d characters.", file, s.label.c_str(), LABEL_CAP - 1);
+        const std::string what = "atom " + s.label;
+        if (!(s.occupancy > 0 && s.occupancy <= 1))
+            fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
+                  s.occupancy);
+        a.tbl = entryOf[s.element] + 1;
+        a.kap = a.tbl;
+        a.tp = 2;
+        a.lmx = 4;
+        std::copy(s.frac, s.frac + 3, a.frac);
+        requireNumbers(a.frac, 3, file, what + ", coordinates");
+        a.occupancy = s.occupancy;
+        if (s.aniso) {
+            std::copy(s.u, s.u + 6, a.u);
+        } else {
+            const double u = s.uiso;
+            const double tensor[6] = {u, u, u, u * cosGammaStar, u * cosBetaStar, u * cosAlphaStar};
+            std::copy(tensor, tensor + 6, a.u);
+            // right angles leave rounding noise in the cosines; it would print as -0.000000
+            for (double& v : a.u)
+                if (std::fabs(v) < 1e-12) v = 0.0;
+        }
+        requireNumbers(a.u, 6, file, what + ", displacement parameters");
+        for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
+        a.multipole[0] = q.scatTable[a.tbl - 1].valenceElectrons;
+        a.part = s.part < 0 ? -s.part : s.part;
+        a.planarCache = -1.0;
+        q.frac2cart(a.frac, a.cart);
+        requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
+        hydrogen = hydrogen || s.element == 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+        int atom0, atom2;
+        defaultFrame(q, i, atom0, atom2);
+        if (atom0 < 0) atom0 = i;
+        if (atom2 < 0) atom2 = atom0;
+        a.ax1 = 3;
+        a.ax2 = 2;
+        a.atom0 = atom0 + 1;
+        a.atom1 = i + 1;
+        a.atom2 = atom2 + 1;
+        a.axisChars[0] = 'Z';
+        a.axisChars[1] = 'Y';
+        a.axisChars[2] = 'X';
+    }
+    if (!hydrogen)
+        fprintf(stderr,
+                "Warning: %s holds no hydrogen atoms; quandrel names of atoms without their hydrogen atoms will "
+                "rarely be in the database.\n",
+                file);
+
+    q.masTemplate = buildMasterTemplate(q, in);
+    fprintf(stderr, "\nReading %s was successfull!\n%d Atoms, %d scattering types\n\n", file, n, q.nScat);
+}
+
+void selectCrystalInput(Quandrel& q, const char* inputType) {
+    if (std::strcmp(inputType, "CIF") == 0) q.crystalInput = 1;
+    if (std::strcmp(inputType, "SHELX") == 0) q.crystalInput = 2;
+    if (INPUT_SWITCH[0] != '\0') {
+        std::string extension;
+        const char* dot = std::strrchr(INPUT_SWITCH, '.');
+        if (dot != nullptr && std::strchr(dot, '/') == nullptr)
+            for (const char* c = dot; *c != '\0'; ++c) extension += static_cast<char>(std::tolower(*c));
+        if (extension == ".cif")
+            q.crystalInput = 1;
+        else if (extension == ".res" || extension == ".ins")
+            q.crystalInput = 2;
+        else
+            fatal("-input %s: the file name must end in .cif (a CIF) or .res/.ins (a SHELX file).", INPUT_SWITCH);
+        q.moproInput = 0;
+        if (!copyText(q.inputFile, sizeof q.inputFile, INPUT_SWITCH))
+            fatal("The value of -input is longer than %zu characters.", sizeof q.inputFile - 1);
+    }
+    if (q.crystalInput != 0 && q.inputFile[0] == '\0')
+        fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",
+              q.crystalInput == 1 ? "CIF" : "SHELX");
+    if (BLOCK_SWITCH[0] != '\0' && q.crystalInput != 1)
+        fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
+}
+
+void readCrystalInput(Quandrel& q) {
+    StageName stage(q, "readCrystalInput");
+    const CrystalInput in =
+        q.crystalInput == 1 ? readCifInput(q.inputFile, BLOCK_SWITCH) : readShelxInput(q.inputFile);
+    loadCrystal(q, in);
+}
