@@ -195,7 +195,7 @@ const char* const DASHES = "!---------------------------------------------------
 std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in) {
     std::vector<std::string> t;
     t.push_back(BANGS);
-    t.push_back("! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file                !");
+    t.push_back(formatLine("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
     t.push_back(BANGS);
     t.push_back(formatLine("TITLE %s", q.title));
     t.push_back(formatLine("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],

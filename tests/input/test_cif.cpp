@@ -1,0 +1,358 @@
+// The CIF reader and the loader that turns a crystal file into the structure model.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cif_text.h"
+#include "driver/failure.h"
+#include "input/crystal.h"
+#include "testutil.h"
+
+namespace {
+
+// Runs code with the error exit turned into an exception; returns the exit code it
+// stopped with (-1 when it did not stop) and what it wrote to standard error.
+int stopCodeOf(const std::function<void()>& code, std::string* err = nullptr) {
+    stopHook = [](int c) { throw c; };
+    testing::internal::CaptureStderr();
+    int stopped = -1;
+    try {
+        code();
+    } catch (int c) {
+        stopped = c;
+    }
+    const std::string text = testing::internal::GetCapturedStderr();
+    if (err != nullptr) *err = text;
+    stopHook = nullptr;
+    return stopped;
+}
+
+CrystalInput readText(const ScratchDir& dir, const std::string& text, const std::string& block = "") {
+    dir.write("t.cif", text);
+    return readCifInput("t.cif", block);
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST(CifReader, ReadsCellSitesDisplacementsAndSymmetry) {
+    ScratchDir dir;
+    const CrystalInput in = readText(dir, CifText().text());
+    EXPECT_EQ(in.title, "test");
+    EXPECT_DOUBLE_EQ(in.cell[0], 10.0);
+    EXPECT_DOUBLE_EQ(in.cell[4], 100.0);
+    EXPECT_NEAR(in.cellSd[0], 0.2, 1e-12);
+    EXPECT_NEAR(in.cellSd[4], 0.1, 1e-12);
+    EXPECT_EQ(in.cellSd[1], 0.0);
+    EXPECT_DOUBLE_EQ(in.wavelength, 0.71073);
+    ASSERT_EQ(in.sites.size(), 4u);
+    const CrystalSite& o = in.sites[0];
+    EXPECT_EQ(o.label, "O1");
+    EXPECT_EQ(o.element, 7);
+    EXPECT_TRUE(o.aniso);
+    const double u[6] = {0.021, 0.022, 0.023, 0.001, 0.002, 0.003};
+    for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(o.u[k], u[k]) << k;
+    EXPECT_FALSE(in.sites[1].aniso);
+    EXPECT_DOUBLE_EQ(in.sites[1].uiso, 0.030);
+    EXPECT_EQ(in.sites[3].element, 16) << "Cl- is chlorine";
+    EXPECT_DOUBLE_EQ(in.sites[3].occupancy, 1.0);
+    EXPECT_TRUE(in.symmetry.known);
+    EXPECT_EQ(in.symmetry.centric, 'C');
+    EXPECT_EQ(in.symmetry.lattice, 'P');
+    EXPECT_EQ(in.symmetry.symm, std::vector<std::string>{"-X,1/2+Y,1/2-Z"});
+}
+
+TEST(CifReader, SymmetryFromTheSymopLoopTheHallOrTheHmSymbol) {
+    struct Case {
+        const char* what;
+        std::string symmetry;
+        char centric, lattice;
+        std::vector<std::string> symm;
+    } cases[] = {
+        {"H-M symbol", "_symmetry_space_group_name_H-M 'P 1 21/c 1'\n", 'C', 'P', {"-X,1/2+Y,1/2-Z"}},
+        {"H-M with parentheses", "_symmetry_space_group_name_H-M 'P2(1)/c'\n", 'C', 'P', {"-X,1/2+Y,1/2-Z"}},
+        {"H-M with tildes", "_space_group_name_H-M_alt 'P2~1~/c'\n", 'C', 'P', {"-X,1/2+Y,1/2-Z"}},
+        {"Hall symbol", "_space_group_name_Hall '-P 2ybc'\n", 'C', 'P', {"-X,1/2+Y,1/2-Z"}},
+        {"symop loop beats a wrong symbol",
+         "_symmetry_space_group_name_H-M 'P 1'\nloop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-x,-y,-z\n", 'C', 'P', {}},
+        {"acentric, SYMM card per operator", "_symmetry_space_group_name_H-M 'P n a 21'\n", 'A', 'P',
+         {"-X,-Y,1/2+Z", "1/2-X,1/2+Y,1/2+Z", "1/2+X,1/2-Y,Z"}},
+        {"C-centred, centric", "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n", 'C', 'C', {"-X,Y,1/2-Z"}},
+        {"rhombohedral centring from the symop loop",
+         "loop_\n_space_group_symop_operation_xyz\nx,y,z\n-y,x-y,z\n-x+y,-x,z\nx+2/3,y+1/3,z+1/3\n"
+         "-y+2/3,x-y+1/3,z+1/3\n-x+y+2/3,-x+1/3,z+1/3\nx+1/3,y+2/3,z+2/3\n-y+1/3,x-y+2/3,z+2/3\n"
+         "-x+y+1/3,-x+2/3,z+2/3\n",
+         'A', 'R', {"-Y,X-Y,Z", "-X+Y,-X,Z"}},
+        {"P 1", "_symmetry_space_group_name_H-M 'P 1'\n", 'A', 'P', {}},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CifText cif;
+        cif.symmetry = c.symmetry;
+        const CrystalInput in = readText(dir, cif.text());
+        EXPECT_EQ(in.symmetry.centric, c.centric);
+        EXPECT_EQ(in.symmetry.lattice, c.lattice);
+        EXPECT_EQ(in.symmetry.symm, c.symm);
+    }
+}
+
+TEST(CifReader, CentricGroupWithItsInversionCentreOffTheOriginListsEveryOperator) {
+    ScratchDir dir;
+    CifText cif;
+    cif.cell = "_cell_length_a 10\n_cell_length_b 11\n_cell_length_c 12\n"
+               "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
+    cif.symmetry = "_symmetry_space_group_name_H-M 'P n n n :1'\n";
+    const CrystalInput in = readText(dir, cif.text());
+    EXPECT_EQ(in.symmetry.centric, 'A');
+    EXPECT_EQ(in.symmetry.symm.size(), 7u);
+}
+
+TEST(CifReader, OccupancyIsCrystallographicAndGroupsArePartsByAbsoluteValue) {
+    ScratchDir dir;
+    CifText cif;
+    cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
+    cif.atoms =
+        "O1 O 0.10 0.20 0.30 0.020 1 .\n"      // general position
+        "O2 O 0 0 0 0.020 1 .\n"               // inversion centre: order 2
+        "O3 O 0 0.3 0.25 0.020 1 .\n"          // two-fold axis: order 2
+        "O4 O 0.2 0.1 0.4 0.020 0.5 1\n"       // disordered, general position
+        "O5 O 0.3 0.1 0.4 0.020 0.5 2\n"
+        "O6 O 0 0.35 0.25 0.020 0.5 -1\n";     // special-position disorder
+    const CrystalInput in = readText(dir, cif.text());
+    const double occupancy[] = {1.0, 0.5, 0.5, 0.5, 0.5, 0.25};
+    const int part[] = {0, 0, 0, 1, 2, 1};
+    ASSERT_EQ(in.sites.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_DOUBLE_EQ(in.sites[i].occupancy, occupancy[i]) << in.sites[i].label;
+        EXPECT_EQ(in.sites[i].part, part[i]) << in.sites[i].label;
+    }
+}
+
+TEST(CifReader, FirstBlockWithAtomSitesUnlessABlockIsNamed) {
+    ScratchDir dir;
+    CifText second, third;
+    second.block = "second";
+    third.block = "third";
+    third.atoms = "N1 N 0.1 0.1 0.1 0.02 1 .\n";
+    third.aniso = "";
+    const std::string text = "data_global\n_journal_year 2024\n" + second.text() + third.text();
+    EXPECT_EQ(readText(dir, text).title, "second");
+    const CrystalInput named = readText(dir, text, "third");
+    EXPECT_EQ(named.title, "third");
+    ASSERT_EQ(named.sites.size(), 1u);
+    EXPECT_EQ(named.sites[0].label, "N1");
+
+    std::string err;
+    EXPECT_EQ(stopCodeOf([&] { readText(dir, text, "fourth"); }, &err), 1);
+    EXPECT_NE(err.find("no data block named fourth (its blocks: global second third)"), std::string::npos) << err;
+    EXPECT_EQ(stopCodeOf([&] { readText(dir, text, "global"); }, &err), 1);
+    EXPECT_NE(err.find("data block global lists no atom sites"), std::string::npos) << err;
+}
+
+TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
+    const CifText base;
+    const std::string good = base.text();
+    struct Case {
+        const char* what;
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"not a CIF", "This is a letter, not a crystal structure.\n", "t.cif is no CIF that can be read"},
+        {"empty file", "", "t.cif is no CIF"},
+        {"syntax error with its line", replaced(good, "'x, y, z'", "'x, y, z"), "t.cif:"},
+        {"no block with atom sites", "data_a\n_cell_length_a 5\n", "no data block with atom sites"},
+        {"no cell", replaced(good, "_cell_length_b 11.0\n", ""), "no cell: _cell_length_b is missing"},
+        {"cell unknown", replaced(good, "_cell_length_b 11.0", "_cell_length_b ?"), "no cell: _cell_length_b is not a number"},
+        {"cell without volume", replaced(good, "_cell_length_a 10.0(2)", "_cell_length_a -10"), "is no cell"},
+        {"no symmetry", replaced(good, base.symmetry, ""), "no symmetry is stated"},
+        {"unknown space-group symbol", replaced(good, base.symmetry, "_symmetry_space_group_name_H-M 'X c'\n"),
+         "names no space group"},
+        {"unreadable operator", replaced(good, "'-x, -y, -z'", "'-x, -y'"), "the symmetry operator \"-x, -y\""},
+        {"no element", replaced(good, "H2 H ", "H2 Qq "), "site H2: the type symbol \"Qq\" names no element"},
+        {"unknown coordinate", replaced(good, "0.08 0.28", "? 0.28"), "site H2 has no usable coordinate x"},
+        {"inapplicable coordinate", replaced(good, "0.28 0.30", "0.28 ."), "site H2 has no usable coordinate z"},
+        {"no fractional coordinates", replaced(good, "_atom_site_fract_y\n", "_atom_site_Cartn_y\n"),
+         "_atom_site_fract_y is missing"},
+        {"occupancy 0", replaced(good, "0.030 1 .\nH2", "0.030 0 .\nH2"), "site H1 has the occupancy 0"},
+        {"occupancy above 1", replaced(good, "0.030 1 .\nH2", "0.030 1.5 .\nH2"), "site H1 has the occupancy 1.5"},
+        {"negative occupancy", replaced(good, "0.030 1 .\nH2", "0.030 -0.2 .\nH2"), "site H1 has the occupancy -0.2"},
+        {"label twice", replaced(good, "H2 H ", "H1 H "), "the atom label H1 occurs twice"},
+        {"label with a blank", replaced(good, "H2 H ", "'H 2' H "), "is empty or holds a blank"},
+    };
+    ScratchDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string err;
+        EXPECT_EQ(stopCodeOf([&] { readText(dir, c.text); }, &err), 1);
+        EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+}
+
+TEST(CifReader, MissingFileStops) {
+    ScratchDir dir;
+    std::string err;
+    EXPECT_EQ(stopCodeOf([&] { readCifInput("nowhere.cif", ""); }, &err), 1);
+    EXPECT_NE(err.find("nowhere.cif"), std::string::npos) << err;
+}
+
+// ---------------------------------------------------------------------------------
+// Loader
+// ---------------------------------------------------------------------------------
+
+std::unique_ptr<Quandrel> loaded(const ScratchDir& dir, const CifText& cif) {
+    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
+    q->crystalInput = 1;
+    loadCrystal(*q, readText(dir, cif.text()));
+    return q;
+}
+
+TEST(CrystalLoader, GivesTheAtomsAnXdParameterFileWouldGive) {
+    ScratchDir dir;
+    auto q = loaded(dir, CifText());
+    EXPECT_STREQ(q->title, "test");
+    ASSERT_EQ(q->nAtoms, 4);
+    ASSERT_EQ(q->nScat, 3);
+    const char* symbols[] = {"O", "H", "Cl"};
+    const int valence[] = {6, 1, 7};
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_STREQ(q->scatTable[k].symbol, symbols[k]);
+        EXPECT_EQ(q->scatTable[k].valenceElectrons, valence[k]);
+        EXPECT_EQ(q->kappaNo[k], k + 1);
+        for (int v = 0; v < 6; ++v) EXPECT_EQ(q->kappaSet[v][k], 1.0);
+    }
+    EXPECT_EQ(q->nKappa, 3);
+    const int tbl[] = {1, 2, 2, 3};
+    for (int i = 0; i < 4; ++i) {
+        const AtomRecord& a = q->atom[i];
+        EXPECT_EQ(a.tbl, tbl[i]) << a.label;
+        EXPECT_EQ(a.kap, tbl[i]) << a.label;
+        EXPECT_EQ(a.tp, 2);
+        EXPECT_EQ(a.multipole[0], valence[tbl[i] - 1]) << a.label;
+        for (int v = 1; v < 26; ++v) EXPECT_EQ(a.multipole[v], 0.0);
+        EXPECT_EQ(a.atom1, i + 1);
+        EXPECT_NE(a.atom0, i + 1) << a.label;
+    }
+    // the hydrogen atoms take the oxygen atom as their first frame atom
+    EXPECT_EQ(q->atom[1].atom0, 1);
+    EXPECT_EQ(q->atom[2].atom0, 1);
+    // anisotropic U as stated; isotropic U as the tensor of the monoclinic cell
+    EXPECT_DOUBLE_EQ(q->atom[0].u[5], 0.003);
+    const double cosBetaStar = -std::cos(100.0 * M_PI / 180.0);
+    const AtomRecord& h = q->atom[1];
+    EXPECT_DOUBLE_EQ(h.u[0], 0.03);
+    EXPECT_DOUBLE_EQ(h.u[2], 0.03);
+    EXPECT_EQ(h.u[3], 0.0);
+    EXPECT_NEAR(h.u[4], 0.03 * cosBetaStar, 1e-12);
+    EXPECT_EQ(h.u[5], 0.0);
+    EXPECT_EQ(q->symmetry.symm, std::vector<std::string>{"-X,1/2+Y,1/2-Z"});
+}
+
+TEST(CrystalLoader, GroundStateOccupationsOfTheScatteringRows) {
+    // columns 1S 2S 3S 4S 2P 3P 4P 3D 4D 4F 5S 5P; the rest are 0 for these elements
+    struct Row {
+        int element;
+        int occ[12];
+    } rows[] = {
+        {0, {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},    {5, {2, -2, 0, 0, -2, 0, 0, 0, 0, 0, 0, 0}},
+        {6, {2, -2, 0, 0, -3, 0, 0, 0, 0, 0, 0, 0}},   {7, {2, -2, 0, 0, -4, 0, 0, 0, 0, 0, 0, 0}},
+        {8, {2, -2, 0, 0, -5, 0, 0, 0, 0, 0, 0, 0}},   {14, {2, 2, -2, 0, 6, -3, 0, 0, 0, 0, 0, 0}},
+        {15, {2, 2, -2, 0, 6, -4, 0, 0, 0, 0, 0, 0}},  {16, {2, 2, -2, 0, 6, -5, 0, 0, 0, 0, 0, 0}},
+        {34, {2, 2, 2, -2, 6, 6, -5, 10, 0, 0, 0, 0}}, {52, {2, 2, 2, 2, 6, 6, 6, 10, 10, 0, -2, -5}},
+        {25, {2, 2, 2, -2, 6, 6, 0, -6, 0, 0, 0, 0}},  {29, {2, 2, 2, -2, 6, 6, 0, -10, 0, 0, 0, 0}},
+        {28, {2, 2, 2, -1, 6, 6, 0, -10, 0, 0, 0, 0}},
+    };
+    for (const Row& r : rows) {
+        int occ[18];
+        groundStateOccupations(r.element, occ);
+        SCOPED_TRACE(xdElementSymbol(r.element));
+        int total = 0;
+        for (int k = 0; k < 18; ++k) {
+            total += std::abs(occ[k]);
+            if (k < 12) {
+                EXPECT_EQ(occ[k], r.occ[k]) << "column " << k;
+            }
+        }
+        EXPECT_EQ(total, r.element + 1);
+    }
+    int occ[18];
+    for (int e = 0; e < 108; ++e) {  // every element is neutral
+        groundStateOccupations(e, occ);
+        int total = 0;
+        for (int o : occ) total += std::abs(o);
+        EXPECT_EQ(total, e + 1) << xdElementSymbol(e);
+    }
+}
+
+TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
+    ScratchDir dir;
+    auto q = loaded(dir, CifText());
+    std::string text;
+    for (const std::string& line : q->masTemplate) text += line + "\n";
+    EXPECT_NE(text.find("\nLATT  C P\nSYMM     -X,1/2+Y,1/2-Z\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nCELLSD    0.2000    0.0000    0.0000    0.0000    0.1000    0.0000\n"), std::string::npos);
+    EXPECT_NE(text.find("\nH1       O1        Z  H1       "), std::string::npos) << text;
+    EXPECT_EQ(countOf(text, "111 111111 0000000000"), 4);
+    EXPECT_EQ(countOf(text, "\nKAPPA   000000"), 3);
+    dir.write("xd.mas", text);
+
+    Quandrel again(Quandrel::NoInput{});
+    again.readMas();
+    EXPECT_STREQ(again.title, "test");
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(again.cell[k], q->cell[k], 1e-4);
+    ASSERT_EQ(again.nScat, q->nScat);
+    for (int k = 0; k < q->nScat; ++k) {
+        EXPECT_EQ(again.scatTable[k].element, q->scatTable[k].element);
+        EXPECT_EQ(again.scatTable[k].valenceElectrons, q->scatTable[k].valenceElectrons);
+        for (int o = 0; o < 18; ++o) EXPECT_EQ(again.scatTable[k].occupations[o], q->scatTable[k].occupations[o]);
+    }
+}
+
+TEST(CrystalLoader, NoHydrogenWarnsOnceAndFramesKeepToTheirPart) {
+    ScratchDir dir;
+    CifText cif;
+    cif.atoms =
+        "C1 C 0.10 0.10 0.10 0.02 1 .\n"
+        "O1 O 0.20 0.10 0.10 0.02 0.6 1\n"
+        "O2 O 0.20 0.11 0.10 0.02 0.4 2\n"
+        "N1 N 0.10 0.20 0.10 0.02 1 .\n";
+    cif.aniso = "";
+    std::unique_ptr<Quandrel> q;
+    std::string err;
+    EXPECT_EQ(stopCodeOf([&] { q = loaded(dir, cif); }, &err), -1);
+    EXPECT_EQ(countOf(err, "holds no hydrogen atoms"), 1) << err;
+    ASSERT_EQ(q->nAtoms, 4);
+    // O1 and O2 are 0.11 A apart but in different parts: neither frames the other
+    EXPECT_NE(q->atom[1].atom0, 3);
+    EXPECT_NE(q->atom[1].atom2, 3);
+    EXPECT_NE(q->atom[2].atom0, 2);
+    EXPECT_NE(q->atom[2].atom2, 2);
+}
+
+TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
+    ScratchDir dir;
+    CrystalInput in = readText(dir, CifText().text());
+    CrystalInput many = in;
+    many.sites.assign(static_cast<std::size_t>(MAX_ATOMS) + 1, in.sites[0]);
+    std::string err;
+    Quandrel q(Quandrel::NoInput{});
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
+    EXPECT_NE(err.find("t.cif: the structure holds " + std::to_string(MAX_ATOMS + 1) + " atoms"), std::string::npos)
+        << err;
+
+    CrystalInput longLabel = in;
+    longLabel.sites[0].label = std::string(LABEL_CAP, 'C');
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, longLabel); }, &err), 1);
+    EXPECT_NE(err.find("is longer than"), std::string::npos) << err;
+}
+
+}  // namespace
