@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time: fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
-# Each target starts from its seeds (files of tests/data and examples, and the regression
+# Each target starts from its seeds (files of tests/data and examples, for fuzz_cif also the
+# CIFs of ../shared/fixtures when that folder is there, and the regression
 # inputs under tests/data/regressions/<target>) and keeps what it finds in
 # BUILD_DIR/corpus/<target>. A crash, leak, sanitizer report or hang fails the run; the
 # input that caused it is left in BUILD_DIR/artifacts/<target>/.
@@ -22,6 +23,9 @@ seeds_of() {
     fuzz_charges) find tests/data examples -name 'Molecule-Charges.in*' ;;
     fuzz_mopro) find tests/data examples -name '*.01' ;;
     fuzz_moprotab) find tests/data examples -name 'mopro.tab' ;;
+    fuzz_cif) find tests/data examples -name '*.cif'
+              # the real CIFs beside the checkout, read from there, never copied into the repository
+              [ -d ../shared/fixtures ] && find ../shared/fixtures -name '*.cif' ;;
   esac
 }
 

@@ -1,0 +1,22 @@
+// CIF: the fuzzed bytes are a CIF, read and loaded into the structure model, which
+// includes the master-file template built in memory.
+#include <cstdlib>
+#include <cstring>
+
+#include "harness.h"
+#include "input/crystal.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    fuzz::writeFile("in.cif", data, size);
+    auto q = fuzz::freshObject();
+    fuzz::guarded([&] {
+        q->crystalInput = 1;
+        std::strcpy(q->inputFile, "in.cif");
+        readCrystalInput(*q);
+        fuzz::requireFinite(*q);
+        // a loaded structure always has its template: header, tables and closing cards
+        if (q->nAtoms < 1 || q->masTemplate.size() < static_cast<std::size_t>(2 * q->nAtoms + 20)) std::abort();
+    });
+    return 0;
+}
