@@ -5,7 +5,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,7 +68,7 @@ std::string symmText(const gemmi::Op& op) {
         std::string part;
         const int t = ((op.tran[row] % gemmi::Op::DEN) + gemmi::Op::DEN) % gemmi::Op::DEN;
         if (t != 0) {
-            const int g = std::__gcd(t, gemmi::Op::DEN);
+            const int g = std::gcd(t, gemmi::Op::DEN);
             part += std::to_string(t / g) + "/" + std::to_string(gemmi::Op::DEN / g);
         }
         for (int col = 0; col < 3; ++col) {
@@ -78,7 +80,7 @@ std::string symmText(const gemmi::Op& op) {
             if (n % gemmi::Op::DEN == 0) {
                 if (n / gemmi::Op::DEN != 1) term = std::to_string(n / gemmi::Op::DEN) + "*";
             } else {
-                const int g = std::__gcd(n, gemmi::Op::DEN);
+                const int g = std::gcd(n, gemmi::Op::DEN);
                 term = std::to_string(n / g) + "/" + std::to_string(gemmi::Op::DEN / g) + "*";
             }
             if (r < 0)
