@@ -113,7 +113,10 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
         {"Ions", q.ions},
         {"UseNewRingNomenclature", q.useNewRingNomenclature},
         {"Hydrogen-Constrain", q.hydrogenConstrain},
-        {"Inputtype", q.moproInput != 0 ? "MOPRO" : "XD"},
+        {"Inputtype", q.crystalInput == 1   ? "CIF"
+                      : q.crystalInput == 2 ? "SHELX"
+                      : q.moproInput != 0   ? "MOPRO"
+                                            : "XD"},
         {"planar", q.planaris},
     };
     run["database"] = {{"path", q.databasePath}, {"entries", databaseEntries}};

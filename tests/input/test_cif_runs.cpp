@@ -136,6 +136,7 @@ TEST(CifRuns, TheCifExampleGivesTheNamesAndValuesOfTheXdExample) {
         EXPECT_NE(dir.read("example4qdltool.ini").find("Inputtype[XD|MOPRO]=CIF\nInputfile(empty for XD)=l_alanine.cif\n"),
                   std::string::npos);
         EXPECT_TRUE(dir.exists("xd.mas.HasSameSymm"));
+        EXPECT_NE(dir.read("Quandrele.json").find("\"Inputtype\": \"CIF\""), std::string::npos) << "the run report";
     }
     expectSameNamesAndValues(fromXd, fromCif, 13);
     EXPECT_NE(fromCif.result.out.find("Reading data block l_alanine of l_alanine.cif"), std::string::npos);
