@@ -1,12 +1,15 @@
 // Bonds from covalent radii and electronegativities; the neighbour node of every atom.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../geometry/grid.h"
 #include "bonds.h"
 #include "elements.h"
 
@@ -17,6 +20,9 @@ double bondReferenceLength(int elementA, int elementB) {
     return radiusOf(elementA) / 100.0 + radiusOf(elementB) / 100.0 - 0.08 * std::fabs(enDifference / 100.0);
 }
 
+// Bonds are searched among the atoms near each atom: a cell list with the longest possible
+// bond as cell edge. The pairs are tested exactly as in a visit of all pairs, in the same
+// order (first atom ascending, then second atom ascending), so the bond list is the same.
 int Quandrel::findBonds() {
     StageName stage(*this, "FindBonds");
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
@@ -29,28 +35,73 @@ int Quandrel::findBonds() {
         stopWithError(1);
     }
 
-    for (int i = 0; i < nAtoms; ++i) {
+    // Tests the pair i < j and appends it when it is a bond.
+    auto testPair = [&](int i, int j) {
         const AtomRecord& a = atom[i];
-        const int elementA = elementOf(i);
-        for (int j = i + 1; j < nAtoms; ++j) {
-            const AtomRecord& b = atom[j];
-            // Atoms of two different disorder parts never see each other.
-            if (a.part != 0 && b.part != 0 && a.part != b.part) continue;
-            const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
-            const double r = bondReferenceLength(elementA, elementOf(j));
-            if (!(r >= 0.85 * d)) continue;  // too far apart
-            const double margin = r - d;
-            if (!(margin < 0.4)) continue;   // far too close for a bond
-            if (bnd.size() == capacity)
-                fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
-                      static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
-            Bond bond;
-            bond.first = i;
-            bond.second = j;
-            bond.length = d;
-            bond.margin = margin;
-            bnd.push_back(bond);
+        const AtomRecord& b = atom[j];
+        // Atoms of two different disorder parts never see each other.
+        if (a.part != 0 && b.part != 0 && a.part != b.part) return;
+        const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
+        const double r = bondReferenceLength(elementOf(i), elementOf(j));
+        if (!(r >= 0.85 * d)) return;  // too far apart
+        const double margin = r - d;
+        if (!(margin < 0.4)) return;   // far too close for a bond
+        if (bnd.size() == capacity)
+            fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
+                  static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
+        Bond bond;
+        bond.first = i;
+        bond.second = j;
+        bond.length = d;
+        bond.margin = margin;
+        bnd.push_back(bond);
+    };
+
+    // The longest bond any two of these atoms can form: twice the largest covalent radius
+    // (the electronegativity term only shortens), over 0.85.
+    int largestRadius = 0;
+    for (int i = 0; i < nAtoms; ++i) largestRadius = std::max(largestRadius, radiusOf(elementOf(i)));
+    const double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    // Cell edge a little above it, so that rounding between the cell metric and Cartesian
+    // coordinates never hides a pair.
+    const double edge = longest * 1.001 + 1e-6;
+
+    // Cartesian positions for filing (the cell matrix of the cell metric; the stage name
+    // is left alone).
+    const double deg = 3.141592653589793 / 180.0;
+    const double ca = std::cos(cell[3] * deg), cb = std::cos(cell[4] * deg), cg = std::cos(cell[5] * deg);
+    const double sg = std::sin(cell[5] * deg);
+    const double m12 = cell[1] * cg, m13 = cell[2] * cb, m22 = cell[1] * sg, m23 = cell[2] * (ca - cb * cg) / sg;
+    const double m33 = std::sqrt(cell[2] * cell[2] - m13 * m13 - m23 * m23);
+    std::vector<double> cart(static_cast<std::size_t>(nAtoms) * 3);
+    bool finite = true;
+    for (int i = 0; i < nAtoms; ++i) {
+        const double* f = atom[i].frac;
+        const double c[3] = {cell[0] * f[0] + m12 * f[1] + m13 * f[2], m22 * f[1] + m23 * f[2], m33 * f[2]};
+        for (int k = 0; k < 3; ++k) {
+            cart[static_cast<std::size_t>(i) * 3 + k] = c[k];
+            finite = finite && std::isfinite(c[k]);
         }
+    }
+    if (!finite) {
+        // No Cartesian frame to file the atoms in (no usable cell): every pair is tested.
+        for (int i = 0; i < nAtoms; ++i)
+            for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
+        bnd.shrink_to_fit();
+        return static_cast<int>(bnd.size());
+    }
+
+    std::vector<int> all(static_cast<std::size_t>(nAtoms));
+    for (int i = 0; i < nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
+    const PointGrid grid(all, [&cart](int i) { return &cart[static_cast<std::size_t>(i) * 3]; }, edge);
+    std::vector<int> partners;
+    for (int i = 0; i < nAtoms; ++i) {
+        partners.clear();
+        grid.within(&cart[static_cast<std::size_t>(i) * 3], edge, [&](int j) {
+            if (j > i) partners.push_back(j);
+        });
+        std::sort(partners.begin(), partners.end());
+        for (int j : partners) testPair(i, j);
     }
     bnd.shrink_to_fit();
     return static_cast<int>(bnd.size());

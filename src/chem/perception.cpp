@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../driver/Quandrel.h"
@@ -95,6 +96,7 @@ void Quandrel::readOverrides(FILE* answers) {
         }
     };
     LineReader reader(file.get());
+    std::unordered_map<std::string, std::vector<int>> atomsLabelled;  // filled on the first labelled line
     for (int i = 0; i < nAtoms; ++i) {
         std::string line;
         if (!reader.next(line)) {
@@ -129,9 +131,11 @@ void Quandrel::readOverrides(FILE* answers) {
         std::string label = first.substr(0, first.size() - 1);
         const std::string& newName = tokens[1];
         checkNameLength(newName);
+        if (atomsLabelled.empty())
+            for (int j = 0; j < nAtoms; ++j) atomsLabelled[atom[j].label].push_back(j);
         bool found = false;
-        for (int j = 0; j < nAtoms; ++j) {
-            if (label != atom[j].label) continue;
+        const auto labelled = atomsLabelled.find(label);
+        for (int j : labelled != atomsLabelled.end() ? labelled->second : std::vector<int>()) {
             found = true;
             if (newName == quandrelName[j]) continue;
             offer(j, newName, "quandrel", first);

@@ -9,20 +9,20 @@
 // otherwise make C1 a member of every ring that holds C12.
 #include "rings.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../geometry/grid.h"
 
 namespace {
 
-constexpr int MAX_STORED_RINGS = 30;   // rings of four or more members
-constexpr int MAX_RING_BITS = 32;      // one bit of ringMask per ring
 constexpr int MAX_RING_SIZE = 9;       // a ring size is one decimal digit of ringCode
-constexpr int MAX_RINGS_PER_ATOM = 9;  // digits of ringCode that always fit an int
 constexpr double MAX_RING_ANGLE = 150.0;
 constexpr double CIRCLE_SLACK = 1.4;   // ring members lie within 1.4 radii of the centre
 constexpr double PI = 3.141592653589793;
@@ -47,6 +47,13 @@ vec vectorBetween(const double* from, const double* to) {
 double distance(const double* p, const double* q) {
     const double dx = p[0] - q[0], dy = p[1] - q[1], dz = p[2] - q[2];
     return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The ring bit of ring number k as announced for three-membered rings: 2 to the power k + 1,
+// in decimal while it fits 64 bits, beyond that as "2^n".
+std::string ringBitText(int k) {
+    if (k + 1 < 64) return std::to_string(1ULL << (k + 1));
+    return "2^" + std::to_string(k + 1);
 }
 
 }  // namespace
@@ -102,12 +109,11 @@ void Quandrel::ringlord() {
     StageName stage(*this, "ringlord");
     for (int i = 0; i < nAtoms; ++i) {
         atom[i].ringCode = 0;
-        atom[i].ringMask = 0;
+        atom[i].ringMask = RingSet();
     }
     if (static_cast<int>(knopf.size()) < nAtoms) return;  // no nodes, no rings
 
-    unsigned long long ringBit = 1;
-    int bitsUsed = 0;
+    int nextRing = 0;                     // number of the next ring recorded
     std::vector<int> ringsAt(nAtoms, 0);  // rings recorded per atom so far
     auto textOf = [this](const std::vector<int>& members) {
         std::string text;
@@ -115,22 +121,12 @@ void Quandrel::ringlord() {
         return text;
     };
     // Whether one more ring with these members still fits every capacity; a warning when not.
-    auto fitsCapacity = [&](const std::vector<int>& members, int storedLarger) {
+    auto fitsCapacity = [&](const std::vector<int>& members) {
         const std::string text = textOf(members);
         const int size = static_cast<int>(members.size());
         if (size > MAX_RING_SIZE) {
             fprintf(stderr, "Warning: ring %s of %d atoms is not recorded: rings of up to %d atoms are handled\n",
                     text.c_str(), size, MAX_RING_SIZE);
-            return false;
-        }
-        if (size > 3 && storedLarger == MAX_STORED_RINGS) {
-            fprintf(stderr, "Warning: ring %s is not recorded: at most %d rings of four or more atoms are handled\n",
-                    text.c_str(), MAX_STORED_RINGS);
-            return false;
-        }
-        if (bitsUsed + storedLarger == MAX_RING_BITS) {
-            fprintf(stderr, "Warning: ring %s is not recorded: at most %d rings are handled\n", text.c_str(),
-                    MAX_RING_BITS);
             return false;
         }
         for (int m : members)
@@ -154,16 +150,15 @@ void Quandrel::ringlord() {
                 for (int z = 0; z < nb.anzahl; ++z) {
                     if (!(i < a && a < b && nb.nachbar[z] == i)) continue;
                     const std::vector<int> members = {i, a, b};
-                    if (!fitsCapacity(members, 0)) continue;
+                    if (!fitsCapacity(members)) continue;
                     for (int m : members) {
                         atom[m].ringCode = atom[m].ringCode * 10 + 3;
-                        atom[m].ringMask |= static_cast<int>(static_cast<unsigned int>(ringBit));
+                        atom[m].ringMask.add(nextRing);
                         ++ringsAt[m];
                     }
-                    ringBit *= 2;
-                    ++bitsUsed;
-                    printf("%s%s%s %lld\n", atom[i].label, atom[a].label, atom[b].label,
-                           static_cast<long long>(ringBit));
+                    printf("%s%s%s %s\n", atom[i].label, atom[a].label, atom[b].label,
+                           ringBitText(nextRing).c_str());
+                    ++nextRing;
                 }
             }
         }
@@ -188,9 +183,16 @@ void Quandrel::ringlord() {
         graph.push_back({i, found[0], found[1]});
     }
 
+    // The ring-graph atoms by position, for the atoms near each fitted circle.
+    std::vector<int> graphAtoms;
+    graphAtoms.reserve(graph.size());
+    for (const RingGraphEntry& entry : graph) graphAtoms.push_back(entry.atom);
+    const PointGrid near(graphAtoms, [this](int a) { return atom[a].cart; }, 2.0);
+
     std::vector<Ring> stored;
-    std::vector<std::vector<int>> dropped;  // rings over a capacity, warned about once
+    std::set<std::vector<int>> seen;  // rings stored or dropped over a capacity (warned about once)
     std::vector<char> inSet(nAtoms, 0);
+    std::vector<int> members;
     for (const RingGraphEntry& entry : graph) {
         const double theta = winkel(entry.atom, entry.first, entry.second);
         if (theta > MAX_RING_ANGLE) continue;
@@ -205,9 +207,12 @@ void Quandrel::ringlord() {
         for (int k = 0; k < 3; ++k) centre[k] = pa[k] + (pb[k] + pc[k] - 2 * pa[k]) * f;
         const double radius = distance(centre, pa);
 
-        std::vector<int> members;
-        for (const RingGraphEntry& x : graph)
-            if (distance(atom[x.atom].cart, centre) <= CIRCLE_SLACK * radius) members.push_back(x.atom);
+        // The ring-graph atoms within reach of the centre, in ring-graph (atom) order.
+        members.clear();
+        near.within(centre, CIRCLE_SLACK * radius, [&](int a) {
+            if (distance(atom[a].cart, centre) <= CIRCLE_SLACK * radius) members.push_back(a);
+        });
+        std::sort(members.begin(), members.end());
         const int m = static_cast<int>(members.size());
 
         // Closure: every member has exactly two bonded neighbours among the members.
@@ -219,14 +224,8 @@ void Quandrel::ringlord() {
         if (links != 2 * m) continue;
 
         if (m <= 3) continue;
-        bool known = false;
-        for (const Ring& r : stored) known = known || r.members == members;
-        for (const std::vector<int>& r : dropped) known = known || r == members;
-        if (known) continue;
-        if (!fitsCapacity(members, static_cast<int>(stored.size()))) {
-            dropped.push_back(members);
-            continue;
-        }
+        if (!seen.insert(members).second) continue;
+        if (!fitsCapacity(members)) continue;
         for (int a : members) ++ringsAt[a];
         stored.push_back({members, textOf(members)});
     }
@@ -236,9 +235,9 @@ void Quandrel::ringlord() {
         const int size = static_cast<int>(stored[r].members.size());
         for (int a : stored[r].members) {
             atom[a].ringCode = atom[a].ringCode * 10 + size;
-            atom[a].ringMask |= static_cast<int>(static_cast<unsigned int>(ringBit));
+            atom[a].ringMask.add(nextRing);
         }
-        ringBit *= 2;
+        ++nextRing;
     }
 
     for (int i = 0; i < nAtoms; ++i)

@@ -2,11 +2,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <set>
+#include <vector>
 
 #include "../chem/elements.h"
 #include "../driver/failure.h"
 #include "../driver/text.h"
+#include "../geometry/grid.h"
 #include "database.h"
 
 namespace {
@@ -80,8 +83,9 @@ private:
 };
 
 // Hydrogen bond reset: the target length of the bond from hydrogen i to the atom its KS:
-// line names first, and the first atom (in atom order) within reach of it.
-void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile) {
+// line names first, and the first atom (in atom order) within reach of it. near files the
+// atoms of the structure by their Cartesian positions; it is built on first use.
+void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile, std::unique_ptr<PointGrid>& near) {
     const int partnerElement = elementIndex(ks.element1);
     if (partnerElement < 0) return;
     const int own = q.elementOf(i);
@@ -93,19 +97,30 @@ void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile) {
     // Atoms clearly out of reach are passed over on their Cartesian distance; the atoms
     // that may be in reach are decided on laenge() as the rule states.
     const double reach = d / 0.85 + 1e-4;
-    for (int j = 0; j < q.nAtoms; ++j) {
-        if (j == i) continue;
+    if (reach < 0.0) return;
+    if (!near) {
+        std::vector<int> atoms(static_cast<std::size_t>(q.nAtoms));
+        for (int j = 0; j < q.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
+        near.reset(new PointGrid(atoms, [&q](int j) { return q.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
+    }
+    int partner = -1;
+    double partnerLength = 0.0;
+    near->within(h.cart, reach, [&](int j) {
+        if (j == i || (partner >= 0 && j > partner)) return;
         const AtomRecord& other = q.atom[static_cast<std::size_t>(j)];
         double r2 = 0.0;
         for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
-        if (reach < 0.0 || r2 > reach * reach) continue;
+        if (r2 > reach * reach) return;
         const double length =
             q.laenge(h.frac[0], h.frac[1], h.frac[2], other.frac[0], other.frac[1], other.frac[2]);
         if (0.85 * length <= d) {
-            fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", other.label, h.label, d, length);
-            return;
+            partner = j;
+            partnerLength = length;
         }
-    }
+    });
+    if (partner >= 0)
+        fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", q.atom[static_cast<std::size_t>(partner)].label,
+                h.label, d, partnerLength);
 }
 
 }  // namespace
@@ -141,12 +156,13 @@ void Quandrel::findInDataBase() {
     FileHandle descentFile = openFile("Quandrele.descent", "wt");
     FILE* descent = descentFile.get();
 
-    const int n = nAtoms < MAX_ATOMS ? nAtoms : MAX_ATOMS;
+    const int n = nAtoms;
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) names.emplace_back(quandrelName[i]);
     DatabaseIndex index;
     index.build(db, names);
+    std::unique_ptr<PointGrid> near;  // atoms by position, for the hydrogen bond resets
     EntryWarnings warnings;
 
     for (int i = 0; i < n; ++i) {
@@ -189,7 +205,7 @@ void Quandrel::findInDataBase() {
                 warnings.warn(entry->dataOffset, name, "unknown element \"" + symbol + "\" in its KS: line.");
         }
 
-        if (elementOf(i) == 0) resetHydrogenBond(*this, i, ks, resetFile);
+        if (elementOf(i) == 0) resetHydrogenBond(*this, i, ks, resetFile, near);
         a.atom1 = i + 1;
         gut[static_cast<std::size_t>(i)] = 1;
 

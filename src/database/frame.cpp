@@ -39,7 +39,7 @@ int neighbour(const Quandrel& q, int i, int k) { return q.knopf[static_cast<std:
 // Neighbours may be symmetry images: they are read through site().
 const char* labelOf(const Quandrel& q, int i) { return q.site(i).label; }
 
-const char* nameOf(const Quandrel& q, int i) { return i < MAX_ATOMS ? q.quandrelName[i] : ""; }
+const char* nameOf(const Quandrel& q, int i) { return q.quandrelName[i]; }
 
 // Element symbol of an atom ("" when its scattering entry is unset).
 const char* symbolOf(const Quandrel& q, int i) {

@@ -3,7 +3,9 @@
 // the members below and the few process-wide values declared at the end of this file.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +13,8 @@
 // Capacities. They bound the size of a structure the program handles; every reader
 // and stage enforces them with a clear message instead of writing past storage.
 // ---------------------------------------------------------------------------------
-constexpr int MAX_ATOMS = 3200;        // rows of quandrelName
+constexpr int MAX_ATOMS = 99999;       // atoms and dummies together: XD's parameter file
+                                       // writes atom numbers in five columns
 constexpr int NAME_CAP = 280;          // a quandrel name holds at most 279 characters
 constexpr int LABEL_CAP = 20;          // atom labels: at most 19 characters
 constexpr int MAX_KAPPA = 999;         // kappa sets
@@ -38,6 +41,52 @@ struct ScatEntry {
     char word4[8] = "";
     double values[3] = {0, 0, 0};
     int occupations[18] = {};
+};
+
+// The rings an atom belongs to, by ring number (counted from 0 in the order the rings are
+// found). An atom belongs to at most MAX_RINGS_PER_ATOM rings. It converts to and from the
+// bit mask of the first 32 rings (ring k is bit k), the form tests and logs use.
+constexpr int MAX_RINGS_PER_ATOM = 9;  // digits of the ring code
+class RingSet {
+public:
+    RingSet() = default;
+    RingSet(int mask);  // NOLINT: a bit mask of rings 0..31
+    RingSet& operator=(int mask) { return *this = RingSet(mask); }
+
+    // Adds ring number r; false when the atom already holds MAX_RINGS_PER_ATOM rings.
+    bool add(int r);
+    // Whether the two atoms share a ring.
+    bool shares(const RingSet& other) const;
+    bool empty() const { return count_ == 0; }
+    int size() const { return count_; }
+    int ring(int k) const { return rings_[k]; }
+    // The bit mask of the rings numbered below 32.
+    int bits() const;
+
+    friend bool operator==(const RingSet& a, const RingSet& b);
+    friend bool operator!=(const RingSet& a, const RingSet& b) { return !(a == b); }
+
+private:
+    int rings_[MAX_RINGS_PER_ATOM] = {};  // ascending
+    int count_ = 0;
+};
+inline bool operator==(const RingSet& a, int mask) { return a == RingSet(mask); }
+inline bool operator==(int mask, const RingSet& a) { return a == RingSet(mask); }
+inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
+
+// The quandrel names, one row of NAME_CAP characters per atom; row i is q.quandrelName[i]
+// (a char*). Rows are stored in blocks that never move, so the table grows with the atom
+// count on first use of a row, and a row pointer stays valid while others are added.
+// Reading a row that was never written gives "".
+class NameTable {
+public:
+    char* operator[](std::size_t i);
+    const char* operator[](std::size_t i) const;
+    std::size_t rows() const { return blocks_.size() * BLOCK_ROWS; }
+
+private:
+    static constexpr std::size_t BLOCK_ROWS = 1024;
+    std::vector<std::unique_ptr<char[]>> blocks_;
 };
 
 // One atom (or dummy atom) record.
@@ -69,7 +118,7 @@ struct AtomRecord {
     int part = 0;
     int molecule = 0;
     int ringCode = 0;
-    int ringMask = 0;
+    RingSet ringMask;                     // the rings the atom belongs to
     double planarCache = -1.0;
     double planarity = 0;
     char modelCompound[512] = "";
@@ -167,7 +216,7 @@ public:
 
     // ---- perception and naming results ----
     std::vector<Knopf> knopf;
-    char quandrelName[MAX_ATOMS][NAME_CAP] = {};
+    NameTable quandrelName;
     std::vector<double> molElectrons;
 
     // ---- symmetry images (molecules completed across symmetry) ----

@@ -515,6 +515,10 @@ void Quandrel::readMoProParam() {
     if (!haveCell) fatal("%s has no CELL line.", inputFile);
     if (!haveAtoms) fatal("%s has no ATOMS section.", inputFile);
     if (nDummy > nAtoms) fatal("%s has %d dummy atoms but only %d atoms.", inputFile, nDummy, nAtoms);
+    if (nAtoms + nDummy > MAX_ATOMS)
+        fatal("%s has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy atoms in five "
+              "columns, so at most %d of them together can be handled.",
+              inputFile, nAtoms, nDummy, MAX_ATOMS);
 
     for (int j = 0; j < nDummy; ++j) {
         AtomRecord& d = atom[nAtoms + j];

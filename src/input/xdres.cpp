@@ -76,6 +76,10 @@ void Quandrel::readInp() {
             fatal("%s: the USAGE line announces %d dummy atoms for %d atoms; between 0 and the number of atoms "
                   "can be handled",
                   fileName, nDummy, nAtoms);
+        if (nAtoms + nDummy > MAX_ATOMS)
+            fatal("%s: the USAGE line announces %d atoms and %d dummy atoms: XD's parameter file numbers atoms "
+                  "and dummy atoms in five columns, so at most %d of them together can be handled",
+                  fileName, nAtoms, nDummy, MAX_ATOMS);
 
         // atoms, the dummies of the file behind them, and room for the dummies of the database stage
         try {

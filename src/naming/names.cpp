@@ -45,7 +45,7 @@ struct NameView {
 // from, "@" and the ring code when it does not.
 std::string ringDescriptor(const NameView& v, int from, int neighbour) {
     char text[16];
-    bool shared = (v.q.atom[from].ringMask & v.q.atom[neighbour].ringMask) != 0;
+    bool shared = v.q.atom[from].ringMask.shares(v.q.atom[neighbour].ringMask);
     std::snprintf(text, sizeof text, "%c%d", shared ? '#' : '@', v.ringCode(neighbour));
     return text;
 }
@@ -114,7 +114,6 @@ void storeName(Quandrel& q, int atomIndex, const std::string& name) {
 
 void Quandrel::getNames(int bondCount) {
     StageName stage(*this, "GetNames");
-    if (nAtoms > MAX_ATOMS) fatal("Too many atoms for naming: %d (at most %d).", nAtoms, MAX_ATOMS);
     if (static_cast<int>(knopf.size()) < nAtoms) knopf.resize(nAtoms);  // atoms without a node: no neighbours
     if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
 

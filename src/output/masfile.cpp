@@ -171,13 +171,28 @@ std::string columnsToTbl(const std::string& line) {
 
 }  // namespace
 
+std::vector<std::vector<int>> atomsByMolecule(const Quandrel& q, int molecules) {
+    std::vector<std::vector<int>> members(static_cast<std::size_t>(molecules > 0 ? molecules : 0) + 1);
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const int m = q.atom[i].molecule;
+        if (m >= 0 && m <= molecules) members[static_cast<std::size_t>(m)].push_back(i);
+    }
+    return members;
+}
+
 std::string groupLines(const Quandrel& q, int molecule) {
+    std::vector<int> members;
+    for (int i = 0; i < q.nAtoms; ++i)
+        if (q.atom[i].molecule == molecule) members.push_back(i);
+    return groupLines(q, molecule, members);
+}
+
+std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& members) {
     const int group = molecule + 1;
     std::string text;
     appendf(text, "GROUP%d ", group);
     int length = 7;
-    for (int i = 0; i < q.nAtoms; ++i) {
-        if (q.atom[i].molecule != molecule) continue;
+    for (int i : members) {
         appendf(text, " %s", q.atom[i].label);
         length += static_cast<int>(std::strlen(q.atom[i].label)) + 1;
         if (length > 113) {
@@ -244,7 +259,8 @@ void writeMasterFiles(Quandrel& q, int molecules) {
                     table[t].c_str());
     }
 
-    for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m).c_str());
+    const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
+    for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m, members[static_cast<std::size_t>(m)]).c_str());
 
     out.copy(mas, endAtom + 1, keyHeader + 1);
 

@@ -67,13 +67,15 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
     for (int i = 0; i < q.nAtoms; ++i) q.atom[i].elNeg = elNegOf(q.elementOf(i)) / 100.0;
 
     FILE* log = q.logFile;
+    const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
     for (int m = 0; m < molecules; ++m) {
         printf("MOLECULE NO %d\n", m + 1);
         int n = 0, nH = 0;
         double Sn = 0, Sm = 0, sumElNeg = 0;
-        for (int i = 0; i < q.nAtoms; ++i) {
+        const std::vector<int>& inMolecule = members[static_cast<std::size_t>(m) + 1];
+        for (int i : inMolecule) {
             const AtomRecord& a = q.atom[i];
-            if (i >= static_cast<int>(gut.size()) || gut[i] == 0 || a.molecule != m + 1) continue;
+            if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
             ++n;
             if (q.elementOf(i) == 0) ++nH;
             if (a.tbl >= 1 && a.tbl <= MAX_SCAT) Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
@@ -133,8 +135,8 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
             c.counted[m] = n;
             c.applies[m] = 1;
             if (c.difference[m] > 0)
-                for (int i = 0; i < q.nAtoms; ++i)
-                    if (q.atom[i].molecule == m + 1 && !(q.atom[i].elNeg > 0.0))
+                for (int i : inMolecule)
+                    if (!(q.atom[i].elNeg > 0.0))
                         fprintf(stderr,
                                 "Atom %s has no electronegativity in the element table: its monopole is "
                                 "written uncorrected.\n",

@@ -26,6 +26,10 @@ void takeTitleFromMasterFile(Quandrel& q) {
 void Quandrel::setupNewInpAndMasFile() {
     {
         StageName stage(*this, "setupNewInp_and_MasFile");
+        if (nAtoms + nDummy > MAX_ATOMS)
+            fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
+                  "atoms in five columns, so at most %d of them together can be written. No file is written.",
+                  nAtoms, nDummy, MAX_ATOMS);
         huconstrain();
         const int molecules = countMols();
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);

@@ -46,6 +46,10 @@ void writeMasterFiles(Quandrel& q, int molecules);
 
 // The GROUP and KEEP CHARGE lines of one molecule (1-based number).
 std::string groupLines(const Quandrel& q, int molecule);
+// The same for the atoms given (those of the molecule, in atom order).
+std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& members);
+// The atoms of each molecule number 0..molecules in atom order (numbers outside are left out).
+std::vector<std::vector<int>> atomsByMolecule(const Quandrel& q, int molecules);
 
 // Closes a file that was written; a write error stops the program with a clear message.
 void closeWritten(FILE* f, const char* name);

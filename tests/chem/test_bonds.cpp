@@ -309,7 +309,7 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     for (int n = 0; n < 25; ++n) next(p), benzeneAt(atoms, n, p[0], p[1], p[2]);
     for (int n = 0; n < 966; ++n) next(p), waterAt(atoms, n, p[0], p[1], p[2]);
     for (int n = 0; n < 2; ++n) next(p), atoms.push_back({"Cl" + std::to_string(n), "Cl", p[0], p[1], p[2]});
-    ASSERT_EQ(static_cast<int>(atoms.size()), MAX_ATOMS);
+    ASSERT_EQ(static_cast<int>(atoms.size()), 3200);
     std::shuffle(atoms.begin(), atoms.end(), std::mt19937(7));
     StructureBuilder s(100.0);
     for (const PendingAtom& a : atoms) s.add(a.label, a.symbol, a.x, a.y, a.z);

@@ -279,7 +279,7 @@ TEST(Planarity, TheFirstValueIsCachedWhateverNodeComesLater) {
 // Beyond the capacities: the ring is not recorded and a warning names it.
 // ---------------------------------------------------------------------------------
 
-TEST(RingCapacity, ThirtyLargerRingsAreRecordedAndTheThirtyFirstIsNot) {
+TEST(RingCapacity, EveryLargerRingIsRecordedWhateverTheirNumber) {
     ScratchDir dir;
     StructureBuilder s(80.0);
     for (int r = 0; r < 31; ++r)
@@ -288,32 +288,67 @@ TEST(RingCapacity, ThirtyLargerRingsAreRecordedAndTheThirtyFirstIsNot) {
     testing::internal::CaptureStderr();
     const std::string out = perceiveRings(*q);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(countOf(out, "Ring No: "), 30);
-    EXPECT_EQ(err,
-              "Warning: ring R31_1R31_2R31_3R31_4R31_5R31_6 is not recorded: at most 30 rings of four or more atoms "
-              "are handled\n");
-    for (int i = 0; i < 180; ++i) EXPECT_EQ(q->atom[i].ringCode, 6);
+    EXPECT_EQ(countOf(out, "Ring No: "), 31);
+    EXPECT_NE(out.find("Ring No: 31 consists of R31_1R31_2R31_3R31_4R31_5R31_6\n"), std::string::npos);
+    EXPECT_EQ(err, "");
+    for (int i = 0; i < 186; ++i) EXPECT_EQ(q->atom[i].ringCode, 6);
     EXPECT_EQ(q->atom[179].ringMask, 1 << 29);
-    for (int i = 180; i < 186; ++i) EXPECT_EQ(q->atom[i].ringCode, 0);
+    EXPECT_EQ(q->atom[185].ringMask.size(), 1);
+    EXPECT_EQ(q->atom[185].ringMask.ring(0), 30);
+    EXPECT_TRUE(q->atom[185].ringMask.shares(q->atom[180].ringMask));
+    EXPECT_FALSE(q->atom[185].ringMask.shares(q->atom[179].ringMask));
 }
 
-TEST(RingCapacity, ThirtyTwoRingsInAllFillTheMask) {
+// Ring 31 is the sign bit of the first 32 rings' mask, as it always was; the rings behind
+// it are announced with their bit (2 to the power of their number) all the same.
+TEST(RingCapacity, RingsBeyondThirtyTwoAreRecordedAndAnnouncedWithTheirBit) {
     ScratchDir dir;
-    StructureBuilder s(80.0);
-    for (int r = 0; r < 33; ++r)
+    StructureBuilder s(100.0);
+    for (int r = 0; r < 70; ++r)
         addFlatRing(s, "T" + std::to_string(r + 1) + "_", 3, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
     auto q = s.build();
     testing::internal::CaptureStderr();
     const std::string out = perceiveRings(*q);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(countOf(out, "\n"), 32);
+    EXPECT_EQ(countOf(out, "\n"), 70);
     EXPECT_NE(out.find("T31_1T31_2T31_3 2147483648\n"), std::string::npos);
     EXPECT_NE(out.find("T32_1T32_2T32_3 4294967296\n"), std::string::npos);
-    EXPECT_EQ(err, "Warning: ring T33_1T33_2T33_3 is not recorded: at most 32 rings are handled\n");
+    EXPECT_NE(out.find("T33_1T33_2T33_3 8589934592\n"), std::string::npos);
+    EXPECT_NE(out.find("T63_1T63_2T63_3 9223372036854775808\n"), std::string::npos);
+    EXPECT_NE(out.find("T64_1T64_2T64_3 2^64\n"), std::string::npos);
+    EXPECT_EQ(err, "");
     EXPECT_EQ(q->atom[31 * 3].ringMask, static_cast<int>(0x80000000u));
-    EXPECT_EQ(q->atom[31 * 3].ringCode, 3);
-    EXPECT_EQ(q->atom[32 * 3].ringCode, 0);
-    EXPECT_EQ(q->atom[32 * 3].ringMask, 0);
+    EXPECT_EQ(q->atom[31 * 3].ringMask.bits(), static_cast<int>(0x80000000u));
+    for (int r = 32; r < 70; ++r) {
+        EXPECT_EQ(q->atom[r * 3].ringCode, 3);
+        EXPECT_EQ(q->atom[r * 3].ringMask.bits(), 0);  // beyond the first 32 rings
+        EXPECT_TRUE(q->atom[r * 3].ringMask.shares(q->atom[r * 3 + 2].ringMask));
+        EXPECT_FALSE(q->atom[r * 3].ringMask.shares(q->atom[r * 3 - 1].ringMask));
+    }
+}
+
+// Forty benzene molecules, translated copies: every one of the 40 rings is recorded, and
+// every carbon and every hydrogen gets the name of the first molecule's.
+TEST(RingCapacity, FortyBenzenesAllGetTheirRingCodeInTheirNames) {
+    ScratchDir dir;
+    StructureBuilder s(100.0);
+    for (int r = 0; r < 40; ++r) addBenzene(s, 1 + 6 * r, 5 + 9 * (r % 10), 5 + 9 * (r / 10), 5);
+    auto q = s.build();
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int bonds = q->findBonds();
+    q->verknopfung(bonds);
+    q->ringlord();
+    q->getNames(bonds);
+    q->asymm();  // names in their canonical order
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(countOf(out, "Ring No: "), 40);
+    EXPECT_EQ(err.find("not recorded"), std::string::npos) << err;
+    const std::string carbon = q->quandrelName[0], hydrogen = q->quandrelName[1];
+    EXPECT_EQ(carbon, "6-C#6c[#6c1h]#6c[#6c1h]1h");
+    EXPECT_EQ(hydrogen, "H@6c");
+    for (int i = 0; i < q->nAtoms; ++i) EXPECT_STREQ(q->quandrelName[i], i % 2 == 0 ? carbon.c_str() : hydrogen.c_str()) << i;
 }
 
 TEST(RingCapacity, ANineRingIsRecordedAndATenRingIsNot) {

@@ -239,7 +239,7 @@ TEST(DamagedInput, AbsurdCountsAndNumbersInXdFilesStopWithAMessage) {
         {"xd.res", USAGE, "USAGE     99999999     2     4     4", 1, "announces 99999999 atoms"},
         {"xd.res", USAGE, "USAGE     13     2     4     -4", 1, "announces -4 kappa sets"},
         {"xd.res", USAGE, "USAGE     13     2     4     100000", 1, "announces 100000 kappa sets"},
-        {"xd.res", USAGE, "USAGE     3201     2     4     4", 1, "announces 3201 atoms"},
+        {"xd.res", USAGE, "USAGE   100000     2     4     4", 1, "announces 100000 atoms"},
         {"xd.res", "0.536955  0.253269", "nan  0.253269", 1, NOT_USABLE},
         {"xd.res", "0.536955  0.253269", "1e300  0.253269", 1, NOT_USABLE},
         {"xd.res", "0.014460  0.013653", "inf  0.013653", 1, NOT_USABLE},

@@ -371,7 +371,7 @@ TEST(MoProStops, TruncatedFilesAndCapacitiesStopWithAMessageNamingTheFile) {
         {"in SYMM", std::string(CELL) + "SYMM 3 P1\n X,Y,Z\n", "test.01 ends before the 3 symmetry lines"},
         {"in ANHAR", stopless + "ANHAR 1 3\n 1\n 1 2 3 4 5 6 7 8\n", "test.01 ends before record 1 of the 1"},
         {"kappa sets", replace("KAPPA 2", "KAPPA 1000"), "KAPPA 1000 in test.01: at most 999 kappa sets"},
-        {"atoms", replace("ATOMS 2", "ATOMS 3201"), "ATOMS 3201 in test.01: a structure holds 1 to 3200 atoms."},
+        {"atoms", replace("ATOMS 2", "ATOMS 100000"), "ATOMS 100000 in test.01: a structure holds 1 to 99999 atoms."},
         {"no atoms", replace("ATOMS 2", "ATOMS 0"), "ATOMS 0 in test.01"},
         {"scattering words", paramFile(many), "test.01 uses more than 20 scattering words \\('C20' of atom X20"},
         {"anhar atom 0", good.substr(0, good.size() - 5) + "ANHAR 1 3\n 0\n", "ANHAR record 1 of test.01 names atom 0;"},

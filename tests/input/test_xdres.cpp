@@ -257,8 +257,9 @@ TEST(XdResReader, TenTrailingNumbersAndNineteenCharacterLabelsFit) {
 }
 
 TEST(XdResReader, FilesAtEveryCapacityAreRead) {
-    // 3200 atoms, as many dummies, 999 kappa sets, 20 scattering entries, level 0
-    const int atoms = MAX_ATOMS, kappas = MAX_KAPPA;
+    // 49999 atoms, as many dummies (together one below the five columns of atom numbers),
+    // 999 kappa sets, 20 scattering entries, level 0
+    const int atoms = (MAX_ATOMS - 1) / 2, kappas = MAX_KAPPA;
     std::string mas = "TITLE full\nCELL 40 40 40 90 90 90\nSCAT CORE\n";
     for (int t = 0; t < MAX_SCAT; ++t) mas += "C    CHFW CHFW CSZD    2  -2   0   0  -2\n";
     mas += "END SCAT\n";
@@ -286,8 +287,8 @@ TEST(XdResReader, FilesAtEveryCapacityAreRead) {
     EXPECT_EQ(q->nAtoms, atoms);
     EXPECT_EQ(q->nDummy, atoms);
     EXPECT_EQ(q->atom.size(), 2u * atoms + 1);
-    EXPECT_STREQ(q->atom[2 * atoms - 1].label, "DUM3199");
-    EXPECT_STREQ(q->atom[atoms - 1].label, "C(3200)");
+    EXPECT_STREQ(q->atom[2 * atoms - 1].label, "DUM49998");
+    EXPECT_STREQ(q->atom[atoms - 1].label, "C(49999)");
     EXPECT_DOUBLE_EQ(q->atom[atoms - 1].kappa[5], double(1 + (atoms - 1) % kappas));
     EXPECT_DOUBLE_EQ(q->atom[atoms - 1].multipole[0], 4.0);
 }
@@ -427,10 +428,13 @@ TEST(XdResReaderDeathTest, DamagedParameterFilesStopWithAMessage) {
         {"ends in comments", varietyResUpTo(" 8.892739E-01") + "! no more\n",
          "xd.res ends before its last parameter line"},
         // counts beyond the capacities
-        {"3201 atoms", varietyResWithUsage(3201, 3, 3),
-         "xd.res: the USAGE line announces 3201 atoms; between 0 and 3200 can be handled"},
+        {"100000 atoms", varietyResWithUsage(100000, 3, 3),
+         "xd.res: the USAGE line announces 100000 atoms; between 0 and 99999 can be handled"},
+        {"atoms and dummies beyond five columns", varietyResWithUsage(50000, 3, 50000),
+         "xd.res: the USAGE line announces 50000 atoms and 50000 dummy atoms: XD's parameter file numbers atoms "
+         "and dummy atoms in five columns, so at most 99999 of them together can be handled"},
         {"negative atoms", varietyResWithUsage(-1, 3, 0),
-         "xd.res: the USAGE line announces -1 atoms; between 0 and 3200 can be handled"},
+         "xd.res: the USAGE line announces -1 atoms; between 0 and 99999 can be handled"},
         {"1000 kappa sets", varietyResWithUsage(4, 1000, 3),
          "xd.res: the USAGE line announces 1000 kappa sets; between 0 and 999 can be handled"},
         {"more dummies than atoms", varietyResWithUsage(4, 3, 5),

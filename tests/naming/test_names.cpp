@@ -230,6 +230,7 @@ TEST(QuandrelNames, SameNameAsNamesTheFirstAtomWithThatName) {
 TEST(QuandrelNames, SameNameAsStaysFastForTheLargestStructure) {
     ScratchDir dir;
     Molecule m;
+    const int MAX_ATOMS = 51200;
     for (int i = 0; i < MAX_ATOMS; ++i) m.add("X" + std::to_string(i), i % 2 ? "C" : "N", 1 + (i % 50) * 0.5, 1 + (i / 50) * 0.4, 1);
     for (int i = 0; i + 1 < MAX_ATOMS; i += 2) m.bond(i, i + 1, 0.0);
     auto t0 = std::chrono::steady_clock::now();

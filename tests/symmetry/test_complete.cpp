@@ -233,13 +233,14 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
 TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
     ScratchDir dir;
     StructureBuilder b;
-    b.setCell(1.5, 100.0, 100.0, 90, 90, 90);
-    for (int k = 0; k < 247; ++k) b.add("C" + std::to_string(k + 1), "C", 0.3, 4.0 + 5.0 * (k % 18), 4.0 + 5.0 * (k / 18));
+    b.setCell(1.5, 1000.0, 1000.0, 90, 90, 90);
+    for (int k = 0; k < 7700; ++k)
+        b.add("C" + std::to_string(k + 1), "C", 0.3, 4.0 + 5.0 * (k % 190), 4.0 + 5.0 * (k / 190));
     auto q = b.build();
     q->symmetry = symmetryOf('A', 'P', {});
     q->symmBonds = 1;
     EXPECT_EXIT(q->completeMolecules(), testing::ExitedWithCode(1),
-                "Completing the molecules across symmetry needs more than 3200 atoms");
+                "Completing the molecules across symmetry needs more than 99999 atoms");
 }
 
 // ---------------------------------------------------------------------------------
