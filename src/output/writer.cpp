@@ -30,6 +30,12 @@ void Quandrel::setupNewInpAndMasFile() {
             fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
                   "atoms in five columns, so at most %d of them together can be written. No file is written.",
                   nAtoms, nDummy, MAX_ATOMS);
+        // Atom lines of anharmonic atoms give ATOM1 and ATOM2 four columns only.
+        for (int i = 0; i < nAtoms; ++i)
+            if ((atom[i].tp == 3 || atom[i].tp == 4) && (atom[i].atom1 > 9999 || atom[i].atom2 > 9999))
+                fatal("Atom %s (TP %d) has frame atoms %d and %d: its line in the parameter file has four "
+                      "columns for them, so at most 9999 can be written. No file is written.",
+                      atom[i].label, atom[i].tp, atom[i].atom1, atom[i].atom2);
         huconstrain();
         const int molecules = countMols();
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);

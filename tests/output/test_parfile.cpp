@@ -218,3 +218,13 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
     capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
     EXPECT_TRUE(dir.exists("xd.res.quandreltool")) << "the widest values that fit are written";
 }
+
+TEST(ParameterFile, AnharmonicFrameAtomsBeyondFourColumnsStopBeforeAnyFileIsWritten) {
+    ScratchDir dir;
+    auto q = twoAtoms();
+    q->atom[0].tp = 3;
+    q->atom[0].atom2 = 10000;
+    EXPECT_EXIT(q->setupNewInpAndMasFile(), testing::ExitedWithCode(1),
+                "has frame atoms .* and 10000: its line in the parameter file has four columns");
+    EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
+}
