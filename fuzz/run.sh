@@ -23,6 +23,9 @@ seeds_of() {
     fuzz_charges) find tests/data examples -name 'Molecule-Charges.in*' ;;
     fuzz_mopro) find tests/data examples -name '*.01' ;;
     fuzz_moprotab) find tests/data examples -name 'mopro.tab' ;;
+    fuzz_shelx) find tests/data/shelx -name '*.res' -o -name '*.ins'
+                # the real SHELX files beside the checkout, read from there, never copied into the repository
+                [ -d ../shared/fixtures/shelx ] && find ../shared/fixtures/shelx -name '*.res' ;;
     fuzz_cif) find tests/data examples -name '*.cif'
               # the real CIFs beside the checkout, read from there, never copied into the repository
               [ -d ../shared/fixtures ] && find ../shared/fixtures -name '*.cif' ;;
