@@ -333,10 +333,12 @@ void ShelxReader::symmCard(const Card& card) {
         problem = e.what();
     }
     if (!problem.empty()) fail(card.line, "SYMM %s is no symmetry operator: %s", plain.c_str(), problem.c_str());
+    // entries of a lattice rotation are -1, 0 or 1 (checked before the determinant, which
+    // would overflow for the sums of many terms)
     bool whole = true;
     for (const auto& row : op.rot)
-        for (int r : row) whole = whole && r % gemmi::Op::DEN == 0;
-    const int det = op.det_rot();
+        for (int r : row) whole = whole && r % gemmi::Op::DEN == 0 && std::abs(r) <= gemmi::Op::DEN;
+    const int det = whole ? op.det_rot() : 0;
     const int unit = gemmi::Op::DEN * gemmi::Op::DEN * gemmi::Op::DEN;
     if (!whole || (det != unit && det != -unit))
         fail(card.line, "SYMM %s is no symmetry operator (its rotation is not a lattice rotation).", plain.c_str());

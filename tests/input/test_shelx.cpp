@@ -372,6 +372,8 @@ TEST(ShelxReader, BadInputStopsWithTheFileAndTheLine) {
         {"SYMM that is no operator", replaced("-X, 0.5+Y, 0.5-Z", "-X, 0.5+Y"), "line 5: SYMM -X,0.5+Y is no symmetry"},
         {"SYMM with a translation off the 24ths", replaced("0.5+Y", "0.37+Y"), "line 5: SYMM -X,0.37+Y,0.5-Z: the translation"},
         {"SYMM that is no rotation", replaced("-X, 0.5+Y, 0.5-Z", "X, X, Z"), "line 5: SYMM X,X,Z is no symmetry operator"},
+        {"SYMM with a coefficient of 2", replaced("-X, 0.5+Y, 0.5-Z", "X+X, Y, Z"),
+         "line 5: SYMM X+X,Y,Z is no symmetry operator"},
         {"SFAC that names no element", replaced("SFAC C H N O", "SFAC C H N Xx"), "line 6: SFAC Xx names no element"},
         {"CELL with a number missing", replaced(" 90 100 90\n", " 90 100\n"), "line 2: CELL needs 7 numbers"},
         {"CELL that is no cell", replaced(" 90 100 90\n", " 90 200 90\n"), "line 2: CELL 10 11 12 90 200 90 is no cell"},
