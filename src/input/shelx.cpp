@@ -162,6 +162,7 @@ private:
     bool pivot_ = false;          // an atom that is not a hydrogen atom has been read
     double pivotUeq_ = 0;
     int peaks_ = 0;
+    std::vector<std::string> renamed_;     // labels that carry their residue number
     std::vector<std::string> emptySites_;  // atoms of occupancy 0, left out
     std::vector<std::string> includes_;    // files named by "+file" lines, not read
 };
@@ -504,9 +505,7 @@ void ShelxReader::finishLabels() {
             fail(lineOf_[i], "the atom name %s is used already in line %ld.", in_.sites[i].label.c_str(),
                  at.first->second);
     }
-    if (!renamed.empty())
-        printf("%s: %zu atom name(s) recur in several residues and carry the residue number (%s%s).\n",
-               path_.c_str(), renamed.size(), renamed.front().c_str(), renamed.size() > 1 ? ", ..." : "");
+    renamed_ = renamed;
 }
 
 int ShelxReader::countPeaksAfter(std::size_t from) const {
@@ -583,11 +582,14 @@ CrystalInput ShelxReader::read() {
     peaks_ += countPeaksAfter(next_);
     printf("Reading SHELX file %s: %zu atoms, LATT %c %c with %zu SYMM card(s).\n", path_.c_str(),
            in_.sites.size(), in_.symmetry.centric, in_.symmetry.lattice, in_.symmetry.symm.size());
+    if (!renamed_.empty())
+        printf("%s: %zu atom name(s) recur in several residues and carry the residue number (%s%s).\n",
+               path_.c_str(), renamed_.size(), renamed_.front().c_str(), renamed_.size() > 1 ? ", ..." : "");
     if (!emptySites_.empty())
         printf("%s: %zu atom(s) of occupancy 0 left out (%s%s), as a CIF of the model leaves them out.\n",
                path_.c_str(), emptySites_.size(), emptySites_.front().c_str(), emptySites_.size() > 1 ? ", ..." : "");
     for (const std::string& name : includes_)
-        printf("%s: the included file %s is not read (the atoms must be in this file).\n", path_.c_str(), name.c_str());
+        printf("%s: the included file %s is not read (only the atoms of this file are).\n", path_.c_str(), name.c_str());
     if (peaks_ > 0) printf("%s: %d Q-peak(s) left out (difference-density peaks, not atoms).\n", path_.c_str(), peaks_);
     return in_;
 }
