@@ -19,13 +19,13 @@
 #include <vector>
 
 #include <gemmi/elem.hpp>
-#include <gemmi/symmetry.hpp>
 #include <gemmi/unitcell.hpp>
 
 #include "../chem/elements.h"
 #include "../driver/failure.h"
 #include "../driver/text.h"
 #include "../geometry/geometry.h"
+#include "../symmetry/spacegroup.h"
 #include "crystal.h"
 
 namespace {
@@ -52,9 +52,6 @@ constexpr double RIDING_U_MAX = 5.0;
 
 // An occupancy this close to 0 is 0.
 constexpr double ZERO_OCCUPANCY = 1e-9;
-
-// Largest translation of a SYMM card taken (in cell edges); larger ones are damaged input.
-constexpr double SYMM_NUMBER_LIMIT = 1000.0;
 
 std::string upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -88,26 +85,25 @@ bool isPeak(const std::string& label) {
 
 // Operator text of a SYMM card of a master file: upper-case X, Y, Z, the translation
 // first as a fraction, no blanks ("-X,1/2+Y,1/2-Z").
-std::string symmCardText(const gemmi::Op& op) {
-    const int den = gemmi::Op::DEN;
+std::string symmCardText(const SymOp& op) {
+    constexpr int DEN = 24;
     std::string text;
     for (int row = 0; row < 3; ++row) {
         if (row > 0) text += ',';
         std::string part;
-        const int t = ((op.tran[row] % den) + den) % den;
+        const int t = ((static_cast<int>(std::lround(op.tran[row] * DEN)) % DEN) + DEN) % DEN;
         if (t != 0) {
-            const int g = std::gcd(t, den);
-            part += std::to_string(t / g) + "/" + std::to_string(den / g);
+            const int g = std::gcd(t, DEN);
+            part += std::to_string(t / g) + "/" + std::to_string(DEN / g);
         }
         for (int col = 0; col < 3; ++col) {
             const int r = op.rot[row][col];
             if (r == 0) continue;
-            const int n = std::abs(r) / den;
             if (r < 0)
                 part += '-';
             else if (!part.empty())
                 part += '+';
-            if (n != 1) part += std::to_string(n) + "*";
+            if (std::abs(r) != 1) part += std::to_string(std::abs(r)) + "*";
             part += "XYZ"[col];
         }
         text += part.empty() ? "0" : part;
@@ -289,62 +285,30 @@ void ShelxReader::lattCard(const Card& card) {
 }
 
 // A SYMM card as a symmetry operator. SHELX writes translations as fractions or decimals
-// ("0.50000 - X"), which gemmi does not parse: every number is rewritten as the fraction
-// of 24ths (gemmi's denominator) it stands for.
+// ("0.50000 - X"); the operator parser of the symmetry subsystem reads both.
 void ShelxReader::symmCard(const Card& card) {
     std::string plain;
     for (char c : card.text.substr(card.words[0].size()))
         if (!std::isspace(static_cast<unsigned char>(c))) plain += c;
     if (plain.empty()) fail(card.line, "SYMM names no operator.");
-    std::string rewritten;
-    for (std::size_t k = 0; k < plain.size();) {
-        const char c = plain[k];
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
-            std::size_t end = k;
-            while (end < plain.size() && (std::isdigit(static_cast<unsigned char>(plain[end])) || plain[end] == '.'))
-                ++end;
-            double value = std::atof(plain.substr(k, end - k).c_str());
-            if (end - k > 12 || plain.substr(k, end - k) == ".")
-                fail(card.line, "SYMM %s: \"%s\" is no number of an operator.", plain.c_str(),
-                     plain.substr(k, end - k).c_str());
-            if (end < plain.size() && plain[end] == '/') {
-                std::size_t d = end + 1;
-                while (d < plain.size() && std::isdigit(static_cast<unsigned char>(plain[d]))) ++d;
-                const double den = std::atof(plain.substr(end + 1, d - end - 1).c_str());
-                if (d == end + 1 || d - end > 6 || den == 0)
-                    fail(card.line, "SYMM %s: a fraction has no usable denominator.", plain.c_str());
-                value /= den;
-                end = d;
-            }
-            const double in24 = value * gemmi::Op::DEN;
-            if (value > SYMM_NUMBER_LIMIT || std::fabs(in24 - std::round(in24)) > 0.01)
-                fail(card.line, "SYMM %s: the translation %g is no multiple of 1/24.", plain.c_str(), value);
-            rewritten += std::to_string(static_cast<long>(std::round(in24))) + "/24";
-            k = end;
-        } else {
-            rewritten += c;
-            ++k;
-        }
+    // an operator has at most one term per axis in each row; more are no operator (and
+    // would make the parser's sums overflow)
+    int letters = 0;
+    for (char c : plain) {
+        if (c == ',') letters = 0;
+        if (std::isalpha(static_cast<unsigned char>(c)) && ++letters > 3)
+            fail(card.line, "SYMM %s is no symmetry operator (more than three terms in a row).", plain.c_str());
     }
-    gemmi::Op op;
-    std::string problem;
-    try {
-        op = gemmi::parse_triplet(rewritten);
-    } catch (const std::exception& e) {
-        problem = e.what();
-    }
-    if (!problem.empty()) fail(card.line, "SYMM %s is no symmetry operator: %s", plain.c_str(), problem.c_str());
-    // entries of a lattice rotation are -1, 0 or 1 (checked before the determinant, which
-    // would overflow for the sums of many terms)
-    bool whole = true;
-    for (const auto& row : op.rot)
-        for (int r : row) whole = whole && r % gemmi::Op::DEN == 0 && std::abs(r) <= gemmi::Op::DEN;
-    const int det = whole ? op.det_rot() : 0;
-    const int unit = gemmi::Op::DEN * gemmi::Op::DEN * gemmi::Op::DEN;
-    if (!whole || (det != unit && det != -unit))
-        fail(card.line, "SYMM %s is no symmetry operator (its rotation is not a lattice rotation).", plain.c_str());
-    op.wrap();
-    if (op == gemmi::Op::identity()) return;  // the identity is implied
+    SymOp op;
+    std::string why;
+    if (!parseOperator(plain, op, why))
+        fail(card.line, "SYMM %s is no symmetry operator: %s.", plain.c_str(), why.c_str());
+    const SymOp identity;
+    bool isIdentity = true;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) isIdentity = isIdentity && op.rot[r][c] == identity.rot[r][c];
+    for (double t : op.tran) isIdentity = isIdentity && t == 0;
+    if (isIdentity) return;  // the identity is implied
     in_.symmetry.symm.push_back(symmCardText(op));
 }
 

@@ -11,6 +11,7 @@
 
 #include "driver/failure.h"
 #include "input/crystal.h"
+#include "symmetry/spacegroup.h"
 #include "testutil.h"
 
 namespace {
@@ -370,10 +371,12 @@ TEST(ShelxReader, BadInputStopsWithTheFileAndTheLine) {
          "line 13: atom H1 has the occupancy 2"},
         {"LATT 0", replaced("LATT 1", "LATT 0"), "line 4: LATT 0 is no lattice type"},
         {"SYMM that is no operator", replaced("-X, 0.5+Y, 0.5-Z", "-X, 0.5+Y"), "line 5: SYMM -X,0.5+Y is no symmetry"},
-        {"SYMM with a translation off the 24ths", replaced("0.5+Y", "0.37+Y"), "line 5: SYMM -X,0.37+Y,0.5-Z: the translation"},
+        {"SYMM with a translation off the 24ths", replaced("0.5+Y", "0.37+Y"), "line 5: SYMM -X,0.37+Y,0.5-Z is no symmetry operator: the translation 0.37"},
         {"SYMM that is no rotation", replaced("-X, 0.5+Y, 0.5-Z", "X, X, Z"), "line 5: SYMM X,X,Z is no symmetry operator"},
         {"SYMM with a coefficient of 2", replaced("-X, 0.5+Y, 0.5-Z", "X+X, Y, Z"),
          "line 5: SYMM X+X,Y,Z is no symmetry operator"},
+        {"SYMM with many terms", replaced("-X, 0.5+Y, 0.5-Z", "X+X-X+X, Y, Z"),
+         "line 5: SYMM X+X-X+X,Y,Z is no symmetry operator (more than three terms"},
         {"SFAC that names no element", replaced("SFAC C H N O", "SFAC C H N Xx"), "line 6: SFAC Xx names no element"},
         {"CELL with a number missing", replaced(" 90 100 90\n", " 90 100\n"), "line 2: CELL needs 7 numbers"},
         {"CELL that is no cell", replaced(" 90 100 90\n", " 90 200 90\n"), "line 2: CELL 10 11 12 90 200 90 is no cell"},
@@ -403,14 +406,14 @@ TEST(ShelxReader, EveryRealFileReadsCleanly) {
         std::size_t atoms;
         int peaks;
         char centric, lattice;
-        std::size_t symm;
+        std::size_t symm, operators;  // SYMM cards, operators of the space group
     } cases[] = {
-        {"l_alanine_23K_xharpy/iam.res", 13, 20, 'A', 'P', 3},
-        {"cod2240189_fe_perchlorate/2240189.res", 12, 5, 'C', 'R', 5},
-        {"cod2238212_zn_dithiolene/2238212_from_cif.res", 91, 20, 'C', 'P', 0},
-        {"p21n_jkd77/jkd77.res", 44, 20, 'C', 'P', 1},
-        {"p212121_thio_flack/test_bedelone.res", 24, 20, 'A', 'P', 3},
-        {"p21c_alga_cf3_disorder/p21c.res", 128, 20, 'C', 'P', 1},
+        {"l_alanine_23K_xharpy/iam.res", 13, 20, 'A', 'P', 3, 4},
+        {"cod2240189_fe_perchlorate/2240189.res", 12, 5, 'C', 'R', 5, 36},
+        {"cod2238212_zn_dithiolene/2238212_from_cif.res", 91, 20, 'C', 'P', 0, 2},
+        {"p21n_jkd77/jkd77.res", 44, 20, 'C', 'P', 1, 4},
+        {"p212121_thio_flack/test_bedelone.res", 24, 20, 'A', 'P', 3, 4},
+        {"p21c_alga_cf3_disorder/p21c.res", 128, 20, 'C', 'P', 1, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -426,6 +429,7 @@ TEST(ShelxReader, EveryRealFileReadsCleanly) {
         EXPECT_EQ(in.symmetry.centric, c.centric);
         EXPECT_EQ(in.symmetry.lattice, c.lattice);
         EXPECT_EQ(in.symmetry.symm.size(), c.symm);
+        EXPECT_EQ(expandSymmetry(in.symmetry, c.file).size(), c.operators);
         for (const CrystalSite& s : in.sites) {
             EXPECT_TRUE(s.occupancy > 0 && s.occupancy <= 1) << s.label;
             EXPECT_GE(s.element, 0) << s.label;
