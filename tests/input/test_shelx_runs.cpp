@@ -1,0 +1,186 @@
+// Whole runs from a SHELX file: every real pair of a SHELXL .res and the CIF that SHELXL
+// wrote from it gives the same atoms, names and values in both runs; bad input ends the
+// run with the line and writes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gemmi/cif.hpp>
+#include <gemmi/numb.hpp>
+
+#include "testutil.h"
+
+namespace {
+
+namespace cif = gemmi::cif;
+
+std::string upper(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The values of one atom record of a new parameter file.
+struct AtomValues {
+    double frac[3] = {0, 0, 0};
+    double occupancy = 0;
+    double u[6] = {0, 0, 0, 0, 0, 0};
+};
+
+// Atom records of a new parameter file by label in upper case (SHELXL writes "FE1" in the
+// .res and "Fe1" in the CIF).
+std::map<std::string, AtomValues> atomValuesOf(const std::string& res) {
+    const std::vector<std::string> lines = linesOf(res);
+    std::map<std::string, AtomValues> atoms;
+    for (std::size_t k = 0; k + 1 < lines.size(); ++k) {
+        std::istringstream words(lines[k]);
+        std::vector<std::string> w;
+        for (std::string s; words >> s;) w.push_back(s);
+        if (w.size() != 16 || lines[k][0] == ' ') continue;
+        AtomValues& a = atoms[upper(w[0])];
+        for (int c = 0; c < 3; ++c) a.frac[c] = std::stod(w[12 + static_cast<std::size_t>(c)]);
+        a.occupancy = std::stod(w[15]);
+        std::istringstream u(lines[k + 1]);
+        for (double& v : a.u) u >> v;
+    }
+    return atoms;
+}
+
+// "LABEL: quandrel name" of every atom, from the run's standard output, by upper-case label.
+std::map<std::string, std::string> namesOf(const std::string& out) {
+    static const std::regex line(R"((\S+)\s+is quandrel\s+\d+: (\S+))");
+    std::map<std::string, std::string> names;
+    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+        names[upper((*it)[1].str())] = (*it)[2].str();
+    return names;
+}
+
+// Half a unit of the last digit a CIF number is printed with ("0.0252(5)": 0.00005).
+double halfLastDigit(const std::string& raw) {
+    const std::size_t dot = raw.find('.');
+    if (dot == std::string::npos) return 0.5;
+    int decimals = 0;
+    for (std::size_t k = dot + 1; k < raw.size() && std::isdigit(static_cast<unsigned char>(raw[k])); ++k) ++decimals;
+    return 0.5 * std::pow(10.0, -decimals);
+}
+
+// How precisely the CIF prints each atom's values: coordinates, occupancy, U (iso or the
+// six aniso values), by upper-case label.
+struct Printed {
+    double frac[3] = {0, 0, 0};
+    double occupancy = 0;
+    double u = 0;  // the coarsest of the U values
+};
+
+std::map<std::string, Printed> printedPrecision(const std::string& path) {
+    cif::Document doc = cif::read_file(path);
+    cif::Block& block = doc.sole_block();
+    std::map<std::string, Printed> printed;
+    cif::Table sites = block.find("_atom_site_", {"label", "fract_x", "fract_y", "fract_z", "occupancy", "U_iso_or_equiv"});
+    for (auto row : sites) {
+        Printed& p = printed[upper(row.str(0))];
+        for (int c = 0; c < 3; ++c) p.frac[c] = halfLastDigit(row[1 + c]);
+        p.occupancy = halfLastDigit(row[4]);
+        p.u = halfLastDigit(row[5]);
+    }
+    cif::Table aniso = block.find("_atom_site_aniso_", {"label", "U_11", "U_22", "U_33", "U_12", "U_13", "U_23"});
+    for (auto row : aniso) {
+        Printed& p = printed[upper(row.str(0))];
+        p.u = 0;
+        for (int c = 1; c <= 6; ++c) p.u = std::max(p.u, halfLastDigit(row[c]));
+    }
+    return printed;
+}
+
+struct ToolRun {
+    RunResult result;
+    std::map<std::string, std::string> names;
+    std::map<std::string, AtomValues> atoms;
+};
+
+ToolRun runFrom(const std::string& file) {
+    ScratchDir dir;
+    dir.copyIn(examplePath("l_alanine_cif/DABA.txt"), "DABA.txt");
+    dir.copyIn(examplePath("l_alanine_cif/qdltool.ini"), "qdltool.ini");
+    ToolRun r;
+    r.result = runTool("-input " + file);
+    r.names = namesOf(r.result.out);
+    r.atoms = atomValuesOf(dir.read("xd.res.quandreltool"));
+    return r;
+}
+
+// Printed values of both runs agree within what the CIF prints: its rounding, and the
+// rounding of the parameter file's own columns (F10.6, occupancy F7.4).
+TEST(ShelxRuns, EveryRealPairGivesTheAtomsNamesAndValuesOfItsCif) {
+    struct Pair {
+        const char* res;
+        const char* cif;
+    } pairs[] = {
+        {"shelx/l_alanine_23K_xharpy/iam.res", "shelx/l_alanine_23K_xharpy/iam.cif"},
+        {"shelx/cod2240189_fe_perchlorate/2240189.res", "shelx/cod2240189_fe_perchlorate/2240189.cif"},
+        {"shelx/cod2238212_zn_dithiolene/2238212_from_cif.res", "shelx/cod2238212_zn_dithiolene/2238212.cif"},
+    };
+    for (const Pair& pair : pairs) {
+        SCOPED_TRACE(pair.res);
+        const ToolRun fromRes = runFrom(sharedFixture(pair.res));
+        const ToolRun fromCif = runFrom(sharedFixture(pair.cif));
+        ASSERT_EQ(fromRes.result.code, 0) << fromRes.result.err;
+        ASSERT_EQ(fromCif.result.code, 0) << fromCif.result.err;
+        const std::map<std::string, Printed> printed = printedPrecision(sharedFixture(pair.cif));
+        ASSERT_GT(fromCif.atoms.size(), 0u);
+        EXPECT_EQ(fromRes.atoms.size(), fromCif.atoms.size());
+        EXPECT_EQ(fromRes.names, fromCif.names);
+        EXPECT_EQ(fromRes.names.size(), fromCif.atoms.size());
+        for (const auto& [label, expected] : fromCif.atoms) {
+            SCOPED_TRACE(label);
+            const auto found = fromRes.atoms.find(label);
+            ASSERT_NE(found, fromRes.atoms.end()) << "atom missing in the run from the .res";
+            const AtomValues& actual = found->second;
+            const Printed& p = printed.at(label);
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(actual.frac[c], expected.frac[c], p.frac[c] + 1e-6) << "xyz"[c];
+            // the CIF's occupancy is divided by the order of the site symmetry (at most 48)
+            EXPECT_NEAR(actual.occupancy, expected.occupancy, p.occupancy + 1e-4) << "occupancy";
+            for (int c = 0; c < 6; ++c) EXPECT_NEAR(actual.u[c], expected.u[c], p.u + 3e-5) << "U" << c;
+        }
+    }
+}
+
+TEST(ShelxRuns, TheSettingsSelectAnInsFile) {
+    ScratchDir dir;
+    dir.copyIn(examplePath("l_alanine_cif/DABA.txt"), "DABA.txt");
+    std::string ini = slurp(examplePath("l_alanine_cif/qdltool.ini"));
+    ini.replace(ini.find("Inputtype[XD|MOPRO]=CIF"), 23, "Inputtype[XD|MOPRO]=SHELX");
+    ini.replace(ini.find("Inputfile(empty for XD)=l_alanine.cif"), 37, "Inputfile(empty for XD)=special.ins");
+    dir.write("qdltool.ini", ini);
+    dir.copyIn(dataPath("shelx/special.ins"), "special.ins");
+    const RunResult r = runTool();
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Reading SHELX file special.ins: 5 atoms, LATT C R with 2 SYMM card(s)."), std::string::npos)
+        << r.out;
+    const std::map<std::string, AtomValues> atoms = atomValuesOf(dir.read("xd.res.quandreltool"));
+    ASSERT_EQ(atoms.size(), 5u);
+    EXPECT_DOUBLE_EQ(atoms.at("FE1").occupancy, 0.1667);
+    EXPECT_DOUBLE_EQ(atoms.at("CL1'").occupancy, 0.1150);  // 0.5 (1 - 0.77)
+    EXPECT_NE(dir.read("xd.mas.quandreltool").find("LATT  C R\nSYMM     -Y,X-Y,Z\nSYMM     Y,X,1/2-Z\n"),
+              std::string::npos);
+}
+
+TEST(ShelxRuns, BadInputEndsTheRunWithTheLineAndWritesNothing) {
+    ScratchDir dir;
+    dir.copyIn(examplePath("l_alanine_cif/DABA.txt"), "DABA.txt");
+    dir.copyIn(examplePath("l_alanine_cif/qdltool.ini"), "qdltool.ini");
+    dir.write("bad.res",
+              "TITL bad\nCELL 0.71073 10 10 10 90 90 90\nSFAC C H\n"
+              "C1 7 0.1 0.2 0.3 11.0 0.02\nHKLF 4\n");
+    const RunResult r = runTool("-input bad.res");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("bad.res, line 4: atom C1: the SFAC number 7 is unknown"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
+    EXPECT_FALSE(dir.exists("xd.mas.quandreltool"));
+}
+
+}  // namespace
