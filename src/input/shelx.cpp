@@ -138,6 +138,8 @@ private:
     void symmCard(const Card& card);
     void sfacCard(const Card& card);
     void resiCard(const Card& card);
+    void dispCard(const Card& card);
+    void addType(const std::string& name, int element);
     void atomCard(const Card& card);
     double decoded(double value, long line, const std::string& label, const char* what) const;
     void finishLabels();
@@ -150,6 +152,8 @@ private:
     long cellLine_ = 0;
     int latt_ = 1;
     std::vector<int> sfac_;       // element of each SFAC type
+    std::vector<std::string> sfacName_;
+    std::vector<CrystalAtomType> types_;  // dispersion of each SFAC type (NaN: not stated)
     std::vector<double> fvar_;    // free variables; the first is the overall scale
     int part_ = 0;
     std::string residue_;         // residue number of the atoms that follow ("" outside RESI)
@@ -334,11 +338,39 @@ void ShelxReader::sfacCard(const Card& card) {
     const bool longForm = card.words.size() > 2 && (std::strtod(card.words[2].c_str(), &end), *end == '\0');
     if (longForm) {
         // one type with its scattering-factor coefficients: the element is what the model needs
+        // name a1 b1 a2 b2 a3 b3 a4 b4 c f' f'' mu r wt
         for (std::size_t k = 2; k < card.words.size(); ++k) number(card, k, "a coefficient");
-        sfac_.push_back(element(card.words[1]));
+        addType(card.words[1], element(card.words[1]));
+        if (card.words.size() > 12) {
+            types_.back().fp = number(card, 11, "f'");
+            types_.back().fpp = number(card, 12, "f''");
+        }
         return;
     }
-    for (std::size_t k = 1; k < card.words.size(); ++k) sfac_.push_back(element(card.words[k]));
+    for (std::size_t k = 1; k < card.words.size(); ++k) addType(card.words[k], element(card.words[k]));
+}
+
+void ShelxReader::addType(const std::string& name, int element) {
+    sfac_.push_back(element);
+    sfacName_.push_back(upper(name));
+    CrystalAtomType type;
+    type.element = element;
+    type.fp = type.fpp = std::nan("");
+    types_.push_back(type);
+}
+
+// "DISP name f' f'' [mu]": the dispersion of the SFAC type of that name.
+void ShelxReader::dispCard(const Card& card) {
+    if (card.words.size() < 4) fail(card.line, "DISP needs a type name, f' and f''.");
+    const double fp = number(card, 2, "f'");
+    const double fpp = number(card, 3, "f''");
+    for (std::size_t k = 0; k < sfacName_.size(); ++k)
+        if (sfacName_[k] == upper(card.words[1])) {
+            types_[k].fp = fp;
+            types_[k].fpp = fpp;
+            return;
+        }
+    fail(card.line, "DISP %s names no SFAC type.", card.words[1].c_str());
 }
 
 void ShelxReader::resiCard(const Card& card) {
@@ -514,6 +546,8 @@ CrystalInput ShelxReader::read() {
             symmCard(card);
         } else if (name == "SFAC") {
             sfacCard(card);
+        } else if (name == "DISP") {
+            dispCard(card);
         } else if (name == "FVAR") {
             for (std::size_t k = 1; k < card.words.size(); ++k) fvar_.push_back(number(card, k, "a free variable"));
         } else if (name == "PART") {
@@ -533,6 +567,9 @@ CrystalInput ShelxReader::read() {
     if (sfac_.empty()) fail(lastLine, "the file gives no SFAC instruction before it ends.");
     if (in_.sites.empty()) fail(lastLine, "the file gives no atoms before it ends.");
     finishLabels();
+    // the dispersion the file states, for the scattering table
+    for (const CrystalAtomType& t : types_)
+        if (std::isfinite(t.fp) && std::isfinite(t.fpp)) in_.atomTypes.push_back(t);
 
     in_.symmetry.known = true;
     in_.symmetry.centric = latt_ > 0 ? 'C' : 'A';

@@ -271,6 +271,30 @@ TEST(ShelxReader, ContinuationLinesCommentsAndLinesThatAreNoCards) {
     EXPECT_EQ(in.sites[2].element, 0) << "deuterium is hydrogen";
 }
 
+TEST(ShelxReader, DispersionOfTheLongSfacFormAndOfDispCards) {
+    ScratchDir dir;
+    ResText res;
+    res.head =
+        "TITL t\nCELL 0.71073 10 10 10 90 90 90\n"
+        "SFAC C  1.0 2.0 3.0 4.0 5.0 6.0 7.0 8.0 0.2 0.0033 0.0016 1.0 0.77 12.011\n"
+        "SFAC H O Cl\n"
+        "DISP Cl 0.148 0.159 10.0\n"
+        "DISP $O 1 2\n";
+    res.atoms = "C1 1 0.1 0.2 0.3 11.0 0.02\n";
+    std::string err;
+    EXPECT_EQ(stopCodeOf([&] { readText(dir, res.text()); }, &err), 1);
+    EXPECT_NE(err.find("line 6: DISP $O names no SFAC type"), std::string::npos) << err;
+    res.head.erase(res.head.find("DISP $O"));
+    const CrystalInput in = readText(dir, res.text());
+    ASSERT_EQ(in.atomTypes.size(), 2u) << "types without stated dispersion are left to the loader";
+    EXPECT_EQ(in.atomTypes[0].element, 5);
+    EXPECT_DOUBLE_EQ(in.atomTypes[0].fp, 0.0033);
+    EXPECT_DOUBLE_EQ(in.atomTypes[0].fpp, 0.0016);
+    EXPECT_EQ(in.atomTypes[1].element, 16);
+    EXPECT_DOUBLE_EQ(in.atomTypes[1].fp, 0.148);
+    EXPECT_DOUBLE_EQ(in.atomTypes[1].fpp, 0.159);
+}
+
 TEST(ShelxReader, QPeaksFragmentsAndLinesAfterHklfAreNoAtoms) {
     ScratchDir dir;
     ResText res;
