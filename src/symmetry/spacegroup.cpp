@@ -85,6 +85,10 @@ bool parseGemmi(const std::string& text, gemmi::Op& g, std::string& why) {
             if (g.rot[r][c] % gemmi::Op::DEN != 0) {
                 why = "the rotation part has fractional coefficients";
                 return false;
+            } else if (std::abs(g.rot[r][c]) > gemmi::Op::DEN) {
+                // checked before the determinant, whose products would overflow
+                why = "the rotation part has coefficients other than -1, 0 and 1";
+                return false;
             }
     const int den3 = gemmi::Op::DEN * gemmi::Op::DEN * gemmi::Op::DEN;
     if (std::abs(g.det_rot()) != den3 || g.rot_type() == 0) {

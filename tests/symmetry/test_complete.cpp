@@ -40,7 +40,14 @@ TEST(SymmetryOperators, TextsInEveryCommonFormParse) {
 
 TEST(SymmetryOperators, NonOperatorsAreRejectedWithAReason) {
     for (const char* text : {"x,y", "x,y,z,x", "q,y,z", "x,x,z", "0.3-x,y,z", "2x,y,z", "x,y,z+", "",
-                             "99999999999999999999-x,y,z", "x/99999999999999999999,y,z"}) {
+                             "99999999999999999999-x,y,z", "x/99999999999999999999,y,z",
+                             // coefficients whose determinant would overflow an int
+                             "x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x"
+                             "+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x+x,"
+                             "y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y"
+                             "+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y+y,"
+                             "z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z"
+                             "+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z+z"}) {
         SymOp op;
         std::string why;
         EXPECT_FALSE(parseOperator(text, op, why)) << text;
