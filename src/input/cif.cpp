@@ -153,8 +153,22 @@ FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double a
         std::vector<gemmi::Op> list{gemmi::Op::identity()};
         for (const std::string& raw : column) {
             const std::string text = cif::as_string(raw);
+            // long numbers and coefficients beyond -1, 0, 1 would overflow the operator arithmetic
+            int digits = 0;
+            for (char ch : text) {
+                digits = (ch >= '0' && ch <= '9') ? digits + 1 : 0;
+                if (digits > 4)
+                    fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: a number is too long", where.c_str(),
+                          text.c_str(), tag);
+            }
             try {
-                list.push_back(gemmi::parse_triplet(text).wrap());
+                gemmi::Op op = gemmi::parse_triplet(text);
+                for (const auto& row : op.rot)
+                    for (int v : row)
+                        if (v > gemmi::Op::DEN || v < -gemmi::Op::DEN)
+                            fatal("%s: the symmetry operator \"%s\" (%s) has coefficients other than -1, 0 and 1",
+                                  where.c_str(), text.c_str(), tag);
+                list.push_back(op.wrap());
             } catch (const std::exception& e) {
                 fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: %s", where.c_str(), text.c_str(), tag,
                       e.what());
