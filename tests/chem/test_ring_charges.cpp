@@ -74,25 +74,25 @@ void expectSameGuesses(const Build& build, const char* what, ChargeRun* withRing
 
 // Atoms of a planar ring of six in the xy plane about (15,15,15), with one substituent per
 // ring atom pointing outwards; symbols and bond lengths per position, "" for none.
-struct RingSpec {
+struct RingLayout {
     const char* ring[6];
     double radius[6];  // distance of each ring atom from the centre
     const char* substituent[6];
     double substituentBond[6];
 };
 
-std::unique_ptr<Quandrel> planarRing(const RingSpec& spec, const std::function<void(StructureBuilder&)>& extra = {}) {
+std::unique_ptr<Quandrel> planarRing(const RingLayout& layout, const std::function<void(StructureBuilder&)>& extra = {}) {
     StructureBuilder s;
     const double pi = std::acos(-1.0);
     for (int k = 0; k < 6; ++k) {
-        const double a = k * pi / 3, r = spec.radius[k];
-        s.add(std::string(spec.ring[k]) + std::to_string(k + 1), spec.ring[k], 15 + r * std::cos(a),
+        const double a = k * pi / 3, r = layout.radius[k];
+        s.add(std::string(layout.ring[k]) + std::to_string(k + 1), layout.ring[k], 15 + r * std::cos(a),
               15 + r * std::sin(a), 15);
     }
     for (int k = 0; k < 6; ++k) {
-        if (spec.substituent[k][0] == '\0') continue;
-        const double a = k * pi / 3, d = spec.radius[k] + spec.substituentBond[k];
-        s.add(std::string(spec.substituent[k]) + "s" + std::to_string(k + 1), spec.substituent[k],
+        if (layout.substituent[k][0] == '\0') continue;
+        const double a = k * pi / 3, d = layout.radius[k] + layout.substituentBond[k];
+        s.add(std::string(layout.substituent[k]) + "s" + std::to_string(k + 1), layout.substituent[k],
               15 + d * std::cos(a), 15 + d * std::sin(a), 15);
     }
     if (extra) extra(s);
@@ -144,11 +144,11 @@ TEST(RingCharges, GuessesAgreeWithAndWithoutRingsOnEveryFixture) {
 
 TEST(RingCharges, ChargedRingsAndACarboxylateNextToARing) {
     // C-N 1.34 A and C-C 1.38 A: the nitrogen sits 1.296 A from the centre
-    const RingSpec pyridinium = {{"N", "C", "C", "C", "C", "C"},
+    const RingLayout pyridinium = {{"N", "C", "C", "C", "C", "C"},
                                  {1.296, 1.38, 1.38, 1.38, 1.38, 1.38},
                                  {"H", "H", "H", "H", "H", "H"},
                                  {1.01, 1.08, 1.08, 1.08, 1.08, 1.08}};
-    const RingSpec benzoateRing = {{"C", "C", "C", "C", "C", "C"},
+    const RingLayout benzoateRing = {{"C", "C", "C", "C", "C", "C"},
                                    {1.39, 1.39, 1.39, 1.39, 1.39, 1.39},
                                    {"C", "H", "H", "H", "H", "H"},
                                    {1.51, 1.08, 1.08, 1.08, 1.08, 1.08}};
