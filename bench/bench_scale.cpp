@@ -5,6 +5,9 @@
 // figures.
 //
 //   build/bench_scale [repeats]      (default 3; the best run of each case is reported)
+//   build/bench_scale --case ATOMS ENTRIES xd|mopro REPEATS   (that one case)
+//   build/bench_scale --write ATOMS ENTRIES xd|mopro
+//                                    (writes that case's input into the current directory)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -23,6 +27,7 @@
 #include <vector>
 
 #include "driver/Quandrel.h"
+#include "report/report.h"
 
 namespace {
 
@@ -226,16 +231,26 @@ void writeDatabase(int n, const std::vector<std::string>& names) {
     writeFile("DABA.txt", text);
 }
 
+// Seconds a stage takes: wall-clock time, or with QDL_BENCH_CPU set in the environment the
+// process's processor time (user and system), which other load on the machine barely moves.
 double seconds(const std::function<void()>& stage) {
+    static const bool cpu = std::getenv("QDL_BENCH_CPU") != nullptr;
+    if (cpu) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
+        stage();
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
+        return static_cast<double>(b.tv_sec - a.tv_sec) + 1e-9 * static_cast<double>(b.tv_nsec - a.tv_nsec);
+    }
     const auto start = std::chrono::steady_clock::now();
     stage();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 struct Figures {
-    double read = 0, perceive = 0, database = 0, write = 0;
+    double read = 0, perceive = 0, database = 0, write = 0, report = 0;
     long maxrssKb = 0;
-    double total() const { return read + perceive + database + write; }
+    double total() const { return read + perceive + database + write + report; }
 };
 
 // One whole run in a child process: the stage times come back through a pipe, the peak
@@ -252,6 +267,7 @@ Figures runOnce() {
         t.perceive = seconds([&] { q->findOutNames(); });
         t.database = seconds([&] { q->findInDataBase(); });
         t.write = seconds([&] { q->setupNewInpAndMasFile(); });
+        t.report = seconds([&] { writeRunReport(*q); });
         if (write(fd[1], &t, sizeof t) != static_cast<ssize_t>(sizeof t)) _exit(1);
         _exit(0);
     }
@@ -298,8 +314,44 @@ std::vector<std::string> perceivedNames() {
 
 }  // namespace
 
+// Writes one case's input files into the current directory, to run the program on by hand
+// (under a profiler, say).
+int writeCase(int atomsWanted, int entries, bool mopro) {
+    double cell = 0;
+    const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
+    if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
+    writeDatabase(entries, perceivedNames());
+    return 0;
+}
+
+// Runs one case `repeats` times and prints its row: the best whole run with its stages.
+void runCase(int atomsWanted, int entries, bool mopro, int repeats) {
+    double cell = 0;
+    const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
+    if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
+    writeDatabase(entries, perceivedNames());
+    Figures best;
+    for (int r = 0; r < repeats; ++r) {
+        const Figures t = runOnce();
+        if (r == 0 || t.total() < best.total()) best = t;
+    }
+    const std::pair<double, const char*> stages[] = {{best.read, "read"},
+                                                     {best.perceive, "perceive"},
+                                                     {best.database, "database"},
+                                                     {best.write, "write"},
+                                                     {best.report, "report"}};
+    const auto slowest = *std::max_element(std::begin(stages), std::end(stages));
+    std::fprintf(report, "| %d | %d | %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %s | %.0f |\n", atomsWanted,
+                 entries, mopro ? "MoPro" : "XD", best.total(), best.read, best.perceive, best.database, best.write,
+                 best.report, slowest.second, best.maxrssKb / 1024.0);
+    std::fflush(report);
+}
+
 int main(int argc, char** argv) {
-    const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    if (argc == 5 && std::string(argv[1]) == "--write")
+        return writeCase(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[4]) == "mopro");
+    const bool one = argc == 6 && std::string(argv[1]) == "--case";
+    const int repeats = one ? std::max(1, std::atoi(argv[5])) : argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     char dir[] = "/tmp/qdl-bench-XXXXXX";
     if (mkdtemp(dir) == nullptr || chdir(dir) != 0) {
         std::perror("bench directory");
@@ -309,29 +361,14 @@ int main(int argc, char** argv) {
     if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) return 1;
     if (std::freopen("/dev/null", "r", stdin) == nullptr) return 1;
 
-    std::fprintf(report, "| atoms | entries | input | whole run (s) | read | perceive | database | write | slowest stage | peak memory (MB) |\n");
-    std::fprintf(report, "|---|---|---|---|---|---|---|---|---|---|\n");
-    for (int atomsWanted : {3200, 12800, 51200}) {
-        double cell = 0;
-        const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
-        for (int entries : {20000, 100000}) {
-            for (int mopro = 0; mopro < 2; ++mopro) {
-                if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
-                writeDatabase(entries, perceivedNames());
-                Figures best;
-                for (int r = 0; r < repeats; ++r) {
-                    const Figures t = runOnce();
-                    if (r == 0 || t.total() < best.total()) best = t;
-                }
-                const std::pair<double, const char*> stages[] = {
-                    {best.read, "read"}, {best.perceive, "perceive"}, {best.database, "database"}, {best.write, "write"}};
-                const auto slowest = *std::max_element(std::begin(stages), std::end(stages));
-                std::fprintf(report, "| %d | %d | %s | %.3f | %.3f | %.3f | %.3f | %.3f | %s | %.0f |\n", atomsWanted,
-                             entries, mopro ? "MoPro" : "XD", best.total(), best.read, best.perceive, best.database,
-                             best.write, slowest.second, best.maxrssKb / 1024.0);
-                std::fflush(report);
-            }
-        }
+    std::fprintf(report, "| atoms | entries | input | whole run (s) | read | perceive | database | write | report | slowest stage | peak memory (MB) |\n");
+    std::fprintf(report, "|---|---|---|---|---|---|---|---|---|---|---|\n");
+    if (one) {
+        runCase(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[4]) == "mopro", repeats);
+    } else {
+        for (int atomsWanted : {3200, 12800, 51200})
+            for (int entries : {20000, 100000})
+                for (int mopro = 0; mopro < 2; ++mopro) runCase(atomsWanted, entries, mopro != 0, repeats);
     }
     std::fclose(report);
     std::string cleanup = std::string("rm -rf ") + dir;
