@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "../chem/elements.h"
 #include "../database/nearest.h"
@@ -15,7 +16,16 @@ namespace {
 
 json triple(const double* v) {
     json out = json::array();
+    out.get_ref<json::array_t&>().reserve(3);
     for (int c = 0; c < 3; ++c) out.push_back(v[c]);
+    return out;
+}
+
+// An empty object with room for `keys` members: the members of an ordered object are kept
+// in a vector whose keys cannot be moved, so growing it would copy every member.
+json objectWithRoom(std::size_t keys) {
+    json out = json::object();
+    out.get_ref<json::object_t&>().reserve(keys);
     return out;
 }
 
@@ -123,23 +133,27 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
     run["cell"] = json::array({q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]});
 
     json atoms = json::array();
+    atoms.get_ref<json::array_t&>().reserve(static_cast<std::size_t>(q.nAtoms));
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
         const bool found = static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
         const char* name = i < MAX_ATOMS ? q.quandrelName[i] : "";
-        json frame = {{"axis1", axisLetter(a.ax1)},
-                      {"atom0", referenceLabel(q, a.atom0)},
-                      {"axis2", axisLetter(a.ax2)},
-                      {"atom2", referenceLabel(q, a.atom2)}};
+        json frame = objectWithRoom(5);
+        frame["axis1"] = axisLetter(a.ax1);
+        frame["atom0"] = referenceLabel(q, a.atom0);
+        frame["axis2"] = axisLetter(a.ax2);
+        frame["atom2"] = referenceLabel(q, a.atom2);
         json dummies = json::array();
         for (int number : {a.atom0, a.atom2}) {
             const int d = number - 1 - q.nAtoms;
             if (d < 0 || d >= q.nDummy) continue;
-            dummies.push_back({{"label", referenceLabel(q, number)},
-                               {"fractional", triple(q.atom[static_cast<std::size_t>(number - 1)].frac)}});
+            json dummy = objectWithRoom(2);
+            dummy["label"] = referenceLabel(q, number);
+            dummy["fractional"] = triple(q.atom[static_cast<std::size_t>(number - 1)].frac);
+            dummies.push_back(std::move(dummy));
         }
-        frame["dummies"] = dummies;
-        json entry = json::object();
+        frame["dummies"] = std::move(dummies);
+        json entry = objectWithRoom(22);
         entry["label"] = a.label;
         entry["element"] = elementSymbol(q, i);
         entry["name"] = name;
@@ -199,13 +213,16 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
     }
     run["bonds"] = std::move(bonds);
 
+    // Atoms per molecule, counted in one pass (molecules are numbered from 1).
+    std::vector<int> count(correction.applies.size(), 0);
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const int m = q.atom[static_cast<std::size_t>(i)].molecule;
+        if (m >= 1 && static_cast<std::size_t>(m) <= count.size()) ++count[static_cast<std::size_t>(m - 1)];
+    }
     json molecules = json::array();
     for (std::size_t m = 0; m < correction.applies.size(); ++m) {
-        int count = 0;
-        for (int i = 0; i < q.nAtoms; ++i)
-            if (q.atom[static_cast<std::size_t>(i)].molecule == static_cast<int>(m) + 1) ++count;
         molecules.push_back({{"number", m + 1},
-                             {"atoms", count},
+                             {"atoms", count[m]},
                              {"electronsExpected", correction.expected[m]},
                              {"monopoleSum", correction.monopoleSum[m]},
                              {"correction", correctionOf(correction, m)}});
@@ -239,9 +256,14 @@ bool writeText(const char* name, const std::string& text) {
 std::string jsonText(const json& run) { return run.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
 
 void writeRunReport(Quandrel& q) {
+    // The database is read again only for the nearest entries of missing atoms.
     NameCatalogue catalogue;
-    if (FileHandle db = openFile(q.databasePath, "r")) catalogue.read(db.get());
-    const json run = runReport(q, catalogue, catalogue.size(), appliedCorrection);
+    std::size_t entries = q.databaseEntries;
+    if (missingAtoms(q) > 0) {
+        if (FileHandle db = openFile(q.databasePath, "r")) catalogue.read(db.get());
+        entries = catalogue.size();
+    }
+    const json run = runReport(q, catalogue, entries, appliedCorrection);
     writeText("Quandrele.json", jsonText(run));
     writeText("Quandrele.html", reportPage(run));
 }
