@@ -162,6 +162,7 @@ void Quandrel::findInDataBase() {
     for (int i = 0; i < n; ++i) names.emplace_back(quandrelName[i]);
     DatabaseIndex index;
     index.build(db, names);
+    databaseEntries = index.entryNames();
     std::unique_ptr<PointGrid> near;  // atoms by position, for the hydrogen bond resets
     EntryWarnings warnings;
 

@@ -47,6 +47,9 @@ public:
     // The scan state of a search that fails (it has read the whole file).
     const ScanState& endState() const { return end_; }
 
+    // Number of distinct entry names in the file (see isEntryName).
+    std::size_t entryNames() const { return entryNames_; }
+
     // The model-compound line of a state ("" when none was seen).
     const std::string& modelLine(int k) const { return modelLines_[static_cast<std::size_t>(k)]; }
 
@@ -54,6 +57,7 @@ private:
     std::unordered_map<std::string, IndexedEntry> entries_;
     std::vector<std::string> modelLines_;
     ScanState end_;
+    std::size_t entryNames_ = 0;
 };
 
 // Applies the scan state to the process-wide Modn and PLAN, as the scan itself leaves

@@ -1,9 +1,11 @@
 // The database index and the parsers of an entry's lines.
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
 
 #include "../driver/text.h"
 #include "database.h"
+#include "nearest.h"
 
 namespace {
 
@@ -26,8 +28,10 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
 
     LineReader reader(file);
     ScanState state;
-    std::string line;
+    std::string line, previous;
+    std::unordered_set<std::string> names;
     while (reader.next(line)) {
+        if (isEntryName(previous, line)) names.insert(previous);
         if (line.find(MODEL_MARK) != std::string::npos) {
             // Modn holds 511 characters; a longer line is cut there.
             modelLines_.push_back(line.substr(0, sizeof Modn - 1));
@@ -46,8 +50,10 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
             it->second.dataOffset = std::ftell(file);
             it->second.state = state;
         }
+        previous.swap(line);
     }
     end_ = state;
+    entryNames_ = names.size();
 }
 
 const IndexedEntry* DatabaseIndex::find(const std::string& name) const {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "../driver/text.h"
 #include "../naming/ordering.h"
@@ -16,15 +17,39 @@ bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; 
 bool isLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 bool isDescriptor(char c) { return isDigit(c) || c == '.' || c == '#' || c == '@'; }
 
-// True when the first word of the line is a number (a population line).
-bool isNumberLine(const std::string& line) {
-    const char* start = line.c_str();
-    while (*start == ' ' || *start == '\t') ++start;
-    if (*start == '\0') return false;
+// True when the first word of the line is a number (a population line). The line is a
+// view into the file's text; the character behind it is its line end or the text's end.
+bool isNumberLine(std::string_view line) {
+    std::size_t at = 0;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    std::size_t wordEnd = at;
+    while (wordEnd < line.size() && line[wordEnd] != ' ' && line[wordEnd] != '\t') ++wordEnd;
+    if (wordEnd == at) return false;
+    // strtod wants the word ended by a NUL: a copy, on the stack when it is short.
+    char shortWord[64];
+    std::string longWord;
+    const char* word = shortWord;
+    const std::size_t n = wordEnd - at;
+    if (n < sizeof shortWord) {
+        line.copy(shortWord, n, at);
+        shortWord[n] = '\0';
+    } else {
+        longWord.assign(line.substr(at, n));
+        word = longWord.c_str();
+    }
     char* end = nullptr;
-    std::strtod(start, &end);
-    return end != start && (*end == '\0' || *end == ' ' || *end == '\t');
+    std::strtod(word, &end);
+    return end != word && *end == '\0';
 }
+
+}  // namespace
+
+bool isEntryName(std::string_view previous, std::string_view line) {
+    return !previous.empty() && previous[0] != '!' && isNumberLine(line) && !isNumberLine(previous) &&
+           previous.find("Model Compound Name:") == std::string_view::npos;
+}
+
+namespace {
 
 // Size of the intersection of two sorted id lists (as multisets).
 int common(const int* a, const int* aEnd, const int* b, const int* bEnd) {
@@ -138,7 +163,7 @@ NameCatalogue::Coded NameCatalogue::encode(const NameTerms& split) {
 }
 
 void NameCatalogue::add(const std::string& name, const std::string& modelCompound) {
-    if (!seen_.emplace(name, true).second) return;
+    if (!seen_.insert(name).second) return;
     Entry entry;
     entry.name = name;
     entry.modelCompound = modelCompound;
@@ -172,27 +197,31 @@ void NameCatalogue::read(FILE* file) {
     clearerr(file);
     std::rewind(file);
     std::string text;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0) text.reserve(static_cast<std::size_t>(size));
+        std::rewind(file);
+    }
     char block[1 << 16];
     std::size_t got;
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
 
-    std::string line, previous, model;
-    bool havePrevious = false;
+    std::string model;
+    std::string_view line, previous;
+    const std::string_view all(text);
     std::size_t at = 0;
-    while (at < text.size()) {
-        while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-        if (at >= text.size()) break;
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        line.assign(text, at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    while (at < all.size()) {
+        while (at < all.size() && std::isspace(static_cast<unsigned char>(all[at]))) ++at;
+        if (at >= all.size()) break;
+        std::size_t end = all.find('\n', at);
+        if (end == std::string_view::npos) end = all.size();
+        line = all.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         at = end + 1;
-        if (havePrevious && isNumberLine(line) && !isNumberLine(previous) && previous[0] != '!' &&
-            previous.find("Model Compound Name:") == std::string::npos)
-            add(previous, model);
-        if (line.find("Model Compound Name:") != std::string::npos) model = modelCompoundName(line.c_str());
-        previous.swap(line);
-        havePrevious = !previous.empty();
+        if (isEntryName(previous, line)) add(std::string(previous), model);
+        if (line.find("Model Compound Name:") != std::string_view::npos)
+            model = modelCompoundName(std::string(line).c_str());
+        previous = line;
     }
 }
 

@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // A name taken apart into its terms.
@@ -24,6 +26,11 @@ NameTerms splitName(const std::string& name);
 
 // The central element of a name (the element of NameTerms, without taking the name apart).
 std::string centralElement(const std::string& name);
+
+// True when `previous` is an entry name of a database: a line that is no comment, no
+// number and no model-compound line, followed by `line`, a population line (its first
+// word a number). Both are lines as the readers return them.
+bool isEntryName(std::string_view previous, std::string_view line);
 
 // One ranked entry.
 struct NearEntry {
@@ -42,7 +49,7 @@ public:
     // Adds one entry name (tests and read()).
     void add(const std::string& name, const std::string& modelCompound);
 
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return seen_.size(); }
 
     // The best `count` entries for a name, best first (fewer when the database holds fewer
     // names of its central element). Results are kept per name: asking again is free.
@@ -74,6 +81,6 @@ private:
     std::vector<int> ids_;
     std::unordered_map<std::string, int> termIds_;
     std::unordered_map<std::string, Bucket> byElement_;
-    std::unordered_map<std::string, bool> seen_;
+    std::unordered_set<std::string> seen_;
     std::unordered_map<std::string, std::vector<NearEntry>> cache_;
 };

@@ -180,6 +180,7 @@ public:
     int crystalInput = 0;  // 1: structure read from a CIF, 2: from a SHELX .res/.ins file
     double planaris = 0.8;
     char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
+    std::size_t databaseEntries = 0;  // distinct entry names of the database (database stage)
     char moproTabPath[512] = "";
     char inputFile[400] = "";
     int findSymm = 0;
