@@ -31,13 +31,15 @@ bool copyText(char* dst, std::size_t cap, const char* src) {
     return true;
 }
 
+// The program reads its files from one thread: characters are taken without locking the
+// stream each time.
 bool LineReader::next(std::string& line) {
     line.clear();
     if (!started_) {
         // A file that begins with blank lines: the conversion skips them like any others.
         started_ = true;
         int c;
-        while ((c = fgetc(file_)) != EOF && std::isspace(c)) {
+        while ((c = getc_unlocked(file_)) != EOF && std::isspace(c)) {
         }
         if (c == EOF) {
             atEnd_ = true;
@@ -45,19 +47,19 @@ bool LineReader::next(std::string& line) {
         }
         ungetc(c, file_);
     }
-    int c = fgetc(file_);
+    int c = getc_unlocked(file_);
     if (c == EOF) {
         atEnd_ = true;
         return false;
     }
     while (c != EOF && c != '\n') {
         line.push_back(static_cast<char>(c));
-        c = fgetc(file_);
+        c = getc_unlocked(file_);
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     // the "\n" of the conversion: swallow all white space that follows
     while (c != EOF) {
-        c = fgetc(file_);
+        c = getc_unlocked(file_);
         if (c == EOF) break;
         if (!std::isspace(c)) {
             ungetc(c, file_);
