@@ -1,4 +1,5 @@
 // Reader of the XD parameter file "xd.res" (or "xd.inp") and of "xd_part.aux".
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -27,13 +28,59 @@ const int MULTIPOLE_LINES[5][3] = {
 bool nextWord(FILE* file, std::string& word) {
     word.clear();
     int c;
-    while ((c = fgetc(file)) != EOF && std::isspace(c)) {
+    while ((c = getc_unlocked(file)) != EOF && std::isspace(c)) {
     }
     while (c != EOF && !std::isspace(c)) {
         word.push_back(static_cast<char>(c));
-        c = fgetc(file);
+        c = getc_unlocked(file);
     }
     return !word.empty();
+}
+
+// The atom record as the writer lays it out: the label in eight columns (more when it is
+// longer), then AX1 (3 columns), AX2 (2), ATOM0 (5), ATOM1, ATOM2 (5 each; 4 each for
+// TP 3 and 4), TP (2), TBL (3), KAP (3), LMX (2), SYMCODE (3), CHEMCON (4), then
+// " x y z occupancy" (%9.6f three times and %6.4f, a blank before each).
+constexpr int ATOM_RECORD_WIDTHS[2][11] = {{3, 2, 5, 5, 5, 2, 3, 3, 2, 3, 4}, {3, 2, 5, 4, 4, 2, 3, 3, 2, 3, 4}};
+constexpr std::size_t POSITION_WIDTH = 37;
+
+// A number that fills its field runs into the number before it (a CHEMCON above 999 into
+// SYMCODE, an atom number above 9,999 into the field before it), so words split at blanks
+// are not always the fields. A record laid out exactly as the writer lays it out (every
+// integer right-aligned in its columns) is read by its columns; -1 when the record is not
+// of that layout, and the words read at blanks stand. Where no number fills its field both
+// readings agree.
+int readAtomColumns(const char* record, AtomRecord& a) {
+    const char* p = record;
+    while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
+    const std::size_t labelEnd = static_cast<std::size_t>(p - record);
+    std::size_t at = labelEnd < 8 ? 8 : labelEnd;
+    const std::size_t length = std::strlen(record);
+    if (labelEnd == 0 || length < at + POSITION_WIDTH) return -1;
+    const std::size_t integers = length - at - POSITION_WIDTH;
+    const int* widths = integers == 37 ? ATOM_RECORD_WIDTHS[0] : integers == 35 ? ATOM_RECORD_WIDTHS[1] : nullptr;
+    if (widths == nullptr) return -1;
+    AtomRecord read = a;
+    int* fields[] = {&read.ax1, &read.ax2,  &read.atom0, &read.atom1,   &read.atom2,  &read.tp,
+                     &read.tbl, &read.kap, &read.lmx,   &read.symCode, &read.chemCon};
+    for (int k = 0; k < 11; ++k) {
+        const int width = widths[k];
+        char field[8];
+        std::memcpy(field, record + at, static_cast<std::size_t>(width));
+        field[width] = '\0';
+        int c = 0;
+        while (c < width && field[c] == ' ') ++c;
+        if (c < width && field[c] == '-') ++c;
+        if (c == width) return -1;
+        for (int d = c; d < width; ++d)
+            if (field[d] < '0' || field[d] > '9') return -1;
+        *fields[k] = std::atoi(field);
+        at += static_cast<std::size_t>(width);
+    }
+    if (sscanf(record + at, "%lf%lf%lf%lf", &read.frac[0], &read.frac[1], &read.frac[2], &read.occupancy) != 4)
+        return -1;
+    a = read;
+    return 16;
 }
 
 }  // namespace
@@ -108,10 +155,15 @@ void Quandrel::readInp() {
         for (int i = 0; i < nAtoms; ++i) {
             AtomRecord& a = atom[i];
             char label[LINE_CAP];
-            int n = sscanf(lines.record("the record of atom %d of %d", i + 1, nAtoms),
+            const char* record = lines.record("the record of atom %d of %d", i + 1, nAtoms);
+            int n = sscanf(record,
                            "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
                            &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
                            &a.frac[2], &a.occupancy);
+            if (n >= 1) {
+                const int columns = readAtomColumns(record, a);
+                if (columns > 0) n = columns;
+            }
             if (n >= 1) {
                 char field[48];
                 snprintf(field, sizeof field, "the label of atom %d", i + 1);
