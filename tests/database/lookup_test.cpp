@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "database/nearest.h"
 #include "dbtest.h"
 
 namespace {
@@ -179,6 +180,15 @@ TEST(DatabaseLookup, IndexedSearchMatchesTheRescanOnRandomFiles) {
         std::vector<std::string> searches;
         for (int k = 0; k < 6; ++k) searches.push_back(names[random() % names.size()]);
         expectSame(text, searches, "round " + std::to_string(round));
+        // The index counts the entry names while it reads, as the catalogue of the report
+        // counts them.
+        FILE* f = fileWith(text);
+        DatabaseIndex index;
+        index.build(f, {});
+        NameCatalogue catalogue;
+        catalogue.read(f);
+        std::fclose(f);
+        EXPECT_EQ(index.entryNames(), catalogue.size()) << "round " << round;
         if (testing::Test::HasFailure()) {
             ADD_FAILURE() << "file was:\n" << text;
             break;

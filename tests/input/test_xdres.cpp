@@ -480,3 +480,41 @@ TEST(XdPartAuxDeathTest, ARecordWithoutPartNumberStops) {
     EXPECT_EXIT(readXdOrDie(), testing::ExitedWithCode(1),
                 stopOf("xd_part.aux: record 2 (C(1) 2 one) has no part number as its third word", "readPartAux"));
 }
+
+// Atom records as the writer lays them out are read by their columns, so a number that
+// fills its field (an atom number above 9,999, a CHEMCON above 999, a frame atom above 999
+// in the four-column fields of TP 3 and 4) is not run together with the number before it;
+// a record in another layout is read word by word as before.
+TEST(XdResReader, AtomRecordsInTheWritersColumnsAndFreeLayout) {
+    const std::string original =
+        "C(1)      1 3    1    2    3 4  1  2 4  5   7   0.200000  0.250000  0.500000 0.5000";
+    struct Case {
+        const char* record;
+        int ax2, atom0, atom1, atom2, symCode, chemCon;
+    } cases[] = {
+        {"C(1)      1 310001    2    3 4  1  2 4  5   7  0.200000  0.250000  0.500000 0.5000", 3, 10001, 2, 3, 5, 7},
+        {"C(1)      1 3    11000299999 4  1  2 4  5   7  0.200000  0.250000  0.500000 0.5000", 3, 1, 10002, 99999, 5, 7},
+        {"C(1)      1 3    1    2    3 4  1  2 4  51234  0.200000  0.250000  0.500000 0.5000", 3, 1, 2, 3, 5, 1234},
+        {"C(1)      1 3    199999998 4  1  2 4  5   7  0.200000  0.250000  0.500000 0.5000", 3, 1, 9999, 9998, 5, 7},
+        {"C(1) 1 3 1 2 3 4 1 2 4 5 7 0.2 0.25 0.5 0.5", 3, 1, 2, 3, 5, 7},
+        {"C(1)      1 3    1    2    3 4  1  2 4  5   7   0.200000  0.250000  0.500000 0.5000", 3, 1, 2, 3, 5, 7},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        dir.copyFolder("xd/variety");
+        dir.write("xd.res", varietyResWith(original, c.record));
+        auto q = readXdHere();
+        const AtomRecord& a = q->atom[1];
+        EXPECT_STREQ(a.label, "C(1)") << c.record;
+        EXPECT_EQ(a.ax1, 1) << c.record;
+        EXPECT_EQ(a.ax2, c.ax2) << c.record;
+        EXPECT_EQ(a.atom0, c.atom0) << c.record;
+        EXPECT_EQ(a.atom1, c.atom1) << c.record;
+        EXPECT_EQ(a.atom2, c.atom2) << c.record;
+        EXPECT_EQ(a.tp, 4) << c.record;
+        EXPECT_EQ(a.symCode, c.symCode) << c.record;
+        EXPECT_EQ(a.chemCon, c.chemCon) << c.record;
+        EXPECT_DOUBLE_EQ(a.frac[1], 0.25) << c.record;
+        EXPECT_DOUBLE_EQ(a.occupancy, 0.5) << c.record;
+    }
+}
