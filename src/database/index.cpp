@@ -28,10 +28,11 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
 
     LineReader reader(file);
     ScanState state;
-    std::string line, previous;
+    std::string line;
+    EntryNameScanner scanner;
     std::unordered_set<std::string> names;
     while (reader.next(line)) {
-        if (isEntryName(previous, line)) names.insert(previous);
+        if (scanner.feed(line)) names.insert(scanner.name());
         if (line.find(MODEL_MARK) != std::string::npos) {
             // Modn holds 511 characters; a longer line is cut there.
             modelLines_.push_back(line.substr(0, sizeof Modn - 1));
@@ -50,7 +51,6 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
             it->second.dataOffset = std::ftell(file);
             it->second.state = state;
         }
-        previous.swap(line);
     }
     end_ = state;
     entryNames_ = names.size();

@@ -25,6 +25,8 @@ bool isNumberLine(std::string_view line) {
     std::size_t wordEnd = at;
     while (wordEnd < line.size() && line[wordEnd] != ' ' && line[wordEnd] != '\t') ++wordEnd;
     if (wordEnd == at) return false;
+    // A number begins with a digit, a sign, a point or the first letter of "inf" or "nan".
+    if (std::strchr("0123456789+-.iInN", line[at]) == nullptr) return false;
     // strtod wants the word ended by a NUL: a copy, on the stack when it is short.
     char shortWord[64];
     std::string longWord;
@@ -44,9 +46,14 @@ bool isNumberLine(std::string_view line) {
 
 }  // namespace
 
-bool isEntryName(std::string_view previous, std::string_view line) {
-    return !previous.empty() && previous[0] != '!' && isNumberLine(line) && !isNumberLine(previous) &&
-           previous.find("Model Compound Name:") == std::string_view::npos;
+bool EntryNameScanner::feed(std::string_view line) {
+    const bool number = isNumberLine(line);
+    const bool entry = number && !previousIsNumber_ && !previous_.empty() && previous_[0] != '!' &&
+                       previous_.find("Model Compound Name:") == std::string::npos;
+    if (entry) name_ = previous_;
+    previous_.assign(line);
+    previousIsNumber_ = number;
+    return entry;
 }
 
 namespace {
@@ -207,7 +214,8 @@ void NameCatalogue::read(FILE* file) {
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
 
     std::string model;
-    std::string_view line, previous;
+    std::string_view line;
+    EntryNameScanner scanner;
     const std::string_view all(text);
     std::size_t at = 0;
     while (at < all.size()) {
@@ -218,10 +226,9 @@ void NameCatalogue::read(FILE* file) {
         line = all.substr(at, end - at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         at = end + 1;
-        if (isEntryName(previous, line)) add(std::string(previous), model);
+        if (scanner.feed(line)) add(scanner.name(), model);
         if (line.find("Model Compound Name:") != std::string_view::npos)
             model = modelCompoundName(std::string(line).c_str());
-        previous = line;
     }
 }
 

@@ -27,10 +27,19 @@ NameTerms splitName(const std::string& name);
 // The central element of a name (the element of NameTerms, without taking the name apart).
 std::string centralElement(const std::string& name);
 
-// True when `previous` is an entry name of a database: a line that is no comment, no
-// number and no model-compound line, followed by `line`, a population line (its first
-// word a number). Both are lines as the readers return them.
-bool isEntryName(std::string_view previous, std::string_view line);
+// Finds the entry names of a database, fed its lines (as the readers return them) in
+// order. An entry name is a line that is no comment, no number and no model-compound line,
+// followed by a population line (its first word a number).
+class EntryNameScanner {
+public:
+    // Takes the next line; true when the line before it is an entry name (then name() holds it).
+    bool feed(std::string_view line);
+    const std::string& name() const { return name_; }
+
+private:
+    std::string previous_, name_;
+    bool previousIsNumber_ = false;
+};
 
 // One ranked entry.
 struct NearEntry {
