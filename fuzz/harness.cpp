@@ -11,15 +11,11 @@
 #include <new>
 #include <sstream>
 
-#include "driver/failure.h"
-
 namespace fuzz {
 
 namespace {
 
 std::string scratch;
-
-[[noreturn]] void throwStop(int code) { throw Stop{code}; }
 
 void removeScratch() {
     std::error_code ignored;
@@ -37,7 +33,6 @@ void setUp() {
     }
     scratch = tmpl;
     std::atexit(removeScratch);
-    stopHook = throwStop;
 }
 
 void writeFile(const char* name, const std::uint8_t* data, std::size_t size) {

@@ -1,8 +1,8 @@
 // Shared part of the fuzz targets. Every reader takes its input from a file with a fixed
 // name in the working directory, so a target writes the fuzzed bytes to that file in a
-// scratch directory and runs the reader on a fresh object. Error exits of the program are
-// taken over: they throw Stop, which the target catches around the reader, so one input
-// that ends the run with a message is a normal outcome and the next input follows.
+// scratch directory and runs the reader on a fresh object. A reader that cannot go on
+// throws a Failure, which the target catches around the reader, so one input that ends
+// the run with a message is a normal outcome and the next input follows.
 #pragma once
 
 #include <cstddef>
@@ -11,15 +11,11 @@
 #include <string>
 
 #include "driver/Quandrel.h"
+#include "driver/failure.h"
 
 namespace fuzz {
 
-// Thrown instead of ending the process.
-struct Stop {
-    int code;
-};
-
-// Makes a scratch directory the working directory and installs the stop hook (once).
+// Makes a scratch directory the working directory (once).
 void setUp();
 
 // Writes a file of the scratch directory.
@@ -63,7 +59,7 @@ void guarded(Step step) {
     const int before = openFiles();
     try {
         step();
-    } catch (const Stop&) {
+    } catch (const Failure&) {
     }
     releaseProcessState();
     checkNoFileLeft(before);

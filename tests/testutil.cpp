@@ -10,6 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "chem/elements.h"
 
 namespace {
@@ -178,4 +180,33 @@ std::unique_ptr<Quandrel> StructureBuilder::build() {
     q.atom = atoms_;
     q.atom.resize(2 * atoms_.size() + 1);
     return std::move(q_);
+}
+
+Stopped failureOf(const std::function<void()>& code) {
+    Stopped s;
+    testing::internal::CaptureStderr();
+    try {
+        code();
+    } catch (const Failure& f) {
+        s.stopped = true;
+        s.code = f.code();
+        s.banner = f.banner();
+        s.stage = f.stage();
+        s.message = f.message();
+    }
+    s.err = testing::internal::GetCapturedStderr() + s.message;
+    return s;
+}
+
+testing::AssertionResult stopsWith(const std::function<void()>& code, int exitCode, const std::string& text,
+                                   const std::string& stage) {
+    const Stopped s = failureOf(code);
+    if (!s.stopped) return testing::AssertionFailure() << "the code did not stop the run; standard error:\n" << s.err;
+    if (s.code != exitCode) return testing::AssertionFailure() << "exit code " << s.code << ", not " << exitCode;
+    if (!s.banner) return testing::AssertionFailure() << "no error banner";
+    if (s.err.find(text) == std::string::npos)
+        return testing::AssertionFailure() << "standard error lacks \"" << text << "\":\n" << s.err;
+    if (!stage.empty() && s.stage != stage)
+        return testing::AssertionFailure() << "the banner names " << s.stage << ", not " << stage;
+    return testing::AssertionSuccess();
 }

@@ -2,11 +2,15 @@
 // small structures built in memory.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/Quandrel.h"
+#include "driver/failure.h"
 
 // A fresh directory under /tmp that becomes the working directory for the lifetime of
 // the object; the previous working directory is restored and the directory removed.
@@ -81,3 +85,23 @@ private:
     std::unique_ptr<Quandrel> q_;
     std::vector<AtomRecord> atoms_;
 };
+
+// How a piece of code stopped the run: the failure it threw (the stage it names, its code,
+// whether the error banner is due) and standard error as main leaves it before the
+// banners, that is what the code wrote itself followed by the failure's message.
+struct Stopped {
+    bool stopped = false;  // false: the code ran to its end
+    int code = -1;
+    bool banner = false;
+    std::string stage;
+    std::string message;  // the failure's message alone
+    std::string err;      // written by the code, then the message
+};
+
+// Runs code that is expected to stop the run, with standard error captured.
+Stopped failureOf(const std::function<void()>& code);
+
+// Success when the code stops the run with the exit code and the error banner, standard
+// error up to the banners holds text, and (when stage is given) the banner names stage.
+testing::AssertionResult stopsWith(const std::function<void()>& code, int exitCode, const std::string& text,
+                                   const std::string& stage = "");

@@ -1,9 +1,7 @@
 // Bonds from covalent radii and electronegativities; the neighbour node of every atom.
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -27,12 +25,9 @@ int Quandrel::findBonds() {
     StageName stage(*this, "FindBonds");
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
     bnd.clear();
-    try {
+    {
+        MemoryNote note("Bindungen ");
         bnd.reserve(capacity);
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        perror("Bindungen ");
-        stopWithError(1);
     }
 
     // Tests the pair i < j and appends it when it is a bond.
@@ -109,12 +104,9 @@ int Quandrel::findBonds() {
 
 int Quandrel::verknopfung(int bondCount) {
     StageName stage(*this, "Verknopfung");
-    try {
+    {
+        MemoryNote note("knopf");
         knopf.assign(nAtoms, Knopf());
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        perror("knopf");
-        stopWithError(1);
     }
     if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
 

@@ -23,9 +23,7 @@ constexpr int N_POPULATIONS = 26;
 FileHandle createSideFile(const char* name, const char* message) {
     FileHandle file = openFile(name, "wt");
     if (!file) {
-        fprintf(stderr, "%s", message);
-        perror(" ");
-        stopWithError(1);
+        stopWithSystemError("%s", message);
     }
     return file;
 }
@@ -144,9 +142,7 @@ void Quandrel::findInDataBase() {
     FileHandle database = openFile(databasePath, "rt");
     FILE* db = database.get();
     if (db == nullptr) {
-        fprintf(stderr, "can't open %s.", databasePath);
-        perror(" ");
-        stopWithError(1);
+        cannotOpen("%s.", databasePath);
     }
     // Entries are read from their recorded file positions: a pipe will not do.
     if (std::fseek(db, 0, SEEK_SET) != 0 || std::ftell(db) != 0)

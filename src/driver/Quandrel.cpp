@@ -2,8 +2,10 @@
 #include "Quandrel.h"
 
 #include <cstring>
+#include <exception>
 
 #include "../input/crystal.h"
+#include "failure.h"
 
 char funkNam[32] = "main";
 char INI_PATH[220] = "qdltool.ini";
@@ -14,25 +16,25 @@ std::vector<int> gut;
 char Modn[512] = "";
 double PLAN = 0.0;
 
-StageName::StageName(Quandrel& q, const char* name) : q_(q) {
+StageName::StageName(Quandrel& q, const char* name) : q_(q), unwinding_(std::uncaught_exceptions()) {
     std::memcpy(q_.prevFunkNam, funkNam, sizeof funkNam);
     std::strncpy(funkNam, name, sizeof funkNam - 1);
     funkNam[sizeof funkNam - 1] = '\0';
 }
 
-StageName::~StageName() { std::memcpy(funkNam, q_.prevFunkNam, sizeof funkNam); }
+StageName::~StageName() {
+    if (std::uncaught_exceptions() == unwinding_) std::memcpy(funkNam, q_.prevFunkNam, sizeof funkNam);
+}
 
 void Quandrel::openReports() {
     outFile = fopen("Quandrele.out", "wt");
     if (outFile == nullptr) {
-        fprintf(stderr, "can't open Quandrele.out");
-        perror(" ");
+        warnCannotOpen("Quandrele.out");
         outFile = stdout;
     }
     logFile = fopen("Quandrele.log", "wt");
     if (logFile == nullptr) {
-        fprintf(stderr, "can't open Quandrele.log");
-        perror(" ");
+        warnCannotOpen("Quandrele.log");
         logFile = stderr;
     }
 }

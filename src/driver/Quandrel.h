@@ -300,8 +300,9 @@ private:
 };
 
 // Saves the current stage name into the object's single slot, sets the new one, and
-// writes the saved name back when the stage returns normally. An error exit leaves
-// funkNam holding the failing stage, which the error banner then names.
+// writes the saved name back when the stage is left normally. A stage left by a failure
+// (or by running out of memory) leaves funkNam holding its name, which the error banner
+// then names.
 class StageName {
 public:
     StageName(Quandrel& q, const char* name);
@@ -311,6 +312,7 @@ public:
 
 private:
     Quandrel& q_;
+    int unwinding_;
 };
 
 // ---- process-wide values ----

@@ -1,10 +1,12 @@
-// Entry point: installs the crash handler and the closing banner, takes the switches,
-// and runs the stages of the central object in their fixed order.
+// Entry point: installs the crash handler, takes the switches, runs the stages of the
+// central object in their fixed order, and ends every run with the closing banner. A
+// failure of a stage ends up here: its message and the error banner come first.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "../input/crystal.h"
 #include "../report/report.h"
@@ -15,11 +17,14 @@ namespace {
 
 const char* const VERSION_ID = "QuandrelTool 1.0 (multipole parameter transfer for XD)";
 
+// No exception can leave a signal handler: this is the one place that ends the process
+// itself, with both banners written first.
 void onSegfault(int) {
     signal(SIGSEGV, SIG_IGN);
-    perror("SIGSEGV");
+    reportSystemError("SIGSEGV");
     fprintf(stderr, "A segmentation fault was detected. \n");
-    atexit(errorBanner);
+    errorBanner(funkNam);
+    closingBanner();
     exit(1);
 }
 
@@ -64,17 +69,11 @@ void copyArg(char* dst, std::size_t cap, const char* src, const char* sw) {
     std::strcpy(dst, src);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (signal(SIGSEGV, onSegfault) == SIG_ERR) {
-        fprintf(stderr, "\nSignal handle could not be installed.\n");
-        exit(1);
-    }
-    if (atexit(closingBanner) != 0) {
-        fprintf(stderr, "\nQ U A N D R E L T O O L ends because of problems with the ExitHandle\n");
-        exit(1);
-    }
+// The run after the crash handler is in place: the switches and the stages. Returns the
+// exit code of a run that ends normally; a failure leaves it as an exception. The object
+// belongs to the caller, so that its report files stay open until the failure is reported
+// (a report file may fall back on a standard stream).
+int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     std::strcpy(INI_PATH, "qdltool.ini");
 
     for (int i = 1; i < argc; ++i) {
@@ -105,7 +104,7 @@ int main(int argc, char** argv) {
             ++i;
         }
     }
-    std::unique_ptr<Quandrel> q(new Quandrel());
+    q.reset(new Quandrel());
     q->planaris = 0.8;
 
     for (int i = 1; i < argc; ++i) {
@@ -150,4 +149,27 @@ int main(int argc, char** argv) {
     writeRunReport(*q);
     q.reset();
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (signal(SIGSEGV, onSegfault) == SIG_ERR) {
+        fprintf(stderr, "\nSignal handle could not be installed.\n");
+        return 1;
+    }
+    std::unique_ptr<Quandrel> q;
+    int code = 0;
+    try {
+        code = run(argc, argv, q);
+    } catch (const Failure& failure) {
+        reportFailure(failure);
+        code = failure.code();
+    } catch (const std::bad_alloc&) {
+        const Failure failure = outOfMemory();
+        reportFailure(failure);
+        code = failure.code();
+    }
+    closingBanner();
+    return code;
 }

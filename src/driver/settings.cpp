@@ -57,7 +57,7 @@ void Quandrel::readIni() {
     const char* openedAs = INI_PATH;
     FILE* ini = fopen(INI_PATH, "rt");
     if (ini == nullptr) {
-        perror(INI_PATH);
+        reportSystemError(INI_PATH);
         ini = fopen("./qdltool.ini", "rt");
         openedAs = "qdltool.ini";
         if (ini == nullptr) {

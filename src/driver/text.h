@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-// An open file that is closed however the code that opened it is left, also by an error
-// exit that a fuzz harness turns into an exception. Empty when the file could not be opened.
+// An open file that is closed however the code that opened it is left, also by a failure.
+// Empty when the file could not be opened.
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 inline FileHandle openFile(const char* name, const char* mode) { return FileHandle(fopen(name, mode), &fclose); }
 

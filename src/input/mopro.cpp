@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -111,15 +110,11 @@ private:
 };
 
 [[noreturn]] void readError(const char* file) {
-    fprintf(stderr, "READ ERRROR in %s", file);
-    perror(" ");
-    stopWithError(1);
+    stopWithSystemError("READ ERRROR in %s", file);
 }
 
 [[noreturn]] void readError(const char* file, int fields, const std::string& line) {
-    fprintf(stderr, "READ ERRROR in %s %d %s", file, fields < 0 ? 0 : fields, line.c_str());
-    perror(" ");
-    stopWithError(1);
+    stopWithSystemError("READ ERRROR in %s %d %s", file, fields < 0 ? 0 : fields, line.c_str());
 }
 
 template <std::size_t N>
@@ -228,12 +223,9 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
     if (count < 0 || count > MAX_ATOMS)
         fatal("DUMMY %d in %s: at most %d dummy atoms are possible.", count, in.name(), MAX_ATOMS);
     q.nDummy = count;
-    try {
+    {
+        MemoryNote note("Memory problem dummyatoms!  ");
         dummies.assign(count, AtomRecord());
-    } catch (const std::bad_alloc&) {
-        fprintf(stderr, "Memory problem dummyatoms! ");
-        perror(" ");
-        stopWithError(1);
     }
     for (int j = 0; j < count; ++j) {
         std::string text = in.need(format("dummy atom %d of the %d announced by DUMMY", j + 1, count));
@@ -364,12 +356,9 @@ void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector
         fatal("ATOMS %d in %s: a structure holds 1 to %d atoms.", count, in.name(), MAX_ATOMS);
     q.nAtoms = count;
     // the atoms, the dummies of the file behind them, and room for those of the database stage
-    try {
+    {
+        MemoryNote note("Memory problem xdinp!  ");
         q.atom.assign(2 * static_cast<std::size_t>(count) + 1, AtomRecord());
-    } catch (const std::bad_alloc&) {
-        fprintf(stderr, "Memory problem xdinp! ");
-        perror(" ");
-        stopWithError(1);
     }
     scatWords.clear();
     for (int i = 0; i < count; ++i) readAtom(q, in, i, scatWords);
@@ -459,11 +448,7 @@ void Quandrel::readMoProParam() {
         readTypedName(inputFile, sizeof inputFile);
     }
     InputFile file = openInput(inputFile);
-    if (!file) {
-        fprintf(stderr, "can't open '%s'", inputFile);
-        perror(" ");
-        stopWithError(1);
-    }
+    if (!file) cannotOpen("'%s'", inputFile);
 
     MoProLines in(file.get(), inputFile);
     std::vector<std::string> scatWords;
@@ -577,11 +562,7 @@ void Quandrel::readMoProTab(int k, char* word) {
         readTypedName(moproTabPath, sizeof moproTabPath);
         tabName = moproTabPath;
         tab = openInput(tabName);
-        if (!tab) {
-            fprintf(stderr, "can't open '%s'", moproTabPath);
-            perror(" ");
-            stopWithError(1);
-        }
+        if (!tab) cannotOpen("'%s'", moproTabPath);
     }
 
     MoProLines in(tab.get(), tabName);

@@ -34,11 +34,7 @@ void elementSymbolOf(const char* symbol, char (&out)[4]) {
 void Quandrel::readMas() {
     StageName stage(*this, "readMas");
     InputFile file = openInput("xd.mas");
-    if (!file) {
-        fprintf(stderr, "can't open xd.mas");
-        perror(" ");
-        stopWithError(1);
-    }
+    if (!file) cannotOpen("xd.mas");
     XdLines lines(file.get(), "xd.mas");
 
     // TITLE <word>
@@ -50,9 +46,7 @@ void Quandrel::readMas() {
     std::string line;
     if (!lines.next(line) || sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &cell[0], &cell[1], &cell[2],
                                     &cell[3], &cell[4], &cell[5]) < 6) {
-        fprintf(stderr, "READ ERRROR in xd.mas");
-        perror(" ");
-        stopWithError(1);
+        stopWithSystemError("READ ERRROR in xd.mas");
     }
     lines.checkLength(line, "the CELL line");
     requireNumbers(cell, 6, "xd.mas", "the CELL line");

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
 #include "../driver/Quandrel.h"
@@ -91,16 +90,11 @@ void Quandrel::readInp() {
         const char* fileName = "xd.res";
         InputFile file = openInput("xd.res");
         if (!file) {
-            fprintf(stderr, "can't open xd.res ");
-            perror(" ");
+            warnCannotOpen("xd.res ");
             fprintf(stderr, "->so I try xd.inp\n");
             fileName = "xd.inp";
             file = openInput("xd.inp");
-            if (!file) {
-                fprintf(stderr, "can't open xd.inp");
-                perror(" ");
-                stopWithError(1);
-            }
+            if (!file) cannotOpen("xd.inp");
         }
         XdLines lines(file.get(), fileName);
 
@@ -129,12 +123,9 @@ void Quandrel::readInp() {
                   fileName, nAtoms, nDummy, MAX_ATOMS);
 
         // atoms, the dummies of the file behind them, and room for the dummies of the database stage
-        try {
+        {
+            MemoryNote note("Memory problem xdinp!  ");
             atom.assign(2 * static_cast<std::size_t>(nAtoms) + 1, AtomRecord());
-        } catch (const std::bad_alloc&) {
-            fprintf(stderr, "Memory problem xdinp! ");
-            perror(" ");
-            stopWithError(1);
         }
         for (int i = 0; i < nAtoms; ++i) atom[i].planarCache = -1.0;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../driver/Quandrel.h"
+#include "../driver/failure.h"
 #include "writer.h"
 
 namespace {
@@ -14,12 +15,12 @@ bool copyBlocks(FILE* from, FILE* to) {
     std::size_t n;
     while ((n = fread(block, 1, sizeof block, from)) > 0) {
         if (fwrite(block, 1, n, to) != n) {
-            perror("In insert files...");
+            reportSystemError("In insert files...");
             return false;
         }
     }
     if (ferror(from)) {
-        perror("In insert files...");
+        reportSystemError("In insert files...");
         return false;
     }
     return true;
@@ -36,7 +37,7 @@ void copyRest(FILE* from, FILE* to) {
 bool mergeInto(const char* master, bool insertConstraints) {
     FILE* copy = tmpfile();
     if (copy == nullptr) {
-        perror("In insert files...");
+        reportSystemError("In insert files...");
         return false;
     }
     FILE* in = fopen(master, "r");
@@ -56,7 +57,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
     FILE* constraints = fopen("H-Uiso-constrain.txt", "r");
     if (reset == nullptr || constraints == nullptr) {
         fprintf(stderr, "In insert files: can't open %s", reset == nullptr ? "resetbond.txt" : "H-Uiso-constrain.txt");
-        perror(" ");
+        reportSystemError(" ");
         if (reset != nullptr) fclose(reset);
         if (constraints != nullptr) fclose(constraints);
         fclose(copy);
@@ -65,7 +66,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
     FILE* out = fopen(master, "w");
     if (out == nullptr) {
         fprintf(stderr, "In insert files: can't open %s", master);
-        perror(" ");
+        reportSystemError(" ");
         fclose(reset);
         fclose(constraints);
         fclose(copy);

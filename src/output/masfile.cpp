@@ -92,12 +92,9 @@ std::vector<std::string> readMasterLines(const Quandrel& q) {
         return q.masTemplate;
     }
     if (f == nullptr) {
-        fprintf(stderr, "can't open xd.mas");
-        perror(" ");
-        fprintf(stderr,
-                "A master file \"xd.mas\" in the working directory is needed for the new master files; "
-                "xd.res.quandreltool has been written, xd.mas.quandreltool has not.\n");
-        stopWithError(1);
+        warnCannotOpen("xd.mas");
+        fatal("A master file \"xd.mas\" in the working directory is needed for the new master files; "
+              "xd.res.quandreltool has been written, xd.mas.quandreltool has not.");
     }
     std::vector<std::string> lines;
     LineReader reader(f);
@@ -138,11 +135,7 @@ std::vector<std::string> logTable(Quandrel& q) {
               "files are not written.");
     fflush(q.logFile);
     FILE* f = fopen("Quandrele.log", "r");
-    if (f == nullptr) {
-        fprintf(stderr, "can't open Quandrele.log");
-        perror(" ");
-        stopWithError(1);
-    }
+    if (f == nullptr) cannotOpen("Quandrele.log");
     LineReader reader(f);
     std::string line;
     bool header = false;
@@ -295,18 +288,10 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     FILE* second = nullptr;
     if (q.qdlexp != 0) {
         second = fopen("xd.mas.HasSameSymm", "w");
-        if (second == nullptr) {
-            fprintf(stderr, "can't open xd.mas.HasSameSymm");
-            perror(" ");
-            stopWithError(1);
-        }
+        if (second == nullptr) cannotOpen("xd.mas.HasSameSymm");
     }
     FILE* first = fopen("xd.mas.quandreltool", "w");
-    if (first == nullptr) {
-        fprintf(stderr, "can't open xd.mas.quandreltool");
-        perror(" ");
-        stopWithError(1);
-    }
+    if (first == nullptr) cannotOpen("xd.mas.quandreltool");
     fwrite(out.firstText().data(), 1, out.firstText().size(), first);
     closeWritten(first, "xd.mas.quandreltool");
     if (second != nullptr) {

@@ -82,9 +82,7 @@ void rebuildKappaSets(Quandrel& q) {
 void closeWritten(FILE* f, const char* name) {
     const bool failed = ferror(f) != 0;
     if (fclose(f) != 0 || failed) {
-        fprintf(stderr, "Writing %s failed", name);
-        perror(" ");
-        stopWithError(1);
+        stopWithSystemError("Writing %s failed", name);
     }
 }
 
@@ -121,11 +119,7 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
     checkPopulationColumns(q, correction);
 
     FILE* res = fopen("xd.res.quandreltool", "w");
-    if (res == nullptr) {
-        fprintf(stderr, "can't open xd.res.quandreltool.");
-        perror(" ");
-        stopWithError(1);
-    }
+    if (res == nullptr) cannotOpen("xd.res.quandreltool.");
 
     const char* bangs = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
     fprintf(res, "%s\n", bangs);

@@ -7,6 +7,7 @@
 
 #include "../chem/elements.h"
 #include "../database/nearest.h"
+#include "../driver/failure.h"
 #include "../driver/text.h"
 #include "../output/writer.h"
 
@@ -238,14 +239,14 @@ bool writeText(const char* name, const std::string& text) {
     FileHandle f = openFile(name, "w");
     if (!f) {
         fprintf(stderr, "Warning: %s could not be created", name);
-        perror(" ");
+        reportSystemError(" ");
         return false;
     }
     const bool written = fwrite(text.data(), 1, text.size(), f.get()) == text.size() && fflush(f.get()) == 0 &&
                          ferror(f.get()) == 0;
     if (fclose(f.release()) != 0 || !written) {
         fprintf(stderr, "Warning: writing %s failed", name);
-        perror(" ");
+        reportSystemError(" ");
         return false;
     }
     return true;

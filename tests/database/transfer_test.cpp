@@ -240,13 +240,12 @@ TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
 }
 
 TEST(DatabaseTransfer, UnreadableDatabaseStopsWithItsPath) {
-    EXPECT_EXIT(
-        {
-            Methyl m;
-            std::snprintf(m.q->databasePath, sizeof m.q->databasePath, "no/such/DABA.txt");
-            m.q->findInDataBase();
-        },
-        testing::ExitedWithCode(1), "can't open no/such/DABA.txt\\.");
+    Methyl m;
+    std::snprintf(m.q->databasePath, sizeof m.q->databasePath, "no/such/DABA.txt");
+    const Stopped s = failureOf([&] { m.q->findInDataBase(); });
+    EXPECT_EQ(s.code, 1);
+    EXPECT_TRUE(s.banner);
+    EXPECT_EQ(s.message, "can't open no/such/DABA.txt. : No such file or directory\n");
 }
 
 TEST(KsLine, FieldsOfTheScanFormat) {

@@ -14,21 +14,12 @@
 
 namespace {
 
-// Runs code with the error exit turned into an exception; returns the exit code it
-// stopped with (-1 when it did not stop) and what it wrote to standard error.
+// Runs code that stops; returns the exit code it stopped with (-1 when it did not stop)
+// and the standard error of the run up to the banners.
 int stopCodeOf(const std::function<void()>& code, std::string* err = nullptr) {
-    stopHook = [](int c) { throw c; };
-    testing::internal::CaptureStderr();
-    int stopped = -1;
-    try {
-        code();
-    } catch (int c) {
-        stopped = c;
-    }
-    const std::string text = testing::internal::GetCapturedStderr();
-    if (err != nullptr) *err = text;
-    stopHook = nullptr;
-    return stopped;
+    const Stopped s = failureOf(code);
+    if (err != nullptr) *err = s.err;
+    return s.code;
 }
 
 CrystalInput readText(const ScratchDir& dir, const std::string& text, const std::string& block = "") {

@@ -22,18 +22,11 @@ int openFiles() {
     return n;
 }
 
-// Runs a reader with the error exit turned into an exception; returns the exit code it
-// stopped with (-1 when it did not stop) and checks that it left no file open.
+// Runs a reader that stops; returns the exit code it stopped with (-1 when it did not
+// stop) and checks that it left no file open.
 int stopCodeOf(const std::function<void()>& reader) {
     const int before = openFiles();
-    stopHook = [](int code) { throw code; };
-    int code = -1;
-    try {
-        reader();
-    } catch (int stopped) {
-        code = stopped;
-    }
-    stopHook = nullptr;
+    const int code = failureOf(reader).code;
     EXPECT_EQ(openFiles(), before) << "the reader left a file open";
     return code;
 }

@@ -64,8 +64,9 @@ TEST(MoProKeywords, SymmSkipsAsManyLinesAsItsCountSays) {
 
     // a keyword where an operator is announced stops the run naming the line
     ScratchDir again;
-    EXPECT_EXIT(readOnly(again, paramFile(twoAtoms(), "SYMM 2 P21/n CENTRO\n  X, Y, Z\n  CELL 1 1 1 90 90 90\n")),
-                testing::ExitedWithCode(1), "the symmetry line \"CELL 1 1 1 90 90 90\" holds no operator");
+    const std::string cellAsOperator = paramFile(twoAtoms(), "SYMM 2 P21/n CENTRO\n  X, Y, Z\n  CELL 1 1 1 90 90 90\n");
+    EXPECT_TRUE(stopsWith([&] { readOnly(again, cellAsOperator); }, 1,
+                          "the symmetry line \"CELL 1 1 1 90 90 90\" holds no operator"));
 }
 
 TEST(MoProKeywords, StopAtomOrAnUnknownWordEndTheReading) {
@@ -326,9 +327,7 @@ TEST(MoProStops, MalformedRecordsAreReadErrors) {
     };
     for (const Row& row : rows) {
         ScratchDir dir;
-        EXPECT_EXIT(readOnly(dir, row.text), testing::ExitedWithCode(1),
-                    std::string(row.message) + ".*" + BANNER_REGEX)
-            << row.what;
+        EXPECT_TRUE(stopsWith([&] { readOnly(dir, row.text); }, 1, row.message, MOPRO_STAGE)) << row.what;
     }
 }
 
@@ -373,7 +372,7 @@ TEST(MoProStops, TruncatedFilesAndCapacitiesStopWithAMessageNamingTheFile) {
         {"kappa sets", replace("KAPPA 2", "KAPPA 1000"), "KAPPA 1000 in test.01: at most 999 kappa sets"},
         {"atoms", replace("ATOMS 2", "ATOMS 100000"), "ATOMS 100000 in test.01: a structure holds 1 to 99999 atoms."},
         {"no atoms", replace("ATOMS 2", "ATOMS 0"), "ATOMS 0 in test.01"},
-        {"scattering words", paramFile(many), "test.01 uses more than 20 scattering words \\('C20' of atom X20"},
+        {"scattering words", paramFile(many), "test.01 uses more than 20 scattering words ('C20' of atom X20"},
         {"anhar atom 0", good.substr(0, good.size() - 5) + "ANHAR 1 3\n 0\n", "ANHAR record 1 of test.01 names atom 0;"},
         {"anhar atom 3", good.substr(0, good.size() - 5) + "ANHAR 1 3\n 3\n", "names atom 3; the atoms are numbered 1 to 2."},
         {"anhar order", good.substr(0, good.size() - 5) + "ANHAR 1 5\n 1\n", "the order 5 is not 3 or 4."},
@@ -389,14 +388,13 @@ TEST(MoProStops, TruncatedFilesAndCapacitiesStopWithAMessageNamingTheFile) {
     };
     for (const Row& row : rows) {
         ScratchDir dir;
-        EXPECT_EXIT(readOnly(dir, row.text), testing::ExitedWithCode(1), std::string(row.message) + ".*" + BANNER_REGEX)
-            << row.what;
+        EXPECT_TRUE(stopsWith([&] { readOnly(dir, row.text); }, 1, row.message, MOPRO_STAGE)) << row.what;
     }
     // a line of 224 characters; a comment line of that length is skipped like any other
     ScratchDir dir;
     std::string longLine = "SCALE " + std::string(218, '1') + "\n";
-    EXPECT_EXIT(readOnly(dir, replace("KAPPA 2", longLine + "KAPPA 2")), testing::ExitedWithCode(1),
-                "A line of test.01 is longer than 223 characters");
+    EXPECT_TRUE(stopsWith([&] { readOnly(dir, replace("KAPPA 2", longLine + "KAPPA 2")); }, 1,
+                          "A line of test.01 is longer than 223 characters"));
     Reading r = readMoPro(dir, replace("KAPPA 2", "!" + longLine + "KAPPA 2"));
     EXPECT_EQ(r.q->nAtoms, 2);
     Reading atLimit = readMoPro(dir, replace("KAPPA 2", "SCALE " + std::string(217, '1') + "\nKAPPA 2"));

@@ -122,9 +122,13 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     return r;
 }
 
-// For death tests: reads with standard output thrown away.
+// Reads a file that is expected to stop the run, with the atom listing on standard output
+// dropped (also when the reader stops).
 inline void readOnly(const ScratchDir& dir, const std::string& param, const std::string& table = TABLE) {
-    if (std::freopen("/dev/null", "w", stdout) == nullptr) return;
+    struct DropStdout {
+        DropStdout() { testing::internal::CaptureStdout(); }
+        ~DropStdout() { testing::internal::GetCapturedStdout(); }
+    } dropped;
     dir.write("test.01", param);
     dir.write("mopro.tab", table);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
@@ -138,6 +142,7 @@ inline std::string moproSettings(const std::string& inputFile, const std::string
            "\nPath_to_mopro.tab=" + tabPath + "\n";
 }
 
-const char* const BANNER_REGEX = "Error was in function readMoProParam";
+// The stage the error banner names when the MoPro reader stops.
+const char* const MOPRO_STAGE = "readMoProParam";
 
 }  // namespace mopro

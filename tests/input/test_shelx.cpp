@@ -27,24 +27,15 @@ int openFiles() {
     return n;
 }
 
-// Runs code with the error exit turned into an exception; returns the exit code it stopped
-// with (-1 when it did not stop) and what it wrote to standard error, and checks that it
-// left no file open.
+// Runs code that stops; returns the exit code it stopped with (-1 when it did not stop)
+// and the standard error of the run up to the banners, and checks that it left no file
+// open.
 int stopCodeOf(const std::function<void()>& code, std::string* err = nullptr) {
     const int before = openFiles();
-    stopHook = [](int c) { throw c; };
-    testing::internal::CaptureStderr();
-    int stopped = -1;
-    try {
-        code();
-    } catch (int c) {
-        stopped = c;
-    }
-    const std::string text = testing::internal::GetCapturedStderr();
-    if (err != nullptr) *err = text;
-    stopHook = nullptr;
+    const Stopped s = failureOf(code);
+    if (err != nullptr) *err = s.err;
     EXPECT_EQ(openFiles(), before) << "the reader left a file open";
-    return stopped;
+    return s.code;
 }
 
 // A small .res of our own: the head (up to FVAR), the atoms, the tail.

@@ -297,8 +297,8 @@ TEST(MasterFile, MissingSectionStopsBeforeAnyMasterFileIsWritten) {
         const char* drop;  // lines beginning with this are removed from xd.mas
         const char* message;
     } rows[] = {
-        {"MODULE *XDLSM", "xd.mas has no line \"MODULE \\*XDLSM\": the new master files are not written"},
-        {"ATOM     ATOM0", "xd.mas has no ATOM table header behind \"MODULE \\*XDLSM\""},
+        {"MODULE *XDLSM", "xd.mas has no line \"MODULE *XDLSM\": the new master files are not written"},
+        {"ATOM     ATOM0", "xd.mas has no ATOM table header behind \"MODULE *XDLSM\""},
         {"END ATOM", "xd.mas has no line \"END ATOM\" behind the ATOM table header"},
         {"KEY     XYZ", "xd.mas has no line containing \"KEY     XYZ\" behind \"END ATOM\""},
         {"EXTCN", "xd.mas has no line containing \"EXTCN\" behind the KEY table"},
@@ -310,7 +310,7 @@ TEST(MasterFile, MissingSectionStopsBeforeAnyMasterFileIsWritten) {
         for (const std::string& line : linesOf(t.dir.read("xd.mas")))
             if (line.rfind(row.drop, 0) != 0) mas += line + "\n";
         t.dir.write("xd.mas", mas);
-        EXPECT_EXIT(writeMasterFiles(*t.q, 1), testing::ExitedWithCode(1), row.message) << row.drop;
+        EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1, row.message)) << row.drop;
         EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool")) << row.drop;
         EXPECT_FALSE(t.dir.exists("xd.mas.HasSameSymm")) << row.drop;
     }
@@ -319,8 +319,8 @@ TEST(MasterFile, MissingSectionStopsBeforeAnyMasterFileIsWritten) {
 TEST(MasterFile, LogWithoutTableStops) {
     Alanine t;
     std::fprintf(t.q->logFile, "no table in this log\n");
-    EXPECT_EXIT(writeMasterFiles(*t.q, 1), testing::ExitedWithCode(1),
-                "Quandrele.log holds no complete coordinate-system table");
+    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1,
+                          "Quandrele.log holds no complete coordinate-system table"));
     EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool"));
 }
 
@@ -331,8 +331,8 @@ TEST(MasterFile, AtomMissingFromBothLogAndOldTableStops) {
     for (const std::string& line : linesOf(t.dir.read("xd.mas")))
         if (line.rfind("O(2)     C(3)", 0) != 0) mas += line + "\n";
     t.dir.write("xd.mas", mas);
-    EXPECT_EXIT(writeMasterFiles(*t.q, 1), testing::ExitedWithCode(1),
-                "The ATOM table of xd.mas has no line for atom O\\(2\\) \\(number 13\\)");
+    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1,
+                          "The ATOM table of xd.mas has no line for atom O(2) (number 13)"));
 }
 
 TEST(MasterFile, ShortTableLineIsFilledToTheKapColumn) {
