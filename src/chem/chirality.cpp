@@ -55,6 +55,7 @@ int Quandrel::asymm() {
             if (e0 > e1 && e1 > e2 && e2 > e3) {
                 if (t > 0) {
                     if (!isImage(i)) {
+                        // reference output: the chirality lines end with a blank
                         printf("The quandrel of the atom %s is chiral R \n", atom[i].label);
                         fprintf(logFile, "The quandrel of the atom %s is chiral R \n", atom[i].label);
                     }

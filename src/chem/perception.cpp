@@ -62,6 +62,7 @@ void Quandrel::findOutNames() {
     else
         warnSymmetryBonds();
     int bondCount = findBonds();
+    // reference output: the "@@@ Atome ... Bindungen ..." count line of every run
     printf("@@@ Atome %d Bindungen %d\n", nAtoms, bondCount);
     verknopfung(bondCount);
     if (useNewRingNomenclature > 0) ringlord();
@@ -144,5 +145,6 @@ void Quandrel::readOverrides(FILE* answers) {
             fprintf(stderr, "There is no atom %s for \"%s\" in \"Quandrele.in\"; line skipped.\n", label.c_str(),
                     line.c_str());
     }
+    // reference output: "successfull" as users know it
     fprintf(stderr, "Reading of \"Quandrele.in\" was successfull!\n");
 }

@@ -174,6 +174,7 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
             for (int m = 0; m < n; ++m) {
                 if (m == k || q.site(neighbour(q, i, k)).tbl != q.site(neighbour(q, i, m)).tbl)
                     continue;
+                // reference output: the "MM2!!!" pair line and the dummy line below it are part of standard output
                 printf("MM2!!! %s %s %s \n", labelOf(q, neighbour(q, i, k)), labelOf(q, neighbour(q, i, m)),
                        labelOf(q, i));
                 first = k;
@@ -190,12 +191,14 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
         for (int c = 0; c < 3; ++c) direction[c] = a[c] + b[c];
         placeDummy(q, d, i, direction);
         const AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
+        // reference output: the dummy line of the mm2 axis, with its "---" end
         printf("%d MM2!!!%s %f %f %f --- \n", i, dummy.label, dummy.frac[0], dummy.frac[1], dummy.frac[2]);
     } else if (std::strcmp(siteSym, "3") == 0 && n == 3) {
         // The threefold axis: the sum of the normals of the three neighbour pairs.
         double sum[3] = {0, 0, 0};
         for (int k = 0; k < 3; ++k) {
             const int a = neighbour(q, i, k), b = neighbour(q, i, (k + 1) % 3);
+            // reference output: one "K<k>" line per neighbour pair of the threefold axis
             printf("K%d %-8s %-8s (%-8s)\n", k, labelOf(q, a), labelOf(q, b), labelOf(q, i));
             double u[3], v[3], normal[3], unit[3];
             bondVector(q, i, a, u);
@@ -215,6 +218,7 @@ void placeAtom2Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
     const int n = nn(q, i);
     if (n == 3 && !firstLetterIs(ks.axis2, 'Z') && std::strcmp(siteSym, "mz") == 0 &&
         q.planar(q.knopf[static_cast<std::size_t>(i)], i) < PYRAMIDAL_BELOW) {
+        // reference output: "Kandidat fuer Tremons weg", the neighbour names and the odd one, in German
         printf("Kandidat fuer Tremons weg\n");
         for (int k = 0; k < n; ++k) printf("%-30s %d\n", nameOf(q, neighbour(q, i, k)), n);
         const int odd = oddNeighbour(q, i);
@@ -340,6 +344,7 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
     }
 
     if (!have2) {
+        // reference output: the tilde line of a non-hydrogen atom whose second axis is taken from the second shell
         if (!isHydrogen(q, i)) printf("~~~~~~~o ~~~~~~~o (.%s.) o~~~~~~~ o~~~~~~~ \n", label);
         // The neighbour's first neighbour, or its second when the first is the atom itself.
         int pick = -1;

@@ -33,6 +33,7 @@ void errorBanner(const char* stage) {
     fprintf(stderr, " ");
     for (int i = 0; i < 84; ++i) fputc('_', stderr);
     fprintf(stderr, "\n");
+    // reference output: "Programm"; the stage name is padded to 25 columns
     fprintf(stderr, "|The Programm ends with an Error Code! Error was in function %-25s|\n", stage);
     fprintf(stderr, "|");
     for (int i = 0; i < 85; ++i) fputc('_', stderr);

@@ -65,6 +65,7 @@ void Quandrel::readIni() {
             stopWithError(1);
         }
     }
+    // reference output: "succesfully"
     fprintf(stderr, "%s succesfully opened.\n", openedAs);
     const std::vector<std::string> lines = settingLines(ini, openedAs);
     fclose(ini);
@@ -121,5 +122,6 @@ void Quandrel::writeIni() {
     fprintf(f, "Inputfile(empty for XD)=%s\n", inputFile);
     fprintf(f, "Path_to_mopro.tab=%s\n", moproTabPath);
     fclose(f);
+    // reference output: "succesfully"
     fprintf(stderr, "'example4qdltool.ini' succesfully written.\n");
 }

@@ -391,6 +391,7 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
                 file);
 
     q.masTemplate = buildMasterTemplate(q, in);
+    // reference output: "successfull", as the XD readers write it
     fprintf(stderr, "\nReading %s was successfull!\n%d Atoms, %d scattering types\n\n", file, n, q.nScat);
 }
 

@@ -110,6 +110,7 @@ private:
 };
 
 [[noreturn]] void readError(const char* file) {
+    // reference output: "ERRROR" with three Rs, as in the master-file reader
     stopWithSystemError("READ ERRROR in %s", file);
 }
 
@@ -284,6 +285,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     const char* axisType = type;
     if (axisType[0] == '-') {
         ++axisType;
+        // reference output: the "test<>axisstr=" line of a negated axis type
         printf("test<>axisstr=<%s>\n", axisType);
     }
     bool known = false;
@@ -341,6 +343,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     if (a.lmx >= 4) multipoleLine(9);
 
     q.frac2cart(a.frac, a.cart);
+    // reference output: every atom read is listed with its coordinates and 26 populations
     printf("%-10s %9f %9f %9f   %9f %9f %9f\n", a.label, a.frac[0], a.frac[1], a.frac[2], a.cart[0], a.cart[1],
            a.cart[2]);
     for (int m = 0; m < 26; ++m) {
@@ -443,6 +446,7 @@ void Quandrel::readMoProParam() {
     StageName stage(*this, "readMoProParam");
 
     if (inputFile[0] == '\0') {
+        // reference output: the prompt names this example path
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
         fflush(stdout);
         readTypedName(inputFile, sizeof inputFile);
@@ -557,6 +561,7 @@ void Quandrel::readMoProTab(int k, char* word) {
         tab = openInput(tabName);
     }
     if (!tab) {
+        // reference output: the prompt for the table also says "MoProParameter file"
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/mops/LibMoPro/mopro.tab ): ");
         fflush(stdout);
         readTypedName(moproTabPath, sizeof moproTabPath);

@@ -46,6 +46,7 @@ void Quandrel::readMas() {
     std::string line;
     if (!lines.next(line) || sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &cell[0], &cell[1], &cell[2],
                                     &cell[3], &cell[4], &cell[5]) < 6) {
+        // reference output: "ERRROR" with three Rs
         stopWithSystemError("READ ERRROR in xd.mas");
     }
     lines.checkLength(line, "the CELL line");
@@ -118,6 +119,7 @@ void Quandrel::readMas() {
     nScat = t;
 
     for (int k = 0; k < nScat; ++k)
+        // reference output: "elctrons" and, below, "successfull" are spelt so in every run
         printf("Atom type %d (%s) has: %d electrons and %d valence elctrons.\n", scatTable[k].number,
                scatTable[k].symbol, scatTable[k].electrons, scatTable[k].valenceElectrons);
     fprintf(stderr, "\nReading xd.mas was successfull!\n\n");

@@ -233,6 +233,7 @@ void Quandrel::readInp() {
             for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
         }
 
+        // reference output: "successfull" and "Dummys"
         fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, nAtoms,
                 nDummy, nKappa);
     }

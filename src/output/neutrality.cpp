@@ -159,6 +159,7 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
             c.applies[m] = 1;
             const char* chosen = "add an average correction only to the hydrogen monopole\npopulations. ";
             fputs(chosen, log);
+            // reference output: the log line has two blanks after "correction", standard output one
             fprintf(log, "The correction  for each of the %d hydrogen\natoms is %f. ", nH, c.corrHydrogen[m]);
             fputs("Please check the result.\n", log);
             fputs(chosen, stdout);
@@ -173,6 +174,7 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
             }
             c.corrAverage[m] = (Sn - Sm) / n;
             c.applies[m] = 1;
+            // reference output: the log says "average of difference" and " monopoles", standard output not
             fprintf(log, "add an average of difference of %f to each of the %d\n monopoles. ", c.corrAverage[m], n);
             fputs("Please check the result.\n", log);
             fprintf(stdout, "add an average difference of %f to each of the %d\nmonopoles. ", c.corrAverage[m], n);

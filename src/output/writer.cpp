@@ -43,6 +43,7 @@ void Quandrel::setupNewInpAndMasFile() {
         rebuildKappaSets(*this);
         if (moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
         writeParameterFile(*this, correction);
+        // reference output: the "MAS-FILE writing!" line
         printf("MAS-FILE writing!\n");
         writeMasterFiles(*this, molecules);
     }
