@@ -1,5 +1,6 @@
 // The program as a user runs it: switches, banners, exit codes.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 
@@ -146,5 +147,43 @@ TEST(Program, HelpPrintsTheUsageAndTouchesNothing) {
         EXPECT_FALSE(dir.exists("Quandrele.log"));
         EXPECT_FALSE(dir.exists("example4qdltool.ini"));
         EXPECT_FALSE(dir.exists("Quandrele.json"));
+    }
+}
+
+TEST(Program, AFailingRunEndsWithItsMessageTheErrorBannerAndTheClosingBannerInThisOrder) {
+    const std::string end =
+        "can't open xd.res.quandreltool. : Is a directory\n"
+        "\n"
+        " ____________________________________________________________________________________\n"
+        "|The Programm ends with an Error Code! Error was in function setupNewInp_and_MasFile  |\n"
+        "|_____________________________________________________________________________________|\n"
+        "\n\n"
+        "QuandrelTool - transfer of aspherical-atom multipole parameters; check every transferred value before you "
+        "refine.\n"
+        "\n\n";
+    // without report files, the report goes to the standard streams, which must stay open up to the end
+    for (bool withoutReportFiles : {false, true}) {
+        SCOPED_TRACE(withoutReportFiles ? "report on the standard streams" : "report files");
+        ScratchDir dir;
+        dir.copyFolder(examplePath("l_alanine"));
+        std::string folders = "xd.res.quandreltool";
+        if (withoutReportFiles) folders += " Quandrele.out Quandrele.log";
+        ASSERT_EQ(std::system(("mkdir " + folders).c_str()), 0);
+        RunResult r = runTool();
+        EXPECT_EQ(r.code, 1);
+        ASSERT_GE(r.err.size(), end.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - end.size()), end);
+
+        // both streams into one file: standard output not yet written goes out after the banners
+        const int status = std::system((std::string(QUANDRELTOOL_BIN) + " < /dev/null > both 2>&1").c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        const std::string both = dir.read("both");
+        const std::size_t at = both.find(end);
+        ASSERT_NE(at, std::string::npos) << both;
+        const std::string rest = both.substr(at + end.size());
+        EXPECT_FALSE(rest.empty());
+        ASSERT_GE(r.out.size(), rest.size());
+        EXPECT_EQ(r.out.substr(r.out.size() - rest.size()), rest);
     }
 }
