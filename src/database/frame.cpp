@@ -240,133 +240,189 @@ int anyOtherAtom(const Quandrel& q, int i, int j) {
     return j >= 0 ? j : i;
 }
 
-}  // namespace
+// ---- choosing the reference atoms ----
 
-bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLine) {
-    // Copies: creating a dummy may move the atom array.
-    const AtomRecord a = q.atom[static_cast<std::size_t>(i)];
-    const char* siteSym = a.siteSym;
-    const char* label = a.label;
+// A reference atom of one axis as the table line names it.
+struct Reference {
+    int position = -1;      // array position of the atom or dummy; -1: none chosen yet
+    std::string label;      // the name written in the table line
+    int number = -1;        // dummy number: the ATOM0 column writes "DUM" and the number
+    bool placed = false;    // a dummy made for this frame: the ATOM2 column writes "DUM" and the number
+    bool underscore = false;  // a reference taken when the rules give none: SITESYM gets a "_"
+
+    bool chosen() const { return position >= 0; }
+};
+
+constexpr int NONE = -1;
+constexpr int NEW_DUMMY = -2;
+
+// What the pass over the atom's neighbours picks: neighbour sites (they may be symmetry
+// images) or NEW_DUMMY for ATOM0, and whether ATOM2 was picked in an earlier pass than
+// ATOM0 (the dummies standing for images are then numbered in that order).
+struct NeighbourChoice {
+    int atom0 = NONE;
+    int atom2 = NONE;
+    bool atom2First = false;
+};
+
+NeighbourChoice chooseAmongNeighbours(const Quandrel& q, int i, const KsLine& ks) {
+    const char* siteSym = q.atom[static_cast<std::size_t>(i)].siteSym;
+    const char* label = q.atom[static_cast<std::size_t>(i)].label;
     const int n = nn(q, i);
     const bool dummy1 = ks.element1 == "DUM";
-    const bool dummy2 = ks.element2 == "DUM";
-
-    std::string firstHalf, secondHalf;
-    bool have0 = false, have2 = false;
-    int atom0 = 0, atom2 = 0;
-
-    auto second = [&](const char* atom2Label, bool underscore) {
-        return format(underscore ? "  %-9s%-8s%2s   R %3d%3d%4d%4d  _%s\n" : "  %-9s%-8s%2s   R %3d%3d%4d%4d  %s\n",
-                      label, atom2Label, ks.axis2.c_str(), a.tp, a.tbl, a.kap, a.lmx, siteSym);
-    };
-
-    // ATOM2 is an atom of the input or a dummy at the position of a symmetry image.
-    auto setAtom2 = [&](int s, bool underscore) {
-        if (q.isImage(s)) {
-            const int d = dummyForImage(q, s);
-            secondHalf = second(format("DUM%d", d - q.nAtoms).c_str(), underscore);
-            atom2 = d + 1;
-        } else {
-            secondHalf = second(labelOf(q, s), underscore);
-            atom2 = s + 1;
-        }
-    };
-
+    NeighbourChoice choice;
     for (int k = 0; k < n; ++k) {
         const int nb = neighbour(q, i, k);
         std::string chosen0;  // label of the neighbour taken as ATOM0 in this pass
 
         // A terminal atom on a mirror plane: ATOM2 comes from the second shell.
-        if (!have2 && std::strcmp(siteSym, "mz") == 0 && n == 1 && !dummy1) {
+        if (choice.atom2 == NONE && std::strcmp(siteSym, "mz") == 0 && n == 1 && !dummy1) {
             const int j = neighbour(q, i, 0);
             for (int m = 0; m < nn(q, j); ++m) {
                 const int s = neighbour(q, j, m);
                 if (std::strcmp(labelOf(q, s), label) == 0) continue;
-                setAtom2(s, false);
-                have2 = true;
+                choice.atom2 = s;
+                choice.atom2First = true;
                 break;
             }
         }
-        if (!have0 && ks.element1 == symbolOf(q, nb)) {
-            if (q.isImage(nb)) {
-                const int d = dummyForImage(q, nb);
-                firstHalf = format("%-9s%-3s%-2d%6s", label, "DUM", d - q.nAtoms, ks.axis1.c_str());
-                atom0 = d + 1;
-            } else {
-                firstHalf = format("%-9s%-9s%2s", label, labelOf(q, nb), ks.axis1.c_str());
-                atom0 = nb + 1;
-            }
+        if (choice.atom0 == NONE && ks.element1 == symbolOf(q, nb)) {
+            choice.atom0 = nb;
             chosen0 = labelOf(q, nb);
-            have0 = true;
-        } else if (!have0 && dummy1) {
-            const int d = newDummy(q);
-            placeAtom0Dummy(q, i, d, ks, siteSym);
-            atom0 = q.nAtoms + q.nDummy + 1;
-            firstHalf = format("%-9s%-3s%-2d%6s", label, "DUM", q.nDummy, ks.axis1.c_str());
-            ++q.nDummy;
-            have0 = true;
+        } else if (choice.atom0 == NONE && dummy1) {
+            choice.atom0 = NEW_DUMMY;
         }
-        if (!have2 && chosen0 != labelOf(q, nb) && ks.element2 == symbolOf(q, nb)) {
-            setAtom2(nb, false);
-            have2 = true;
+        if (choice.atom2 == NONE && chosen0 != labelOf(q, nb) && ks.element2 == symbolOf(q, nb)) {
+            choice.atom2 = nb;
+            choice.atom2First = choice.atom0 == NONE;
         }
     }
+    return choice;
+}
 
-    if (n == 0 && !have0) {
-        // An isolated atom: its first axis points to DUM0, its second to the first atom of
-        // the structure that has neighbours.
-        firstHalf = format("%-9s%-9s%2s", label, "DUM0", ks.axis1.c_str());
-        atom0 = q.nAtoms + 1;
-        have0 = true;
-        for (int m = 0; m < q.nAtoms && !have2; ++m) {
-            if (nn(q, m) == 0) continue;
-            secondHalf = second(labelOf(q, m), true);
-            atom2 = m + 1;
-            have2 = true;
-        }
+// ---- making the dummies ----
+
+// A reference to site s: the atom itself, or the dummy at the position of a symmetry image.
+Reference referTo(Quandrel& q, int s, bool underscore) {
+    Reference r;
+    r.underscore = underscore;
+    if (q.isImage(s)) {
+        r.position = dummyForImage(q, s);
+        r.number = r.position - q.nAtoms;
+        r.label = format("DUM%d", r.number);
+    } else {
+        r.position = s;
+        r.label = labelOf(q, s);
     }
+    return r;
+}
 
-    if (!have0) {
+// A dummy made for this frame, placed by the rule of its axis, numbered behind the others.
+Reference newPlacedDummy(Quandrel& q, int i, const KsLine& ks, const char* siteSym,
+                         void (*place)(Quandrel&, int, int, const KsLine&, const char*)) {
+    Reference r;
+    r.position = newDummy(q);
+    place(q, i, r.position, ks, siteSym);
+    r.number = q.nDummy++;
+    r.placed = true;
+    return r;
+}
+
+// An isolated atom: its first axis points to DUM0, its second to the first atom of the
+// structure that has neighbours.
+void referForIsolatedAtom(const Quandrel& q, Reference& atom0, Reference& atom2) {
+    atom0.position = q.nAtoms;
+    atom0.label = "DUM0";
+    for (int m = 0; m < q.nAtoms; ++m) {
+        if (nn(q, m) == 0) continue;
+        atom2.position = m;
+        atom2.label = labelOf(q, m);
+        atom2.underscore = true;
+        return;
+    }
+}
+
+// ATOM2 when the rules give none: the neighbour's first neighbour, or its second when the
+// first is the atom itself.
+Reference fallbackAtom2(Quandrel& q, int i, const KsLine& ks) {
+    const char* label = q.atom[static_cast<std::size_t>(i)].label;
+    // reference output: the tilde line of a non-hydrogen atom whose second axis is taken from the second shell
+    if (!isHydrogen(q, i)) printf("~~~~~~~o ~~~~~~~o (.%s.) o~~~~~~~ o~~~~~~~ \n", label);
+    const int n = nn(q, i);
+    int pick = -1;
+    const int j = n > 0 ? neighbour(q, i, 0) : -1;
+    if (j >= 0) {
+        const int nj = nn(q, j);
+        if (nj > 0 && std::strcmp(labelOf(q, neighbour(q, j, 0)), label) != 0)
+            pick = neighbour(q, j, 0);
+        else if (nj > 1)
+            pick = neighbour(q, j, 1);
+    }
+    if (pick < 0) {
+        pick = anyOtherAtom(q, i, j);
+        fprintf(stderr, "Warning: atom %s has no second-shell atom for its %s axis; %s is taken.\n", label,
+                ks.axis2.c_str(), labelOf(q, pick));
+    }
+    return referTo(q, pick, true);
+}
+
+// ---- the table line ----
+
+// One line of the coordinate-system table (the ATOM table of the master file):
+//   cols  1-9   ATOM     the atom's label, left-justified
+//   cols 10-18  ATOM0    label of the first reference atom, left-justified; a dummy is
+//                        written "DUM" (10-12), its number left-justified (13-14) and AX1
+//                        right-justified in cols 15-20 instead
+//   cols 19-20  AX1      axis through ATOM0, right-justified
+//   cols 23-31  ATOM1    the atom's label again
+//   cols 32-39  ATOM2    label of the second reference atom ("DUM" and its number left-
+//                        justified in 2 columns, then blanks, for a dummy made here)
+//   cols 40-41  AX2      right-justified
+//   col  45     R/L      always "R"
+//   cols 47-49  TP, 50-52 TBL, 53-56 KAP, 57-60 LMX   right-justified integers
+//   cols 63-    SITESYM  "_" in front when ATOM2 was taken for want of a rule
+// Fields wider than their columns push the rest of the line to the right.
+std::string formatTableLine(const AtomRecord& a, const KsLine& ks, const Reference& atom0, const Reference& atom2) {
+    const std::string first = atom0.number >= 0
+                                  ? format("%-9s%-3s%-2d%6s", a.label, "DUM", atom0.number, ks.axis1.c_str())
+                                  : format("%-9s%-9s%2s", a.label, atom0.label.c_str(), ks.axis1.c_str());
+    const std::string atom2Column = atom2.placed ? format("DUM%-2d   ", atom2.number) : format("%-8s", atom2.label.c_str());
+    return first + format("  %-9s%s%2s   R %3d%3d%4d%4d  %s%s\n", a.label, atom2Column.c_str(), ks.axis2.c_str(),
+                          a.tp, a.tbl, a.kap, a.lmx, atom2.underscore ? "_" : "", a.siteSym);
+}
+
+}  // namespace
+
+bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLine) {
+    // Copies: creating a dummy may move the atom array.
+    const AtomRecord a = q.atom[static_cast<std::size_t>(i)];
+    const NeighbourChoice choice = chooseAmongNeighbours(q, i, ks);
+
+    Reference atom0, atom2;
+    if (choice.atom2First) atom2 = referTo(q, choice.atom2, false);
+    if (choice.atom0 == NEW_DUMMY)
+        atom0 = newPlacedDummy(q, i, ks, a.siteSym, placeAtom0Dummy);
+    else if (choice.atom0 != NONE)
+        atom0 = referTo(q, choice.atom0, false);
+    if (!choice.atom2First && choice.atom2 != NONE) atom2 = referTo(q, choice.atom2, false);
+
+    if (nn(q, i) == 0 && !atom0.chosen()) referForIsolatedAtom(q, atom0, atom2);
+
+    if (!atom0.chosen()) {
         fprintf(stderr,
                 "Warning: atom %s has no %s neighbour for its %s axis; it keeps its local coordinate system.\n",
-                label, ks.element1.c_str(), ks.axis1.c_str());
+                a.label, ks.element1.c_str(), ks.axis1.c_str());
         return false;
     }
-
-    if (!have2 && dummy2) {
-        const int d = newDummy(q);
-        placeAtom2Dummy(q, i, d, ks, siteSym);
-        atom2 = q.nAtoms + q.nDummy + 1;
-        secondHalf = format("  %-9sDUM%-2d   %2s   R %3d%3d%4d%4d  _%s\n", label, q.nDummy, ks.axis2.c_str(), a.tp,
-                            a.tbl, a.kap, a.lmx, siteSym);
-        ++q.nDummy;
-        have2 = true;
+    if (!atom2.chosen() && ks.element2 == "DUM") {
+        atom2 = newPlacedDummy(q, i, ks, a.siteSym, placeAtom2Dummy);
+        atom2.underscore = true;
     }
-
-    if (!have2) {
-        // reference output: the tilde line of a non-hydrogen atom whose second axis is taken from the second shell
-        if (!isHydrogen(q, i)) printf("~~~~~~~o ~~~~~~~o (.%s.) o~~~~~~~ o~~~~~~~ \n", label);
-        // The neighbour's first neighbour, or its second when the first is the atom itself.
-        int pick = -1;
-        const int j = n > 0 ? neighbour(q, i, 0) : -1;
-        if (j >= 0) {
-            const int nj = nn(q, j);
-            if (nj > 0 && std::strcmp(labelOf(q, neighbour(q, j, 0)), label) != 0)
-                pick = neighbour(q, j, 0);
-            else if (nj > 1)
-                pick = neighbour(q, j, 1);
-        }
-        if (pick < 0) {
-            pick = anyOtherAtom(q, i, j);
-            fprintf(stderr, "Warning: atom %s has no second-shell atom for its %s axis; %s is taken.\n", label,
-                    ks.axis2.c_str(), labelOf(q, pick));
-        }
-        setAtom2(pick, true);
-    }
+    if (!atom2.chosen()) atom2 = fallbackAtom2(q, i, ks);
 
     AtomRecord& target = q.atom[static_cast<std::size_t>(i)];
-    target.atom0 = atom0;
-    target.atom2 = atom2;
-    tableLine = firstHalf + secondHalf;
+    target.atom0 = atom0.position + 1;
+    target.atom2 = atom2.position + 1;
+    tableLine = formatTableLine(a, ks, atom0, atom2);
     return true;
 }
