@@ -68,8 +68,6 @@ Object freshObject() {
     std::strcpy(INI_PATH, "qdltool.ini");
     SYMMTOL = 0.01;
     totalOxi = 0.0;
-    Modn[0] = '\0';
-    PLAN = 0.0;
     return Object(new (storage) Quandrel(Quandrel::NoInput{}));
 }
 

@@ -121,6 +121,145 @@ void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile, std::uni
                 h.label, d, partnerLength);
 }
 
+const char* const TABLE_HEADER =
+    "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
+
+// The coordinate-system table goes to the log and, line by line, into the object's
+// frameTable for the master-file writer.
+void beginFrameTable(Quandrel& q) {
+    fprintf(q.logFile, "The following lines contain the local coordinate systems. Please do not Edit!\n");
+    fprintf(q.logFile, "=============================================================================\n");
+    fprintf(q.logFile, "%s\n", TABLE_HEADER);
+    q.frameTable.clear();
+}
+
+void addFrameLine(Quandrel& q, const std::string& line) {
+    fprintf(q.logFile, "%s\n", line.c_str());
+    q.frameTable.push_back(line);
+}
+
+// Dummy lines (DUM0 included) and the end of the table:
+//   cols 1-3 "DUM", 4-5 the dummy number left-justified, 11-19, 21-29, 31-39 its fractional
+//   coordinates (%9.6f, one blank between them)
+void endFrameTable(Quandrel& q) {
+    char line[1024];  // room for three coordinates of any size (%f writes at most 317 characters)
+    for (int k = 0; k < q.nDummy; ++k) {
+        const double* f = q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac;
+        std::snprintf(line, sizeof line, "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
+        addFrameLine(q, line);
+    }
+    addFrameLine(q, "END ATOM");
+    fprintf(q.logFile, "\n");
+    fprintf(q.logFile, "====================================================================\n");
+    fflush(q.logFile);
+}
+
+FileHandle openDatabase(const char* path) {
+    FileHandle database = openFile(path, "rt");
+    if (!database) {
+        cannotOpen("%s.", path);
+    }
+    // Entries are read from their recorded file positions: a pipe will not do.
+    if (std::fseek(database.get(), 0, SEEK_SET) != 0 || std::ftell(database.get()) != 0)
+        fatal("The database %s cannot be read: it must be a regular file.", path);
+    return database;
+}
+
+// The open files of the transfer and what it carries from one atom to the next.
+struct Transfer {
+    FILE* db;
+    FILE* descent;        // may be null: the descent file is written when it can be
+    FILE* symmetryFile;
+    FILE* resetFile;
+    std::unique_ptr<PointGrid> near;  // atoms by position, for the hydrogen bond resets
+    EntryWarnings warnings;
+};
+
+void reportMissing(Quandrel& q, int i, Transfer& t) {
+    const char* name = q.quandrelName[i];
+    gut[static_cast<std::size_t>(i)] = 0;
+    if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", q.atom[i].label, name);
+    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.databasePath);
+    fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", q.atom[i].label);
+}
+
+// The populations, the "Symmetrie:" line and the KS: line of an entry; complete is false
+// when the file ends before the KS: line.
+KsLine readEntryHead(Quandrel& q, int i, long entry, EntryReader& lines, Transfer& t, bool& complete) {
+    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+    const char* name = q.quandrelName[i];
+    const int populations = lines.readPopulations(a.multipole);
+    requireNumbers(a.multipole, populations, q.databasePath, std::string("entry ") + name + ", populations");
+    if (populations < N_POPULATIONS)
+        t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
+
+    // siteSym holds 29 characters: a longer name is cut there.
+    std::string line;
+    complete = lines.nextLine(line);
+    std::sscanf(line.c_str(), "Symmetrie: %29s", a.siteSym);
+    complete = complete && lines.nextLine(line);
+    if (!complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
+    KsLine ks = parseKsLine(line);
+    if (ks.fields >= 8) requireNumbers(&ks.number1, 1, q.databasePath, std::string("entry ") + name + ", KS: line");
+    const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
+    for (const auto& element : elements) {
+        const std::string& symbol = *element.second;
+        if (ks.fields >= element.first && symbol != "DUM" && elementIndex(symbol) < 0)
+            t.warnings.warn(entry, name, "unknown element \"" + symbol + "\" in its KS: line.");
+    }
+    return ks;
+}
+
+// The frame: axis codes, reference atoms and the table line, all or nothing, so that an
+// atom without a table line keeps the whole frame it was read with.
+void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool complete, Transfer& t) {
+    std::string tableLine;
+    if (ks.fields < 8) {
+        if (complete)
+            t.warnings.warn(entry, q.quandrelName[i],
+                            "its KS: line could not be read; the atom keeps its local coordinate system.");
+    } else if (buildLocalFrame(q, i, ks, tableLine)) {
+        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+        a.ax1 = axisCode(ks.axis1);
+        a.ax2 = axisCode(ks.axis2);
+        addFrameLine(q, tableLine);
+        fprintf(t.symmetryFile, "Atom %s has %s-symmetry \n", a.label, a.siteSym);
+    }
+}
+
+// The kappa line is optional: when the line behind the KS: line is no kappa line, the one
+// after it is taken. Without kappa values the atom gets the standard ones.
+void transferKappas(Quandrel& q, int i, EntryReader& lines) {
+    std::string line;
+    lines.nextLine(line);
+    if (line.empty() || line[0] != 'K') lines.nextLine(line);
+    const std::vector<double> kappas = kappaValues(line);
+    requireNumbers(kappas.data(), static_cast<int>(kappas.size()), q.databasePath,
+                   std::string("entry ") + q.quandrelName[i] + ", kappa line");
+    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+    for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
+    if (kappas.empty()) {
+        const double standard = q.elementOf(i) == 0 ? 1.2 : 1.0;
+        for (double& kappa : a.kappa) kappa = standard;
+    }
+}
+
+void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
+    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+    copyText(a.modelCompound, sizeof a.modelCompound, modelCompoundName(q.databaseSeen.modelLine.c_str()).c_str());
+    a.planarity = q.databaseSeen.planarity;
+    if (t.descent != nullptr) fprintf(t.descent, "%s: %s from: %s\n", a.label, q.quandrelName[i], a.modelCompound);
+
+    EntryReader lines(t.db, entry);
+    bool complete = false;
+    KsLine ks = readEntryHead(q, i, entry, lines, t, complete);
+    if (q.elementOf(i) == 0) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
+    a.atom1 = i + 1;
+    gut[static_cast<std::size_t>(i)] = 1;
+    transferFrame(q, i, entry, ks, complete, t);  // may move the atom array
+    transferKappas(q, i, lines);
+}
+
 }  // namespace
 
 void Quandrel::findInDataBase() {
@@ -128,123 +267,37 @@ void Quandrel::findInDataBase() {
 
     FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
     FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");
-    FILE* symmetryFile = symmetry.get();
-    FILE* resetFile = reset.get();
     gut.assign(static_cast<std::size_t>(nAtoms), 0);
     nDummy = 1;
     // DUM0 stands right behind the atoms even when the input had no dummy.
     if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);
 
-    fprintf(logFile, "The following lines contain the local coordinate systems. Please do not Edit!\n");
-    fprintf(logFile, "=============================================================================\n");
-    fprintf(logFile, "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON\n");
-
-    FileHandle database = openFile(databasePath, "rt");
-    FILE* db = database.get();
-    if (db == nullptr) {
-        cannotOpen("%s.", databasePath);
-    }
-    // Entries are read from their recorded file positions: a pipe will not do.
-    if (std::fseek(db, 0, SEEK_SET) != 0 || std::ftell(db) != 0)
-        fatal("The database %s cannot be read: it must be a regular file.", databasePath);
+    beginFrameTable(*this);
+    FileHandle database = openDatabase(databasePath);
     fprintf(stderr, "Database path: %s\n", databasePath);
     printf("Reading database...\n");
-    FileHandle descentFile = openFile("Quandrele.descent", "wt");
-    FILE* descent = descentFile.get();
+    FileHandle descent = openFile("Quandrele.descent", "wt");
 
-    const int n = nAtoms;
     std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(n));
-    for (int i = 0; i < n; ++i) names.emplace_back(quandrelName[i]);
+    names.reserve(static_cast<std::size_t>(nAtoms));
+    for (int i = 0; i < nAtoms; ++i) names.emplace_back(quandrelName[i]);
     DatabaseIndex index;
-    index.build(db, names);
+    index.build(database.get(), names);
     databaseEntries = index.entryNames();
-    std::unique_ptr<PointGrid> near;  // atoms by position, for the hydrogen bond resets
-    EntryWarnings warnings;
 
-    for (int i = 0; i < n; ++i) {
+    Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings()};
+    for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
-        applyScanState(index, entry != nullptr ? entry->state : index.endState());
-        const char* name = quandrelName[i];
-
-        if (entry == nullptr) {
-            gut[static_cast<std::size_t>(i)] = 0;
-            if (descent != nullptr) fprintf(descent, "%s: %s IS NOT IN THE DATABASE YET!\n", atom[i].label, name);
-            fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, databasePath);
-            fprintf(symmetryFile, "Symmetry has not yet been assigned to atom %s\n", atom[i].label);
-            continue;
-        }
-
-        AtomRecord& a = atom[static_cast<std::size_t>(i)];
-        copyText(a.modelCompound, sizeof a.modelCompound, modelCompoundName(Modn).c_str());
-        a.planarity = PLAN;
-        if (descent != nullptr) fprintf(descent, "%s: %s from: %s\n", a.label, name, a.modelCompound);
-
-        EntryReader lines(db, entry->dataOffset);
-        const int populations = lines.readPopulations(a.multipole);
-        requireNumbers(a.multipole, populations, databasePath, std::string("entry ") + name + ", populations");
-        if (populations < N_POPULATIONS)
-            warnings.warn(entry->dataOffset, name,
-                          "only " + std::to_string(populations) + " of the 26 populations could be read.");
-
-        // siteSym holds 29 characters: a longer name is cut there.
-        std::string line;
-        bool complete = lines.nextLine(line);
-        std::sscanf(line.c_str(), "Symmetrie: %29s", a.siteSym);
-        complete = complete && lines.nextLine(line);
-        if (!complete) warnings.warn(entry->dataOffset, name, "the file ends before the entry is complete.");
-        KsLine ks = parseKsLine(line);
-        if (ks.fields >= 8) requireNumbers(&ks.number1, 1, databasePath, std::string("entry ") + name + ", KS: line");
-        const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
-        for (const auto& element : elements) {
-            const std::string& symbol = *element.second;
-            if (ks.fields >= element.first && symbol != "DUM" && elementIndex(symbol) < 0)
-                warnings.warn(entry->dataOffset, name, "unknown element \"" + symbol + "\" in its KS: line.");
-        }
-
-        if (elementOf(i) == 0) resetHydrogenBond(*this, i, ks, resetFile, near);
-        a.atom1 = i + 1;
-        gut[static_cast<std::size_t>(i)] = 1;
-
-        // The frame: axis codes, reference atoms and the table line, all or nothing, so that
-        // an atom without a table line keeps the whole frame it was read with.
-        std::string tableLine;
-        if (ks.fields < 8) {
-            if (complete)
-                warnings.warn(entry->dataOffset, name,
-                              "its KS: line could not be read; the atom keeps its local coordinate system.");
-        } else if (buildLocalFrame(*this, i, ks, tableLine)) {
-            atom[i].ax1 = axisCode(ks.axis1);
-            atom[i].ax2 = axisCode(ks.axis2);
-            fprintf(logFile, "%s", tableLine.c_str());
-            fprintf(symmetryFile, "Atom %s has %s-symmetry \n", atom[i].label, atom[i].siteSym);
-        }
-        lines.nextLine(line);
-
-        // The kappa line is optional: when the line behind the KS: line is no kappa line,
-        // the one after it is taken.
-        if (line.empty() || line[0] != 'K') lines.nextLine(line);
-        const std::vector<double> kappas = kappaValues(line);
-        requireNumbers(kappas.data(), static_cast<int>(kappas.size()), databasePath,
-                       std::string("entry ") + name + ", kappa line");
-        AtomRecord& b = atom[static_cast<std::size_t>(i)];  // dummies may have moved the array
-        for (std::size_t k = 0; k < kappas.size(); ++k) b.kappa[k] = kappas[k];
-        if (kappas.empty()) {
-            const double standard = elementOf(i) == 0 ? 1.2 : 1.0;
-            for (double& kappa : b.kappa) kappa = standard;
-        }
+        applyScanState(index, entry != nullptr ? entry->state : index.endState(), databaseSeen);
+        if (entry == nullptr)
+            reportMissing(*this, i, t);
+        else
+            transferEntry(*this, i, entry->dataOffset, t);
     }
-    descentFile.reset();
+    descent.reset();
     database.reset();
 
-    for (int k = 0; k < nDummy; ++k) {
-        const double* f = atom[static_cast<std::size_t>(nAtoms + k)].frac;
-        fprintf(logFile, "DUM%-2d     %9.6f %9.6f %9.6f\n", k, f[0], f[1], f[2]);
-    }
-    fprintf(logFile, "END ATOM\n");
-    fprintf(logFile, "\n");
-    fprintf(logFile, "====================================================================\n");
-    fflush(logFile);
+    endFrameTable(*this);
     symmetry.reset();
     reset.reset();
 }

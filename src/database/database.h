@@ -60,9 +60,9 @@ private:
     std::size_t entryNames_ = 0;
 };
 
-// Applies the scan state to the process-wide Modn and PLAN, as the scan itself leaves
-// them: values not seen in this scan stay as an earlier search left them.
-void applyScanState(const DatabaseIndex& index, const ScanState& state);
+// Applies the scan state to what the searches have seen, as the scan itself leaves it:
+// values not seen in this scan stay as an earlier search left them.
+void applyScanState(const DatabaseIndex& index, const ScanState& state, DatabaseSeen& seen);
 
 // ---------------------------------------------------------------------------------
 // The lines of one entry
@@ -94,7 +94,7 @@ std::string modelCompoundName(const char* modelLine);
 // ---------------------------------------------------------------------------------
 
 // Maps the KS: line of atom i onto its neighbours, creates the dummy atoms it asks for and
-// builds the atom's line of the coordinate-system table (both halves, ending in a newline),
+// builds the atom's line of the coordinate-system table (without a newline),
 // reading the atom's site symmetry.
 // Sets atom0 and atom2 of the atom. Returns false, with a warning on standard error and
 // nothing changed, when no neighbour has the element the first axis names.

@@ -387,7 +387,7 @@ std::string formatTableLine(const AtomRecord& a, const KsLine& ks, const Referen
                                   ? format("%-9s%-3s%-2d%6s", a.label, "DUM", atom0.number, ks.axis1.c_str())
                                   : format("%-9s%-9s%2s", a.label, atom0.label.c_str(), ks.axis1.c_str());
     const std::string atom2Column = atom2.placed ? format("DUM%-2d   ", atom2.number) : format("%-8s", atom2.label.c_str());
-    return first + format("  %-9s%s%2s   R %3d%3d%4d%4d  %s%s\n", a.label, atom2Column.c_str(), ks.axis2.c_str(),
+    return first + format("  %-9s%s%2s   R %3d%3d%4d%4d  %s%s", a.label, atom2Column.c_str(), ks.axis2.c_str(),
                           a.tp, a.tbl, a.kap, a.lmx, atom2.underscore ? "_" : "", a.siteSym);
 }
 

@@ -34,8 +34,7 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
     while (reader.next(line)) {
         if (scanner.feed(line)) names.insert(scanner.name());
         if (line.find(MODEL_MARK) != std::string::npos) {
-            // Modn holds 511 characters; a longer line is cut there.
-            modelLines_.push_back(line.substr(0, sizeof Modn - 1));
+            modelLines_.push_back(line.substr(0, MODEL_LINE_CAP));
             state.modelLine = static_cast<int>(modelLines_.size()) - 1;
         }
         if (line.find(PLANARITY_MARK) != std::string::npos) {
@@ -62,9 +61,9 @@ const IndexedEntry* DatabaseIndex::find(const std::string& name) const {
     return &it->second;
 }
 
-void applyScanState(const DatabaseIndex& index, const ScanState& state) {
-    if (state.modelLine >= 0) copyText(Modn, sizeof Modn, index.modelLine(state.modelLine).c_str());
-    if (state.hasPlanarity) PLAN = state.planarity;
+void applyScanState(const DatabaseIndex& index, const ScanState& state, DatabaseSeen& seen) {
+    if (state.modelLine >= 0) seen.modelLine = index.modelLine(state.modelLine);
+    if (state.hasPlanarity) seen.planarity = state.planarity;
 }
 
 KsLine parseKsLine(const std::string& line) {

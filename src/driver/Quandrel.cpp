@@ -13,8 +13,6 @@ double SYMMTOL = 0.01;
 std::vector<Bond> bnd;
 double totalOxi = 0.0;
 std::vector<int> gut;
-char Modn[512] = "";
-double PLAN = 0.0;
 
 StageName::StageName(Quandrel& q, const char* name) : q_(q), unwinding_(std::uncaught_exceptions()) {
     std::memcpy(q_.prevFunkNam, funkNam, sizeof funkNam);

@@ -171,6 +171,13 @@ struct ImageOrigin {
     int shift[3] = {0, 0, 0};
 };
 
+// What the database searches have seen last while scanning the file from its start.
+struct DatabaseSeen {
+    std::string modelLine;    // the last "Model Compound Name:" line (cut to MODEL_LINE_CAP)
+    double planarity = 0.0;   // the last degree of planarity
+};
+constexpr std::size_t MODEL_LINE_CAP = 511;
+
 // One bond of the process-wide bond list: first atom < second atom.
 struct Bond {
     int first = 0;
@@ -257,6 +264,15 @@ public:
     std::vector<ImageOrigin> imageOrigin;   // origin of image k
     std::vector<std::string> symmetryOps;   // texts of the expanded operator list
     std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
+
+    // ---- database transfer results ----
+    // The coordinate-system table as the database stage writes it to the log: the lines
+    // behind its header, without their newline, up to and including "END ATOM". The
+    // master-file writer takes its ATOM lines from here.
+    std::vector<std::string> frameTable;
+    // The last "Model Compound Name:" line and degree of planarity the database searches
+    // have seen; a search that sees none leaves them as the search before left them.
+    DatabaseSeen databaseSeen;
 
     // ---- settings (settings file) ----
     void readIni();
@@ -350,5 +366,3 @@ extern double SYMMTOL;
 extern std::vector<Bond> bnd;   // the bond list
 extern double totalOxi;         // running sum of oxidation numbers and charges
 extern std::vector<int> gut;    // per atom: 1 when found in the database
-extern char Modn[512];          // last "Model Compound Name:" line seen in the database
-extern double PLAN;             // last degree of planarity seen in the database

@@ -1,6 +1,6 @@
 // The database lookup: one indexed pass over the file must give, atom after atom, what a
 // scan of the file from its start for every atom gives: the same entry, and the same
-// model-compound line and planarity left behind in Modn and PLAN.
+// model-compound line and planarity left behind for the next search.
 #include <cstring>
 #include <random>
 
@@ -49,17 +49,16 @@ std::vector<Outcome> indexed(FILE* f, const std::vector<std::string>& names) {
     std::rewind(f);
     DatabaseIndex index;
     index.build(f, names);
-    Modn[0] = '\0';
-    PLAN = 0.0;
+    DatabaseSeen seen;
     std::vector<Outcome> outcomes;
     for (const std::string& name : names) {
         const IndexedEntry* e = index.find(name);
-        applyScanState(index, e != nullptr ? e->state : index.endState());
+        applyScanState(index, e != nullptr ? e->state : index.endState(), seen);
         Outcome o;
         o.found = e != nullptr;
         o.offset = e != nullptr ? e->dataOffset : -1;
-        o.modn = Modn;
-        o.plan = PLAN;
+        o.modn = seen.modelLine;
+        o.plan = seen.planarity;
         outcomes.push_back(o);
     }
     return outcomes;
@@ -105,7 +104,7 @@ TEST(DatabaseLookup, IndexedSearchFindsWhatTheRescanFinds) {
                                                 "Model Compound Name:    second\nA\n2\nZ\n",
          {"A"}, {true}},
         {"blank lines and leading blanks are swallowed", "\n\n   A\n\n\n    B\n1\nZ\n", {"B", "A"}, {true, true}},
-        {"a name line that is a model-compound line sets Modn itself",
+        {"a name line that is a model-compound line is the model compound itself",
          "Model Compound Name:    x\nModel Compound Name:    y\n1\nZ\n", {"Model Compound Name:    y"}, {true}},
         {"an empty file finds nothing", "", {"A"}, {false}},
         {"a file of blanks finds nothing", "\n   \n\n", {"A"}, {false}},
@@ -138,7 +137,7 @@ TEST(DatabaseLookup, ModelCompoundAndPlanarityAreInheritedFromEarlierSearches) {
         "!Degree of planarity (1 is planar): 0.5\n"
         "B\n2\n"
         "Model Compound Name:    beta\n"
-        "!Degree of planarity (1 is planar): nonsense\n"  // no number: PLAN keeps its value
+        "!Degree of planarity (1 is planar): nonsense\n"  // no number: the planarity keeps its value
         "C\n3\n"
         "!Degree of planarity (1 is planar): 0.25\n"
         "Z\n";
@@ -207,10 +206,11 @@ TEST(DatabaseLookup, LongLinesAreReadWholeAndNeverCut) {
     index.build(f, {longName});
     const IndexedEntry* e = index.find(longName);
     ASSERT_NE(e, nullptr);
-    applyScanState(index, e->state);
+    DatabaseSeen seen;
+    applyScanState(index, e->state, seen);
     std::fclose(f);
-    EXPECT_EQ(std::strlen(Modn), 511u);  // Modn keeps its first 511 characters
-    EXPECT_EQ(modelCompoundName(Modn), std::string(487, 'm'));
+    EXPECT_EQ(seen.modelLine.size(), 511u);  // the line keeps its first 511 characters
+    EXPECT_EQ(modelCompoundName(seen.modelLine.c_str()), std::string(487, 'm'));
 }
 
 TEST(DatabaseLookup, ModelCompoundNameStartsAtThe25thCharacter) {

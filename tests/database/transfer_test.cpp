@@ -142,7 +142,7 @@ TEST(DatabaseTransfer, RescanRulesHoldThroughTheStage) {
     EXPECT_STREQ(m.q->atom[1].modelCompound, "first");
     // C2's search stops before the second model compound; the failed search for H1c that
     // follows reads the whole file and leaves the last one.
-    EXPECT_STREQ(Modn, "Model Compound Name:    second");
+    EXPECT_EQ(m.q->databaseSeen.modelLine, "Model Compound Name:    second");
 }
 
 TEST(DatabaseTransfer, EntryBeforeAnyModelCompoundInheritsTheLastOneSeen) {
