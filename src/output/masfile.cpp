@@ -127,31 +127,17 @@ std::string firstWord(const std::string& line) {
     return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
-// The local-coordinate-system table that the database stage wrote to the log: the lines
-// behind its header up to and including "END ATOM".
-std::vector<std::string> logTable(Quandrel& q) {
+// The coordinate-system table the database stage wrote to the log and kept for this writer:
+// the master files are written only beside a log that holds it.
+const std::vector<std::string>& frameTable(const Quandrel& q) {
     if (q.logFile == nullptr || q.logFile == stderr || q.logFile == stdout)
         fatal("Quandrele.log could not be written, so it holds no coordinate-system table: the new master "
               "files are not written.");
-    fflush(q.logFile);
-    FILE* f = fopen("Quandrele.log", "r");
-    if (f == nullptr) cannotOpen("Quandrele.log");
-    LineReader reader(f);
-    std::string line;
-    bool header = false;
-    while (!header && reader.next(line)) header = line == ATOM_HEADER;
-    std::vector<std::string> table;
-    bool end = false;
-    while (header && !end && reader.next(line)) {
-        table.push_back(line);
-        end = line == "END ATOM";
-    }
-    fclose(f);
-    if (!end)
+    if (q.frameTable.empty() || q.frameTable.back() != "END ATOM")
         fatal("Quandrele.log holds no complete coordinate-system table (\"%s\" ... \"END ATOM\"): the new "
               "master files are not written.",
               ATOM_HEADER);
-    return table;
+    return q.frameTable;
 }
 
 // Columns ATOM to TBL of a table line: its first 52 characters (a shorter line is
@@ -160,6 +146,121 @@ std::string columnsToTbl(const std::string& line) {
     std::string cols = line.substr(0, 52);
     cols.resize(52, ' ');
     return cols;
+}
+
+// Where the sections of "xd.mas" stand, each searched behind the one before.
+struct MasSections {
+    std::size_t module, atomHeader, endAtom, keyHeader, extcn;
+};
+
+MasSections findSections(const std::vector<std::string>& mas, int nAtoms) {
+    const std::size_t npos = std::string::npos;
+    MasSections at;
+    at.module = findEqual(mas, 0, "MODULE *XDLSM");
+    if (at.module == npos) missingSection("line \"MODULE *XDLSM\"");
+    at.atomHeader = findEqual(mas, at.module + 2, ATOM_HEADER);
+    if (at.atomHeader == npos) missingSection("ATOM table header behind \"MODULE *XDLSM\"");
+    at.endAtom = findEqual(mas, at.atomHeader + 1, "END ATOM");
+    if (at.endAtom == npos) missingSection("line \"END ATOM\" behind the ATOM table header");
+    at.keyHeader = findContaining(mas, at.endAtom + 1, "KEY     XYZ");
+    if (at.keyHeader == npos) missingSection("line containing \"KEY     XYZ\" behind \"END ATOM\"");
+    const std::size_t oldKeysEnd = std::min(mas.size(), at.keyHeader + 1 + static_cast<std::size_t>(nAtoms));
+    at.extcn = findContaining(mas, oldKeysEnd, "EXTCN");
+    if (at.extcn == npos) missingSection("line containing \"EXTCN\" behind the KEY table");
+    return at;
+}
+
+// ATOM table: the coordinate-system line of each atom, or its old line when the database
+// gave none, then the dummy positions and "END ATOM". An atom's line:
+//   cols  1-52  ATOM to TBL as the table line has them (filled with blanks to col 52)
+//   cols 53-56  KAP, 57-60 LMX   right-justified integers (LMX of a hydrogen is 2 in the
+//                                second file)
+//   cols 63-    "_" and SITESYM; the second file adds a blank and the label of the atom
+//               the atom is chemically constrained to (left-justified in 8 columns)
+void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string>& mas, const MasSections& at) {
+    const std::vector<std::string>& table = frameTable(q);
+    const std::size_t oldAtoms = at.endAtom - at.atomHeader - 1;  // old ATOM table lines
+    std::size_t t = 0;
+    for (int j = 0; j < q.nAtoms; ++j) {
+        const AtomRecord& a = q.atom[j];
+        std::string line;
+        if (t < table.size() && firstWord(table[t]) == a.label) {
+            line = table[t++];
+        } else {
+            if (static_cast<std::size_t>(j) >= oldAtoms)
+                fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
+                      "not written.",
+                      a.label, j + 1);
+            line = mas[at.atomHeader + 1 + j];
+        }
+        const std::string cols = columnsToTbl(line);
+        const int lmx = q.elementOf(j) == 0 ? 2 : a.lmx;
+        out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
+        out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
+    }
+    for (; t < table.size(); ++t) {
+        // the dummy positions and "END ATOM"
+        if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
+            out.both("%s\n", table[t].c_str());
+        else
+            fprintf(stderr, "Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this place; "
+                            "it is left out of the new master files.\n",
+                    table[t].c_str());
+    }
+}
+
+// KEY table, one line per atom:
+//   cols  1-8   the label, left-justified
+//   cols  9-11  XYZ "111";  13-18 U2 (hydrogen "100000", others "111111")
+//   cols 20-29  U3, 31-45 U4: all "0"
+//   cols 47-76  M, D, Q, O and H flags, blank-separated (47-48, 50-52, 54-58, 60-66,
+//               68-76): all "0" in the first file; in the second those of the site
+//               symmetry, a hydrogen's "10 001 ...", or all "0" and a "! chemically
+//               constrained to" comment for an atom constrained to another
+// then one "KAPPA   000000" line per kappa set.
+void writeKeyTable(MasterText& out, const Quandrel& q) {
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const AtomRecord& a = q.atom[i];
+        const bool hydrogen = q.elementOf(i) == 0;
+        const char* six = hydrogen ? "100000" : "111111";
+        out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
+        if (q.qdlexp == 0) continue;
+        const char* flags;
+        std::string comment;
+        if (a.sameNameAs[0] != '\0') {
+            flags = "00 000 00000 0000000 000000000";
+            comment = std::string("! chemically constrained to ") + a.sameNameAs;
+        } else if (hydrogen) {
+            flags = "10 001 00000 0000000 000000000";
+        } else {
+            if (!isKeyTableName(a.siteSym))
+                fprintf(stderr,
+                        "The site symmetry \"%s\" of atom %s is not in the key table: its KEY line in "
+                        "xd.mas.HasSameSymm repeats the multipole flags last looked up.\n",
+                        a.siteSym, a.label);
+            flags = symmName2DualString(a.siteSym);
+        }
+        out.second("%-8s111 %6s 0000000000 000000000000000 %s%s\n", a.label, six, flags, comment.c_str());
+    }
+    for (int k = 0; k < q.nKappa; ++k) out.both("KAPPA   000000\n");
+}
+
+FILE* createMasterFile(const char* name) {
+    FILE* file = fopen(name, "w");
+    if (file == nullptr) cannotOpen("%s", name);
+    return file;
+}
+
+// The second file is created first: a run that cannot create it leaves no first file.
+void writeBoth(const MasterText& out, bool withSecond) {
+    FILE* second = withSecond ? createMasterFile("xd.mas.HasSameSymm") : nullptr;
+    FILE* first = createMasterFile("xd.mas.quandreltool");
+    fwrite(out.firstText().data(), 1, out.firstText().size(), first);
+    closeWritten(first, "xd.mas.quandreltool");
+    if (second != nullptr) {
+        fwrite(out.secondText().data(), 1, out.secondText().size(), second);
+        closeWritten(second, "xd.mas.HasSameSymm");
+    }
 }
 
 }  // namespace
@@ -199,103 +300,17 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
 
 void writeMasterFiles(Quandrel& q, int molecules) {
     const std::vector<std::string> mas = readMasterLines(q);
-
-    // Sections of "xd.mas", each searched behind the one before.
-    const std::size_t npos = std::string::npos;
-    const std::size_t module = findEqual(mas, 0, "MODULE *XDLSM");
-    if (module == npos) missingSection("line \"MODULE *XDLSM\"");
-    const std::size_t atomHeader = findEqual(mas, module + 2, ATOM_HEADER);
-    if (atomHeader == npos) missingSection("ATOM table header behind \"MODULE *XDLSM\"");
-    const std::size_t endAtom = findEqual(mas, atomHeader + 1, "END ATOM");
-    if (endAtom == npos) missingSection("line \"END ATOM\" behind the ATOM table header");
-    const std::size_t keyHeader = findContaining(mas, endAtom + 1, "KEY     XYZ");
-    if (keyHeader == npos) missingSection("line containing \"KEY     XYZ\" behind \"END ATOM\"");
-    const std::size_t oldKeysEnd = std::min(mas.size(), keyHeader + 1 + static_cast<std::size_t>(q.nAtoms));
-    const std::size_t extcn = findContaining(mas, oldKeysEnd, "EXTCN");
-    if (extcn == npos) missingSection("line containing \"EXTCN\" behind the KEY table");
-
-    const std::vector<std::string> table = logTable(q);
-    const std::size_t oldAtoms = endAtom - atomHeader - 1;  // old ATOM table lines
-
+    const MasSections at = findSections(mas, q.nAtoms);
     MasterText out(q.qdlexp != 0);
 
-    out.copy(mas, 0, module + 1);
+    out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
-    out.copy(mas, module + 2, atomHeader + 1);
-
-    // ATOM table: the log's line of each atom, or its old line when the database gave none.
-    std::size_t t = 0;
-    for (int j = 0; j < q.nAtoms; ++j) {
-        const AtomRecord& a = q.atom[j];
-        std::string line;
-        if (t < table.size() && firstWord(table[t]) == a.label) {
-            line = table[t++];
-        } else {
-            if (static_cast<std::size_t>(j) >= oldAtoms)
-                fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
-                      "not written.",
-                      a.label, j + 1);
-            line = mas[atomHeader + 1 + j];
-        }
-        const std::string cols = columnsToTbl(line);
-        const int lmx = q.elementOf(j) == 0 ? 2 : a.lmx;
-        out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
-        out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
-    }
-    for (; t < table.size(); ++t) {
-        // the dummy positions and "END ATOM"
-        if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
-            out.both("%s\n", table[t].c_str());
-        else
-            fprintf(stderr, "Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this place; "
-                            "it is left out of the new master files.\n",
-                    table[t].c_str());
-    }
-
+    out.copy(mas, at.module + 2, at.atomHeader + 1);
+    writeAtomTable(out, q, mas, at);
     const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
     for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m, members[static_cast<std::size_t>(m)]).c_str());
-
-    out.copy(mas, endAtom + 1, keyHeader + 1);
-
-    // KEY table: the old lines are replaced.
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const AtomRecord& a = q.atom[i];
-        const bool hydrogen = q.elementOf(i) == 0;
-        const char* six = hydrogen ? "100000" : "111111";
-        out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
-        if (q.qdlexp == 0) continue;
-        const char* flags;
-        std::string comment;
-        if (a.sameNameAs[0] != '\0') {
-            flags = "00 000 00000 0000000 000000000";
-            comment = std::string("! chemically constrained to ") + a.sameNameAs;
-        } else if (hydrogen) {
-            flags = "10 001 00000 0000000 000000000";
-        } else {
-            if (!isKeyTableName(a.siteSym))
-                fprintf(stderr,
-                        "The site symmetry \"%s\" of atom %s is not in the key table: its KEY line in "
-                        "xd.mas.HasSameSymm repeats the multipole flags last looked up.\n",
-                        a.siteSym, a.label);
-            flags = symmName2DualString(a.siteSym);
-        }
-        out.second("%-8s111 %6s 0000000000 000000000000000 %s%s\n", a.label, six, flags, comment.c_str());
-    }
-    for (int k = 0; k < q.nKappa; ++k) out.both("KAPPA   000000\n");
-
-    out.copy(mas, extcn, mas.size());
-
-    FILE* second = nullptr;
-    if (q.qdlexp != 0) {
-        second = fopen("xd.mas.HasSameSymm", "w");
-        if (second == nullptr) cannotOpen("xd.mas.HasSameSymm");
-    }
-    FILE* first = fopen("xd.mas.quandreltool", "w");
-    if (first == nullptr) cannotOpen("xd.mas.quandreltool");
-    fwrite(out.firstText().data(), 1, out.firstText().size(), first);
-    closeWritten(first, "xd.mas.quandreltool");
-    if (second != nullptr) {
-        fwrite(out.secondText().data(), 1, out.secondText().size(), second);
-        closeWritten(second, "xd.mas.HasSameSymm");
-    }
+    out.copy(mas, at.endAtom + 1, at.keyHeader + 1);
+    writeKeyTable(out, q);
+    out.copy(mas, at.extcn, mas.size());
+    writeBoth(out, q.qdlexp != 0);
 }

@@ -26,13 +26,16 @@ std::string tableLine(const char* label, const char* atom0, const char* ax1, con
     return std::string(first) + second;
 }
 
+// The coordinate-system table as the database stage leaves it for the writer.
 void writeTable(Quandrel& q, const std::vector<std::string>& lines, int dummies = 1) {
-    std::fprintf(q.logFile, "Some earlier log line\n");
-    std::fprintf(q.logFile, "The following lines contain the local coordinate systems. Please do not Edit!\n");
-    std::fprintf(q.logFile, "%s\n%s\n", std::string(77, '=').c_str(), HEADER);
-    for (const std::string& line : lines) std::fputs(line.c_str(), q.logFile);
-    for (int k = 0; k < dummies; ++k) std::fprintf(q.logFile, "DUM%-2d     %9.6f %9.6f %9.6f\n", k, 0.1 * k, 0.5, 0.25);
-    std::fprintf(q.logFile, "END ATOM\n\n%s\n", std::string(68, '=').c_str());
+    q.frameTable.clear();
+    for (const std::string& line : lines) q.frameTable.push_back(line.substr(0, line.find('\n')));
+    for (int k = 0; k < dummies; ++k) {
+        char dummy[64];
+        std::snprintf(dummy, sizeof dummy, "DUM%-2d     %9.6f %9.6f %9.6f", k, 0.1 * k, 0.5, 0.25);
+        q.frameTable.push_back(dummy);
+    }
+    q.frameTable.push_back("END ATOM");
 }
 
 // l-alanine with the master file of tests/data/output/masters.
