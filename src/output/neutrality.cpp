@@ -44,11 +44,144 @@ void both(FILE* log, const char* text) {
     fputs(text, log);
 }
 
-}  // namespace
+// What the atoms of one molecule found in the database add up to.
+struct MoleculeSums {
+    int n = 0;              // atoms found in the database
+    int nH = 0;             // hydrogens among them
+    double Sn = 0;          // valence electrons of the neutral atoms (or the expected charge)
+    double Sm = 0;          // monopole populations
+    double sumElNeg = 0;    // electronegativities
+};
 
-MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
+MoleculeSums sumMolecule(const Quandrel& q, const std::vector<int>& inMolecule) {
+    MoleculeSums s;
+    for (int i : inMolecule) {
+        const AtomRecord& a = q.atom[i];
+        if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
+        ++s.n;
+        if (q.elementOf(i) == 0) ++s.nH;
+        if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
+        s.Sm += a.occupancy * a.multipole[0];
+        s.sumElNeg += a.elNeg;
+    }
+    return s;
+}
+
+void describeSums(FILE* log, const MoleculeSums& s) {
+    char sums[200];
+    snprintf(sums, sizeof sums, "\nThe sum of neutral atoms is %f\nand the sum of monopoles is %f.\n", s.Sn, s.Sm);
+    both(log, sums);
+    both(log, "Both values should not differ by more than one percent.\n"
+              "A correction factor for the monopole populations is now\n"
+              "calculated to achieve electroneutrality. You chose to\n");
+}
+
+bool noMonopoles() {
+    fprintf(stderr, "No monopoles to calculate correction factor!\n");
+    return false;
+}
+
+// The corrections of the four modes for molecule m. Each returns false, with a message on
+// standard error where there is one, when the molecule's monopoles stay uncorrected.
+bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s) {
+    if (s.n == 0) return noMonopoles();
+    const double factor = s.Sn / s.Sm;
+    if (s.Sm == 0.0 || !std::isfinite(factor)) {
+        fprintf(stderr,
+                "The monopoles of molecule %d add up to zero: they cannot be scaled and are "
+                "written uncorrected.\n",
+                m + 1);
+        return false;
+    }
+    c.corrFactor[m] = factor;
+    return true;
+}
+
+bool weightByElectronegativity(MonopoleCorrection& c, const Quandrel& q, int m, const MoleculeSums& s,
+                               const std::vector<int>& inMolecule) {
+    if (s.n == 0) return noMonopoles();
+    const double mean = s.sumElNeg / s.n;
+    if (!(mean > 0.0)) {
+        fprintf(stderr,
+                "The atoms of molecule %d have no electronegativity in the element table: its "
+                "monopoles are written uncorrected.\n",
+                m + 1);
+        return false;
+    }
+    c.corrMeanElNeg[m] = mean;
+    c.difference[m] = s.Sn - s.Sm;
+    c.counted[m] = s.n;
+    if (c.difference[m] > 0)
+        for (int i : inMolecule)
+            if (!(q.atom[i].elNeg > 0.0))
+                fprintf(stderr,
+                        "Atom %s has no electronegativity in the element table: its monopole is "
+                        "written uncorrected.\n",
+                        q.atom[i].label);
+    return true;
+}
+
+bool correctHydrogens(MonopoleCorrection& c, int m, const MoleculeSums& s) {
+    if (s.nH == 0) return false;
+    c.corrHydrogen[m] = (s.Sn - s.Sm) / s.nH;
+    return true;
+}
+
+bool addAverage(MonopoleCorrection& c, int m, const MoleculeSums& s) {
+    if (s.n == 0) return noMonopoles();
+    c.corrAverage[m] = (s.Sn - s.Sm) / s.n;
+    return true;
+}
+
+// The text of the mode: it finishes the sentence "You chose to". The log and standard
+// output differ in places, and mode 2 repeats its text on standard output.
+void describeCorrection(const MonopoleCorrection& c, int m, const MoleculeSums& s, FILE* log) {
+    switch (c.mode) {
+    case 1:
+        for (FILE* out : {log, stdout}) {
+            fprintf(out, "multiply the monopoles by a correction factor of %f\n", c.corrFactor[m]);
+            fprintf(out, "(the ratio of the sum of the monopoles divided by \n"
+                         "the sum of the neutral atom valence electrons).\n");
+            fprintf(out, "Please check the result.\n");
+        }
+        break;
+    case 2: {
+        const char* chosen = "add an electronegativity weighted correction factor to\nthe monopole populations. ";
+        const char* explained = "The difference of the sum of the \nmonopoles minus the sum of the neutral valence "
+                                "electrons \nmultiplied by an electronegativity-weighted correction factor \nis "
+                                "added to each multipole. ";
+        fputs(chosen, log);
+        fputs(explained, stdout);
+        fputs("Please check the result.\n", stdout);
+        fputs(chosen, stdout);
+        fputs(explained, stdout);
+        fputs("Please check the result.\n", stdout);
+        break;
+    }
+    case 3: {
+        const char* chosen = "add an average correction only to the hydrogen monopole\npopulations. ";
+        fputs(chosen, log);
+        // reference output: the log line has two blanks after "correction", standard output one
+        fprintf(log, "The correction  for each of the %d hydrogen\natoms is %f. ", s.nH, c.corrHydrogen[m]);
+        fputs("Please check the result.\n", log);
+        fputs(chosen, stdout);
+        fprintf(stdout, "The correction for each of the %d hydrogen\natoms is %f. ", s.nH, c.corrHydrogen[m]);
+        fputs("Please check the result.\n", stdout);
+        break;
+    }
+    default:
+        // reference output: the log says "average of difference" and " monopoles", standard output not
+        fprintf(log, "add an average of difference of %f to each of the %d\n monopoles. ", c.corrAverage[m], s.n);
+        fputs("Please check the result.\n", log);
+        fprintf(stdout, "add an average difference of %f to each of the %d\nmonopoles. ", c.corrAverage[m], s.n);
+        fputs("Please check the result.\n", stdout);
+        break;
+    }
+}
+
+MonopoleCorrection emptyCorrection(int mode, int molecules) {
     MonopoleCorrection c;
-    c.mode = q.achieveNeutrality;
+    c.mode = mode;
     const std::size_t M = molecules > 0 ? static_cast<std::size_t>(molecules) : 0;
     c.corrAverage.assign(M, 0.0);
     c.corrFactor.assign(M, 0.0);
@@ -59,129 +192,46 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
     c.applies.assign(M, 0);
     c.expected.assign(M, 0.0);
     c.monopoleSum.assign(M, 0.0);
+    return c;
+}
 
+}  // namespace
+
+MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
+    MonopoleCorrection c = emptyCorrection(q.achieveNeutrality, molecules);
     const std::vector<double> charges = readMoleculeCharges(molecules);
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
            "the program calculates a correction factor:\n");
 
     for (int i = 0; i < q.nAtoms; ++i) q.atom[i].elNeg = elNegOf(q.elementOf(i)) / 100.0;
 
-    FILE* log = q.logFile;
     const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
     for (int m = 0; m < molecules; ++m) {
         printf("MOLECULE NO %d\n", m + 1);
-        int n = 0, nH = 0;
-        double Sn = 0, Sm = 0, sumElNeg = 0;
         const std::vector<int>& inMolecule = members[static_cast<std::size_t>(m) + 1];
-        for (int i : inMolecule) {
-            const AtomRecord& a = q.atom[i];
-            if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
-            ++n;
-            if (q.elementOf(i) == 0) ++nH;
-            if (a.tbl >= 1 && a.tbl <= MAX_SCAT) Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
-            Sm += a.occupancy * a.multipole[0];
-            sumElNeg += a.elNeg;
-        }
-        if (!charges.empty()) Sn = charges[m];
-        c.expected[m] = Sn;
-        c.monopoleSum[m] = Sm;
+        MoleculeSums s = sumMolecule(q, inMolecule);
+        if (!charges.empty()) s.Sn = charges[m];
+        c.expected[m] = s.Sn;
+        c.monopoleSum[m] = s.Sm;
+        describeSums(q.logFile, s);
 
-        char sums[200];
-        snprintf(sums, sizeof sums, "\nThe sum of neutral atoms is %f\nand the sum of monopoles is %f.\n", Sn, Sm);
-        both(log, sums);
-        both(log, "Both values should not differ by more than one percent.\n"
-                  "A correction factor for the monopole populations is now\n"
-                  "calculated to achieve electroneutrality. You chose to\n");
-
+        bool applies;
         switch (c.mode) {
-        case 1: {
-            if (n == 0) {
-                fprintf(stderr, "No monopoles to calculate correction factor!\n");
-                continue;
-            }
-            const double factor = Sn / Sm;
-            if (Sm == 0.0 || !std::isfinite(factor)) {
-                fprintf(stderr,
-                        "The monopoles of molecule %d add up to zero: they cannot be scaled and are "
-                        "written uncorrected.\n",
-                        m + 1);
-                continue;
-            }
-            c.corrFactor[m] = factor;
-            c.applies[m] = 1;
-            for (FILE* out : {log, stdout}) {
-                fprintf(out, "multiply the monopoles by a correction factor of %f\n", factor);
-                fprintf(out, "(the ratio of the sum of the monopoles divided by \n"
-                             "the sum of the neutral atom valence electrons).\n");
-                fprintf(out, "Please check the result.\n");
-            }
+        case 1:
+            applies = scaleByFactor(c, m, s);
+            break;
+        case 2:
+            applies = weightByElectronegativity(c, q, m, s, inMolecule);
+            break;
+        case 3:
+            applies = correctHydrogens(c, m, s);
+            break;
+        default:
+            applies = addAverage(c, m, s);
             break;
         }
-        case 2: {
-            if (n == 0) {
-                fprintf(stderr, "No monopoles to calculate correction factor!\n");
-                continue;
-            }
-            const double mean = sumElNeg / n;
-            if (!(mean > 0.0)) {
-                fprintf(stderr,
-                        "The atoms of molecule %d have no electronegativity in the element table: its "
-                        "monopoles are written uncorrected.\n",
-                        m + 1);
-                continue;
-            }
-            c.corrMeanElNeg[m] = mean;
-            c.difference[m] = Sn - Sm;
-            c.counted[m] = n;
-            c.applies[m] = 1;
-            if (c.difference[m] > 0)
-                for (int i : inMolecule)
-                    if (!(q.atom[i].elNeg > 0.0))
-                        fprintf(stderr,
-                                "Atom %s has no electronegativity in the element table: its monopole is "
-                                "written uncorrected.\n",
-                                q.atom[i].label);
-            const char* chosen = "add an electronegativity weighted correction factor to\nthe monopole populations. ";
-            const char* explained = "The difference of the sum of the \nmonopoles minus the sum of the neutral valence "
-                                    "electrons \nmultiplied by an electronegativity-weighted correction factor \nis "
-                                    "added to each multipole. ";
-            fputs(chosen, log);
-            fputs(explained, stdout);
-            fputs("Please check the result.\n", stdout);
-            fputs(chosen, stdout);
-            fputs(explained, stdout);
-            fputs("Please check the result.\n", stdout);
-            break;
-        }
-        case 3: {
-            if (nH == 0) continue;
-            c.corrHydrogen[m] = (Sn - Sm) / nH;
-            c.applies[m] = 1;
-            const char* chosen = "add an average correction only to the hydrogen monopole\npopulations. ";
-            fputs(chosen, log);
-            // reference output: the log line has two blanks after "correction", standard output one
-            fprintf(log, "The correction  for each of the %d hydrogen\natoms is %f. ", nH, c.corrHydrogen[m]);
-            fputs("Please check the result.\n", log);
-            fputs(chosen, stdout);
-            fprintf(stdout, "The correction for each of the %d hydrogen\natoms is %f. ", nH, c.corrHydrogen[m]);
-            fputs("Please check the result.\n", stdout);
-            break;
-        }
-        default: {
-            if (n == 0) {
-                fprintf(stderr, "No monopoles to calculate correction factor!\n");
-                continue;
-            }
-            c.corrAverage[m] = (Sn - Sm) / n;
-            c.applies[m] = 1;
-            // reference output: the log says "average of difference" and " monopoles", standard output not
-            fprintf(log, "add an average of difference of %f to each of the %d\n monopoles. ", c.corrAverage[m], n);
-            fputs("Please check the result.\n", log);
-            fprintf(stdout, "add an average difference of %f to each of the %d\nmonopoles. ", c.corrAverage[m], n);
-            fputs("Please check the result.\n", stdout);
-            break;
-        }
-        }
+        c.applies[m] = applies ? 1 : 0;
+        if (applies) describeCorrection(c, m, s, q.logFile);
     }
     return c;
 }
