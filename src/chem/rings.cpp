@@ -105,23 +105,22 @@ double Quandrel::planar(Knopf node, int atomIndex) {
     return planarity;
 }
 
-void Quandrel::ringlord() {
-    StageName stage(*this, "ringlord");
-    for (int i = 0; i < nAtoms; ++i) {
-        atom[i].ringCode = 0;
-        atom[i].ringMask = RingSet();
-    }
-    if (static_cast<int>(knopf.size()) < nAtoms) return;  // no nodes, no rings
+namespace {
 
-    int nextRing = 0;                     // number of the next ring recorded
-    std::vector<int> ringsAt(nAtoms, 0);  // rings recorded per atom so far
-    auto textOf = [this](const std::vector<int>& members) {
+// The rings recorded so far: the number of the next ring and how many rings each atom
+// belongs to.
+class RingBook {
+public:
+    explicit RingBook(Quandrel& q) : q_(q), ringsAt_(static_cast<std::size_t>(q.nAtoms), 0) {}
+
+    std::string textOf(const std::vector<int>& members) const {
         std::string text;
-        for (int m : members) text += atom[m].label;
+        for (int m : members) text += q_.atom[m].label;
         return text;
-    };
+    }
+
     // Whether one more ring with these members still fits every capacity; a warning when not.
-    auto fitsCapacity = [&](const std::vector<int>& members) {
+    bool fits(const std::vector<int>& members) const {
         const std::string text = textOf(members);
         const int size = static_cast<int>(members.size());
         if (size > MAX_RING_SIZE) {
@@ -130,114 +129,155 @@ void Quandrel::ringlord() {
             return false;
         }
         for (int m : members)
-            if (ringsAt[m] == MAX_RINGS_PER_ATOM) {
+            if (ringsAt_[m] == MAX_RINGS_PER_ATOM) {
                 fprintf(stderr, "Warning: ring %s is not recorded: atom %s already belongs to %d rings\n",
-                        text.c_str(), atom[m].label, MAX_RINGS_PER_ATOM);
+                        text.c_str(), q_.atom[m].label, MAX_RINGS_PER_ATOM);
                 return false;
             }
         return true;
-    };
+    }
 
-    // Three-membered rings, straight from the bond graph.
-    for (int i = 0; i < nAtoms; ++i) {
-        const Knopf& ni = knopf[i];
+    // Counts the ring at its members (capacity) before it is numbered.
+    void reserve(const std::vector<int>& members) {
+        for (int m : members) ++ringsAt_[m];
+    }
+
+    // Numbers the ring and marks it in the ring code and ring set of its members; returns its number.
+    int number(const std::vector<int>& members) {
+        const int size = static_cast<int>(members.size());
+        for (int m : members) {
+            q_.atom[m].ringCode = q_.atom[m].ringCode * 10 + size;
+            q_.atom[m].ringMask.add(nextRing_);
+        }
+        return nextRing_++;
+    }
+
+private:
+    Quandrel& q_;
+    std::vector<int> ringsAt_;
+    int nextRing_ = 0;
+};
+
+// Three-membered rings, straight from the bond graph.
+void findThreeRings(Quandrel& q, RingBook& book) {
+    for (int i = 0; i < q.nAtoms; ++i) {
+        const Quandrel::Knopf& ni = q.knopf[i];
         for (int x = 0; x < ni.anzahl; ++x) {
             const int a = ni.nachbar[x];
-            const Knopf& na = knopf[a];
+            const Quandrel::Knopf& na = q.knopf[a];
             for (int y = 0; y < na.anzahl; ++y) {
                 const int b = na.nachbar[y];
-                const Knopf& nb = knopf[b];
+                const Quandrel::Knopf& nb = q.knopf[b];
                 for (int z = 0; z < nb.anzahl; ++z) {
                     if (!(i < a && a < b && nb.nachbar[z] == i)) continue;
                     const std::vector<int> members = {i, a, b};
-                    if (!fitsCapacity(members)) continue;
-                    for (int m : members) {
-                        atom[m].ringCode = atom[m].ringCode * 10 + 3;
-                        atom[m].ringMask.add(nextRing);
-                        ++ringsAt[m];
-                    }
-                    printf("%s%s%s %s\n", atom[i].label, atom[a].label, atom[b].label,
-                           ringBitText(nextRing).c_str());
-                    ++nextRing;
+                    if (!book.fits(members)) continue;
+                    book.reserve(members);
+                    const int ring = book.number(members);
+                    printf("%s%s%s %s\n", q.atom[i].label, q.atom[a].label, q.atom[b].label,
+                           ringBitText(ring).c_str());
                 }
             }
         }
     }
+}
 
-    // Candidates: atoms with at least two neighbours and a planar neighbourhood.
-    std::vector<char> isCandidate(nAtoms, 0);
-    for (int i = 0; i < nAtoms; ++i)
-        if (knopf[i].anzahl >= 2 && planar(knopf[i], i) > planaris) isCandidate[i] = 1;
+// Ring graph: the candidates (atoms with at least two neighbours and a planar
+// neighbourhood) with at least two candidate neighbours, in node order. Only the first two
+// of them enter the circle test.
+std::vector<RingGraphEntry> ringGraph(Quandrel& q) {
+    std::vector<char> isCandidate(static_cast<std::size_t>(q.nAtoms), 0);
+    for (int i = 0; i < q.nAtoms; ++i)
+        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.planaris) isCandidate[i] = 1;
 
-    // Ring graph: candidates with at least two candidate neighbours, in node order. Only
-    // the first two of them enter the circle test.
     std::vector<RingGraphEntry> graph;
-    for (int i = 0; i < nAtoms; ++i) {
+    for (int i = 0; i < q.nAtoms; ++i) {
         if (!isCandidate[i]) continue;
         int found[2];
         int count = 0;
-        const Knopf& node = knopf[i];
+        const Quandrel::Knopf& node = q.knopf[i];
         for (int k = 0; k < node.anzahl && count < 2; ++k)
             if (isCandidate[node.nachbar[k]]) found[count++] = node.nachbar[k];
         if (count < 2) continue;
         graph.push_back({i, found[0], found[1]});
     }
+    return graph;
+}
 
-    // The ring-graph atoms by position, for the atoms near each fitted circle.
+// The ring-graph atoms near the circle through an entry's atom and its two neighbours, in
+// atom order; false when the three atoms fix no circle.
+bool atomsNearCircle(Quandrel& q, const RingGraphEntry& entry, const PointGrid& near, std::vector<int>& members) {
+    const double theta = q.winkel(entry.atom, entry.first, entry.second);
+    if (theta > MAX_RING_ANGLE) return false;
+    const double s = std::sin(theta * PI / 360.0);
+    const double t = std::sin(theta * PI / 180.0);
+    if (t == 0.0) return false;  // B and C in one direction from A: no circle
+    const double f = (s * s) / (t * t);
+    const double* pa = q.atom[entry.atom].cart;
+    const double* pb = q.atom[entry.first].cart;
+    const double* pc = q.atom[entry.second].cart;
+    double centre[3];
+    for (int k = 0; k < 3; ++k) centre[k] = pa[k] + (pb[k] + pc[k] - 2 * pa[k]) * f;
+    const double radius = distance(centre, pa);
+
+    members.clear();
+    near.within(centre, CIRCLE_SLACK * radius, [&](int a) {
+        if (distance(q.atom[a].cart, centre) <= CIRCLE_SLACK * radius) members.push_back(a);
+    });
+    std::sort(members.begin(), members.end());
+    return true;
+}
+
+// Closure: every member has exactly two bonded neighbours among the members. inSet is all
+// zero on entry and on return.
+bool isClosed(const Quandrel& q, const std::vector<int>& members, std::vector<char>& inSet) {
+    for (int a : members) inSet[a] = 1;
+    int links = 0;
+    for (int a : members)
+        for (int k = 0; k < q.knopf[a].anzahl; ++k) links += inSet[q.knopf[a].nachbar[k]];
+    for (int a : members) inSet[a] = 0;
+    return links == 2 * static_cast<int>(members.size());
+}
+
+// Rings of four and more atoms among the ring-graph atoms, each once, in the order found.
+std::vector<Ring> findPlanarRings(Quandrel& q, const std::vector<RingGraphEntry>& graph, RingBook& book) {
     std::vector<int> graphAtoms;
     graphAtoms.reserve(graph.size());
     for (const RingGraphEntry& entry : graph) graphAtoms.push_back(entry.atom);
-    const PointGrid near(graphAtoms, [this](int a) { return atom[a].cart; }, 2.0);
+    const PointGrid near(graphAtoms, [&q](int a) { return q.atom[a].cart; }, 2.0);
 
     std::vector<Ring> stored;
     std::set<std::vector<int>> seen;  // rings stored or dropped over a capacity (warned about once)
-    std::vector<char> inSet(nAtoms, 0);
+    std::vector<char> inSet(static_cast<std::size_t>(q.nAtoms), 0);
     std::vector<int> members;
     for (const RingGraphEntry& entry : graph) {
-        const double theta = winkel(entry.atom, entry.first, entry.second);
-        if (theta > MAX_RING_ANGLE) continue;
-        const double s = std::sin(theta * PI / 360.0);
-        const double t = std::sin(theta * PI / 180.0);
-        if (t == 0.0) continue;  // B and C in one direction from A: no circle
-        const double f = (s * s) / (t * t);
-        const double* pa = atom[entry.atom].cart;
-        const double* pb = atom[entry.first].cart;
-        const double* pc = atom[entry.second].cart;
-        double centre[3];
-        for (int k = 0; k < 3; ++k) centre[k] = pa[k] + (pb[k] + pc[k] - 2 * pa[k]) * f;
-        const double radius = distance(centre, pa);
-
-        // The ring-graph atoms within reach of the centre, in ring-graph (atom) order.
-        members.clear();
-        near.within(centre, CIRCLE_SLACK * radius, [&](int a) {
-            if (distance(atom[a].cart, centre) <= CIRCLE_SLACK * radius) members.push_back(a);
-        });
-        std::sort(members.begin(), members.end());
-        const int m = static_cast<int>(members.size());
-
-        // Closure: every member has exactly two bonded neighbours among the members.
-        for (int a : members) inSet[a] = 1;
-        int links = 0;
-        for (int a : members)
-            for (int k = 0; k < knopf[a].anzahl; ++k) links += inSet[knopf[a].nachbar[k]];
-        for (int a : members) inSet[a] = 0;
-        if (links != 2 * m) continue;
-
-        if (m <= 3) continue;
+        if (!atomsNearCircle(q, entry, near, members)) continue;
+        if (!isClosed(q, members, inSet)) continue;
+        if (members.size() <= 3) continue;
         if (!seen.insert(members).second) continue;
-        if (!fitsCapacity(members)) continue;
-        for (int a : members) ++ringsAt[a];
-        stored.push_back({members, textOf(members)});
+        if (!book.fits(members)) continue;
+        book.reserve(members);
+        stored.push_back({members, book.textOf(members)});
     }
+    return stored;
+}
 
-    for (size_t r = 0; r < stored.size(); ++r) {
+}  // namespace
+
+void Quandrel::ringlord() {
+    StageName stage(*this, "ringlord");
+    for (int i = 0; i < nAtoms; ++i) {
+        atom[i].ringCode = 0;
+        atom[i].ringMask = RingSet();
+    }
+    if (static_cast<int>(knopf.size()) < nAtoms) return;  // no nodes, no rings
+
+    RingBook book(*this);
+    findThreeRings(*this, book);
+    const std::vector<Ring> stored = findPlanarRings(*this, ringGraph(*this), book);
+    for (std::size_t r = 0; r < stored.size(); ++r) {
         printf("Ring No: %d consists of %s\n", static_cast<int>(r) + 1, stored[r].text.c_str());
-        const int size = static_cast<int>(stored[r].members.size());
-        for (int a : stored[r].members) {
-            atom[a].ringCode = atom[a].ringCode * 10 + size;
-            atom[a].ringMask.add(nextRing);
-        }
-        ++nextRing;
+        book.number(stored[r].members);
     }
 
     for (int i = 0; i < nAtoms; ++i)
