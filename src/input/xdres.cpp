@@ -82,156 +82,200 @@ int readAtomColumns(const char* record, AtomRecord& a) {
     return 16;
 }
 
+// ---- records of the parameter file ----
+
+// "xd.res", or "xd.inp" when there is no "xd.res"; fileName is set to the one opened.
+InputFile openParameterFile(const char*& fileName) {
+    fileName = "xd.res";
+    InputFile file = openInput("xd.res");
+    if (file) return file;
+    warnCannotOpen("xd.res ");
+    fprintf(stderr, "->so I try xd.inp\n");
+    fileName = "xd.inp";
+    file = openInput("xd.inp");
+    if (!file) cannotOpen("xd.inp");
+    return file;
+}
+
+// USAGE nAtoms . multipoleLevel nKappa . . . . . . . . . nDummy
+void readUsage(Quandrel& q, XdLines& lines) {
+    const char* fileName = lines.fileName();
+    std::string line;
+    do {
+        if (!lines.next(line)) fatal("%s ends before its USAGE line", fileName);
+    } while (std::strncmp(line.c_str(), "USAGE", 5) != 0);
+    lines.checkLength(line, "the USAGE line");
+    int* r = q.usageRest;
+    sscanf(line.c_str(), "%*s %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &q.nAtoms, &r[0], &q.multipoleLevel,
+           &q.nKappa, &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], &q.nDummy);
+    if (q.nAtoms < 0 || q.nAtoms > MAX_ATOMS)
+        fatal("%s: the USAGE line announces %d atoms; between 0 and %d can be handled", fileName, q.nAtoms,
+              MAX_ATOMS);
+    if (q.nKappa < 0 || q.nKappa > MAX_KAPPA)
+        fatal("%s: the USAGE line announces %d kappa sets; between 0 and %d can be handled", fileName, q.nKappa,
+              MAX_KAPPA);
+    if (q.nDummy < 0 || q.nDummy > q.nAtoms)
+        fatal("%s: the USAGE line announces %d dummy atoms for %d atoms; between 0 and the number of atoms "
+              "can be handled",
+              fileName, q.nDummy, q.nAtoms);
+    if (q.nAtoms + q.nDummy > MAX_ATOMS)
+        fatal("%s: the USAGE line announces %d atoms and %d dummy atoms: XD's parameter file numbers atoms "
+              "and dummy atoms in five columns, so at most %d of them together can be handled",
+              fileName, q.nAtoms, q.nDummy, MAX_ATOMS);
+}
+
+// The atoms, the dummies of the file behind them, and room for the dummies of the
+// database stage.
+void makeRoomForAtoms(Quandrel& q) {
+    {
+        MemoryNote note("Memory problem xdinp!  ");
+        q.atom.assign(2 * static_cast<std::size_t>(q.nAtoms) + 1, AtomRecord());
+    }
+    for (int i = 0; i < q.nAtoms; ++i) q.atom[i].planarCache = -1.0;
+}
+
+void readDummies(Quandrel& q, XdLines& lines) {
+    for (int j = 0; j < q.nDummy; ++j) {
+        AtomRecord& d = q.atom[q.nAtoms + j];
+        sscanf(lines.record("dummy atom %d of %d", j + 1, q.nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
+               &d.frac[2]);
+        snprintf(d.label, sizeof d.label, "DUM%d", j);
+        const std::string what = "dummy atom " + std::to_string(j + 1);
+        requireNumbers(d.frac, 3, lines.fileName(), what);
+        q.frac2cart(d.frac, d.cart);
+        requireNumbers(d.cart, 3, lines.fileName(), what + " (Cartesian)");
+    }
+}
+
+// label ax1 ax2 atom0 atom1 atom2 tp tbl kap lmx symCode chemCon x y z occupancy
+void readAtomLine(AtomRecord& a, XdLines& lines, int i, int nAtoms) {
+    char label[LINE_CAP];
+    const char* record = lines.record("the record of atom %d of %d", i + 1, nAtoms);
+    int n = sscanf(record, "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
+                   &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
+                   &a.frac[2], &a.occupancy);
+    if (n >= 1) {
+        const int columns = readAtomColumns(record, a);
+        if (columns > 0) n = columns;
+    }
+    if (n >= 1) {
+        char field[48];
+        snprintf(field, sizeof field, "the label of atom %d", i + 1);
+        storeWord(a.label, sizeof a.label, label, lines.fileName(), field);
+    }
+    a.lmx = 4;
+}
+
+// Displacement parameters: U (tp up to 2), then C (tp 3), then D (tp 4).
+void readDisplacements(AtomRecord& a, XdLines& lines) {
+    if (a.tp <= 4) scanDoubles(lines.record("the displacement parameters of atom %s", a.label), a.u, 6);
+    if (a.tp == 3 || a.tp == 4)
+        for (int k = 0; k < 2; ++k)
+            scanDoubles(lines.record("the third-order displacement parameters of atom %s", a.label), a.c3 + 5 * k,
+                        5);
+    if (a.tp == 4)
+        for (int k = 0; k < 3; ++k)
+            scanDoubles(lines.record("the fourth-order displacement parameters of atom %s", a.label), a.d4 + 5 * k,
+                        5);
+}
+
+// Axis letters: first axis, second axis, the remaining third one.
+void setAxisLetters(AtomRecord& a) {
+    if (a.ax1 >= 1 && a.ax1 <= 3) a.axisChars[0] = AXIS_LETTER[a.ax1];
+    if (a.ax2 >= 1 && a.ax2 <= 3) a.axisChars[1] = AXIS_LETTER[a.ax2];
+    if (a.ax1 >= 1 && a.ax1 <= 3 && a.ax2 >= 1 && a.ax2 <= 3 && a.ax1 != a.ax2)
+        a.axisChars[2] = AXIS_LETTER[6 - a.ax1 - a.ax2];
+}
+
+// Valence and multipole populations, lines by the level of the file.
+void readPopulations(AtomRecord& a, XdLines& lines, int level, const std::string& what) {
+    if (level < 0 || level > 4) return;
+    int filled = 0;
+    for (int count : MULTIPOLE_LINES[level]) {
+        if (count == 0) break;
+        scanDoubles(lines.record("the multipole populations of atom %s", a.label), a.multipole + filled, count);
+        filled += count;
+    }
+    requireNumbers(a.multipole, filled, lines.fileName(), what + ", populations");
+}
+
+void readAtom(Quandrel& q, XdLines& lines, int i) {
+    const char* fileName = lines.fileName();
+    AtomRecord& a = q.atom[i];
+    readAtomLine(a, lines, i, q.nAtoms);
+    readDisplacements(a, lines);
+
+    const std::string what = "atom " + std::to_string(i + 1) + " (" + a.label + ")";
+    requireNumbers(a.frac, 3, fileName, what + ", coordinates");
+    requireNumbers(&a.occupancy, 1, fileName, what + ", occupancy");
+    requireNumbers(a.u, 6, fileName, what + ", displacement parameters");
+    requireNumbers(a.c3, 10, fileName, what + ", third-order displacement parameters");
+    requireNumbers(a.d4, 15, fileName, what + ", fourth-order displacement parameters");
+    q.frac2cart(a.frac, a.cart);
+    requireNumbers(a.cart, 3, fileName, what + ", Cartesian coordinates");
+
+    setAxisLetters(a);
+    readPopulations(a, lines, q.multipoleLevel, what);
+}
+
+// number kappa1 ... kappa6
+void readKappaSets(Quandrel& q, XdLines& lines) {
+    for (int k = 0; k < q.nKappa; ++k) {
+        sscanf(lines.record("kappa set %d of %d", k + 1, q.nKappa), "%d %lf%lf%lf%lf%lf%lf", &q.kappaNo[k],
+               &q.kappaSet[0][k], &q.kappaSet[1][k], &q.kappaSet[2][k], &q.kappaSet[3][k], &q.kappaSet[4][k],
+               &q.kappaSet[5][k]);
+        for (int v = 0; v < 6; ++v)
+            requireNumbers(&q.kappaSet[v][k], 1, lines.fileName(), "kappa set " + std::to_string(k + 1));
+    }
+}
+
+// The last parameter line: its numbers are written back unchanged.
+void readTrailingLine(Quandrel& q, XdLines& lines) {
+    const char* fileName = lines.fileName();
+    lines.skip("its last parameter line");
+    lines.skip("its last parameter line");
+    std::string last = lines.record("its last parameter line");
+    q.nTrailing = 0;
+    for (char* piece = std::strtok(&last[0], " \t"); piece != nullptr; piece = std::strtok(nullptr, " \t")) {
+        if (q.nTrailing == MAX_TRAILING)
+            fatal("%s: the last parameter line holds more than %d numbers", fileName, MAX_TRAILING);
+        q.trailingValues[q.nTrailing++] = atof(piece);
+    }
+    requireNumbers(q.trailingValues, q.nTrailing, fileName, "the last parameter line");
+}
+
+// Each atom takes the values of its kappa set, counted by position in the file.
+void assignKappas(Quandrel& q, const char* fileName) {
+    for (int i = 0; i < q.nAtoms; ++i) {
+        AtomRecord& a = q.atom[i];
+        if (a.kap < 1 || a.kap > q.nKappa)
+            fatal("%s: atom %d (%s) refers to kappa set %d, but the file holds %d kappa sets", fileName, i + 1,
+                  a.label, a.kap, q.nKappa);
+        if (a.tbl < 1 || a.tbl > q.nScat)
+            fatal("%s: atom %d (%s) refers to scattering entry %d, but xd.mas holds %d entries", fileName, i + 1,
+                  a.label, a.tbl, q.nScat);
+        for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
+    }
+}
+
 }  // namespace
 
 void Quandrel::readInp() {
     {
         StageName stage(*this, "readInp");
-        const char* fileName = "xd.res";
-        InputFile file = openInput("xd.res");
-        if (!file) {
-            warnCannotOpen("xd.res ");
-            fprintf(stderr, "->so I try xd.inp\n");
-            fileName = "xd.inp";
-            file = openInput("xd.inp");
-            if (!file) cannotOpen("xd.inp");
-        }
+        const char* fileName = nullptr;
+        InputFile file = openParameterFile(fileName);
         XdLines lines(file.get(), fileName);
 
-        // USAGE nAtoms . multipoleLevel nKappa . . . . . . . . . nDummy
-        std::string line;
-        do {
-            if (!lines.next(line)) fatal("%s ends before its USAGE line", fileName);
-        } while (std::strncmp(line.c_str(), "USAGE", 5) != 0);
-        lines.checkLength(line, "the USAGE line");
-        int* r = usageRest;
-        sscanf(line.c_str(), "%*s %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &nAtoms, &r[0], &multipoleLevel,
-               &nKappa, &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], &nDummy);
-        if (nAtoms < 0 || nAtoms > MAX_ATOMS)
-            fatal("%s: the USAGE line announces %d atoms; between 0 and %d can be handled", fileName, nAtoms,
-                  MAX_ATOMS);
-        if (nKappa < 0 || nKappa > MAX_KAPPA)
-            fatal("%s: the USAGE line announces %d kappa sets; between 0 and %d can be handled", fileName, nKappa,
-                  MAX_KAPPA);
-        if (nDummy < 0 || nDummy > nAtoms)
-            fatal("%s: the USAGE line announces %d dummy atoms for %d atoms; between 0 and the number of atoms "
-                  "can be handled",
-                  fileName, nDummy, nAtoms);
-        if (nAtoms + nDummy > MAX_ATOMS)
-            fatal("%s: the USAGE line announces %d atoms and %d dummy atoms: XD's parameter file numbers atoms "
-                  "and dummy atoms in five columns, so at most %d of them together can be handled",
-                  fileName, nAtoms, nDummy, MAX_ATOMS);
-
-        // atoms, the dummies of the file behind them, and room for the dummies of the database stage
-        {
-            MemoryNote note("Memory problem xdinp!  ");
-            atom.assign(2 * static_cast<std::size_t>(nAtoms) + 1, AtomRecord());
-        }
-        for (int i = 0; i < nAtoms; ++i) atom[i].planarCache = -1.0;
-
+        readUsage(*this, lines);
+        makeRoomForAtoms(*this);
         lines.skip("the two lines after its USAGE line");
         lines.skip("the two lines after its USAGE line");
-
-        for (int j = 0; j < nDummy; ++j) {
-            AtomRecord& d = atom[nAtoms + j];
-            sscanf(lines.record("dummy atom %d of %d", j + 1, nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
-                   &d.frac[2]);
-            snprintf(d.label, sizeof d.label, "DUM%d", j);
-            const std::string what = "dummy atom " + std::to_string(j + 1);
-            requireNumbers(d.frac, 3, fileName, what);
-            frac2cart(d.frac, d.cart);
-            requireNumbers(d.cart, 3, fileName, what + " (Cartesian)");
-        }
-
-        for (int i = 0; i < nAtoms; ++i) {
-            AtomRecord& a = atom[i];
-            char label[LINE_CAP];
-            const char* record = lines.record("the record of atom %d of %d", i + 1, nAtoms);
-            int n = sscanf(record,
-                           "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
-                           &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
-                           &a.frac[2], &a.occupancy);
-            if (n >= 1) {
-                const int columns = readAtomColumns(record, a);
-                if (columns > 0) n = columns;
-            }
-            if (n >= 1) {
-                char field[48];
-                snprintf(field, sizeof field, "the label of atom %d", i + 1);
-                storeWord(a.label, sizeof a.label, label, fileName, field);
-            }
-            a.lmx = 4;
-
-            // displacement parameters: U (tp up to 2), then C (tp 3), then D (tp 4)
-            if (a.tp <= 4) scanDoubles(lines.record("the displacement parameters of atom %s", a.label), a.u, 6);
-            if (a.tp == 3 || a.tp == 4)
-                for (int k = 0; k < 2; ++k)
-                    scanDoubles(lines.record("the third-order displacement parameters of atom %s", a.label),
-                                a.c3 + 5 * k, 5);
-            if (a.tp == 4)
-                for (int k = 0; k < 3; ++k)
-                    scanDoubles(lines.record("the fourth-order displacement parameters of atom %s", a.label),
-                                a.d4 + 5 * k, 5);
-
-            const std::string what = "atom " + std::to_string(i + 1) + " (" + a.label + ")";
-            requireNumbers(a.frac, 3, fileName, what + ", coordinates");
-            requireNumbers(&a.occupancy, 1, fileName, what + ", occupancy");
-            requireNumbers(a.u, 6, fileName, what + ", displacement parameters");
-            requireNumbers(a.c3, 10, fileName, what + ", third-order displacement parameters");
-            requireNumbers(a.d4, 15, fileName, what + ", fourth-order displacement parameters");
-            frac2cart(a.frac, a.cart);
-            requireNumbers(a.cart, 3, fileName, what + ", Cartesian coordinates");
-
-            // axis letters: first axis, second axis, the remaining third one
-            if (a.ax1 >= 1 && a.ax1 <= 3) a.axisChars[0] = AXIS_LETTER[a.ax1];
-            if (a.ax2 >= 1 && a.ax2 <= 3) a.axisChars[1] = AXIS_LETTER[a.ax2];
-            if (a.ax1 >= 1 && a.ax1 <= 3 && a.ax2 >= 1 && a.ax2 <= 3 && a.ax1 != a.ax2)
-                a.axisChars[2] = AXIS_LETTER[6 - a.ax1 - a.ax2];
-
-            // valence and multipole populations, lines by the level of the file
-            if (multipoleLevel >= 0 && multipoleLevel <= 4) {
-                int filled = 0;
-                for (int count : MULTIPOLE_LINES[multipoleLevel]) {
-                    if (count == 0) break;
-                    scanDoubles(lines.record("the multipole populations of atom %s", a.label), a.multipole + filled,
-                                count);
-                    filled += count;
-                }
-                requireNumbers(a.multipole, filled, fileName, what + ", populations");
-            }
-        }
-
-        for (int k = 0; k < nKappa; ++k) {
-            sscanf(lines.record("kappa set %d of %d", k + 1, nKappa), "%d %lf%lf%lf%lf%lf%lf", &kappaNo[k],
-                   &kappaSet[0][k], &kappaSet[1][k], &kappaSet[2][k], &kappaSet[3][k], &kappaSet[4][k],
-                   &kappaSet[5][k]);
-            for (int v = 0; v < 6; ++v)
-                requireNumbers(&kappaSet[v][k], 1, fileName, "kappa set " + std::to_string(k + 1));
-        }
-
-        // the last parameter line: its numbers are written back unchanged
-        lines.skip("its last parameter line");
-        lines.skip("its last parameter line");
-        std::string last = lines.record("its last parameter line");
-        nTrailing = 0;
-        for (char* piece = std::strtok(&last[0], " \t"); piece != nullptr; piece = std::strtok(nullptr, " \t")) {
-            if (nTrailing == MAX_TRAILING)
-                fatal("%s: the last parameter line holds more than %d numbers", fileName, MAX_TRAILING);
-            trailingValues[nTrailing++] = atof(piece);
-        }
-        requireNumbers(trailingValues, nTrailing, fileName, "the last parameter line");
-
-        // each atom takes the values of its kappa set, counted by position in the file
-        for (int i = 0; i < nAtoms; ++i) {
-            AtomRecord& a = atom[i];
-            if (a.kap < 1 || a.kap > nKappa)
-                fatal("%s: atom %d (%s) refers to kappa set %d, but the file holds %d kappa sets", fileName, i + 1,
-                      a.label, a.kap, nKappa);
-            if (a.tbl < 1 || a.tbl > nScat)
-                fatal("%s: atom %d (%s) refers to scattering entry %d, but xd.mas holds %d entries", fileName, i + 1,
-                      a.label, a.tbl, nScat);
-            for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
-        }
+        readDummies(*this, lines);
+        for (int i = 0; i < nAtoms; ++i) readAtom(*this, lines, i);
+        readKappaSets(*this, lines);
+        readTrailingLine(*this, lines);
+        assignKappas(*this, fileName);
 
         // reference output: "successfull" and "Dummys"
         fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, nAtoms,
