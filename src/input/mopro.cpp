@@ -242,24 +242,10 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
     }
 }
 
-// Per-atom steps of the ATOMS section: the ATOM line, the axis line, the displacement line
-// and the multipole lines of atom i; then its coordinates and populations are printed.
-void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
-    const char* file = in.name();
-    AtomRecord& a = q.atom[i];
-
-    // ATOM number label group groupNo x y z occupancy (unused) scattering-word
-    std::string line = in.need(format("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms));
-    char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
-    int unused = 0;
-    int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
-                   &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
-    if (n < 10) readError(file, n, line);
-    copyWord(a.label, label, "Label", i + 1, file);
-    requireNumbers(a.frac, 3, file, format("atom %d (%s), coordinates", i + 1, a.label));
-    requireNumbers(&a.occupancy, 1, file, format("atom %d (%s), occupancy", i + 1, a.label));
-    copyWord(a.group, group, "Group", i + 1, file);
-
+// The index of a scattering word among those the file has used so far; a new word is
+// added behind them.
+std::size_t scatteringIndex(std::vector<std::string>& scatWords, const char* scat, const AtomRecord& a,
+                            const char* file) {
     std::size_t t = 0;
     while (t < scatWords.size() && scatWords[t] != scat) ++t;
     if (t == scatWords.size()) {
@@ -271,17 +257,28 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
                   sizeof(ScatEntry{}.symbol) - 1);
         scatWords.push_back(scat);
     }
-    a.tbl = static_cast<int>(t) + 1;
+    return t;
+}
 
-    // axis-type axis-atom-1 axis-atom-2 multipole-word K<kappa set> and three unused words
-    line = in.need(format("the axis line of atom %s", a.label));
-    char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
-    n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap, w[0],
-               w[1], w[2]);
-    if (n < 8) readError(file, n, line);
-    copyWord(a.axisAtom1, axis1, "Axis atom", i + 1, file);
-    copyWord(a.axisAtom2, axis2, "Axis atom", i + 1, file);
+// ATOM number label group groupNo x y z occupancy (unused) scattering-word
+void readAtomLine(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+    const char* file = in.name();
+    AtomRecord& a = q.atom[i];
+    std::string line = in.need(format("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms));
+    char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
+    int unused = 0;
+    int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
+                   &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
+    if (n < 10) readError(file, n, line);
+    copyWord(a.label, label, "Label", i + 1, file);
+    requireNumbers(a.frac, 3, file, format("atom %d (%s), coordinates", i + 1, a.label));
+    requireNumbers(&a.occupancy, 1, file, format("atom %d (%s), occupancy", i + 1, a.label));
+    copyWord(a.group, group, "Group", i + 1, file);
+    a.tbl = static_cast<int>(scatteringIndex(scatWords, scat, a, file)) + 1;
+}
 
+// The axis type: known types only; "XY" sets the axes, a leading "-" is passed over.
+void readAxisType(AtomRecord& a, const char* type) {
     const char* axisType = type;
     if (axisType[0] == '-') {
         ++axisType;
@@ -304,6 +301,19 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
         a.ax1 = 1;
         a.ax2 = 2;
     }
+}
+
+// axis-type axis-atom-1 axis-atom-2 multipole-word K<kappa set> and three unused words
+void readAxisLine(AtomRecord& a, MoProLines& in, int i) {
+    const char* file = in.name();
+    std::string line = in.need(format("the axis line of atom %s", a.label));
+    char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
+    int n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap,
+                   w[0], w[1], w[2]);
+    if (n < 8) readError(file, n, line);
+    copyWord(a.axisAtom1, axis1, "Axis atom", i + 1, file);
+    copyWord(a.axisAtom2, axis2, "Axis atom", i + 1, file);
+    readAxisType(a, type);
 
     bool levelKnown = false;
     for (const LevelRow& row : MULTIPOLE_LEVELS)
@@ -314,9 +324,12 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     if (!levelKnown)
         fatal("Unknown multipole level '%s' of atom %s in %s (COR, MON, DIP, QUA, OCT or HEX).", level, a.label,
               file);
+}
 
-    // UANI with six values or UISO with one
-    line = in.need(format("the displacement line of atom %s", a.label));
+// UANI with six values or UISO with one
+void readDisplacementLine(AtomRecord& a, MoProLines& in, int i) {
+    const char* file = in.name();
+    std::string line = in.need(format("the displacement line of atom %s", a.label));
     double u[6];
     if (sscanf(line.c_str(), "UANI %lf %lf %lf %lf %lf %lf", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6) {
         std::memcpy(a.u, u, sizeof u);
@@ -328,8 +341,11 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
         readError(file, 0, line);
     }
     requireNumbers(a.u, 6, file, format("atom %d (%s), displacement parameters", i + 1, a.label));
+}
 
-    // Multipole lines by level: 2, 5 or 10 values; then 7 (level 3 and 4) and 9 (level 4).
+// Multipole lines by level: 2, 5 or 10 values; then 7 (level 3 and 4) and 9 (level 4).
+void readMultipoleLines(AtomRecord& a, MoProLines& in, int i) {
+    const char* file = in.name();
     int filled = 0;
     auto multipoleLine = [&](int count) {
         std::string values = in.need(format("the multipole lines of atom %s", a.label));
@@ -341,6 +357,16 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     if (a.lmx >= 0) multipoleLine(a.lmx == 0 ? 2 : a.lmx == 1 ? 5 : 10);
     if (a.lmx >= 3) multipoleLine(7);
     if (a.lmx >= 4) multipoleLine(9);
+}
+
+// Per-atom steps of the ATOMS section: the ATOM line, the axis line, the displacement line
+// and the multipole lines of atom i; then its coordinates and populations are printed.
+void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+    readAtomLine(q, in, i, scatWords);
+    AtomRecord& a = q.atom[i];
+    readAxisLine(a, in, i);
+    readDisplacementLine(a, in, i);
+    readMultipoleLines(a, in, i);
 
     q.frac2cart(a.frac, a.cart);
     // reference output: every atom read is listed with its coordinates and 26 populations
