@@ -459,6 +459,118 @@ bool isElementSymbol(const std::string& symbol) {
     return false;
 }
 
+// ---- the parameter file as a whole ----
+
+// What the sections of the parameter file leave for the finishing steps.
+struct ParameterFile {
+    std::vector<std::string> scatWords;  // scattering words in the order of first use
+    std::vector<AtomRecord> dummies;
+    bool haveCell = false;
+    bool haveAtoms = false;
+};
+
+InputFile openParameterFile(Quandrel& q) {
+    if (q.inputFile[0] == '\0') {
+        // reference output: the prompt names this example path
+        printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
+        fflush(stdout);
+        readTypedName(q.inputFile, sizeof q.inputFile);
+    }
+    InputFile file = openInput(q.inputFile);
+    if (!file) cannotOpen("'%s'", q.inputFile);
+    return file;
+}
+
+// The sections up to "STOP" (or the first line that begins no section), each by its keyword.
+void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
+    for (bool more = true; more;) {
+        std::string line;
+        if (!in.next(line)) fatal("%s ends without a STOP line.", in.name());
+        char word[WORD] = "";
+        sscanf(line.c_str(), "%223s", word);
+        switch (keywordOf(word)) {
+            case Key::Cell:
+                readCell(q, in, line);
+                p.haveCell = true;
+                break;
+            case Key::Zerr:
+            case Key::Scale:
+            case Key::Uover:
+            case Key::Solvt:
+            case Key::Fmult:
+            case Key::Extin:
+            case Key::Wsig:
+                break;
+            case Key::Symm:
+                readSymmetry(q, in, line);
+                break;
+            case Key::Kappa:
+                readKappaSets(q, in, line);
+                break;
+            case Key::Dummy:
+                readDummies(q, in, line, p.dummies);
+                break;
+            case Key::Atoms:
+                readAtoms(q, in, line, p.scatWords);
+                p.haveAtoms = true;
+                break;
+            case Key::Anhar:
+                readAnharmonic(q, in, line);
+                break;
+            case Key::Stop:
+            case Key::Atom:
+            case Key::Other:
+                more = false;
+                break;
+        }
+    }
+}
+
+void checkCounts(const Quandrel& q, const ParameterFile& p) {
+    const char* inputFile = q.inputFile;
+    const int nAtoms = q.nAtoms, nDummy = q.nDummy;
+    if (!p.haveCell) fatal("%s has no CELL line.", inputFile);
+    if (!p.haveAtoms) fatal("%s has no ATOMS section.", inputFile);
+    if (nDummy > nAtoms) fatal("%s has %d dummy atoms but only %d atoms.", inputFile, nDummy, nAtoms);
+    if (nAtoms + nDummy > MAX_ATOMS)
+        fatal("%s has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy atoms in five "
+              "columns, so at most %d of them together can be handled.",
+              inputFile, nAtoms, nDummy, MAX_ATOMS);
+}
+
+// The dummies go behind the atoms.
+void placeDummies(Quandrel& q, const std::vector<AtomRecord>& dummies) {
+    for (int j = 0; j < q.nDummy; ++j) {
+        AtomRecord& d = q.atom[q.nAtoms + j];
+        std::memcpy(d.label, dummies[j].label, sizeof d.label);
+        std::memcpy(d.frac, dummies[j].frac, sizeof d.frac);
+        q.frac2cart(d.frac, d.cart);
+    }
+}
+
+// Per atom, once the whole file is read: the axis atoms' numbers, the kappa values and the
+// Cartesian coordinates (the cell may follow the atoms).
+void finishAtoms(Quandrel& q) {
+    std::map<std::pair<int, std::string>, int> firstOf;  // (group, label) -> first atom
+    for (int i = q.nAtoms - 1; i >= 0; --i) firstOf[{q.atom[i].groupNo, q.atom[i].label}] = i;
+    for (int i = 0; i < q.nAtoms; ++i) {
+        AtomRecord& a = q.atom[i];
+        a.planarCache = -1.0;
+        if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
+            fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
+            stopWithoutBanner(32);
+        }
+        if (int n = axisAtomNumber(q, i, a.axisAtom1, firstOf)) a.atom0 = n;
+        if (int n = axisAtomNumber(q, i, a.axisAtom2, firstOf)) a.atom2 = n;
+        if (a.kap < 1 || a.kap > q.nKappa)
+            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, q.inputFile, a.kap,
+                  q.nKappa);
+        for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
+        q.frac2cart(a.frac, a.cart);
+        requireNumbers(a.cart, 3, q.inputFile, format("atom %d (%s), Cartesian coordinates", i + 1, a.label));
+    }
+}
+
 }  // namespace
 
 int istzahl(const char* text) {
@@ -470,101 +582,20 @@ int istzahl(const char* text) {
 
 void Quandrel::readMoProParam() {
     StageName stage(*this, "readMoProParam");
-
-    if (inputFile[0] == '\0') {
-        // reference output: the prompt names this example path
-        printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
-        fflush(stdout);
-        readTypedName(inputFile, sizeof inputFile);
-    }
-    InputFile file = openInput(inputFile);
-    if (!file) cannotOpen("'%s'", inputFile);
-
+    InputFile file = openParameterFile(*this);
     MoProLines in(file.get(), inputFile);
-    std::vector<std::string> scatWords;
-    std::vector<AtomRecord> dummies;
-    bool haveCell = false, haveAtoms = false;
-    for (bool more = true; more;) {
-        std::string line;
-        if (!in.next(line)) fatal("%s ends without a STOP line.", inputFile);
-        char word[WORD] = "";
-        sscanf(line.c_str(), "%223s", word);
-        switch (keywordOf(word)) {
-            case Key::Cell:
-                readCell(*this, in, line);
-                haveCell = true;
-                break;
-            case Key::Zerr:
-            case Key::Scale:
-            case Key::Uover:
-            case Key::Solvt:
-            case Key::Fmult:
-            case Key::Extin:
-            case Key::Wsig:
-                break;
-            case Key::Symm:
-                readSymmetry(*this, in, line);
-                break;
-            case Key::Kappa:
-                readKappaSets(*this, in, line);
-                break;
-            case Key::Dummy:
-                readDummies(*this, in, line, dummies);
-                break;
-            case Key::Atoms:
-                readAtoms(*this, in, line, scatWords);
-                haveAtoms = true;
-                break;
-            case Key::Anhar:
-                readAnharmonic(*this, in, line);
-                break;
-            case Key::Stop:
-            case Key::Atom:
-            case Key::Other:
-                more = false;
-                break;
-        }
-    }
+    ParameterFile p;
+    readSections(*this, in, p);
     file.reset();
 
-    if (!haveCell) fatal("%s has no CELL line.", inputFile);
-    if (!haveAtoms) fatal("%s has no ATOMS section.", inputFile);
-    if (nDummy > nAtoms) fatal("%s has %d dummy atoms but only %d atoms.", inputFile, nDummy, nAtoms);
-    if (nAtoms + nDummy > MAX_ATOMS)
-        fatal("%s has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy atoms in five "
-              "columns, so at most %d of them together can be handled.",
-              inputFile, nAtoms, nDummy, MAX_ATOMS);
+    checkCounts(*this, p);
+    placeDummies(*this, p.dummies);
+    finishAtoms(*this);
 
-    for (int j = 0; j < nDummy; ++j) {
-        AtomRecord& d = atom[nAtoms + j];
-        std::memcpy(d.label, dummies[j].label, sizeof d.label);
-        std::memcpy(d.frac, dummies[j].frac, sizeof d.frac);
-        frac2cart(d.frac, d.cart);
-    }
-
-    std::map<std::pair<int, std::string>, int> firstOf;  // (group, label) -> first atom
-    for (int i = nAtoms - 1; i >= 0; --i) firstOf[{atom[i].groupNo, atom[i].label}] = i;
-    for (int i = 0; i < nAtoms; ++i) {
-        AtomRecord& a = atom[i];
-        a.planarCache = -1.0;
-        if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
-            fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
-            stopWithoutBanner(32);
-        }
-        if (int n = axisAtomNumber(*this, i, a.axisAtom1, firstOf)) a.atom0 = n;
-        if (int n = axisAtomNumber(*this, i, a.axisAtom2, firstOf)) a.atom2 = n;
-        if (a.kap < 1 || a.kap > nKappa)
-            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, inputFile, a.kap,
-                  nKappa);
-        for (int v = 0; v < 6; ++v) a.kappa[v] = kappaSet[v][a.kap - 1];
-        frac2cart(a.frac, a.cart);  // the cell may follow the atoms
-        requireNumbers(a.cart, 3, inputFile, format("atom %d (%s), Cartesian coordinates", i + 1, a.label));
-    }
-
-    nScat = static_cast<int>(scatWords.size());
+    nScat = static_cast<int>(p.scatWords.size());
     for (int k = 0; k < nScat; ++k) {
         char word[sizeof(ScatEntry{}.symbol)];
-        copyText(word, sizeof word, scatWords[k].c_str());
+        copyText(word, sizeof word, p.scatWords[k].c_str());
         readMoProTab(k, word);
     }
 }
