@@ -179,43 +179,49 @@ int axisNumber(const std::string& letter) {
     return 0;
 }
 
-std::string drawing(const json& run) {
-    const json& atoms = run["atoms"];
+// What the drawing shows: the atoms' positions and bonded neighbours, and the dummies that
+// some frame uses; where finds an atom or any dummy by its label.
+struct Scene {
     std::map<std::string, V3> where;
-    std::map<std::string, std::size_t> indexOf;
     std::vector<V3> atomPoints, dummyPoints;
+    std::vector<std::pair<std::string, V3>> dummies;
+    std::vector<std::vector<std::size_t>> bonded;
+};
+
+Scene collectScene(const json& run) {
+    const json& atoms = run["atoms"];
+    Scene scene;
+    std::map<std::string, std::size_t> indexOf;
     for (const json& a : atoms) {
         const V3 p = point(a["cartesian"]);
-        indexOf.emplace(text(a["label"]), atomPoints.size());
-        atomPoints.push_back(p);
-        where.emplace(text(a["label"]), p);
+        indexOf.emplace(text(a["label"]), scene.atomPoints.size());
+        scene.atomPoints.push_back(p);
+        scene.where.emplace(text(a["label"]), p);
     }
-    std::vector<std::vector<std::size_t>> bonded(atoms.size());
+    scene.bonded.resize(atoms.size());
     for (const json& b : run["bonds"]) {
         auto p = indexOf.find(text(b[0])), q = indexOf.find(text(b[1]));
         if (p == indexOf.end() || q == indexOf.end()) continue;
-        bonded[p->second].push_back(q->second);
-        bonded[q->second].push_back(p->second);
+        scene.bonded[p->second].push_back(q->second);
+        scene.bonded[q->second].push_back(p->second);
     }
     // dummies that some frame uses
     std::map<std::string, bool> usedDummy;
     for (const json& a : atoms)
         for (const json& d : a["frame"]["dummies"]) usedDummy[text(d["label"])] = true;
-    std::vector<std::pair<std::string, V3>> dummies;
     for (const json& d : run["dummies"]) {
         const std::string label = text(d["label"]);
         const V3 p = point(d["cartesian"]);
-        where.emplace(label, p);
+        scene.where.emplace(label, p);
         if (usedDummy.count(label)) {
-            dummies.emplace_back(label, p);
-            dummyPoints.push_back(p);
+            scene.dummies.emplace_back(label, p);
+            scene.dummyPoints.push_back(p);
         }
     }
-    const View view = makeView(atomPoints, dummyPoints);
-    const double s = view.scale;
-    const double font = std::max(9.0, std::min(14.0, 0.3 * s));
-    const double arrow = 0.6;  // angstrom
+    return scene;
+}
 
+std::string svgStart(const View& view) {
     std::string svg = format("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
                              "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
                              view.width, view.height, view.width, view.height);
@@ -226,20 +232,26 @@ std::string drawing(const json& run) {
                       "fill=\"%s\"/></marker>\n",
                       "xyz"[k], AXIS_COLOUR[k]);
     svg += "</defs>\n";
+    return svg;
+}
 
-    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" + format("%.1f", std::max(1.5, 0.07 * s)) +
-           "\" stroke-linecap=\"round\">\n";
+std::string bondLayer(const json& run, const Scene& scene, const View& view) {
+    std::string svg = "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" +
+                      format("%.1f", std::max(1.5, 0.07 * view.scale)) + "\" stroke-linecap=\"round\">\n";
     for (const json& b : run["bonds"]) {
-        auto p = where.find(text(b[0])), q = where.find(text(b[1]));
-        if (p == where.end() || q == where.end()) continue;
+        auto p = scene.where.find(text(b[0])), q = scene.where.find(text(b[1]));
+        if (p == scene.where.end() || q == scene.where.end()) continue;
         svg += format("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
                       view.sy(p->second), view.sx(q->second), view.sy(q->second));
     }
-    svg += "</g>\n";
+    return svg + "</g>\n";
+}
 
-    svg += "<g class=\"dummies\">\n";
+std::string dummyLayer(const Scene& scene, const View& view, double font) {
+    const double s = view.scale;
+    std::string svg = "<g class=\"dummies\">\n";
     const double c = std::max(1.5, 0.12 * s);
-    for (const auto& d : dummies) {
+    for (const auto& d : scene.dummies) {
         const double x = view.sx(d.second), y = view.sy(d.second);
         svg += format("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
                       "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
@@ -247,106 +259,128 @@ std::string drawing(const json& run) {
                       escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
                       y + c + font * 0.8, font * 0.85, s >= 14 ? "" : " display=\"none\"", escape(d.first).c_str());
     }
-    svg += "</g>\n";
+    return svg + "</g>\n";
+}
+
+// Atom k: a circle, found or missing, and its label where the bonds are not (opposite the
+// mean direction of its bonds).
+std::string atomShape(const json& a, std::size_t k, const Scene& scene, const View& view, double font) {
+    const double s = view.scale;
+    const std::string label = escape(text(a["label"]));
+    const bool found = a["found"].get<bool>();
+    const double x = view.sx(scene.atomPoints[k]), y = view.sy(scene.atomPoints[k]);
+    const bool hydrogen = text(a["element"]) == "H";
+    const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
+    double lx = 0, ly = 0;
+    for (std::size_t n : scene.bonded[k]) {
+        const double dx = view.sx(scene.atomPoints[n]) - x, dy = view.sy(scene.atomPoints[n]) - y;
+        const double d = std::hypot(dx, dy);
+        if (d > 1e-6) {
+            lx -= dx / d;
+            ly -= dy / d;
+        }
+    }
+    const double ld = std::hypot(lx, ly);
+    if (ld < 0.3) {
+        lx = 0.7;
+        ly = -0.7;
+    } else {
+        lx /= ld;
+        ly /= ld;
+    }
+    const double labelX = x + lx * (r + 0.45 * font), labelY = y + ly * (r + 0.45 * font);
+    // every atom names itself on hovering; written labels only where they stay readable:
+    // hydrogens lose theirs in a crowded drawing, every atom in a very small one
+    const bool labelled = s >= 14 && (!hydrogen || s >= 28);
+    std::string svg = format("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
+                             "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
+                             "stroke-width=\"%s\"%s/>",
+                             found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
+                             found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
+                             found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
+                             found ? "" : " stroke-dasharray=\"3 2\"");
+    if (labelled)
+        svg += format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+                      "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
+                      "dominant-baseline=\"middle\">%s</text>",
+                      labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
+                      lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label.c_str());
+    return svg + "</g>\n";
+}
+
+constexpr double ARROW = 0.6;  // length of a frame arrow, angstrom
+
+// Axis e of an atom at p: an arrow, or, along the line of sight, a circle with a dot when it
+// points at the viewer and with a cross when it points away. A small drawing gets thin
+// arrows and no axis letters.
+std::string axisArrow(int e, V3 p, V3 axis, const View& view, double font) {
+    const double s = view.scale;
+    const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
+    const bool letters = s >= 28;
+    const double x = view.sx(p), y = view.sy(p);
+    const V3 tip = p + ARROW * axis;
+    const double tx = view.sx(tip), ty = view.sy(tip);
+    std::string svg;
+    if (std::hypot(tx - x, ty - y) < 0.35 * ARROW * s) {
+        const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
+        const bool toward = dot(axis, view.depth) > 0;
+        const double cx = tx, cy = ty;
+        svg += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
+                      "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
+                      "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx, cy, m);
+        if (toward)
+            svg += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
+        else
+            svg += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
+                          cx - o, cy + o, cx + o, cy - o);
+        if (letters)
+            svg += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                          "fill=\"%s\" stroke=\"none\">%s</text>",
+                          cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+        return svg + "</g>";
+    }
+    const V3 beyond = p + (ARROW * 1.3) * axis;
+    svg += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+                  "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
+                  "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
+    if (letters)
+        svg += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                      "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
+                      view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+    return svg;
+}
+
+// The three axes of a found atom's frame ("" when its reference atoms span no frame).
+std::string frameArrows(const json& a, V3 p, const Scene& scene, const View& view, double font) {
+    const json& f = a["frame"];
+    auto p0 = scene.where.find(text(f["atom0"])), p2 = scene.where.find(text(f["atom2"]));
+    V3 axes[3];
+    if (p0 == scene.where.end() || p2 == scene.where.end() ||
+        !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
+        return "";
+    std::string svg = "<g class=\"axes\" data-atom=\"" + escape(text(a["label"])) + "\">";
+    for (int e = 0; e < 3; ++e) svg += axisArrow(e, p, axes[e], view, font);
+    return svg + "</g>\n";
+}
+
+std::string drawing(const json& run) {
+    const json& atoms = run["atoms"];
+    const Scene scene = collectScene(run);
+    const View view = makeView(scene.atomPoints, scene.dummyPoints);
+    const double font = std::max(9.0, std::min(14.0, 0.3 * view.scale));
+
+    std::string svg = svgStart(view) + bondLayer(run, scene, view) + dummyLayer(scene, view, font);
 
     // atoms back to front, each with its frame arrows on top of the atoms behind it
     std::vector<std::size_t> order(atoms.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return dot(atomPoints[a] - view.centre, view.depth) < dot(atomPoints[b] - view.centre, view.depth);
+        return dot(scene.atomPoints[a] - view.centre, view.depth) < dot(scene.atomPoints[b] - view.centre, view.depth);
     });
     std::string axesLayer = "<g class=\"frames\">\n", atomLayer = "<g class=\"atoms\">\n";
     for (std::size_t k : order) {
-        const json& a = atoms[k];
-        const std::string label = escape(text(a["label"]));
-        const bool found = a["found"].get<bool>();
-        const V3 p = atomPoints[k];
-        const double x = view.sx(p), y = view.sy(p);
-        const bool hydrogen = text(a["element"]) == "H";
-        const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
-        // the label goes where the bonds are not: opposite the mean direction of the bonds
-        double lx = 0, ly = 0;
-        for (std::size_t n : bonded[k]) {
-            const double dx = view.sx(atomPoints[n]) - x, dy = view.sy(atomPoints[n]) - y;
-            const double d = std::hypot(dx, dy);
-            if (d > 1e-6) {
-                lx -= dx / d;
-                ly -= dy / d;
-            }
-        }
-        const double ld = std::hypot(lx, ly);
-        if (ld < 0.3) {
-            lx = 0.7;
-            ly = -0.7;
-        } else {
-            lx /= ld;
-            ly /= ld;
-        }
-        const double labelX = x + lx * (r + 0.45 * font), labelY = y + ly * (r + 0.45 * font);
-        // every atom names itself on hovering; written labels only where they stay readable:
-        // hydrogens lose theirs in a crowded drawing, every atom in a very small one
-        const bool labelled = s >= 14 && (!hydrogen || s >= 28);
-        atomLayer += format("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
-                            "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
-                            "stroke-width=\"%s\"%s/>",
-                            found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
-                            found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
-                            found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
-                            found ? "" : " stroke-dasharray=\"3 2\"");
-        if (labelled)
-            atomLayer += format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
-                                "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
-                                "dominant-baseline=\"middle\">%s</text>",
-                                labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
-                                lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label.c_str());
-        atomLayer += "</g>\n";
-        if (!found) continue;
-        const json& f = a["frame"];
-        auto p0 = where.find(text(f["atom0"])), p2 = where.find(text(f["atom2"]));
-        V3 axes[3];
-        if (p0 == where.end() || p2 == where.end() ||
-            !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
-            continue;
-        axesLayer += "<g class=\"axes\" data-atom=\"" + label + "\">";
-        // a small drawing gets thin arrows and no axis letters
-        const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
-        const bool letters = s >= 28;
-        for (int e = 0; e < 3; ++e) {
-            const V3 tip = p + arrow * axes[e];
-            const double tx = view.sx(tip), ty = view.sy(tip);
-            if (std::hypot(tx - x, ty - y) < 0.35 * arrow * s) {
-                // an axis along the line of sight: a circle with a dot when it points at the
-                // viewer, with a cross when it points away
-                const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
-                const bool toward = dot(axes[e], view.depth) > 0;
-                const double cx = tx, cy = ty;
-                axesLayer += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
-                                    "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
-                                    "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx,
-                                    cy, m);
-                if (toward)
-                    axesLayer += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3,
-                                        AXIS_COLOUR[e]);
-                else
-                    axesLayer += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o,
-                                        cx + o, cy + o, cx - o, cy + o, cx + o, cy - o);
-                if (letters)
-                    axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                                        "fill=\"%s\" stroke=\"none\">%s</text>",
-                                        cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
-                axesLayer += "</g>";
-                continue;
-            }
-            const V3 beyond = p + (arrow * 1.3) * axes[e];
-            axesLayer += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
-                                "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
-                                "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
-            if (letters)
-                axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                                    "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
-                                    view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
-        }
-        axesLayer += "</g>\n";
+        atomLayer += atomShape(atoms[k], k, scene, view, font);
+        if (atoms[k]["found"].get<bool>()) axesLayer += frameArrows(atoms[k], scene.atomPoints[k], scene, view, font);
     }
     // the arrows on top: an axis along a bond would otherwise hide under the atoms
     svg += atomLayer + "</g>\n" + axesLayer + "</g>\n</svg>\n";
