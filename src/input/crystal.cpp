@@ -264,13 +264,11 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     return t;
 }
 
-void loadCrystal(Quandrel& q, const CrystalInput& in) {
-    StageName stage(q, "loadCrystal");
-    const char* file = in.source.c_str();
-    const int n = static_cast<int>(in.sites.size());
-    if (n == 0) fatal("%s: the structure holds no atoms.", file);
-    if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
+namespace {
 
+// Title, cell and symmetry of the structure.
+void loadHeader(Quandrel& q, const CrystalInput& in) {
+    const char* file = in.source.c_str();
     // the title is one word, as a master file's TITLE card gives it
     std::string title = in.title.substr(0, in.title.find_first_of(" \t"));
     if (title.size() > sizeof q.title - 1) {
@@ -283,8 +281,12 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
     if (!validCell(q.cell)) fatal("%s: the cell is no cell (edges, angles or volume).", file);
     if (!in.symmetry.known) fatal("%s: the symmetry is unknown.", file);
     q.symmetry = in.symmetry;
+}
 
-    // scattering table: one entry per element, in order of first appearance
+// Scattering table: one entry per element, in order of first appearance. Returns the entry
+// index of each element (-1 for elements the structure does not hold).
+std::vector<int> buildScatteringTable(Quandrel& q, const CrystalInput& in) {
+    const char* file = in.source.c_str();
     q.nScat = 0;
     std::vector<int> entryOf(N_SYMBOLS, -1);
     for (const CrystalSite& s : in.sites) {
@@ -311,8 +313,12 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
         e.values[2] = neutronLength(s.element);
         entryOf[s.element] = q.nScat++;
     }
+    return entryOf;
+}
 
-    // one kappa set per entry, every kappa 1
+// One kappa set per entry, every kappa 1; the USAGE values and the last parameter line of
+// a new parameter file.
+void setParameterDefaults(Quandrel& q) {
     q.nKappa = q.nScat;
     for (int k = 0; k < q.nKappa; ++k) {
         q.kappaNo[k] = k + 1;
@@ -323,53 +329,62 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
     std::copy(usage, usage + 10, q.usageRest);
     q.nTrailing = 1;
     q.trailingValues[0] = 1.0;  // scale factor
+}
 
-    // atoms as the parameter file of XD would give them
-    q.nAtoms = n;
-    q.nDummy = 0;
-    q.atom.assign(2 * static_cast<std::size_t>(n) + 1, AtomRecord());
-    // reciprocal angles, for the tensor of an isotropic atom
-    const double ra = q.cell[3] * PI / 180, rb = q.cell[4] * PI / 180, rg = q.cell[5] * PI / 180;
-    const double cosAlphaStar = (std::cos(rb) * std::cos(rg) - std::cos(ra)) / (std::sin(rb) * std::sin(rg));
-    const double cosBetaStar = (std::cos(ra) * std::cos(rg) - std::cos(rb)) / (std::sin(ra) * std::sin(rg));
-    const double cosGammaStar = (std::cos(ra) * std::cos(rb) - std::cos(rg)) / (std::sin(ra) * std::sin(rb));
-    bool hydrogen = false;
-    for (int i = 0; i < n; ++i) {
-        const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
-        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-        if (!copyText(a.label, sizeof a.label, s.label.c_str()))
-            fatal("%s: the atom label %s is longer than %d characters.", file, s.label.c_str(), LABEL_CAP - 1);
-        const std::string what = "atom " + s.label;
-        if (!(s.occupancy > 0 && s.occupancy <= 1))
-            fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
-                  s.occupancy);
-        a.tbl = entryOf[s.element] + 1;
-        a.kap = a.tbl;
-        a.tp = 2;
-        a.lmx = 4;
-        std::copy(s.frac, s.frac + 3, a.frac);
-        requireNumbers(a.frac, 3, file, what + ", coordinates");
-        a.occupancy = s.occupancy;
-        if (s.aniso) {
-            std::copy(s.u, s.u + 6, a.u);
-        } else {
-            const double u = s.uiso;
-            const double tensor[6] = {u, u, u, u * cosGammaStar, u * cosBetaStar, u * cosAlphaStar};
-            std::copy(tensor, tensor + 6, a.u);
-            // right angles leave rounding noise in the cosines; it would print as -0.000000
-            for (double& v : a.u)
-                if (std::fabs(v) < 1e-12) v = 0.0;
-        }
-        requireNumbers(a.u, 6, file, what + ", displacement parameters");
-        for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
-        a.multipole[0] = q.scatTable[a.tbl - 1].valenceElectrons;
-        a.part = s.part < 0 ? -s.part : s.part;
-        a.planarCache = -1.0;
-        q.frac2cart(a.frac, a.cart);
-        requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
-        hydrogen = hydrogen || s.element == 0;
+// The displacement tensor of an isotropic atom, from the cosines of the reciprocal angles.
+struct IsotropicTensor {
+    double cosAlphaStar, cosBetaStar, cosGammaStar;
+
+    explicit IsotropicTensor(const double* cell) {
+        const double ra = cell[3] * PI / 180, rb = cell[4] * PI / 180, rg = cell[5] * PI / 180;
+        cosAlphaStar = (std::cos(rb) * std::cos(rg) - std::cos(ra)) / (std::sin(rb) * std::sin(rg));
+        cosBetaStar = (std::cos(ra) * std::cos(rg) - std::cos(rb)) / (std::sin(ra) * std::sin(rg));
+        cosGammaStar = (std::cos(ra) * std::cos(rb) - std::cos(rg)) / (std::sin(ra) * std::sin(rb));
     }
-    for (int i = 0; i < n; ++i) {
+
+    void fill(double u, double (&out)[6]) const {
+        const double tensor[6] = {u, u, u, u * cosGammaStar, u * cosBetaStar, u * cosAlphaStar};
+        std::copy(tensor, tensor + 6, out);
+        // right angles leave rounding noise in the cosines; it would print as -0.000000
+        for (double& v : out)
+            if (std::fabs(v) < 1e-12) v = 0.0;
+    }
+};
+
+// Atom i as the parameter file of XD would give it.
+void loadAtom(Quandrel& q, const CrystalInput& in, int i, int entry, const IsotropicTensor& isotropic) {
+    const char* file = in.source.c_str();
+    const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
+    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+    if (!copyText(a.label, sizeof a.label, s.label.c_str()))
+        fatal("%s: the atom label %s is longer than %d characters.", file, s.label.c_str(), LABEL_CAP - 1);
+    const std::string what = "atom " + s.label;
+    if (!(s.occupancy > 0 && s.occupancy <= 1))
+        fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
+              s.occupancy);
+    a.tbl = entry + 1;
+    a.kap = a.tbl;
+    a.tp = 2;
+    a.lmx = 4;
+    std::copy(s.frac, s.frac + 3, a.frac);
+    requireNumbers(a.frac, 3, file, what + ", coordinates");
+    a.occupancy = s.occupancy;
+    if (s.aniso)
+        std::copy(s.u, s.u + 6, a.u);
+    else
+        isotropic.fill(s.uiso, a.u);
+    requireNumbers(a.u, 6, file, what + ", displacement parameters");
+    for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
+    a.multipole[0] = q.scatTable[a.tbl - 1].valenceElectrons;
+    a.part = s.part < 0 ? -s.part : s.part;
+    a.planarCache = -1.0;
+    q.frac2cart(a.frac, a.cart);
+    requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
+}
+
+// Every atom's frame: Z towards the nearest atom, Y towards the next one off that line.
+void setDefaultFrames(Quandrel& q) {
+    for (int i = 0; i < q.nAtoms; ++i) {
         AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
         int atom0, atom2;
         defaultFrame(q, i, atom0, atom2);
@@ -384,6 +399,32 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
         a.axisChars[1] = 'Y';
         a.axisChars[2] = 'X';
     }
+}
+
+}  // namespace
+
+void loadCrystal(Quandrel& q, const CrystalInput& in) {
+    StageName stage(q, "loadCrystal");
+    const char* file = in.source.c_str();
+    const int n = static_cast<int>(in.sites.size());
+    if (n == 0) fatal("%s: the structure holds no atoms.", file);
+    if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
+
+    loadHeader(q, in);
+    const std::vector<int> entryOf = buildScatteringTable(q, in);
+    setParameterDefaults(q);
+
+    q.nAtoms = n;
+    q.nDummy = 0;
+    q.atom.assign(2 * static_cast<std::size_t>(n) + 1, AtomRecord());
+    const IsotropicTensor isotropic(q.cell);
+    bool hydrogen = false;
+    for (int i = 0; i < n; ++i) {
+        const int element = in.sites[static_cast<std::size_t>(i)].element;
+        loadAtom(q, in, i, entryOf[element], isotropic);
+        hydrogen = hydrogen || element == 0;
+    }
+    setDefaultFrames(q);
     if (!hydrogen)
         fprintf(stderr,
                 "Warning: %s holds no hydrogen atoms; quandrel names of atoms without their hydrogen atoms will "
