@@ -110,12 +110,10 @@ void announceMissingAtoms(const Quandrel& q) {
             missing, q.nAtoms);
 }
 
-json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
-               const MonopoleCorrection& correction) {
-    json run;
-    run["program"] = "QuandrelTool";
-    run["title"] = q.title;
-    run["settings"] = {
+namespace {
+
+json settingsOf(const Quandrel& q) {
+    return {
         {"einfach_meso", q.einfachMeso},
         {"meso_zweifach", q.mesoZweifach},
         {"zweifach_dreifach", q.zweifachDreifach},
@@ -130,66 +128,70 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                                             : "XD"},
         {"planar", q.planaris},
     };
-    run["database"] = {{"path", q.databasePath}, {"entries", databaseEntries}};
-    run["cell"] = json::array({q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]});
+}
 
-    json atoms = json::array();
-    atoms.get_ref<json::array_t&>().reserve(static_cast<std::size_t>(q.nAtoms));
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-        const bool found = static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
-        const char* name = i < MAX_ATOMS ? q.quandrelName[i] : "";
-        json frame = objectWithRoom(5);
-        frame["axis1"] = axisLetter(a.ax1);
-        frame["atom0"] = referenceLabel(q, a.atom0);
-        frame["axis2"] = axisLetter(a.ax2);
-        frame["atom2"] = referenceLabel(q, a.atom2);
-        json dummies = json::array();
-        for (int number : {a.atom0, a.atom2}) {
-            const int d = number - 1 - q.nAtoms;
-            if (d < 0 || d >= q.nDummy) continue;
-            json dummy = objectWithRoom(2);
-            dummy["label"] = referenceLabel(q, number);
-            dummy["fractional"] = triple(q.atom[static_cast<std::size_t>(number - 1)].frac);
-            dummies.push_back(std::move(dummy));
-        }
-        frame["dummies"] = std::move(dummies);
-        json entry = objectWithRoom(22);
-        entry["label"] = a.label;
-        entry["element"] = elementSymbol(q, i);
-        entry["name"] = name;
-        entry["found"] = found;
-        entry["modelCompound"] = found ? nullable(a.modelCompound) : json(nullptr);
-        entry["siteSymmetry"] = a.siteSym;
-        entry["frame"] = std::move(frame);
-        entry["kappaSet"] = a.kap;
-        json kappa = json::array();
-        for (double k : a.kappa) kappa.push_back(k);
-        entry["kappa"] = std::move(kappa);
-        entry["occupancy"] = a.occupancy;
-        entry["monopoleRead"] = a.multipole[0];
-        entry["monopoleBeforeCorrection"] = a.occupancy * a.multipole[0];
-        entry["monopoleWritten"] = correction.monopole(q, i);
-        entry["molecule"] = a.molecule;
-        entry["ringCode"] = a.ringCode;
-        entry["stereo"] = nullable(stereoMark(name));
-        entry["constrainedTo"] = nullable(a.sameNameAs);
-        entry["fractional"] = triple(a.frac);
-        entry["cartesian"] = triple(a.cart);
-        if (!found) {
-            json nearest = json::array();
-            for (const NearEntry& e : catalogue.nearest(name))
-                nearest.push_back({{"name", e.name},
-                                   {"modelCompound", e.modelCompound},
-                                   {"sharedFirstShellTerms", e.sharedTerms},
-                                   {"termEdits", e.edits}});
-            entry["nearest"] = nearest;
-        }
-        atoms.push_back(std::move(entry));
+// The frame of an atom: its axes, reference atoms and the dummies among them.
+json frameOf(const Quandrel& q, const AtomRecord& a) {
+    json frame = objectWithRoom(5);
+    frame["axis1"] = axisLetter(a.ax1);
+    frame["atom0"] = referenceLabel(q, a.atom0);
+    frame["axis2"] = axisLetter(a.ax2);
+    frame["atom2"] = referenceLabel(q, a.atom2);
+    json dummies = json::array();
+    for (int number : {a.atom0, a.atom2}) {
+        const int d = number - 1 - q.nAtoms;
+        if (d < 0 || d >= q.nDummy) continue;
+        json dummy = objectWithRoom(2);
+        dummy["label"] = referenceLabel(q, number);
+        dummy["fractional"] = triple(q.atom[static_cast<std::size_t>(number - 1)].frac);
+        dummies.push_back(std::move(dummy));
     }
-    run["atoms"] = std::move(atoms);
-    run["missing"] = missingAtoms(q);
+    frame["dummies"] = std::move(dummies);
+    return frame;
+}
 
+// The database entries nearest to a name that is not in the database.
+json nearestEntries(NameCatalogue& catalogue, const char* name) {
+    json nearest = json::array();
+    for (const NearEntry& e : catalogue.nearest(name))
+        nearest.push_back({{"name", e.name},
+                           {"modelCompound", e.modelCompound},
+                           {"sharedFirstShellTerms", e.sharedTerms},
+                           {"termEdits", e.edits}});
+    return nearest;
+}
+
+json atomEntry(const Quandrel& q, int i, NameCatalogue& catalogue, const MonopoleCorrection& correction) {
+    const AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+    const bool found = static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
+    const char* name = i < MAX_ATOMS ? q.quandrelName[i] : "";
+    json entry = objectWithRoom(22);
+    entry["label"] = a.label;
+    entry["element"] = elementSymbol(q, i);
+    entry["name"] = name;
+    entry["found"] = found;
+    entry["modelCompound"] = found ? nullable(a.modelCompound) : json(nullptr);
+    entry["siteSymmetry"] = a.siteSym;
+    entry["frame"] = frameOf(q, a);
+    entry["kappaSet"] = a.kap;
+    json kappa = json::array();
+    for (double k : a.kappa) kappa.push_back(k);
+    entry["kappa"] = std::move(kappa);
+    entry["occupancy"] = a.occupancy;
+    entry["monopoleRead"] = a.multipole[0];
+    entry["monopoleBeforeCorrection"] = a.occupancy * a.multipole[0];
+    entry["monopoleWritten"] = correction.monopole(q, i);
+    entry["molecule"] = a.molecule;
+    entry["ringCode"] = a.ringCode;
+    entry["stereo"] = nullable(stereoMark(name));
+    entry["constrainedTo"] = nullable(a.sameNameAs);
+    entry["fractional"] = triple(a.frac);
+    entry["cartesian"] = triple(a.cart);
+    if (!found) entry["nearest"] = nearestEntries(catalogue, name);
+    return entry;
+}
+
+json dummiesOf(Quandrel& q) {
     json dummies = json::array();
     for (int k = 0; k < q.nDummy; ++k) {
         const std::size_t p = static_cast<std::size_t>(q.nAtoms + k);
@@ -200,8 +202,10 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                            {"fractional", triple(q.atom[p].frac)},
                            {"cartesian", triple(cart)}});
     }
-    run["dummies"] = std::move(dummies);
+    return dummies;
+}
 
+json bondsOf(const Quandrel& q) {
     json bonds = json::array();
     for (int i = 0; i < q.nAtoms && static_cast<std::size_t>(i) < q.knopf.size(); ++i) {
         const Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
@@ -212,8 +216,10 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                                              q.atom[static_cast<std::size_t>(j)].label}));
         }
     }
-    run["bonds"] = std::move(bonds);
+    return bonds;
+}
 
+json moleculesOf(const Quandrel& q, const MonopoleCorrection& correction) {
     // Atoms per molecule, counted in one pass (molecules are numbered from 1).
     std::vector<int> count(correction.applies.size(), 0);
     for (int i = 0; i < q.nAtoms; ++i) {
@@ -228,7 +234,27 @@ json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntrie
                              {"monopoleSum", correction.monopoleSum[m]},
                              {"correction", correctionOf(correction, m)}});
     }
-    run["molecules"] = std::move(molecules);
+    return molecules;
+}
+
+}  // namespace
+
+json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+               const MonopoleCorrection& correction) {
+    json run;
+    run["program"] = "QuandrelTool";
+    run["title"] = q.title;
+    run["settings"] = settingsOf(q);
+    run["database"] = {{"path", q.databasePath}, {"entries", databaseEntries}};
+    run["cell"] = json::array({q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]});
+    json atoms = json::array();
+    atoms.get_ref<json::array_t&>().reserve(static_cast<std::size_t>(q.nAtoms));
+    for (int i = 0; i < q.nAtoms; ++i) atoms.push_back(atomEntry(q, i, catalogue, correction));
+    run["atoms"] = std::move(atoms);
+    run["missing"] = missingAtoms(q);
+    run["dummies"] = dummiesOf(q);
+    run["bonds"] = bondsOf(q);
+    run["molecules"] = moleculesOf(q, correction);
     return run;
 }
 
