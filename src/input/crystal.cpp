@@ -215,6 +215,8 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back(DASHES);
     t.push_back("SCAT CORE SPHV DEFV   1S  2S  3S  4S  2P  3P  4P  3D  4D  4F  5S  5P  6S  6P  5D  7S  6D  5F  "
                 "DELF'   DELF''  NSCTL");
+    // SCAT row: cols 1-5 the symbol (left-justified), the three words with a blank behind
+    // each, 18 orbital occupations of 4 columns, then DELF' and DELF'' (%8.4f) and NSCTL (%7.3f)
     for (int k = 0; k < q.nScat; ++k) {
         const ScatEntry& e = q.scatTable[k];
         std::string row = formatLine("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
@@ -225,6 +227,9 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back("END SCAT");
     t.push_back(DASHES);
     t.push_back("ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON");
+    // ATOM row: the columns of the coordinate-system table (cols 1-9 ATOM, 10-18 ATOM0, 19-20
+    // AX1, 23-31 ATOM1, 32-39 ATOM2, 40-41 AX2, 45 "R", 47-49 TP, 50-52 TBL, 53-56 KAP, 57-60
+    // LMX), SITESYM "NO" from col 63
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
         const int lmx = q.elementOf(i) == 0 ? 2 : 4;
@@ -241,6 +246,7 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back("!FOUR     fmod1 4 2 0 0  fmod2 -1 2 0 0");
     t.push_back(DASHES);
     t.push_back("KEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----");
+    // KEY row: cols 1-8 the label, then the refinement flags, laid out as the KEY header
     for (int i = 0; i < q.nAtoms; ++i)
         t.push_back(formatLine("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
                                q.atom[i].label));

@@ -114,6 +114,21 @@ void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
 
 }  // namespace
 
+// Records of "xd.res.quandreltool" behind its header lines:
+//   dummy line      cols 1-15, 16-30, 31-45   x y z (%15.6f)
+//   atom line       cols 1-8 label (left-justified), 9-11 AX1, 12-13 AX2, 14-18 ATOM0,
+//     (TP up to 2)  19-23 ATOM1, 24-28 ATOM2, 29-30 TP, 31-33 TBL, 34-36 KAP, 37-38 LMX,
+//                   39-41 SITESYM code, 42-45 CHEMCON (right-justified integers);
+//                   47-55, 57-65, 67-75 x y z (%9.6f), 77-82 occupancy (%6.4f)
+//     (TP 3 and 4)  as above but ATOM1 and ATOM2 in 4 columns (19-22, 23-26): every
+//                   later field stands two columns further left
+//   U line          six values, each a blank and %9.6f (cols 2-10, 12-20, ... 52-60)
+//   C and D lines   five values, each a blank and %14.6f (two C lines at TP 3 and 4,
+//                   three D lines at TP 4)
+//   populations     26 values of %8.4f without a separator, 10 + 10 + 6 to a line
+//                   (cols 1-8, 9-16, ...)
+//   kappa line      cols 1-3 the set number, then six values, each a blank and %9.6f
+//   last line       the values read from the input's last line, each % 9.6E
 void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
     if (static_cast<int>(q.atom.size()) < q.nAtoms + q.nDummy)
         fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", q.nDummy, q.nAtoms);
