@@ -345,3 +345,34 @@ TEST(LocalFrame, DegenerateFramesStayInsideTheStructure) {
     StageRun run2 = runStage(*q2, entry("C1o1o", "m", "KS: Z:DUM1 X:O(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_NE(run2.err.find("Warning: no position rule applies to dummy atom DUM1 of atom C1"), std::string::npos);
 }
+
+TEST(LocalFrame, TableKeptForTheMasterFilesIsTheLogTableLineForLine) {
+    // A water with a dummy, an atom the database lacks, an atom whose KS: line cannot be
+    // read and an atom that falls back to a second-shell atom: the kept table must hold what
+    // the log holds, dummies and "END ATOM" included.
+    ScratchDir dir;
+    StructureBuilder b;
+    b.add("O1", "O", 10, 10, 10);
+    b.add("H1", "H", 10.76, 10.59, 10);
+    b.add("H2", "H", 9.24, 10.59, 10);
+    b.add("C1", "C", 20, 20, 20);
+    b.add("O2", "O", 21.2, 20, 20);
+    auto q = b.build();
+    connect(*q, 0, {1, 2});
+    connect(*q, 1, {0});
+    connect(*q, 2, {0});
+    connect(*q, 3, {4});
+    connect(*q, 4, {3});
+    name(*q, 0, "O1h1h");
+    name(*q, 1, "H1o");
+    name(*q, 2, "H1o");
+    name(*q, 3, "C1o");
+    name(*q, 4, "O1c");
+    StageRun run = runStage(*q, entry("O1h1h", "mm2", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") +
+                                    entry("H1o", "1", "KS: unreadable", "K=1") +
+                                    entry("C1o", "1", "KS: Z:O(1) X:N(2) R: 0.0 d: 1.0", "K=1") + "END\n");
+    std::vector<std::string> want = tableLines(run.log);
+    want.push_back("END ATOM");
+    EXPECT_EQ(q->frameTable, want);
+    EXPECT_EQ(want.size(), 5u);  // O1, C1, DUM0, DUM1, END ATOM
+}

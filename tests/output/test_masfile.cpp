@@ -115,7 +115,7 @@ std::vector<std::string> section(const std::string& text, const std::string& fro
 
 }  // namespace
 
-TEST(MasterFile, AtomTableComesFromTheLogAndMissingAtomsKeepTheirOldLine) {
+TEST(MasterFile, AtomTableComesFromTheKeptTableAndMissingAtomsKeepTheirOldLine) {
     Alanine t;
     t.table();
     auto s = t.write();
@@ -317,6 +317,17 @@ TEST(MasterFile, MissingSectionStopsBeforeAnyMasterFileIsWritten) {
         EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool")) << row.drop;
         EXPECT_FALSE(t.dir.exists("xd.mas.HasSameSymm")) << row.drop;
     }
+}
+
+TEST(MasterFile, AtomLinesComeFromTheKeptTableWhateverTheLogHolds) {
+    Alanine t;
+    t.table();
+    std::fprintf(t.q->logFile, "%s\n%s\nEND ATOM\n", HEADER,
+                 tableLine("C(1)", "LOGONLY", "X", "H(1B)", "Y", 1, 1, 4, "1").c_str());
+    t.write();
+    const std::string first = t.dir.read("xd.mas.quandreltool");
+    EXPECT_EQ(first.find("LOGONLY"), std::string::npos);
+    EXPECT_NE(first.find("C(1)     C(2)      X  C(1)     H(1B)    Y   R   2  1   1   4  _1\n"), std::string::npos);
 }
 
 TEST(MasterFile, LogWithoutTableStops) {
