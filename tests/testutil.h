@@ -1,5 +1,5 @@
-// Shared helpers of the tests: scratch directories, runs of the real program, and
-// small structures built in memory.
+// Shared helpers of the tests: scratch directories, runs of the real program, fixtures,
+// captured standard streams, and small structures built in memory.
 #pragma once
 
 #include <gtest/gtest.h>
