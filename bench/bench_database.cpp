@@ -8,12 +8,7 @@
 // test: it prints figures.
 //
 //   build/bench_database [entries]      (default 20000; the doubled size is run as well)
-#include <unistd.h>
-
 #include <algorithm>
-#include <cctype>
-#include <cstdarg>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -22,18 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "benchutil.h"
 #include "driver/Quandrel.h"
 #include "report/report.h"
 
 namespace {
 
-// One atom of the template molecule (the bundled example's L-alanine).
-struct TemplateAtom {
-    const char* label;
-    int ax1, ax2, atom0, atom1, atom2, tbl;
-    double frac[3];
-};
+using namespace bench;
 
+// The template molecule: the bundled example's L-alanine.
 const double TEMPLATE_CELL[3] = {8.7138, 8.2089, 6.7387};
 const TemplateAtom MOLECULE[] = {
     {"C1", 3, 2, 5, 1, 2, 1, {0.536955, 0.253269, 0.459459}},  {"H1A", 3, 1, 1, 2, 5, 4, {0.415257, 0.227736, 0.436485}},
@@ -50,44 +42,14 @@ constexpr int N_ATOMS = N_MOLECULES * PER_MOLECULE + 2;  // 3,200
 constexpr double CELL = 60.0;
 constexpr double SPACING = 8.0;
 
-FILE* report = stdout;
-
-void writeFile(const char* name, const std::string& text) {
-    FILE* f = std::fopen(name, "w");
-    if (f == nullptr) {
-        std::perror(name);
-        std::exit(1);
-    }
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-}
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
-
-struct GeneratedAtom {
-    std::string label;
-    int ax1, ax2, atom0, atom1, atom2, tbl;
-    double frac[3];
-};
-
 std::vector<GeneratedAtom> generateAtoms() {
     std::vector<GeneratedAtom> atoms;
     for (int m = 0; m < N_MOLECULES; ++m) {
         const double offset[3] = {SPACING * (m % 7), SPACING * ((m / 7) % 7), SPACING * (m / 49)};
         for (const TemplateAtom& t : MOLECULE) {
-            GeneratedAtom a{std::string(t.label) + "m" + std::to_string(m + 1), t.ax1, t.ax2,
-                            t.atom0 + m * PER_MOLECULE, t.atom1 + m * PER_MOLECULE, t.atom2 + m * PER_MOLECULE, t.tbl,
-                            {0, 0, 0}};
-            for (int c = 0; c < 3; ++c) a.frac[c] = (t.frac[c] * TEMPLATE_CELL[c] + offset[c] + 1.0) / CELL;
-            atoms.push_back(a);
+            double cart[3];
+            for (int c = 0; c < 3; ++c) cart[c] = t.frac[c] * TEMPLATE_CELL[c] + offset[c] + 1.0;
+            atoms.push_back(copyOf(t, std::string(t.name) + "m" + std::to_string(m + 1), m * PER_MOLECULE, cart, CELL));
         }
     }
     // Two lone oxygen atoms far from the molecules.
@@ -99,109 +61,14 @@ std::vector<GeneratedAtom> generateAtoms() {
 }
 
 void writeStructure(const std::vector<GeneratedAtom>& atoms) {
-    writeFile("qdltool.ini",
-              "DABA_PATH=DABA.txt\nachieve_neutrality[0-3]=0\nqdlexp=1\nIons=1\nUseNewRingNomenclature=1\n"
-              "Hydrogen-Constrain[Uiso|riding|both|none]=none\nInputtype[XD|MOPRO]=XD\n");
-
-    std::string mas = "!<<< X D MASTER FILE >>>\nTITLE bench\n";
-    mas += format("CELL     %.4f   %.4f   %.4f   90.000   90.000   90.000\n", CELL, CELL, CELL);
-    mas += "WAVE    0.71073\nLATT   A P\nMODULE *XDLSM\nSELECT  *model 4 2 1 0 based_on F test verbose 1\n"
-           "SCAT CORE SPHV DEFV   1S  2S  3S  4S  2P  3P  4P  3D  4D  4F  5S  5P  6S  6P  5D  7S  6D  5F  DELF'  "
-           "DELF'' NSCTL\n"
-           "C    CHFW CHFW CSZD    2  -2   0   0  -2   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0033   "
-           "0.0016   0.6646\n"
-           "N    CHFW CHFW CSZD    2  -2   0   0  -3   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0061   "
-           "0.0033   0.9360\n"
-           "O    CHFW CHFW CSZD    2  -2   0   0  -4   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0106   "
-           "0.0060   0.5803\n"
-           "H    CHFW CHFW CSZD   -1   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0000   "
-           "0.0000  -0.3739\n"
-           "END SCAT\n"
-           "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON\n";
-    for (const GeneratedAtom& a : atoms)
-        mas += format("%-8s %-8s  Z  %-8s %-8s X   R   2  %d   %d   4  NO\n", a.label.c_str(),
-                      atoms[static_cast<std::size_t>(a.atom0 - 1)].label.c_str(), a.label.c_str(),
-                      atoms[static_cast<std::size_t>(a.atom2 - 1)].label.c_str(), a.tbl, a.tbl);
-    mas += "END ATOM\nKEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----\n";
-    for (const GeneratedAtom& a : atoms)
-        mas += format("%-8s111 111111 0000000000 000000000000000 10 111 11111 1111111 111111111\n", a.label.c_str());
-    mas += "KAPPA   000000\nKAPPA   000000\nKAPPA   000000\nKAPPA   000000\nEXTCN   1111111 0 00\nOVTHP   0\n"
-           "SCALE  1\nEND KEY\nRESET   BOND  C1m1     H1Am1     1.092\nEND XDLSM\n";
-    writeFile("xd.mas", mas);
-
-    std::string res = "XDPARFILE VERSION  2\nbench   MODEL  4  2  1  0\n"
-                      "LIMITS nat  2000 ntx  31 lmx  4 nzz  30 nto  0 nsc  20 ntb  20 nov   2500\n";
-    res += format("USAGE  %5d     2     4     4     0     1     4     0     1     0     1     0     0     0\n",
-                  static_cast<int>(atoms.size()));
-    res += "  0.021156  0.029167  0.020430  0.017358  1.073533  0.000000  0.000000 3.219E-04\n"
-           " -2.000000  0.000000  0.000000  0.000000  0.000000  0.333333\n";
-    for (const GeneratedAtom& a : atoms) {
-        res += format("%-8s%3d%2d%5d%5d%5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n", a.label.c_str(), a.ax1, a.ax2,
-                      a.atom0, a.atom1, a.atom2, 2, a.tbl, a.tbl, 4, 0, 0, a.frac[0], a.frac[1], a.frac[2], 1.0);
-        res += "  0.020000  0.020000  0.020000  0.000000  0.000000  0.000000\n";
-        res += "  4.000000  0.000000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n"
-               "  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n"
-               "  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n";
-    }
-    res += "  1  0.988222  0.843443  0.843443  0.843443  0.843443  0.843443\n"
-           "  2  0.990097  0.945889  0.945889  0.945889  0.945889  0.945889\n"
-           "  3  0.999667  0.898231  0.898231  0.898231  0.898231  0.898231\n"
-           "  4  1.200000  1.200000  1.200000  1.200000  1.200000  1.200000\n"
-           " 0.0000E+00 0.0000E+00 0.0000E+00  0.0000E+00  0.0000E+00  0.0000E+00 0.0000E+00\n 0.0000E+00\n"
-           " 8.892739E-01\n";
-    writeFile("xd.res", res);
-}
-
-// Element symbols of a name: its head and its first neighbour ("C1n1c" gives C and N).
-std::pair<std::string, std::string> elementsOf(const std::string& name) {
-    std::size_t k = 0;
-    std::string head, first;
-    while (k < name.size() && !std::isalpha(static_cast<unsigned char>(name[k]))) ++k;
-    while (k < name.size() && std::isalpha(static_cast<unsigned char>(name[k]))) head += name[k++];
-    while (k < name.size() && !std::isalpha(static_cast<unsigned char>(name[k]))) ++k;
-    while (k < name.size() && std::isalpha(static_cast<unsigned char>(name[k]))) first += name[k++];
-    if (!first.empty()) first[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(first[0])));
-    if (first.empty()) first = "DUM";
-    return {head, first};
-}
-
-std::string entryText(const std::string& name, int k) {
-    const auto elements = elementsOf(name);
-    std::string text;
-    if (k % 10 == 0) text += format("Model Compound Name:    generated compound %d\n", k / 10);
-    text += format("!Degree of planarity (1 is planar): %.3f\n", (k % 7) / 7.0);
-    text += name + "\n";
-    text += format("%8.4f", elements.first == "H" ? 0.9 : 4.0);
-    for (int p = 1; p < 26; ++p) text += format("%9.4f%s", 0.001 * ((k + p) % 50), (p == 9 || p == 19) ? "\n" : "");
-    text += "\nSymmetrie: 1\n";
-    text += "KS: Z:" + elements.second + "(1) X:" + elements.second + "(2) shift: 0.000 bond: 1.000\n";
-    text += elements.first == "H" ? "KAPPA= 1.160; 1.200; 1.200; 1.200; 1.200; 1.200\n"
-                                  : "KAPPA= 1.000; 0.900; 0.900; 0.900; 0.900; 0.900\n";
-    return text;
-}
-
-// A database of n entries holding the given names, the rest filler names that no atom has.
-// spread: the names stand evenly through the file; otherwise all at its end.
-void writeDatabase(int n, const std::vector<std::string>& names, bool spread) {
-    std::string text = "! generated database for the benchmark\n";
-    const int step = spread ? std::max(1, n / std::max<int>(1, static_cast<int>(names.size()))) : 1;
-    std::size_t next = 0;
-    for (int k = 0; k < n; ++k) {
-        const bool real = next < names.size() &&
-                          (spread ? (k % step == step - 1) : (k >= n - static_cast<int>(names.size())));
-        const std::string name =
-            real ? names[next++] : format("C1c1c1h%d", k) + (k % 3 == 0 ? "[1c1h]" : "") + (k % 5 == 0 ? "-0.5" : "");
-        text += entryText(name, k);
-    }
-    while (next < names.size()) text += entryText(names[next++], n);
-    text += "! end\n";
-    writeFile("DABA.txt", text);
-}
-
-double seconds(const std::function<void()>& stage) {
-    const auto start = std::chrono::steady_clock::now();
-    stage();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    writeFile("qdltool.ini", settingsText("Inputtype[XD|MOPRO]=XD\n"));
+    writeMaster(atoms, CELL, {"C", "N", "O", "H"}, 4, "RESET   BOND  C1m1     H1Am1     1.092\n");
+    writeParameters(atoms,
+                    "  1  0.988222  0.843443  0.843443  0.843443  0.843443  0.843443\n"
+                    "  2  0.990097  0.945889  0.945889  0.945889  0.945889  0.945889\n"
+                    "  3  0.999667  0.898231  0.898231  0.898231  0.898231  0.898231\n"
+                    "  4  1.200000  1.200000  1.200000  1.200000  1.200000  1.200000\n",
+                    4);
 }
 
 struct WholeRun {
@@ -261,14 +128,8 @@ double missingNamesReport(const std::vector<std::string>& names) {
 
 int main(int argc, char** argv) {
     const int entries = argc > 1 ? std::atoi(argv[1]) : 20000;
-    char dir[] = "/tmp/qdl-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) {
-        std::perror("bench directory");
-        return 1;
-    }
-    // The stages talk a lot on the standard streams: the figures go to the original stdout.
-    report = fdopen(dup(1), "w");
-    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) return 1;
+    const std::string dir = enterScratch();
+    if (dir.empty()) return 1;
 
     const std::vector<GeneratedAtom> atoms = generateAtoms();
     writeStructure(atoms);
@@ -329,7 +190,5 @@ int main(int argc, char** argv) {
     for (int r = 0; r < 5; ++r) reportTime = std::min(reportTime, missingNamesReport(unique));
     std::fprintf(report, "run report, %d distinct missing names, %d entries: %.3f s\n",
                  static_cast<int>(unique.size()), entries, reportTime);
-    std::fclose(report);
-    std::string cleanup = std::string("rm -rf ") + dir;
-    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+    return leaveScratch(dir);
 }

@@ -13,29 +13,21 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <chrono>
-#include <ctime>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "benchutil.h"
 #include "driver/Quandrel.h"
 #include "report/report.h"
 
 namespace {
 
-struct TemplateAtom {
-    const char* symbol;
-    int ax1, ax2, atom0, atom1, atom2, tbl;
-    double frac[3];
-};
+using namespace bench;
 
 // Phenol (the XD fixture), cell 9.5020 8.1862 4.8000, beta 93.759.
 const double TEMPLATE_CELL[4] = {9.5020, 8.1862, 4.8000, 93.759};
@@ -51,63 +43,6 @@ const TemplateAtom MOLECULE[] = {
 constexpr int PER_MOLECULE = 13;
 constexpr double SPACING = 9.0;
 
-FILE* report = stdout;
-
-void writeFile(const char* name, const std::string& text) {
-    FILE* f = std::fopen(name, "w");
-    if (f == nullptr) {
-        std::perror(name);
-        std::exit(1);
-    }
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-}
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
-    va_end(args);
-    return buffer;
-}
-
-// Element symbols of a name: its head and its first neighbour ("C1n1c" gives C and N).
-std::pair<std::string, std::string> elementsOf(const std::string& name) {
-    std::size_t k = 0;
-    std::string head, first;
-    while (k < name.size() && !std::isalpha(static_cast<unsigned char>(name[k]))) ++k;
-    while (k < name.size() && std::isalpha(static_cast<unsigned char>(name[k]))) head += name[k++];
-    while (k < name.size() && !std::isalpha(static_cast<unsigned char>(name[k]))) ++k;
-    while (k < name.size() && std::isalpha(static_cast<unsigned char>(name[k]))) first += name[k++];
-    if (!first.empty()) first[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(first[0])));
-    if (first.empty()) first = "DUM";
-    return {head, first};
-}
-
-std::string entryText(const std::string& name, int k) {
-    const auto elements = elementsOf(name);
-    std::string text;
-    if (k % 10 == 0) text += format("Model Compound Name:    generated compound %d\n", k / 10);
-    text += format("!Degree of planarity (1 is planar): %.3f\n", (k % 7) / 7.0);
-    text += name + "\n";
-    text += format("%8.4f", elements.first == "H" ? 0.9 : 4.0);
-    for (int p = 1; p < 26; ++p) text += format("%9.4f%s", 0.001 * ((k + p) % 50), (p == 9 || p == 19) ? "\n" : "");
-    text += "\nSymmetrie: 1\n";
-    text += "KS: Z:" + elements.second + "(1) X:" + elements.second + "(2) shift: 0.000 bond: 1.000\n";
-    text += elements.first == "H" ? "KAPPA= 1.160; 1.200; 1.200; 1.200; 1.200; 1.200\n"
-                                  : "KAPPA= 1.000; 0.900; 0.900; 0.900; 0.900; 0.900\n";
-    return text;
-}
-
-
-struct GeneratedAtom {
-    std::string label;
-    int ax1, ax2, atom0, atom1, atom2, tbl;
-    double frac[3];
-};
-
 // n atoms: copies of phenol on a cubic grid, the rest lone oxygen atoms far from them.
 std::vector<GeneratedAtom> generateAtoms(int n, double& cellEdge) {
     const int copies = n / PER_MOLECULE;
@@ -118,13 +53,11 @@ std::vector<GeneratedAtom> generateAtoms(int n, double& cellEdge) {
     for (int m = 0; m < copies; ++m) {
         const double offset[3] = {SPACING * (m % side), SPACING * ((m / side) % side), SPACING * (m / side / side)};
         for (const TemplateAtom& t : MOLECULE) {
-            const double cart[3] = {TEMPLATE_CELL[0] * t.frac[0] + TEMPLATE_CELL[2] * std::cos(beta) * t.frac[2],
-                                    TEMPLATE_CELL[1] * t.frac[1], TEMPLATE_CELL[2] * std::sin(beta) * t.frac[2]};
-            GeneratedAtom a{t.symbol + std::to_string(atoms.size() + 1), t.ax1, t.ax2,
-                            t.atom0 + m * PER_MOLECULE, t.atom1 + m * PER_MOLECULE, t.atom2 + m * PER_MOLECULE, t.tbl,
-                            {0, 0, 0}};
-            for (int c = 0; c < 3; ++c) a.frac[c] = (cart[c] + offset[c] + 1.0) / cellEdge;
-            atoms.push_back(a);
+            const double cart[3] = {TEMPLATE_CELL[0] * t.frac[0] + TEMPLATE_CELL[2] * std::cos(beta) * t.frac[2] +
+                                        offset[0] + 1.0,
+                                    TEMPLATE_CELL[1] * t.frac[1] + offset[1] + 1.0,
+                                    TEMPLATE_CELL[2] * std::sin(beta) * t.frac[2] + offset[2] + 1.0};
+            atoms.push_back(copyOf(t, t.name + std::to_string(atoms.size() + 1), m * PER_MOLECULE, cart, cellEdge));
         }
     }
     while (static_cast<int>(atoms.size()) < n) {
@@ -134,69 +67,21 @@ std::vector<GeneratedAtom> generateAtoms(int n, double& cellEdge) {
     return atoms;
 }
 
-const char* const SCAT =
-    "SCAT CORE SPHV DEFV   1S  2S  3S  4S  2P  3P  4P  3D  4D  4F  5S  5P  6S  6P  5D  7S  6D  5F  DELF'  "
-    "DELF'' NSCTL\n"
-    "O    CHFW CHFW CSZD    2  -2   0   0  -4   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0106   "
-    "0.0060   0.5803\n"
-    "C    CHFW CHFW CSZD    2  -2   0   0  -2   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0033   "
-    "0.0016   0.6646\n"
-    "H    CHFW CHFW CSZD   -1   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0   0.0000   "
-    "0.0000  -0.3739\n"
-    "END SCAT\n";
-
-void writeMaster(const std::vector<GeneratedAtom>& atoms, double cell) {
-    std::string mas = "!<<< X D MASTER FILE >>>\nTITLE bench\n";
-    mas += format("CELL   %9.4f %9.4f %9.4f   90.000   90.000   90.000\n", cell, cell, cell);
-    mas += "WAVE    0.71073\nLATT   A P\nMODULE *XDLSM\nSELECT  *model 4 2 1 0 based_on F test verbose 1\n";
-    mas += SCAT;
-    mas += "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON\n";
-    for (const GeneratedAtom& a : atoms)
-        mas += format("%-8s %-8s  Z  %-8s %-8s X   R   2  %d   %d   4  NO\n", a.label.c_str(),
-                      atoms[static_cast<std::size_t>(a.atom0 - 1)].label.c_str(), a.label.c_str(),
-                      atoms[static_cast<std::size_t>(a.atom2 - 1)].label.c_str(), a.tbl, a.tbl);
-    mas += "END ATOM\nKEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----\n";
-    for (const GeneratedAtom& a : atoms)
-        mas += format("%-8s111 111111 0000000000 000000000000000 10 111 11111 1111111 111111111\n", a.label.c_str());
-    mas += "KAPPA   000000\nKAPPA   000000\nKAPPA   000000\nEXTCN   1111111 0 00\nOVTHP   0\n"
-           "SCALE  1\nEND KEY\nEND XDLSM\n";
-    writeFile("xd.mas", mas);
-}
-
 void writeXd(const std::vector<GeneratedAtom>& atoms, double cell) {
-    writeFile("qdltool.ini",
-              "DABA_PATH=DABA.txt\nachieve_neutrality[0-3]=0\nqdlexp=1\nIons=1\nUseNewRingNomenclature=1\n"
-              "Hydrogen-Constrain[Uiso|riding|both|none]=none\nInputtype[XD|MOPRO]=XD\n");
-    writeMaster(atoms, cell);
-    std::string res = "XDPARFILE VERSION  2\nbench   MODEL  4  2  1  0\n"
-                      "LIMITS nat  2000 ntx  31 lmx  4 nzz  30 nto  0 nsc  20 ntb  20 nov   2500\n";
-    res += format("USAGE  %5d     2     4     3     0     1     4     0     1     0     1     0     0     0\n",
-                  static_cast<int>(atoms.size()));
-    res += "  0.021156  0.029167  0.020430  0.017358  1.073533  0.000000  0.000000 3.219E-04\n"
-           " -2.000000  0.000000  0.000000  0.000000  0.000000  0.333333\n";
-    for (const GeneratedAtom& a : atoms) {
-        res += format("%-8s%3d%2d %5d %5d %5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n", a.label.c_str(), a.ax1, a.ax2,
-                      a.atom0, a.atom1, a.atom2, 2, a.tbl, a.tbl, 4, 0, 0, a.frac[0], a.frac[1], a.frac[2], 1.0);
-        res += "  0.020000  0.020000  0.020000  0.000000  0.000000  0.000000\n";
-        res += "  4.000000  0.000000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n"
-               "  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n"
-               "  0.010000  0.010000  0.010000  0.010000  0.010000  0.010000\n";
-    }
-    res += "  1  0.988222  0.843443  0.843443  0.843443  0.843443  0.843443\n"
-           "  2  0.990097  0.945889  0.945889  0.945889  0.945889  0.945889\n"
-           "  3  1.200000  1.200000  1.200000  1.200000  1.200000  1.200000\n"
-           " 0.0000E+00 0.0000E+00 0.0000E+00  0.0000E+00  0.0000E+00  0.0000E+00 0.0000E+00\n 0.0000E+00\n"
-           " 8.892739E-01\n";
-    writeFile("xd.res", res);
+    writeFile("qdltool.ini", settingsText("Inputtype[XD|MOPRO]=XD\n"));
+    writeMaster(atoms, cell, {"O", "C", "H"}, 3);
+    writeParameters(atoms,
+                    "  1  0.988222  0.843443  0.843443  0.843443  0.843443  0.843443\n"
+                    "  2  0.990097  0.945889  0.945889  0.945889  0.945889  0.945889\n"
+                    "  3  1.200000  1.200000  1.200000  1.200000  1.200000  1.200000\n",
+                    3);
 }
 
 // The same structure as a MoPro parameter file (plus the master file the writer builds on).
 void writeMoPro(const std::vector<GeneratedAtom>& atoms, double cell) {
-    writeFile("qdltool.ini",
-              "DABA_PATH=DABA.txt\nachieve_neutrality[0-3]=0\nqdlexp=1\nIons=1\nUseNewRingNomenclature=1\n"
-              "Hydrogen-Constrain[Uiso|riding|both|none]=none\nInputtype[XD|MOPRO]=MOPRO\n"
-              "Inputfile(empty for XD)=bench.01\nPath_to_mopro.tab=\n");
-    writeMaster(atoms, cell);
+    writeFile("qdltool.ini", settingsText("Inputtype[XD|MOPRO]=MOPRO\nInputfile(empty for XD)=bench.01\n"
+                                          "Path_to_mopro.tab=\n"));
+    writeMaster(atoms, cell, {"O", "C", "H"}, 3);
     std::string p = "! generated for the benchmark\n";
     p += format("CELL %10.4f %10.4f %10.4f  90.000  90.000  90.000\n", cell, cell, cell);
     p += "SYMM 1 P1 ACENTRO\n  X, Y, Z\nSCALE 1  0.92725\nEXTIN 0  0.0000\nKAPPA 3\n"
@@ -220,31 +105,6 @@ void writeMoPro(const std::vector<GeneratedAtom>& atoms, double cell) {
     p += "STOP\n";
     writeFile("bench.01", p);
     writeFile("mopro.tab", "CHEM O\n  1s 2 2s 2 2p 4\nCHEM C\n  1s 2 2s 2 2p 2\nCHEM H\n  1s 1\n");
-}
-
-void writeDatabase(int n, const std::vector<std::string>& names) {
-    std::string text = "! generated database for the benchmark\n";
-    for (int k = 0; k + static_cast<int>(names.size()) < n; ++k)
-        text += entryText(format("C1c1c1h%d", k) + (k % 3 == 0 ? "[1c1h]" : "") + (k % 5 == 0 ? "-0.5" : ""), k);
-    for (std::size_t k = 0; k < names.size(); ++k) text += entryText(names[k], n + static_cast<int>(k));
-    text += "! end\n";
-    writeFile("DABA.txt", text);
-}
-
-// Seconds a stage takes: wall-clock time, or with QDL_BENCH_CPU set in the environment the
-// process's processor time (user and system), which other load on the machine barely moves.
-double seconds(const std::function<void()>& stage) {
-    static const bool cpu = std::getenv("QDL_BENCH_CPU") != nullptr;
-    if (cpu) {
-        timespec a{}, b{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &a);
-        stage();
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &b);
-        return static_cast<double>(b.tv_sec - a.tv_sec) + 1e-9 * static_cast<double>(b.tv_nsec - a.tv_nsec);
-    }
-    const auto start = std::chrono::steady_clock::now();
-    stage();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 struct Figures {
@@ -320,7 +180,7 @@ int writeCase(int atomsWanted, int entries, bool mopro) {
     double cell = 0;
     const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
     if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
-    writeDatabase(entries, perceivedNames());
+    writeDatabase(entries, perceivedNames(), false);
     return 0;
 }
 
@@ -329,7 +189,7 @@ void runCase(int atomsWanted, int entries, bool mopro, int repeats) {
     double cell = 0;
     const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
     if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
-    writeDatabase(entries, perceivedNames());
+    writeDatabase(entries, perceivedNames(), false);
     Figures best;
     for (int r = 0; r < repeats; ++r) {
         const Figures t = runOnce();
@@ -352,14 +212,8 @@ int main(int argc, char** argv) {
         return writeCase(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[4]) == "mopro");
     const bool one = argc == 6 && std::string(argv[1]) == "--case";
     const int repeats = one ? std::max(1, std::atoi(argv[5])) : argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    char dir[] = "/tmp/qdl-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) {
-        std::perror("bench directory");
-        return 1;
-    }
-    report = fdopen(dup(1), "w");
-    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) return 1;
-    if (std::freopen("/dev/null", "r", stdin) == nullptr) return 1;
+    const std::string dir = enterScratch();
+    if (dir.empty()) return 1;
 
     std::fprintf(report, "| atoms | entries | input | whole run (s) | read | perceive | database | write | report | slowest stage | peak memory (MB) |\n");
     std::fprintf(report, "|---|---|---|---|---|---|---|---|---|---|---|\n");
@@ -370,7 +224,5 @@ int main(int argc, char** argv) {
             for (int entries : {20000, 100000})
                 for (int mopro = 0; mopro < 2; ++mopro) runCase(atomsWanted, entries, mopro != 0, repeats);
     }
-    std::fclose(report);
-    std::string cleanup = std::string("rm -rf ") + dir;
-    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+    return leaveScratch(dir);
 }

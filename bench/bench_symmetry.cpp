@@ -8,22 +8,20 @@
 //      bonded, so the search over all images runs and adds nothing.
 //
 //   build/bench_symmetry [runs]      (default 5)
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "benchutil.h"
 #include "driver/Quandrel.h"
 
 namespace {
 
-FILE* report = stdout;
+using namespace bench;
 
 struct Atom {
     const char* symbol;
@@ -60,12 +58,6 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
     return q;
 }
 
-double seconds(const std::function<void()>& stage) {
-    const auto start = std::chrono::steady_clock::now();
-    stage();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 void runCase(const char* title, const double (&cell)[6], char centric, const std::vector<Atom>& atoms, int runs) {
     double complete = 1e9, perceive = 1e9;
     int total = 0;
@@ -84,13 +76,8 @@ void runCase(const char* title, const double (&cell)[6], char centric, const std
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    char dir[] = "/tmp/qdl-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr || chdir(dir) != 0) {
-        std::perror("bench directory");
-        return 1;
-    }
-    report = fdopen(dup(1), "w");
-    if (std::freopen("/dev/null", "w", stdout) == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) return 1;
+    const std::string dir = enterScratch();
+    if (dir.empty()) return 1;
 
     {
         const double cell[6] = {1.5, 80.0, 80.0, 90, 90, 90};
@@ -110,7 +97,5 @@ int main(int argc, char** argv) {
         }
         runCase("B: 1,600 C-C dumbbells, P-1, nothing to add", cell, 'C', atoms, runs);
     }
-    std::fclose(report);
-    std::string cleanup = std::string("rm -rf ") + dir;
-    return std::system(cleanup.c_str()) == 0 ? 0 : 1;
+    return leaveScratch(dir);
 }

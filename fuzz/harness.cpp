@@ -71,15 +71,6 @@ Object freshObject() {
     return Object(new (storage) Quandrel(Quandrel::NoInput{}));
 }
 
-int openFiles() {
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        (void)entry;
-        ++n;
-    }
-    return n;
-}
-
 void checkNoFileLeft(int before) {
     if (openFiles() <= before) return;
     fprintf(stderr, "fuzz: the step left files open:\n");

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "../tests/openfiles.h"
 #include "driver/Quandrel.h"
 #include "driver/failure.h"
 
@@ -40,9 +41,6 @@ Object freshObject();
 
 // Frees what the process-wide values hold, so that each input starts from nothing.
 void releaseProcessState();
-
-// Number of open file descriptors of the process.
-int openFiles();
 
 // Stops the fuzzer (a fault) when a step left files open: the readers close every file
 // they open, also when they end the run with an error.

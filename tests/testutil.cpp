@@ -56,6 +56,95 @@ int countOf(const std::string& text, const std::string& needle) {
     return n;
 }
 
+namespace {
+
+// Captures the standard streams asked for from construction to finish(), or to destruction
+// when the step in between throws.
+class StreamCapture {
+public:
+    StreamCapture(bool out, bool err) : out_(out), err_(err) {
+        std::fflush(nullptr);
+        if (out_) testing::internal::CaptureStdout();
+        if (err_) testing::internal::CaptureStderr();
+    }
+    ~StreamCapture() {
+        if (active_) finish();
+    }
+    StreamCapture(const StreamCapture&) = delete;
+    StreamCapture& operator=(const StreamCapture&) = delete;
+
+    Streams finish() {
+        std::fflush(nullptr);
+        Streams s;
+        if (out_) s.out = testing::internal::GetCapturedStdout();
+        if (err_) s.err = testing::internal::GetCapturedStderr();
+        active_ = false;
+        return s;
+    }
+
+private:
+    bool out_, err_;
+    bool active_ = true;
+};
+
+}  // namespace
+
+Streams capture(const std::function<void()>& step) {
+    StreamCapture c(true, true);
+    step();
+    return c.finish();
+}
+
+Streams capture(Quandrel& q, const std::function<void()>& step) {
+    std::fflush(q.logFile);
+    const std::string before = slurp("Quandrele.log");
+    Streams s = capture(step);
+    std::fflush(q.logFile);
+    s.log = slurp("Quandrele.log").substr(before.size());
+    return s;
+}
+
+std::string captureStdout(const std::function<void()>& step) {
+    StreamCapture c(true, false);
+    step();
+    return c.finish().out;
+}
+
+std::string captureStderr(const std::function<void()>& step) {
+    StreamCapture c(false, true);
+    step();
+    return c.finish().err;
+}
+
+std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
+    dir.copyFolder(dataPath("fixtures/" + name));
+    return std::make_unique<Quandrel>();
+}
+
+int atomNamed(const Quandrel& q, const char* label) {
+    for (int i = 0; i < q.nAtoms; ++i)
+        if (std::strcmp(q.atom[i].label, label) == 0) return i;
+    ADD_FAILURE() << "no atom " << label;
+    return -1;
+}
+
+void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
+    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
+    Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
+    node = Quandrel::Knopf();
+    for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
+    for (int a = 0; a < node.anzahl; ++a)
+        for (int b = a + 1; b < node.anzahl; ++b)
+            node.winkel[a][b] = node.winkel[b][a] = q.winkel(i, node.nachbar[a], node.nachbar[b]);
+}
+
+void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
+
+void setU(AtomRecord& a, double u11, double u22, double u33, double u12, double u13, double u23) {
+    const double u[6] = {u11, u22, u33, u12, u13, u23};
+    for (int k = 0; k < 6; ++k) a.u[k] = u[k];
+}
+
 std::string dataPath(const std::string& name) { return std::string(TEST_DATA_DIR) + "/" + name; }
 
 std::string examplePath(const std::string& name) { return std::string(EXAMPLES_DIR) + "/" + name; }

@@ -1,16 +1,18 @@
-// Shared helpers of the tests: scratch directories, runs of the real program, and
-// small structures built in memory.
+// Shared helpers of the tests: scratch directories, runs of the real program, fixtures,
+// captured standard streams, and small structures built in memory.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "driver/Quandrel.h"
 #include "driver/failure.h"
+#include "openfiles.h"
 
 // A fresh directory under /tmp that becomes the working directory for the lifetime of
 // the object; the previous working directory is restored and the directory removed.
@@ -65,6 +67,37 @@ std::vector<std::string> linesOf(const std::string& text);
 
 // Number of occurrences of needle in text.
 int countOf(const std::string& text, const std::string& needle);
+
+// What a step wrote to the standard streams and, for capture(q, ...), appended to the log.
+struct Streams {
+    std::string out, err, log;
+};
+
+// Runs step with standard output and standard error captured (C stdio flushed before and
+// after). The capture ends also when the step throws.
+Streams capture(const std::function<void()>& step);
+// The same, plus what the step appended to Quandrele.log of the current directory.
+Streams capture(Quandrel& q, const std::function<void()>& step);
+// Runs step with only standard output (or only standard error) captured; returns it.
+std::string captureStdout(const std::function<void()>& step);
+std::string captureStderr(const std::function<void()>& step);
+
+// A fixture folder of tests/data/fixtures copied into the directory and read by the XD
+// readers as a run reads it.
+std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name);
+
+// Index of the atom with the label; -1, and a test failure, when there is none.
+int atomNamed(const Quandrel& q, const char* label);
+
+// Sets the neighbour node of atom i by hand: the neighbours in the given order and their
+// angles from the positions, as the node stage leaves them.
+void connect(Quandrel& q, int i, std::initializer_list<int> neighbours);
+
+// Sets the quandrel name of atom i.
+void name(Quandrel& q, int i, const std::string& text);
+
+// Sets the anisotropic displacement parameters of an atom.
+void setU(AtomRecord& a, double u11, double u22, double u33, double u12 = 0, double u13 = 0, double u23 = 0);
 
 // Builds a structure in memory for stage tests: a cubic cell, one scattering entry per
 // element, atoms placed by Cartesian coordinates. The object writes its report files

@@ -18,19 +18,6 @@
 
 namespace {
 
-// A real structure read by the XD readers from a fixture folder copied into the scratch dir.
-std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
-    dir.copyFolder(dataPath("fixtures/" + name));
-    return std::make_unique<Quandrel>();
-}
-
-int atomNamed(const Quandrel& q, const char* label) {
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (std::strcmp(q.atom[i].label, label) == 0) return i;
-    ADD_FAILURE() << "no atom " << label;
-    return -1;
-}
-
 bool bonded(const Quandrel& q, int a, int b) {
     if (a < 0 || b < 0) return false;
     const Quandrel::Knopf& node = q.knopf[a];
@@ -138,6 +125,7 @@ TEST(BondList, DifferentDisorderPartsAreNeverBondedButPartZeroBondsToBoth) {
     const int count = q->findBonds();
     q->verknopfung(count);
     const int c1 = atomNamed(*q, "C(1)");
+    ASSERT_GE(c1, 0);
     // Six ring bonds, C(2)-C(1), C(5)-C(6), seven C-H and three C-F in each part.
     EXPECT_EQ(count, 21);
     EXPECT_EQ(q->knopf[c1].anzahl, 7);
@@ -310,12 +298,13 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     auto q = s.build();
 
     const auto start = std::chrono::steady_clock::now();
-    testing::internal::CaptureStdout();
-    const int count = q->findBonds();
-    q->verknopfung(count);
-    q->ringlord();
-    const int molecules = q->countMols();
-    const std::string out = testing::internal::GetCapturedStdout();
+    int count = 0, molecules = 0;
+    const std::string out = captureStdout([&] {
+        count = q->findBonds();
+        q->verknopfung(count);
+        q->ringlord();
+        molecules = q->countMols();
+    });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     EXPECT_EQ(count, 25 * 12 + 966 * 2);

@@ -38,9 +38,7 @@ Quandrel& halomethane(Molecule& m, bool mirrored) {
 }
 
 std::string runAsymm(Quandrel& q) {
-    testing::internal::CaptureStdout();
-    q.asymm();
-    return testing::internal::GetCapturedStdout();
+    return captureStdout([&] { q.asymm(); });
 }
 
 std::string listing(const char* label, int index, const char* name) {

@@ -29,9 +29,7 @@ std::string runOverrides(Quandrel& q, const std::string& answers) {
     FILE* in = tmpfile();
     fputs(answers.c_str(), in);
     rewind(in);
-    testing::internal::CaptureStderr();
-    q.readOverrides(in);
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err = captureStderr([&] { q.readOverrides(in); });
     fclose(in);
     return err;
 }

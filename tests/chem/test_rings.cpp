@@ -16,24 +16,10 @@ namespace {
 
 constexpr double PI = 3.141592653589793;
 
-std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
-    dir.copyFolder(dataPath("fixtures/" + name));
-    return std::make_unique<Quandrel>();
-}
-
-int atomNamed(const Quandrel& q, const char* label) {
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (std::strcmp(q.atom[i].label, label) == 0) return i;
-    ADD_FAILURE() << "no atom " << label;
-    return 0;
-}
-
-// Bonds, nodes and rings; returns what ringlord printed on standard output.
-std::string perceiveRings(Quandrel& q) {
+// Bonds, nodes and rings; returns what ringlord printed on the standard streams.
+Streams perceiveRings(Quandrel& q) {
     q.verknopfung(q.findBonds());
-    testing::internal::CaptureStdout();
-    q.ringlord();
-    return testing::internal::GetCapturedStdout();
+    return capture([&] { q.ringlord(); });
 }
 
 // A flat regular ring of n carbons (no hydrogens), bond 1.40 A, around (x, y, z).
@@ -59,7 +45,7 @@ void addBenzene(StructureBuilder& s, int firstNumber, double x, double y, double
 TEST(RingCodes, BenzeneIsOneSixRingAnnouncedOnce) {
     ScratchDir dir;
     auto q = readFixture(dir, "benzene");
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "Ring No: 1 consists of C(1)C(2)C(3)C(4)C(5)C(6)\n");
     for (int i = 0; i < q->nAtoms; ++i) {
         const bool carbon = q->atom[i].label[0] == 'C';
@@ -71,7 +57,7 @@ TEST(RingCodes, BenzeneIsOneSixRingAnnouncedOnce) {
 TEST(RingCodes, NaphthaleneBridgeheadsAreInBothRings) {
     ScratchDir dir;
     auto q = readFixture(dir, "naphthalene");
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out,
               "Ring No: 1 consists of C(1)C(2)C(3)C(4)C(9)C(10)\n"
               "Ring No: 2 consists of C(4)C(5)C(6)C(7)C(8)C(9)\n");
@@ -89,7 +75,7 @@ TEST(RingCodes, NaphthaleneBridgeheadsAreInBothRings) {
 TEST(RingCodes, CyclopropaneIsFoundFromTheBondGraph) {
     ScratchDir dir;
     auto q = readFixture(dir, "cyclopropane");
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "C(1)C(2)C(3) 2\n");
     for (int i = 0; i < q->nAtoms; ++i) {
         const bool carbon = q->atom[i].label[0] == 'C';
@@ -101,12 +87,18 @@ TEST(RingCodes, CyclopropaneIsFoundFromTheBondGraph) {
 TEST(RingCodes, ATolylRingBesideADisorderedTrifluoromethylGroup) {
     ScratchDir dir;
     auto q = readFixture(dir, "disorder_cf3");
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "Ring No: 1 consists of C(2)C(3)C(4)C(5)C(7)C(8)\n");
-    for (const char* label : {"C(2)", "C(3)", "C(4)", "C(5)", "C(7)", "C(8)"})
-        EXPECT_EQ(q->atom[atomNamed(*q, label)].ringCode, 6) << label;
-    for (const char* label : {"C(1)", "C(6)", "F(1A)", "F(1B)", "H(3)"})
-        EXPECT_EQ(q->atom[atomNamed(*q, label)].ringCode, 0) << label;
+    const struct {
+        const char* label;
+        int ringCode;
+    } atoms[] = {{"C(2)", 6}, {"C(3)", 6}, {"C(4)", 6}, {"C(5)", 6}, {"C(7)", 6}, {"C(8)", 6},
+                 {"C(1)", 0}, {"C(6)", 0}, {"F(1A)", 0}, {"F(1B)", 0}, {"H(3)", 0}};
+    for (const auto& a : atoms) {
+        const int i = atomNamed(*q, a.label);
+        ASSERT_GE(i, 0);
+        EXPECT_EQ(q->atom[i].ringCode, a.ringCode) << a.label;
+    }
 }
 
 TEST(RingCodes, AChairCyclohexaneIsNotPlanarAndHasNoRing) {
@@ -137,7 +129,7 @@ TEST(RingCodes, AChairCyclohexaneIsNotPlanarAndHasNoRing) {
               c[k][2] + ch * e[2] / le);
     }
     auto q = s.build();
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "");
     for (int k = 0; k < 6; ++k) {
         EXPECT_EQ(q->knopf[k].anzahl, 4);
@@ -156,15 +148,17 @@ TEST(RingMembership, IsDecidedByAtomNotByLabelText) {
     addBenzene(s, 1, 8, 8, 8);
     addBenzene(s, 7, 8, 16, 8);
     auto q = s.build();
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out,
               "Ring No: 1 consists of C1C2C3C4C5C6\n"
               "Ring No: 2 consists of C7C8C9C10C11C12\n");
     for (int n = 1; n <= 12; ++n) {
         const int c = atomNamed(*q, ("C" + std::to_string(n)).c_str());
+        const int h = atomNamed(*q, ("H" + std::to_string(n)).c_str());
+        ASSERT_GE(c, 0);
+        ASSERT_GE(h, 0);
         EXPECT_EQ(q->atom[c].ringCode, 6) << "C" << n;
         EXPECT_EQ(q->atom[c].ringMask, n <= 6 ? 1 : 2) << "C" << n;
-        const int h = atomNamed(*q, ("H" + std::to_string(n)).c_str());
         EXPECT_EQ(q->atom[h].ringCode, 0) << "H" << n;
     }
 }
@@ -175,11 +169,13 @@ TEST(RingMasks, ThreeMemberedRingsTakeTheFirstBitsAndAreNeverStoredAgain) {
     addFlatRing(s, "T", 3, 8, 8, 8);  // carbons with two neighbours each: planar candidates
     addBenzene(s, 1, 8, 16, 8);
     auto q = s.build();
-    const std::string out = perceiveRings(*q);
+    const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "T1T2T3 2\nRing No: 1 consists of C1C2C3C4C5C6\n");
     EXPECT_EQ(q->atom[0].ringCode, 3);
     EXPECT_EQ(q->atom[0].ringMask, 1);
-    EXPECT_EQ(q->atom[atomNamed(*q, "C4")].ringMask, 2);
+    const int c4 = atomNamed(*q, "C4");
+    ASSERT_GE(c4, 0);
+    EXPECT_EQ(q->atom[c4].ringMask, 2);
 }
 
 TEST(RingCodes, StayZeroWhenRingPerceptionDoesNotRun) {
@@ -285,9 +281,7 @@ TEST(RingCapacity, EveryLargerRingIsRecordedWhateverTheirNumber) {
     for (int r = 0; r < 31; ++r)
         addFlatRing(s, "R" + std::to_string(r + 1) + "_", 6, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
     auto q = s.build();
-    testing::internal::CaptureStderr();
-    const std::string out = perceiveRings(*q);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const auto [out, err, log] = perceiveRings(*q);
     EXPECT_EQ(countOf(out, "Ring No: "), 31);
     EXPECT_NE(out.find("Ring No: 31 consists of R31_1R31_2R31_3R31_4R31_5R31_6\n"), std::string::npos);
     EXPECT_EQ(err, "");
@@ -307,9 +301,7 @@ TEST(RingCapacity, RingsBeyondThirtyTwoAreRecordedAndAnnouncedWithTheirBit) {
     for (int r = 0; r < 70; ++r)
         addFlatRing(s, "T" + std::to_string(r + 1) + "_", 3, 5 + 7 * (r % 10), 5 + 7 * (r / 10), 5);
     auto q = s.build();
-    testing::internal::CaptureStderr();
-    const std::string out = perceiveRings(*q);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const auto [out, err, log] = perceiveRings(*q);
     EXPECT_EQ(countOf(out, "\n"), 70);
     EXPECT_NE(out.find("T31_1T31_2T31_3 2147483648\n"), std::string::npos);
     EXPECT_NE(out.find("T32_1T32_2T32_3 4294967296\n"), std::string::npos);
@@ -334,15 +326,13 @@ TEST(RingCapacity, FortyBenzenesAllGetTheirRingCodeInTheirNames) {
     StructureBuilder s(100.0);
     for (int r = 0; r < 40; ++r) addBenzene(s, 1 + 6 * r, 5 + 9 * (r % 10), 5 + 9 * (r / 10), 5);
     auto q = s.build();
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const int bonds = q->findBonds();
-    q->verknopfung(bonds);
-    q->ringlord();
-    q->getNames(bonds);
-    q->asymm();  // names in their canonical order
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const auto [out, err, log] = capture([&] {
+        const int bonds = q->findBonds();
+        q->verknopfung(bonds);
+        q->ringlord();
+        q->getNames(bonds);
+        q->asymm();  // names in their canonical order
+    });
     EXPECT_EQ(countOf(out, "Ring No: "), 40);
     EXPECT_EQ(err.find("not recorded"), std::string::npos) << err;
     const std::string carbon = q->quandrelName[0], hydrogen = q->quandrelName[1];
@@ -357,9 +347,7 @@ TEST(RingCapacity, ANineRingIsRecordedAndATenRingIsNot) {
     addFlatRing(s, "N", 9, 8, 8, 8);
     addFlatRing(s, "D", 10, 8, 20, 8);
     auto q = s.build();
-    testing::internal::CaptureStderr();
-    const std::string out = perceiveRings(*q);
-    const std::string err = testing::internal::GetCapturedStderr();
+    const auto [out, err, log] = perceiveRings(*q);
     EXPECT_EQ(out, "Ring No: 1 consists of N1N2N3N4N5N6N7N8N9\n");
     EXPECT_EQ(err,
               "Warning: ring D1D2D3D4D5D6D7D8D9D10 of 10 atoms is not recorded: rings of up to 9 atoms are handled\n");

@@ -14,14 +14,19 @@
 
 namespace {
 
-std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
-    dir.copyFolder(dataPath("fixtures/" + name));
-    return std::make_unique<Quandrel>();
-}
-
 std::string logOf(Quandrel& q) {
     fflush(q.logFile);
     return slurp("Quandrele.log");
+}
+
+// Bonds and nodes, then the molecules: their number, and what the count printed into out
+// when given.
+int moleculesOf(Quandrel& q, std::string* out = nullptr) {
+    q.verknopfung(q.findBonds());
+    int count = 0;
+    const std::string printed = captureStdout([&] { count = q.countMols(); });
+    if (out != nullptr) *out = printed;
+    return count;
 }
 
 }  // namespace
@@ -96,11 +101,8 @@ TEST(Valences, AnIonicScatteringTypeGivesItsChargeWithoutALogLine) {
 TEST(Molecules, WaterAndChlorideAreTwoMoleculesWithTheirValenceElectrons) {
     ScratchDir dir;
     auto q = readFixture(dir, "water_chloride");
-    q->verknopfung(q->findBonds());
-    testing::internal::CaptureStdout();
-    const int count = q->countMols();
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(count, 2);
+    std::string out;
+    EXPECT_EQ(moleculesOf(*q, &out), 2);
     EXPECT_EQ(out,
               "The structure contains 2 molecules\n"
               "Molecule 1 should contain 8.000000 Electrons.\n"
@@ -125,10 +127,7 @@ TEST(Molecules, AnIonBehindTheWaterIsMoleculeTwoWhateverTheWaterOrder) {
         }
         s.add("Cl1", "Cl", 8, 8, 8);
         auto q = s.build();
-        q->verknopfung(q->findBonds());
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(q->countMols(), 2) << order;
-        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(moleculesOf(*q), 2) << order;
         EXPECT_EQ(q->atom[3].molecule, 2) << order;
         EXPECT_EQ(q->atom[0].molecule, 1) << order;
     }
@@ -139,31 +138,24 @@ TEST(Molecules, OneAtomIsOneMolecule) {
     StructureBuilder s;
     s.add("Na1", "Na", 1, 1, 1);
     auto q = s.build();
-    q->verknopfung(q->findBonds());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q->countMols(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "The structure contains 1 molecules\nMolecule 1 should contain 1.000000 Electrons.\n");
+    std::string out;
+    EXPECT_EQ(moleculesOf(*q, &out), 1);
+    EXPECT_EQ(out, "The structure contains 1 molecules\nMolecule 1 should contain 1.000000 Electrons.\n");
 }
 
 TEST(Molecules, ElectronsAreWeightedByOccupancy) {
     ScratchDir dir;
     // Two orientations of the CF3 group at 0.62 and 0.38: 4*8 C, 7 H and 3*7 F electrons.
     auto q = readFixture(dir, "disorder_cf3");
-    q->verknopfung(q->findBonds());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q->countMols(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "The structure contains 1 molecules\nMolecule 1 should contain 60.000000 Electrons.\n");
+    std::string out;
+    EXPECT_EQ(moleculesOf(*q, &out), 1);
+    EXPECT_EQ(out, "The structure contains 1 molecules\nMolecule 1 should contain 60.000000 Electrons.\n");
 }
 
 TEST(Molecules, TwoUreaMoleculesOfTheAsymmetricUnit) {
     ScratchDir dir;
     auto q = readFixture(dir, "urea_z2");
-    q->verknopfung(q->findBonds());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(q->countMols(), 2);
-    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(moleculesOf(*q), 2);
     int first = 0;
     for (int i = 0; i < q->nAtoms; ++i) {
         EXPECT_TRUE(q->atom[i].molecule == 1 || q->atom[i].molecule == 2) << q->atom[i].label;
@@ -233,10 +225,7 @@ TEST(Molecules, TheSearchNumbersMoleculesLikeRepeatedFloodFillPasses) {
     StructureBuilder s(80.0);
     for (const Pending& a : atoms) s.add(a.label, a.symbol, a.x, a.y, a.z);
     auto q = s.build();
-    q->verknopfung(q->findBonds());
-    testing::internal::CaptureStdout();
-    const int count = q->countMols();
-    testing::internal::GetCapturedStdout();
+    const int count = moleculesOf(*q);
     EXPECT_EQ(count, 60);
     const std::vector<int> expected = moleculesByPasses(*q);
     for (int i = 0; i < q->nAtoms; ++i) ASSERT_EQ(q->atom[i].molecule, expected[i]) << q->atom[i].label;

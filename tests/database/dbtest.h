@@ -1,5 +1,5 @@
-// Helpers of the database tests: neighbour nodes set by hand, entries written as text,
-// and a run of the stage with its streams captured.
+// Helpers of the database tests: entries written as text and a run of the stage with its
+// streams captured.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,21 +12,6 @@
 #include "testutil.h"
 
 namespace dbtest {
-
-// Sets the neighbour node of atom i (neighbours in the given order) with its angles.
-inline void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
-    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
-    Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
-    node = Quandrel::Knopf();
-    for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
-    for (int a = 0; a < node.anzahl; ++a)
-        for (int b = a + 1; b < node.anzahl; ++b)
-            node.winkel[a][b] = node.winkel[b][a] = q.winkel(i, node.nachbar[a], node.nachbar[b]);
-}
-
-inline void name(Quandrel& q, int i, const std::string& text) {
-    std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str());
-}
 
 // One database entry: name line, 26 populations (Pv = pv, then 0.01, 0.02, ...), the
 // Symmetrie: and KS: lines and, when given, the kappa line.
@@ -60,12 +45,9 @@ inline StageRun runStage(Quandrel& q, const std::string& database) {
     if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
     long logStart = std::ftell(q.logFile);
     StageRun run;
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    q.findInDataBase();
-    std::fflush(stdout);
-    run.out = testing::internal::GetCapturedStdout();
-    run.err = testing::internal::GetCapturedStderr();
+    const Streams streams = capture([&] { q.findInDataBase(); });
+    run.out = streams.out;
+    run.err = streams.err;
     run.log = slurp("Quandrele.log").substr(static_cast<std::size_t>(logStart));
     run.descent = slurp("Quandrele.descent");
     run.symmetry = slurp("symmetry.txt");

@@ -133,9 +133,9 @@ TEST(Settings, CarriageReturnsAtLineEndsAreDropped) {
 TEST(Settings, OverlongLineIsIgnoredWithAWarning) {
     ScratchDir dir;
     std::string longPath(200, 'p');
-    testing::internal::CaptureStderr();
-    auto q = readSettings(dir, "DABA_PATH=" + longPath + "\nDABA_PATH=short.txt\n");
-    std::string err = testing::internal::GetCapturedStderr();
+    std::unique_ptr<Quandrel> q;
+    const std::string err =
+        captureStderr([&] { q = readSettings(dir, "DABA_PATH=" + longPath + "\nDABA_PATH=short.txt\n"); });
     EXPECT_STREQ(q->databasePath, "short.txt");
     EXPECT_NE(err.find("Line 1 of my.ini is longer than 127 characters and is ignored."), std::string::npos);
 }

@@ -6,36 +6,29 @@
 #include <dirent.h>
 
 #include <algorithm>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cif_text.h"
+#include "run_output.h"
 #include "testutil.h"
 
 namespace {
 
 // "label: quandrel name" of every atom, from the run's standard output.
 std::vector<std::string> namesOf(const std::string& out) {
-    static const std::regex line(R"((\S+)\s+is quandrel\s+\d+: (\S+))");
     std::vector<std::string> names;
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-        names.push_back((*it)[1].str() + ": " + (*it)[2].str());
+    for (const auto& [label, name] : quandrelNames(out)) names.push_back(label + ": " + name);
     return names;
 }
 
 // Label, coordinates and occupancy, then the six U values, of every atom record of a new
 // parameter file, as printed.
 std::vector<std::string> atomValuesOf(const std::string& res) {
-    const std::vector<std::string> lines = linesOf(res);
     std::vector<std::string> values;
-    for (std::size_t k = 0; k + 1 < lines.size(); ++k) {
-        std::istringstream words(lines[k]);
-        std::vector<std::string> w;
-        for (std::string s; words >> s;) w.push_back(s);
-        if (w.size() != 16 || lines[k][0] == ' ') continue;
-        values.push_back(w[0] + " " + w[12] + " " + w[13] + " " + w[14] + " " + w[15] + " |" + lines[k + 1]);
+    for (const AtomRecordText& r : atomRecords(res)) {
+        const std::vector<std::string>& w = r.words;
+        values.push_back(w[0] + " " + w[12] + " " + w[13] + " " + w[14] + " " + w[15] + " |" + r.uLine);
     }
     return values;
 }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -12,15 +11,6 @@
 #include "testutil.h"
 
 namespace {
-
-int openFiles() {
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        (void)entry;
-        ++n;
-    }
-    return n;
-}
 
 // Runs a reader that stops; returns the exit code it stopped with (-1 when it did not
 // stop) and checks that it left no file open.

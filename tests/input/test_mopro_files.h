@@ -116,9 +116,7 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     Reading r;
     r.q.reset(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(r.q->inputFile, sizeof r.q->inputFile, "test.01");
-    testing::internal::CaptureStdout();
-    r.q->readMoProParam();
-    r.out = testing::internal::GetCapturedStdout();
+    r.out = captureStdout([&] { r.q->readMoProParam(); });
     return r;
 }
 

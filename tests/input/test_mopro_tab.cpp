@@ -80,9 +80,7 @@ TEST(MoProTable, TableFromTheSettingsPathWhenTheWorkingDirectoryHasNone) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->inputFile, sizeof q->inputFile, "test.01");
     std::snprintf(q->moproTabPath, sizeof q->moproTabPath, "library.tab");
-    testing::internal::CaptureStdout();
-    q->readMoProParam();
-    testing::internal::GetCapturedStdout();
+    captureStdout([&] { q->readMoProParam(); });
     EXPECT_EQ(q->scatTable[0].electrons, 8);
 }
 
@@ -113,9 +111,7 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
     dir.copyFolder(GLYCINE);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->inputFile, sizeof q->inputFile, "mopro_glycine.01");
-    testing::internal::CaptureStdout();
-    q->readMoProParam();
-    std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = captureStdout([&] { q->readMoProParam(); });
     EXPECT_EQ(countOf(out, "\n"), 40) << "four printed lines per atom";
 
     ASSERT_EQ(q->nAtoms, 10);

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <dirent.h>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,15 +16,6 @@
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-
-int openFiles() {
-    int n = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        (void)entry;
-        ++n;
-    }
-    return n;
-}
 
 // Runs code that stops; returns the exit code it stopped with (-1 when it did not stop)
 // and the standard error of the run up to the banners, and checks that it left no file
@@ -62,9 +52,9 @@ struct ResText {
 
 CrystalInput readText(const ScratchDir& dir, const std::string& text, std::string* out = nullptr) {
     dir.write("t.res", text);
-    if (out != nullptr) testing::internal::CaptureStdout();
-    CrystalInput in = readShelxInput("t.res");
-    if (out != nullptr) *out = testing::internal::GetCapturedStdout();
+    if (out == nullptr) return readShelxInput("t.res");
+    CrystalInput in;
+    *out = captureStdout([&] { in = readShelxInput("t.res"); });
     return in;
 }
 

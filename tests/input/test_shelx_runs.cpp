@@ -3,26 +3,17 @@
 // run with the line and writes nothing.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include <gemmi/cif.hpp>
-#include <gemmi/numb.hpp>
-
+#include "run_output.h"
+#include "shelx_pairs.h"
 #include "testutil.h"
 
 namespace {
 
-namespace cif = gemmi::cif;
-
-std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+using namespace shelxpairs;
 
 // The values of one atom record of a new parameter file.
 struct AtomValues {
@@ -34,66 +25,22 @@ struct AtomValues {
 // Atom records of a new parameter file by label in upper case (SHELXL writes "FE1" in the
 // .res and "Fe1" in the CIF).
 std::map<std::string, AtomValues> atomValuesOf(const std::string& res) {
-    const std::vector<std::string> lines = linesOf(res);
     std::map<std::string, AtomValues> atoms;
-    for (std::size_t k = 0; k + 1 < lines.size(); ++k) {
-        std::istringstream words(lines[k]);
-        std::vector<std::string> w;
-        for (std::string s; words >> s;) w.push_back(s);
-        if (w.size() != 16 || lines[k][0] == ' ') continue;
-        AtomValues& a = atoms[upper(w[0])];
-        for (int c = 0; c < 3; ++c) a.frac[c] = std::stod(w[12 + static_cast<std::size_t>(c)]);
-        a.occupancy = std::stod(w[15]);
-        std::istringstream u(lines[k + 1]);
+    for (const AtomRecordText& r : atomRecords(res)) {
+        AtomValues& a = atoms[upper(r.words[0])];
+        for (int c = 0; c < 3; ++c) a.frac[c] = std::stod(r.words[12 + static_cast<std::size_t>(c)]);
+        a.occupancy = std::stod(r.words[15]);
+        std::istringstream u(r.uLine);
         for (double& v : a.u) u >> v;
     }
     return atoms;
 }
 
-// "LABEL: quandrel name" of every atom, from the run's standard output, by upper-case label.
+// Quandrel name of every atom, from the run's standard output, by upper-case label.
 std::map<std::string, std::string> namesOf(const std::string& out) {
-    static const std::regex line(R"((\S+)\s+is quandrel\s+\d+: (\S+))");
     std::map<std::string, std::string> names;
-    for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-        names[upper((*it)[1].str())] = (*it)[2].str();
+    for (const auto& [label, name] : quandrelNames(out)) names[upper(label)] = name;
     return names;
-}
-
-// Half a unit of the last digit a CIF number is printed with ("0.0252(5)": 0.00005).
-double halfLastDigit(const std::string& raw) {
-    const std::size_t dot = raw.find('.');
-    if (dot == std::string::npos) return 0.5;
-    int decimals = 0;
-    for (std::size_t k = dot + 1; k < raw.size() && std::isdigit(static_cast<unsigned char>(raw[k])); ++k) ++decimals;
-    return 0.5 * std::pow(10.0, -decimals);
-}
-
-// How precisely the CIF prints each atom's values: coordinates, occupancy, U (iso or the
-// six aniso values), by upper-case label.
-struct Printed {
-    double frac[3] = {0, 0, 0};
-    double occupancy = 0;
-    double u = 0;  // the coarsest of the U values
-};
-
-std::map<std::string, Printed> printedPrecision(const std::string& path) {
-    cif::Document doc = cif::read_file(path);
-    cif::Block& block = doc.sole_block();
-    std::map<std::string, Printed> printed;
-    cif::Table sites = block.find("_atom_site_", {"label", "fract_x", "fract_y", "fract_z", "occupancy", "U_iso_or_equiv"});
-    for (auto row : sites) {
-        Printed& p = printed[upper(row.str(0))];
-        for (int c = 0; c < 3; ++c) p.frac[c] = halfLastDigit(row[1 + c]);
-        p.occupancy = halfLastDigit(row[4]);
-        p.u = halfLastDigit(row[5]);
-    }
-    cif::Table aniso = block.find("_atom_site_aniso_", {"label", "U_11", "U_22", "U_33", "U_12", "U_13", "U_23"});
-    for (auto row : aniso) {
-        Printed& p = printed[upper(row.str(0))];
-        p.u = 0;
-        for (int c = 1; c <= 6; ++c) p.u = std::max(p.u, halfLastDigit(row[c]));
-    }
-    return printed;
 }
 
 struct ToolRun {
@@ -116,21 +63,13 @@ ToolRun runFrom(const std::string& file) {
 // Printed values of both runs agree within what the CIF prints: its rounding, and the
 // rounding of the parameter file's own columns (F10.6, occupancy F7.4).
 TEST(ShelxRuns, EveryRealPairGivesTheAtomsNamesAndValuesOfItsCif) {
-    struct Pair {
-        const char* res;
-        const char* cif;
-    } pairs[] = {
-        {"shelx/l_alanine_23K_xharpy/iam.res", "shelx/l_alanine_23K_xharpy/iam.cif"},
-        {"shelx/cod2240189_fe_perchlorate/2240189.res", "shelx/cod2240189_fe_perchlorate/2240189.cif"},
-        {"shelx/cod2238212_zn_dithiolene/2238212_from_cif.res", "shelx/cod2238212_zn_dithiolene/2238212.cif"},
-    };
-    for (const Pair& pair : pairs) {
+    for (const ResCifPair& pair : REAL_PAIRS) {
         SCOPED_TRACE(pair.res);
         const ToolRun fromRes = runFrom(sharedFixture(pair.res));
         const ToolRun fromCif = runFrom(sharedFixture(pair.cif));
         ASSERT_EQ(fromRes.result.code, 0) << fromRes.result.err;
         ASSERT_EQ(fromCif.result.code, 0) << fromCif.result.err;
-        const std::map<std::string, Printed> printed = printedPrecision(sharedFixture(pair.cif));
+        const CifModel printed = readCif(sharedFixture(pair.cif));
         ASSERT_GT(fromCif.atoms.size(), 0u);
         EXPECT_EQ(fromRes.atoms.size(), fromCif.atoms.size());
         EXPECT_EQ(fromRes.names, fromCif.names);
@@ -140,11 +79,12 @@ TEST(ShelxRuns, EveryRealPairGivesTheAtomsNamesAndValuesOfItsCif) {
             const auto found = fromRes.atoms.find(label);
             ASSERT_NE(found, fromRes.atoms.end()) << "atom missing in the run from the .res";
             const AtomValues& actual = found->second;
-            const Printed& p = printed.at(label);
-            for (int c = 0; c < 3; ++c) EXPECT_NEAR(actual.frac[c], expected.frac[c], p.frac[c] + 1e-6) << "xyz"[c];
+            const CifSite& p = printed.sites.at(label);
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(actual.frac[c], expected.frac[c], p.fracPrecision[c] + 1e-6) << "xyz"[c];
             // the CIF's occupancy is divided by the order of the site symmetry (at most 48)
-            EXPECT_NEAR(actual.occupancy, expected.occupancy, p.occupancy + 1e-4) << "occupancy";
-            for (int c = 0; c < 6; ++c) EXPECT_NEAR(actual.u[c], expected.u[c], p.u + 3e-5) << "U" << c;
+            EXPECT_NEAR(actual.occupancy, expected.occupancy, p.occupancyPrecision + 1e-4) << "occupancy";
+            for (int c = 0; c < 6; ++c) EXPECT_NEAR(actual.u[c], expected.u[c], p.uPrecision + 3e-5) << "U" << c;
         }
     }
 }

@@ -9,10 +9,15 @@
 
 namespace {
 
-// Reads "xd.mas" of the current directory into a fresh object.
-std::unique_ptr<Quandrel> readMasHere() {
-    auto q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-    q->readMas();
+// Reads "xd.mas" of the current directory into a fresh object; what the reader printed
+// goes to streams when given.
+std::unique_ptr<Quandrel> readMasHere(Streams* streams = nullptr) {
+    std::unique_ptr<Quandrel> q;
+    const Streams s = capture([&] {
+        q = std::make_unique<Quandrel>(Quandrel::NoInput{});
+        q->readMas();
+    });
+    if (streams != nullptr) *streams = s;
     return q;
 }
 
@@ -45,11 +50,10 @@ const std::string ENTRY_C =
 TEST(XdMasReader, ReadsTitleCellAndTableSkippingCommentsAnywhere) {
     ScratchDir dir;
     dir.copyIn("xd/variety/xd.mas", "xd.mas");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    auto q = readMasHere();
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
+    Streams s;
+    auto q = readMasHere(&s);
+    const std::string& out = s.out;
+    const std::string& err = s.err;
 
     EXPECT_STREQ(q->title, "variety");
     const double cell[6] = {10, 12, 14, 90, 90, 90};
@@ -66,9 +70,7 @@ TEST(XdMasReader, ReadsTitleCellAndTableSkippingCommentsAnywhere) {
 TEST(XdMasReader, ScatteringEntryFieldsAndElement) {
     ScratchDir dir;
     dir.copyIn("xd/variety/xd.mas", "xd.mas");
-    testing::internal::CaptureStdout();
     auto q = readMasHere();
-    testing::internal::GetCapturedStdout();
 
     struct Row {
         const char* symbol;
@@ -103,11 +105,10 @@ TEST(XdMasReader, ScatteringEntryFieldsAndElement) {
 TEST(XdMasReader, EndScatFollowedByABlankDoesNotEndTheTable) {
     ScratchDir dir;
     dir.copyIn("xd/endscat_blank/xd.mas", "xd.mas");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    auto q = readMasHere();
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
+    Streams s;
+    auto q = readMasHere(&s);
+    const std::string& out = s.out;
+    const std::string& err = s.err;
     // C N O H, then "END SCAT " read as an entry, then F up to the real "END SCAT"
     ASSERT_EQ(q->nScat, 6);
     EXPECT_STREQ(q->scatTable[4].symbol, "END");
@@ -121,11 +122,7 @@ TEST(XdMasReader, EndScatFollowedByABlankDoesNotEndTheTable) {
 TEST(XdMasReader, AFirstLineThatIsNoTitleLeavesTheTitleUnset) {
     ScratchDir dir;
     dir.write("xd.mas", varietyMasWith("TITLE variety", "REMARK variety"));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
     auto q = readMasHere();
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
     EXPECT_STREQ(q->title, "");
     EXPECT_EQ(q->nScat, 4);
 }
@@ -146,11 +143,7 @@ TEST(XdMasReader, RealisticMasterFilesGiveTheirTables) {
         SCOPED_TRACE(row.molecule);
         ScratchDir dir;
         dir.copyIn(std::string("fixtures/") + row.molecule + "/xd.mas", "xd.mas");
-        testing::internal::CaptureStdout();
-        testing::internal::CaptureStderr();
         auto q = readMasHere();
-        testing::internal::GetCapturedStdout();
-        testing::internal::GetCapturedStderr();
         EXPECT_STREQ(q->title, row.title);
         std::string symbols;
         for (int t = 0; t < q->nScat; ++t) symbols += (t ? " " : "") + std::string(q->scatTable[t].symbol);
@@ -161,11 +154,7 @@ TEST(XdMasReader, RealisticMasterFilesGiveTheirTables) {
 TEST(XdMasReader, ChlorideAndBromineCountTheirElectrons) {
     ScratchDir dir;
     dir.copyIn("fixtures/chfclbr_r/xd.mas", "xd.mas");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
     auto q = readMasHere();
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
     EXPECT_EQ(q->scatTable[2].element, 16);  // Cl
     EXPECT_EQ(q->scatTable[2].electrons, 17);
     EXPECT_EQ(q->scatTable[2].valenceElectrons, 7);

@@ -13,23 +13,15 @@ namespace {
 // Reads "xd.mas" and then the parameter file of the current directory into a fresh
 // object; what the readers print is captured into out and err.
 std::unique_ptr<Quandrel> readXdHere(std::string* out = nullptr, std::string* err = nullptr) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    auto q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-    q->readMas();
-    q->readInp();
-    std::string o = testing::internal::GetCapturedStdout();
-    std::string e = testing::internal::GetCapturedStderr();
-    if (out) *out = o;
-    if (err) *err = e;
+    std::unique_ptr<Quandrel> q;
+    const Streams s = capture([&] {
+        q = std::make_unique<Quandrel>(Quandrel::NoInput{});
+        q->readMas();
+        q->readInp();
+    });
+    if (out) *out = s.out;
+    if (err) *err = s.err;
     return q;
-}
-
-// Index of the atom with a label; -1 when there is none.
-int indexOf(const Quandrel& q, const std::string& label) {
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (label == q.atom[i].label) return i;
-    return -1;
 }
 
 const std::string VARIETY_USAGE =
@@ -355,10 +347,15 @@ TEST(XdPartAux, DisorderPartsByPosition) {
     ScratchDir dir;
     dir.copyFolder("fixtures/disorder_cf3");
     auto q = readXdHere();
-    EXPECT_EQ(q->atom[indexOf(*q, "F(3A)")].part, 1);
-    EXPECT_EQ(q->atom[indexOf(*q, "C(1)")].part, 0);
-    EXPECT_EQ(q->atom[indexOf(*q, "F(1B)")].part, 2);
-    EXPECT_EQ(q->atom[indexOf(*q, "F(3B)")].part, 2);
+    const struct {
+        const char* label;
+        int part;
+    } atoms[] = {{"F(3A)", 1}, {"C(1)", 0}, {"F(1B)", 2}, {"F(3B)", 2}};
+    for (const auto& a : atoms) {
+        const int i = atomNamed(*q, a.label);
+        ASSERT_GE(i, 0);
+        EXPECT_EQ(q->atom[i].part, a.part) << a.label;
+    }
 }
 
 TEST(XdPartAux, AtomsBeyondAShortFileAndWithoutAFileGetPartZero) {

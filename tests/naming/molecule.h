@@ -1,5 +1,6 @@
-// A structure for the naming and chirality tests, with the bond list, the nodes and the
-// ring fields set by hand, so the tests need neither the bond search nor ring perception.
+// A structure for the naming and chirality tests, with the bond list and the ring fields set
+// by hand, so the tests need neither the bond search nor ring perception; the nodes come
+// from the bond list through the real node stage.
 #pragma once
 
 #include <algorithm>
@@ -35,31 +36,15 @@ public:
 
     void ring(int atomIndex, int code, int mask) { rings_.push_back({atomIndex, code, mask}); }
 
-    // Builds the object: the bond list in pair order and one node per atom, neighbours in
-    // bond-list order, then sorted by margin (largest first, equal margins stay in order).
+    // Builds the object: the bond list in pair order, then the neighbour nodes as the node
+    // stage builds them from it (neighbours sorted by margin, largest first).
     Quandrel& build() {
         q_ = builder_.build();
         std::stable_sort(bonds_.begin(), bonds_.end(), [](const Bond& a, const Bond& b) {
             return a.first != b.first ? a.first < b.first : a.second < b.second;
         });
         bnd = bonds_;
-        q_->knopf.assign(q_->nAtoms, Quandrel::Knopf());
-        for (int i = 0; i < q_->nAtoms; ++i) {
-            Quandrel::Knopf& k = q_->knopf[i];
-            for (const Bond& b : bonds_) {
-                int other = b.first == i ? b.second : b.second == i ? b.first : -1;
-                if (other < 0) continue;
-                k.nachbar[k.anzahl] = other;
-                k.marge[k.anzahl] = b.margin;
-                ++k.anzahl;
-            }
-            for (int pass = 0; pass + 1 < k.anzahl; ++pass)
-                for (int j = 0; j + 1 < k.anzahl; ++j)
-                    if (k.marge[j + 1] > k.marge[j]) {
-                        std::swap(k.marge[j], k.marge[j + 1]);
-                        std::swap(k.nachbar[j], k.nachbar[j + 1]);
-                    }
-        }
+        q_->verknopfung(bondCount());
         for (const RingEntry& r : rings_) {
             q_->atom[r.atom].ringCode = r.code;
             q_->atom[r.atom].ringMask = r.mask;

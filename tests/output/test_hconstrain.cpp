@@ -5,10 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "outtest.h"
-
-using outtest::capture;
-using outtest::connect;
+#include "testutil.h"
 
 namespace {
 
@@ -29,9 +26,9 @@ struct Methyl {
         }
         q = b.build();
         connect(*q, h5, {c3});
-        outtest::name(*q, h5, "H1c[1c1h1h]");
-        outtest::setU(q->atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
-        outtest::setU(q->atom[h5], 0.05, 0.05, 0.05);
+        name(*q, h5, "H1c[1c1h1h]");
+        setU(q->atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
+        setU(q->atom[h5], 0.05, 0.05, 0.05);
         q->uisoConstrain = true;
     }
 };
@@ -139,7 +136,7 @@ TEST(HydrogenConstraints, FactorIsOneAndAHalfOnlyForMethylHydroxylAndWater) {
     };
     for (const Row& row : rows) {
         Methyl m(CUBIC);
-        outtest::name(*m.q, m.h5, row.name);
+        name(*m.q, m.h5, row.name);
         capture(*m.q, [&] { m.q->huconstrain(); });
         EXPECT_EQ(linesOf(m.dir.read("H-Uiso-constrain.txt")).at(1).substr(4, 8), row.coefficient) << row.name;
     }
@@ -195,9 +192,9 @@ TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     connect(*q, hg, {cl});
     connect(*q, c, {x});
     connect(*q, x, {c});
-    outtest::setU(q->atom[hg], 0.02, 0.02, 0.02);
-    outtest::setU(q->atom[cl], 0.03, 0.03, 0.03);
-    outtest::setU(q->atom[c], 0.03, 0.03, 0.03);
+    setU(q->atom[hg], 0.02, 0.02, 0.02);
+    setU(q->atom[cl], 0.03, 0.03, 0.03);
+    setU(q->atom[c], 0.03, 0.03, 0.03);
     q->uisoConstrain = q->ridingConstrain = true;
     capture(*q, [&] { q->huconstrain(); });
     EXPECT_DOUBLE_EQ(q->atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
@@ -218,8 +215,8 @@ TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
         b.add("H(5)", "H", 3, 3, 3);
         m.q = b.build();
         connect(*m.q, 2, {1});
-        outtest::setU(m.q->atom[1], 0.03, 0.03, 0.03);
-        outtest::setU(m.q->atom[lone], 0.05, 0.05, 0.05);
+        setU(m.q->atom[1], 0.03, 0.03, 0.03);
+        setU(m.q->atom[lone], 0.05, 0.05, 0.05);
         m.q->uisoConstrain = m.q->ridingConstrain = true;
     }
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });

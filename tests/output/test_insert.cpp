@@ -3,9 +3,7 @@
 
 #include <string>
 
-#include "outtest.h"
-
-using outtest::capture;
+#include "testutil.h"
 
 namespace {
 
@@ -24,7 +22,7 @@ struct Merge {
         dir.write("resetbond.txt", RESETS);
         dir.write("H-Uiso-constrain.txt", riding ? CONS : "");
     }
-    outtest::Streams run() {
+    Streams run() {
         return capture(*q, [&] { q->insertFiles(); });
     }
 };

@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "outtest.h"
 #include "output/writer.h"
-
-using outtest::capture;
+#include "testutil.h"
 
 namespace {
 
@@ -95,7 +93,7 @@ struct Alanine {
         writeTable(*q, lines);
     }
 
-    outtest::Streams write(int molecules = 1) {
+    Streams write(int molecules = 1) {
         return capture(*q, [&] { writeMasterFiles(*q, molecules); });
     }
 };

@@ -4,10 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "outtest.h"
 #include "output/writer.h"
-
-using outtest::capture;
+#include "testutil.h"
 
 namespace {
 
@@ -35,10 +33,10 @@ struct TwoMolecules {
         gut.assign(5, 1);
     }
 
-    MonopoleCorrection run(int mode, outtest::Streams* streams = nullptr) {
+    MonopoleCorrection run(int mode, Streams* streams = nullptr) {
         q->achieveNeutrality = mode;
         MonopoleCorrection c;
-        outtest::Streams s = capture(*q, [&] { c = computeNeutrality(*q, 2); });
+        Streams s = capture(*q, [&] { c = computeNeutrality(*q, 2); });
         if (streams != nullptr) *streams = s;
         return c;
     }
@@ -54,7 +52,7 @@ const char* const SUMS_TEXT =
 
 TEST(Neutrality, AverageModeAddsTheMeanDifferenceToEveryMonopole) {
     TwoMolecules t;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(0, &s);
     EXPECT_NEAR(t.written(c, t.O1), 6.2 + 0.1 / 3, 1e-12);
     EXPECT_NEAR(t.written(c, t.H1), 0.85 + 0.1 / 3, 1e-12);
@@ -89,7 +87,7 @@ TEST(Neutrality, ModesOutsideOneToThreeAverageToo) {
 
 TEST(Neutrality, FactorModeScalesEachMolecule) {
     TwoMolecules t;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(1, &s);
     EXPECT_NEAR(t.written(c, t.O1), 6.2 * 8 / 7.9, 1e-12);
     EXPECT_NEAR(t.written(c, t.H3), 0.95 * 5 / 5.05, 1e-12);
@@ -102,7 +100,7 @@ TEST(Neutrality, FactorModeScalesEachMolecule) {
 
 TEST(Neutrality, ElectronegativityModeKeepsDifferenceAndCountPerMolecule) {
     TwoMolecules t;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(2, &s);
     const double mean1 = (3.5 + 2.2 + 2.2) / 3, mean2 = (2.5 + 2.2) / 2;
     // molecule 1 lacks electrons (D > 0): more for the less electronegative atoms
@@ -133,7 +131,7 @@ TEST(Neutrality, ElectronegativityModeAddsNothingWhenBalanced) {
 
 TEST(Neutrality, HydrogenModeCorrectsOnlyHydrogens) {
     TwoMolecules t;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(3, &s);
     EXPECT_DOUBLE_EQ(t.written(c, t.O1), 6.2);
     EXPECT_NEAR(t.written(c, t.H1), 0.85 + 0.05, 1e-12);
@@ -149,7 +147,7 @@ TEST(Neutrality, HydrogenModeCorrectsOnlyHydrogens) {
 TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
     TwoMolecules t;
     gut[t.H3] = 0;  // molecule 2 has no found hydrogen
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(3, &s);
     EXPECT_DOUBLE_EQ(t.written(c, t.H3), 0.95);
     EXPECT_EQ(countOf(s.out, "hydrogen monopole"), 1);
@@ -159,7 +157,7 @@ TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
 TEST(Neutrality, OccupancyWeightsTheSumsAndTheWrittenMonopole) {
     TwoMolecules t;
     t.q->atom[t.H3].occupancy = 0.5;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(0, &s);
     // molecule 2: S_n = 4 + 0.5, S_m = 4.1 + 0.475
     EXPECT_NE(s.out.find("The sum of neutral atoms is 4.500000\nand the sum of monopoles is 4.575000.\n"),
@@ -170,7 +168,7 @@ TEST(Neutrality, OccupancyWeightsTheSumsAndTheWrittenMonopole) {
 TEST(Neutrality, ChargesFileReplacesTheElectronCountOfEachMolecule) {
     TwoMolecules t;
     t.dir.write("Molecule-Charges.in", "Molecule 1 8.0\n\nMolecule 2 4.05\nMolecule 3 99\n");
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(0, &s);
     EXPECT_EQ(s.out.rfind("'Molecule-Charges.in' file exists.\nMolecule 1 has valence charge = 8.000000\n"
                           "Molecule 2 has valence charge = 4.050000\nFor the scaling",
@@ -205,7 +203,7 @@ TEST(Neutrality, MoleculeWithoutFoundAtomsKeepsItsMonopoles) {
     for (int mode : {0, 1, 2}) {
         TwoMolecules t;
         gut[t.C1] = gut[t.H3] = 0;
-        outtest::Streams s;
+        Streams s;
         MonopoleCorrection c = t.run(mode, &s);
         EXPECT_EQ(s.err, "No monopoles to calculate correction factor!\n") << mode;
         EXPECT_DOUBLE_EQ(t.written(c, t.C1), 4.1) << mode;
@@ -218,7 +216,7 @@ TEST(Neutrality, FactorModeWithZeroMonopoleSumWritesTheMonopolesUncorrected) {
     TwoMolecules t;
     t.q->atom[t.C1].multipole[0] = 0;
     t.q->atom[t.H3].multipole[0] = 0;
-    outtest::Streams s;
+    Streams s;
     MonopoleCorrection c = t.run(1, &s);
     EXPECT_EQ(s.err, "The monopoles of molecule 2 add up to zero: they cannot be scaled and are written uncorrected.\n");
     EXPECT_TRUE(std::isfinite(t.written(c, t.C1)));

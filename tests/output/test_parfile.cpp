@@ -3,10 +3,8 @@
 
 #include <string>
 
-#include "outtest.h"
 #include "output/writer.h"
-
-using outtest::capture;
+#include "testutil.h"
 
 namespace {
 

@@ -32,7 +32,7 @@ private:
 
 // Bonds the centre to its neighbours, in this order, and each neighbour back to the
 // centre; names every atom "<label>q" unless it has a name already.
-void connect(Quandrel& q, int centre, const std::vector<int>& neighbours) {
+void bondToCentre(Quandrel& q, int centre, const std::vector<int>& neighbours) {
     q.knopf.resize(q.nAtoms);
     Quandrel::Knopf& c = q.knopf[centre];
     for (int nb : neighbours) {
@@ -45,10 +45,8 @@ void connect(Quandrel& q, int centre, const std::vector<int>& neighbours) {
 }
 
 Report analyse(Quandrel& q) {
-    testing::internal::CaptureStdout();
-    q.findSomeSymm();
     Report r;
-    r.out = testing::internal::GetCapturedStdout();
+    r.out = captureStdout([&] { q.findSomeSymm(); });
     std::fflush(q.logFile);
     r.log = slurp("Quandrele.log");
     return r;
@@ -92,7 +90,7 @@ std::unique_ptr<Quandrel> methane(StructureBuilder& b, const double* centre, con
     }
     if (isolated) b.add(isolated, isolated, 1, 1, 1);
     auto q = b.build();
-    connect(*q, 0, {1, 2, 3, 4});
+    bondToCentre(*q, 0, {1, 2, 3, 4});
     return q;
 }
 
@@ -108,7 +106,7 @@ TEST_F(BondAxis, HeadingAndToleranceLineOpenTheListing) {
     StructureBuilder b;
     b.add("C", "C", 1, 1, 1);
     auto q = b.build();
-    connect(*q, 0, {});
+    bondToCentre(*q, 0, {});
     SYMMTOL = 0.05;
     Report r = analyse(*q);
     EXPECT_EQ(r.out,
@@ -181,7 +179,7 @@ TEST_F(BondAxis, LinearTriatomicHasOneInversionEntryHoweverManyAxesShowIt) {
     b.add("O1", "O", 6.16, 5, 5);
     b.add("O2", "O", 3.84, 5, 5);
     auto q = b.build();
-    connect(*q, 0, {1, 2});
+    bondToCentre(*q, 0, {1, 2});
     Report r = analyse(*q);
     EXPECT_EQ(descriptorOf(r, "C"),
               "-1 2-O1 m/O1 3-O1 -3-O1 4-O1 -4-O1 5-O1 -5-O1 6-O1 -6-O1 "
@@ -205,7 +203,7 @@ TEST_F(BondAxis, OppositeAndParallelBondsGiveNoAxisEvenWithRoundingNoise) {
     b.add("O1", "O", c[0] + d[0], c[1] + d[1], c[2] + d[2]);
     b.add("O2", "O", c[0] - d[0], c[1] - d[1] + 1e-13, c[2] - d[2]);
     auto q = b.build();
-    connect(*q, 0, {1, 2});
+    bondToCentre(*q, 0, {1, 2});
     Report r = analyse(*q);
     EXPECT_EQ(countOf(r.log, ".lc."), 0) << r.log;
     EXPECT_EQ(countOf(r.log, ".X."), 0);
@@ -223,7 +221,7 @@ TEST_F(BondAxis, ImproperOperationsNeedEqualElementsOnBothSides) {
     b.add("F1", "F", 5, 6.5, 5);
     b.add("Cl1", "Cl", 5, 3.5, 5);
     auto q = b.build();
-    connect(*q, 0, {1, 2});
+    bondToCentre(*q, 0, {1, 2});
     Report r = analyse(*q);
     EXPECT_EQ(descriptorOf(r, "C"), "2-F1 3-F1 4-F1 5-F1 6-F1 2-Cl1 3-Cl1 4-Cl1 5-Cl1 6-Cl1 ");
     EXPECT_EQ(countOf(r.log, "Symmetry -"), 0);
@@ -237,7 +235,7 @@ TEST_F(BondAxis, AnAtomWithoutSymmetryIsReportedAsOne) {
     b.add("Cl1", "Cl", 3.97, 6.03, 3.97);
     b.add("Br1", "Br", 3.88, 3.88, 6.12);
     auto q = b.build();
-    connect(*q, 0, {1, 2, 3, 4});
+    bondToCentre(*q, 0, {1, 2, 3, 4});
     std::snprintf(q->quandrelName[0], NAME_CAP, "R-C1h1f1cl1br");
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("\nC1's local symmetry 1 |(R-C1h1f1cl1br)\n"), std::string::npos) << r.out;
@@ -254,7 +252,7 @@ TEST_F(BondAxis, TwoPointsWithinToleranceOfOneRotatedPointSpoilTheAxis) {
         b.add("Cl2", "Cl", 3.2, 5, 5);
         b.add("Cl3", "Cl", 3.195, 5, 5);
         auto q = b.build();
-        connect(*q, 0, {1, 2, 3});
+        bondToCentre(*q, 0, {1, 2, 3});
         return q;
     };
     {
@@ -282,7 +280,7 @@ TEST_F(BondAxis, ToleranceIsStrict) {
     b.add("O1", "O", 6.16, 5, 5);
     b.add("O2", "O", 3.84, 5, 5);
     auto q = b.build();
-    connect(*q, 0, {1, 2});
+    bondToCentre(*q, 0, {1, 2});
     SYMMTOL = 0.0;
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("SYMMTOL = 0.000000\n"), std::string::npos);

@@ -157,10 +157,7 @@ TEST(SymmetryReaders, ACardThatDoesNotParseStopsTheRunNamingTheLine) {
 // Runs the perception with completion on a built structure; stdout is kept out of the
 // test's own output.
 void perceive(Quandrel& q) {
-    fflush(stdout);
-    testing::internal::CaptureStdout();
-    q.findOutNames();
-    testing::internal::GetCapturedStdout();
+    captureStdout([&] { q.findOutNames(); });
 }
 
 TEST(SymmetryCompletion, APolymericChainEndsSixBondsFromTheInputAtom) {
