@@ -30,13 +30,6 @@ FileHandle createSideFile(const char* name, const char* message) {
     return file;
 }
 
-// Element index of an element symbol, -1 when the element table does not know it.
-int elementIndex(const std::string& symbol) {
-    for (int e = 0; e < N_SYMBOLS; ++e)
-        if (symbol == PSE_Symbol[e]) return e;
-    return -1;
-}
-
 // The lines of one entry, read from just behind its name line. A line that the file no
 // longer holds reads as empty.
 class EntryReader {
@@ -206,7 +199,7 @@ void Quandrel::findInDataBase() {
                 warnings.warn(entry->dataOffset, name, "unknown element \"" + symbol + "\" in its KS: line.");
         }
 
-        if (elementOf(i) == 0) resetHydrogenBond(*this, i, ks, resetFile, near);
+        if (isHydrogen(i)) resetHydrogenBond(*this, i, ks, resetFile, near);
         a.atom1 = i + 1;
         gut[static_cast<std::size_t>(i)] = 1;
 
@@ -234,7 +227,7 @@ void Quandrel::findInDataBase() {
         AtomRecord& b = atom[static_cast<std::size_t>(i)];  // dummies may have moved the array
         for (std::size_t k = 0; k < kappas.size(); ++k) b.kappa[k] = kappas[k];
         if (kappas.empty()) {
-            const double standard = elementOf(i) == 0 ? 1.2 : 1.0;
+            const double standard = isHydrogen(i) ? 1.2 : 1.0;
             for (double& kappa : b.kappa) kappa = standard;
         }
     }

@@ -43,8 +43,7 @@ const char* nameOf(const Quandrel& q, int i) { return q.quandrelName[i]; }
 
 // Element symbol of an atom ("" when its scattering entry is unset).
 const char* symbolOf(const Quandrel& q, int i) {
-    int e = q.siteElement(i);
-    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+    return elementSymbol(q.siteElement(i));
 }
 
 bool isHydrogen(const Quandrel& q, int i) { return q.siteElement(i) == 0; }

@@ -294,6 +294,7 @@ public:
 
     // Element index of an atom (through its scattering-table entry); -1 when the entry is unset.
     int elementOf(int atomIndex) const;
+    bool isHydrogen(int atomIndex) const { return elementOf(atomIndex) == 0; }
 
 private:
     void openReports();

@@ -109,7 +109,7 @@ void groundStateOccupations(int element, int (&occupations)[18]) {
 
 const char* xdElementSymbol(int element) {
     if (element == 52) return "I";  // the program's own tables call iodine "J"
-    return element >= 0 && element < N_SYMBOLS ? PSE_Symbol[element] : "X";
+    return elementSymbol(element, "X");
 }
 
 namespace {
@@ -227,7 +227,7 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back("ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON");
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
-        const int lmx = q.elementOf(i) == 0 ? 2 : 4;
+        const int lmx = q.isHydrogen(i) ? 2 : 4;
         t.push_back(formatLine("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
                                "Z", a.label, q.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
     }

@@ -425,22 +425,6 @@ int axisAtomNumber(const Quandrel& q, int i, const char* word, const std::map<st
     return found == firstOf.end() ? 0 : found->second + 1;
 }
 
-// Element symbol of a scattering word: the word up to its first digit or charge sign,
-// first letter upper case, the others lower case ("CL1-" gives "Cl").
-std::string elementSymbolOf(const char* word) {
-    std::string symbol;
-    for (const char* p = word; *p != '\0' && !std::isdigit(static_cast<unsigned char>(*p)) && *p != '+' && *p != '-'; ++p)
-        symbol.push_back(static_cast<char>(symbol.empty() ? std::toupper(static_cast<unsigned char>(*p))
-                                                          : std::tolower(static_cast<unsigned char>(*p))));
-    return symbol;
-}
-
-bool isElementSymbol(const std::string& symbol) {
-    for (const auto& s : PSE_Symbol)
-        if (symbol == s) return true;
-    return false;
-}
-
 }  // namespace
 
 int istzahl(const char* text) {
@@ -561,9 +545,8 @@ void Quandrel::readMoProTab(int k, char* word) {
     if (!copyText(e.symbol, sizeof e.symbol, word))
         fatal("Scattering word '%s' is longer than %zu characters.", word, sizeof e.symbol - 1);
     e.number = k + 1;
-    std::string symbol = elementSymbolOf(word);
-    if (!isElementSymbol(symbol)) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
-    e.element = getOZ(&symbol[0]);
+    e.element = elementIndex(elementPartOf(word));
+    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
 
     const char* tabName = "mopro.tab";
     InputFile tab = openInput(tabName);

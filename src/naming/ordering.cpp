@@ -126,9 +126,8 @@ int getOZ(std::string text) {
     std::size_t end = text.find_first_not_of(SYMBOL_LETTERS, 1);
     std::string symbol(1, static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
     symbol += text.substr(1, end == npos ? npos : end - 1);
-    for (int i = 0; i < N_SYMBOLS; ++i)
-        if (symbol == PSE_Symbol[i]) return i + 1;
-    return -1;
+    const int e = elementIndex(symbol);
+    return e < 0 ? -1 : e + 1;
 }
 
 int quersumme(int value) {

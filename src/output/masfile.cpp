@@ -245,7 +245,7 @@ void writeMasterFiles(Quandrel& q, int molecules) {
             line = mas[atomHeader + 1 + j];
         }
         const std::string cols = columnsToTbl(line);
-        const int lmx = q.elementOf(j) == 0 ? 2 : a.lmx;
+        const int lmx = q.isHydrogen(j) ? 2 : a.lmx;
         out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
         out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
     }
@@ -267,7 +267,7 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     // KEY table: the old lines are replaced.
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
-        const bool hydrogen = q.elementOf(i) == 0;
+        const bool hydrogen = q.isHydrogen(i);
         const char* six = hydrogen ? "100000" : "111111";
         out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
         if (q.qdlexp == 0) continue;

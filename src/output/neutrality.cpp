@@ -77,7 +77,7 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
             const AtomRecord& a = q.atom[i];
             if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
             ++n;
-            if (q.elementOf(i) == 0) ++nH;
+            if (q.isHydrogen(i)) ++nH;
             if (a.tbl >= 1 && a.tbl <= MAX_SCAT) Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
             Sm += a.occupancy * a.multipole[0];
             sumElNeg += a.elNeg;
@@ -198,7 +198,7 @@ double MonopoleCorrection::monopole(const Quandrel& q, int atomIndex) const {
         return P + D * (a.elNeg / corrMeanElNeg[m]) / counted[m];
     }
     case 3:
-        return q.elementOf(atomIndex) == 0 ? P + corrHydrogen[m] : P;
+        return q.isHydrogen(atomIndex) ? P + corrHydrogen[m] : P;
     default:
         return P + corrAverage[m];
     }

@@ -40,5 +40,36 @@ TEST(ElementLookUps, EachLookUpKeepsItsOwnResultForEverySymbolText) {
         std::strcpy(text, r.text);
         EXPECT_EQ(b.q().getOZ(text), r.masEntry) << '"' << r.text << '"';
         EXPECT_EQ(getOZ(std::string(r.text)), r.nameTerm) << '"' << r.text << '"';
+        EXPECT_EQ(elementIndex(r.text), r.exact) << '"' << r.text << '"';
     }
+}
+
+TEST(ElementLookUps, SymbolsOfIndicesAndElementPartsOfScatteringWords) {
+    EXPECT_STREQ(elementSymbol(0), "H");
+    EXPECT_STREQ(elementSymbol(52), "J");
+    EXPECT_STREQ(elementSymbol(108), "Mt");
+    EXPECT_STREQ(elementSymbol(109), "");
+    EXPECT_STREQ(elementSymbol(-1), "");
+    EXPECT_STREQ(elementSymbol(-1, "X"), "X");
+
+    const struct {
+        const char* word;
+        const char* element;
+    } words[] = {{"CL1-", "Cl"}, {"c", "C"}, {"O2-", "O"}, {"NA+", "Na"}, {"FE3+", "Fe"},
+                 {"1H", ""},     {"", ""},   {"hE", "He"}, {"Cla", "Cla"}, {"H-1", "H"}};
+    for (const auto& w : words) EXPECT_EQ(elementPartOf(w.word), w.element) << w.word;
+}
+
+TEST(ElementLookUps, HydrogenIsTheAtomWhoseScatteringEntryNamesElementZero) {
+    ScratchDir dir;
+    StructureBuilder b;
+    b.add("H1", "H", 0, 0, 0);
+    b.add("C1", "C", 1, 0, 0);
+    b.add("He1", "He", 2, 0, 0);
+    const auto q = b.build();
+    EXPECT_TRUE(q->isHydrogen(0));
+    EXPECT_FALSE(q->isHydrogen(1));
+    EXPECT_FALSE(q->isHydrogen(2));
+    EXPECT_FALSE(q->isHydrogen(-1));
+    EXPECT_FALSE(q->isHydrogen(99));
 }
