@@ -5,26 +5,13 @@
 #include <cstring>
 
 #include "../chem/elements.h"
+#include "../driver/text.h"
 #include "database.h"
 
 namespace {
 
 // A dummy's position is set from the atom's neighbourhood only when it is pyramidal enough.
 constexpr double PYRAMIDAL_BELOW = 0.8;
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    std::vsnprintf(&text[0], text.size() + 1, fmt, again);
-    va_end(again);
-    return text;
-}
 
 // Neighbour count of an atom (0 for an atom without a node).
 int nn(const Quandrel& q, int i) {

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "failure.h"
 
@@ -13,6 +14,37 @@ void requireNumbers(const double* values, int count, const char* fileName, const
         if (!usableNumber(values[k]))
             fatal("%s: %s: %g is no usable number (numbers must be finite and at most %g in magnitude)", fileName,
                   what.c_str(), values[k], NUMBER_LIMIT);
+}
+
+void vappendf(std::string& text, const char* fmt, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    char small[256];
+    const int n = vsnprintf(small, sizeof small, fmt, args);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
+        text.append(small, static_cast<std::size_t>(n));
+    } else if (n > 0) {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        vsnprintf(big.data(), big.size(), fmt, again);
+        text.append(big.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+}
+
+void appendf(std::string& text, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    vappendf(text, fmt, args);
+    va_end(args);
+}
+
+std::string format(const char* fmt, ...) {
+    std::string text;
+    va_list args;
+    va_start(args, fmt);
+    vappendf(text, fmt, args);
+    va_end(args);
+    return text;
 }
 
 void rtrim(char* text) {

@@ -1,6 +1,7 @@
 // Text helpers shared by every reader and writer.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -21,6 +22,13 @@ bool usableNumber(double value);
 // Stops the run when one of the count values is no usable number, with the message
 // "<file>: <what>: <value> is no usable number (...)".
 void requireNumbers(const double* values, int count, const char* fileName, const std::string& what);
+
+// Appends printf-formatted text to text, however long it is (nothing when the format fails).
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void vappendf(std::string& text, const char* fmt, va_list args);
+
+// printf-formatted text as a string.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Removes trailing white space in place.
 void rtrim(char* text);

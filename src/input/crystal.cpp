@@ -173,20 +173,6 @@ void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     if (near.size() > 1) atom2 = near[1].j;
 }
 
-std::string formatLine(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string formatLine(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    const int n = vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) vsnprintf(&text[0], text.size() + 1, fmt, again);
-    va_end(again);
-    return text;
-}
-
 const char* const BANGS = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
 const char* const DASHES = "!------------------------------------------------------------------------------";
 
@@ -195,15 +181,15 @@ const char* const DASHES = "!---------------------------------------------------
 std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in) {
     std::vector<std::string> t;
     t.push_back(BANGS);
-    t.push_back(formatLine("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
+    t.push_back(format("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
     t.push_back(BANGS);
-    t.push_back(formatLine("TITLE %s", q.title));
-    t.push_back(formatLine("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
+    t.push_back(format("TITLE %s", q.title));
+    t.push_back(format("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
                            in.cell[3], in.cell[4], in.cell[5]));
-    t.push_back(formatLine("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
+    t.push_back(format("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
                            in.cellSd[3], in.cellSd[4], in.cellSd[5]));
-    t.push_back(formatLine("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
-    t.push_back(formatLine("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
+    t.push_back(format("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
+    t.push_back(format("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
     for (const std::string& s : q.symmetry.symm) t.push_back("SYMM     " + s);
     t.push_back("BANK   CR");
     t.push_back(BANGS);
@@ -217,9 +203,9 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
                 "DELF'   DELF''  NSCTL");
     for (int k = 0; k < q.nScat; ++k) {
         const ScatEntry& e = q.scatTable[k];
-        std::string row = formatLine("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
-        for (int o : e.occupations) row += formatLine("%4d", o);
-        row += formatLine("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
+        std::string row = format("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
+        for (int o : e.occupations) row += format("%4d", o);
+        row += format("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
         t.push_back(row);
     }
     t.push_back("END SCAT");
@@ -228,7 +214,7 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
         const int lmx = q.isHydrogen(i) ? 2 : 4;
-        t.push_back(formatLine("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
+        t.push_back(format("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
                                "Z", a.label, q.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
     }
     t.push_back("END ATOM");
@@ -242,7 +228,7 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back(DASHES);
     t.push_back("KEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----");
     for (int i = 0; i < q.nAtoms; ++i)
-        t.push_back(formatLine("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
+        t.push_back(format("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
                                q.atom[i].label));
     for (int k = 0; k < q.nKappa; ++k) t.push_back("KAPPA   000000");
     t.push_back("EXTCN   0000000");

@@ -69,16 +69,6 @@ const char* const ORBITALS[] = {
 static_assert(sizeof ORBITALS / sizeof ORBITALS[0] == sizeof(ScatEntry{}.occupations) / sizeof(int),
               "one orbital per occupation");
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buf[512];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buf, sizeof buf, fmt, args);
-    va_end(args);
-    return buf;
-}
-
 // Lines of a MoPro file: comment lines are skipped; every other line must fit the
 // 223-character line of the format.
 class MoProLines {

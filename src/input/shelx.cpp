@@ -168,12 +168,14 @@ private:
 };
 
 void ShelxReader::fail(long line, const char* fmt, ...) const {
-    char message[1024];
+    std::string message;
     va_list args;
     va_start(args, fmt);
-    std::vsnprintf(message, sizeof message, fmt, args);
+    vappendf(message, fmt, args);
     va_end(args);
-    fatal("%s, line %ld: %s", path_.c_str(), line, message);
+    // the message was always cut at 1023 characters (a line of the file can be longer)
+    if (message.size() > 1023) message.resize(1023);
+    fatal("%s, line %ld: %s", path_.c_str(), line, message.c_str());
 }
 
 void ShelxReader::readLines() {

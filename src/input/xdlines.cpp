@@ -6,16 +6,6 @@
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 
-namespace {
-
-std::string describe(const char* fmt, va_list args) {
-    char text[256];
-    vsnprintf(text, sizeof text, fmt, args);
-    return text;
-}
-
-}  // namespace
-
 bool XdLines::next(std::string& line) {
     // nextContent hands back the last comment line when nothing else is left: that is
     // the end of the file as well.
@@ -27,14 +17,16 @@ const char* XdLines::record(const char* whatFmt, ...) {
     if (!next(line_)) {
         va_list args;
         va_start(args, whatFmt);
-        std::string what = describe(whatFmt, args);
+        std::string what;
+        vappendf(what, whatFmt, args);
         va_end(args);
         fatal("%s ends before %s", fileName_, what.c_str());
     }
     if (line_.size() > static_cast<std::size_t>(LINE_CAP - 1)) {
         va_list args;
         va_start(args, whatFmt);
-        std::string what = describe(whatFmt, args);
+        std::string what;
+        vappendf(what, whatFmt, args);
         va_end(args);
         checkLength(line_, what.c_str());
     }
@@ -45,7 +37,8 @@ void XdLines::skip(const char* whatFmt, ...) {
     if (next(line_)) return;
     va_list args;
     va_start(args, whatFmt);
-    std::string what = describe(whatFmt, args);
+    std::string what;
+    vappendf(what, whatFmt, args);
     va_end(args);
     fatal("%s ends before %s", fileName_, what.c_str());
 }

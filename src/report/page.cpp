@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../driver/text.h"
 #include "report.h"
 
 using json = nlohmann::ordered_json;
@@ -28,14 +29,17 @@ double length(V3 a) { return std::sqrt(dot(a, a)); }
 
 V3 point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
+// A printf-formatted piece of the page. A piece was always cut at 511 characters (a
+// long quandrel or file name can reach that); the cut is kept so pages stay as they were.
+std::string piece(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string piece(const char* fmt, ...) {
+    std::string text;
     va_list args;
     va_start(args, fmt);
-    char buffer[512];
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    vappendf(text, fmt, args);
     va_end(args);
-    return buffer;
+    if (text.size() > 511) text.resize(511);
+    return text;
 }
 
 std::string escape(const std::string& text) {
@@ -216,23 +220,23 @@ std::string drawing(const json& run) {
     const double font = std::max(9.0, std::min(14.0, 0.3 * s));
     const double arrow = 0.6;  // angstrom
 
-    std::string svg = format("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
+    std::string svg = piece("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
                              "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
                              view.width, view.height, view.width, view.height);
     svg += "<defs>\n";
     for (int k = 0; k < 3; ++k)
-        svg += format("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
+        svg += piece("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
                       "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
                       "fill=\"%s\"/></marker>\n",
                       "xyz"[k], AXIS_COLOUR[k]);
     svg += "</defs>\n";
 
-    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" + format("%.1f", std::max(1.5, 0.07 * s)) +
+    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" + piece("%.1f", std::max(1.5, 0.07 * s)) +
            "\" stroke-linecap=\"round\">\n";
     for (const json& b : run["bonds"]) {
         auto p = where.find(text(b[0])), q = where.find(text(b[1]));
         if (p == where.end() || q == where.end()) continue;
-        svg += format("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
+        svg += piece("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
                       view.sy(p->second), view.sx(q->second), view.sy(q->second));
     }
     svg += "</g>\n";
@@ -241,7 +245,7 @@ std::string drawing(const json& run) {
     const double c = std::max(1.5, 0.12 * s);
     for (const auto& d : dummies) {
         const double x = view.sx(d.second), y = view.sy(d.second);
-        svg += format("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
+        svg += piece("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
                       "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                       "fill=\"#444\"%s>%s</text></g>\n",
                       escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
@@ -286,7 +290,7 @@ std::string drawing(const json& run) {
         // every atom names itself on hovering; written labels only where they stay readable:
         // hydrogens lose theirs in a crowded drawing, every atom in a very small one
         const bool labelled = s >= 14 && (!hydrogen || s >= 28);
-        atomLayer += format("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
+        atomLayer += piece("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
                             "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
                             "stroke-width=\"%s\"%s/>",
                             found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
@@ -294,7 +298,7 @@ std::string drawing(const json& run) {
                             found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
                             found ? "" : " stroke-dasharray=\"3 2\"");
         if (labelled)
-            atomLayer += format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+            atomLayer += piece("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
                                 "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
                                 "dominant-baseline=\"middle\">%s</text>",
                                 labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
@@ -320,29 +324,29 @@ std::string drawing(const json& run) {
                 const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
                 const bool toward = dot(axes[e], view.depth) > 0;
                 const double cx = tx, cy = ty;
-                axesLayer += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
+                axesLayer += piece("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
                                     "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
                                     "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx,
                                     cy, m);
                 if (toward)
-                    axesLayer += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3,
+                    axesLayer += piece("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3,
                                         AXIS_COLOUR[e]);
                 else
-                    axesLayer += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o,
+                    axesLayer += piece("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o,
                                         cx + o, cy + o, cx - o, cy + o, cx + o, cy - o);
                 if (letters)
-                    axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                    axesLayer += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                                         "fill=\"%s\" stroke=\"none\">%s</text>",
                                         cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
                 axesLayer += "</g>";
                 continue;
             }
             const V3 beyond = p + (arrow * 1.3) * axes[e];
-            axesLayer += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+            axesLayer += piece("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
                                 "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
                                 "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
             if (letters)
-                axesLayer += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                axesLayer += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                                     "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
                                     view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
         }
@@ -355,14 +359,14 @@ std::string drawing(const json& run) {
 
 std::string legend() {
     std::string html = "<div class=\"legend\">";
-    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
+    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
                    "</svg>found in the database</span>",
                    FOUND_FILL, FOUND_STROKE);
-    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
+    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
                    "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
                    MISSING_FILL, MISSING_STROKE);
     for (int k = 0; k < 3; ++k)
-        html += format("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
+        html += piece("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
                        "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
                        AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
     html += "<span><svg width=\"34\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#fff\" stroke=\"#444\"/>"
@@ -380,7 +384,7 @@ std::string frameText(const json& frame) {
                     escape(text(frame["axis2"])) + "&rarr;" + escape(text(frame["atom2"]));
     for (const json& d : frame["dummies"]) {
         const json& f = d["fractional"];
-        t += format("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
+        t += piece("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
                     f[0].get<double>(), f[1].get<double>(), f[2].get<double>());
     }
     return t;
@@ -388,7 +392,7 @@ std::string frameText(const json& frame) {
 
 std::string atomRow(const json& a) {
     const bool found = a["found"].get<bool>();
-    std::string row = format("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
+    std::string row = piece("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
                              escape(text(a["label"])).c_str());
     row += "<td>" + escape(text(a["label"])) + "</td>";
     row += "<td class=\"name\">" + escape(text(a["name"])) + "</td>";
@@ -402,7 +406,7 @@ std::string atomRow(const json& a) {
         } else {
             row += "<span class=\"note\">nearest entries:</span><ol class=\"nearest\">";
             for (const json& e : a["nearest"])
-                row += format("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
+                row += piece("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
                               "%d term edits)</span></li>",
                               escape(text(e["name"])).c_str(), escape(text(e["modelCompound"])).c_str(),
                               e["sharedFirstShellTerms"].get<int>(), e["termEdits"].get<int>());
@@ -412,7 +416,7 @@ std::string atomRow(const json& a) {
     }
     row += "<td>" + escape(text(a["siteSymmetry"])) + "</td>";
     row += "<td>" + frameText(a["frame"]) + "</td>";
-    row += format("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
+    row += piece("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
                   a["monopoleBeforeCorrection"].get<double>(), a["monopoleWritten"].get<double>(),
                   a["molecule"].get<int>());
     row += "</tr>\n";
@@ -428,9 +432,9 @@ std::string moleculeTable(const json& run) {
         if (c["applied"].get<bool>()) {
             what = escape(text(c["kind"]));
             for (const char* key : {"factor", "addedPerAtom", "addedPerHydrogen", "difference"})
-                if (c.contains(key)) what += format(": %s %.6f", key, c[key].get<double>());
+                if (c.contains(key)) what += piece(": %s %.6f", key, c[key].get<double>());
         }
-        html += format("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
+        html += piece("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
                        "<td class=\"num\">%.4f</td><td>%s</td></tr>\n",
                        m["number"].get<int>(), m["atoms"].get<int>(), m["electronsExpected"].get<double>(),
                        m["monopoleSum"].get<double>(), what.c_str());
@@ -448,17 +452,17 @@ std::string reportPage(const json& run) {
                        "report" + (title.empty() ? "" : ": " + title) + "</title>\n<style>" + STYLE +
                        "</style>\n</head>\n<body>\n";
     html += "<h1>QuandrelTool report" + (title.empty() ? "" : ": " + title) + "</h1>\n";
-    html += format("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
+    html += piece("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
                    atoms.size() - static_cast<std::size_t>(missing));
-    html += missing > 0 ? format("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
+    html += missing > 0 ? piece("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
     std::map<std::string, bool> dummiesUsed;
     for (const json& a : atoms)
         for (const json& d : a["frame"]["dummies"]) dummiesUsed[text(d["label"])] = true;
     const std::size_t entries = run["database"]["entries"].get<std::size_t>();
-    html += format(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
+    html += piece(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
                    entries == 1 ? "entry" : "entries");
     html += dummiesUsed.empty() ? std::string("no dummy atom in the frames")
-                                : format("%zu dummy %s in the frames", dummiesUsed.size(),
+                                : piece("%zu dummy %s in the frames", dummiesUsed.size(),
                                          dummiesUsed.size() == 1 ? "atom" : "atoms");
     html += ".</p>\n";
     if (missing > 0)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../driver/text.h"
 #include "../geometry/geometry.h"
 
 namespace {
@@ -38,17 +39,6 @@ struct Axis {
     double u[3];       // unit vector
     char name[64];     // two labels of at most 19 characters and ".lc." or ".X." fit
 };
-
-// Appends printf-formatted text to s.
-void appendf(std::string& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& s, const char* fmt, ...) {
-    char buf[160];
-    va_list ap;
-    va_start(ap, fmt);
-    int len = vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    if (len > 0) s.append(buf, std::min<std::size_t>(static_cast<std::size_t>(len), sizeof buf - 1));
-}
 
 // Adds the axis along v unless v has no usable length.
 void addAxis(std::vector<Axis>& axes, int family, const double* v, const char* name) {

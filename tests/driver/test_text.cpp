@@ -59,3 +59,21 @@ TEST(LineReader, LongLinesComeWhole) {
     std::string longLine(5000, 'x');
     EXPECT_EQ(readAll(longLine + "\nend\n"), (std::vector<std::string>{longLine, "end"}));
 }
+
+TEST(Appendf, TextOfEveryLengthComesWholeAroundTheInnerBuffer) {
+    for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 257u, 1023u, 1024u, 5000u}) {
+        const std::string word(length, 'x');
+        std::string text = "head:";
+        appendf(text, "%s|%d", word.c_str(), 7);
+        EXPECT_EQ(text, "head:" + word + "|7") << length;
+        EXPECT_EQ(format("%s|%d", word.c_str(), 7), word + "|7") << length;
+    }
+}
+
+TEST(Appendf, NumbersAsPrintfWritesThem) {
+    std::string text;
+    appendf(text, "%8.4f", -0.5);
+    appendf(text, "%-5s|", "ab");
+    appendf(text, "% 9.6E", 1.5);
+    EXPECT_EQ(text, " -0.5000ab   | 1.500000E+00");
+}
