@@ -8,16 +8,12 @@
 
 #include "../chem/elements.h"
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "../driver/text.h"
 #include "../geometry/grid.h"
 #include "database.h"
 
 namespace {
-
-const char* const POPULATION_FORMAT =
-    "%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf\n";
-
-constexpr int N_POPULATIONS = 26;
 
 // Creates a side file; one that cannot be created stops the run.
 FileHandle createSideFile(const char* name, const char* message) {
@@ -41,10 +37,7 @@ public:
 
     int readPopulations(double* p) {
         if (ended_) return 0;
-        int n = std::fscanf(file_, POPULATION_FORMAT, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8],
-                            &p[9], &p[10], &p[11], &p[12], &p[13], &p[14], &p[15], &p[16], &p[17], &p[18], &p[19],
-                            &p[20], &p[21], &p[22], &p[23], &p[24], &p[25]);
-        return n < 0 ? 0 : n;
+        return ::readPopulations(file_, p);
     }
 
     // Reads the next line; false (and an empty line) when the file has ended.

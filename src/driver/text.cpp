@@ -47,6 +47,17 @@ std::string format(const char* fmt, ...) {
     return text;
 }
 
+int scanDoubles(const char* text, double* out, int count) {
+    int read = 0;
+    while (read < count) {
+        int used = 0;
+        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
+        text += used;
+        ++read;
+    }
+    return read;
+}
+
 void rtrim(char* text) {
     std::size_t n = std::strlen(text);
     while (n > 0 && std::isspace(static_cast<unsigned char>(text[n - 1]))) text[--n] = '\0';

@@ -30,6 +30,11 @@ void vappendf(std::string& text, const char* fmt, va_list args);
 // printf-formatted text as a string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// Reads up to count numbers ("%lf" each, white space between them) from text into out,
+// as a chain of "%lf" conversions does: stops at the first text that is no number and
+// leaves the remaining elements of out as they were. Returns the count read.
+int scanDoubles(const char* text, double* out, int count);
+
 // Removes trailing white space in place.
 void rtrim(char* text);
 void rtrim(std::string& text);

@@ -20,6 +20,7 @@
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "../driver/text.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
@@ -118,18 +119,6 @@ void copyWord(char (&dst)[N], const char* src, const char* what, int atomNo, con
         fatal("%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
 }
 
-// Reads up to n numbers of a line, as "%lf %lf ..." does; returns how many were read.
-int scanNumbers(const std::string& line, double* out, int n) {
-    const char* p = line.c_str();
-    int got = 0;
-    int used = 0;
-    while (got < n && sscanf(p, "%lf%n", &out[got], &used) == 1) {
-        ++got;
-        p += used;
-    }
-    return got;
-}
-
 // A file name typed at a prompt: one line of standard input, trailing white space removed.
 void readTypedName(char* dst, std::size_t cap) {
     std::string typed;
@@ -202,7 +191,7 @@ void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
     for (int k = 0; k < count; ++k) {
         std::string set = in.need(format("kappa set %d of the %d announced by KAPPA", k + 1, count));
         double values[2];
-        int n = scanNumbers(set, values, 2);
+        int n = scanDoubles(set.c_str(), values, 2);
         if (n < 2) readError(in.name(), n, set);
         requireNumbers(values, 2, in.name(), format("kappa set %d", k + 1));
         q.kappaSet[0][k] = values[0];
@@ -329,7 +318,7 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     int filled = 0;
     auto multipoleLine = [&](int count) {
         std::string values = in.need(format("the multipole lines of atom %s", a.label));
-        int got = scanNumbers(values, a.multipole + filled, count);
+        int got = scanDoubles(values.c_str(), a.multipole + filled, count);
         if (got < count) readError(file, got, values);
         requireNumbers(a.multipole + filled, count, file, format("atom %d (%s), populations", i + 1, a.label));
         filled += count;
@@ -341,10 +330,9 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     q.frac2cart(a.frac, a.cart);
     printf("%-10s %9f %9f %9f   %9f %9f %9f\n", a.label, a.frac[0], a.frac[1], a.frac[2], a.cart[0], a.cart[1],
            a.cart[2]);
-    for (int m = 0; m < 26; ++m) {
-        printf("%8.4f", a.multipole[m]);
-        if (m == 9 || m == 19 || m == 25) printf("\n");
-    }
+    std::string rows;
+    appendPopulationRows(rows, a.multipole, N_POPULATIONS, "%8.4f");
+    fputs(rows.c_str(), stdout);
 }
 
 void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
@@ -381,10 +369,10 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
         AtomRecord& a = q.atom[number - 1];
         a.tp = order;
         text = in.need(what);
-        int got = scanNumbers(text, a.c3, 8);
+        int got = scanDoubles(text.c_str(), a.c3, 8);
         if (got < 8) readError(in.name(), got, text);
         text = in.need(what);
-        got = scanNumbers(text, a.c3 + 8, 2);
+        got = scanDoubles(text.c_str(), a.c3 + 8, 2);
         if (got < 2) readError(in.name(), got, text);
         requireNumbers(a.c3, 10, in.name(), format("ANHAR record %d", r + 1));
     }

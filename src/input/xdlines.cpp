@@ -53,14 +53,3 @@ void storeWord(char* dst, std::size_t cap, const char* word, const char* fileNam
     if (copyText(dst, cap, word)) return;
     fatal("%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
 }
-
-int scanDoubles(const char* text, double* out, int count) {
-    int read = 0;
-    while (read < count) {
-        int used = 0;
-        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
-        text += used;
-        ++read;
-    }
-    return read;
-}
