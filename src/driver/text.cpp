@@ -38,11 +38,16 @@ void appendf(std::string& text, const char* fmt, ...) {
     va_end(args);
 }
 
-std::string format(const char* fmt, ...) {
+std::string vformat(const char* fmt, va_list args) {
     std::string text;
+    vappendf(text, fmt, args);
+    return text;
+}
+
+std::string format(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    vappendf(text, fmt, args);
+    std::string text = vformat(fmt, args);
     va_end(args);
     return text;
 }

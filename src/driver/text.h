@@ -29,6 +29,7 @@ void vappendf(std::string& text, const char* fmt, va_list args);
 
 // printf-formatted text as a string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string vformat(const char* fmt, va_list args);
 
 // Reads up to count numbers ("%lf" each, white space between them) from text into out,
 // as a chain of "%lf" conversions does: stops at the first text that is no number and

@@ -170,12 +170,8 @@ void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
     std::vector<std::string> texts;
     for (int k = 0; k < count; ++k) texts.push_back(in.need(format("the %d symmetry lines announced by SYMM", count)));
     for (std::string& text : texts) {
-        const std::size_t first = text.find_first_not_of(" \t");
-        const std::size_t last = text.find_last_not_of(" \t\r\n");
-        text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-        SymOp op;
         std::string why;
-        if (!parseOperator(text, op, why))
+        if (!operatorOfLine(text, text, why))
             fatal("%s: the symmetry line \"%s\" holds no operator (%s).", in.name(), text.c_str(), why.c_str());
         symmetry.symm.push_back(text);
     }

@@ -168,14 +168,12 @@ private:
 };
 
 void ShelxReader::fail(long line, const char* fmt, ...) const {
-    std::string message;
     va_list args;
     va_start(args, fmt);
-    vappendf(message, fmt, args);
+    const std::string message = vformat(fmt, args);
     va_end(args);
     // the message was always cut at 1023 characters (a line of the file can be longer)
-    if (message.size() > 1023) message.resize(1023);
-    fatal("%s, line %ld: %s", path_.c_str(), line, message.c_str());
+    fatal("%s, line %ld: %.1023s", path_.c_str(), line, message.c_str());
 }
 
 void ShelxReader::readLines() {

@@ -14,31 +14,21 @@ bool XdLines::next(std::string& line) {
 }
 
 const char* XdLines::record(const char* whatFmt, ...) {
-    if (!next(line_)) {
-        va_list args;
-        va_start(args, whatFmt);
-        std::string what;
-        vappendf(what, whatFmt, args);
-        va_end(args);
-        fatal("%s ends before %s", fileName_, what.c_str());
-    }
-    if (line_.size() > static_cast<std::size_t>(LINE_CAP - 1)) {
-        va_list args;
-        va_start(args, whatFmt);
-        std::string what;
-        vappendf(what, whatFmt, args);
-        va_end(args);
-        checkLength(line_, what.c_str());
-    }
-    return line_.c_str();
+    const bool found = next(line_);
+    if (found && line_.size() <= static_cast<std::size_t>(LINE_CAP - 1)) return line_.c_str();
+    va_list args;
+    va_start(args, whatFmt);
+    const std::string what = vformat(whatFmt, args);
+    va_end(args);
+    if (found) checkLength(line_, what.c_str());
+    fatal("%s ends before %s", fileName_, what.c_str());
 }
 
 void XdLines::skip(const char* whatFmt, ...) {
     if (next(line_)) return;
     va_list args;
     va_start(args, whatFmt);
-    std::string what;
-    vappendf(what, whatFmt, args);
+    const std::string what = vformat(whatFmt, args);
     va_end(args);
     fatal("%s ends before %s", fileName_, what.c_str());
 }

@@ -33,13 +33,11 @@ V3 point(const json& triple) { return {triple[0].get<double>(), triple[1].get<do
 // long quandrel or file name can reach that); the cut is kept so pages stay as they were.
 std::string piece(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string piece(const char* fmt, ...) {
-    std::string text;
     va_list args;
     va_start(args, fmt);
-    vappendf(text, fmt, args);
+    std::string text = vformat(fmt, args);
     va_end(args);
-    if (text.size() > 511) text.resize(511);
-    return text;
+    return text.size() > 511 ? text.substr(0, 511) : text;
 }
 
 std::string escape(const std::string& text) {
