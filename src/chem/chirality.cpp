@@ -17,9 +17,9 @@ int electronsOf(const Quandrel& q, int atomIndex) {
 
 void prefixName(Quandrel& q, int atomIndex, const char* prefix) {
     std::string name = std::string(prefix) + q.quandrelName[atomIndex];
-    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
-        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
-              NAME_CAP - 1, name.c_str());
+    copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
+               "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+               NAME_CAP - 1, name.c_str());
 }
 
 }  // namespace

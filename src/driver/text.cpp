@@ -79,6 +79,15 @@ bool copyText(char* dst, std::size_t cap, const char* src) {
     return true;
 }
 
+void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...) {
+    if (copyText(dst, cap, src)) return;
+    va_list args;
+    va_start(args, fmt);
+    const std::string message = vformat(fmt, args);
+    va_end(args);
+    fatal("%s", message.c_str());
+}
+
 // The program reads its files from one thread: characters are taken without locking the
 // stream each time.
 bool LineReader::next(std::string& line) {

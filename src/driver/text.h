@@ -44,6 +44,11 @@ void rtrim(std::string& text);
 // nothing, when src does not fit.
 bool copyText(char* dst, std::size_t cap, const char* src);
 
+// Copies src into dst as copyText does; when it does not fit, stops the run with the
+// printf-formatted message instead.
+void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+
 // Reads a text file line by line the way every reader of the program does ("%[^\n]\n"):
 // a line is everything up to the newline (a trailing carriage return is dropped), and
 // the white space behind it - blank lines and the leading blanks of the next line - is

@@ -323,8 +323,8 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
     for (int i = 0; i < n; ++i) {
         const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
         AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-        if (!copyText(a.label, sizeof a.label, s.label.c_str()))
-            fatal("%s: the atom label %s is longer than %d characters.", file, s.label.c_str(), LABEL_CAP - 1);
+        copyOrStop(a.label, sizeof a.label, s.label.c_str(), "%s: the atom label %s is longer than %d characters.",
+                   file, s.label.c_str(), LABEL_CAP - 1);
         const std::string what = "atom " + s.label;
         if (!(s.occupancy > 0 && s.occupancy <= 1))
             fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
@@ -395,8 +395,8 @@ void selectCrystalInput(Quandrel& q, const char* inputType) {
         else
             fatal("-input %s: the file name must end in .cif (a CIF) or .res/.ins (a SHELX file).", INPUT_SWITCH);
         q.moproInput = 0;
-        if (!copyText(q.inputFile, sizeof q.inputFile, INPUT_SWITCH))
-            fatal("The value of -input is longer than %zu characters.", sizeof q.inputFile - 1);
+        copyOrStop(q.inputFile, sizeof q.inputFile, INPUT_SWITCH, "The value of -input is longer than %zu characters.",
+                   sizeof q.inputFile - 1);
     }
     if (q.crystalInput != 0 && q.inputFile[0] == '\0')
         fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",

@@ -115,8 +115,7 @@ private:
 
 template <std::size_t N>
 void copyWord(char (&dst)[N], const char* src, const char* what, int atomNo, const char* file) {
-    if (!copyText(dst, N, src))
-        fatal("%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
+    copyOrStop(dst, N, src, "%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
 }
 
 // A file name typed at a prompt: one line of standard input, trailing white space removed.
@@ -218,8 +217,8 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
         if (n < 3) readError(in.name(), n, text);
         requireNumbers(d.frac, 3, in.name(), format("dummy atom %d", j + 1));
         if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
-        if (!copyText(d.label, sizeof d.label, label))
-            fatal("Dummy label '%s' in %s is longer than %d characters.", label, in.name(), LABEL_CAP - 1);
+        copyOrStop(d.label, sizeof d.label, label, "Dummy label '%s' in %s is longer than %d characters.", label,
+                   in.name(), LABEL_CAP - 1);
         q.frac2cart(d.frac, d.cart);
     }
 }
@@ -516,8 +515,8 @@ void Quandrel::readMoProTab(int k, char* word) {
     if (k < 0 || k >= MAX_SCAT) fatal("Scattering entry %d is outside the table of %d entries.", k + 1, MAX_SCAT);
     ScatEntry& e = scatTable[k];
     e = ScatEntry();
-    if (!copyText(e.symbol, sizeof e.symbol, word))
-        fatal("Scattering word '%s' is longer than %zu characters.", word, sizeof e.symbol - 1);
+    copyOrStop(e.symbol, sizeof e.symbol, word, "Scattering word '%s' is longer than %zu characters.", word,
+               sizeof e.symbol - 1);
     e.number = k + 1;
     e.element = elementIndex(elementPartOf(word));
     if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, inputFile);

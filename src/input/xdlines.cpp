@@ -40,6 +40,5 @@ void XdLines::checkLength(const std::string& line, const char* what) const {
 }
 
 void storeWord(char* dst, std::size_t cap, const char* word, const char* fileName, const char* field) {
-    if (copyText(dst, cap, word)) return;
-    fatal("%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
+    copyOrStop(dst, cap, word, "%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
 }

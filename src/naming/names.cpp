@@ -104,9 +104,9 @@ std::string nameOf(const NameView& view, int i, const std::vector<int>& bondsOfA
 }
 
 void storeName(Quandrel& q, int atomIndex, const std::string& name) {
-    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
-        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
-              NAME_CAP - 1, name.c_str());
+    copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
+               "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+               NAME_CAP - 1, name.c_str());
 }
 
 }  // namespace

@@ -208,7 +208,6 @@ std::string canonicalName(const std::string& name) {
 void Quandrel::sortQuandrel(int atomIndex) {
     StageName stage(*this, "SortQuandrel");
     std::string sorted = canonicalName(quandrelName[atomIndex]);
-    if (!copyText(quandrelName[atomIndex], NAME_CAP, sorted.c_str()))
-        fatal("The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label,
-              NAME_CAP - 1);
+    copyOrStop(quandrelName[atomIndex], NAME_CAP, sorted.c_str(),
+               "The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label, NAME_CAP - 1);
 }

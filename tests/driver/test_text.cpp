@@ -148,3 +148,14 @@ TEST(PopulationRows, AFileReadTakesLineEndsAnywhereAndStopsAtTheFirstNonNumber) 
         fclose(f);
     }
 }
+
+TEST(CopyOrStop, CopiesWhatFitsAndStopsWithTheMessageOtherwise) {
+    char field[4] = "old";
+    copyOrStop(field, sizeof field, "abc", "never %s", "written");
+    EXPECT_STREQ(field, "abc");
+    copyOrStop(field, sizeof field, "", "never");
+    EXPECT_STREQ(field, "");
+    EXPECT_EXIT(copyOrStop(field, sizeof field, "abcd", "%s \"%s\" is longer than %zu characters", "label", "abcd",
+                           sizeof field - 1),
+                testing::ExitedWithCode(1), "label \"abcd\" is longer than 3 characters\n");
+}
