@@ -28,7 +28,6 @@ namespace {
 constexpr double HC_KEV_A = 12.398419843;   // h c in keV A: photon energy of a wavelength
 constexpr double DEFAULT_WAVELENGTH = 0.71073;  // Mo K-alpha, written when the file states none
 constexpr double COLLINEAR_DEGREES = 5.0;   // frame atoms closer to a line than this are not taken
-constexpr double PI = 3.14159265358979323846;
 
 // ---------------------------------------------------------------------------------
 // Electron configurations: the 18 subshells of a scattering-table row, in the row's order.

@@ -53,7 +53,7 @@ std::string ringDescriptor(const NameView& v, int from, int neighbour) {
 std::string secondShell(const NameView& view, int c, int n) {
     const Quandrel& q = view.q;
     const Quandrel::Knopf& node = q.knopf[n];
-    int count = node.anzahl < 12 ? node.anzahl : 12;
+    const int count = node.count();
     std::string shell = "[";
     for (int k = 0; k < count; ++k) {
         int m = node.nachbar[k];

@@ -11,23 +11,14 @@
 #include <vector>
 
 #include "../driver/text.h"
+#include "../geometry/vec.h"
 #include "report.h"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-struct V3 {
-    double x = 0, y = 0, z = 0;
-};
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
-double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double length(V3 a) { return std::sqrt(dot(a, a)); }
-
-V3 point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
+vec point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
 
 // A printf-formatted piece of the page. A piece was always cut at 511 characters (a
 // long quandrel or file name can reach that); the cut is kept so pages stay as they were.
@@ -88,28 +79,28 @@ const char* const AXIS_NAME[3] = {"X", "Y", "Z"};
 // The view: the two largest principal axes of the atom positions span the drawing plane,
 // the smallest is the line of sight.
 struct View {
-    V3 centre, across, up, depth;
+    vec centre, across, up, depth;
     double scale = 40;  // pixels per angstrom
     double left = 0, top = 0;
     double width = 0, height = 0;
 
     double pad = 60;    // pixels around the drawing, room for labels at its edges
 
-    double sx(V3 p) const { return pad + (dot(p - centre, across) - left) * scale; }
-    double sy(V3 p) const { return pad + (top - dot(p - centre, up)) * scale; }
+    double sx(vec p) const { return pad + (dot(p - centre, across) - left) * scale; }
+    double sy(vec p) const { return pad + (top - dot(p - centre, up)) * scale; }
 };
 
-View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
+View makeView(const std::vector<vec>& atoms, const std::vector<vec>& extra) {
     View v;
     v.across = {1, 0, 0};
     v.up = {0, 1, 0};
     v.depth = {0, 0, 1};
     if (!atoms.empty()) {
-        for (const V3& p : atoms) v.centre = v.centre + p;
+        for (const vec& p : atoms) v.centre = v.centre + p;
         v.centre = (1.0 / static_cast<double>(atoms.size())) * v.centre;
         gemmi::SMat33<double> c{0, 0, 0, 0, 0, 0};
-        for (const V3& p : atoms) {
-            const V3 d = p - v.centre;
+        for (const vec& p : atoms) {
+            const vec d = p - v.centre;
             c.u11 += d.x * d.x;
             c.u22 += d.y * d.y;
             c.u33 += d.z * d.z;
@@ -119,7 +110,7 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
         }
         double values[3];
         const gemmi::Mat33 vectors = gemmi::eigen_decomposition(c, values);  // values ascending
-        auto column = [&](int k) { return V3{vectors[0][k], vectors[1][k], vectors[2][k]}; };
+        auto column = [&](int k) { return vec{vectors[0][k], vectors[1][k], vectors[2][k]}; };
         if (atoms.size() > 1 && std::isfinite(values[0]) && std::isfinite(values[2])) {
             v.depth = column(0);
             v.up = column(1);
@@ -128,15 +119,15 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
         }
     }
     double minA = 1e300, maxA = -1e300, minU = 1e300, maxU = -1e300;
-    auto extend = [&](const V3& p) {
+    auto extend = [&](const vec& p) {
         const double a = dot(p - v.centre, v.across), u = dot(p - v.centre, v.up);
         minA = std::min(minA, a);
         maxA = std::max(maxA, a);
         minU = std::min(minU, u);
         maxU = std::max(maxU, u);
     };
-    for (const V3& p : atoms) extend(p);
-    for (const V3& p : extra) extend(p);
+    for (const vec& p : atoms) extend(p);
+    for (const vec& p : extra) extend(p);
     if (minA > maxA) minA = maxA = minU = maxU = 0;
     const double margin = 0.6;  // angstrom around everything drawn
     minA -= margin;
@@ -155,15 +146,15 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
 // The local axes of an atom from its own, its ATOM0 and its ATOM2 positions: the first
 // axis points at ATOM0, the second lies in the plane towards ATOM2, the third completes a
 // right-handed system. Empty when the positions do not span a plane.
-bool localAxes(V3 self, V3 atom0, V3 atom2, int axis1, int axis2, V3 (&axes)[3]) {
+bool localAxes(vec self, vec atom0, vec atom2, int axis1, int axis2, vec (&axes)[3]) {
     if (axis1 < 1 || axis1 > 3 || axis2 < 1 || axis2 > 3 || axis1 == axis2) return false;
-    V3 e1 = atom0 - self;
-    const double l1 = length(e1);
+    vec e1 = atom0 - self;
+    const double l1 = norm(e1);
     if (!(l1 > 1e-6)) return false;
     e1 = (1.0 / l1) * e1;
-    V3 e2 = atom2 - self;
+    vec e2 = atom2 - self;
     e2 = e2 - dot(e2, e1) * e1;
-    const double l2 = length(e2);
+    const double l2 = norm(e2);
     if (!(l2 > 1e-6)) return false;
     e2 = (1.0 / l2) * e2;
     const int axis3 = 6 - axis1 - axis2;
@@ -183,11 +174,11 @@ int axisNumber(const std::string& letter) {
 
 std::string drawing(const json& run) {
     const json& atoms = run["atoms"];
-    std::map<std::string, V3> where;
+    std::map<std::string, vec> where;
     std::map<std::string, std::size_t> indexOf;
-    std::vector<V3> atomPoints, dummyPoints;
+    std::vector<vec> atomPoints, dummyPoints;
     for (const json& a : atoms) {
-        const V3 p = point(a["cartesian"]);
+        const vec p = point(a["cartesian"]);
         indexOf.emplace(text(a["label"]), atomPoints.size());
         atomPoints.push_back(p);
         where.emplace(text(a["label"]), p);
@@ -203,10 +194,10 @@ std::string drawing(const json& run) {
     std::map<std::string, bool> usedDummy;
     for (const json& a : atoms)
         for (const json& d : a["frame"]["dummies"]) usedDummy[text(d["label"])] = true;
-    std::vector<std::pair<std::string, V3>> dummies;
+    std::vector<std::pair<std::string, vec>> dummies;
     for (const json& d : run["dummies"]) {
         const std::string label = text(d["label"]);
-        const V3 p = point(d["cartesian"]);
+        const vec p = point(d["cartesian"]);
         where.emplace(label, p);
         if (usedDummy.count(label)) {
             dummies.emplace_back(label, p);
@@ -262,7 +253,7 @@ std::string drawing(const json& run) {
         const json& a = atoms[k];
         const std::string label = escape(text(a["label"]));
         const bool found = a["found"].get<bool>();
-        const V3 p = atomPoints[k];
+        const vec p = atomPoints[k];
         const double x = view.sx(p), y = view.sy(p);
         const bool hydrogen = text(a["element"]) == "H";
         const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
@@ -305,7 +296,7 @@ std::string drawing(const json& run) {
         if (!found) continue;
         const json& f = a["frame"];
         auto p0 = where.find(text(f["atom0"])), p2 = where.find(text(f["atom2"]));
-        V3 axes[3];
+        vec axes[3];
         if (p0 == where.end() || p2 == where.end() ||
             !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
             continue;
@@ -314,7 +305,7 @@ std::string drawing(const json& run) {
         const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
         const bool letters = s >= 28;
         for (int e = 0; e < 3; ++e) {
-            const V3 tip = p + arrow * axes[e];
+            const vec tip = p + arrow * axes[e];
             const double tx = view.sx(tip), ty = view.sy(tip);
             if (std::hypot(tx - x, ty - y) < 0.35 * arrow * s) {
                 // an axis along the line of sight: a circle with a dot when it points at the
@@ -339,7 +330,7 @@ std::string drawing(const json& run) {
                 axesLayer += "</g>";
                 continue;
             }
-            const V3 beyond = p + (arrow * 1.3) * axes[e];
+            const vec beyond = p + (arrow * 1.3) * axes[e];
             axesLayer += piece("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
                                 "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
                                 "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
