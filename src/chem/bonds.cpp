@@ -7,6 +7,7 @@
 
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
 #include "elements.h"
@@ -63,7 +64,7 @@ int Quandrel::findBonds() {
 
     // Cartesian positions for filing (the cell matrix of the cell metric; the stage name
     // is left alone).
-    const double deg = 3.141592653589793 / 180.0;
+    const double deg = PI / 180.0;
     const double ca = std::cos(cell[3] * deg), cb = std::cos(cell[4] * deg), cg = std::cos(cell[5] * deg);
     const double sg = std::sin(cell[5] * deg);
     const double m12 = cell[1] * cg, m13 = cell[2] * cb, m22 = cell[1] * sg, m23 = cell[2] * (ca - cb * cg) / sg;

@@ -17,9 +17,9 @@ int electronsOf(const Quandrel& q, int atomIndex) {
 
 void prefixName(Quandrel& q, int atomIndex, const char* prefix) {
     std::string name = std::string(prefix) + q.quandrelName[atomIndex];
-    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
-        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
-              NAME_CAP - 1, name.c_str());
+    copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
+               "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+               NAME_CAP - 1, name.c_str());
 }
 
 }  // namespace
@@ -38,17 +38,9 @@ int Quandrel::asymm() {
                     if (electronsOf(*this, n[k + 1]) > electronsOf(*this, n[k])) std::swap(n[k], n[k + 1]);
 
             // signed volume of the tetrahedron of the four neighbours
-            double v[4][3];
-            for (int k = 0; k < 4; ++k)
-                for (int x = 0; x < 3; ++x) v[k][x] = 50.0 * (atom[n[k]].frac[x] - atom[i].frac[x]);
-            double a[3], b[3], c[3];
-            for (int x = 0; x < 3; ++x) {
-                a[x] = v[1][x] - v[0][x];
-                b[x] = v[2][x] - v[0][x];
-                c[x] = v[3][x] - v[0][x];
-            }
-            double t = a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) +
-                       a[2] * (b[0] * c[1] - b[1] * c[0]);
+            vec v[4];
+            for (int k = 0; k < 4; ++k) v[k] = 50.0 * (toVec(atom[n[k]].frac) - toVec(atom[i].frac));
+            const double t = dot(v[1] - v[0], cross(v[2] - v[0], v[3] - v[0]));
 
             int e0 = electronsOf(*this, n[0]), e1 = electronsOf(*this, n[1]);
             int e2 = electronsOf(*this, n[2]), e3 = electronsOf(*this, n[3]);

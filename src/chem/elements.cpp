@@ -87,9 +87,27 @@ char* klein(const char* text) {
     return lower;
 }
 
+int elementIndex(const std::string& symbol) {
+    for (int e = 0; e < N_SYMBOLS; ++e)
+        if (symbol == PSE_Symbol[e]) return e;
+    return -1;
+}
+
+const char* elementSymbol(int element, const char* unknown) {
+    return element >= 0 && element < N_SYMBOLS ? PSE_Symbol[element] : unknown;
+}
+
+std::string elementPartOf(const char* word) {
+    std::string symbol;
+    for (const char* p = word; *p != '\0' && !std::isdigit(static_cast<unsigned char>(*p)) && *p != '+' && *p != '-'; ++p)
+        symbol.push_back(static_cast<char>(symbol.empty() ? std::toupper(static_cast<unsigned char>(*p))
+                                                          : std::tolower(static_cast<unsigned char>(*p))));
+    return symbol;
+}
+
+// An unknown symbol counts as helium: a scattering entry always names some element.
 int Quandrel::getOZ(char* symbol) {
     StageName stage(*this, "getOZ");
-    for (int i = 0; i < N_SYMBOLS; ++i)
-        if (std::strcmp(symbol, PSE_Symbol[i]) == 0) return i;
-    return 1;
+    const int e = elementIndex(symbol);
+    return e < 0 ? 1 : e;
 }

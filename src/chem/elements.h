@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr int N_SYMBOLS = 109;   // hydrogen .. meitnerium
 constexpr int N_RADII = 109;
@@ -17,6 +18,17 @@ extern const std::int32_t wertigkeiten[N_VALENCES];    // standard valence
 int radiusOf(int element);
 int elNegOf(int element);
 int valenceOf(int element);
+
+// Element index of a symbol written exactly as the table writes it ("Cl", iodine "J"):
+// case-sensitive, no deuterium; -1 when no element has that symbol.
+int elementIndex(const std::string& symbol);
+
+// Symbol of an element index; unknown for an index outside the table.
+const char* elementSymbol(int element, const char* unknown = "");
+
+// Element part of a scattering word: the word up to its first digit or charge sign,
+// first letter upper case, the others lower case ("CL1-" gives "Cl").
+std::string elementPartOf(const char* word);
 
 // Lower-case form of text in one process-wide buffer of 256 characters; valid until
 // the next call. Longer text is cut at 255 characters.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 
 namespace {
@@ -25,7 +26,6 @@ namespace {
 constexpr int MAX_RING_SIZE = 9;       // a ring size is one decimal digit of ringCode
 constexpr double MAX_RING_ANGLE = 150.0;
 constexpr double CIRCLE_SLACK = 1.4;   // ring members lie within 1.4 radii of the centre
-constexpr double PI = 3.141592653589793;
 
 // A ring: its members in ring-graph order and its text, their labels run together.
 struct Ring {
@@ -39,15 +39,6 @@ struct RingGraphEntry {
     int first;
     int second;
 };
-
-vec vectorBetween(const double* from, const double* to) {
-    return {to[0] - from[0], to[1] - from[1], to[2] - from[2]};
-}
-
-double distance(const double* p, const double* q) {
-    const double dx = p[0] - q[0], dy = p[1] - q[1], dz = p[2] - q[2];
-    return std::sqrt(dx * dx + dy * dy + dz * dz);
-}
 
 // The ring bit of ring number k as announced for three-membered rings: 2 to the power k + 1,
 // in decimal while it fits 64 bits, beyond that as "2^n".
@@ -79,11 +70,9 @@ double Quandrel::planar(Knopf node, int atomIndex) {
     AtomRecord& centre = atom[atomIndex];
     if (centre.planarCache != -1.0) return centre.planarCache;
 
-    int n = node.anzahl;
-    if (n > MAX_NEIGHBOURS) n = MAX_NEIGHBOURS;
-    if (n < 0) n = 0;
+    const int n = node.count();
     vec direction[MAX_NEIGHBOURS];
-    for (int k = 0; k < n; ++k) direction[k] = nrm(vectorBetween(centre.cart, atom[node.nachbar[k]].cart));
+    for (int k = 0; k < n; ++k) direction[k] = normalised(toVec(atom[node.nachbar[k]].cart) - toVec(centre.cart));
 
     // Normal of the plane of each neighbour direction and the next one. Two directions on
     // one line span no plane: their normal is left out of the product.
@@ -91,15 +80,15 @@ double Quandrel::planar(Knopf node, int atomIndex) {
     bool spansPlane[MAX_NEIGHBOURS] = {};
     if (n > 1) {
         for (int k = 0; k < n; ++k) {
-            const vec c = crs(direction[k], direction[(k + 1) % n]);
-            spansPlane[k] = std::sqrt(scalar(c, c)) > 1e-10;
-            normal[k] = nrm(c);
+            const vec c = cross(direction[k], direction[(k + 1) % n]);
+            spansPlane[k] = norm(c) > 1e-10;
+            normal[k] = normalised(c);
         }
     }
     double planarity = 1.0;
     for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
-            if (spansPlane[a] && spansPlane[b]) planarity *= std::fabs(scalar(normal[a], normal[b]));
+            if (spansPlane[a] && spansPlane[b]) planarity *= std::fabs(dot(normal[a], normal[b]));
 
     centre.planarCache = planarity;
     return planarity;
@@ -218,11 +207,11 @@ bool atomsNearCircle(Quandrel& q, const RingGraphEntry& entry, const PointGrid& 
     const double* pc = q.atom[entry.second].cart;
     double centre[3];
     for (int k = 0; k < 3; ++k) centre[k] = pa[k] + (pb[k] + pc[k] - 2 * pa[k]) * f;
-    const double radius = distance(centre, pa);
+    const double radius = distance(toVec(centre), toVec(pa));
 
     members.clear();
     near.within(centre, CIRCLE_SLACK * radius, [&](int a) {
-        if (distance(q.atom[a].cart, centre) <= CIRCLE_SLACK * radius) members.push_back(a);
+        if (distance(toVec(q.atom[a].cart), toVec(centre)) <= CIRCLE_SLACK * radius) members.push_back(a);
     });
     std::sort(members.begin(), members.end());
     return true;

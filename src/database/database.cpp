@@ -8,16 +8,12 @@
 
 #include "../chem/elements.h"
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "../driver/text.h"
 #include "../geometry/grid.h"
 #include "database.h"
 
 namespace {
-
-const char* const POPULATION_FORMAT =
-    "%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf%lf%lf%lf%lf\n%lf%lf%lf%lf%lf%lf\n";
-
-constexpr int N_POPULATIONS = 26;
 
 // Creates a side file; one that cannot be created stops the run.
 FileHandle createSideFile(const char* name, const char* message) {
@@ -26,13 +22,6 @@ FileHandle createSideFile(const char* name, const char* message) {
         stopWithSystemError("%s", message);
     }
     return file;
-}
-
-// Element index of an element symbol, -1 when the element table does not know it.
-int elementIndex(const std::string& symbol) {
-    for (int e = 0; e < N_SYMBOLS; ++e)
-        if (symbol == PSE_Symbol[e]) return e;
-    return -1;
 }
 
 // The lines of one entry, read from just behind its name line. A line that the file no
@@ -46,10 +35,7 @@ public:
 
     int readPopulations(double* p) {
         if (ended_) return 0;
-        int n = std::fscanf(file_, POPULATION_FORMAT, &p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8],
-                            &p[9], &p[10], &p[11], &p[12], &p[13], &p[14], &p[15], &p[16], &p[17], &p[18], &p[19],
-                            &p[20], &p[21], &p[22], &p[23], &p[24], &p[25]);
-        return n < 0 ? 0 : n;
+        return ::readPopulations(file_, p);
     }
 
     // Reads the next line; false (and an empty line) when the file has ended.
@@ -239,7 +225,7 @@ void transferKappas(Quandrel& q, int i, EntryReader& lines) {
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
     if (kappas.empty()) {
-        const double standard = q.elementOf(i) == 0 ? 1.2 : 1.0;
+        const double standard = q.isHydrogen(i) ? 1.2 : 1.0;
         for (double& kappa : a.kappa) kappa = standard;
     }
 }
@@ -253,7 +239,7 @@ void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
     EntryReader lines(t.db, entry);
     bool complete = false;
     KsLine ks = readEntryHead(q, i, entry, lines, t, complete);
-    if (q.elementOf(i) == 0) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
+    if (q.isHydrogen(i)) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
     a.atom1 = i + 1;
     gut[static_cast<std::size_t>(i)] = 1;
     transferFrame(q, i, entry, ks, complete, t);  // may move the atom array

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../chem/elements.h"
+#include "../driver/text.h"
 #include "database.h"
 
 namespace {
@@ -12,26 +13,10 @@ namespace {
 // A dummy's position is set from the atom's neighbourhood only when it is pyramidal enough.
 constexpr double PYRAMIDAL_BELOW = 0.8;
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    int n = std::vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    std::vsnprintf(&text[0], text.size() + 1, fmt, again);
-    va_end(again);
-    return text;
-}
-
 // Neighbour count of an atom (0 for an atom without a node).
 int nn(const Quandrel& q, int i) {
     if (i < 0 || static_cast<std::size_t>(i) >= q.knopf.size()) return 0;
-    int n = q.knopf[static_cast<std::size_t>(i)].anzahl;
-    if (n < 0) return 0;
-    return n > 13 ? 13 : n;
+    return q.knopf[static_cast<std::size_t>(i)].count();
 }
 
 int neighbour(const Quandrel& q, int i, int k) { return q.knopf[static_cast<std::size_t>(i)].nachbar[k]; }
@@ -43,18 +28,13 @@ const char* nameOf(const Quandrel& q, int i) { return q.quandrelName[i]; }
 
 // Element symbol of an atom ("" when its scattering entry is unset).
 const char* symbolOf(const Quandrel& q, int i) {
-    int e = q.siteElement(i);
-    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+    return elementSymbol(q.siteElement(i));
 }
 
 bool isHydrogen(const Quandrel& q, int i) { return q.siteElement(i) == 0; }
 
 // Vector from atom a to atom b (Cartesian).
-void bondVector(const Quandrel& q, int a, int b, double (&v)[3]) {
-    const double* pa = q.site(a).cart;
-    const double* pb = q.site(b).cart;
-    for (int c = 0; c < 3; ++c) v[c] = pb[c] - pa[c];
-}
+vec bondVector(const Quandrel& q, int a, int b) { return toVec(q.site(b).cart) - toVec(q.site(a).cart); }
 
 // The neighbour of a three-neighbour atom whose quandrel name differs from the other two
 // (position 0, 1 or 2 in neighbour order; three equal names give 0).
@@ -67,26 +47,25 @@ int oddNeighbour(const Quandrel& q, int i) {
 
 // P: sum of the bond vectors to the two neighbours other than the odd one; Q: bond vector
 // to the odd one.
-void pyramidVectors(const Quandrel& q, int i, int odd, double (&p)[3], double (&qv)[3]) {
-    p[0] = p[1] = p[2] = 0.0;
+void pyramidVectors(const Quandrel& q, int i, int odd, vec& p, vec& qv) {
+    p = vec();
     for (int k = 0; k < 3; ++k) {
-        double v[3];
-        bondVector(q, i, neighbour(q, i, k), v);
-        if (k == odd) {
-            for (int c = 0; c < 3; ++c) qv[c] = v[c];
-        } else {
-            for (int c = 0; c < 3; ++c) p[c] += v[c];
-        }
+        const vec v = bondVector(q, i, neighbour(q, i, k));
+        if (k == odd)
+            qv = v;
+        else
+            p = p + v;
     }
 }
 
 // Places dummy d at X(i) + unit(direction) and converts it to fractional coordinates.
-void placeDummy(Quandrel& q, int d, int i, const double (&direction)[3]) {
-    double unit[3];
-    q.normier(direction, unit);
+void placeDummy(Quandrel& q, int d, int i, vec direction) {
+    const vec unit = normalised(direction);
     AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
     const double* x = q.atom[static_cast<std::size_t>(i)].cart;
-    for (int c = 0; c < 3; ++c) dummy.cart[c] = x[c] + unit[c];
+    dummy.cart[0] = x[0] + unit.x;
+    dummy.cart[1] = x[1] + unit.y;
+    dummy.cart[2] = x[2] + unit.z;
     q.cart2frac(dummy.cart, dummy.frac);
 }
 
@@ -136,35 +115,31 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
         // neighbour j, the second one taken past the first that is more than 90 degrees away.
         const int j = neighbour(q, i, 0);
         const int nj = nn(q, j);
-        double direction[3];
+        vec direction;
         if (nj >= 2) {
             int k = 1;
             const int last = nj < MAX_NEIGHBOURS ? nj : MAX_NEIGHBOURS;
             while (k + 1 < last && q.knopf[static_cast<std::size_t>(j)].winkel[0][k] <= 90.0) ++k;
-            double ts[3], ss[3];
-            bondVector(q, j, neighbour(q, j, 0), ts);
-            bondVector(q, j, neighbour(q, j, k), ss);
-            q.kreuz(direction, ts[0], ts[1], ts[2], ss[0], ss[1], ss[2]);
+            direction = cross(bondVector(q, j, neighbour(q, j, 0)), bondVector(q, j, neighbour(q, j, k)));
         } else {
             // A two-atom fragment has no such plane: any direction at right angles to the bond.
-            double axis[3];
-            bondVector(q, i, j, axis);
+            const vec bond = bondVector(q, i, j);
+            const double axis[3] = {bond.x, bond.y, bond.z};
             int c = 0;
             for (int m = 1; m < 3; ++m)
                 if (std::fabs(axis[m]) < std::fabs(axis[c])) c = m;
             double e[3] = {0, 0, 0};
             e[c] = 1.0;
-            q.kreuz(direction, axis[0], axis[1], axis[2], e[0], e[1], e[2]);
+            direction = cross(bond, toVec(e));
         }
         placeDummy(q, d, i, direction);
     } else if (pyramidalMirror && firstLetterIs(ks.axis1, 'Z')) {
         // The mirror plane holds the odd neighbour and the sum of the other two: Z is its normal.
-        double p[3], qv[3], direction[3];
+        vec p, qv;
         pyramidVectors(q, i, oddNeighbour(q, i), p, qv);
-        q.kreuz(direction, p[0], p[1], p[2], qv[0], qv[1], qv[2]);
-        placeDummy(q, d, i, direction);
+        placeDummy(q, d, i, cross(p, qv));
     } else if (pyramidalMirror) {
-        double p[3], qv[3];
+        vec p, qv;
         pyramidVectors(q, i, oddNeighbour(q, i), p, qv);
         placeDummy(q, d, i, p);
     } else if (std::strcmp(siteSym, "mm2") == 0 && n > 1) {
@@ -185,27 +160,18 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
             warnUnplaced(q, d, i);
             return;
         }
-        double a[3], b[3], direction[3];
-        bondVector(q, i, neighbour(q, i, first), a);
-        bondVector(q, i, neighbour(q, i, partner), b);
-        for (int c = 0; c < 3; ++c) direction[c] = a[c] + b[c];
-        placeDummy(q, d, i, direction);
+        placeDummy(q, d, i, bondVector(q, i, neighbour(q, i, first)) + bondVector(q, i, neighbour(q, i, partner)));
         const AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
         // reference output: the dummy line of the mm2 axis, with its "---" end
         printf("%d MM2!!!%s %f %f %f --- \n", i, dummy.label, dummy.frac[0], dummy.frac[1], dummy.frac[2]);
     } else if (std::strcmp(siteSym, "3") == 0 && n == 3) {
         // The threefold axis: the sum of the normals of the three neighbour pairs.
-        double sum[3] = {0, 0, 0};
+        vec sum;
         for (int k = 0; k < 3; ++k) {
             const int a = neighbour(q, i, k), b = neighbour(q, i, (k + 1) % 3);
             // reference output: one "K<k>" line per neighbour pair of the threefold axis
             printf("K%d %-8s %-8s (%-8s)\n", k, labelOf(q, a), labelOf(q, b), labelOf(q, i));
-            double u[3], v[3], normal[3], unit[3];
-            bondVector(q, i, a, u);
-            bondVector(q, i, b, v);
-            q.kreuz(normal, u[0], u[1], u[2], v[0], v[1], v[2]);
-            q.normier(normal, unit);
-            for (int c = 0; c < 3; ++c) sum[c] += unit[c];
+            sum = sum + normalised(cross(bondVector(q, i, a), bondVector(q, i, b)));
         }
         placeDummy(q, d, i, sum);
     } else {
@@ -222,7 +188,7 @@ void placeAtom2Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
         printf("Kandidat fuer Tremons weg\n");
         for (int k = 0; k < n; ++k) printf("%-30s %d\n", nameOf(q, neighbour(q, i, k)), n);
         const int odd = oddNeighbour(q, i);
-        double p[3], qv[3];
+        vec p, qv;
         pyramidVectors(q, i, odd, p, qv);
         placeDummy(q, d, i, p);
         printf("%-30s unterscheident sich von den anderen beiden\n", nameOf(q, neighbour(q, i, odd)));

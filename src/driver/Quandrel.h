@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "../geometry/vec.h"
+
 // ---------------------------------------------------------------------------------
 // Capacities. They bound the size of a structure the program handles; every reader
 // and stage enforces them with a clear message instead of writing past storage.
@@ -23,11 +25,6 @@ constexpr int MAX_TRAILING = 10;       // numbers on the last line of the parame
 constexpr int BONDS_PER_ATOM = 10;     // bond list holds 10 records per atom
 constexpr int MAX_NEIGHBOURS = 11;     // neighbours per node with full angle information
 constexpr int LINE_CAP = 128;          // line buffers of the XD readers, settings, database
-
-// A plain 3-vector, passed by value.
-struct vec {
-    double x, y, z;
-};
 
 // One entry of the scattering table of the master file ("SCAT" ... "END SCAT").
 struct ScatEntry {
@@ -188,12 +185,16 @@ struct Bond {
 
 class Quandrel {
 public:
-    // Neighbourhood of one atom, neighbours sorted by margin (largest first).
+    // Neighbourhood of one atom, neighbours sorted by margin (largest first). A node holds
+    // at most MAX_NEIGHBOURS neighbours: the bond stage stops the run before it would hold more.
     struct Knopf {
         int anzahl = 0;
-        int nachbar[13] = {};
-        double marge[12] = {};
-        double winkel[11][11] = {};
+        int nachbar[MAX_NEIGHBOURS] = {};
+        double marge[MAX_NEIGHBOURS] = {};
+        double winkel[MAX_NEIGHBOURS][MAX_NEIGHBOURS] = {};
+
+        // Number of neighbours as a loop over the node's slots may take it: 0 to MAX_NEIGHBOURS.
+        int count() const { return anzahl < 0 ? 0 : anzahl > MAX_NEIGHBOURS ? MAX_NEIGHBOURS : anzahl; }
     };
 
     // Tag for a test object: opens the report files and sets every default, reads nothing.
@@ -338,6 +339,7 @@ public:
 
     // Element index of an atom (through its scattering-table entry); -1 when the entry is unset.
     int elementOf(int atomIndex) const;
+    bool isHydrogen(int atomIndex) const { return elementOf(atomIndex) == 0; }
 
 private:
     void openReports();

@@ -6,20 +6,9 @@
 #include <exception>
 
 #include "Quandrel.h"
+#include "text.h"
 
 namespace {
-
-std::string vformat(const char* fmt, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    const int n = vsnprintf(nullptr, 0, fmt, again);
-    va_end(again);
-    if (n <= 0) return std::string();
-    std::string text(static_cast<std::size_t>(n) + 1, '\0');
-    vsnprintf(&text[0], text.size(), fmt, args);
-    text.resize(static_cast<std::size_t>(n));
-    return text;
-}
 
 const char* memoryNote = nullptr;
 

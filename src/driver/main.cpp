@@ -12,6 +12,7 @@
 #include "../report/report.h"
 #include "Quandrel.h"
 #include "failure.h"
+#include "text.h"
 
 namespace {
 
@@ -65,8 +66,7 @@ bool is(const char* arg, const char* sw) { return std::strcmp(arg, sw) == 0; }
 // Copies a switch value; a value that does not fit its field stops the run instead of
 // being cut into another path.
 void copyArg(char* dst, std::size_t cap, const char* src, const char* sw) {
-    if (std::strlen(src) + 1 > cap) fatal("The value of %s is longer than %zu characters.", sw, cap - 1);
-    std::strcpy(dst, src);
+    copyOrStop(dst, cap, src, "The value of %s is longer than %zu characters.", sw, cap - 1);
 }
 
 // The run after the crash handler is in place: the switches and the stages. Returns the

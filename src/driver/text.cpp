@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "failure.h"
 
@@ -13,6 +14,53 @@ void requireNumbers(const double* values, int count, const char* fileName, const
         if (!usableNumber(values[k]))
             fatal("%s: %s: %g is no usable number (numbers must be finite and at most %g in magnitude)", fileName,
                   what.c_str(), values[k], NUMBER_LIMIT);
+}
+
+void vappendf(std::string& text, const char* fmt, va_list args) {
+    va_list again;
+    va_copy(again, args);
+    char small[256];
+    const int n = vsnprintf(small, sizeof small, fmt, args);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof small) {
+        text.append(small, static_cast<std::size_t>(n));
+    } else if (n > 0) {
+        std::vector<char> big(static_cast<std::size_t>(n) + 1);
+        vsnprintf(big.data(), big.size(), fmt, again);
+        text.append(big.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
+}
+
+void appendf(std::string& text, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    vappendf(text, fmt, args);
+    va_end(args);
+}
+
+std::string vformat(const char* fmt, va_list args) {
+    std::string text;
+    vappendf(text, fmt, args);
+    return text;
+}
+
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    std::string text = vformat(fmt, args);
+    va_end(args);
+    return text;
+}
+
+int scanDoubles(const char* text, double* out, int count) {
+    int read = 0;
+    while (read < count) {
+        int used = 0;
+        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
+        text += used;
+        ++read;
+    }
+    return read;
 }
 
 void rtrim(char* text) {
@@ -29,6 +77,15 @@ bool copyText(char* dst, std::size_t cap, const char* src) {
     if (n + 1 > cap) return false;
     std::memcpy(dst, src, n + 1);
     return true;
+}
+
+void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...) {
+    if (copyText(dst, cap, src)) return;
+    va_list args;
+    va_start(args, fmt);
+    const std::string message = vformat(fmt, args);
+    va_end(args);
+    fatal("%s", message.c_str());
 }
 
 // The program reads its files from one thread: characters are taken without locking the

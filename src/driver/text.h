@@ -1,6 +1,7 @@
 // Text helpers shared by every reader and writer.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -22,6 +23,19 @@ bool usableNumber(double value);
 // "<file>: <what>: <value> is no usable number (...)".
 void requireNumbers(const double* values, int count, const char* fileName, const std::string& what);
 
+// Appends printf-formatted text to text, however long it is (nothing when the format fails).
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void vappendf(std::string& text, const char* fmt, va_list args);
+
+// printf-formatted text as a string.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string vformat(const char* fmt, va_list args);
+
+// Reads up to count numbers ("%lf" each, white space between them) from text into out,
+// as a chain of "%lf" conversions does: stops at the first text that is no number and
+// leaves the remaining elements of out as they were. Returns the count read.
+int scanDoubles(const char* text, double* out, int count);
+
 // Removes trailing white space in place.
 void rtrim(char* text);
 void rtrim(std::string& text);
@@ -29,6 +43,11 @@ void rtrim(std::string& text);
 // Copies src into dst (capacity cap, terminator included). Returns false, and copies
 // nothing, when src does not fit.
 bool copyText(char* dst, std::size_t cap, const char* src);
+
+// Copies src into dst as copyText does; when it does not fit, stops the run with the
+// printf-formatted message instead.
+void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
 
 // Reads a text file line by line the way every reader of the program does ("%[^\n]\n"):
 // a line is everything up to the newline (a trailing carriage return is dropped), and

@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr double DEG_PER_RAD = 57.29577951308232;
+constexpr double DEG_PER_RAD = 180.0 / PI;
+static_assert(DEG_PER_RAD == 57.29577951308232, "degrees per radian");
 
 struct CellAngles {
     double ca, cb, cg, sg;
@@ -77,39 +78,25 @@ double Quandrel::winkel(int i, int j, int k) {
     // Rounding can push the cosine of a straight or zero angle just past +-1.
     if (cosine > 1.0) cosine = 1.0;
     if (cosine < -1.0) cosine = -1.0;
-    angle = std::acos(cosine) / 3.141592653589793 * 180;
+    angle = std::acos(cosine) / PI * 180;
     return angle;
 }
 
 void Quandrel::kreuz(double (&out)[3], double x1, double y1, double z1, double x2, double y2, double z2) {
-    out[0] = y1 * z2 - z1 * y2;
-    out[1] = z1 * x2 - x1 * z2;
-    out[2] = x1 * y2 - y1 * x2;
+    const vec c = cross({x1, y1, z1}, {x2, y2, z2});
+    out[0] = c.x, out[1] = c.y, out[2] = c.z;
 }
 
 void Quandrel::normier(const double* v, double (&out)[3]) {
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    // A zero vector has no direction; it is returned as it is rather than as NaN.
-    if (length == 0.0) {
-        out[0] = v[0], out[1] = v[1], out[2] = v[2];
-        return;
-    }
-    out[0] = v[0] / length;
-    out[1] = v[1] / length;
-    out[2] = v[2] / length;
+    const vec u = normalised(toVec(v));
+    out[0] = u.x, out[1] = u.y, out[2] = u.z;
 }
 
-vec Quandrel::nrm(vec v) {
-    const double length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    if (length > 0) return {v.x / length, v.y / length, v.z / length};
-    return v;
-}
+vec Quandrel::nrm(vec v) { return normalised(v); }
 
-vec Quandrel::crs(vec a, vec b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
+vec Quandrel::crs(vec a, vec b) { return cross(a, b); }
 
-double Quandrel::scalar(vec a, vec b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double Quandrel::scalar(vec a, vec b) { return dot(a, b); }
 
 bool validCell(const double* cell) {
     for (int k = 0; k < 6; ++k)

@@ -28,7 +28,6 @@ namespace {
 constexpr double HC_KEV_A = 12.398419843;   // h c in keV A: photon energy of a wavelength
 constexpr double DEFAULT_WAVELENGTH = 0.71073;  // Mo K-alpha, written when the file states none
 constexpr double COLLINEAR_DEGREES = 5.0;   // frame atoms closer to a line than this are not taken
-constexpr double PI = 3.14159265358979323846;
 
 // ---------------------------------------------------------------------------------
 // Electron configurations: the 18 subshells of a scattering-table row, in the row's order.
@@ -109,7 +108,7 @@ void groundStateOccupations(int element, int (&occupations)[18]) {
 
 const char* xdElementSymbol(int element) {
     if (element == 52) return "I";  // the program's own tables call iodine "J"
-    return element >= 0 && element < N_SYMBOLS ? PSE_Symbol[element] : "X";
+    return elementSymbol(element, "X");
 }
 
 namespace {
@@ -173,20 +172,6 @@ void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     if (near.size() > 1) atom2 = near[1].j;
 }
 
-std::string formatLine(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string formatLine(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    const int n = vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    std::string text(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) vsnprintf(&text[0], text.size() + 1, fmt, again);
-    va_end(again);
-    return text;
-}
-
 const char* const BANGS = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
 const char* const DASHES = "!------------------------------------------------------------------------------";
 
@@ -195,15 +180,15 @@ const char* const DASHES = "!---------------------------------------------------
 std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in) {
     std::vector<std::string> t;
     t.push_back(BANGS);
-    t.push_back(formatLine("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
+    t.push_back(format("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
     t.push_back(BANGS);
-    t.push_back(formatLine("TITLE %s", q.title));
-    t.push_back(formatLine("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
+    t.push_back(format("TITLE %s", q.title));
+    t.push_back(format("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
                            in.cell[3], in.cell[4], in.cell[5]));
-    t.push_back(formatLine("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
+    t.push_back(format("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
                            in.cellSd[3], in.cellSd[4], in.cellSd[5]));
-    t.push_back(formatLine("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
-    t.push_back(formatLine("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
+    t.push_back(format("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
+    t.push_back(format("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
     for (const std::string& s : q.symmetry.symm) t.push_back("SYMM     " + s);
     t.push_back("BANK   CR");
     t.push_back(BANGS);
@@ -219,9 +204,9 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     // each, 18 orbital occupations of 4 columns, then DELF' and DELF'' (%8.4f) and NSCTL (%7.3f)
     for (int k = 0; k < q.nScat; ++k) {
         const ScatEntry& e = q.scatTable[k];
-        std::string row = formatLine("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
-        for (int o : e.occupations) row += formatLine("%4d", o);
-        row += formatLine("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
+        std::string row = format("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
+        for (int o : e.occupations) row += format("%4d", o);
+        row += format("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
         t.push_back(row);
     }
     t.push_back("END SCAT");
@@ -232,8 +217,8 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     // LMX), SITESYM "NO" from col 63
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
-        const int lmx = q.elementOf(i) == 0 ? 2 : 4;
-        t.push_back(formatLine("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
+        const int lmx = q.isHydrogen(i) ? 2 : 4;
+        t.push_back(format("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
                                "Z", a.label, q.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
     }
     t.push_back("END ATOM");
@@ -248,7 +233,7 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back("KEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----");
     // KEY row: cols 1-8 the label, then the refinement flags, laid out as the KEY header
     for (int i = 0; i < q.nAtoms; ++i)
-        t.push_back(formatLine("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
+        t.push_back(format("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
                                q.atom[i].label));
     for (int k = 0; k < q.nKappa; ++k) t.push_back("KAPPA   000000");
     t.push_back("EXTCN   0000000");
@@ -362,8 +347,8 @@ void loadAtom(Quandrel& q, const CrystalInput& in, int i, int entry, const Isotr
     const char* file = in.source.c_str();
     const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    if (!copyText(a.label, sizeof a.label, s.label.c_str()))
-        fatal("%s: the atom label %s is longer than %d characters.", file, s.label.c_str(), LABEL_CAP - 1);
+    copyOrStop(a.label, sizeof a.label, s.label.c_str(), "%s: the atom label %s is longer than %d characters.", file,
+               s.label.c_str(), LABEL_CAP - 1);
     const std::string what = "atom " + s.label;
     if (!(s.occupancy > 0 && s.occupancy <= 1))
         fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
@@ -457,8 +442,8 @@ void selectCrystalInput(Quandrel& q, const char* inputType) {
         else
             fatal("-input %s: the file name must end in .cif (a CIF) or .res/.ins (a SHELX file).", INPUT_SWITCH);
         q.moproInput = 0;
-        if (!copyText(q.inputFile, sizeof q.inputFile, INPUT_SWITCH))
-            fatal("The value of -input is longer than %zu characters.", sizeof q.inputFile - 1);
+        copyOrStop(q.inputFile, sizeof q.inputFile, INPUT_SWITCH, "The value of -input is longer than %zu characters.",
+                   sizeof q.inputFile - 1);
     }
     if (q.crystalInput != 0 && q.inputFile[0] == '\0')
         fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",

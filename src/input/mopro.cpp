@@ -19,6 +19,7 @@
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "../driver/text.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
@@ -68,16 +69,6 @@ const char* const ORBITALS[] = {
 static_assert(sizeof ORBITALS / sizeof ORBITALS[0] == sizeof(ScatEntry{}.occupations) / sizeof(int),
               "one orbital per occupation");
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
-    char buf[512];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(buf, sizeof buf, fmt, args);
-    va_end(args);
-    return buf;
-}
-
 // Lines of a MoPro file: comment lines are skipped; every other line must fit the
 // 223-character line of the format.
 class MoProLines {
@@ -120,20 +111,7 @@ private:
 
 template <std::size_t N>
 void copyWord(char (&dst)[N], const char* src, const char* what, int atomNo, const char* file) {
-    if (!copyText(dst, N, src))
-        fatal("%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
-}
-
-// Reads up to n numbers of a line, as "%lf %lf ..." does; returns how many were read.
-int scanNumbers(const std::string& line, double* out, int n) {
-    const char* p = line.c_str();
-    int got = 0;
-    int used = 0;
-    while (got < n && sscanf(p, "%lf%n", &out[got], &used) == 1) {
-        ++got;
-        p += used;
-    }
-    return got;
+    copyOrStop(dst, N, src, "%s '%s' of atom %d in %s is longer than %zu characters.", what, src, atomNo, file, N - 1);
 }
 
 // A file name typed at a prompt: one line of standard input, trailing white space removed.
@@ -187,12 +165,8 @@ void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
     std::vector<std::string> texts;
     for (int k = 0; k < count; ++k) texts.push_back(in.need(format("the %d symmetry lines announced by SYMM", count)));
     for (std::string& text : texts) {
-        const std::size_t first = text.find_first_not_of(" \t");
-        const std::size_t last = text.find_last_not_of(" \t\r\n");
-        text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-        SymOp op;
         std::string why;
-        if (!parseOperator(text, op, why))
+        if (!operatorOfLine(text, text, why))
             fatal("%s: the symmetry line \"%s\" holds no operator (%s).", in.name(), text.c_str(), why.c_str());
         symmetry.symm.push_back(text);
     }
@@ -208,7 +182,7 @@ void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
     for (int k = 0; k < count; ++k) {
         std::string set = in.need(format("kappa set %d of the %d announced by KAPPA", k + 1, count));
         double values[2];
-        int n = scanNumbers(set, values, 2);
+        int n = scanDoubles(set.c_str(), values, 2);
         if (n < 2) readError(in.name(), n, set);
         requireNumbers(values, 2, in.name(), format("kappa set %d", k + 1));
         q.kappaSet[0][k] = values[0];
@@ -236,8 +210,8 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
         if (n < 3) readError(in.name(), n, text);
         requireNumbers(d.frac, 3, in.name(), format("dummy atom %d", j + 1));
         if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
-        if (!copyText(d.label, sizeof d.label, label))
-            fatal("Dummy label '%s' in %s is longer than %d characters.", label, in.name(), LABEL_CAP - 1);
+        copyOrStop(d.label, sizeof d.label, label, "Dummy label '%s' in %s is longer than %d characters.", label,
+                   in.name(), LABEL_CAP - 1);
         q.frac2cart(d.frac, d.cart);
     }
 }
@@ -349,7 +323,7 @@ void readMultipoleLines(AtomRecord& a, MoProLines& in, int i) {
     int filled = 0;
     auto multipoleLine = [&](int count) {
         std::string values = in.need(format("the multipole lines of atom %s", a.label));
-        int got = scanNumbers(values, a.multipole + filled, count);
+        int got = scanDoubles(values.c_str(), a.multipole + filled, count);
         if (got < count) readError(file, got, values);
         requireNumbers(a.multipole + filled, count, file, format("atom %d (%s), populations", i + 1, a.label));
         filled += count;
@@ -372,10 +346,9 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     // reference output: every atom read is listed with its coordinates and 26 populations
     printf("%-10s %9f %9f %9f   %9f %9f %9f\n", a.label, a.frac[0], a.frac[1], a.frac[2], a.cart[0], a.cart[1],
            a.cart[2]);
-    for (int m = 0; m < 26; ++m) {
-        printf("%8.4f", a.multipole[m]);
-        if (m == 9 || m == 19 || m == 25) printf("\n");
-    }
+    std::string rows;
+    appendPopulationRows(rows, a.multipole, N_POPULATIONS, "%8.4f");
+    fputs(rows.c_str(), stdout);
 }
 
 void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
@@ -409,10 +382,10 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
         AtomRecord& a = q.atom[number - 1];
         a.tp = order;
         text = in.need(what);
-        int got = scanNumbers(text, a.c3, 8);
+        int got = scanDoubles(text.c_str(), a.c3, 8);
         if (got < 8) readError(in.name(), got, text);
         text = in.need(what);
-        got = scanNumbers(text, a.c3 + 8, 2);
+        got = scanDoubles(text.c_str(), a.c3 + 8, 2);
         if (got < 2) readError(in.name(), got, text);
         requireNumbers(a.c3, 10, in.name(), format("ANHAR record %d", r + 1));
     }
@@ -441,22 +414,6 @@ int axisAtomNumber(const Quandrel& q, int i, const char* word, const std::map<st
     }
     auto found = firstOf.find({group, label});
     return found == firstOf.end() ? 0 : found->second + 1;
-}
-
-// Element symbol of a scattering word: the word up to its first digit or charge sign,
-// first letter upper case, the others lower case ("CL1-" gives "Cl").
-std::string elementSymbolOf(const char* word) {
-    std::string symbol;
-    for (const char* p = word; *p != '\0' && !std::isdigit(static_cast<unsigned char>(*p)) && *p != '+' && *p != '-'; ++p)
-        symbol.push_back(static_cast<char>(symbol.empty() ? std::toupper(static_cast<unsigned char>(*p))
-                                                          : std::tolower(static_cast<unsigned char>(*p))));
-    return symbol;
-}
-
-bool isElementSymbol(const std::string& symbol) {
-    for (const auto& s : PSE_Symbol)
-        if (symbol == s) return true;
-    return false;
 }
 
 // ---- the parameter file as a whole ----
@@ -604,12 +561,11 @@ void Quandrel::readMoProTab(int k, char* word) {
     if (k < 0 || k >= MAX_SCAT) fatal("Scattering entry %d is outside the table of %d entries.", k + 1, MAX_SCAT);
     ScatEntry& e = scatTable[k];
     e = ScatEntry();
-    if (!copyText(e.symbol, sizeof e.symbol, word))
-        fatal("Scattering word '%s' is longer than %zu characters.", word, sizeof e.symbol - 1);
+    copyOrStop(e.symbol, sizeof e.symbol, word, "Scattering word '%s' is longer than %zu characters.", word,
+               sizeof e.symbol - 1);
     e.number = k + 1;
-    std::string symbol = elementSymbolOf(word);
-    if (!isElementSymbol(symbol)) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
-    e.element = getOZ(&symbol[0]);
+    e.element = elementIndex(elementPartOf(word));
+    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
 
     const char* tabName = "mopro.tab";
     InputFile tab = openInput(tabName);

@@ -168,12 +168,12 @@ private:
 };
 
 void ShelxReader::fail(long line, const char* fmt, ...) const {
-    char message[1024];
     va_list args;
     va_start(args, fmt);
-    std::vsnprintf(message, sizeof message, fmt, args);
+    const std::string message = vformat(fmt, args);
     va_end(args);
-    fatal("%s, line %ld: %s", path_.c_str(), line, message);
+    // the message was always cut at 1023 characters (a line of the file can be longer)
+    fatal("%s, line %ld: %.1023s", path_.c_str(), line, message.c_str());
 }
 
 void ShelxReader::readLines() {

@@ -6,16 +6,6 @@
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 
-namespace {
-
-std::string describe(const char* fmt, va_list args) {
-    char text[256];
-    vsnprintf(text, sizeof text, fmt, args);
-    return text;
-}
-
-}  // namespace
-
 bool XdLines::next(std::string& line) {
     // nextContent hands back the last comment line when nothing else is left: that is
     // the end of the file as well.
@@ -24,28 +14,21 @@ bool XdLines::next(std::string& line) {
 }
 
 const char* XdLines::record(const char* whatFmt, ...) {
-    if (!next(line_)) {
-        va_list args;
-        va_start(args, whatFmt);
-        std::string what = describe(whatFmt, args);
-        va_end(args);
-        fatal("%s ends before %s", fileName_, what.c_str());
-    }
-    if (line_.size() > static_cast<std::size_t>(LINE_CAP - 1)) {
-        va_list args;
-        va_start(args, whatFmt);
-        std::string what = describe(whatFmt, args);
-        va_end(args);
-        checkLength(line_, what.c_str());
-    }
-    return line_.c_str();
+    const bool found = next(line_);
+    if (found && line_.size() <= static_cast<std::size_t>(LINE_CAP - 1)) return line_.c_str();
+    va_list args;
+    va_start(args, whatFmt);
+    const std::string what = vformat(whatFmt, args);
+    va_end(args);
+    if (found) checkLength(line_, what.c_str());
+    fatal("%s ends before %s", fileName_, what.c_str());
 }
 
 void XdLines::skip(const char* whatFmt, ...) {
     if (next(line_)) return;
     va_list args;
     va_start(args, whatFmt);
-    std::string what = describe(whatFmt, args);
+    const std::string what = vformat(whatFmt, args);
     va_end(args);
     fatal("%s ends before %s", fileName_, what.c_str());
 }
@@ -57,17 +40,5 @@ void XdLines::checkLength(const std::string& line, const char* what) const {
 }
 
 void storeWord(char* dst, std::size_t cap, const char* word, const char* fileName, const char* field) {
-    if (copyText(dst, cap, word)) return;
-    fatal("%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
-}
-
-int scanDoubles(const char* text, double* out, int count) {
-    int read = 0;
-    while (read < count) {
-        int used = 0;
-        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
-        text += used;
-        ++read;
-    }
-    return read;
+    copyOrStop(dst, cap, word, "%s: %s \"%s\" is longer than %zu characters", fileName, field, word, cap - 1);
 }

@@ -48,8 +48,3 @@ inline InputFile openInput(const char* name) { return openFile(name, "rt"); }
 // included); stops the run with a message naming the file and the field when it does
 // not fit.
 void storeWord(char* dst, std::size_t cap, const char* word, const char* fileName, const char* field);
-
-// Reads up to count numbers ("%lf" each, white space between them) from text into out,
-// as a chain of "%lf" conversions does: stops at the first text that is no number and
-// leaves the remaining elements of out as they were. Returns the count read.
-int scanDoubles(const char* text, double* out, int count);

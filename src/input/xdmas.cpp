@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "../chem/elements.h"
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
 #include "../geometry/geometry.h"
@@ -15,19 +16,6 @@ namespace {
 
 // Largest number of electrons of one orbital in a scattering entry.
 constexpr int MAX_OCCUPATION = 99;
-
-// The element part of a scattering symbol: everything up to the first digit, "+" or
-// "-", written as element symbols are (first letter upper case, the rest lower case).
-void elementSymbolOf(const char* symbol, char (&out)[4]) {
-    std::size_t n = 0;
-    for (; symbol[n] != '\0' && n < sizeof out - 1; ++n) {
-        char c = symbol[n];
-        if (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-') break;
-        out[n] = static_cast<char>(n == 0 ? std::toupper(static_cast<unsigned char>(c))
-                                          : std::tolower(static_cast<unsigned char>(c)));
-    }
-    out[n] = '\0';
-}
 
 }  // namespace
 
@@ -97,10 +85,9 @@ void Quandrel::readMas() {
         snprintf(field, sizeof field, "word 4 of scattering entry %d", t + 1);
         if (n >= 4) storeWord(e.word4, sizeof e.word4, w[3], "xd.mas", field);
 
-        char element[4];
-        elementSymbolOf(e.symbol, element);
-        e.element = getOZ(element);
-        if (e.element == 1 && std::strcmp(element, "He") != 0)
+        std::string element = elementPartOf(e.symbol);
+        e.element = getOZ(&element[0]);
+        if (e.element == 1 && element != "He")
             fprintf(stderr, "xd.mas: the symbol %s of scattering entry %d names no element; it counts as helium\n",
                     e.symbol, t + 1);
         e.number = t + 1;

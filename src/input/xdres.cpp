@@ -8,20 +8,15 @@
 
 #include "../driver/Quandrel.h"
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "xdlines.h"
 
 namespace {
 
 const char AXIS_LETTER[4] = {0, 'X', 'Y', 'Z'};
 
-// Values on each multipole line, by the multipole level of the file (26 values at level 4).
-const int MULTIPOLE_LINES[5][3] = {
-    /* level 0 */ {1, 0, 0},
-    /* level 1 */ {5, 0, 0},
-    /* level 2 */ {10, 0, 0},
-    /* level 3 */ {10, 7, 0},
-    /* level 4 */ {10, 10, 6},
-};
+// Populations an atom holds, by the multipole level of the file (26 values at level 4).
+const int POPULATIONS_OF_LEVEL[5] = {1, 5, 10, 17, 26};
 
 // Reads the next word of a text file (white space, line ends included, separates words).
 bool nextWord(FILE* file, std::string& word) {
@@ -190,13 +185,10 @@ void setAxisLetters(AtomRecord& a) {
 // Valence and multipole populations, lines by the level of the file.
 void readPopulations(AtomRecord& a, XdLines& lines, int level, const std::string& what) {
     if (level < 0 || level > 4) return;
-    int filled = 0;
-    for (int count : MULTIPOLE_LINES[level]) {
-        if (count == 0) break;
-        scanDoubles(lines.record("the multipole populations of atom %s", a.label), a.multipole + filled, count);
-        filled += count;
-    }
-    requireNumbers(a.multipole, filled, lines.fileName(), what + ", populations");
+    const int count = POPULATIONS_OF_LEVEL[level];
+    readPopulationRows([&] { return lines.record("the multipole populations of atom %s", a.label); }, a.multipole,
+                       count);
+    requireNumbers(a.multipole, count, lines.fileName(), what + ", populations");
 }
 
 void readAtom(Quandrel& q, XdLines& lines, int i) {

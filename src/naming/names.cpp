@@ -14,8 +14,7 @@
 namespace {
 
 const char* symbolOf(const Quandrel& q, int atomIndex) {
-    int e = q.elementOf(atomIndex);
-    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+    return elementSymbol(q.elementOf(atomIndex));
 }
 
 bool isSymbol(const Quandrel& q, int atomIndex, const char* symbol) {
@@ -54,14 +53,14 @@ std::string ringDescriptor(const NameView& v, int from, int neighbour) {
 std::string secondShell(const NameView& view, int c, int n) {
     const Quandrel& q = view.q;
     const Quandrel::Knopf& node = q.knopf[n];
-    int count = node.anzahl < 12 ? node.anzahl : 12;
+    const int count = node.count();
     std::string shell = "[";
     for (int k = 0; k < count; ++k) {
         int m = node.nachbar[k];
         if (m == c) continue;
         double v = node.marge[k];
         std::string d = bondClass(q, v);
-        if (isSymbol(q, m, "H")) d = "1";
+        if (q.isHydrogen(m)) d = "1";
         if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d = "2";
         if (view.ringCode(m) != 0) d = ringDescriptor(view, n, m);
         shell += d;
@@ -73,7 +72,7 @@ std::string secondShell(const NameView& view, int c, int n) {
 // First-shell term of neighbour n of atom c, bonded with margin v.
 std::string neighbourTerm(const NameView& view, int c, int n, double v) {
     const Quandrel& q = view.q;
-    bool hydrogen = isSymbol(q, c, "H") || isSymbol(q, n, "H");
+    bool hydrogen = q.isHydrogen(c) || q.isHydrogen(n);
     std::string d = bondClass(q, v);
     if (hydrogen) d = "1";
     if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d = "2";
@@ -105,9 +104,9 @@ std::string nameOf(const NameView& view, int i, const std::vector<int>& bondsOfA
 }
 
 void storeName(Quandrel& q, int atomIndex, const std::string& name) {
-    if (!copyText(q.quandrelName[atomIndex], NAME_CAP, name.c_str()))
-        fatal("The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
-              NAME_CAP - 1, name.c_str());
+    copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
+               "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
+               NAME_CAP - 1, name.c_str());
 }
 
 }  // namespace

@@ -126,9 +126,8 @@ int getOZ(std::string text) {
     std::size_t end = text.find_first_not_of(SYMBOL_LETTERS, 1);
     std::string symbol(1, static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
     symbol += text.substr(1, end == npos ? npos : end - 1);
-    for (int i = 0; i < N_SYMBOLS; ++i)
-        if (symbol == PSE_Symbol[i]) return i + 1;
-    return -1;
+    const int e = elementIndex(symbol);
+    return e < 0 ? -1 : e + 1;
 }
 
 int quersumme(int value) {
@@ -209,7 +208,6 @@ std::string canonicalName(const std::string& name) {
 void Quandrel::sortQuandrel(int atomIndex) {
     StageName stage(*this, "SortQuandrel");
     std::string sorted = canonicalName(quandrelName[atomIndex]);
-    if (!copyText(quandrelName[atomIndex], NAME_CAP, sorted.c_str()))
-        fatal("The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label,
-              NAME_CAP - 1);
+    copyOrStop(quandrelName[atomIndex], NAME_CAP, sorted.c_str(),
+               "The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label, NAME_CAP - 1);
 }

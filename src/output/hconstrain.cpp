@@ -47,7 +47,7 @@ void Quandrel::huconstrain() {
     FILE* con = fopen("H-Uiso-constrain.txt", "w");
 
     for (int h = 0; h < nAtoms; ++h)
-        if (elementOf(h) == 0 && parentOf(*this, h) < 0 && (uisoConstrain || ridingConstrain))
+        if (isHydrogen(h) && parentOf(*this, h) < 0 && (uisoConstrain || ridingConstrain))
             fprintf(stderr, "Hydrogen atom %s has no bonded neighbour: it gets no hydrogen constraint.\n",
                     atom[h].label);
 
@@ -55,7 +55,7 @@ void Quandrel::huconstrain() {
         if (con != nullptr) fprintf(con, "!These are hydrogen Uiso constraints like in SHELXL \n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);
-            if (elementOf(h) != 0 || p < 0) continue;
+            if (!isHydrogen(h) || p < 0) continue;
             const double f = uisoFactor(quandrelName[h]);
             const double* up = atom[p].u;
             double U = k11 * up[0] + k22 * up[1] + k33 * up[2];
@@ -92,7 +92,7 @@ void Quandrel::huconstrain() {
         fprintf(con, "!These are riding hydrogen constraints.\n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);
-            if (elementOf(h) != 0 || p < 0) continue;
+            if (!isHydrogen(h) || p < 0) continue;
             fprintf(con,
                     "CON %1.1f X/%d  -%1.1f X/%d = 0\n"
                     "CON %1.1f Y/%d -%1.1f Y/%d = 0\n"

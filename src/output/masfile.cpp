@@ -17,33 +17,6 @@ namespace {
 const char* const ATOM_HEADER =
     "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
 
-void vappend(std::string& text, const char* fmt, va_list args) {
-    va_list again;
-    va_copy(again, args);
-    char small[256];
-    int n = vsnprintf(small, sizeof small, fmt, args);
-    if (n < 0) {
-        va_end(again);
-        return;
-    }
-    if (static_cast<std::size_t>(n) < sizeof small) {
-        text.append(small, static_cast<std::size_t>(n));
-    } else {
-        std::vector<char> big(static_cast<std::size_t>(n) + 1);
-        vsnprintf(big.data(), big.size(), fmt, again);
-        text.append(big.data(), static_cast<std::size_t>(n));
-    }
-    va_end(again);
-}
-
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& text, const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    vappend(text, fmt, args);
-    va_end(args);
-}
-
 // The two master files are composed in memory and written only once every section of
 // "xd.mas" has been found, so a faulty input leaves no half-written master file behind.
 class MasterText {
@@ -55,22 +28,22 @@ public:
         va_start(args, fmt);
         va_list again;
         va_copy(again, args);
-        vappend(first_, fmt, args);
-        if (withSecond_) vappend(second_, fmt, again);
+        vappendf(first_, fmt, args);
+        if (withSecond_) vappendf(second_, fmt, again);
         va_end(again);
         va_end(args);
     }
     void first(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, fmt);
-        vappend(first_, fmt, args);
+        vappendf(first_, fmt, args);
         va_end(args);
     }
     void second(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
         if (!withSecond_) return;
         va_list args;
         va_start(args, fmt);
-        vappend(second_, fmt, args);
+        vappendf(second_, fmt, args);
         va_end(args);
     }
     void copy(const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
@@ -194,7 +167,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
             line = mas[at.atomHeader + 1 + j];
         }
         const std::string cols = columnsToTbl(line);
-        const int lmx = q.elementOf(j) == 0 ? 2 : a.lmx;
+        const int lmx = q.isHydrogen(j) ? 2 : a.lmx;
         out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
         out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
     }
@@ -221,7 +194,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
 void writeKeyTable(MasterText& out, const Quandrel& q) {
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
-        const bool hydrogen = q.elementOf(i) == 0;
+        const bool hydrogen = q.isHydrogen(i);
         const char* six = hydrogen ? "100000" : "111111";
         out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
         if (q.qdlexp == 0) continue;

@@ -59,7 +59,7 @@ MoleculeSums sumMolecule(const Quandrel& q, const std::vector<int>& inMolecule) 
         const AtomRecord& a = q.atom[i];
         if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
         ++s.n;
-        if (q.elementOf(i) == 0) ++s.nH;
+        if (q.isHydrogen(i)) ++s.nH;
         if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
         s.Sm += a.occupancy * a.multipole[0];
         s.sumElNeg += a.elNeg;
@@ -250,7 +250,7 @@ double MonopoleCorrection::monopole(const Quandrel& q, int atomIndex) const {
         return P + D * (a.elNeg / corrMeanElNeg[m]) / counted[m];
     }
     case 3:
-        return q.elementOf(atomIndex) == 0 ? P + corrHydrogen[m] : P;
+        return q.isHydrogen(atomIndex) ? P + corrHydrogen[m] : P;
     default:
         return P + corrAverage[m];
     }

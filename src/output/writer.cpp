@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "../driver/failure.h"
+#include "../driver/populations.h"
 #include "../driver/text.h"
 
 MonopoleCorrection appliedCorrection;
@@ -90,19 +91,19 @@ void closeWritten(FILE* f, const char* name) {
 namespace {
 
 // The populations of atom i as written: occupancy times the population, the monopole corrected.
-void populationsOf(Quandrel& q, const MonopoleCorrection& correction, int i, double (&p)[26]) {
+void populationsOf(Quandrel& q, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
     const AtomRecord& a = q.atom[i];
     p[0] = correction.monopole(q, i);
-    for (int v = 1; v < 26; ++v) p[v] = a.occupancy * a.multipole[v];
+    for (int v = 1; v < N_POPULATIONS; ++v) p[v] = a.occupancy * a.multipole[v];
 }
 
 // Populations stand in columns of 8 characters without a separator: a value that needs
 // more would run into its neighbour and XD would read other numbers.
 void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
     for (int i = 0; i < q.nAtoms; ++i) {
-        double p[26];
+        double p[N_POPULATIONS];
         populationsOf(q, correction, i, p);
-        for (int v = 0; v < 26; ++v) {
+        for (int v = 0; v < N_POPULATIONS; ++v) {
             char field[64];
             if (snprintf(field, sizeof field, "%8.4f", p[v]) > 8)
                 fatal("Population %d of atom %s is %g, which does not fit the 8 columns of its field in "
@@ -181,15 +182,11 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
             fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[5], d[6], d[7], d[8], d[9]);
             fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[10], d[11], d[12], d[13], d[14]);
         }
-        double p[26];
+        double p[N_POPULATIONS];
         populationsOf(q, correction, i, p);
-        fprintf(res, "%8.4f", p[0]);
-        fprintf(res,
-                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
-                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
-                "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n",
-                p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15],
-                p[16], p[17], p[18], p[19], p[20], p[21], p[22], p[23], p[24], p[25]);
+        std::string rows;
+        appendPopulationRows(rows, p, N_POPULATIONS, "%8.4f");
+        fputs(rows.c_str(), res);
     }
 
     for (int k = 0; k < q.nKappa; ++k)

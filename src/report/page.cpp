@@ -10,32 +10,25 @@
 #include <string>
 #include <vector>
 
+#include "../driver/text.h"
+#include "../geometry/vec.h"
 #include "report.h"
 
 using json = nlohmann::ordered_json;
 
 namespace {
 
-struct V3 {
-    double x = 0, y = 0, z = 0;
-};
-V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-V3 operator*(double s, V3 a) { return {s * a.x, s * a.y, s * a.z}; }
-double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-V3 cross(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-double length(V3 a) { return std::sqrt(dot(a, a)); }
+vec point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
 
-V3 point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
+// A printf-formatted piece of the page. A piece was always cut at 511 characters (a
+// long quandrel or file name can reach that); the cut is kept so pages stay as they were.
+std::string piece(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string piece(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    char buffer[512];
-    std::vsnprintf(buffer, sizeof buffer, fmt, args);
+    std::string text = vformat(fmt, args);
     va_end(args);
-    return buffer;
+    return text.size() > 511 ? text.substr(0, 511) : text;
 }
 
 std::string escape(const std::string& text) {
@@ -86,28 +79,28 @@ const char* const AXIS_NAME[3] = {"X", "Y", "Z"};
 // The view: the two largest principal axes of the atom positions span the drawing plane,
 // the smallest is the line of sight.
 struct View {
-    V3 centre, across, up, depth;
+    vec centre, across, up, depth;
     double scale = 40;  // pixels per angstrom
     double left = 0, top = 0;
     double width = 0, height = 0;
 
     double pad = 60;    // pixels around the drawing, room for labels at its edges
 
-    double sx(V3 p) const { return pad + (dot(p - centre, across) - left) * scale; }
-    double sy(V3 p) const { return pad + (top - dot(p - centre, up)) * scale; }
+    double sx(vec p) const { return pad + (dot(p - centre, across) - left) * scale; }
+    double sy(vec p) const { return pad + (top - dot(p - centre, up)) * scale; }
 };
 
-View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
+View makeView(const std::vector<vec>& atoms, const std::vector<vec>& extra) {
     View v;
     v.across = {1, 0, 0};
     v.up = {0, 1, 0};
     v.depth = {0, 0, 1};
     if (!atoms.empty()) {
-        for (const V3& p : atoms) v.centre = v.centre + p;
+        for (const vec& p : atoms) v.centre = v.centre + p;
         v.centre = (1.0 / static_cast<double>(atoms.size())) * v.centre;
         gemmi::SMat33<double> c{0, 0, 0, 0, 0, 0};
-        for (const V3& p : atoms) {
-            const V3 d = p - v.centre;
+        for (const vec& p : atoms) {
+            const vec d = p - v.centre;
             c.u11 += d.x * d.x;
             c.u22 += d.y * d.y;
             c.u33 += d.z * d.z;
@@ -117,7 +110,7 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
         }
         double values[3];
         const gemmi::Mat33 vectors = gemmi::eigen_decomposition(c, values);  // values ascending
-        auto column = [&](int k) { return V3{vectors[0][k], vectors[1][k], vectors[2][k]}; };
+        auto column = [&](int k) { return vec{vectors[0][k], vectors[1][k], vectors[2][k]}; };
         if (atoms.size() > 1 && std::isfinite(values[0]) && std::isfinite(values[2])) {
             v.depth = column(0);
             v.up = column(1);
@@ -126,15 +119,15 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
         }
     }
     double minA = 1e300, maxA = -1e300, minU = 1e300, maxU = -1e300;
-    auto extend = [&](const V3& p) {
+    auto extend = [&](const vec& p) {
         const double a = dot(p - v.centre, v.across), u = dot(p - v.centre, v.up);
         minA = std::min(minA, a);
         maxA = std::max(maxA, a);
         minU = std::min(minU, u);
         maxU = std::max(maxU, u);
     };
-    for (const V3& p : atoms) extend(p);
-    for (const V3& p : extra) extend(p);
+    for (const vec& p : atoms) extend(p);
+    for (const vec& p : extra) extend(p);
     if (minA > maxA) minA = maxA = minU = maxU = 0;
     const double margin = 0.6;  // angstrom around everything drawn
     minA -= margin;
@@ -153,15 +146,15 @@ View makeView(const std::vector<V3>& atoms, const std::vector<V3>& extra) {
 // The local axes of an atom from its own, its ATOM0 and its ATOM2 positions: the first
 // axis points at ATOM0, the second lies in the plane towards ATOM2, the third completes a
 // right-handed system. Empty when the positions do not span a plane.
-bool localAxes(V3 self, V3 atom0, V3 atom2, int axis1, int axis2, V3 (&axes)[3]) {
+bool localAxes(vec self, vec atom0, vec atom2, int axis1, int axis2, vec (&axes)[3]) {
     if (axis1 < 1 || axis1 > 3 || axis2 < 1 || axis2 > 3 || axis1 == axis2) return false;
-    V3 e1 = atom0 - self;
-    const double l1 = length(e1);
+    vec e1 = atom0 - self;
+    const double l1 = norm(e1);
     if (!(l1 > 1e-6)) return false;
     e1 = (1.0 / l1) * e1;
-    V3 e2 = atom2 - self;
+    vec e2 = atom2 - self;
     e2 = e2 - dot(e2, e1) * e1;
-    const double l2 = length(e2);
+    const double l2 = norm(e2);
     if (!(l2 > 1e-6)) return false;
     e2 = (1.0 / l2) * e2;
     const int axis3 = 6 - axis1 - axis2;
@@ -182,9 +175,9 @@ int axisNumber(const std::string& letter) {
 // What the drawing shows: the atoms' positions and bonded neighbours, and the dummies that
 // some frame uses; where finds an atom or any dummy by its label.
 struct Scene {
-    std::map<std::string, V3> where;
-    std::vector<V3> atomPoints, dummyPoints;
-    std::vector<std::pair<std::string, V3>> dummies;
+    std::map<std::string, vec> where;
+    std::vector<vec> atomPoints, dummyPoints;
+    std::vector<std::pair<std::string, vec>> dummies;
     std::vector<std::vector<std::size_t>> bonded;
 };
 
@@ -193,7 +186,7 @@ Scene collectScene(const json& run) {
     Scene scene;
     std::map<std::string, std::size_t> indexOf;
     for (const json& a : atoms) {
-        const V3 p = point(a["cartesian"]);
+        const vec p = point(a["cartesian"]);
         indexOf.emplace(text(a["label"]), scene.atomPoints.size());
         scene.atomPoints.push_back(p);
         scene.where.emplace(text(a["label"]), p);
@@ -211,7 +204,7 @@ Scene collectScene(const json& run) {
         for (const json& d : a["frame"]["dummies"]) usedDummy[text(d["label"])] = true;
     for (const json& d : run["dummies"]) {
         const std::string label = text(d["label"]);
-        const V3 p = point(d["cartesian"]);
+        const vec p = point(d["cartesian"]);
         scene.where.emplace(label, p);
         if (usedDummy.count(label)) {
             scene.dummies.emplace_back(label, p);
@@ -222,12 +215,12 @@ Scene collectScene(const json& run) {
 }
 
 std::string svgStart(const View& view) {
-    std::string svg = format("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
+    std::string svg = piece("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
                              "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
                              view.width, view.height, view.width, view.height);
     svg += "<defs>\n";
     for (int k = 0; k < 3; ++k)
-        svg += format("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
+        svg += piece("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
                       "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
                       "fill=\"%s\"/></marker>\n",
                       "xyz"[k], AXIS_COLOUR[k]);
@@ -237,11 +230,11 @@ std::string svgStart(const View& view) {
 
 std::string bondLayer(const json& run, const Scene& scene, const View& view) {
     std::string svg = "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" +
-                      format("%.1f", std::max(1.5, 0.07 * view.scale)) + "\" stroke-linecap=\"round\">\n";
+                      piece("%.1f", std::max(1.5, 0.07 * view.scale)) + "\" stroke-linecap=\"round\">\n";
     for (const json& b : run["bonds"]) {
         auto p = scene.where.find(text(b[0])), q = scene.where.find(text(b[1]));
         if (p == scene.where.end() || q == scene.where.end()) continue;
-        svg += format("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
+        svg += piece("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
                       view.sy(p->second), view.sx(q->second), view.sy(q->second));
     }
     return svg + "</g>\n";
@@ -253,7 +246,7 @@ std::string dummyLayer(const Scene& scene, const View& view, double font) {
     const double c = std::max(1.5, 0.12 * s);
     for (const auto& d : scene.dummies) {
         const double x = view.sx(d.second), y = view.sy(d.second);
-        svg += format("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
+        svg += piece("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
                       "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                       "fill=\"#444\"%s>%s</text></g>\n",
                       escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
@@ -292,7 +285,7 @@ std::string atomShape(const json& a, std::size_t k, const Scene& scene, const Vi
     // every atom names itself on hovering; written labels only where they stay readable:
     // hydrogens lose theirs in a crowded drawing, every atom in a very small one
     const bool labelled = s >= 14 && (!hydrogen || s >= 28);
-    std::string svg = format("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
+    std::string svg = piece("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
                              "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
                              "stroke-width=\"%s\"%s/>",
                              found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
@@ -300,7 +293,7 @@ std::string atomShape(const json& a, std::size_t k, const Scene& scene, const Vi
                              found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
                              found ? "" : " stroke-dasharray=\"3 2\"");
     if (labelled)
-        svg += format("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+        svg += piece("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
                       "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
                       "dominant-baseline=\"middle\">%s</text>",
                       labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
@@ -313,48 +306,48 @@ constexpr double ARROW = 0.6;  // length of a frame arrow, angstrom
 // Axis e of an atom at p: an arrow, or, along the line of sight, a circle with a dot when it
 // points at the viewer and with a cross when it points away. A small drawing gets thin
 // arrows and no axis letters.
-std::string axisArrow(int e, V3 p, V3 axis, const View& view, double font) {
+std::string axisArrow(int e, vec p, vec axis, const View& view, double font) {
     const double s = view.scale;
     const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
     const bool letters = s >= 28;
     const double x = view.sx(p), y = view.sy(p);
-    const V3 tip = p + ARROW * axis;
+    const vec tip = p + ARROW * axis;
     const double tx = view.sx(tip), ty = view.sy(tip);
     std::string svg;
     if (std::hypot(tx - x, ty - y) < 0.35 * ARROW * s) {
         const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
         const bool toward = dot(axis, view.depth) > 0;
         const double cx = tx, cy = ty;
-        svg += format("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
+        svg += piece("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
                       "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
                       "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx, cy, m);
         if (toward)
-            svg += format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
+            svg += piece("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
         else
-            svg += format("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
+            svg += piece("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
                           cx - o, cy + o, cx + o, cy - o);
         if (letters)
-            svg += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+            svg += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                           "fill=\"%s\" stroke=\"none\">%s</text>",
                           cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
         return svg + "</g>";
     }
-    const V3 beyond = p + (ARROW * 1.3) * axis;
-    svg += format("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+    const vec beyond = p + (ARROW * 1.3) * axis;
+    svg += piece("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
                   "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
                   "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
     if (letters)
-        svg += format("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+        svg += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
                       "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
                       view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
     return svg;
 }
 
 // The three axes of a found atom's frame ("" when its reference atoms span no frame).
-std::string frameArrows(const json& a, V3 p, const Scene& scene, const View& view, double font) {
+std::string frameArrows(const json& a, vec p, const Scene& scene, const View& view, double font) {
     const json& f = a["frame"];
     auto p0 = scene.where.find(text(f["atom0"])), p2 = scene.where.find(text(f["atom2"]));
-    V3 axes[3];
+    vec axes[3];
     if (p0 == scene.where.end() || p2 == scene.where.end() ||
         !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
         return "";
@@ -389,14 +382,14 @@ std::string drawing(const json& run) {
 
 std::string legend() {
     std::string html = "<div class=\"legend\">";
-    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
+    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
                    "</svg>found in the database</span>",
                    FOUND_FILL, FOUND_STROKE);
-    html += format("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
+    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
                    "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
                    MISSING_FILL, MISSING_STROKE);
     for (int k = 0; k < 3; ++k)
-        html += format("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
+        html += piece("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
                        "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
                        AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
     html += "<span><svg width=\"34\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#fff\" stroke=\"#444\"/>"
@@ -414,7 +407,7 @@ std::string frameText(const json& frame) {
                     escape(text(frame["axis2"])) + "&rarr;" + escape(text(frame["atom2"]));
     for (const json& d : frame["dummies"]) {
         const json& f = d["fractional"];
-        t += format("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
+        t += piece("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
                     f[0].get<double>(), f[1].get<double>(), f[2].get<double>());
     }
     return t;
@@ -422,7 +415,7 @@ std::string frameText(const json& frame) {
 
 std::string atomRow(const json& a) {
     const bool found = a["found"].get<bool>();
-    std::string row = format("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
+    std::string row = piece("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
                              escape(text(a["label"])).c_str());
     row += "<td>" + escape(text(a["label"])) + "</td>";
     row += "<td class=\"name\">" + escape(text(a["name"])) + "</td>";
@@ -436,7 +429,7 @@ std::string atomRow(const json& a) {
         } else {
             row += "<span class=\"note\">nearest entries:</span><ol class=\"nearest\">";
             for (const json& e : a["nearest"])
-                row += format("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
+                row += piece("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
                               "%d term edits)</span></li>",
                               escape(text(e["name"])).c_str(), escape(text(e["modelCompound"])).c_str(),
                               e["sharedFirstShellTerms"].get<int>(), e["termEdits"].get<int>());
@@ -446,7 +439,7 @@ std::string atomRow(const json& a) {
     }
     row += "<td>" + escape(text(a["siteSymmetry"])) + "</td>";
     row += "<td>" + frameText(a["frame"]) + "</td>";
-    row += format("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
+    row += piece("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
                   a["monopoleBeforeCorrection"].get<double>(), a["monopoleWritten"].get<double>(),
                   a["molecule"].get<int>());
     row += "</tr>\n";
@@ -462,9 +455,9 @@ std::string moleculeTable(const json& run) {
         if (c["applied"].get<bool>()) {
             what = escape(text(c["kind"]));
             for (const char* key : {"factor", "addedPerAtom", "addedPerHydrogen", "difference"})
-                if (c.contains(key)) what += format(": %s %.6f", key, c[key].get<double>());
+                if (c.contains(key)) what += piece(": %s %.6f", key, c[key].get<double>());
         }
-        html += format("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
+        html += piece("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
                        "<td class=\"num\">%.4f</td><td>%s</td></tr>\n",
                        m["number"].get<int>(), m["atoms"].get<int>(), m["electronsExpected"].get<double>(),
                        m["monopoleSum"].get<double>(), what.c_str());
@@ -482,17 +475,17 @@ std::string reportPage(const json& run) {
                        "report" + (title.empty() ? "" : ": " + title) + "</title>\n<style>" + STYLE +
                        "</style>\n</head>\n<body>\n";
     html += "<h1>QuandrelTool report" + (title.empty() ? "" : ": " + title) + "</h1>\n";
-    html += format("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
+    html += piece("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
                    atoms.size() - static_cast<std::size_t>(missing));
-    html += missing > 0 ? format("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
+    html += missing > 0 ? piece("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
     std::map<std::string, bool> dummiesUsed;
     for (const json& a : atoms)
         for (const json& d : a["frame"]["dummies"]) dummiesUsed[text(d["label"])] = true;
     const std::size_t entries = run["database"]["entries"].get<std::size_t>();
-    html += format(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
+    html += piece(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
                    entries == 1 ? "entry" : "entries");
     html += dummiesUsed.empty() ? std::string("no dummy atom in the frames")
-                                : format("%zu dummy %s in the frames", dummiesUsed.size(),
+                                : piece("%zu dummy %s in the frames", dummiesUsed.size(),
                                          dummiesUsed.size() == 1 ? "atom" : "atoms");
     html += ".</p>\n";
     if (missing > 0)

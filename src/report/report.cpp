@@ -40,8 +40,7 @@ const char* axisLetter(int code) {
 }
 
 std::string elementSymbol(const Quandrel& q, int i) {
-    const int e = q.elementOf(i);
-    return (e >= 0 && e < N_SYMBOLS) ? PSE_Symbol[e] : "";
+    return ::elementSymbol(q.elementOf(i));
 }
 
 // Label of a 1-based atom number of a frame: an atom, a dummy behind the atoms, or "" when

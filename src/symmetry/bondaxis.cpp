@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../driver/text.h"
 #include "../geometry/geometry.h"
 
 namespace {
-
-constexpr double PI = 3.141592653589793;
 
 // A construction vector shorter than this (in ångström for a bond or a sum of two bonds,
 // in square ångström for a cross product) has no direction worth the name: two atoms on
@@ -39,24 +38,15 @@ struct Axis {
     char name[64];     // two labels of at most 19 characters and ".lc." or ".X." fit
 };
 
-// Appends printf-formatted text to s.
-void appendf(std::string& s, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& s, const char* fmt, ...) {
-    char buf[160];
-    va_list ap;
-    va_start(ap, fmt);
-    int len = vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    if (len > 0) s.append(buf, std::min<std::size_t>(static_cast<std::size_t>(len), sizeof buf - 1));
-}
-
 // Adds the axis along v unless v has no usable length.
-void addAxis(std::vector<Axis>& axes, int family, const double* v, const char* name) {
-    const double length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+void addAxis(std::vector<Axis>& axes, int family, vec v, const char* name) {
+    const double length = norm(v);
     if (!(length >= ZERO_AXIS)) return;
     Axis a;
     a.family = family;
-    for (int c = 0; c < 3; ++c) a.u[c] = v[c] / length;
+    a.u[0] = v.x / length;
+    a.u[1] = v.y / length;
+    a.u[2] = v.z / length;
     snprintf(a.name, sizeof a.name, "%s", name);
     axes.push_back(a);
 }
@@ -82,8 +72,7 @@ int matches(const std::vector<Point>& pts, const double (&m)[3][3]) {
         rot_(m, p.r, r);
         for (const Point& q : pts) {
             if (q.type != p.type) continue;
-            const double dx = r[0] - q.r[0], dy = r[1] - q.r[1], dz = r[2] - q.r[2];
-            if (std::sqrt(dx * dx + dy * dy + dz * dz) < SYMMTOL) ++count;
+            if (distance(toVec(r), toVec(q.r)) < SYMMTOL) ++count;
         }
     }
     return count;
@@ -104,8 +93,7 @@ void Quandrel::findSomeSymm() {
         bool inversion = false;
         static const Knopf unbonded;
         const Knopf& node = i < static_cast<int>(knopf.size()) ? knopf[i] : unbonded;
-        // a node never lists more neighbours than it has slots
-        const int n = std::min(node.anzahl, static_cast<int>(sizeof node.nachbar / sizeof node.nachbar[0]));
+        const int n = node.count();
 
         if (n < 2) {
             printf("%s's local symmetry is linear |(%s)\n", at.label, quandrelName[i]);
@@ -124,23 +112,16 @@ void Quandrel::findSomeSymm() {
 
         std::vector<Axis> axes;
         char name[64];
-        for (int b = 1; b <= n; ++b) addAxis(axes, 0, pts[b].r, labelOf(b));
+        for (int b = 1; b <= n; ++b) addAxis(axes, 0, toVec(pts[b].r), labelOf(b));
         for (int a = 1; a <= n; ++a)
             for (int b = a + 1; b <= n; ++b) {
-                const double* p = pts[a].r;
-                const double* q = pts[b].r;
-                const double sum[3] = {p[0] + q[0], p[1] + q[1], p[2] + q[2]};
                 snprintf(name, sizeof name, "%s.lc.%s", labelOf(a), labelOf(b));
-                addAxis(axes, 1, sum, name);
+                addAxis(axes, 1, toVec(pts[a].r) + toVec(pts[b].r), name);
             }
         for (int a = 1; a <= n; ++a)
             for (int b = a + 1; b <= n; ++b) {
-                const double* p = pts[a].r;
-                const double* q = pts[b].r;
-                const double normal[3] = {p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2],
-                                          p[0] * q[1] - p[1] * q[0]};
                 snprintf(name, sizeof name, "%s.X.%s", labelOf(a), labelOf(b));
-                addAxis(axes, 2, normal, name);
+                addAxis(axes, 2, cross(toVec(pts[a].r), toVec(pts[b].r)), name);
             }
 
         const int expected = n + 1;

@@ -156,6 +156,14 @@ std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* s
     return ops;
 }
 
+bool operatorOfLine(const std::string& line, std::string& text, std::string& why) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    const std::size_t last = line.find_last_not_of(" \t\r\n");
+    text = first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+    SymOp op;
+    return parseOperator(text, op, why);
+}
+
 bool takeSymmetryCard(const std::string& line, CrystalSymmetry& symmetry, const char* source) {
     auto isCard = [&](const char* word) {
         return line.compare(0, 4, word) == 0 && (line.size() == 4 || std::isspace(static_cast<unsigned char>(line[4])));
@@ -166,13 +174,8 @@ bool takeSymmetryCard(const std::string& line, CrystalSymmetry& symmetry, const 
         return true;
     }
     if (!isCard("SYMM")) return false;
-    std::string text = line.substr(4);
-    const std::size_t first = text.find_first_not_of(" \t");
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-    SymOp op;
-    std::string why;
-    if (!parseOperator(text, op, why))
+    std::string text, why;
+    if (!operatorOfLine(line.substr(4), text, why))
         fatal("%s: the line \"%s\" holds no symmetry operator (%s).", source, line.c_str(), why.c_str());
     if (!symmetry.known) {
         // Operators without a LATT card: nothing implies an inversion.

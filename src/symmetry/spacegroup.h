@@ -23,6 +23,10 @@ struct SymOp {
 // operator (including a rotation part that is not a proper or improper rotation).
 bool parseOperator(const std::string& text, SymOp& op, std::string& why);
 
+// The operator text of a symmetry line: the line without the blanks and tabs before it and
+// the white space behind it. Returns false with the reason in why when it is no operator.
+bool operatorOfLine(const std::string& line, std::string& text, std::string& why);
+
 // The full operator list: the identity first, then every listed operator, the inverses
 // through the origin of all of them for a centric lattice, each combined with the
 // centring translations of the lattice letter; duplicates (translations compared modulo

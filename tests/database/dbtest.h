@@ -9,6 +9,7 @@
 #include <string>
 
 #include "database/database.h"
+#include "driver/populations.h"
 #include "testutil.h"
 
 namespace dbtest {
@@ -18,12 +19,9 @@ namespace dbtest {
 inline std::string entry(const std::string& name, const std::string& symmetry, const std::string& ks,
                          const std::string& kappa = "", double pv = 4.0) {
     std::string text = name + "\n";
-    char number[32];
-    for (int k = 0; k < 26; ++k) {
-        std::snprintf(number, sizeof number, "%9.4f", k == 0 ? pv : 0.01 * k);
-        text += number;
-        text += (k == 9 || k == 19 || k == 25) ? "\n" : " ";
-    }
+    double p[N_POPULATIONS];
+    for (int k = 0; k < N_POPULATIONS; ++k) p[k] = k == 0 ? pv : 0.01 * k;
+    appendPopulationRows(text, p, N_POPULATIONS, "%9.4f", " ");
     text += "Symmetrie: " + symmetry + "\n" + ks + "\n";
     if (!kappa.empty()) text += kappa + "\n";
     return text;
