@@ -37,6 +37,12 @@ void Quandrel::setupNewInpAndMasFile() {
                 fatal("Atom %s (TP %d) has frame atoms %d and %d: its line in the parameter file has four "
                       "columns for them, so at most 9999 can be written. No file is written.",
                       atom[i].label, atom[i].tp, atom[i].atom1, atom[i].atom2);
+        // CHEMCON, read from the input and written back, has four columns on every atom line.
+        for (int i = 0; i < nAtoms; ++i)
+            if (atom[i].chemCon > 9999 || atom[i].chemCon < -999)
+                fatal("Atom %s has CHEMCON %d: its line in the parameter file has four columns for it, so it "
+                      "must lie between -999 and 9999. No file is written.",
+                      atom[i].label, atom[i].chemCon);
         huconstrain();
         const int molecules = countMols();
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);

@@ -233,3 +233,18 @@ TEST(ParameterFile, AnharmonicFrameAtomsBeyondFourColumnsStopBeforeAnyFileIsWrit
         << s.message;
     EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
 }
+
+TEST(ParameterFile, ChemconBeyondFourColumnsStopsBeforeAnyFileIsWritten) {
+    for (int chemCon : {10000, -1000}) {
+        ScratchDir dir;
+        auto q = twoAtoms();
+        q->atom[1].chemCon = chemCon;
+        const Stopped s = failureOf([&] { q->setupNewInpAndMasFile(); });
+        EXPECT_EQ(s.code, 1) << chemCon;
+        EXPECT_NE(s.message.find("has CHEMCON " + std::to_string(chemCon) + ": its line in the parameter file has "
+                                 "four columns for it"),
+                  std::string::npos)
+            << s.message;
+        EXPECT_FALSE(dir.exists("xd.res.quandreltool"));
+    }
+}
