@@ -269,7 +269,7 @@ void Quandrel::findInDataBase() {
     for (int i = 0; i < nAtoms; ++i) names.emplace_back(quandrelName[i]);
     DatabaseIndex index;
     index.build(database.get(), names);
-    databaseEntries = index.entryNames();
+    databaseNames = index.takeEntryNames();
 
     Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings()};
     for (int i = 0; i < nAtoms; ++i) {

@@ -47,8 +47,12 @@ public:
     // The scan state of a search that fails (it has read the whole file).
     const ScanState& endState() const { return end_; }
 
-    // Number of distinct entry names in the file (see isEntryName).
-    std::size_t entryNames() const { return entryNames_; }
+    // Number of distinct entry names in the file.
+    std::size_t entryNames() const { return names_.size(); }
+
+    // The distinct entry names in file order, each with the model compound it belongs to;
+    // the index gives them up.
+    std::vector<std::pair<std::string, std::string>> takeEntryNames() { return std::move(names_); }
 
     // The model-compound line of a state ("" when none was seen).
     const std::string& modelLine(int k) const { return modelLines_[static_cast<std::size_t>(k)]; }
@@ -57,7 +61,7 @@ private:
     std::unordered_map<std::string, IndexedEntry> entries_;
     std::vector<std::string> modelLines_;
     ScanState end_;
-    std::size_t entryNames_ = 0;
+    std::vector<std::pair<std::string, std::string>> names_;
 };
 
 // Applies the scan state to what the searches have seen, as the scan itself leaves it:

@@ -30,10 +30,13 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
     ScanState state;
     std::string line;
     EntryNameScanner scanner;
-    std::unordered_set<std::string> names;
+    std::unordered_set<std::string> seen;
+    std::string model;
+    names_.clear();
     while (reader.next(line)) {
-        if (scanner.feed(line)) names.insert(scanner.name());
+        if (scanner.feed(line) && seen.insert(scanner.name()).second) names_.emplace_back(scanner.name(), model);
         if (line.find(MODEL_MARK) != std::string::npos) {
+            model = modelCompoundName(line.c_str());
             modelLines_.push_back(line.substr(0, MODEL_LINE_CAP));
             state.modelLine = static_cast<int>(modelLines_.size()) - 1;
         }
@@ -52,7 +55,6 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
         }
     }
     end_ = state;
-    entryNames_ = names.size();
 }
 
 const IndexedEntry* DatabaseIndex::find(const std::string& name) const {

@@ -199,36 +199,14 @@ void NameCatalogue::code(Bucket& bucket) {
 }
 
 void NameCatalogue::read(FILE* file) {
-    // The whole file at once; lines as the program's readers see them: a carriage return
-    // before the line end dropped, blank lines and leading blanks skipped.
     clearerr(file);
     std::rewind(file);
-    std::string text;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0) text.reserve(static_cast<std::size_t>(size));
-        std::rewind(file);
-    }
-    char block[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
-
-    std::string model;
-    std::string_view line;
+    LineReader reader(file);
     EntryNameScanner scanner;
-    const std::string_view all(text);
-    std::size_t at = 0;
-    while (at < all.size()) {
-        while (at < all.size() && std::isspace(static_cast<unsigned char>(all[at]))) ++at;
-        if (at >= all.size()) break;
-        std::size_t end = all.find('\n', at);
-        if (end == std::string_view::npos) end = all.size();
-        line = all.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        at = end + 1;
+    std::string line, model;
+    while (reader.next(line)) {
         if (scanner.feed(line)) add(scanner.name(), model);
-        if (line.find("Model Compound Name:") != std::string_view::npos)
-            model = modelCompoundName(std::string(line).c_str());
+        if (line.find("Model Compound Name:") != std::string::npos) model = modelCompoundName(line.c_str());
     }
 }
 

@@ -216,7 +216,9 @@ public:
     int crystalInput = 0;  // 1: structure read from a CIF, 2: from a SHELX .res/.ins file
     double planaris = 0.8;
     char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
-    std::size_t databaseEntries = 0;  // distinct entry names of the database (database stage)
+    // The database's distinct entry names in file order with their model compounds (database
+    // stage); the report ranks the nearest entries of missing atoms among them.
+    std::vector<std::pair<std::string, std::string>> databaseNames;
     char moproTabPath[512] = "";
     char inputFile[400] = "";
     int findSymm = 0;

@@ -54,9 +54,7 @@ int readAtomColumns(const char* record, AtomRecord& a) {
     const std::size_t integers = length - at - POSITION_WIDTH;
     const int* widths = integers == 37 ? ATOM_RECORD_WIDTHS[0] : integers == 35 ? ATOM_RECORD_WIDTHS[1] : nullptr;
     if (widths == nullptr) return -1;
-    AtomRecord read = a;
-    int* fields[] = {&read.ax1, &read.ax2,  &read.atom0, &read.atom1,   &read.atom2,  &read.tp,
-                     &read.tbl, &read.kap, &read.lmx,   &read.symCode, &read.chemCon};
+    int value[11];
     for (int k = 0; k < 11; ++k) {
         const int width = widths[k];
         char field[8];
@@ -68,12 +66,15 @@ int readAtomColumns(const char* record, AtomRecord& a) {
         if (c == width) return -1;
         for (int d = c; d < width; ++d)
             if (field[d] < '0' || field[d] > '9') return -1;
-        *fields[k] = std::atoi(field);
+        value[k] = std::atoi(field);
         at += static_cast<std::size_t>(width);
     }
-    if (sscanf(record + at, "%lf%lf%lf%lf", &read.frac[0], &read.frac[1], &read.frac[2], &read.occupancy) != 4)
-        return -1;
-    a = read;
+    double position[4];
+    if (sscanf(record + at, "%lf%lf%lf%lf", &position[0], &position[1], &position[2], &position[3]) != 4) return -1;
+    int* fields[] = {&a.ax1, &a.ax2, &a.atom0, &a.atom1, &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon};
+    for (int k = 0; k < 11; ++k) *fields[k] = value[k];
+    std::copy(position, position + 3, a.frac);
+    a.occupancy = position[3];
     return 16;
 }
 

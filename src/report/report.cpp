@@ -282,14 +282,11 @@ bool writeText(const char* name, const std::string& text) {
 std::string jsonText(const json& run) { return run.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
 
 void writeRunReport(Quandrel& q) {
-    // The database is read again only for the nearest entries of missing atoms.
+    // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
-    std::size_t entries = q.databaseEntries;
-    if (missingAtoms(q) > 0) {
-        if (FileHandle db = openFile(q.databasePath, "r")) catalogue.read(db.get());
-        entries = catalogue.size();
-    }
-    const json run = runReport(q, catalogue, entries, appliedCorrection);
+    if (missingAtoms(q) > 0)
+        for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
+    const json run = runReport(q, catalogue, q.databaseNames.size(), appliedCorrection);
     writeText("Quandrele.json", jsonText(run));
     writeText("Quandrele.html", reportPage(run));
 }
