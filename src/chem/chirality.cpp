@@ -22,6 +22,14 @@ void prefixName(Quandrel& q, int atomIndex, const char* prefix) {
                NAME_CAP - 1, name.c_str());
 }
 
+// The listing is flushed before a name is prefixed (the prefix may stop the run, and what
+// was listed up to then must stand before the message) and at its end, not line by line.
+void flushListing(Quandrel& q) {
+    fflush(stdout);
+    fflush(q.logFile);
+    fflush(q.outFile);
+}
+
 }  // namespace
 
 int Quandrel::asymm() {
@@ -45,6 +53,7 @@ int Quandrel::asymm() {
             int e0 = electronsOf(*this, n[0]), e1 = electronsOf(*this, n[1]);
             int e2 = electronsOf(*this, n[2]), e3 = electronsOf(*this, n[3]);
             if (e0 > e1 && e1 > e2 && e2 > e3) {
+                flushListing(*this);
                 if (t > 0) {
                     if (!isImage(i)) {
                         // reference output: the chirality lines end with a blank
@@ -64,16 +73,17 @@ int Quandrel::asymm() {
             }
         }
 
-        if (std::strstr(quandrelName[i], "N@") != nullptr && atom[i].planarCache > 0.9) prefixName(*this, i, "=-");
+        if (std::strstr(quandrelName[i], "N@") != nullptr && atom[i].planarCache > 0.9) {
+            flushListing(*this);
+            prefixName(*this, i, "=-");
+        }
 
         if (isImage(i)) continue;  // the listing names the input atoms only
         printf("%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);
-        fflush(stdout);
         fprintf(logFile, "%-30s is quandrel %5d: %s\n", atom[i].label, i, quandrelName[i]);
-        fflush(logFile);
         fprintf(outFile, "%s: %s\n", atom[i].label, quandrelName[i]);
-        fflush(outFile);
     }
+    flushListing(*this);
     if (stereocentres == 1)
         printf("%d chiral quandrel\n", stereocentres);
     else

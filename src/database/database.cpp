@@ -1,9 +1,11 @@
 // Parameter database: lookup by quandrel name and transfer of the entry.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "../chem/elements.h"
@@ -151,6 +153,37 @@ FileHandle openDatabase(const char* path) {
     return database;
 }
 
+// What the lines of one entry hold, read from the file once however many atoms share the
+// entry. Nothing is checked here: the checks and warnings come atom by atom, in the order
+// the atom's transfer meets them.
+struct ParsedEntry {
+    double populations[N_POPULATIONS] = {};
+    int populationCount = 0;                // populations read; the atom keeps the rest
+    bool hasSiteSym = false;                // the "Symmetrie:" line gave a name
+    char siteSym[30] = "";
+    bool complete = false;                  // the file holds the KS: line
+    KsLine ks;
+    std::vector<double> kappas;
+};
+
+ParsedEntry readEntry(FILE* db, long entry) {
+    ParsedEntry e;
+    EntryReader lines(db, entry);
+    e.populationCount = lines.readPopulations(e.populations);
+    // siteSym holds 29 characters: a longer name is cut there.
+    std::string line;
+    e.complete = lines.nextLine(line);
+    e.hasSiteSym = std::sscanf(line.c_str(), "Symmetrie: %29s", e.siteSym) == 1;
+    e.complete = e.complete && lines.nextLine(line);
+    e.ks = parseKsLine(line);
+    // The kappa line is optional: when the line behind the KS: line is no kappa line, the
+    // one after it is taken.
+    lines.nextLine(line);
+    if (line.empty() || line[0] != 'K') lines.nextLine(line);
+    e.kappas = kappaValues(line);
+    return e;
+}
+
 // The open files of the transfer and what it carries from one atom to the next.
 struct Transfer {
     FILE* db;
@@ -159,6 +192,13 @@ struct Transfer {
     FILE* resetFile;
     std::unique_ptr<PointGrid> near;  // atoms by position, for the hydrogen bond resets
     EntryWarnings warnings;
+    std::unordered_map<long, ParsedEntry> parsed;  // entries read so far, by file position
+
+    const ParsedEntry& entry(long offset) {
+        auto it = parsed.find(offset);
+        if (it == parsed.end()) it = parsed.emplace(offset, readEntry(db, offset)).first;
+        return it->second;
+    }
 };
 
 void reportMissing(Quandrel& q, int i, Transfer& t) {
@@ -169,23 +209,19 @@ void reportMissing(Quandrel& q, int i, Transfer& t) {
     fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", q.atom[i].label);
 }
 
-// The populations, the "Symmetrie:" line and the KS: line of an entry; complete is false
-// when the file ends before the KS: line.
-KsLine readEntryHead(Quandrel& q, int i, long entry, EntryReader& lines, Transfer& t, bool& complete) {
+// The populations, the site symmetry and the KS: line of an entry, with their checks.
+KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Transfer& t) {
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     const char* name = q.quandrelName[i];
-    const int populations = lines.readPopulations(a.multipole);
+    const int populations = e.populationCount;
+    std::copy(e.populations, e.populations + populations, a.multipole);
     requireNumbers(a.multipole, populations, q.databasePath, std::string("entry ") + name + ", populations");
     if (populations < N_POPULATIONS)
         t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
 
-    // siteSym holds 29 characters: a longer name is cut there.
-    std::string line;
-    complete = lines.nextLine(line);
-    std::sscanf(line.c_str(), "Symmetrie: %29s", a.siteSym);
-    complete = complete && lines.nextLine(line);
-    if (!complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
-    KsLine ks = parseKsLine(line);
+    if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
+    if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
+    KsLine ks = e.ks;
     if (ks.fields >= 8) requireNumbers(&ks.number1, 1, q.databasePath, std::string("entry ") + name + ", KS: line");
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
@@ -213,13 +249,8 @@ void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool comple
     }
 }
 
-// The kappa line is optional: when the line behind the KS: line is no kappa line, the one
-// after it is taken. Without kappa values the atom gets the standard ones.
-void transferKappas(Quandrel& q, int i, EntryReader& lines) {
-    std::string line;
-    lines.nextLine(line);
-    if (line.empty() || line[0] != 'K') lines.nextLine(line);
-    const std::vector<double> kappas = kappaValues(line);
+// Without kappa values the atom gets the standard ones.
+void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
     requireNumbers(kappas.data(), static_cast<int>(kappas.size()), q.databasePath,
                    std::string("entry ") + q.quandrelName[i] + ", kappa line");
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
@@ -236,14 +267,13 @@ void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
     a.planarity = q.databaseSeen.planarity;
     if (t.descent != nullptr) fprintf(t.descent, "%s: %s from: %s\n", a.label, q.quandrelName[i], a.modelCompound);
 
-    EntryReader lines(t.db, entry);
-    bool complete = false;
-    KsLine ks = readEntryHead(q, i, entry, lines, t, complete);
+    const ParsedEntry& e = t.entry(entry);
+    KsLine ks = readEntryHead(q, i, entry, e, t);
     if (q.isHydrogen(i)) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
     a.atom1 = i + 1;
     gut[static_cast<std::size_t>(i)] = 1;
-    transferFrame(q, i, entry, ks, complete, t);  // may move the atom array
-    transferKappas(q, i, lines);
+    transferFrame(q, i, entry, ks, e.complete, t);  // may move the atom array
+    transferKappas(q, i, e.kappas);
 }
 
 }  // namespace
@@ -271,7 +301,7 @@ void Quandrel::findInDataBase() {
     index.build(database.get(), names);
     databaseNames = index.takeEntryNames();
 
-    Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings()};
+    Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(), {}};
     for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
         applyScanState(index, entry != nullptr ? entry->state : index.endState(), databaseSeen);

@@ -1,8 +1,13 @@
 // The database index and the parsers of an entry's lines.
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
+#include "../driver/largepages.h"
 #include "../driver/text.h"
 #include "database.h"
 #include "nearest.h"
@@ -20,38 +25,107 @@ constexpr std::size_t MODEL_NAME_COLUMN = 24;
 
 }  // namespace
 
+namespace {
+
+// The whole file, read in one piece into storage that large pages can back (a database
+// of 100,000 entries is some 40 MB).
+using FileText = std::vector<char, LargePageAllocator<char>>;
+
+FileText wholeFile(FILE* file) {
+    FileText text;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0) text.reserve(static_cast<std::size_t>(size));
+    }
+    std::rewind(file);
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.insert(text.end(), block, block + got);
+    return text;
+}
+
+bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+
+// The lines of a file's text as the program's line reader takes them from the file: white
+// space at the start of the text and after every line end is passed over (so no line is
+// empty), a "\r" before the line end is dropped, and the position of a line is where the
+// reader stands after it (the first character of the next line).
+class TextLines {
+public:
+    TextLines(const char* begin, const char* end) : at_(begin), end_(end) {
+        while (at_ != end_ && isSpace(*at_)) ++at_;
+    }
+
+    bool next(std::string_view& line) {
+        if (at_ == end_) return false;
+        const char* start = at_;
+        const char* stop = static_cast<const char*>(std::memchr(at_, '\n', static_cast<std::size_t>(end_ - at_)));
+        if (stop == nullptr) stop = end_;
+        line = std::string_view(start, static_cast<std::size_t>(stop - start));
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        at_ = stop;
+        while (at_ != end_ && isSpace(*at_)) ++at_;
+        return true;
+    }
+
+    // True once the last line has been taken.
+    bool atEnd() const { return at_ == end_; }
+    long position(const char* begin) const { return static_cast<long>(at_ - begin); }
+
+private:
+    const char* at_;
+    const char* end_;
+};
+
+}  // namespace
+
 void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
     entries_.clear();
     modelLines_.clear();
     end_ = ScanState();
-    for (const std::string& name : wanted) entries_.emplace(name, IndexedEntry());
+    std::unordered_map<std::string_view, IndexedEntry*> lookup;
+    std::vector<bool> wantedLength;  // lines of other lengths need no lookup
+    for (const std::string& name : wanted) {
+        lookup.emplace(name, &entries_[name]);
+        if (wantedLength.size() <= name.size()) wantedLength.resize(name.size() + 1, false);
+        wantedLength[name.size()] = true;
+    }
 
-    LineReader reader(file);
+    const FileText text = wholeFile(file);
+    TextLines lines(text.data(), text.data() + text.size());
     ScanState state;
-    std::string line;
+    std::string_view line;
+    std::string planarityLine;
     EntryNameScanner scanner;
-    std::unordered_set<std::string> seen;
+    std::unordered_set<std::string_view> seen;  // views into text
+    seen.reserve(text.size() / 256);             // an entry takes some 400 characters
     std::string model;
     names_.clear();
-    while (reader.next(line)) {
-        if (scanner.feed(line) && seen.insert(scanner.name()).second) names_.emplace_back(scanner.name(), model);
-        if (line.find(MODEL_MARK) != std::string::npos) {
-            model = modelCompoundName(line.c_str());
-            modelLines_.push_back(line.substr(0, MODEL_LINE_CAP));
+    std::string_view previous;  // the scanner's name line
+    while (lines.next(line)) {
+        if (scanner.feed(line) && seen.insert(previous).second) names_.emplace_back(scanner.name(), model);
+        previous = line;
+        if (line.find(MODEL_MARK) != std::string_view::npos) {
+            std::string whole(line);
+            model = modelCompoundName(whole.c_str());
+            whole.resize(std::min(whole.size(), MODEL_LINE_CAP));
+            modelLines_.push_back(std::move(whole));
             state.modelLine = static_cast<int>(modelLines_.size()) - 1;
         }
-        if (line.find(PLANARITY_MARK) != std::string::npos) {
+        if (line.find(PLANARITY_MARK) != std::string_view::npos) {
+            planarityLine.assign(line);
             double value;
-            if (std::sscanf(line.c_str(), PLANARITY_FORMAT, &value) == 1) {
+            if (std::sscanf(planarityLine.c_str(), PLANARITY_FORMAT, &value) == 1) {
                 state.hasPlanarity = true;
                 state.planarity = value;
             }
         }
-        if (reader.atEnd()) break;  // the last line of the file never matches
-        auto it = entries_.find(line);
-        if (it != entries_.end() && it->second.dataOffset < 0) {
-            it->second.dataOffset = std::ftell(file);
-            it->second.state = state;
+        if (lines.atEnd()) break;  // the last line of the file never matches
+        if (line.size() >= wantedLength.size() || !wantedLength[line.size()]) continue;
+        auto it = lookup.find(line);
+        if (it != lookup.end() && it->second->dataOffset < 0) {
+            it->second->dataOffset = lines.position(text.data());
+            it->second->state = state;
         }
     }
     end_ = state;

@@ -1,6 +1,7 @@
 // Construction, destruction and the process-wide values of the central object.
 #include "Quandrel.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -123,4 +124,11 @@ char* NameTable::operator[](std::size_t i) {
 const char* NameTable::operator[](std::size_t i) const {
     if (i >= rows()) return "";
     return blocks_[i / BLOCK_ROWS].get() + (i % BLOCK_ROWS) * NAME_CAP;
+}
+
+void Quandrel::makeRoomForAtoms(int atoms, int dummies) {
+    const std::size_t records = static_cast<std::size_t>(atoms) + static_cast<std::size_t>(dummies) + 1;
+    const std::size_t room = std::max(records, 2 * static_cast<std::size_t>(atoms) + 1);
+    if (atom.capacity() < room) atom.reserve(room);
+    if (atom.size() < records) atom.resize(records);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../geometry/vec.h"
+#include "largepages.h"
 
 // ---------------------------------------------------------------------------------
 // Capacities. They bound the size of a structure the program handles; every reader
@@ -149,6 +150,9 @@ struct AtomRecord {
     char modelCompound[512] = "";
 };
 
+// The atom table; large ones are kept in large pages.
+using AtomArray = std::vector<AtomRecord, LargePageAllocator<AtomRecord>>;
+
 // Crystal symmetry as a master file's LATT and SYMM cards state it. The identity, the
 // inversion partners of a centric lattice and the centring translations are implied, not
 // listed. Readers fill it; completing molecules across symmetry and building a master-file
@@ -241,7 +245,7 @@ public:
     CrystalSymmetry symmetry;
     ScatEntry scatTable[MAX_SCAT];
     int nScat = 0;                      // entries filled in scatTable
-    std::vector<AtomRecord> atom;       // atoms 0..nAtoms-1, dummies behind them
+    AtomArray atom;                     // atoms 0..nAtoms-1, dummies behind them
     int nAtoms = 0;
     int nDummy = 0;
     int multipoleLevel = 0;
@@ -254,7 +258,7 @@ public:
     std::vector<std::string> masTemplate;  // master file built from a crystal file; used when there is no "xd.mas"
 
     // ---- perception and naming results ----
-    std::vector<Knopf> knopf;
+    std::vector<Knopf, LargePageAllocator<Knopf>> knopf;
     NameTable quandrelName;
     std::vector<double> molElectrons;
 
@@ -263,7 +267,7 @@ public:
     // them); afterwards they move to imageAtom and nAtoms counts the input atoms again.
     // Either way image k has the index nInput + k in knopf, the bond list and quandrelName.
     int nInput = -1;                        // input atoms; -1 while no images were added
-    std::vector<AtomRecord> imageAtom;      // the images once perception has ended
+    AtomArray imageAtom;                    // the images once perception has ended
     std::vector<ImageOrigin> imageOrigin;   // origin of image k
     std::vector<std::string> symmetryOps;   // texts of the expanded operator list
     std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
@@ -327,6 +331,11 @@ public:
     void detachImages();         // moves the images out of atom once perception has ended
     int inputAtoms() const { return nInput >= 0 ? nInput : nAtoms; }
     bool isImage(int index) const { return nInput >= 0 && index >= nInput; }
+
+    // Records for the atoms, the dummies of the input behind them and the dummy DUM0 behind
+    // those; room is kept for as many dummies again as there are atoms, without touching
+    // it, for the dummies the database stage adds. Records already there stay as they are.
+    void makeRoomForAtoms(int atoms, int dummies);
     int originOf(int index) const;                 // the input atom an atom or image stands for
     const AtomRecord& site(int index) const;       // an input atom or an image by knopf index
     int siteElement(int index) const;              // element index of site(index)

@@ -407,7 +407,7 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
 
     q.nAtoms = n;
     q.nDummy = 0;
-    q.atom.assign(2 * static_cast<std::size_t>(n) + 1, AtomRecord());
+    q.makeRoomForAtoms(n, 0);
     const IsotropicTensor isotropic(q.cell);
     bool hydrogen = false;
     for (int i = 0; i < n; ++i) {

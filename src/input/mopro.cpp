@@ -360,7 +360,7 @@ void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector
     // the atoms, the dummies of the file behind them, and room for those of the database stage
     {
         MemoryNote note("Memory problem xdinp!  ");
-        q.atom.assign(2 * static_cast<std::size_t>(count) + 1, AtomRecord());
+        q.makeRoomForAtoms(count, 0);
     }
     scatWords.clear();
     for (int i = 0; i < count; ++i) readAtom(q, in, i, scatWords);
@@ -497,6 +497,7 @@ void checkCounts(const Quandrel& q, const ParameterFile& p) {
 
 // The dummies go behind the atoms.
 void placeDummies(Quandrel& q, const std::vector<AtomRecord>& dummies) {
+    q.makeRoomForAtoms(q.nAtoms, q.nDummy);
     for (int j = 0; j < q.nDummy; ++j) {
         AtomRecord& d = q.atom[q.nAtoms + j];
         std::memcpy(d.label, dummies[j].label, sizeof d.label);

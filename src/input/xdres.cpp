@@ -122,10 +122,10 @@ void readUsage(Quandrel& q, XdLines& lines) {
 
 // The atoms, the dummies of the file behind them, and room for the dummies of the
 // database stage.
-void makeRoomForAtoms(Quandrel& q) {
+void roomForAtoms(Quandrel& q) {
     {
         MemoryNote note("Memory problem xdinp!  ");
-        q.atom.assign(2 * static_cast<std::size_t>(q.nAtoms) + 1, AtomRecord());
+        q.makeRoomForAtoms(q.nAtoms, q.nDummy);
     }
     for (int i = 0; i < q.nAtoms; ++i) q.atom[i].planarCache = -1.0;
 }
@@ -261,7 +261,7 @@ void Quandrel::readInp() {
         XdLines lines(file.get(), fileName);
 
         readUsage(*this, lines);
-        makeRoomForAtoms(*this);
+        roomForAtoms(*this);
         lines.skip("the two lines after its USAGE line");
         lines.skip("the two lines after its USAGE line");
         readDummies(*this, lines);

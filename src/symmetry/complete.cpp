@@ -246,7 +246,7 @@ int Quandrel::completeMolecules() {
     const int input = nAtoms;
     imageOrigin.clear();
     // Records behind the input atoms (room for dummies) go behind the images.
-    std::vector<AtomRecord> behind;
+    AtomArray behind;
     if (static_cast<int>(atom.size()) > input) {
         behind.assign(atom.begin() + input, atom.end());
         atom.resize(static_cast<std::size_t>(input));
