@@ -135,7 +135,7 @@ void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
     for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
     for (int a = 0; a < node.anzahl; ++a)
         for (int b = a + 1; b < node.anzahl; ++b)
-            node.winkel[a][b] = node.winkel[b][a] = q.winkel(i, node.nachbar[a], node.nachbar[b]);
+            node.setAngle(a, b, q.winkel(i, node.nachbar[a], node.nachbar[b]));
 }
 
 void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
@@ -266,8 +266,8 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
 std::unique_ptr<Quandrel> StructureBuilder::build() {
     Quandrel& q = *q_;
     q.nAtoms = static_cast<int>(atoms_.size());
-    q.atom = atoms_;
-    q.atom.resize(2 * atoms_.size() + 1);
+    q.atom.assign(atoms_.begin(), atoms_.end());
+    q.makeRoomForAtoms(q.nAtoms, 0);
     return std::move(q_);
 }
 

@@ -146,8 +146,7 @@ int Quandrel::verknopfung(int bondCount) {
         for (int a = 0; a < node.anzahl; ++a) {
             for (int b = a + 1; b < node.anzahl; ++b) {
                 const double angle = winkel(i, node.nachbar[a], node.nachbar[b]);
-                node.winkel[a][b] = angle;
-                node.winkel[b][a] = angle;
+                node.setAngle(a, b, angle);
                 fprintf(logFile, "%-15.2f  %s=%s=%s\n", angle, atom[node.nachbar[a]].label, atom[i].label,
                         atom[node.nachbar[b]].label);
             }

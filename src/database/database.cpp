@@ -263,9 +263,11 @@ void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
 
 void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    copyText(a.modelCompound, sizeof a.modelCompound, modelCompoundName(q.databaseSeen.modelLine.c_str()).c_str());
+    std::string model = modelCompoundName(q.databaseSeen.modelLine.c_str());
+    if (model.size() <= 511) a.modelCompound = std::move(model);  // cannot be longer: the line is cut
     a.planarity = q.databaseSeen.planarity;
-    if (t.descent != nullptr) fprintf(t.descent, "%s: %s from: %s\n", a.label, q.quandrelName[i], a.modelCompound);
+    if (t.descent != nullptr)
+        fprintf(t.descent, "%s: %s from: %s\n", a.label, q.quandrelName[i], a.modelCompound.c_str());
 
     const ParsedEntry& e = t.entry(entry);
     KsLine ks = readEntryHead(q, i, entry, e, t);

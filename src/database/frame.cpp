@@ -119,7 +119,7 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
         if (nj >= 2) {
             int k = 1;
             const int last = nj < MAX_NEIGHBOURS ? nj : MAX_NEIGHBOURS;
-            while (k + 1 < last && q.knopf[static_cast<std::size_t>(j)].winkel[0][k] <= 90.0) ++k;
+            while (k + 1 < last && q.knopf[static_cast<std::size_t>(j)].angle(0, k) <= 90.0) ++k;
             direction = cross(bondVector(q, j, neighbour(q, j, 0)), bondVector(q, j, neighbour(q, j, k)));
         } else {
             // A two-atom fragment has no such plane: any direction at right angles to the bond.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../geometry/vec.h"
@@ -147,7 +148,7 @@ struct AtomRecord {
     RingSet ringMask;                     // the rings the atom belongs to
     double planarCache = -1.0;
     double planarity = 0;
-    char modelCompound[512] = "";
+    std::string modelCompound;            // at most 511 characters
 };
 
 // The atom table; large ones are kept in large pages.
@@ -195,7 +196,20 @@ public:
         int anzahl = 0;
         int nachbar[MAX_NEIGHBOURS] = {};
         double marge[MAX_NEIGHBOURS] = {};
-        double winkel[MAX_NEIGHBOURS][MAX_NEIGHBOURS] = {};
+        // Angles between neighbours a < b, the pairs one after another (each pair once:
+        // the table of a node is large, and a structure has one node per atom).
+        double winkel[MAX_NEIGHBOURS * (MAX_NEIGHBOURS - 1) / 2] = {};
+
+        // The angle between neighbours a and b (either order); 0 for a neighbour with itself.
+        double angle(int a, int b) const {
+            if (a == b) return 0.0;
+            if (a > b) std::swap(a, b);
+            return winkel[a * (2 * MAX_NEIGHBOURS - a - 1) / 2 + (b - a - 1)];
+        }
+        void setAngle(int a, int b, double value) {
+            if (a > b) std::swap(a, b);
+            winkel[a * (2 * MAX_NEIGHBOURS - a - 1) / 2 + (b - a - 1)] = value;
+        }
 
         // Number of neighbours as a loop over the node's slots may take it: 0 to MAX_NEIGHBOURS.
         int count() const { return anzahl < 0 ? 0 : anzahl > MAX_NEIGHBOURS ? MAX_NEIGHBOURS : anzahl; }

@@ -176,11 +176,11 @@ TEST(NeighbourNodes, NeighboursAreSortedByMarginLargestFirstAndTiesKeepBondOrder
     EXPECT_EQ(q->knopf[1].anzahl, 1);
     EXPECT_EQ(q->knopf[1].nachbar[0], 0);
     // The angle table is symmetric and holds the angles at the atom.
-    EXPECT_NEAR(c0.winkel[0][1], 90.0, 1e-9);
-    EXPECT_NEAR(c0.winkel[1][2], 180.0, 1e-9);
-    EXPECT_NEAR(c0.winkel[1][3], 90.0, 1e-9);
-    EXPECT_EQ(c0.winkel[1][0], c0.winkel[0][1]);
-    EXPECT_EQ(c0.winkel[3][2], c0.winkel[2][3]);
+    EXPECT_NEAR(c0.angle(0, 1), 90.0, 1e-9);
+    EXPECT_NEAR(c0.angle(1, 2), 180.0, 1e-9);
+    EXPECT_NEAR(c0.angle(1, 3), 90.0, 1e-9);
+    EXPECT_EQ(c0.angle(1, 0), c0.angle(0, 1));
+    EXPECT_EQ(c0.angle(3, 2), c0.angle(2, 3));
 }
 
 TEST(NeighbourNodes, AngleLinesComeInPairOrderUnderTheirHeading) {
@@ -241,7 +241,7 @@ TEST(NeighbourNodes, ElevenNeighboursAreHandledWithAllTheirAngles) {
     q->verknopfung(count);
     EXPECT_EQ(q->knopf[0].anzahl, 11);
     EXPECT_EQ(countOf(logOf(*q), "=C(0)="), 55);
-    EXPECT_NEAR(q->knopf[0].winkel[9][10], q->winkel(0, q->knopf[0].nachbar[9], q->knopf[0].nachbar[10]), 1e-12);
+    EXPECT_NEAR(q->knopf[0].angle(9, 10), q->winkel(0, q->knopf[0].nachbar[9], q->knopf[0].nachbar[10]), 1e-12);
 }
 
 TEST(NeighbourNodes, ATwelfthNeighbourStopsTheRunNamingTheAtom) {
@@ -315,4 +315,19 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     for (int i = 0; i < q->nAtoms; ++i) ringCarbons += q->atom[i].ringCode == 6;
     EXPECT_EQ(ringCarbons, 150);
     EXPECT_LT(seconds, 60.0);  // quadratic at worst: a few seconds even under the sanitizers
+}
+
+// The angle table keeps each pair of neighbours once: every pair has a slot of its own and
+// reads the same in either order.
+TEST(Nodes, EveryPairOfNeighboursHasItsOwnAngle) {
+    Quandrel::Knopf node;
+    for (int a = 0; a < MAX_NEIGHBOURS; ++a)
+        for (int b = a + 1; b < MAX_NEIGHBOURS; ++b) node.setAngle(b, a, 100.0 * a + b);
+    for (int a = 0; a < MAX_NEIGHBOURS; ++a) {
+        EXPECT_EQ(node.angle(a, a), 0.0);
+        for (int b = a + 1; b < MAX_NEIGHBOURS; ++b) {
+            EXPECT_EQ(node.angle(a, b), 100.0 * a + b) << a << " " << b;
+            EXPECT_EQ(node.angle(b, a), 100.0 * a + b) << a << " " << b;
+        }
+    }
 }
