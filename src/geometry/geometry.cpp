@@ -15,9 +15,18 @@ struct CellAngles {
     double ca, cb, cg, sg;
 };
 
+// The cosines and sine of the cell angles. Distances are taken millions of times in a
+// large structure, always in the same cell: the values of the last cell asked for are kept.
 CellAngles anglesOf(const double* cell) {
-    return {std::cos(cell[3] / DEG_PER_RAD), std::cos(cell[4] / DEG_PER_RAD), std::cos(cell[5] / DEG_PER_RAD),
+    static double lastCell[3] = {NAN, NAN, NAN};
+    static CellAngles last;
+    if (cell[3] == lastCell[0] && cell[4] == lastCell[1] && cell[5] == lastCell[2]) return last;
+    last = {std::cos(cell[3] / DEG_PER_RAD), std::cos(cell[4] / DEG_PER_RAD), std::cos(cell[5] / DEG_PER_RAD),
             std::sin(cell[5] / DEG_PER_RAD)};
+    lastCell[0] = cell[3];
+    lastCell[1] = cell[4];
+    lastCell[2] = cell[5];
+    return last;
 }
 
 }  // namespace

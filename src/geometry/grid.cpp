@@ -9,11 +9,11 @@ constexpr double KEY_LIMIT = 1e15;
 
 }  // namespace
 
-std::size_t PointGrid::KeyHash::operator()(const Key& k) const {
+std::size_t PointGrid::hashOf(const Key& k) {
     std::uint64_t h = static_cast<std::uint64_t>(k.x) * 0x9E3779B97F4A7C15ULL;
     h ^= static_cast<std::uint64_t>(k.y) * 0xC2B2AE3D27D4EB4FULL + (h << 6) + (h >> 2);
     h ^= static_cast<std::uint64_t>(k.z) * 0x165667B19E3779F9ULL + (h << 6) + (h >> 2);
-    return static_cast<std::size_t>(h);
+    return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
 bool PointGrid::keyOf(const double* p, Key& key) const {
@@ -26,35 +26,44 @@ bool PointGrid::keyOf(const double* p, Key& key) const {
     return true;
 }
 
-PointGrid::PointGrid(const std::vector<int>& points, const std::function<const double*(int)>& position, double edge)
-    : edge_(edge > 0 && std::isfinite(edge) ? edge : 1.0) {
-    cells_.reserve(points.size());
-    for (int i : points) {
-        Key key;
-        if (!keyOf(position(i), key)) continue;
-        cells_[key].push_back(i);
-        all_.push_back(i);
+const PointGrid::Cell* PointGrid::find(const Key& key) const {
+    for (std::size_t slot = hashOf(key) & mask_;; slot = (slot + 1) & mask_) {
+        const Cell& cell = table_[slot];
+        if (cell.begin == cell.end) return nullptr;
+        if (cell.key == key) return &cell;
     }
 }
 
-void PointGrid::within(const double* centre, double radius, const std::function<void(int)>& visit) const {
-    if (!(radius >= 0) || !std::isfinite(radius)) return;
-    const double low[3] = {centre[0] - radius, centre[1] - radius, centre[2] - radius};
-    const double high[3] = {centre[0] + radius, centre[1] + radius, centre[2] + radius};
-    Key from, to;
-    if (!keyOf(low, from) || !keyOf(high, to)) return;
-    // A reach over more cells than there are points: looking at every point is cheaper.
-    const double cells = (static_cast<double>(to.x - from.x) + 1) * (static_cast<double>(to.y - from.y) + 1) *
-                         (static_cast<double>(to.z - from.z) + 1);
-    if (cells > static_cast<double>(all_.size())) {
-        for (int i : all_) visit(i);
-        return;
+PointGrid::PointGrid(const std::vector<int>& points, const std::function<const double*(int)>& position, double edge)
+    : edge_(edge > 0 && std::isfinite(edge) ? edge : 1.0) {
+    // The table holds at most one cell per point and stays at most half full.
+    std::size_t size = 16;
+    while (size < 2 * points.size()) size *= 2;
+    table_.assign(size, Cell());
+    mask_ = size - 1;
+
+    // First the cells and how many points each gets (counted in end), then each cell's
+    // range, then the points in filing order.
+    std::vector<std::size_t> slotOf;
+    slotOf.reserve(points.size());
+    all_.reserve(points.size());
+    for (int i : points) {
+        Key key;
+        if (!keyOf(position(i), key)) continue;
+        std::size_t slot = hashOf(key) & mask_;
+        while (table_[slot].end != 0 && !(table_[slot].key == key)) slot = (slot + 1) & mask_;
+        table_[slot].key = key;
+        ++table_[slot].end;
+        slotOf.push_back(slot);
+        all_.push_back(i);
     }
-    for (std::int64_t x = from.x; x <= to.x; ++x)
-        for (std::int64_t y = from.y; y <= to.y; ++y)
-            for (std::int64_t z = from.z; z <= to.z; ++z) {
-                const auto cell = cells_.find({x, y, z});
-                if (cell == cells_.end()) continue;
-                for (int i : cell->second) visit(i);
-            }
+    std::uint32_t next = 0;
+    for (Cell& cell : table_) {
+        if (cell.end == 0) continue;
+        cell.begin = next;
+        next += cell.end;
+        cell.end = cell.begin;
+    }
+    points_.resize(all_.size());
+    for (std::size_t k = 0; k < all_.size(); ++k) points_[table_[slotOf[k]].end++] = all_[k];
 }
