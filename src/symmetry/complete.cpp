@@ -41,6 +41,12 @@ class ImageSearch {
 public:
     explicit ImageSearch(Quandrel& q) : q_(q) {
         ops_ = expandSymmetry(q.symmetry, inputName(q));
+        for (const SymOp& op : ops_) {
+            bool identity = op.tran[0] == 0 && op.tran[1] == 0 && op.tran[2] == 0;
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c) identity = identity && op.rot[r][c] == (r == c ? 1 : 0);
+            identity_.push_back(identity);
+        }
         nInput_ = q.nAtoms;
 
         // The longest possible bond between the elements present.
@@ -126,6 +132,10 @@ public:
                     }
                     for (int idx : cellBins_[flat(b)]) {
                         const Wrapped& w = wrapped_[idx];
+                        // An input atom where it stands is present: it is no image to add.
+                        if (identity_[static_cast<std::size_t>(w.op)] && cellShift[0] == w.base[0] &&
+                            cellShift[1] == w.base[1] && cellShift[2] == w.base[2])
+                            continue;
                         const int originElement = q_.elementOf(w.origin);
                         if (!partsMayBond(part, q_.atom[w.origin].part)) continue;
                         Candidate c;
@@ -193,6 +203,7 @@ private:
 
     Quandrel& q_;
     std::vector<SymOp> ops_;
+    std::vector<bool> identity_;  // per operator: it leaves every point where it is
     int nInput_ = 0;
     double cutoff_ = 0;
     int bins_[3] = {1, 1, 1};
