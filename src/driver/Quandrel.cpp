@@ -26,15 +26,21 @@ StageName::~StageName() {
 }
 
 void Quandrel::openReports() {
+    // The log of a large structure runs to many megabytes: it is written in large blocks.
+    constexpr std::size_t REPORT_BUFFER = std::size_t(1) << 20;
     outFile = fopen("Quandrele.out", "wt");
     if (outFile == nullptr) {
         warnCannotOpen("Quandrele.out");
         outFile = stdout;
+    } else {
+        setvbuf(outFile, nullptr, _IOFBF, REPORT_BUFFER);
     }
     logFile = fopen("Quandrele.log", "wt");
     if (logFile == nullptr) {
         warnCannotOpen("Quandrele.log");
         logFile = stderr;
+    } else {
+        setvbuf(logFile, nullptr, _IOFBF, REPORT_BUFFER);
     }
 }
 

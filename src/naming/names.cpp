@@ -21,10 +21,8 @@ bool isSymbol(const Quandrel& q, int atomIndex, const char* symbol) {
     return std::strcmp(symbolOf(q, atomIndex), symbol) == 0;
 }
 
-bool contains(const std::string& text, char c) { return text.find(c) != std::string::npos; }
-
 // Bond class of a margin v (reference length minus distance).
-std::string bondClass(const Quandrel& q, double v) {
+const char* bondClass(const Quandrel& q, double v) {
     if (v > q.einfachMeso && v < q.mesoZweifach) return "1.5";
     if (v >= q.mesoZweifach && v < q.zweifachDreifach) return "2";
     if (v >= q.zweifachDreifach) return "3";
@@ -40,67 +38,73 @@ struct NameView {
     int ringCode(int atomIndex) const { return rings ? q.atom[atomIndex].ringCode : 0; }
 };
 
+// The bond descriptor of a term: a bond class, or "#"/"@" and a ring code.
+struct Descriptor {
+    char text[16];
+    void set(const char* bondClassText) { std::strcpy(text, bondClassText); }  // at most "1.5"
+    bool has(char c) const { return std::strchr(text, c) != nullptr; }
+};
+
 // "#" and the ring code of the neighbour when it shares a ring with the atom it is seen
 // from, "@" and the ring code when it does not.
-std::string ringDescriptor(const NameView& v, int from, int neighbour) {
-    char text[16];
+void ringDescriptor(const NameView& v, int from, int neighbour, Descriptor& d) {
     bool shared = v.q.atom[from].ringMask.shares(v.q.atom[neighbour].ringMask);
-    std::snprintf(text, sizeof text, "%c%d", shared ? '#' : '@', v.ringCode(neighbour));
-    return text;
+    std::snprintf(d.text, sizeof d.text, "%c%d", shared ? '#' : '@', v.ringCode(neighbour));
 }
 
 // Second shell of neighbour n of the central atom c: n's other neighbours in node order.
-std::string secondShell(const NameView& view, int c, int n) {
+void appendSecondShell(const NameView& view, int c, int n, std::string& name) {
     const Quandrel& q = view.q;
     const Quandrel::Knopf& node = q.knopf[n];
     const int count = node.count();
-    std::string shell = "[";
+    name += '[';
     for (int k = 0; k < count; ++k) {
         int m = node.nachbar[k];
         if (m == c) continue;
         double v = node.marge[k];
-        std::string d = bondClass(q, v);
-        if (q.isHydrogen(m)) d = "1";
-        if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d = "2";
-        if (view.ringCode(m) != 0) d = ringDescriptor(view, n, m);
-        shell += d;
-        shell += klein(symbolOf(q, m));
+        Descriptor d;
+        d.set(bondClass(q, v));
+        if (q.isHydrogen(m)) d.set("1");
+        if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d.set("2");
+        if (view.ringCode(m) != 0) ringDescriptor(view, n, m, d);
+        name += d.text;
+        name += klein(symbolOf(q, m));
     }
-    return shell + "]";
+    name += ']';
 }
 
-// First-shell term of neighbour n of atom c, bonded with margin v.
-std::string neighbourTerm(const NameView& view, int c, int n, double v) {
+// Appends the first-shell term of neighbour n of atom c, bonded with margin v.
+void appendNeighbourTerm(const NameView& view, int c, int n, double v, std::string& name) {
     const Quandrel& q = view.q;
     bool hydrogen = q.isHydrogen(c) || q.isHydrogen(n);
-    std::string d = bondClass(q, v);
-    if (hydrogen) d = "1";
-    if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d = "2";
-    if (view.ringCode(n) != 0) d = ringDescriptor(view, c, n);
-    std::string term = d + klein(symbolOf(q, n));
+    Descriptor d;
+    d.set(bondClass(q, v));
+    if (hydrogen) d.set("1");
+    if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d.set("2");
+    if (view.ringCode(n) != 0) ringDescriptor(view, c, n, d);
+    name += d.text;
+    name += klein(symbolOf(q, n));
 
-    if (n > c && hydrogen && contains(d, '@')) {
+    if (n > c && hydrogen && d.has('@')) {
         printf("AT ist ohne [] bei H!\n");
-        return term;
+        return;
     }
-    bool due = d == "1.5" || contains(d, '#') || q.elementOf(n) > 11 || (hydrogen && !contains(d, '@'));
-    if (due && q.knopf[n].anzahl > 1) term += secondShell(view, c, n);
-    return term;
+    bool due = std::strcmp(d.text, "1.5") == 0 || d.has('#') || q.elementOf(n) > 11 || (hydrogen && !d.has('@'));
+    if (due && q.knopf[n].anzahl > 1) appendSecondShell(view, c, n, name);
 }
 
-// The whole name of atom i from its bonds (indices into the bond list).
-std::string nameOf(const NameView& view, int i, const std::vector<int>& bondsOfAtom) {
+// The whole name of atom i from its bonds (indices into the bond list), built in name.
+void buildName(const NameView& view, int i, const std::vector<int>& bondsOfAtom, std::string& name) {
     char head[32];
     if (view.ringCode(i) != 0)
         std::snprintf(head, sizeof head, "%d-%s", view.ringCode(i), symbolOf(view.q, i));
     else
         std::snprintf(head, sizeof head, "%s", symbolOf(view.q, i));
-    std::string name = head;
+    name = head;
     for (int b : bondsOfAtom) {
         const int other = bnd[b].first == i ? bnd[b].second : bnd[b].first;
-        name += neighbourTerm(view, i, other, bnd[b].margin);
+        appendNeighbourTerm(view, i, other, bnd[b].margin, name);
     }
-    return name;
 }
 
 void storeName(Quandrel& q, int atomIndex, const std::string& name) {
@@ -129,20 +133,25 @@ void Quandrel::getNames(int bondCount) {
     }
 
     double totalCharge = 0.0;
+    std::string name, bondOrderName;
     for (int i = 0; i < nAtoms; ++i) {
         double planarity = planar(knopf[i], i);
         fprintf(logFile, "%-30s %f %d/%d\n", atom[i].label, planarity, i, nAtoms);
 
-        const std::string name = nameOf(NameView{*this, true}, i, bondsOf[i]);
+        buildName(NameView{*this, true}, i, bondsOf[i], name);
         storeName(*this, i, name);
 
         if (ions != 0) {
             // Ring codes are no bond orders: the valences are read from the name without them.
             // An image's charge is its input atom's: the totals count the input atoms only.
             const double oxidationBefore = totalOxi;
-            double charge = useNewRingNomenclature > 0
-                                ? calcValeces(i, nameOf(NameView{*this, false}, i, bondsOf[i]).c_str())
-                                : calcValeces(i);
+            double charge;
+            if (useNewRingNomenclature > 0) {
+                buildName(NameView{*this, false}, i, bondsOf[i], bondOrderName);
+                charge = calcValeces(i, bondOrderName.c_str());
+            } else {
+                charge = calcValeces(i);
+            }
             if (isImage(i))
                 totalOxi = oxidationBefore;
             else
