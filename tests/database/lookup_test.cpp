@@ -1,8 +1,12 @@
 // The database lookup: one indexed pass over the file must give, atom after atom, what a
 // scan of the file from its start for every atom gives: the same entry, and the same
 // model-compound line and planarity left behind for the next search.
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <random>
+
+#include "driver/text.h"
 
 #include "database/nearest.h"
 #include "dbtest.h"
@@ -218,4 +222,40 @@ TEST(DatabaseLookup, ModelCompoundNameStartsAtThe25thCharacter) {
     EXPECT_EQ(modelCompoundName("!! Model Compound Name: XYZ"), "XYZ");  // the first 24 characters, whatever they are
     EXPECT_EQ(modelCompoundName("Model Compound Name: ab"), "");        // shorter than 25 characters
     EXPECT_EQ(modelCompoundName(""), "");
+}
+
+TEST(DatabaseLookup, IndexTakesLinesAsTheLineReaderDoes) {
+    // The index reads the file in one piece; its lines and entry positions must be those of
+    // the program's line reader reading the file line by line, carriage returns, tabs,
+    // blank lines and a missing last newline included.
+    const std::vector<std::string> pieces = {"A", "A\r", "B \r", "\t", "\r", " \t A", "1\r", "1", "",
+                                             "  2.5 1", "Model Compound Name:    m\r", "A\r\r"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 10);
+        for (int k = 0; k < lines; ++k) text += pieces[random() % pieces.size()] + "\n";
+        if (random() % 3 == 0 && !text.empty()) text.pop_back();
+        const std::vector<std::string> names = {"A", "B ", "A\r", "1", " \t A"};
+        FILE* f = fileWith(text);
+        // what the line reader finds: the first line equal to a name, not the last line
+        std::map<std::string, long> want;
+        LineReader reader(f);
+        std::string line;
+        while (reader.next(line) && !reader.atEnd())
+            if (std::find(names.begin(), names.end(), line) != names.end()) want.emplace(line, std::ftell(f));
+        DatabaseIndex index;
+        index.build(f, names);
+        std::fclose(f);
+        for (const std::string& name : names) {
+            const IndexedEntry* e = index.find(name);
+            const auto w = want.find(name);
+            EXPECT_EQ(e != nullptr ? e->dataOffset : -1, w != want.end() ? w->second : -1)
+                << "round " << round << ", name \"" << name << "\"";
+        }
+        if (testing::Test::HasFailure()) {
+            ADD_FAILURE() << "file was:\n" << text;
+            break;
+        }
+    }
 }

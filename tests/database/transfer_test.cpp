@@ -229,6 +229,32 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
     }
 }
 
+TEST(DatabaseTransfer, AtomsSharingAnEntryEachKeepWhatTheEntryDoesNotGive) {
+    // The entry is read once for both atoms; each keeps its own values where the entry has
+    // none, and each warning comes once.
+    Methyl m;
+    name(*m.q, 1, "C1c1h");
+    for (int a = 0; a < 2; ++a) {
+        for (double& p : m.q->atom[a].multipole) p = -1.0 - a;
+        std::snprintf(m.q->atom[a].siteSym, sizeof m.q->atom[a].siteSym, "old%d", a);
+    }
+    StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25 abc\n");
+    for (int a = 0; a < 2; ++a) {
+        SCOPED_TRACE("atom " + std::to_string(a));
+        EXPECT_EQ(gut[a], 1);
+        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[0], 4.5);
+        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[1], 0.25);
+        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[2], -1.0 - a);
+        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[25], -1.0 - a);
+        EXPECT_EQ(std::string(m.q->atom[a].siteSym), "old" + std::to_string(a));
+    }
+    for (const char* warning : {"only 2 of the 26 populations could be read.", "the file ends before the entry"}) {
+        const std::size_t first = run.err.find(warning);
+        EXPECT_NE(first, std::string::npos) << warning;
+        EXPECT_EQ(run.err.find(warning, first + 1), std::string::npos) << warning;
+    }
+}
+
 TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
     Methyl m;
     const std::string longSym(60, 'm');

@@ -95,3 +95,20 @@ TEST(Geometry, RotationMultipliesTheRowVectorFromTheLeftAndMayWorkInPlace) {
     EXPECT_EQ(v[1], 1.0);
     EXPECT_EQ(v[2], 0.0);
 }
+
+TEST(Geometry, DistancesFollowTheCellWhenCellsTakeTurns) {
+    // The cosines of the last cell are kept between calls: two structures with different
+    // cells, asked in turn, must each get their own metric.
+    ScratchDir dir;
+    StructureBuilder cubic(10.0), oblique;
+    oblique.setCell(10.0, 10.0, 10.0, 90, 90, 60);
+    for (int turn = 0; turn < 3; ++turn) {
+        EXPECT_NEAR(cubic.q().laenge(0, 0, 0, 0.1, 0.1, 0), std::sqrt(2.0), 1e-12) << turn;
+        EXPECT_NEAR(oblique.q().laenge(0, 0, 0, 0.1, 0.1, 0), std::sqrt(3.0), 1e-12) << turn;
+        double frac[3] = {0.1, 0.1, 0}, cart[3];
+        oblique.q().frac2cart(frac, cart);
+        EXPECT_NEAR(cart[0], 1.5, 1e-12) << turn;
+        cubic.q().frac2cart(frac, cart);
+        EXPECT_NEAR(cart[0], 1.0, 1e-12) << turn;
+    }
+}
