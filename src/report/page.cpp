@@ -1,38 +1,38 @@
 // "Quandrele.html": one self-contained page (inline style and SVG, no script, nothing
-// fetched) with a drawing of the structure and a table of the atoms.
+// fetched) with a drawing of the structure and a table of the atoms. The page is appended
+// to one buffer that goes to the file in large blocks; numbers are formatted on the stack.
 #include <gemmi/eig3.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <map>
+#include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
-#include "../driver/text.h"
+#include "../database/nearest.h"
 #include "../geometry/vec.h"
 #include "report.h"
-
-using json = nlohmann::ordered_json;
+#include "textsink.h"
 
 namespace {
 
-vec point(const json& triple) { return {triple[0].get<double>(), triple[1].get<double>(), triple[2].get<double>()}; }
-
-// A printf-formatted piece of the page. A piece was always cut at 511 characters (a
+// Appends a printf-formatted piece of the page. A piece was always cut at 511 characters (a
 // long quandrel or file name can reach that); the cut is kept so pages stay as they were.
-std::string piece(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string piece(const char* fmt, ...) {
+void piece(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void piece(std::string& out, const char* fmt, ...) {
+    char text[512];
     va_list args;
     va_start(args, fmt);
-    std::string text = vformat(fmt, args);
+    const int n = std::vsnprintf(text, sizeof text, fmt, args);
     va_end(args);
-    return text.size() > 511 ? text.substr(0, 511) : text;
+    if (n > 0) out.append(text, std::min(static_cast<std::size_t>(n), sizeof text - 1));
 }
 
-std::string escape(const std::string& text) {
-    std::string out;
+void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -42,10 +42,14 @@ std::string escape(const std::string& text) {
         default: out += c;
         }
     }
-    return out;
 }
 
-std::string text(const json& value) { return value.is_string() ? value.get<std::string>() : std::string(); }
+// The escaped text in `scratch` (kept for reuse), for a printf piece.
+const char* escaped(std::string& scratch, std::string_view text) {
+    scratch.clear();
+    appendEscaped(scratch, text);
+    return scratch.c_str();
+}
 
 const char* const STYLE = R"(
 body { font-family: sans-serif; margin: 1.5em; color: #222; background: #fff; }
@@ -165,104 +169,120 @@ bool localAxes(vec self, vec atom0, vec atom2, int axis1, int axis2, vec (&axes)
     return true;
 }
 
-int axisNumber(const std::string& letter) {
-    if (letter == "X") return 1;
-    if (letter == "Y") return 2;
-    if (letter == "Z") return 3;
-    return 0;
-}
+// The axis code of a frame (1 X, 2 Y, 3 Z) as the drawing takes it: 0 when it is none.
+int axisCode(int code) { return code >= 1 && code <= 3 ? code : 0; }
 
 // What the drawing shows: the atoms' positions and bonded neighbours, and the dummies that
-// some frame uses; where finds an atom or any dummy by its label.
+// some frame uses; where finds an atom or any dummy by its label (the first of equal labels).
 struct Scene {
-    std::map<std::string, vec> where;
+    std::vector<std::string> dummyLabels;
+    std::unordered_map<std::string_view, vec> where;
     std::vector<vec> atomPoints, dummyPoints;
-    std::vector<std::pair<std::string, vec>> dummies;
+    std::vector<std::size_t> drawnDummies;  // dummies some frame uses
     std::vector<std::vector<std::size_t>> bonded;
 };
 
-Scene collectScene(const json& run) {
-    const json& atoms = run["atoms"];
+Scene collectScene(const RunReport& run) {
+    const std::size_t atoms = static_cast<std::size_t>(run.atoms());
     Scene scene;
-    std::map<std::string, std::size_t> indexOf;
-    for (const json& a : atoms) {
-        const vec p = point(a["cartesian"]);
-        indexOf.emplace(text(a["label"]), scene.atomPoints.size());
+    std::unordered_map<std::string_view, std::size_t> indexOf;
+    scene.atomPoints.reserve(atoms);
+    for (std::size_t k = 0; k < atoms; ++k) {
+        const AtomRecord& a = run.atom(static_cast<int>(k));
+        const vec p = toVec(a.cart);
+        indexOf.emplace(a.label, k);
         scene.atomPoints.push_back(p);
-        scene.where.emplace(text(a["label"]), p);
+        scene.where.emplace(a.label, p);
     }
-    scene.bonded.resize(atoms.size());
-    for (const json& b : run["bonds"]) {
-        auto p = indexOf.find(text(b[0])), q = indexOf.find(text(b[1]));
-        if (p == indexOf.end() || q == indexOf.end()) continue;
-        scene.bonded[p->second].push_back(q->second);
-        scene.bonded[q->second].push_back(p->second);
-    }
-    // dummies that some frame uses
-    std::map<std::string, bool> usedDummy;
-    for (const json& a : atoms)
-        for (const json& d : a["frame"]["dummies"]) usedDummy[text(d["label"])] = true;
-    for (const json& d : run["dummies"]) {
-        const std::string label = text(d["label"]);
-        const vec p = point(d["cartesian"]);
-        scene.where.emplace(label, p);
-        if (usedDummy.count(label)) {
-            scene.dummies.emplace_back(label, p);
+    scene.bonded.resize(atoms);
+    run.forEachBond([&](int i, int j) {
+        const std::size_t p = indexOf.find(run.atom(i).label)->second, q = indexOf.find(run.atom(j).label)->second;
+        scene.bonded[p].push_back(q);
+        scene.bonded[q].push_back(p);
+    });
+    std::vector<char> used(static_cast<std::size_t>(std::max(run.q.nDummy, 0)), 0);
+    for (int i = 0; i < run.atoms(); ++i)
+        for (int number : {run.atom(i).atom0, run.atom(i).atom2})
+            if (run.dummyOf(number) >= 0) used[static_cast<std::size_t>(run.dummyOf(number))] = 1;
+    const int dummies = run.dummies();
+    scene.dummyLabels.reserve(static_cast<std::size_t>(dummies));  // the labels stay where they are
+    for (int k = 0; k < dummies; ++k) {
+        char scratch[24];
+        scene.dummyLabels.emplace_back(run.referenceLabel(run.atoms() + k + 1, scratch));
+        double cart[3];
+        run.dummyCartesian(k, cart);
+        const vec p = toVec(cart);
+        scene.where.emplace(scene.dummyLabels.back(), p);
+        if (used[static_cast<std::size_t>(k)]) {
+            scene.drawnDummies.push_back(static_cast<std::size_t>(k));
             scene.dummyPoints.push_back(p);
         }
     }
     return scene;
 }
 
-std::string svgStart(const View& view) {
-    std::string svg = piece("<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
-                             "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
-                             view.width, view.height, view.width, view.height);
+void svgStart(std::string& svg, const View& view) {
+    piece(svg,
+          "<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
+          "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
+          view.width, view.height, view.width, view.height);
     svg += "<defs>\n";
     for (int k = 0; k < 3; ++k)
-        svg += piece("<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
-                      "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
-                      "fill=\"%s\"/></marker>\n",
-                      "xyz"[k], AXIS_COLOUR[k]);
+        piece(svg,
+              "<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
+              "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
+              "fill=\"%s\"/></marker>\n",
+              "xyz"[k], AXIS_COLOUR[k]);
     svg += "</defs>\n";
-    return svg;
 }
 
-std::string bondLayer(const json& run, const Scene& scene, const View& view) {
-    std::string svg = "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"" +
-                      piece("%.1f", std::max(1.5, 0.07 * view.scale)) + "\" stroke-linecap=\"round\">\n";
-    for (const json& b : run["bonds"]) {
-        auto p = scene.where.find(text(b[0])), q = scene.where.find(text(b[1]));
-        if (p == scene.where.end() || q == scene.where.end()) continue;
-        svg += piece("<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
-                      view.sy(p->second), view.sx(q->second), view.sy(q->second));
-    }
-    return svg + "</g>\n";
+void bondLayer(std::string& svg, const RunReport& run, const Scene& scene, const View& view) {
+    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"";
+    piece(svg, "%.1f", std::max(1.5, 0.07 * view.scale));
+    svg += "\" stroke-linecap=\"round\">\n";
+    run.forEachBond([&](int i, int j) {
+        auto p = scene.where.find(run.atom(i).label), q = scene.where.find(run.atom(j).label);
+        if (p == scene.where.end() || q == scene.where.end()) return;
+        piece(svg, "<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
+              view.sy(p->second), view.sx(q->second), view.sy(q->second));
+    });
+    svg += "</g>\n";
 }
 
-std::string dummyLayer(const Scene& scene, const View& view, double font) {
+void dummyLayer(std::string& svg, const Scene& scene, const View& view, double font) {
     const double s = view.scale;
-    std::string svg = "<g class=\"dummies\">\n";
+    svg += "<g class=\"dummies\">\n";
     const double c = std::max(1.5, 0.12 * s);
-    for (const auto& d : scene.dummies) {
-        const double x = view.sx(d.second), y = view.sy(d.second);
-        svg += piece("<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
-                      "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                      "fill=\"#444\"%s>%s</text></g>\n",
-                      escape(d.first).c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2,
-                      y + c + font * 0.8, font * 0.85, s >= 14 ? "" : " display=\"none\"", escape(d.first).c_str());
+    std::string label;
+    for (std::size_t n = 0; n < scene.drawnDummies.size(); ++n) {
+        const vec& p = scene.dummyPoints[n];
+        const double x = view.sx(p), y = view.sy(p);
+        escaped(label, scene.dummyLabels[scene.drawnDummies[n]]);
+        piece(svg,
+              "<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
+              "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+              "fill=\"#444\"%s>%s</text></g>\n",
+              label.c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2, y + c + font * 0.8,
+              font * 0.85, s >= 14 ? "" : " display=\"none\"", label.c_str());
     }
-    return svg + "</g>\n";
+    svg += "</g>\n";
 }
+
+// Scratch texts of the page, reused from atom to atom.
+struct Scratch {
+    std::string a, b;
+};
 
 // Atom k: a circle, found or missing, and its label where the bonds are not (opposite the
 // mean direction of its bonds).
-std::string atomShape(const json& a, std::size_t k, const Scene& scene, const View& view, double font) {
+void atomShape(std::string& svg, const RunReport& run, std::size_t k, const Scene& scene, const View& view,
+               double font, Scratch& scratch) {
+    const int i = static_cast<int>(k);
     const double s = view.scale;
-    const std::string label = escape(text(a["label"]));
-    const bool found = a["found"].get<bool>();
+    const char* label = escaped(scratch.a, run.atom(i).label);
+    const bool found = run.found(i);
     const double x = view.sx(scene.atomPoints[k]), y = view.sy(scene.atomPoints[k]);
-    const bool hydrogen = text(a["element"]) == "H";
+    const bool hydrogen = std::strcmp(run.element(i), "H") == 0;
     const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
     double lx = 0, ly = 0;
     for (std::size_t n : scene.bonded[k]) {
@@ -285,20 +305,21 @@ std::string atomShape(const json& a, std::size_t k, const Scene& scene, const Vi
     // every atom names itself on hovering; written labels only where they stay readable:
     // hydrogens lose theirs in a crowded drawing, every atom in a very small one
     const bool labelled = s >= 14 && (!hydrogen || s >= 28);
-    std::string svg = piece("<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
-                             "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
-                             "stroke-width=\"%s\"%s/>",
-                             found ? "found" : "missing", label.c_str(), label.c_str(), escape(text(a["name"])).c_str(),
-                             found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
-                             found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5",
-                             found ? "" : " stroke-dasharray=\"3 2\"");
+    piece(svg,
+          "<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
+          "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
+          "stroke-width=\"%s\"%s/>",
+          found ? "found" : "missing", label, label, escaped(scratch.b, run.name(i)),
+          found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
+          found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5", found ? "" : " stroke-dasharray=\"3 2\"");
     if (labelled)
-        svg += piece("<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
-                      "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
-                      "dominant-baseline=\"middle\">%s</text>",
-                      labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
-                      lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label.c_str());
-    return svg + "</g>\n";
+        piece(svg,
+              "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
+              "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
+              "dominant-baseline=\"middle\">%s</text>",
+              labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
+              lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label);
+    svg += "</g>\n";
 }
 
 constexpr double ARROW = 0.6;  // length of a frame arrow, angstrom
@@ -306,92 +327,110 @@ constexpr double ARROW = 0.6;  // length of a frame arrow, angstrom
 // Axis e of an atom at p: an arrow, or, along the line of sight, a circle with a dot when it
 // points at the viewer and with a cross when it points away. A small drawing gets thin
 // arrows and no axis letters.
-std::string axisArrow(int e, vec p, vec axis, const View& view, double font) {
+void axisArrow(std::string& svg, int e, vec p, vec axis, const View& view, double font) {
     const double s = view.scale;
     const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
     const bool letters = s >= 28;
     const double x = view.sx(p), y = view.sy(p);
     const vec tip = p + ARROW * axis;
     const double tx = view.sx(tip), ty = view.sy(tip);
-    std::string svg;
     if (std::hypot(tx - x, ty - y) < 0.35 * ARROW * s) {
         const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
         const bool toward = dot(axis, view.depth) > 0;
         const double cx = tx, cy = ty;
-        svg += piece("<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
-                      "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
-                      "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx, cy, m);
+        piece(svg,
+              "<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
+              "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
+              "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx, cy, m);
         if (toward)
-            svg += piece("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
+            piece(svg, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
         else
-            svg += piece("<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
-                          cx - o, cy + o, cx + o, cy - o);
+            piece(svg, "<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
+                  cx - o, cy + o, cx + o, cy - o);
         if (letters)
-            svg += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                          "fill=\"%s\" stroke=\"none\">%s</text>",
-                          cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
-        return svg + "</g>";
+            piece(svg,
+                  "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+                  "fill=\"%s\" stroke=\"none\">%s</text>",
+                  cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+        svg += "</g>";
+        return;
     }
     const vec beyond = p + (ARROW * 1.3) * axis;
-    svg += piece("<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
-                  "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
-                  "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
+    piece(svg,
+          "<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
+          "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
+          "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
     if (letters)
-        svg += piece("<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                      "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
-                      view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
-    return svg;
+        piece(svg,
+              "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+              "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
+              view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
 }
 
-// The three axes of a found atom's frame ("" when its reference atoms span no frame).
-std::string frameArrows(const json& a, vec p, const Scene& scene, const View& view, double font) {
-    const json& f = a["frame"];
-    auto p0 = scene.where.find(text(f["atom0"])), p2 = scene.where.find(text(f["atom2"]));
+// The three axes of a found atom's frame (nothing when its reference atoms span no frame).
+void frameArrows(std::string& svg, const RunReport& run, int i, vec p, const Scene& scene, const View& view,
+                 double font) {
+    const AtomRecord& a = run.atom(i);
+    char scratch0[24], scratch2[24];
+    auto p0 = scene.where.find(run.referenceLabel(a.atom0, scratch0));
+    auto p2 = scene.where.find(run.referenceLabel(a.atom2, scratch2));
     vec axes[3];
     if (p0 == scene.where.end() || p2 == scene.where.end() ||
-        !localAxes(p, p0->second, p2->second, axisNumber(text(f["axis1"])), axisNumber(text(f["axis2"])), axes))
-        return "";
-    std::string svg = "<g class=\"axes\" data-atom=\"" + escape(text(a["label"])) + "\">";
-    for (int e = 0; e < 3; ++e) svg += axisArrow(e, p, axes[e], view, font);
-    return svg + "</g>\n";
+        !localAxes(p, p0->second, p2->second, axisCode(a.ax1), axisCode(a.ax2), axes))
+        return;
+    svg += "<g class=\"axes\" data-atom=\"";
+    appendEscaped(svg, a.label);
+    svg += "\">";
+    for (int e = 0; e < 3; ++e) axisArrow(svg, e, p, axes[e], view, font);
+    svg += "</g>\n";
 }
 
-std::string drawing(const json& run) {
-    const json& atoms = run["atoms"];
+void drawing(TextSink& out, const RunReport& run) {
     const Scene scene = collectScene(run);
     const View view = makeView(scene.atomPoints, scene.dummyPoints);
     const double font = std::max(9.0, std::min(14.0, 0.3 * view.scale));
 
-    std::string svg = svgStart(view) + bondLayer(run, scene, view) + dummyLayer(scene, view, font);
+    std::string& svg = out.text();
+    svgStart(svg, view);
+    bondLayer(svg, run, scene, view);
+    dummyLayer(svg, scene, view, font);
 
     // atoms back to front, each with its frame arrows on top of the atoms behind it
-    std::vector<std::size_t> order(atoms.size());
+    std::vector<std::size_t> order(scene.atomPoints.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         return dot(scene.atomPoints[a] - view.centre, view.depth) < dot(scene.atomPoints[b] - view.centre, view.depth);
     });
-    std::string axesLayer = "<g class=\"frames\">\n", atomLayer = "<g class=\"atoms\">\n";
+    std::string axesLayer = "<g class=\"frames\">\n";
+    Scratch scratch;
+    svg += "<g class=\"atoms\">\n";
     for (std::size_t k : order) {
-        atomLayer += atomShape(atoms[k], k, scene, view, font);
-        if (atoms[k]["found"].get<bool>()) axesLayer += frameArrows(atoms[k], scene.atomPoints[k], scene, view, font);
+        atomShape(svg, run, k, scene, view, font, scratch);
+        if (run.found(static_cast<int>(k)))
+            frameArrows(axesLayer, run, static_cast<int>(k), scene.atomPoints[k], scene, view, font);
+        out.spill();
     }
     // the arrows on top: an axis along a bond would otherwise hide under the atoms
-    svg += atomLayer + "</g>\n" + axesLayer + "</g>\n</svg>\n";
-    return svg;
+    svg += "</g>\n";
+    svg += axesLayer;
+    svg += "</g>\n</svg>\n";
 }
 
-std::string legend() {
-    std::string html = "<div class=\"legend\">";
-    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
-                   "</svg>found in the database</span>",
-                   FOUND_FILL, FOUND_STROKE);
-    html += piece("<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
-                   "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
-                   MISSING_FILL, MISSING_STROKE);
+void legend(std::string& html) {
+    html += "<div class=\"legend\">";
+    piece(html,
+          "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
+          "</svg>found in the database</span>",
+          FOUND_FILL, FOUND_STROKE);
+    piece(html,
+          "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
+          "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
+          MISSING_FILL, MISSING_STROKE);
     for (int k = 0; k < 3; ++k)
-        html += piece("<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
-                       "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
-                       AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
+        piece(html,
+              "<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
+              "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
+              AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
     html += "<span><svg width=\"34\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#fff\" stroke=\"#444\"/>"
             "<circle cx=\"8\" cy=\"8\" r=\"2\" fill=\"#444\"/><circle cx=\"25\" cy=\"8\" r=\"6\" fill=\"#fff\" "
             "stroke=\"#444\"/><path d=\"M21,4 L29,12 M21,12 L29,4\" stroke=\"#444\"/></svg>axis towards / away from "
@@ -399,94 +438,148 @@ std::string legend() {
     html += "<span><svg width=\"16\" height=\"16\"><path d=\"M3,3 L13,13 M3,13 L13,3\" stroke=\"#444\" "
             "stroke-width=\"1.5\"/></svg>dummy atom</span>";
     html += "</div>\n";
-    return html;
 }
 
-std::string frameText(const json& frame) {
-    std::string t = escape(text(frame["axis1"])) + "&rarr;" + escape(text(frame["atom0"])) + ", " +
-                    escape(text(frame["axis2"])) + "&rarr;" + escape(text(frame["atom2"]));
-    for (const json& d : frame["dummies"]) {
-        const json& f = d["fractional"];
-        t += piece("<br><span class=\"note\">%s at %.4f %.4f %.4f</span>", escape(text(d["label"])).c_str(),
-                    f[0].get<double>(), f[1].get<double>(), f[2].get<double>());
+const char* axisLetter(int code) { return code == 1 ? "X" : code == 2 ? "Y" : code == 3 ? "Z" : ""; }
+
+// The frame cell: axes towards their reference atoms, then the dummies among those.
+void frameText(std::string& html, const RunReport& run, int i, Scratch& scratch) {
+    const AtomRecord& a = run.atom(i);
+    char label[24];
+    html += axisLetter(a.ax1);
+    html += "&rarr;";
+    appendEscaped(html, run.referenceLabel(a.atom0, label));
+    html += ", ";
+    html += axisLetter(a.ax2);
+    html += "&rarr;";
+    appendEscaped(html, run.referenceLabel(a.atom2, label));
+    for (int number : {a.atom0, a.atom2}) {
+        if (run.dummyOf(number) < 0) continue;
+        const double* f = run.atom(number - 1).frac;
+        piece(html, "<br><span class=\"note\">%s at %.4f %.4f %.4f</span>",
+              escaped(scratch.a, run.referenceLabel(number, label)), f[0], f[1], f[2]);
     }
-    return t;
 }
 
-std::string atomRow(const json& a) {
-    const bool found = a["found"].get<bool>();
-    std::string row = piece("<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
-                             escape(text(a["label"])).c_str());
-    row += "<td>" + escape(text(a["label"])) + "</td>";
-    row += "<td class=\"name\">" + escape(text(a["name"])) + "</td>";
-    row += std::string("<td class=\"found\">") + (found ? "yes" : "MISSING") + "</td>";
+void atomRow(std::string& html, const RunReport& run, int i, Scratch& scratch) {
+    const AtomRecord& a = run.atom(i);
+    const bool found = run.found(i);
+    piece(html, "<tr class=\"atom-row %s\" data-label=\"%s\">", found ? "found" : "missing",
+          escaped(scratch.a, a.label));
+    html += "<td>";
+    appendEscaped(html, a.label);
+    html += "</td><td class=\"name\">";
+    appendEscaped(html, run.name(i));
+    html += "</td><td class=\"found\">";
+    html += found ? "yes" : "MISSING";
+    html += "</td>";
     if (found) {
-        row += "<td>" + escape(text(a["modelCompound"])) + "</td>";
+        html += "<td>";
+        const char* compound = run.modelCompound(i);
+        appendEscaped(html, compound != nullptr ? compound : "");
+        html += "</td>";
     } else {
-        row += "<td>";
-        if (a["nearest"].empty()) {
-            row += "<span class=\"note\">no database entry of this element</span>";
+        html += "<td>";
+        const std::vector<NearEntry>& nearest = run.nearest(i);
+        if (nearest.empty()) {
+            html += "<span class=\"note\">no database entry of this element</span>";
         } else {
-            row += "<span class=\"note\">nearest entries:</span><ol class=\"nearest\">";
-            for (const json& e : a["nearest"])
-                row += piece("<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
-                              "%d term edits)</span></li>",
-                              escape(text(e["name"])).c_str(), escape(text(e["modelCompound"])).c_str(),
-                              e["sharedFirstShellTerms"].get<int>(), e["termEdits"].get<int>());
-            row += "</ol>";
+            html += "<span class=\"note\">nearest entries:</span><ol class=\"nearest\">";
+            for (const NearEntry& e : nearest)
+                piece(html,
+                      "<li><code>%s</code> &mdash; %s <span class=\"note\">(%d shared neighbour terms, "
+                      "%d term edits)</span></li>",
+                      escaped(scratch.a, e.name), escaped(scratch.b, e.modelCompound), e.sharedTerms, e.edits);
+            html += "</ol>";
         }
-        row += "</td>";
+        html += "</td>";
     }
-    row += "<td>" + escape(text(a["siteSymmetry"])) + "</td>";
-    row += "<td>" + frameText(a["frame"]) + "</td>";
-    row += piece("<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
-                  a["monopoleBeforeCorrection"].get<double>(), a["monopoleWritten"].get<double>(),
-                  a["molecule"].get<int>());
-    row += "</tr>\n";
-    return row;
+    html += "<td>";
+    appendEscaped(html, a.siteSym);
+    html += "</td><td>";
+    frameText(html, run, i, scratch);
+    html += "</td>";
+    piece(html, "<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
+          run.monopoleBefore(i), run.monopoleWritten(i), a.molecule);
+    html += "</tr>\n";
 }
 
-std::string moleculeTable(const json& run) {
-    std::string html = "<table class=\"molecules\"><tr><th>Molecule</th><th>Atoms</th><th>Valence electrons "
-                       "expected</th><th>Sum of found monopoles</th><th>Correction</th></tr>\n";
-    for (const json& m : run["molecules"]) {
-        const json& c = m["correction"];
-        std::string what = "none";
-        if (c["applied"].get<bool>()) {
-            what = escape(text(c["kind"]));
-            for (const char* key : {"factor", "addedPerAtom", "addedPerHydrogen", "difference"})
-                if (c.contains(key)) what += piece(": %s %.6f", key, c[key].get<double>());
+void moleculeTable(std::string& html, const RunReport& run) {
+    html += "<table class=\"molecules\"><tr><th>Molecule</th><th>Atoms</th><th>Valence electrons "
+            "expected</th><th>Sum of found monopoles</th><th>Correction</th></tr>\n";
+    const MonopoleCorrection& c = run.correction;
+    const std::vector<int> sizes = run.moleculeSizes();
+    std::string what;
+    for (std::size_t m = 0; m < c.applies.size(); ++m) {
+        what = "none";
+        if (c.applies[m] != 0) {
+            what.clear();
+            switch (c.mode) {
+            case 1:
+                appendEscaped(what, "monopoles multiplied by a factor");
+                piece(what, ": %s %.6f", "factor", c.corrFactor[m]);
+                break;
+            case 2:
+                appendEscaped(what, "electronegativity-weighted share of the difference added");
+                piece(what, ": %s %.6f", "difference", c.difference[m]);
+                break;
+            case 3:
+                appendEscaped(what, "average difference added to the hydrogen monopoles");
+                piece(what, ": %s %.6f", "addedPerHydrogen", c.corrHydrogen[m]);
+                break;
+            default:
+                appendEscaped(what, "average difference added to every monopole");
+                piece(what, ": %s %.6f", "addedPerAtom", c.corrAverage[m]);
+                break;
+            }
         }
-        html += piece("<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
-                       "<td class=\"num\">%.4f</td><td>%s</td></tr>\n",
-                       m["number"].get<int>(), m["atoms"].get<int>(), m["electronsExpected"].get<double>(),
-                       m["monopoleSum"].get<double>(), what.c_str());
+        piece(html,
+              "<tr><td class=\"num\">%d</td><td class=\"num\">%d</td><td class=\"num\">%.4f</td>"
+              "<td class=\"num\">%.4f</td><td>%s</td></tr>\n",
+              static_cast<int>(m + 1), sizes[m], c.expected[m], c.monopoleSum[m], what.c_str());
     }
-    return html + "</table>\n";
+    html += "</table>\n";
 }
 
 }  // namespace
 
-std::string reportPage(const json& run) {
-    const json& atoms = run["atoms"];
-    const int missing = run["missing"].get<int>();
-    const std::string title = escape(text(run["title"]));
-    std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>QuandrelTool "
-                       "report" + (title.empty() ? "" : ": " + title) + "</title>\n<style>" + STYLE +
-                       "</style>\n</head>\n<body>\n";
-    html += "<h1>QuandrelTool report" + (title.empty() ? "" : ": " + title) + "</h1>\n";
-    html += piece("<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms.size(),
-                   atoms.size() - static_cast<std::size_t>(missing));
-    html += missing > 0 ? piece("<span class=\"bad\">%d not found</span>", missing) : std::string("none missing");
-    std::map<std::string, bool> dummiesUsed;
-    for (const json& a : atoms)
-        for (const json& d : a["frame"]["dummies"]) dummiesUsed[text(d["label"])] = true;
-    const std::size_t entries = run["database"]["entries"].get<std::size_t>();
-    html += piece(". Database <code>%s</code> with %zu %s; ", escape(text(run["database"]["path"])).c_str(), entries,
-                   entries == 1 ? "entry" : "entries");
-    html += dummiesUsed.empty() ? std::string("no dummy atom in the frames")
-                                : piece("%zu dummy %s in the frames", dummiesUsed.size(),
-                                         dummiesUsed.size() == 1 ? "atom" : "atoms");
+void writePage(const RunReport& run, TextSink& out) {
+    std::string& html = out.text();
+    const std::size_t atoms = static_cast<std::size_t>(run.atoms());
+    const int missing = run.missing;
+    std::string title;
+    appendEscaped(title, run.q.title);
+    const std::string heading = "QuandrelTool report" + (title.empty() ? "" : ": " + title);
+    html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
+    html += heading;
+    html += "</title>\n<style>";
+    html += STYLE;
+    html += "</style>\n</head>\n<body>\n<h1>";
+    html += heading;
+    html += "</h1>\n";
+    piece(html, "<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms,
+          atoms - static_cast<std::size_t>(missing));
+    if (missing > 0)
+        piece(html, "<span class=\"bad\">%d not found</span>", missing);
+    else
+        html += "none missing";
+    std::vector<char> used(static_cast<std::size_t>(std::max(run.q.nDummy, 0)), 0);
+    std::size_t dummiesUsed = 0;
+    for (int i = 0; i < run.atoms(); ++i)
+        for (int number : {run.atom(i).atom0, run.atom(i).atom2}) {
+            const int d = run.dummyOf(number);
+            if (d >= 0 && !used[static_cast<std::size_t>(d)]) {
+                used[static_cast<std::size_t>(d)] = 1;
+                ++dummiesUsed;
+            }
+        }
+    std::string path;
+    piece(html, ". Database <code>%s</code> with %zu %s; ", escaped(path, run.q.databasePath), run.entries,
+          run.entries == 1 ? "entry" : "entries");
+    if (dummiesUsed == 0)
+        html += "no dummy atom in the frames";
+    else
+        piece(html, "%zu dummy %s in the frames", dummiesUsed, dummiesUsed == 1 ? "atom" : "atoms");
     html += ".</p>\n";
     if (missing > 0)
         html += "<p class=\"note\">Atoms not found keep the values of the input file. For each of them the table "
@@ -494,26 +587,49 @@ std::string reportPage(const json& run) {
                 "terms, fewest term edits. Add an entry for the name, or override the name in "
                 "<code>Quandrele.in</code>.</p>\n";
 
-    html += "<h2>Structure</h2>\n" + legend() + drawing(run);
-    html += "<p class=\"note\">Projected along the smallest principal axis of the atom positions. Arrows: the local "
-            "axes of every found atom, 0.6 &Aring; long. In a crowded drawing labels are left out; point at an atom "
-            "to see its label and name.</p>\n";
+    html += "<h2>Structure</h2>\n";
+    if (run.atoms() <= DRAWING_LIMIT) {
+        legend(html);
+        drawing(out, run);
+        html += "<p class=\"note\">Projected along the smallest principal axis of the atom positions. Arrows: the "
+                "local axes of every found atom, 0.6 &Aring; long. In a crowded drawing labels are left out; point "
+                "at an atom to see its label and name.</p>\n";
+    } else {
+        piece(html,
+              "<p class=\"note\">The drawing is left out: %d atoms are more than a drawing can show readably (at "
+              "most %d are drawn). The table below lists every atom.</p>\n",
+              run.atoms(), DRAWING_LIMIT);
+    }
 
     html += "<h2>Atoms</h2>\n<table class=\"atoms\">\n<tr><th>Label</th><th>Quandrel name</th><th>Found</th>"
             "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole before "
             "correction</th><th>Monopole written</th><th>Molecule</th></tr>\n";
+    Scratch scratch;
     for (bool foundPass : {false, true})
-        for (const json& a : atoms)
-            if (a["found"].get<bool>() == foundPass) html += atomRow(a);
+        for (int i = 0; i < run.atoms(); ++i)
+            if (run.found(i) == foundPass) {
+                atomRow(html, run, i, scratch);
+                out.spill();
+            }
     html += "</table>\n";
 
-    html += "<h2>Electroneutrality</h2>\n" + moleculeTable(run);
+    html += "<h2>Electroneutrality</h2>\n";
+    moleculeTable(html, run);
 
     html += "<h2>Settings</h2>\n<table class=\"settings\">\n";
-    for (const auto& item : run["settings"].items())
-        html += "<tr><th>" + escape(item.key()) + "</th><td>" +
-                escape(item.value().is_string() ? item.value().get<std::string>() : item.value().dump()) +
-                "</td></tr>\n";
+    const nlohmann::ordered_json settings = runSettings(run.q);
+    for (const auto& item : settings.items()) {
+        html += "<tr><th>";
+        appendEscaped(html, item.key());
+        html += "</th><td>";
+        appendEscaped(html, item.value().is_string() ? item.value().get<std::string>() : item.value().dump());
+        html += "</td></tr>\n";
+    }
     html += "</table>\n</body>\n</html>\n";
-    return html;
+}
+
+std::string reportPage(const RunReport& run) {
+    TextSink out;
+    writePage(run, out);
+    return out.take();
 }

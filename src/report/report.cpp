@@ -1,98 +1,22 @@
 // The run as data: what "Quandrele.json" holds and the page is drawn from.
 #include "report.h"
 
+#include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "../chem/elements.h"
 #include "../database/nearest.h"
 #include "../driver/failure.h"
 #include "../driver/text.h"
-#include "../output/writer.h"
+#include "textsink.h"
 
 using json = nlohmann::ordered_json;
-
-namespace {
-
-json triple(const double* v) {
-    json out = json::array();
-    out.get_ref<json::array_t&>().reserve(3);
-    for (int c = 0; c < 3; ++c) out.push_back(v[c]);
-    return out;
-}
-
-// An empty object with room for `keys` members: the members of an ordered object are kept
-// in a vector whose keys cannot be moved, so growing it would copy every member.
-json objectWithRoom(std::size_t keys) {
-    json out = json::object();
-    out.get_ref<json::object_t&>().reserve(keys);
-    return out;
-}
-
-const char* axisLetter(int code) {
-    switch (code) {
-    case 1: return "X";
-    case 2: return "Y";
-    case 3: return "Z";
-    default: return "";
-    }
-}
-
-std::string elementSymbol(const Quandrel& q, int i) {
-    return ::elementSymbol(q.elementOf(i));
-}
-
-// Label of a 1-based atom number of a frame: an atom, a dummy behind the atoms, or "" when
-// the number points nowhere.
-std::string referenceLabel(const Quandrel& q, int number) {
-    if (number >= 1 && number <= q.nAtoms) return q.atom[static_cast<std::size_t>(number - 1)].label;
-    const int dummy = number - 1 - q.nAtoms;
-    if (dummy >= 0 && dummy < q.nDummy) return "DUM" + std::to_string(dummy);
-    return "";
-}
-
-// The stereo mark that leads a name ("R" or "S"), or "" when there is none.
-std::string stereoMark(const char* name) {
-    for (const char* p = name; p[0] != '\0' && p[1] == '-'; p += 2) {
-        if (p[0] == 'R' || p[0] == 'S') return std::string(1, p[0]);
-        if (p[0] != '=') break;
-    }
-    return "";
-}
-
-json nullable(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
-
-json correctionOf(const MonopoleCorrection& c, std::size_t m) {
-    json out;
-    out["mode"] = c.mode;
-    const bool applies = m < c.applies.size() && c.applies[m] != 0;
-    out["applied"] = applies;
-    if (!applies) return out;
-    switch (c.mode) {
-    case 1:
-        out["kind"] = "monopoles multiplied by a factor";
-        out["factor"] = c.corrFactor[m];
-        break;
-    case 2:
-        out["kind"] = "electronegativity-weighted share of the difference added";
-        out["difference"] = c.difference[m];
-        out["meanElectronegativity"] = c.corrMeanElNeg[m];
-        out["atomsCounted"] = c.counted[m];
-        break;
-    case 3:
-        out["kind"] = "average difference added to the hydrogen monopoles";
-        out["addedPerHydrogen"] = c.corrHydrogen[m];
-        break;
-    default:
-        out["kind"] = "average difference added to every monopole";
-        out["addedPerAtom"] = c.corrAverage[m];
-        break;
-    }
-    return out;
-}
-
-}  // namespace
 
 int missingAtoms(const Quandrel& q) {
     int missing = 0;
@@ -109,184 +33,506 @@ void announceMissingAtoms(const Quandrel& q) {
             missing, q.nAtoms);
 }
 
-namespace {
+// ---- the run as the report tells it
 
-json settingsOf(const Quandrel& q) {
-    return {
-        {"einfach_meso", q.einfachMeso},
-        {"meso_zweifach", q.mesoZweifach},
-        {"zweifach_dreifach", q.zweifachDreifach},
-        {"achieve_neutrality", q.achieveNeutrality},
-        {"qdlexp", q.qdlexp},
-        {"Ions", q.ions},
-        {"UseNewRingNomenclature", q.useNewRingNomenclature},
-        {"Hydrogen-Constrain", q.hydrogenConstrain},
-        {"Inputtype", q.crystalInput == 1   ? "CIF"
-                      : q.crystalInput == 2 ? "SHELX"
-                      : q.moproInput != 0   ? "MOPRO"
-                                            : "XD"},
-        {"planar", q.planaris},
-    };
+RunReport::RunReport(Quandrel& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
+    : q(run), catalogue(names), entries(databaseEntries), correction(std::move(applied)), missing(missingAtoms(run)) {}
+
+RunReport runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+                    const MonopoleCorrection& correction) {
+    return RunReport(q, catalogue, databaseEntries, correction);
 }
 
-// The frame of an atom: its axes, reference atoms and the dummies among them.
-json frameOf(const Quandrel& q, const AtomRecord& a) {
-    json frame = objectWithRoom(5);
-    frame["axis1"] = axisLetter(a.ax1);
-    frame["atom0"] = referenceLabel(q, a.atom0);
-    frame["axis2"] = axisLetter(a.ax2);
-    frame["atom2"] = referenceLabel(q, a.atom2);
-    json dummies = json::array();
-    for (int number : {a.atom0, a.atom2}) {
-        const int d = number - 1 - q.nAtoms;
-        if (d < 0 || d >= q.nDummy) continue;
-        json dummy = objectWithRoom(2);
-        dummy["label"] = referenceLabel(q, number);
-        dummy["fractional"] = triple(q.atom[static_cast<std::size_t>(number - 1)].frac);
-        dummies.push_back(std::move(dummy));
+bool RunReport::found(int i) const {
+    return static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
+}
+
+const char* RunReport::name(int i) const {
+    const Quandrel& run = q;
+    return i < MAX_ATOMS ? run.quandrelName[static_cast<std::size_t>(i)] : "";
+}
+
+const char* RunReport::element(int i) const { return elementSymbol(q.elementOf(i)); }
+
+const char* RunReport::modelCompound(int i) const {
+    const char* compound = atom(i).modelCompound;
+    return found(i) && compound[0] != '\0' ? compound : nullptr;
+}
+
+char RunReport::stereo(int i) const {
+    for (const char* p = name(i); p[0] != '\0' && p[1] == '-'; p += 2) {
+        if (p[0] == 'R' || p[0] == 'S') return p[0];
+        if (p[0] != '=') break;
     }
-    frame["dummies"] = std::move(dummies);
-    return frame;
+    return 0;
 }
 
-// The database entries nearest to a name that is not in the database.
-json nearestEntries(NameCatalogue& catalogue, const char* name) {
-    json nearest = json::array();
-    for (const NearEntry& e : catalogue.nearest(name))
-        nearest.push_back({{"name", e.name},
-                           {"modelCompound", e.modelCompound},
-                           {"sharedFirstShellTerms", e.sharedTerms},
-                           {"termEdits", e.edits}});
-    return nearest;
+const char* RunReport::constrainedTo(int i) const {
+    const char* label = atom(i).sameNameAs;
+    return label[0] != '\0' ? label : nullptr;
 }
 
-json atomEntry(const Quandrel& q, int i, NameCatalogue& catalogue, const MonopoleCorrection& correction) {
-    const AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    const bool found = static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
-    const char* name = i < MAX_ATOMS ? q.quandrelName[i] : "";
-    json entry = objectWithRoom(22);
-    entry["label"] = a.label;
-    entry["element"] = elementSymbol(q, i);
-    entry["name"] = name;
-    entry["found"] = found;
-    entry["modelCompound"] = found ? nullable(a.modelCompound) : json(nullptr);
-    entry["siteSymmetry"] = a.siteSym;
-    entry["frame"] = frameOf(q, a);
-    entry["kappaSet"] = a.kap;
-    json kappa = json::array();
-    for (double k : a.kappa) kappa.push_back(k);
-    entry["kappa"] = std::move(kappa);
-    entry["occupancy"] = a.occupancy;
-    entry["monopoleRead"] = a.multipole[0];
-    entry["monopoleBeforeCorrection"] = a.occupancy * a.multipole[0];
-    entry["monopoleWritten"] = correction.monopole(q, i);
-    entry["molecule"] = a.molecule;
-    entry["ringCode"] = a.ringCode;
-    entry["stereo"] = nullable(stereoMark(name));
-    entry["constrainedTo"] = nullable(a.sameNameAs);
-    entry["fractional"] = triple(a.frac);
-    entry["cartesian"] = triple(a.cart);
-    if (!found) entry["nearest"] = nearestEntries(catalogue, name);
-    return entry;
+double RunReport::monopoleBefore(int i) const { return atom(i).occupancy * atom(i).multipole[0]; }
+
+double RunReport::monopoleWritten(int i) const { return correction.monopole(q, i); }
+
+const std::vector<NearEntry>& RunReport::nearest(int i) const { return catalogue.nearest(name(i)); }
+
+int RunReport::dummyOf(int number) const {
+    const int d = number - 1 - q.nAtoms;
+    return d >= 0 && d < q.nDummy ? d : -1;
 }
 
-json dummiesOf(Quandrel& q) {
-    json dummies = json::array();
-    for (int k = 0; k < q.nDummy; ++k) {
-        const std::size_t p = static_cast<std::size_t>(q.nAtoms + k);
-        if (p >= q.atom.size()) break;
-        double cart[3];
-        q.frac2cart(q.atom[p].frac, cart);
-        dummies.push_back({{"label", "DUM" + std::to_string(k)},
-                           {"fractional", triple(q.atom[p].frac)},
-                           {"cartesian", triple(cart)}});
-    }
-    return dummies;
+std::string_view RunReport::referenceLabel(int number, char (&scratch)[24]) const {
+    if (number >= 1 && number <= q.nAtoms) return atom(number - 1).label;
+    const int d = dummyOf(number);
+    if (d < 0) return {};
+    std::snprintf(scratch, sizeof scratch, "DUM%d", d);
+    return scratch;
 }
 
-json bondsOf(const Quandrel& q) {
-    json bonds = json::array();
-    for (int i = 0; i < q.nAtoms && static_cast<std::size_t>(i) < q.knopf.size(); ++i) {
-        const Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
-        for (int k = 0; k < node.anzahl && k < 13; ++k) {
-            const int j = node.nachbar[k];
-            if (j > i && j < q.nAtoms)
-                bonds.push_back(json::array({q.atom[static_cast<std::size_t>(i)].label,
-                                             q.atom[static_cast<std::size_t>(j)].label}));
-        }
-    }
-    return bonds;
+int RunReport::dummies() const {
+    int n = 0;
+    while (n < q.nDummy && static_cast<std::size_t>(q.nAtoms + n) < q.atom.size()) ++n;
+    return n;
 }
 
-json moleculesOf(const Quandrel& q, const MonopoleCorrection& correction) {
-    // Atoms per molecule, counted in one pass (molecules are numbered from 1).
+void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
+    q.frac2cart(q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac, cart);
+}
+
+std::vector<int> RunReport::moleculeSizes() const {
     std::vector<int> count(correction.applies.size(), 0);
     for (int i = 0; i < q.nAtoms; ++i) {
-        const int m = q.atom[static_cast<std::size_t>(i)].molecule;
+        const int m = atom(i).molecule;
         if (m >= 1 && static_cast<std::size_t>(m) <= count.size()) ++count[static_cast<std::size_t>(m - 1)];
     }
-    json molecules = json::array();
-    for (std::size_t m = 0; m < correction.applies.size(); ++m) {
-        molecules.push_back({{"number", m + 1},
-                             {"atoms", count[m]},
-                             {"electronsExpected", correction.expected[m]},
-                             {"monopoleSum", correction.monopoleSum[m]},
-                             {"correction", correctionOf(correction, m)}});
-    }
-    return molecules;
+    return count;
 }
+
+namespace {
+
+// ---- what "Quandrele.json" says, in its order
+
+const char* axisLetter(int code) {
+    switch (code) {
+    case 1: return "X";
+    case 2: return "Y";
+    case 3: return "Z";
+    default: return "";
+    }
+}
+
+template <class Out>
+void triple(Out& out, const char* key, const double* v) {
+    out.open(key, '[');
+    for (int c = 0; c < 3; ++c) out.item(v[c]);
+    out.close();
+}
+
+template <class Out>
+void textOrNull(Out& out, const char* key, const char* text) {
+    if (text != nullptr)
+        out.member(key, text);
+    else
+        out.member(key, nullptr);
+}
+
+template <class Out>
+void describeSettings(const Quandrel& q, Out& out) {
+    out.open("settings", '{');
+    out.member("einfach_meso", q.einfachMeso);
+    out.member("meso_zweifach", q.mesoZweifach);
+    out.member("zweifach_dreifach", q.zweifachDreifach);
+    out.member("achieve_neutrality", q.achieveNeutrality);
+    out.member("qdlexp", q.qdlexp);
+    out.member("Ions", q.ions);
+    out.member("UseNewRingNomenclature", q.useNewRingNomenclature);
+    out.member("Hydrogen-Constrain", q.hydrogenConstrain);
+    out.member("Inputtype", q.crystalInput == 1   ? "CIF"
+                            : q.crystalInput == 2 ? "SHELX"
+                            : q.moproInput != 0   ? "MOPRO"
+                                                  : "XD");
+    out.member("planar", q.planaris);
+    out.close();
+}
+
+// One atom: its name and whether the database holds it, its frame (axes, reference atoms and
+// the dummies among them), populations and positions; for a missing atom the nearest entries.
+template <class Out>
+void describeAtom(const RunReport& run, int i, Out& out) {
+    const AtomRecord& a = run.atom(i);
+    const bool found = run.found(i);
+    char scratch[24];
+    out.open('{');
+    out.member("label", a.label);
+    out.member("element", run.element(i));
+    out.member("name", run.name(i));
+    out.member("found", found);
+    textOrNull(out, "modelCompound", run.modelCompound(i));
+    out.member("siteSymmetry", a.siteSym);
+    out.open("frame", '{');
+    out.member("axis1", axisLetter(a.ax1));
+    out.member("atom0", run.referenceLabel(a.atom0, scratch));
+    out.member("axis2", axisLetter(a.ax2));
+    out.member("atom2", run.referenceLabel(a.atom2, scratch));
+    out.open("dummies", '[');
+    for (int number : {a.atom0, a.atom2}) {
+        if (run.dummyOf(number) < 0) continue;
+        out.open('{');
+        out.member("label", run.referenceLabel(number, scratch));
+        triple(out, "fractional", run.atom(number - 1).frac);
+        out.close();
+    }
+    out.close();
+    out.close();
+    out.member("kappaSet", a.kap);
+    out.open("kappa", '[');
+    for (double k : a.kappa) out.item(k);
+    out.close();
+    out.member("occupancy", a.occupancy);
+    out.member("monopoleRead", a.multipole[0]);
+    out.member("monopoleBeforeCorrection", run.monopoleBefore(i));
+    out.member("monopoleWritten", run.monopoleWritten(i));
+    out.member("molecule", a.molecule);
+    out.member("ringCode", a.ringCode);
+    const char stereo[2] = {run.stereo(i), '\0'};
+    textOrNull(out, "stereo", stereo[0] != 0 ? stereo : nullptr);
+    textOrNull(out, "constrainedTo", run.constrainedTo(i));
+    triple(out, "fractional", a.frac);
+    triple(out, "cartesian", a.cart);
+    if (!found) {
+        out.open("nearest", '[');
+        for (const NearEntry& e : run.nearest(i)) {
+            out.open('{');
+            out.member("name", e.name);
+            out.member("modelCompound", e.modelCompound);
+            out.member("sharedFirstShellTerms", e.sharedTerms);
+            out.member("termEdits", e.edits);
+            out.close();
+        }
+        out.close();
+    }
+    out.close();
+}
+
+template <class Out>
+void describeCorrection(const MonopoleCorrection& c, std::size_t m, Out& out) {
+    out.open("correction", '{');
+    out.member("mode", c.mode);
+    const bool applies = m < c.applies.size() && c.applies[m] != 0;
+    out.member("applied", applies);
+    if (applies) {
+        switch (c.mode) {
+        case 1:
+            out.member("kind", "monopoles multiplied by a factor");
+            out.member("factor", c.corrFactor[m]);
+            break;
+        case 2:
+            out.member("kind", "electronegativity-weighted share of the difference added");
+            out.member("difference", c.difference[m]);
+            out.member("meanElectronegativity", c.corrMeanElNeg[m]);
+            out.member("atomsCounted", c.counted[m]);
+            break;
+        case 3:
+            out.member("kind", "average difference added to the hydrogen monopoles");
+            out.member("addedPerHydrogen", c.corrHydrogen[m]);
+            break;
+        default:
+            out.member("kind", "average difference added to every monopole");
+            out.member("addedPerAtom", c.corrAverage[m]);
+            break;
+        }
+    }
+    out.close();
+}
+
+// The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
+template <class Out>
+void describeRun(const RunReport& run, Out& out) {
+    Quandrel& q = run.q;
+    char scratch[24];
+    out.open('{');
+    out.member("program", "QuandrelTool");
+    out.member("title", q.title);
+    describeSettings(q, out);
+    out.open("database", '{');
+    out.member("path", q.databasePath);
+    out.member("entries", run.entries);
+    out.close();
+    out.open("cell", '[');
+    for (double c : q.cell) out.item(c);
+    out.close();
+    out.open("atoms", '[');
+    for (int i = 0; i < run.atoms(); ++i) {
+        describeAtom(run, i, out);
+        out.spill();
+    }
+    out.close();
+    out.member("missing", run.missing);
+    out.open("dummies", '[');
+    for (int k = 0; k < run.dummies(); ++k) {
+        double cart[3];
+        run.dummyCartesian(k, cart);
+        out.open('{');
+        out.member("label", run.referenceLabel(q.nAtoms + k + 1, scratch));
+        triple(out, "fractional", q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac);
+        triple(out, "cartesian", cart);
+        out.close();
+    }
+    out.close();
+    out.open("bonds", '[');
+    run.forEachBond([&](int i, int j) {
+        out.open('[');
+        out.item(run.atom(i).label);
+        out.item(run.atom(j).label);
+        out.close();
+        out.spill();
+    });
+    out.close();
+    out.open("molecules", '[');
+    const std::vector<int> sizes = run.moleculeSizes();
+    for (std::size_t m = 0; m < run.correction.applies.size(); ++m) {
+        out.open('{');
+        out.member("number", m + 1);
+        out.member("atoms", sizes[m]);
+        out.member("electronsExpected", run.correction.expected[m]);
+        out.member("monopoleSum", run.correction.monopoleSum[m]);
+        describeCorrection(run.correction, m, out);
+        out.close();
+    }
+    out.close();
+    out.close();
+}
+
+// ---- the text: the library's layout (two spaces per level, "key": value, empty containers
+// as [] and {}), written as it goes instead of held as one document
+
+class JsonStream {
+public:
+    explicit JsonStream(TextSink& sink) : out_(sink) {}
+
+    void open(char bracket) {
+        place();
+        opened(bracket);
+    }
+    void open(const char* key, char bracket) {
+        name(key);
+        opened(bracket);
+    }
+    void close() {
+        const char bracket = closing_.back() == '{' ? '}' : ']';
+        closing_.pop_back();
+        if (!empty_) {
+            out_.put('\n');
+            indent();
+        }
+        out_.put(bracket);
+        empty_ = false;
+    }
+    template <class Value>
+    void item(const Value& value) {
+        place();
+        write(value);
+    }
+    template <class Value>
+    void member(const char* key, const Value& value) {
+        name(key);
+        write(value);
+    }
+    void spill() { out_.spill(); }
+
+private:
+    // Before a value inside a container: the separator, a line end and the indentation.
+    void place() {
+        if (closing_.empty()) return;
+        out_.put(empty_ ? "\n" : ",\n");
+        empty_ = false;
+        indent();
+    }
+    void name(const char* key) {  // keys are this file's own plain words
+        place();
+        out_.put('"');
+        out_.put(key);
+        out_.put("\": ");
+    }
+    void opened(char bracket) {
+        out_.put(bracket);
+        closing_.push_back(bracket);
+        empty_ = true;
+    }
+    void indent() { out_.text().append(2 * closing_.size(), ' '); }
+
+    void write(std::nullptr_t) { out_.put("null"); }
+    void write(bool value) { out_.put(value ? "true" : "false"); }
+    // The library's own shortest round-trip format (and null for what is no finite number),
+    // so the digits are those of its dump.
+    void write(double value) {
+        if (!std::isfinite(value)) {
+            out_.put("null");
+            return;
+        }
+        char digits[64];
+        const char* end = nlohmann::detail::to_chars(digits, digits + sizeof digits, value);
+        out_.put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+    template <class Integer, class = std::enable_if_t<std::is_integral<Integer>::value>>
+    void write(Integer value) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out_.put(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+    void write(const char* text) { write(std::string_view(text)); }
+    void write(const std::string& text) { write(std::string_view(text)); }
+    // Plain printable ASCII goes out as it is; anything else (quotes, control characters,
+    // bytes that are no UTF-8) is escaped or replaced by the library, as in its dump.
+    void write(std::string_view text) {
+        bool plain = true;
+        for (char c : text)
+            if (c < 0x20 || c > 0x7e || c == '"' || c == '\\') {
+                plain = false;
+                break;
+            }
+        if (plain) {
+            out_.put('"');
+            out_.put(text);
+            out_.put('"');
+        } else {
+            out_.put(json(std::string(text)).dump(-1, ' ', false, json::error_handler_t::replace));
+        }
+    }
+
+    TextSink& out_;
+    std::string closing_;  // the open containers, outermost first
+    bool empty_ = false;   // the innermost container has no value yet
+};
+
+// The library's document of the same description.
+class JsonTree {
+public:
+    json root;
+
+    void open(char bracket) { stack_.push_back(place(bracket == '{' ? json::object() : json::array())); }
+    void open(const char* key, char bracket) {
+        key_ = key;
+        open(bracket);
+    }
+    void close() { stack_.pop_back(); }
+    template <class Value>
+    void item(const Value& value) {
+        place(json(value));
+    }
+    void item(std::string_view value) { place(json(std::string(value))); }
+    template <class Value>
+    void member(const char* key, const Value& value) {
+        key_ = key;
+        item(value);
+    }
+    void spill() {}
+
+private:
+    json* place(json value) {
+        if (stack_.empty()) {
+            root = std::move(value);
+            return &root;
+        }
+        json& parent = *stack_.back();
+        if (parent.is_object()) {
+            json& slot = parent[key_];
+            slot = std::move(value);
+            return &slot;
+        }
+        parent.push_back(std::move(value));
+        return &parent.back();
+    }
+
+    std::vector<json*> stack_;
+    const char* key_ = "";
+};
 
 }  // namespace
 
-json runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
-               const MonopoleCorrection& correction) {
-    json run;
-    run["program"] = "QuandrelTool";
-    run["title"] = q.title;
-    run["settings"] = settingsOf(q);
-    run["database"] = {{"path", q.databasePath}, {"entries", databaseEntries}};
-    run["cell"] = json::array({q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]});
-    json atoms = json::array();
-    atoms.get_ref<json::array_t&>().reserve(static_cast<std::size_t>(q.nAtoms));
-    for (int i = 0; i < q.nAtoms; ++i) atoms.push_back(atomEntry(q, i, catalogue, correction));
-    run["atoms"] = std::move(atoms);
-    run["missing"] = missingAtoms(q);
-    run["dummies"] = dummiesOf(q);
-    run["bonds"] = bondsOf(q);
-    run["molecules"] = moleculesOf(q, correction);
-    return run;
+void writeJson(const RunReport& run, TextSink& out) {
+    JsonStream stream(out);
+    describeRun(run, stream);
+    out.put('\n');
+}
+
+std::string jsonText(const RunReport& run) {
+    TextSink out;
+    writeJson(run, out);
+    return out.take();
+}
+
+json runSettings(const Quandrel& q) {
+    JsonTree tree;
+    describeSettings(q, tree);
+    return std::move(tree.root);
+}
+
+json runDocument(const RunReport& run) {
+    JsonTree tree;
+    describeRun(run, tree);
+    return std::move(tree.root);
+}
+
+std::string jsonText(const json& document) {
+    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+// ---- the files
+
+TextSink::TextSink(std::FILE* file) : file_(file) { text_.reserve(file != nullptr ? 2 * BLOCK : BLOCK / 16); }
+
+void TextSink::writeOut() {
+    if (!failed_ && !text_.empty() && std::fwrite(text_.data(), 1, text_.size(), file_) != text_.size()) {
+        failed_ = true;
+        error_ = errno;
+    }
+    text_.clear();
+}
+
+bool TextSink::finish() {
+    if (file_ == nullptr) return true;
+    writeOut();
+    if (!failed_ && (std::fflush(file_) != 0 || std::ferror(file_) != 0)) {
+        failed_ = true;
+        error_ = errno;
+    }
+    if (failed_) errno = error_;
+    return !failed_;
 }
 
 namespace {
 
-// Writes a text file; false (with the reason on standard error) when it cannot be written.
-bool writeText(const char* name, const std::string& text) {
+// Writes one report file; a file that cannot be created or written is a warning (with the
+// reason) on standard error.
+void writeFile(const char* name, const RunReport& run, void (*write)(const RunReport&, TextSink&)) {
     FileHandle f = openFile(name, "w");
     if (!f) {
         fprintf(stderr, "Warning: %s could not be created", name);
         reportSystemError(" ");
-        return false;
+        return;
     }
-    const bool written = fwrite(text.data(), 1, text.size(), f.get()) == text.size() && fflush(f.get()) == 0 &&
-                         ferror(f.get()) == 0;
+    TextSink out(f.get());
+    write(run, out);
+    const bool written = out.finish();
+    const int error = errno;
     if (fclose(f.release()) != 0 || !written) {
+        if (!written) errno = error;
         fprintf(stderr, "Warning: writing %s failed", name);
         reportSystemError(" ");
-        return false;
     }
-    return true;
 }
 
 }  // namespace
-
-std::string jsonText(const json& run) { return run.dump(2, ' ', false, json::error_handler_t::replace) + "\n"; }
 
 void writeRunReport(Quandrel& q) {
     // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    const json run = runReport(q, catalogue, q.databaseNames.size(), appliedCorrection);
-    writeText("Quandrele.json", jsonText(run));
-    writeText("Quandrele.html", reportPage(run));
+    const RunReport run(q, catalogue, q.databaseNames.size(), appliedCorrection);
+    writeFile("Quandrele.json", run, writeJson);
+    writeFile("Quandrele.html", run, writePage);
 }
