@@ -1,0 +1,150 @@
+// The report as it is written: the streamed JSON is the JSON library's dump of the same
+// run byte for byte, and a structure too large to draw gets a note and the full table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "database/nearest.h"
+#include "report/report.h"
+#include "reporttest.h"
+
+namespace {
+
+// The library's dump of the run's document against the streamed text.
+void expectStreamIsDump(const RunReport& run, const std::string& what) {
+    const std::string streamed = jsonText(run);
+    const std::string dumped = jsonText(runDocument(run));
+    ASSERT_EQ(streamed.size(), dumped.size()) << what;
+    EXPECT_TRUE(streamed == dumped) << what << ": first difference at byte "
+                                    << std::mismatch(streamed.begin(), streamed.end(), dumped.begin()).first -
+                                           streamed.begin();
+}
+
+}  // namespace
+
+// Fixtures against a database with every other name: dummies in frames, missing atoms with
+// nearest entries, site symmetry and stereo marks; a model compound with a quote, a
+// backslash and a Latin-1 byte; numbers that are no finite numbers.
+TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
+    for (const char* fixture : {"chfclbr_r", "urea_z2", "water_chloride", "naphthalene", "disorder_cf3"}) {
+        SCOPED_TRACE(fixture);
+        ScratchDir dir;
+        ASSERT_EQ(runAgainstHalfDatabase(dir, fixture).code, 0);
+        std::string db = dir.read("DABA.txt");
+        const std::string from = "compound 1\n";
+        ASSERT_NE(db.find(from), std::string::npos);
+        db.replace(db.find(from), from.size(), "compound \"1\" \\ \xC4thyl\n");
+        dir.write("DABA.txt", db);
+
+        std::unique_ptr<Quandrel> q;
+        capture([&] {
+            q = std::make_unique<Quandrel>();
+            q->findOutNames();
+            q->findInDataBase();
+            q->setupNewInpAndMasFile();
+        });
+        NameCatalogue catalogue;
+        for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
+        const RunReport run(*q, catalogue, q->databaseNames.size(), appliedCorrection);
+        ASSERT_GT(run.missing, 0);
+        ASSERT_LT(run.missing, run.atoms());
+        expectStreamIsDump(run, "as read");
+
+        const std::string text = jsonText(run);
+        EXPECT_NE(text.find("compound \\\"1\\\" \\\\ \xEF\xBF\xBDthyl"), std::string::npos);
+        if (std::string(fixture) == "chfclbr_r") {
+            EXPECT_NE(text.find("\"stereo\": \"R\""), std::string::npos);
+        }
+        if (std::string(fixture) == "urea_z2") {
+            EXPECT_NE(text.find("\"label\": \"DUM0\""), std::string::npos);
+        }
+
+        q->atom[0].occupancy = std::nan("");
+        q->atom[1].kappa[2] = HUGE_VAL;
+        q->atom[1].frac[0] = -0.0;
+        expectStreamIsDump(run, "with numbers that are no finite numbers");
+    }
+}
+
+namespace {
+
+// n lone atoms on a grid, every other one found in the database.
+std::unique_ptr<Quandrel> loneAtoms(int n) {
+    StructureBuilder s(400.0);
+    for (int i = 0; i < n; ++i) {
+        const std::string label = (i % 3 == 0 ? "H" : "O") + std::to_string(i + 1);
+        s.add(label, i % 3 == 0 ? "H" : "O", 2.5 * (i % 20), 2.5 * (i / 20 % 20), 2.5 * (i / 400));
+    }
+    std::unique_ptr<Quandrel> q = s.build();
+    gut.assign(static_cast<std::size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        name(*q, i, i % 3 == 0 ? "H" : "O");
+        if (i % 2 == 0) {
+            gut[static_cast<std::size_t>(i)] = 1;
+            std::snprintf(q->atom[static_cast<std::size_t>(i)].modelCompound, 512, "water <%d>", i);
+        }
+    }
+    return q;
+}
+
+}  // namespace
+
+TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
+    struct Case {
+        int atoms;
+        bool drawn;
+    };
+    for (const Case c : {Case{DRAWING_LIMIT, true}, Case{DRAWING_LIMIT + 1, false}}) {
+        SCOPED_TRACE(c.atoms);
+        ScratchDir dir;
+        std::unique_ptr<Quandrel> q = loneAtoms(c.atoms);
+        NameCatalogue catalogue;
+        catalogue.add("O", "water");
+        const RunReport run(*q, catalogue, 1, MonopoleCorrection());
+        const std::string page = reportPage(run);
+
+        int missing = 0, missingOxygens = 0;
+        for (int i = 1; i < c.atoms; i += 2) {
+            ++missing;
+            if (i % 3 != 0) ++missingOxygens;
+        }
+        EXPECT_EQ(countOf(page, "<tr class=\"atom-row "), c.atoms);
+        EXPECT_EQ(countOf(page, "<tr class=\"atom-row missing\""), missing);
+        EXPECT_EQ(countOf(page, "<td>water &lt;"), c.atoms - missing);
+        EXPECT_EQ(countOf(page, "<ol class=\"nearest\"><li><code>O</code> &mdash; water"), missingOxygens);
+        EXPECT_EQ(countOf(page, "no database entry of this element"), missing - missingOxygens);
+        EXPECT_NE(page.find("<p class=\"summary\">" + std::to_string(c.atoms) + " atoms, "), std::string::npos);
+        EXPECT_NE(page.find("</table>\n</body>\n</html>\n"), std::string::npos);
+
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing\""), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<div class=\"legend\">"), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? c.atoms : 0);
+        const std::string note = "<p class=\"note\">The drawing is left out: " + std::to_string(c.atoms) +
+                                 " atoms are more than a drawing can show readably (at most 5000 are drawn). "
+                                 "The table below lists every atom.</p>\n";
+        EXPECT_EQ(countOf(page, note), c.drawn ? 0 : 1);
+
+        // no bonds, dummies or molecules: the empty containers in the library's layout
+        expectStreamIsDump(run, "lone atoms");
+        EXPECT_NE(jsonText(run).find("\"bonds\": [],\n  \"molecules\": []\n}\n"), std::string::npos);
+    }
+}
+
+// The files as the program writes them: the JSON in blocks is the text above, the page
+// the one built whole.
+TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
+    ScratchDir dir;
+    appliedCorrection = MonopoleCorrection();
+    std::unique_ptr<Quandrel> q = loneAtoms(DRAWING_LIMIT + 1);
+    q->databaseNames = {{"O", "water"}};
+    NameCatalogue catalogue;
+    catalogue.add("O", "water");
+    const RunReport run(*q, catalogue, 1, appliedCorrection);
+    writeRunReport(*q);
+    EXPECT_TRUE(dir.read("Quandrele.json") == jsonText(run));
+    EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));
+    EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
+}
