@@ -440,8 +440,6 @@ void legend(std::string& html) {
     html += "</div>\n";
 }
 
-const char* axisLetter(int code) { return code == 1 ? "X" : code == 2 ? "Y" : code == 3 ? "Z" : ""; }
-
 // The frame cell: axes towards their reference atoms, then the dummies among those.
 void frameText(std::string& html, const RunReport& run, int i, Scratch& scratch) {
     const AtomRecord& a = run.atom(i);

@@ -110,10 +110,6 @@ std::vector<int> RunReport::moleculeSizes() const {
     return count;
 }
 
-namespace {
-
-// ---- what "Quandrele.json" says, in its order
-
 const char* axisLetter(int code) {
     switch (code) {
     case 1: return "X";
@@ -122,6 +118,10 @@ const char* axisLetter(int code) {
     default: return "";
     }
 }
+
+namespace {
+
+// ---- what "Quandrele.json" says, in its order
 
 template <class Out>
 void triple(Out& out, const char* key, const double* v) {

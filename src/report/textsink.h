@@ -42,5 +42,8 @@ class Quandrel;
 void writeJson(const RunReport& run, TextSink& out);
 void writePage(const RunReport& run, TextSink& out);
 
+// The letter of a frame axis code (1 X, 2 Y, 3 Z); "" for any other code.
+const char* axisLetter(int code);
+
 // The settings as the JSON states them (the page lists them in the same form).
 nlohmann::ordered_json runSettings(const Quandrel& q);
