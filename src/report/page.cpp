@@ -473,8 +473,7 @@ void atomRow(std::string& html, const RunReport& run, int i, Scratch& scratch) {
     html += "</td>";
     if (found) {
         html += "<td>";
-        const char* compound = run.modelCompound(i);
-        appendEscaped(html, compound != nullptr ? compound : "");
+        if (const std::string* compound = run.modelCompound(i)) appendEscaped(html, *compound);
         html += "</td>";
     } else {
         html += "<td>";

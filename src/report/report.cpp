@@ -54,9 +54,9 @@ const char* RunReport::name(int i) const {
 
 const char* RunReport::element(int i) const { return elementSymbol(q.elementOf(i)); }
 
-const char* RunReport::modelCompound(int i) const {
-    const char* compound = atom(i).modelCompound;
-    return found(i) && compound[0] != '\0' ? compound : nullptr;
+const std::string* RunReport::modelCompound(int i) const {
+    const std::string& compound = atom(i).modelCompound;
+    return found(i) && !compound.empty() ? &compound : nullptr;
 }
 
 char RunReport::stereo(int i) const {
@@ -169,7 +169,10 @@ void describeAtom(const RunReport& run, int i, Out& out) {
     out.member("element", run.element(i));
     out.member("name", run.name(i));
     out.member("found", found);
-    textOrNull(out, "modelCompound", run.modelCompound(i));
+    if (const std::string* compound = run.modelCompound(i))
+        out.member("modelCompound", *compound);
+    else
+        out.member("modelCompound", nullptr);
     out.member("siteSymmetry", a.siteSym);
     out.open("frame", '{');
     out.member("axis1", axisLetter(a.ax1));

@@ -43,7 +43,7 @@ public:
     const char* name(int i) const;
     const char* element(int i) const;
     // The model compound of a found atom; nullptr for a missing atom or an empty name.
-    const char* modelCompound(int i) const;
+    const std::string* modelCompound(int i) const;
     // The stereo mark that leads the atom's name ('R' or 'S'), 0 when there is none.
     char stereo(int i) const;
     // The label of an atom the atom is constrained to; nullptr when none.

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include "database/nearest.h"
 #include "report/report.h"
@@ -84,7 +82,7 @@ std::unique_ptr<Quandrel> loneAtoms(int n) {
         name(*q, i, i % 3 == 0 ? "H" : "O");
         if (i % 2 == 0) {
             gut[static_cast<std::size_t>(i)] = 1;
-            std::snprintf(q->atom[static_cast<std::size_t>(i)].modelCompound, 512, "water <%d>", i);
+            q->atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
         }
     }
     return q;
