@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "../driver/Quandrel.h"
@@ -35,8 +36,9 @@ void flushListing(Quandrel& q) {
 int Quandrel::asymm() {
     StageName stage(*this, "Asymm");
     int stereocentres = 0;
+    std::unordered_map<std::string, std::string> canonical;  // names met before, in canonical order
     for (int i = 0; i < nAtoms; ++i) {
-        sortQuandrel(i);
+        sortQuandrel(i, &canonical);
 
         if (i < static_cast<int>(knopf.size()) && knopf[i].anzahl == 4) {
             // neighbours by electron count, most first; margins and angles stay where they are

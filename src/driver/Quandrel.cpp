@@ -123,13 +123,13 @@ bool operator==(const RingSet& a, const RingSet& b) {
 // ---- the name table ----
 
 char* NameTable::operator[](std::size_t i) {
-    while (i >= rows()) blocks_.emplace_back(new char[BLOCK_ROWS * NAME_CAP]());
-    return blocks_[i / BLOCK_ROWS].get() + (i % BLOCK_ROWS) * NAME_CAP;
+    while (i >= rows()) blocks_.emplace_back(BLOCK_ROWS * NAME_CAP, '\0');
+    return blocks_[i / BLOCK_ROWS].data() + (i % BLOCK_ROWS) * NAME_CAP;
 }
 
 const char* NameTable::operator[](std::size_t i) const {
     if (i >= rows()) return "";
-    return blocks_[i / BLOCK_ROWS].get() + (i % BLOCK_ROWS) * NAME_CAP;
+    return blocks_[i / BLOCK_ROWS].data() + (i % BLOCK_ROWS) * NAME_CAP;
 }
 
 void Quandrel::makeRoomForAtoms(int atoms, int dummies) {

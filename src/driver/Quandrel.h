@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -84,8 +85,9 @@ public:
     std::size_t rows() const { return blocks_.size() * BLOCK_ROWS; }
 
 private:
-    static constexpr std::size_t BLOCK_ROWS = 1024;
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    // A block fills two large pages.
+    static constexpr std::size_t BLOCK_ROWS = 2 * largepages::LARGE_BLOCK / NAME_CAP;
+    std::vector<std::vector<char, LargePageAllocator<char>>> blocks_;
 };
 
 // One atom (or dummy atom) record.
@@ -333,7 +335,9 @@ public:
 
     // ---- naming ----
     void getNames(int bondCount);
-    void sortQuandrel(int atomIndex);
+    // Brings atom i's name into canonical order. A name's canonical form depends on the name
+    // alone: with sorted, forms found before are taken from there and new ones kept there.
+    void sortQuandrel(int atomIndex, std::unordered_map<std::string, std::string>* sorted = nullptr);
 
     // ---- database transfer ----
     void findInDataBase();

@@ -205,9 +205,19 @@ std::string canonicalName(const std::string& name) {
     return s + suffix;
 }
 
-void Quandrel::sortQuandrel(int atomIndex) {
+void Quandrel::sortQuandrel(int atomIndex, std::unordered_map<std::string, std::string>* known) {
     StageName stage(*this, "SortQuandrel");
-    std::string sorted = canonicalName(quandrelName[atomIndex]);
+    std::string ownForm;
+    const std::string* form = &ownForm;
+    if (known != nullptr) {
+        const std::string name = quandrelName[atomIndex];
+        auto it = known->find(name);
+        if (it == known->end()) it = known->emplace(name, canonicalName(name)).first;
+        form = &it->second;
+    } else {
+        ownForm = canonicalName(quandrelName[atomIndex]);
+    }
+    const std::string& sorted = *form;
     copyOrStop(quandrelName[atomIndex], NAME_CAP, sorted.c_str(),
                "The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label, NAME_CAP - 1);
 }

@@ -87,7 +87,11 @@ public:
         usable_ = visits <= 20000.0;
         if (!usable_) return;
 
-        cellBins_.assign(static_cast<std::size_t>(bins_[0]) * bins_[1] * bins_[2], {});
+        // The images binned over the unit cell: the bin of each image first, then each bin's
+        // images one after another (binStart_), in the order the images were made.
+        std::vector<std::size_t> binOf;
+        binOf.reserve(static_cast<std::size_t>(nInput_) * ops_.size());
+        wrapped_.reserve(static_cast<std::size_t>(nInput_) * ops_.size());
         for (int j = 0; j < nInput_; ++j) {
             for (int s = 0; s < static_cast<int>(ops_.size()); ++s) {
                 Wrapped w;
@@ -102,10 +106,18 @@ public:
                     w.base[k] = static_cast<int>(fl);
                     b[k] = std::min(bins_[k] - 1, static_cast<int>(w.frac[k] * bins_[k]));
                 }
-                cellBins_[flat(b)].push_back(static_cast<int>(wrapped_.size()));
+                binOf.push_back(flat(b));
                 wrapped_.push_back(w);
             }
         }
+        binStart_.assign(static_cast<std::size_t>(bins_[0]) * bins_[1] * bins_[2] + 1, 0);
+        for (std::size_t bin : binOf) ++binStart_[bin + 1];
+        for (std::size_t k = 1; k < binStart_.size(); ++k) binStart_[k] += binStart_[k - 1];
+        binned_.resize(wrapped_.size());
+        std::vector<int> filled(binStart_.begin(), binStart_.end() - 1);
+        for (std::size_t k = 0; k < binOf.size(); ++k)
+            binned_[static_cast<std::size_t>(filled[binOf[k]]++)] = static_cast<int>(k);
+        present_.reserve(static_cast<std::size_t>(nInput_));
         for (int i = 0; i < nInput_; ++i) addPresent(q.atom[i].frac, i);
     }
 
@@ -130,8 +142,9 @@ public:
                         cellShift[k] = floorDiv(u[k], bins_[k]);
                         b[k] = static_cast<int>(u[k] - cellShift[k] * bins_[k]);
                     }
-                    for (int idx : cellBins_[flat(b)]) {
-                        const Wrapped& w = wrapped_[idx];
+                    const std::size_t bin = flat(b);
+                    for (int at = binStart_[bin]; at < binStart_[bin + 1]; ++at) {
+                        const Wrapped& w = wrapped_[static_cast<std::size_t>(binned_[static_cast<std::size_t>(at)])];
                         // An input atom where it stands is present: it is no image to add.
                         if (identity_[static_cast<std::size_t>(w.op)] && cellShift[0] == w.base[0] &&
                             cellShift[1] == w.base[1] && cellShift[2] == w.base[2])
@@ -210,7 +223,8 @@ private:
     double reach_[3] = {0, 0, 0};
     bool usable_ = true;
     std::vector<Wrapped> wrapped_;
-    std::vector<std::vector<int>> cellBins_;
+    std::vector<int> binStart_;  // bin k holds binned_[binStart_[k], binStart_[k + 1])
+    std::vector<int> binned_;    // indices into wrapped_, bin by bin
     std::unordered_map<long long, std::vector<Present>> present_;
 };
 
