@@ -301,7 +301,7 @@ void Quandrel::findInDataBase() {
     for (int i = 0; i < nAtoms; ++i) names.emplace_back(quandrelName[i]);
     DatabaseIndex index;
     index.build(database.get(), names);
-    databaseNames = index.takeEntryNames();
+    databaseEntries = index.entryNames();
 
     Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(), {}};
     for (int i = 0; i < nAtoms; ++i) {
@@ -312,6 +312,8 @@ void Quandrel::findInDataBase() {
         else
             transferEntry(*this, i, entry->dataOffset, t);
     }
+    // The report ranks the nearest entries of missing atoms among the database's names.
+    if (std::find(gut.begin(), gut.end(), 0) != gut.end()) databaseNames = index.entryNameList();
     descent.reset();
     database.reset();
 

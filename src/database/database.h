@@ -10,10 +10,12 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "../driver/Quandrel.h"
+#include "../driver/largepages.h"
 
 // ---------------------------------------------------------------------------------
 // The index of the database file
@@ -50,9 +52,8 @@ public:
     // Number of distinct entry names in the file.
     std::size_t entryNames() const { return names_.size(); }
 
-    // The distinct entry names in file order, each with the model compound it belongs to;
-    // the index gives them up.
-    std::vector<std::pair<std::string, std::string>> takeEntryNames() { return std::move(names_); }
+    // The distinct entry names in file order, each with the model compound it belongs to.
+    std::vector<std::pair<std::string, std::string>> entryNameList() const;
 
     // The model-compound line of a state ("" when none was seen).
     const std::string& modelLine(int k) const { return modelLines_[static_cast<std::size_t>(k)]; }
@@ -61,7 +62,11 @@ private:
     std::unordered_map<std::string, IndexedEntry> entries_;
     std::vector<std::string> modelLines_;
     ScanState end_;
-    std::vector<std::pair<std::string, std::string>> names_;
+    // The file as read; the entry names are views into it, each with its model compound
+    // (an index into models_, -1 before the first model compound).
+    std::vector<char, LargePageAllocator<char>> text_;
+    std::vector<std::pair<std::string_view, int>> names_;
+    std::vector<std::string> models_;
 };
 
 // Applies the scan state to what the searches have seen, as the scan itself leaves it:

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "../driver/largepages.h"
 #include "../driver/text.h"
@@ -27,10 +26,10 @@ constexpr std::size_t MODEL_NAME_COLUMN = 24;
 
 namespace {
 
-// The whole file, read in one piece into storage that large pages can back (a database
-// of 100,000 entries is some 40 MB).
 using FileText = std::vector<char, LargePageAllocator<char>>;
 
+// The whole file, read in one piece into storage that large pages can back (a database
+// of 100,000 entries is some 40 MB).
 FileText wholeFile(FILE* file) {
     FileText text;
     if (std::fseek(file, 0, SEEK_END) == 0) {
@@ -77,6 +76,40 @@ private:
     const char* end_;
 };
 
+// A set of texts (views that are never empty): open addressing, at most half full.
+class ViewSet {
+public:
+    explicit ViewSet(std::size_t expected) { rehash(expected * 2); }
+
+    // Adds text; false when it was there already.
+    bool insert(std::string_view text) {
+        if (2 * (count_ + 1) > slots_.size()) rehash(slots_.size() * 2);
+        std::string_view& slot = slotOf(text);
+        if (slot.data() != nullptr) return false;
+        slot = text;
+        ++count_;
+        return true;
+    }
+
+private:
+    std::string_view& slotOf(std::string_view text) {
+        std::size_t at = std::hash<std::string_view>()(text) & (slots_.size() - 1);
+        while (slots_[at].data() != nullptr && slots_[at] != text) at = (at + 1) & (slots_.size() - 1);
+        return slots_[at];
+    }
+    void rehash(std::size_t wanted) {
+        std::size_t size = 16;
+        while (size < wanted) size *= 2;
+        std::vector<std::string_view> old(size);
+        old.swap(slots_);
+        for (std::string_view text : old)
+            if (text.data() != nullptr) slotOf(text) = text;
+    }
+
+    std::vector<std::string_view> slots_;
+    std::size_t count_ = 0;
+};
+
 }  // namespace
 
 void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
@@ -91,23 +124,26 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
         wantedLength[name.size()] = true;
     }
 
-    const FileText text = wholeFile(file);
+    text_ = wholeFile(file);
+    const FileText& text = text_;
     TextLines lines(text.data(), text.data() + text.size());
     ScanState state;
     std::string_view line;
     std::string planarityLine;
     EntryNameScanner scanner;
-    std::unordered_set<std::string_view> seen;  // views into text
-    seen.reserve(text.size() / 256);             // an entry takes some 400 characters
-    std::string model;
+    ViewSet seen(text.size() / 256);  // an entry takes some 400 characters
+    int model = -1;
     names_.clear();
+    names_.reserve(text.size() / 256);
+    models_.clear();
     std::string_view previous;  // the scanner's name line
     while (lines.next(line)) {
-        if (scanner.feed(line) && seen.insert(previous).second) names_.emplace_back(scanner.name(), model);
+        if (scanner.feed(line) && seen.insert(previous)) names_.emplace_back(previous, model);
         previous = line;
         if (line.find(MODEL_MARK) != std::string_view::npos) {
             std::string whole(line);
-            model = modelCompoundName(whole.c_str());
+            models_.push_back(modelCompoundName(whole.c_str()));
+            model = static_cast<int>(models_.size()) - 1;
             whole.resize(std::min(whole.size(), MODEL_LINE_CAP));
             modelLines_.push_back(std::move(whole));
             state.modelLine = static_cast<int>(modelLines_.size()) - 1;
@@ -129,6 +165,15 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
         }
     }
     end_ = state;
+}
+
+std::vector<std::pair<std::string, std::string>> DatabaseIndex::entryNameList() const {
+    std::vector<std::pair<std::string, std::string>> list;
+    list.reserve(names_.size());
+    for (const auto& entry : names_)
+        list.emplace_back(std::string(entry.first),
+                          entry.second >= 0 ? models_[static_cast<std::size_t>(entry.second)] : std::string());
+    return list;
 }
 
 const IndexedEntry* DatabaseIndex::find(const std::string& name) const {

@@ -238,6 +238,9 @@ public:
     char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
     // The database's distinct entry names in file order with their model compounds (database
     // stage); the report ranks the nearest entries of missing atoms among them.
+    std::size_t databaseEntries = 0;  // distinct entry names in the database
+    // The database's entry names with their model compounds, kept when some atom is missing
+    // (the report lists the entries nearest to its name).
     std::vector<std::pair<std::string, std::string>> databaseNames;
     char moproTabPath[512] = "";
     char inputFile[400] = "";

@@ -535,7 +535,7 @@ void writeRunReport(Quandrel& q) {
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    const RunReport run(q, catalogue, q.databaseNames.size(), appliedCorrection);
+    const RunReport run(q, catalogue, q.databaseEntries, appliedCorrection);
     writeFile("Quandrele.json", run, writeJson);
     writeFile("Quandrele.html", run, writePage);
 }

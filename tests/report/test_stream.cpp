@@ -138,6 +138,7 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     appliedCorrection = MonopoleCorrection();
     std::unique_ptr<Quandrel> q = loneAtoms(DRAWING_LIMIT + 1);
     q->databaseNames = {{"O", "water"}};
+    q->databaseEntries = 1;
     NameCatalogue catalogue;
     catalogue.add("O", "water");
     const RunReport run(*q, catalogue, 1, appliedCorrection);
