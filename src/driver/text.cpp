@@ -1,8 +1,10 @@
 #include "text.h"
 
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "failure.h"
@@ -14,6 +16,17 @@ void requireNumbers(const double* values, int count, const char* fileName, const
         if (!usableNumber(values[k]))
             fatal("%s: %s: %g is no usable number (numbers must be finite and at most %g in magnitude)", fileName,
                   what.c_str(), values[k], NUMBER_LIMIT);
+}
+
+void requireNumbersf(const double* values, int count, const char* fileName, const char* whatFmt, ...) {
+    for (int k = 0; k < count; ++k)
+        if (!usableNumber(values[k])) {
+            va_list args;
+            va_start(args, whatFmt);
+            const std::string what = vformat(whatFmt, args);
+            va_end(args);
+            requireNumbers(values, count, fileName, what);
+        }
 }
 
 void vappendf(std::string& text, const char* fmt, va_list args) {
@@ -38,6 +51,20 @@ void appendf(std::string& text, const char* fmt, ...) {
     va_end(args);
 }
 
+void appendInt(std::string& text, int value, int width) {
+    char digits[16];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+    const int length = static_cast<int>(r.ptr - digits);
+    if (length < width) text.append(static_cast<std::size_t>(width - length), ' ');
+    text.append(digits, static_cast<std::size_t>(length));
+}
+
+void appendLeft(std::string& text, const char* word, int width) {
+    const std::size_t length = std::strlen(word);
+    text.append(word, length);
+    if (static_cast<int>(length) < width) text.append(static_cast<std::size_t>(width) - length, ' ');
+}
+
 std::string vformat(const char* fmt, va_list args) {
     std::string text;
     vappendf(text, fmt, args);
@@ -52,14 +79,50 @@ std::string format(const char* fmt, ...) {
     return text;
 }
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The scan's white space: blank, tab, line end, vertical tab, form feed, carriage return.
+bool isScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The characters a plain decimal number is made of.
+bool isDecimalChar(char c) { return isDigit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'; }
+
+}  // namespace
+
+bool scanDouble(const char*& text, double& out) {
+    const char* p = text;
+    while (isScanSpace(*p)) ++p;
+    const char* digits = p;
+    const bool negative = *digits == '-';
+    if (*digits == '+' || *digits == '-') ++digits;
+    if (isDigit(*digits) || *digits == '.') {
+        // from_chars takes no sign of its own; the end is where the decimal characters end
+        const char* end = digits;
+        while (isDecimalChar(*end)) ++end;
+        double value = 0;
+        const std::from_chars_result r = std::from_chars(digits, end, value, std::chars_format::general);
+        // The scan takes "e" (and a sign behind it) into the number even with no digits
+        // following, and "0x" as the start of a hexadecimal number: those, and numbers out
+        // of range, are left to it.
+        const char next = *r.ptr;
+        if (r.ec == std::errc() && next != 'e' && next != 'E' && next != 'x' && next != 'X' && next != 'p' &&
+            next != 'P') {
+            out = negative ? -value : value;
+            text = r.ptr;
+            return true;
+        }
+    }
+    int used = 0;
+    if (sscanf(text, "%lf%n", &out, &used) != 1) return false;
+    text += used;
+    return true;
+}
+
 int scanDoubles(const char* text, double* out, int count) {
     int read = 0;
-    while (read < count) {
-        int used = 0;
-        if (sscanf(text, "%lf%n", &out[read], &used) != 1) break;
-        text += used;
-        ++read;
-    }
+    while (read < count && scanDouble(text, out[read])) ++read;
     return read;
 }
 
@@ -104,15 +167,21 @@ bool LineReader::next(std::string& line) {
         }
         ungetc(c, file_);
     }
-    int c = getc_unlocked(file_);
-    if (c == EOF) {
+    // getline takes the line out of the stream's buffer in one piece (NUL bytes included)
+    char* buffer = buffer_.release();
+    const ssize_t got = getline(&buffer, &capacity_, file_);
+    buffer_.reset(buffer);
+    if (got <= 0) {
         atEnd_ = true;
         return false;
     }
-    while (c != EOF && c != '\n') {
-        line.push_back(static_cast<char>(c));
-        c = getc_unlocked(file_);
+    std::size_t length = static_cast<std::size_t>(got);
+    int c = EOF;
+    if (buffer[length - 1] == '\n') {
+        c = '\n';
+        --length;
     }
+    line.assign(buffer, length);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     // the "\n" of the conversion: swallow all white space that follows
     while (c != EOF) {

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -27,14 +28,32 @@ void requireNumbers(const double* values, int count, const char* fileName, const
 void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void vappendf(std::string& text, const char* fmt, va_list args);
 
+// Appends value as "%*d" writes it with the given width (right-aligned, wider when needed).
+void appendInt(std::string& text, int value, int width);
+
+// Appends word as "%-*s" writes it with the given width (left-aligned, filled with blanks).
+void appendLeft(std::string& text, const char* word, int width);
+
 // printf-formatted text as a string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string vformat(const char* fmt, va_list args);
+
+// Reads one number at text as sscanf's "%lf" does (white space before it skipped); on
+// success stores it, advances text behind it and returns true. Plain decimal numbers
+// are read by std::from_chars (correctly rounded, as the scan is); everything else
+// (infinities, NaN, hexadecimal numbers, an exponent without digits, a number out of
+// range) goes to sscanf itself, so the result is always that of the scan.
+bool scanDouble(const char*& text, double& out);
 
 // Reads up to count numbers ("%lf" each, white space between them) from text into out,
 // as a chain of "%lf" conversions does: stops at the first text that is no number and
 // leaves the remaining elements of out as they were. Returns the count read.
 int scanDoubles(const char* text, double* out, int count);
+
+// Stops the run as requireNumbers does; the text naming the values is only formatted
+// when one of them is no usable number.
+void requireNumbersf(const double* values, int count, const char* fileName, const char* whatFmt, ...)
+    __attribute__((format(printf, 4, 5)));
 
 // Removes trailing white space in place.
 void rtrim(char* text);
@@ -53,7 +72,8 @@ void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ..
 // a line is everything up to the newline (a trailing carriage return is dropped), and
 // the white space behind it - blank lines and the leading blanks of the next line - is
 // swallowed. Lines are held in std::string, so no line can overflow a buffer; readers
-// that have a line capacity check it themselves.
+// that have a line capacity check it themselves. The file stands right behind the
+// white space after each line returned, so a reader may read on from the file itself.
 class LineReader {
 public:
     explicit LineReader(FILE* file) : file_(file) {}
@@ -76,7 +96,14 @@ public:
     long lineNumber() const { return lineNo_; }
 
 private:
+    struct FreeBuffer {
+        void operator()(char* p) const { std::free(p); }
+    };
+
     FILE* file_;
+    // getline's buffer, kept from line to line
+    std::unique_ptr<char, FreeBuffer> buffer_;
+    std::size_t capacity_ = 0;
     bool atEnd_ = false;
     bool started_ = false;
     long lineNo_ = 0;

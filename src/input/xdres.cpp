@@ -70,7 +70,7 @@ int readAtomColumns(const char* record, AtomRecord& a) {
         at += static_cast<std::size_t>(width);
     }
     double position[4];
-    if (sscanf(record + at, "%lf%lf%lf%lf", &position[0], &position[1], &position[2], &position[3]) != 4) return -1;
+    if (scanDoubles(record + at, position, 4) != 4) return -1;
     int* fields[] = {&a.ax1, &a.ax2, &a.atom0, &a.atom1, &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon};
     for (int k = 0; k < 11; ++k) *fields[k] = value[k];
     std::copy(position, position + 3, a.frac);
@@ -136,10 +136,9 @@ void readDummies(Quandrel& q, XdLines& lines) {
         sscanf(lines.record("dummy atom %d of %d", j + 1, q.nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
                &d.frac[2]);
         snprintf(d.label, sizeof d.label, "DUM%d", j);
-        const std::string what = "dummy atom " + std::to_string(j + 1);
-        requireNumbers(d.frac, 3, lines.fileName(), what);
+        requireNumbersf(d.frac, 3, lines.fileName(), "dummy atom %d", j + 1);
         q.frac2cart(d.frac, d.cart);
-        requireNumbers(d.cart, 3, lines.fileName(), what + " (Cartesian)");
+        requireNumbersf(d.cart, 3, lines.fileName(), "dummy atom %d (Cartesian)", j + 1);
     }
 }
 
@@ -147,17 +146,30 @@ void readDummies(Quandrel& q, XdLines& lines) {
 void readAtomLine(AtomRecord& a, XdLines& lines, int i, int nAtoms) {
     char label[LINE_CAP];
     const char* record = lines.record("the record of atom %d of %d", i + 1, nAtoms);
-    int n = sscanf(record, "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
+    int n;
+    if (!std::isspace(static_cast<unsigned char>(record[0])) && readAtomColumns(record, a) > 0) {
+        // The columns give every field the word-by-word scan gives, and the label is the
+        // record's first word: the scan would have read nothing that stays.
+        std::size_t length = 0;
+        while (record[length] != '\0' && !std::isspace(static_cast<unsigned char>(record[length]))) ++length;
+        std::memcpy(label, record, length);
+        label[length] = '\0';
+        n = 16;
+    } else {
+        n = sscanf(record, "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
                    &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
                    &a.frac[2], &a.occupancy);
-    if (n >= 1) {
-        const int columns = readAtomColumns(record, a);
-        if (columns > 0) n = columns;
+        if (n >= 1) {
+            const int columns = readAtomColumns(record, a);
+            if (columns > 0) n = columns;
+        }
     }
     if (n >= 1) {
-        char field[48];
-        snprintf(field, sizeof field, "the label of atom %d", i + 1);
-        storeWord(a.label, sizeof a.label, label, lines.fileName(), field);
+        if (!copyText(a.label, sizeof a.label, label)) {
+            char field[48];
+            snprintf(field, sizeof field, "the label of atom %d", i + 1);
+            storeWord(a.label, sizeof a.label, label, lines.fileName(), field);
+        }
     }
     a.lmx = 4;
 }
@@ -184,12 +196,12 @@ void setAxisLetters(AtomRecord& a) {
 }
 
 // Valence and multipole populations, lines by the level of the file.
-void readPopulations(AtomRecord& a, XdLines& lines, int level, const std::string& what) {
+void readPopulations(AtomRecord& a, XdLines& lines, int level, int i) {
     if (level < 0 || level > 4) return;
     const int count = POPULATIONS_OF_LEVEL[level];
     readPopulationRows([&] { return lines.record("the multipole populations of atom %s", a.label); }, a.multipole,
                        count);
-    requireNumbers(a.multipole, count, lines.fileName(), what + ", populations");
+    requireNumbersf(a.multipole, count, lines.fileName(), "atom %d (%s), populations", i + 1, a.label);
 }
 
 void readAtom(Quandrel& q, XdLines& lines, int i) {
@@ -198,17 +210,18 @@ void readAtom(Quandrel& q, XdLines& lines, int i) {
     readAtomLine(a, lines, i, q.nAtoms);
     readDisplacements(a, lines);
 
-    const std::string what = "atom " + std::to_string(i + 1) + " (" + a.label + ")";
-    requireNumbers(a.frac, 3, fileName, what + ", coordinates");
-    requireNumbers(&a.occupancy, 1, fileName, what + ", occupancy");
-    requireNumbers(a.u, 6, fileName, what + ", displacement parameters");
-    requireNumbers(a.c3, 10, fileName, what + ", third-order displacement parameters");
-    requireNumbers(a.d4, 15, fileName, what + ", fourth-order displacement parameters");
+    // the texts naming the values are formatted only for a message
+    const int n = i + 1;
+    requireNumbersf(a.frac, 3, fileName, "atom %d (%s), coordinates", n, a.label);
+    requireNumbersf(&a.occupancy, 1, fileName, "atom %d (%s), occupancy", n, a.label);
+    requireNumbersf(a.u, 6, fileName, "atom %d (%s), displacement parameters", n, a.label);
+    requireNumbersf(a.c3, 10, fileName, "atom %d (%s), third-order displacement parameters", n, a.label);
+    requireNumbersf(a.d4, 15, fileName, "atom %d (%s), fourth-order displacement parameters", n, a.label);
     q.frac2cart(a.frac, a.cart);
-    requireNumbers(a.cart, 3, fileName, what + ", Cartesian coordinates");
+    requireNumbersf(a.cart, 3, fileName, "atom %d (%s), Cartesian coordinates", n, a.label);
 
     setAxisLetters(a);
-    readPopulations(a, lines, q.multipoleLevel, what);
+    readPopulations(a, lines, q.multipoleLevel, i);
 }
 
 // number kappa1 ... kappa6
@@ -217,8 +230,7 @@ void readKappaSets(Quandrel& q, XdLines& lines) {
         sscanf(lines.record("kappa set %d of %d", k + 1, q.nKappa), "%d %lf%lf%lf%lf%lf%lf", &q.kappaNo[k],
                &q.kappaSet[0][k], &q.kappaSet[1][k], &q.kappaSet[2][k], &q.kappaSet[3][k], &q.kappaSet[4][k],
                &q.kappaSet[5][k]);
-        for (int v = 0; v < 6; ++v)
-            requireNumbers(&q.kappaSet[v][k], 1, lines.fileName(), "kappa set " + std::to_string(k + 1));
+        for (int v = 0; v < 6; ++v) requireNumbersf(&q.kappaSet[v][k], 1, lines.fileName(), "kappa set %d", k + 1);
     }
 }
 

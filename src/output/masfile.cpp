@@ -21,7 +21,10 @@ const char* const ATOM_HEADER =
 // "xd.mas" has been found, so a faulty input leaves no half-written master file behind.
 class MasterText {
 public:
-    explicit MasterText(bool withSecond) : withSecond_(withSecond) {}
+    MasterText(bool withSecond, std::size_t expectedSize) : withSecond_(withSecond) {
+        first_.reserve(expectedSize);
+        if (withSecond_) second_.reserve(expectedSize);
+    }
 
     void both(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
@@ -46,9 +49,19 @@ public:
         vappendf(second_, fmt, args);
         va_end(args);
     }
+    // Lines as "%s\n" writes them (a line holding a NUL byte ends there).
     void copy(const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
-        for (std::size_t k = from; k < to; ++k) both("%s\n", lines[k].c_str());
+        for (std::size_t k = from; k < to; ++k) {
+            const char* line = lines[k].c_str();
+            first_.append(line).push_back('\n');
+            if (withSecond_) second_.append(line).push_back('\n');
+        }
     }
+
+    // The texts themselves, for the per-atom records that are put together piece by piece.
+    std::string& firstOut() { return first_; }
+    std::string& secondOut() { return second_; }
+    bool withSecond() const { return withSecond_; }
 
     const std::string& firstText() const { return first_; }
     const std::string& secondText() const { return second_; }
@@ -93,6 +106,15 @@ std::size_t findContaining(const std::vector<std::string>& lines, std::size_t fr
     return std::string::npos;
 }
 
+// True when the first word of line is word (an empty word stands for a line without one).
+bool firstWordIs(const std::string& line, const char* word) {
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) return word[0] == '\0';
+    std::size_t end = line.find_first_of(" \t", start);
+    if (end == std::string::npos) end = line.size();
+    return line.compare(start, end - start, word) == 0;
+}
+
 std::string firstWord(const std::string& line) {
     std::size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos) return "";
@@ -113,12 +135,18 @@ const std::vector<std::string>& frameTable(const Quandrel& q) {
     return q.frameTable;
 }
 
-// Columns ATOM to TBL of a table line: its first 52 characters (a shorter line is
-// filled with blanks so that the KAP column stays in place).
-std::string columnsToTbl(const std::string& line) {
-    std::string cols = line.substr(0, 52);
-    cols.resize(52, ' ');
-    return cols;
+// Columns ATOM to TBL of a table line as "%s" writes them: its first 52 characters (a
+// shorter line is filled with blanks so that the KAP column stays in place; a NUL byte
+// ends the text).
+void appendColumnsToTbl(std::string& text, const std::string& line) {
+    std::string::size_type length = std::min<std::string::size_type>(line.size(), 52);
+    const char* nul = static_cast<const char*>(std::memchr(line.data(), '\0', length));
+    if (nul != nullptr) {
+        text.append(line.data(), static_cast<std::size_t>(nul - line.data()));
+        return;
+    }
+    text.append(line, 0, length);
+    text.append(52 - length, ' ');
 }
 
 // Where the sections of "xd.mas" stand, each searched behind the one before.
@@ -156,20 +184,32 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
     std::size_t t = 0;
     for (int j = 0; j < q.nAtoms; ++j) {
         const AtomRecord& a = q.atom[j];
-        std::string line;
-        if (t < table.size() && firstWord(table[t]) == a.label) {
-            line = table[t++];
+        const std::string* line;
+        if (t < table.size() && firstWordIs(table[t], a.label)) {
+            line = &table[t++];
         } else {
             if (static_cast<std::size_t>(j) >= oldAtoms)
                 fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
                       "not written.",
                       a.label, j + 1);
-            line = mas[at.atomHeader + 1 + j];
+            line = &mas[at.atomHeader + 1 + j];
         }
-        const std::string cols = columnsToTbl(line);
-        const int lmx = q.isHydrogen(j) ? 2 : a.lmx;
-        out.first("%s%4d%4d  _%s\n", cols.c_str(), a.kap, a.lmx, a.siteSym);
-        out.second("%s%4d%4d  _%s %-8s\n", cols.c_str(), a.kap, lmx, a.siteSym, a.sameNameAs);
+        // first file:  "%s%4d%4d  _%s\n"       columns, KAP, LMX, SITESYM
+        // second file: "%s%4d%4d  _%s %-8s\n"  the same (LMX 2 for a hydrogen) and the label
+        //              of the atom it is chemically constrained to
+        std::string& first = out.firstOut();
+        appendColumnsToTbl(first, *line);
+        appendInt(first, a.kap, 4);
+        appendInt(first, a.lmx, 4);
+        first.append("  _").append(a.siteSym).push_back('\n');
+        if (!out.withSecond()) continue;
+        std::string& second = out.secondOut();
+        appendColumnsToTbl(second, *line);
+        appendInt(second, a.kap, 4);
+        appendInt(second, q.isHydrogen(j) ? 2 : a.lmx, 4);
+        second.append("  _").append(a.siteSym).push_back(' ');
+        appendLeft(second, a.sameNameAs, 8);
+        second.push_back('\n');
     }
     for (; t < table.size(); ++t) {
         // the dummy positions and "END ATOM"
@@ -196,7 +236,10 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
         const AtomRecord& a = q.atom[i];
         const bool hydrogen = q.isHydrogen(i);
         const char* six = hydrogen ? "100000" : "111111";
-        out.first("%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n", a.label, six);
+        // "%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n"
+        std::string& first = out.firstOut();
+        appendLeft(first, a.label, 8);
+        first.append("111 ").append(six).append(" 0000000000 000000000000000 00 000 00000 0000000 000000000\n");
         if (q.qdlexp == 0) continue;
         const char* flags;
         std::string comment;
@@ -213,7 +256,11 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
                         a.siteSym, a.label);
             flags = symmName2DualString(a.siteSym);
         }
-        out.second("%-8s111 %6s 0000000000 000000000000000 %s%s\n", a.label, six, flags, comment.c_str());
+        // "%-8s111 %6s 0000000000 000000000000000 %s%s\n" (six has six characters)
+        std::string& second = out.secondOut();
+        appendLeft(second, a.label, 8);
+        second.append("111 ").append(six).append(" 0000000000 000000000000000 ").append(flags);
+        second.append(comment.c_str()).push_back('\n');
     }
     for (int k = 0; k < q.nKappa; ++k) out.both("KAPPA   000000\n");
 }
@@ -260,7 +307,8 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
     appendf(text, "GROUP%d ", group);
     int length = 7;
     for (int i : members) {
-        appendf(text, " %s", q.atom[i].label);
+        text.push_back(' ');
+        text.append(q.atom[i].label);
         length += static_cast<int>(std::strlen(q.atom[i].label)) + 1;
         if (length > 113) {
             appendf(text, "\nGROUP%d ", group);
@@ -274,7 +322,10 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
 void writeMasterFiles(Quandrel& q, int molecules) {
     const std::vector<std::string> mas = readMasterLines(q);
     const MasSections at = findSections(mas, q.nAtoms);
-    MasterText out(q.qdlexp != 0);
+    // room for the copied lines and some 100 bytes an atom in each of the three tables
+    std::size_t expectedSize = 300 * static_cast<std::size_t>(q.nAtoms > 0 ? q.nAtoms : 0);
+    for (const std::string& line : mas) expectedSize += line.size() + 1;
+    MasterText out(q.qdlexp != 0, expectedSize);
 
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");

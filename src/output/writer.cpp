@@ -1,7 +1,9 @@
 // The new refinement input: "xd.res.quandreltool", then the new master files.
 #include "writer.h"
 
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "../driver/failure.h"
 #include "../driver/populations.h"
@@ -110,6 +112,9 @@ void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
         double p[N_POPULATIONS];
         populationsOf(q, correction, i, p);
         for (int v = 0; v < N_POPULATIONS; ++v) {
+            // Below 99 in magnitude "%8.4f" needs at most 8 characters ("-98.9999", or
+            // "-99.0000" rounded up): only larger values, NaN and infinities are formatted.
+            if (std::fabs(p[v]) < 99.0) continue;
             char field[64];
             if (snprintf(field, sizeof field, "%8.4f", p[v]) > 8)
                 fatal("Population %d of atom %s is %g, which does not fit the 8 columns of its field in "
@@ -143,6 +148,10 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
 
     FILE* res = fopen("xd.res.quandreltool", "w");
     if (res == nullptr) cannotOpen("xd.res.quandreltool.");
+    // a large stream buffer for a file of some 350 bytes an atom; it outlives the stream
+    // also when a failure ends the program with the stream open
+    static std::vector<char> buffer(1 << 20);
+    setvbuf(res, buffer.data(), _IOFBF, buffer.size());
 
     const char* bangs = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
     fprintf(res, "%s\n", bangs);
@@ -163,15 +172,29 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
         fprintf(res, "%15.6f%15.6f%15.6f\n", f[0], f[1], f[2]);
     }
 
+// The 26 populations in rows of ten: "%8.4f" each, no separator, a line end behind a row.
+#define POPULATION_ROW_10 "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
+#define POPULATION_ROWS POPULATION_ROW_10 POPULATION_ROW_10 "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
+#define POPULATION_VALUES(p)                                                                                       \
+    p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15], p[16],   \
+        p[17], p[18], p[19], p[20], p[21], p[22], p[23], p[24], p[25]
+    static_assert(N_POPULATIONS == 26, "the population format holds 26 values");
+
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
         const double* u = a.u;
-        if (a.tp <= 2)
+        double p[N_POPULATIONS];
+        populationsOf(q, correction, i, p);
+        if (a.tp <= 2) {
+            // the whole record at once: atom line, U line, populations
             fprintf(res,
                     "%-8s%3d%2d%5d%5d%5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
-                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n",
+                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n" POPULATION_ROWS,
                     a.label, a.ax1, a.ax2, a.atom0, a.atom1, a.atom2, a.tp, a.tbl, a.kap, a.lmx, a.symCode,
-                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5]);
+                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5],
+                    POPULATION_VALUES(p));
+            continue;
+        }
         if (a.tp == 3 || a.tp == 4) {
             fprintf(res,
                     "%-8s%3d%2d%5d%4d%4d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
@@ -188,12 +211,11 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
             fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[5], d[6], d[7], d[8], d[9]);
             fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[10], d[11], d[12], d[13], d[14]);
         }
-        double p[N_POPULATIONS];
-        populationsOf(q, correction, i, p);
-        std::string rows;
-        appendPopulationRows(rows, p, N_POPULATIONS, "%8.4f");
-        fputs(rows.c_str(), res);
+        fprintf(res, POPULATION_ROWS, POPULATION_VALUES(p));
     }
+#undef POPULATION_VALUES
+#undef POPULATION_ROWS
+#undef POPULATION_ROW_10
 
     for (int k = 0; k < q.nKappa; ++k)
         fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", q.kappaNo[k], q.kappaSet[0][k], q.kappaSet[1][k],
