@@ -16,6 +16,10 @@ constexpr int POPULATIONS_PER_ROW = 10;
 void appendPopulationRows(std::string& text, const double* p, int count, const char* field,
                           const char* between = "");
 
+// Appends p[0..count) in rows of ten as appendPopulationRows does with the field
+// "%<width>.<precision>f" and nothing between the values (formatted by appendFixed).
+void appendFixedPopulationRows(std::string& text, const double* p, int count, int width, int precision);
+
 // Reads count populations in rows of ten, one line a row: nextRow() hands the text of the
 // next row, of which as many numbers as the row holds are read. A row with fewer numbers
 // leaves the rest of its values as they were.

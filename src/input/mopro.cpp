@@ -88,15 +88,20 @@ public:
         return false;
     }
 
-    // The next line, which the file must hold; what names it for the message.
-    std::string need(const std::string& what) {
-        std::string line;
-        if (!next(line)) fatal("%s ends before %s.", name_, what.c_str());
-        return line;
+    // The next line, which the file must hold; the printf-formatted whatFmt names it for
+    // the message (formatted only then). The line stays until the next call.
+    const std::string& need(const char* whatFmt, ...) __attribute__((format(printf, 2, 3))) {
+        if (next(line_)) return line_;
+        va_list args;
+        va_start(args, whatFmt);
+        const std::string what = vformat(whatFmt, args);
+        va_end(args);
+        fatal("%s ends before %s.", name_, what.c_str());
     }
 
 private:
     LineReader reader_;
+    std::string line_;
     const char* name_;
 };
 
@@ -163,7 +168,7 @@ void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
               in.name(), line.c_str());
     symmetry.lattice = letter;
     std::vector<std::string> texts;
-    for (int k = 0; k < count; ++k) texts.push_back(in.need(format("the %d symmetry lines announced by SYMM", count)));
+    for (int k = 0; k < count; ++k) texts.push_back(in.need("the %d symmetry lines announced by SYMM", count));
     for (std::string& text : texts) {
         std::string why;
         if (!operatorOfLine(text, text, why))
@@ -180,11 +185,11 @@ void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
         fatal("KAPPA %d in %s: at most %d kappa sets are possible.", count, in.name(), MAX_KAPPA);
     q.nKappa = count;
     for (int k = 0; k < count; ++k) {
-        std::string set = in.need(format("kappa set %d of the %d announced by KAPPA", k + 1, count));
+        const std::string& set = in.need("kappa set %d of the %d announced by KAPPA", k + 1, count);
         double values[2];
         int n = scanDoubles(set.c_str(), values, 2);
         if (n < 2) readError(in.name(), n, set);
-        requireNumbers(values, 2, in.name(), format("kappa set %d", k + 1));
+        requireNumbersf(values, 2, in.name(), "kappa set %d", k + 1);
         q.kappaSet[0][k] = values[0];
         q.kappaSet[1][k] = values[1];
         for (int v = 2; v < 6; ++v) q.kappaSet[v][k] = 1.0;
@@ -203,12 +208,12 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
         dummies.assign(count, AtomRecord());
     }
     for (int j = 0; j < count; ++j) {
-        std::string text = in.need(format("dummy atom %d of the %d announced by DUMMY", j + 1, count));
+        const std::string& text = in.need("dummy atom %d of the %d announced by DUMMY", j + 1, count);
         AtomRecord& d = dummies[j];
         char label[WORD] = "";
         int n = sscanf(text.c_str(), "DUMY %lf%lf%lf %223s", &d.frac[0], &d.frac[1], &d.frac[2], label);
         if (n < 3) readError(in.name(), n, text);
-        requireNumbers(d.frac, 3, in.name(), format("dummy atom %d", j + 1));
+        requireNumbersf(d.frac, 3, in.name(), "dummy atom %d", j + 1);
         if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
         copyOrStop(d.label, sizeof d.label, label, "Dummy label '%s' in %s is longer than %d characters.", label,
                    in.name(), LABEL_CAP - 1);
@@ -238,15 +243,15 @@ std::size_t scatteringIndex(std::vector<std::string>& scatWords, const char* sca
 void readAtomLine(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
     const char* file = in.name();
     AtomRecord& a = q.atom[i];
-    std::string line = in.need(format("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms));
+    const std::string& line = in.need("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms);
     char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
     int unused = 0;
     int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
                    &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
     if (n < 10) readError(file, n, line);
     copyWord(a.label, label, "Label", i + 1, file);
-    requireNumbers(a.frac, 3, file, format("atom %d (%s), coordinates", i + 1, a.label));
-    requireNumbers(&a.occupancy, 1, file, format("atom %d (%s), occupancy", i + 1, a.label));
+    requireNumbersf(a.frac, 3, file, "atom %d (%s), coordinates", i + 1, a.label);
+    requireNumbersf(&a.occupancy, 1, file, "atom %d (%s), occupancy", i + 1, a.label);
     copyWord(a.group, group, "Group", i + 1, file);
     a.tbl = static_cast<int>(scatteringIndex(scatWords, scat, a, file)) + 1;
 }
@@ -280,7 +285,7 @@ void readAxisType(AtomRecord& a, const char* type) {
 // axis-type axis-atom-1 axis-atom-2 multipole-word K<kappa set> and three unused words
 void readAxisLine(AtomRecord& a, MoProLines& in, int i) {
     const char* file = in.name();
-    std::string line = in.need(format("the axis line of atom %s", a.label));
+    const std::string& line = in.need("the axis line of atom %s", a.label);
     char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
     int n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap,
                    w[0], w[1], w[2]);
@@ -303,7 +308,7 @@ void readAxisLine(AtomRecord& a, MoProLines& in, int i) {
 // UANI with six values or UISO with one
 void readDisplacementLine(AtomRecord& a, MoProLines& in, int i) {
     const char* file = in.name();
-    std::string line = in.need(format("the displacement line of atom %s", a.label));
+    const std::string& line = in.need("the displacement line of atom %s", a.label);
     double u[6];
     if (sscanf(line.c_str(), "UANI %lf %lf %lf %lf %lf %lf", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6) {
         std::memcpy(a.u, u, sizeof u);
@@ -314,7 +319,7 @@ void readDisplacementLine(AtomRecord& a, MoProLines& in, int i) {
     } else {
         readError(file, 0, line);
     }
-    requireNumbers(a.u, 6, file, format("atom %d (%s), displacement parameters", i + 1, a.label));
+    requireNumbersf(a.u, 6, file, "atom %d (%s), displacement parameters", i + 1, a.label);
 }
 
 // Multipole lines by level: 2, 5 or 10 values; then 7 (level 3 and 4) and 9 (level 4).
@@ -322,10 +327,10 @@ void readMultipoleLines(AtomRecord& a, MoProLines& in, int i) {
     const char* file = in.name();
     int filled = 0;
     auto multipoleLine = [&](int count) {
-        std::string values = in.need(format("the multipole lines of atom %s", a.label));
+        const std::string& values = in.need("the multipole lines of atom %s", a.label);
         int got = scanDoubles(values.c_str(), a.multipole + filled, count);
         if (got < count) readError(file, got, values);
-        requireNumbers(a.multipole + filled, count, file, format("atom %d (%s), populations", i + 1, a.label));
+        requireNumbersf(a.multipole + filled, count, file, "atom %d (%s), populations", i + 1, a.label);
         filled += count;
     };
     if (a.lmx >= 0) multipoleLine(a.lmx == 0 ? 2 : a.lmx == 1 ? 5 : 10);
@@ -343,12 +348,19 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     readMultipoleLines(a, in, i);
 
     q.frac2cart(a.frac, a.cart);
-    // reference output: every atom read is listed with its coordinates and 26 populations
-    printf("%-10s %9f %9f %9f   %9f %9f %9f\n", a.label, a.frac[0], a.frac[1], a.frac[2], a.cart[0], a.cart[1],
-           a.cart[2]);
-    std::string rows;
-    appendPopulationRows(rows, a.multipole, N_POPULATIONS, "%8.4f");
-    fputs(rows.c_str(), stdout);
+    // reference output: every atom read is listed with its coordinates and 26 populations:
+    // "%-10s %9f %9f %9f   %9f %9f %9f\n", then the populations as "%8.4f" ten to a row
+    // (put together in one reused text; appendFixed gives printf's bytes)
+    static std::string listing;
+    listing.clear();
+    appendLeft(listing, a.label, 10);
+    for (int k = 0; k < 6; ++k) {
+        listing.append(k == 3 ? "   " : " ");
+        appendFixed(listing, k < 3 ? a.frac[k] : a.cart[k - 3], 9, 6);
+    }
+    listing.push_back('\n');
+    appendFixedPopulationRows(listing, a.multipole, N_POPULATIONS, 8, 4);
+    fwrite(listing.data(), 1, listing.size(), stdout);
 }
 
 void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
@@ -372,8 +384,7 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
     if (order != 3 && order != 4)
         fatal("ANHAR in %s: the order %d is not 3 or 4.", in.name(), order);
     for (int r = 0; r < count; ++r) {
-        std::string what = format("record %d of the %d announced by ANHAR", r + 1, count);
-        std::string text = in.need(what);
+        std::string text = in.need("record %d of the %d announced by ANHAR", r + 1, count);
         int number = 0;
         if (sscanf(text.c_str(), "%d", &number) < 1) readError(in.name(), 0, text);
         if (number < 1 || number > q.nAtoms)
@@ -381,13 +392,13 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
                   q.nAtoms);
         AtomRecord& a = q.atom[number - 1];
         a.tp = order;
-        text = in.need(what);
+        text = in.need("record %d of the %d announced by ANHAR", r + 1, count);
         int got = scanDoubles(text.c_str(), a.c3, 8);
         if (got < 8) readError(in.name(), got, text);
-        text = in.need(what);
+        text = in.need("record %d of the %d announced by ANHAR", r + 1, count);
         got = scanDoubles(text.c_str(), a.c3 + 8, 2);
         if (got < 2) readError(in.name(), got, text);
-        requireNumbers(a.c3, 10, in.name(), format("ANHAR record %d", r + 1));
+        requireNumbersf(a.c3, 10, in.name(), "ANHAR record %d", r + 1);
     }
 }
 
@@ -525,7 +536,7 @@ void finishAtoms(Quandrel& q) {
                   q.nKappa);
         for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
         q.frac2cart(a.frac, a.cart);
-        requireNumbers(a.cart, 3, q.inputFile, format("atom %d (%s), Cartesian coordinates", i + 1, a.label));
+        requireNumbersf(a.cart, 3, q.inputFile, "atom %d (%s), Cartesian coordinates", i + 1, a.label);
     }
 }
 

@@ -172,50 +172,57 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
         fprintf(res, "%15.6f%15.6f%15.6f\n", f[0], f[1], f[2]);
     }
 
-// The 26 populations in rows of ten: "%8.4f" each, no separator, a line end behind a row.
-#define POPULATION_ROW_10 "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
-#define POPULATION_ROWS POPULATION_ROW_10 POPULATION_ROW_10 "%8.4f%8.4f%8.4f%8.4f%8.4f%8.4f\n"
-#define POPULATION_VALUES(p)                                                                                       \
-    p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15], p[16],   \
-        p[17], p[18], p[19], p[20], p[21], p[22], p[23], p[24], p[25]
-    static_assert(N_POPULATIONS == 26, "the population format holds 26 values");
-
+    // Records are put together in one reused text and written at once: the numbers are
+    // formatted by appendFixed and appendInt, which give printf's bytes.
+    std::string record;
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
         const double* u = a.u;
+        record.clear();
+        if (a.tp <= 4) {
+            // "%-8s%3d%2d%5d%5d%5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n" (TP 3 and 4:
+            // ATOM1 and ATOM2 as %4d), then " %9.6f" six times and "\n"
+            const int frameWidth = a.tp == 3 || a.tp == 4 ? 4 : 5;
+            appendLeft(record, a.label, 8);
+            appendInt(record, a.ax1, 3);
+            appendInt(record, a.ax2, 2);
+            appendInt(record, a.atom0, 5);
+            appendInt(record, a.atom1, frameWidth);
+            appendInt(record, a.atom2, frameWidth);
+            appendInt(record, a.tp, 2);
+            appendInt(record, a.tbl, 3);
+            appendInt(record, a.kap, 3);
+            appendInt(record, a.lmx, 2);
+            appendInt(record, a.symCode, 3);
+            appendInt(record, a.chemCon, 4);
+            for (int k = 0; k < 3; ++k) {
+                record.push_back(' ');
+                appendFixed(record, a.frac[k], 9, 6);
+            }
+            record.push_back(' ');
+            appendFixed(record, a.occupancy, 6, 4);
+            record.push_back('\n');
+            for (int k = 0; k < 6; ++k) {
+                record.push_back(' ');
+                appendFixed(record, u[k], 9, 6);
+            }
+            record.push_back('\n');
+        }
+        // " %14.6f" five times and "\n": two C lines (TP 3 and 4), three D lines (TP 4)
+        const int higherLines = a.tp == 3 ? 2 : a.tp == 4 ? 5 : 0;
+        for (int line = 0; line < higherLines; ++line) {
+            const double* v = line < 2 ? a.c3 + 5 * line : a.d4 + 5 * (line - 2);
+            for (int k = 0; k < 5; ++k) {
+                record.push_back(' ');
+                appendFixed(record, v[k], 14, 6);
+            }
+            record.push_back('\n');
+        }
         double p[N_POPULATIONS];
         populationsOf(q, correction, i, p);
-        if (a.tp <= 2) {
-            // the whole record at once: atom line, U line, populations
-            fprintf(res,
-                    "%-8s%3d%2d%5d%5d%5d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
-                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n" POPULATION_ROWS,
-                    a.label, a.ax1, a.ax2, a.atom0, a.atom1, a.atom2, a.tp, a.tbl, a.kap, a.lmx, a.symCode,
-                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5],
-                    POPULATION_VALUES(p));
-            continue;
-        }
-        if (a.tp == 3 || a.tp == 4) {
-            fprintf(res,
-                    "%-8s%3d%2d%5d%4d%4d%2d%3d%3d%2d%3d%4d %9.6f %9.6f %9.6f %6.4f\n"
-                    " %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n",
-                    a.label, a.ax1, a.ax2, a.atom0, a.atom1, a.atom2, a.tp, a.tbl, a.kap, a.lmx, a.symCode,
-                    a.chemCon, a.frac[0], a.frac[1], a.frac[2], a.occupancy, u[0], u[1], u[2], u[3], u[4], u[5]);
-            const double* c = a.c3;
-            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", c[0], c[1], c[2], c[3], c[4]);
-            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", c[5], c[6], c[7], c[8], c[9]);
-        }
-        if (a.tp == 4) {
-            const double* d = a.d4;
-            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[0], d[1], d[2], d[3], d[4]);
-            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[5], d[6], d[7], d[8], d[9]);
-            fprintf(res, " %14.6f %14.6f %14.6f %14.6f %14.6f\n", d[10], d[11], d[12], d[13], d[14]);
-        }
-        fprintf(res, POPULATION_ROWS, POPULATION_VALUES(p));
+        appendFixedPopulationRows(record, p, N_POPULATIONS, 8, 4);
+        fwrite(record.data(), 1, record.size(), res);
     }
-#undef POPULATION_VALUES
-#undef POPULATION_ROWS
-#undef POPULATION_ROW_10
 
     for (int k = 0; k < q.nKappa; ++k)
         fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", q.kappaNo[k], q.kappaSet[0][k], q.kappaSet[1][k],
