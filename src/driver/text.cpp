@@ -191,6 +191,34 @@ void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ..
     fatal("%s", message.c_str());
 }
 
+bool readRest(FILE* file, std::string& text) {
+    char block[1 << 16];
+    std::size_t n;
+    while ((n = fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
+    return ferror(file) == 0;
+}
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    const std::size_t size = text.size();
+    std::size_t at = 0;
+    auto skipSpace = [&] {
+        while (at < size && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+    };
+    skipSpace();
+    while (at < size) {
+        std::size_t end = text.find('\n', at);
+        const bool lineEnd = end != std::string_view::npos;
+        if (!lineEnd) end = size;
+        std::size_t length = end - at;
+        if (length > 0 && text[at + length - 1] == '\r') --length;
+        lines.push_back(text.substr(at, length));
+        at = lineEnd ? end + 1 : size;
+        skipSpace();
+    }
+    return lines;
+}
+
 // The program reads its files from one thread: characters are taken without locking the
 // stream each time.
 bool LineReader::next(std::string& line) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // An open file that is closed however the code that opened it is left, also by a failure.
 // Empty when the file could not be opened.
@@ -74,6 +76,12 @@ bool copyText(char* dst, std::size_t cap, const char* src);
 // printf-formatted message instead.
 void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
+
+// The whole rest of a file; false after a read error.
+bool readRest(FILE* file, std::string& text);
+
+// The lines LineReader returns from a file that holds text, as views into text.
+std::vector<std::string_view> splitLines(std::string_view text);
 
 // Reads a text file line by line the way every reader of the program does ("%[^\n]\n"):
 // a line is everything up to the newline (a trailing carriage return is dropped), and

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "../driver/failure.h"
@@ -50,9 +51,9 @@ public:
         va_end(args);
     }
     // Lines as "%s\n" writes them (a line holding a NUL byte ends there).
-    void copy(const std::vector<std::string>& lines, std::size_t from, std::size_t to) {
+    void copy(const std::vector<std::string_view>& lines, std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k) {
-            const char* line = lines[k].c_str();
+            const std::string_view line = lines[k].substr(0, lines[k].find('\0'));
             first_.append(line).push_back('\n');
             if (withSecond_) second_.append(line).push_back('\n');
         }
@@ -71,36 +72,35 @@ private:
     std::string first_, second_;
 };
 
-std::vector<std::string> readMasterLines(const Quandrel& q) {
+// The lines of "xd.mas" (or of the template), as views into text or into the template.
+std::vector<std::string_view> readMasterLines(const Quandrel& q, std::string& text) {
     FILE* f = fopen("xd.mas", "r");
     if (f == nullptr && !q.masTemplate.empty()) {
         printf("There is no xd.mas: the master file built from %s is the template.\n", q.inputFile);
-        return q.masTemplate;
+        return std::vector<std::string_view>(q.masTemplate.begin(), q.masTemplate.end());
     }
     if (f == nullptr) {
         warnCannotOpen("xd.mas");
         fatal("A master file \"xd.mas\" in the working directory is needed for the new master files; "
               "xd.res.quandreltool has been written, xd.mas.quandreltool has not.");
     }
-    std::vector<std::string> lines;
-    LineReader reader(f);
-    std::string line;
-    while (reader.next(line)) lines.push_back(line);
+    // read whole and split: the lines are the ones the line reader would return
+    readRest(f, text);
     fclose(f);
-    return lines;
+    return splitLines(text);
 }
 
 [[noreturn]] void missingSection(const char* what) {
     fatal("xd.mas has no %s: the new master files are not written.", what);
 }
 
-std::size_t findEqual(const std::vector<std::string>& lines, std::size_t from, const char* text) {
+std::size_t findEqual(const std::vector<std::string_view>& lines, std::size_t from, const char* text) {
     for (std::size_t k = from; k < lines.size(); ++k)
         if (lines[k] == text) return k;
     return std::string::npos;
 }
 
-std::size_t findContaining(const std::vector<std::string>& lines, std::size_t from, const char* text) {
+std::size_t findContaining(const std::vector<std::string_view>& lines, std::size_t from, const char* text) {
     for (std::size_t k = from; k < lines.size(); ++k)
         if (lines[k].find(text) != std::string::npos) return k;
     return std::string::npos;
@@ -138,14 +138,14 @@ const std::vector<std::string>& frameTable(const Quandrel& q) {
 // Columns ATOM to TBL of a table line as "%s" writes them: its first 52 characters (a
 // shorter line is filled with blanks so that the KAP column stays in place; a NUL byte
 // ends the text).
-void appendColumnsToTbl(std::string& text, const std::string& line) {
+void appendColumnsToTbl(std::string& text, std::string_view line) {
     std::string::size_type length = std::min<std::string::size_type>(line.size(), 52);
     const char* nul = static_cast<const char*>(std::memchr(line.data(), '\0', length));
     if (nul != nullptr) {
         text.append(line.data(), static_cast<std::size_t>(nul - line.data()));
         return;
     }
-    text.append(line, 0, length);
+    text.append(line.data(), length);
     text.append(52 - length, ' ');
 }
 
@@ -154,7 +154,7 @@ struct MasSections {
     std::size_t module, atomHeader, endAtom, keyHeader, extcn;
 };
 
-MasSections findSections(const std::vector<std::string>& mas, int nAtoms) {
+MasSections findSections(const std::vector<std::string_view>& mas, int nAtoms) {
     const std::size_t npos = std::string::npos;
     MasSections at;
     at.module = findEqual(mas, 0, "MODULE *XDLSM");
@@ -178,33 +178,34 @@ MasSections findSections(const std::vector<std::string>& mas, int nAtoms) {
 //                                second file)
 //   cols 63-    "_" and SITESYM; the second file adds a blank and the label of the atom
 //               the atom is chemically constrained to (left-justified in 8 columns)
-void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string>& mas, const MasSections& at) {
+void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string_view>& mas,
+                    const MasSections& at) {
     const std::vector<std::string>& table = frameTable(q);
     const std::size_t oldAtoms = at.endAtom - at.atomHeader - 1;  // old ATOM table lines
     std::size_t t = 0;
     for (int j = 0; j < q.nAtoms; ++j) {
         const AtomRecord& a = q.atom[j];
-        const std::string* line;
+        std::string_view line;
         if (t < table.size() && firstWordIs(table[t], a.label)) {
-            line = &table[t++];
+            line = table[t++];
         } else {
             if (static_cast<std::size_t>(j) >= oldAtoms)
                 fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
                       "not written.",
                       a.label, j + 1);
-            line = &mas[at.atomHeader + 1 + j];
+            line = mas[at.atomHeader + 1 + j];
         }
         // first file:  "%s%4d%4d  _%s\n"       columns, KAP, LMX, SITESYM
         // second file: "%s%4d%4d  _%s %-8s\n"  the same (LMX 2 for a hydrogen) and the label
         //              of the atom it is chemically constrained to
         std::string& first = out.firstOut();
-        appendColumnsToTbl(first, *line);
+        appendColumnsToTbl(first, line);
         appendInt(first, a.kap, 4);
         appendInt(first, a.lmx, 4);
         first.append("  _").append(a.siteSym).push_back('\n');
         if (!out.withSecond()) continue;
         std::string& second = out.secondOut();
-        appendColumnsToTbl(second, *line);
+        appendColumnsToTbl(second, line);
         appendInt(second, a.kap, 4);
         appendInt(second, q.isHydrogen(j) ? 2 : a.lmx, 4);
         second.append("  _").append(a.siteSym).push_back(' ');
@@ -320,11 +321,12 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
 }
 
 void writeMasterFiles(Quandrel& q, int molecules) {
-    const std::vector<std::string> mas = readMasterLines(q);
+    std::string masText;
+    const std::vector<std::string_view> mas = readMasterLines(q, masText);
     const MasSections at = findSections(mas, q.nAtoms);
     // room for the copied lines and some 100 bytes an atom in each of the three tables
     std::size_t expectedSize = 300 * static_cast<std::size_t>(q.nAtoms > 0 ? q.nAtoms : 0);
-    for (const std::string& line : mas) expectedSize += line.size() + 1;
+    for (std::string_view line : mas) expectedSize += line.size() + 1;
     MasterText out(q.qdlexp != 0, expectedSize);
 
     out.copy(mas, 0, at.module + 1);
