@@ -191,13 +191,6 @@ void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ..
     fatal("%s", message.c_str());
 }
 
-bool readRest(FILE* file, std::string& text) {
-    char block[1 << 16];
-    std::size_t n;
-    while ((n = fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-    return ferror(file) == 0;
-}
-
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     const std::size_t size = text.size();

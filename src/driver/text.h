@@ -77,9 +77,6 @@ bool copyText(char* dst, std::size_t cap, const char* src);
 void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
 
-// The whole rest of a file; false after a read error.
-bool readRest(FILE* file, std::string& text);
-
 // The lines LineReader returns from a file that holds text, as views into text.
 std::vector<std::string_view> splitLines(std::string_view text);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../driver/failure.h"
+#include "../driver/largepages.h"
 #include "../driver/text.h"
 #include "keytable.h"
 #include "writer.h"
@@ -18,8 +19,12 @@ namespace {
 const char* const ATOM_HEADER =
     "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
 
+// Text of some megabytes, held in large pages (fewer page faults on first touch).
+using LargeText = std::basic_string<char, std::char_traits<char>, LargePageAllocator<char>>;
+
 // The two master files are composed in memory and written only once every section of
 // "xd.mas" has been found, so a faulty input leaves no half-written master file behind.
+// Per-atom records are put together in a reused text and added whole.
 class MasterText {
 public:
     MasterText(bool withSecond, std::size_t expectedSize) : withSecond_(withSecond) {
@@ -30,50 +35,37 @@ public:
     void both(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, fmt);
-        va_list again;
-        va_copy(again, args);
-        vappendf(first_, fmt, args);
-        if (withSecond_) vappendf(second_, fmt, again);
-        va_end(again);
+        scratch_.clear();
+        vappendf(scratch_, fmt, args);
         va_end(args);
+        addFirst(scratch_);
+        addSecond(scratch_);
     }
-    void first(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
-        va_list args;
-        va_start(args, fmt);
-        vappendf(first_, fmt, args);
-        va_end(args);
-    }
-    void second(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
-        if (!withSecond_) return;
-        va_list args;
-        va_start(args, fmt);
-        vappendf(second_, fmt, args);
-        va_end(args);
+    void addFirst(const std::string& text) { first_.append(text.data(), text.size()); }
+    void addSecond(const std::string& text) {
+        if (withSecond_) second_.append(text.data(), text.size());
     }
     // Lines as "%s\n" writes them (a line holding a NUL byte ends there).
     void copy(const std::vector<std::string_view>& lines, std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k) {
             const std::string_view line = lines[k].substr(0, lines[k].find('\0'));
-            first_.append(line).push_back('\n');
-            if (withSecond_) second_.append(line).push_back('\n');
+            first_.append(line.data(), line.size()).push_back('\n');
+            if (withSecond_) second_.append(line.data(), line.size()).push_back('\n');
         }
     }
 
-    // The texts themselves, for the per-atom records that are put together piece by piece.
-    std::string& firstOut() { return first_; }
-    std::string& secondOut() { return second_; }
     bool withSecond() const { return withSecond_; }
-
-    const std::string& firstText() const { return first_; }
-    const std::string& secondText() const { return second_; }
+    const LargeText& firstText() const { return first_; }
+    const LargeText& secondText() const { return second_; }
 
 private:
     bool withSecond_;
-    std::string first_, second_;
+    LargeText first_, second_;
+    std::string scratch_;
 };
 
 // The lines of "xd.mas" (or of the template), as views into text or into the template.
-std::vector<std::string_view> readMasterLines(const Quandrel& q, std::string& text) {
+std::vector<std::string_view> readMasterLines(const Quandrel& q, LargeText& text) {
     FILE* f = fopen("xd.mas", "r");
     if (f == nullptr && !q.masTemplate.empty()) {
         printf("There is no xd.mas: the master file built from %s is the template.\n", q.inputFile);
@@ -85,7 +77,9 @@ std::vector<std::string_view> readMasterLines(const Quandrel& q, std::string& te
               "xd.res.quandreltool has been written, xd.mas.quandreltool has not.");
     }
     // read whole and split: the lines are the ones the line reader would return
-    readRest(f, text);
+    char block[1 << 16];
+    std::size_t n;
+    while ((n = fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
     fclose(f);
     return splitLines(text);
 }
@@ -180,6 +174,7 @@ MasSections findSections(const std::vector<std::string_view>& mas, int nAtoms) {
 //               the atom is chemically constrained to (left-justified in 8 columns)
 void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string_view>& mas,
                     const MasSections& at) {
+    std::string record;
     const std::vector<std::string>& table = frameTable(q);
     const std::size_t oldAtoms = at.endAtom - at.atomHeader - 1;  // old ATOM table lines
     std::size_t t = 0;
@@ -198,19 +193,23 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         // first file:  "%s%4d%4d  _%s\n"       columns, KAP, LMX, SITESYM
         // second file: "%s%4d%4d  _%s %-8s\n"  the same (LMX 2 for a hydrogen) and the label
         //              of the atom it is chemically constrained to
-        std::string& first = out.firstOut();
+        std::string& first = record;
+        first.clear();
         appendColumnsToTbl(first, line);
         appendInt(first, a.kap, 4);
         appendInt(first, a.lmx, 4);
         first.append("  _").append(a.siteSym).push_back('\n');
+        out.addFirst(first);
         if (!out.withSecond()) continue;
-        std::string& second = out.secondOut();
+        std::string& second = record;
+        second.clear();
         appendColumnsToTbl(second, line);
         appendInt(second, a.kap, 4);
         appendInt(second, q.isHydrogen(j) ? 2 : a.lmx, 4);
         second.append("  _").append(a.siteSym).push_back(' ');
         appendLeft(second, a.sameNameAs, 8);
         second.push_back('\n');
+        out.addSecond(second);
     }
     for (; t < table.size(); ++t) {
         // the dummy positions and "END ATOM"
@@ -233,14 +232,17 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
 //               constrained to" comment for an atom constrained to another
 // then one "KAPPA   000000" line per kappa set.
 void writeKeyTable(MasterText& out, const Quandrel& q) {
+    std::string record;
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
         const bool hydrogen = q.isHydrogen(i);
         const char* six = hydrogen ? "100000" : "111111";
         // "%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n"
-        std::string& first = out.firstOut();
+        std::string& first = record;
+        first.clear();
         appendLeft(first, a.label, 8);
         first.append("111 ").append(six).append(" 0000000000 000000000000000 00 000 00000 0000000 000000000\n");
+        out.addFirst(first);
         if (q.qdlexp == 0) continue;
         const char* flags;
         std::string comment;
@@ -258,10 +260,12 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
             flags = symmName2DualString(a.siteSym);
         }
         // "%-8s111 %6s 0000000000 000000000000000 %s%s\n" (six has six characters)
-        std::string& second = out.secondOut();
+        std::string& second = record;
+        second.clear();
         appendLeft(second, a.label, 8);
         second.append("111 ").append(six).append(" 0000000000 000000000000000 ").append(flags);
         second.append(comment.c_str()).push_back('\n');
+        out.addSecond(second);
     }
     for (int k = 0; k < q.nKappa; ++k) out.both("KAPPA   000000\n");
 }
@@ -321,7 +325,7 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
 }
 
 void writeMasterFiles(Quandrel& q, int molecules) {
-    std::string masText;
+    LargeText masText;
     const std::vector<std::string_view> mas = readMasterLines(q, masText);
     const MasSections at = findSections(mas, q.nAtoms);
     // room for the copied lines and some 100 bytes an atom in each of the three tables
