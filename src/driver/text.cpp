@@ -160,6 +160,33 @@ bool scanDouble(const char*& text, double& out) {
     return true;
 }
 
+bool scanWord(const char*& text, char* out, std::size_t cap) {
+    const char* p = text;
+    while (isScanSpace(*p)) ++p;
+    const char* end = p;
+    while (*end != '\0' && !isScanSpace(*end)) ++end;
+    const std::size_t length = static_cast<std::size_t>(end - p);
+    if (length == 0 || length + 1 > cap) return false;
+    std::memcpy(out, p, length);
+    out[length] = '\0';
+    text = end;
+    return true;
+}
+
+bool scanInt(const char*& text, int& out) {
+    const char* p = text;
+    while (isScanSpace(*p)) ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    const char* digits = p;
+    int value = 0;
+    while (isDigit(*p) && p - digits < 10) value = 10 * value + (*p++ - '0');
+    if (p == digits || p - digits > 9) return false;
+    out = negative ? -value : value;
+    text = p;
+    return true;
+}
+
 int scanDoubles(const char* text, double* out, int count) {
     int read = 0;
     while (read < count && scanDouble(text, out[read])) ++read;

@@ -54,6 +54,16 @@ std::string vformat(const char* fmt, va_list args);
 // range) goes to sscanf itself, so the result is always that of the scan.
 bool scanDouble(const char*& text, double& out);
 
+// Reads one word at text as sscanf's "%<cap - 1>s" does (white space before it skipped)
+// into out and advances text behind it. False when there is no word, and when the word
+// does not fit cap (the scan would split it): the caller leaves such text to sscanf.
+bool scanWord(const char*& text, char* out, std::size_t cap);
+
+// Reads one integer at text as sscanf's "%d" does and advances text behind it. False
+// when there is none, and for more than nine digits (left to sscanf, which reads them
+// as a long).
+bool scanInt(const char*& text, int& out);
+
 // Reads up to count numbers ("%lf" each, white space between them) from text into out,
 // as a chain of "%lf" conversions does: stops at the first text that is no number and
 // leaves the remaining elements of out as they were. Returns the count read.

@@ -239,16 +239,38 @@ std::size_t scatteringIndex(std::vector<std::string>& scatWords, const char* sca
     return t;
 }
 
+// The ATOM line read field by field as "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s"
+// reads it; false, and nothing stored, when it does not give all ten fields this way (the
+// scan then reads the line, for its count of fields).
+bool readAtomFields(const char* p, AtomRecord& a, char* label, char* group, char* scat) {
+    if (std::strncmp(p, "ATOM", 4) != 0) return false;
+    p += 4;
+    int number = 0, groupNo = 0, unused = 0;
+    double v[4];
+    if (!scanInt(p, number) || !scanWord(p, label, WORD) || !scanWord(p, group, WORD) || !scanInt(p, groupNo))
+        return false;
+    for (double& value : v)
+        if (!scanDouble(p, value)) return false;
+    if (!scanInt(p, unused) || !scanWord(p, scat, WORD)) return false;
+    a.atom1 = number;
+    a.groupNo = groupNo;
+    std::memcpy(a.frac, v, sizeof a.frac);
+    a.occupancy = v[3];
+    return true;
+}
+
 // ATOM number label group groupNo x y z occupancy (unused) scattering-word
 void readAtomLine(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
     const char* file = in.name();
     AtomRecord& a = q.atom[i];
     const std::string& line = in.need("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms);
     char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
-    int unused = 0;
-    int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
-                   &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
-    if (n < 10) readError(file, n, line);
+    if (!readAtomFields(line.c_str(), a, label, group, scat)) {
+        int unused = 0;
+        int n = sscanf(line.c_str(), "ATOM %d %223s %223s %d %lf %lf %lf %lf %d %223s", &a.atom1, label, group,
+                       &a.groupNo, &a.frac[0], &a.frac[1], &a.frac[2], &a.occupancy, &unused, scat);
+        if (n < 10) readError(file, n, line);
+    }
     copyWord(a.label, label, "Label", i + 1, file);
     requireNumbersf(a.frac, 3, file, "atom %d (%s), coordinates", i + 1, a.label);
     requireNumbersf(&a.occupancy, 1, file, "atom %d (%s), occupancy", i + 1, a.label);
@@ -287,9 +309,24 @@ void readAxisLine(AtomRecord& a, MoProLines& in, int i) {
     const char* file = in.name();
     const std::string& line = in.need("the axis line of atom %s", a.label);
     char type[WORD] = "", axis1[WORD] = "", axis2[WORD] = "", level[WORD] = "", w[3][WORD] = {};
-    int n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level, &a.kap,
-                   w[0], w[1], w[2]);
-    if (n < 8) readError(file, n, line);
+    // read field by field as "%223s %223s %223s %223s K%d %223s %223s %223s" reads them; a
+    // line not read in full so is left to the scan, for its count of fields
+    const char* p = line.c_str();
+    int kappa = 0;
+    bool read = scanWord(p, type, WORD) && scanWord(p, axis1, WORD) && scanWord(p, axis2, WORD) &&
+                scanWord(p, level, WORD);
+    if (read) {
+        while (std::isspace(static_cast<unsigned char>(*p))) ++p;
+        read = *p++ == 'K' && scanInt(p, kappa) && scanWord(p, w[0], WORD) && scanWord(p, w[1], WORD) &&
+               scanWord(p, w[2], WORD);
+    }
+    if (read) {
+        a.kap = kappa;
+    } else {
+        int n = sscanf(line.c_str(), "%223s %223s %223s %223s K%d %223s %223s %223s", type, axis1, axis2, level,
+                       &a.kap, w[0], w[1], w[2]);
+        if (n < 8) readError(file, n, line);
+    }
     copyWord(a.axisAtom1, axis1, "Axis atom", i + 1, file);
     copyWord(a.axisAtom2, axis2, "Axis atom", i + 1, file);
     readAxisType(a, type);
@@ -310,10 +347,11 @@ void readDisplacementLine(AtomRecord& a, MoProLines& in, int i) {
     const char* file = in.name();
     const std::string& line = in.need("the displacement line of atom %s", a.label);
     double u[6];
-    if (sscanf(line.c_str(), "UANI %lf %lf %lf %lf %lf %lf", &u[0], &u[1], &u[2], &u[3], &u[4], &u[5]) == 6) {
+    // "UANI %lf %lf %lf %lf %lf %lf" and "UISO %lf": the word, then numbers as the scan reads them
+    if (line.compare(0, 4, "UANI") == 0 && scanDoubles(line.c_str() + 4, u, 6) == 6) {
         std::memcpy(a.u, u, sizeof u);
         a.tp = 2;
-    } else if (sscanf(line.c_str(), "UISO %lf", &u[0]) == 1) {
+    } else if (line.compare(0, 4, "UISO") == 0 && scanDoubles(line.c_str() + 4, u, 1) == 1) {
         a.u[0] = u[0];
         a.tp = 1;
     } else {

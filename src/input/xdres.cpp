@@ -78,6 +78,25 @@ int readAtomColumns(const char* record, AtomRecord& a) {
     return 16;
 }
 
+// The record read word by word as "%127s" and eleven "%d" and four "%lf" read it; false,
+// and nothing stored, when it does not give all sixteen fields this way (the scan then
+// reads it, for its count of fields).
+bool readAtomWords(const char* record, AtomRecord& a, char (&label)[LINE_CAP]) {
+    const char* p = record;
+    int value[11];
+    double position[4];
+    if (!scanWord(p, label, sizeof label)) return false;
+    for (int& v : value)
+        if (!scanInt(p, v)) return false;
+    for (double& v : position)
+        if (!scanDouble(p, v)) return false;
+    int* fields[] = {&a.ax1, &a.ax2, &a.atom0, &a.atom1, &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon};
+    for (int k = 0; k < 11; ++k) *fields[k] = value[k];
+    std::copy(position, position + 3, a.frac);
+    a.occupancy = position[3];
+    return true;
+}
+
 // ---- records of the parameter file ----
 
 // "xd.res", or "xd.inp" when there is no "xd.res"; fileName is set to the one opened.
@@ -156,9 +175,11 @@ void readAtomLine(AtomRecord& a, XdLines& lines, int i, int nAtoms) {
         label[length] = '\0';
         n = 16;
     } else {
-        n = sscanf(record, "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1, &a.ax2, &a.atom0, &a.atom1,
-                   &a.atom2, &a.tp, &a.tbl, &a.kap, &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
-                   &a.frac[2], &a.occupancy);
+        n = readAtomWords(record, a, label) ? 16
+                                            : sscanf(record, "%127s%d%d%d%d%d%d%d%d%d%d%d%lf%lf%lf%lf", label, &a.ax1,
+                                                     &a.ax2, &a.atom0, &a.atom1, &a.atom2, &a.tp, &a.tbl, &a.kap,
+                                                     &a.lmx, &a.symCode, &a.chemCon, &a.frac[0], &a.frac[1],
+                                                     &a.frac[2], &a.occupancy);
         if (n >= 1) {
             const int columns = readAtomColumns(record, a);
             if (columns > 0) n = columns;

@@ -2,6 +2,7 @@
 // scan ("%lf"), the line reader and printf give.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -123,6 +124,50 @@ TEST(ScanDoubles, RandomRecordsReadAsTheScanReadsThem) {
         snprintf(text, sizeof text, "%.*g %.*f", static_cast<int>(rng() % 20) + 1, value,
                  static_cast<int>(rng() % 12), value);
         expectSameScan(text);
+    }
+}
+
+TEST(ScanWordAndInt, ReadWhatTheScanReadsOrLeaveTheTextToIt) {
+    const char* texts[] = {"O1 3 -2 +4", "  \tC12\t\t-007 +0 -0", "12-3+4", "1.5", "-", "+", "--1", "+-1", "x",
+                           "", "   ", "123456789 1234567890 99999999999", "-123456789", "2147483648", "0x10",
+                           "ATOM5 C1", "K3 K 4", "a\vb\fc\rd", std::string(300, 'w').c_str()};
+    for (const char* text : texts) {
+        // words: "%7s" where a word may not fit, "%223s" where all fit
+        for (std::size_t cap : {8u, 224u}) {
+            const char* p = text;
+            for (int k = 0; k < 4; ++k) {
+                char fast[224] = "", slow[224] = "";
+                char format[16];
+                snprintf(format, sizeof format, "%%%zus%%n", cap - 1);
+                int used = 0;
+                const int n = sscanf(p, format, slow, &used);
+                const char* before = p;
+                if (!scanWord(p, fast, cap)) {
+                    // left to the scan only when it finds no word, or one that does not fit
+                    EXPECT_TRUE(n != 1 || std::strlen(slow) == cap - 1) << '"' << text << '"';
+                    break;
+                }
+                ASSERT_EQ(n, 1) << '"' << text << '"';
+                EXPECT_STREQ(fast, slow);
+                EXPECT_EQ(p - before, used) << '"' << text << '"';
+            }
+        }
+        // integers: the same value and end, or left to the scan (no integer, or ten digits and more)
+        const char* p = text;
+        for (int k = 0; k < 4; ++k) {
+            int fast = -5, slow = -5, used = 0;
+            const int n = sscanf(p, "%d%n", &slow, &used);
+            const char* before = p;
+            if (!scanInt(p, fast)) {
+                const char* digits = before;
+                while (std::isspace(static_cast<unsigned char>(*digits)) || *digits == '+' || *digits == '-') ++digits;
+                EXPECT_TRUE(n != 1 || std::strspn(digits, "0123456789") > 9) << '"' << text << '"';
+                break;
+            }
+            ASSERT_EQ(n, 1) << '"' << text << '"';
+            EXPECT_EQ(fast, slow) << '"' << text << '"';
+            EXPECT_EQ(p - before, used) << '"' << text << '"';
+        }
     }
 }
 
