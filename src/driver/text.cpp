@@ -180,8 +180,9 @@ bool scanInt(const char*& text, int& out) {
     if (*p == '+' || *p == '-') ++p;
     const char* digits = p;
     int value = 0;
-    while (isDigit(*p) && p - digits < 10) value = 10 * value + (*p++ - '0');
-    if (p == digits || p - digits > 9) return false;
+    // nine digits at most, which no int overflows; a tenth is left to the scan
+    while (isDigit(*p) && p - digits < 9) value = 10 * value + (*p++ - '0');
+    if (p == digits || isDigit(*p)) return false;
     out = negative ? -value : value;
     text = p;
     return true;
