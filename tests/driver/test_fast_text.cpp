@@ -128,10 +128,11 @@ TEST(ScanDoubles, RandomRecordsReadAsTheScanReadsThem) {
 }
 
 TEST(ScanWordAndInt, ReadWhatTheScanReadsOrLeaveTheTextToIt) {
-    const char* texts[] = {"O1 3 -2 +4", "  \tC12\t\t-007 +0 -0", "12-3+4", "1.5", "-", "+", "--1", "+-1", "x",
-                           "", "   ", "123456789 1234567890 99999999999", "-123456789", "2147483648", "0x10",
-                           "ATOM5 C1", "K3 K 4", "a\vb\fc\rd", std::string(300, 'w').c_str()};
-    for (const char* text : texts) {
+    const std::string texts[] = {"O1 3 -2 +4", "  \tC12\t\t-007 +0 -0", "12-3+4", "1.5", "-", "+", "--1", "+-1",
+                                 "x", "", "   ", "123456789 1234567890 99999999999", "-123456789", "2147483648",
+                                 "0x10", "ATOM5 C1", "K3 K 4", "a\vb\fc\rd", std::string(300, 'w')};
+    for (const std::string& line : texts) {
+        const char* text = line.c_str();
         // words: "%7s" where a word may not fit, "%223s" where all fit
         for (std::size_t cap : {8u, 224u}) {
             const char* p = text;
