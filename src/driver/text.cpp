@@ -67,36 +67,14 @@ void appendLeft(std::string& text, const char* word, int width) {
 }
 
 void appendFixed(std::string& text, double value, int width, int precision) {
-    static const std::uint64_t POWER_OF_TEN[10] = {1,         10,         100,         1000,         10000,
-                                                   100000,    1000000,    10000000,    100000000,    1000000000};
-    if (precision >= 0 && precision <= 9 && std::isfinite(value) && std::fabs(value) < 2147483648.0) {
-        int exponent = 0;
-        const double fraction = std::frexp(std::fabs(value), &exponent);
-        // |value| = mantissa / 2^shift exactly; the mantissa has 53 bits, shift is at least 22
-        const std::uint64_t mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
-        const int shift = 53 - exponent;
-        if (shift < 128) {
-            using Wide = unsigned __int128;
-            const Wide scaled = static_cast<Wide>(mantissa) * POWER_OF_TEN[precision];  // below 2^83
-            Wide units = scaled >> shift;
-            const Wide rest = scaled - (units << shift);
-            const Wide half = static_cast<Wide>(1) << (shift - 1);
-            if (rest > half || (rest == half && (units & 1) != 0)) ++units;
-            const std::uint64_t whole = static_cast<std::uint64_t>(units);  // below 2^62
-            char digits[48];
-            char* end = digits;
-            if (std::signbit(value)) *end++ = '-';
-            end = std::to_chars(end, digits + sizeof digits, whole / POWER_OF_TEN[precision]).ptr;
-            if (precision > 0) {
-                *end++ = '.';
-                std::uint64_t decimals = whole % POWER_OF_TEN[precision];
-                for (int k = precision - 1; k >= 0; --k) {
-                    end[k] = static_cast<char>('0' + decimals % 10);
-                    decimals /= 10;
-                }
-                end += precision;
-            }
-            const int length = static_cast<int>(end - digits);
+    // The standard library's fixed conversion rounds the exact binary value as printf does
+    // and gives the same bytes; its general machinery is what makes printf slow.
+    char digits[400];  // the longest finite double in fixed notation with nine decimals
+    if (std::isfinite(value) && precision >= 0 && precision <= 9) {
+        const std::to_chars_result r =
+            std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision);
+        if (r.ec == std::errc()) {
+            const int length = static_cast<int>(r.ptr - digits);
             if (length < width) text.append(static_cast<std::size_t>(width - length), ' ');
             text.append(digits, static_cast<std::size_t>(length));
             return;

@@ -36,11 +36,8 @@ void appendInt(std::string& text, int value, int width);
 // Appends word as "%-*s" writes it with the given width (left-aligned, filled with blanks).
 void appendLeft(std::string& text, const char* word, int width);
 
-// Appends value as "%*.*f" writes it with the given width and precision. Finite values
-// below 2^31 in magnitude with at most 9 decimals are formatted here - the value's exact
-// binary fraction scaled and rounded half to even in 128-bit integers, as printf rounds -
-// because printf's general conversion is the slow part of writing the big files; every
-// other value is formatted by snprintf.
+// Appends value as "%*.*f" writes it with the given width and precision (through
+// std::to_chars for finite values with at most nine decimals, snprintf for the rest).
 void appendFixed(std::string& text, double value, int width, int precision);
 
 // printf-formatted text as a string.
