@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "chem/elements.h"
+#include "driver/text.h"
 
 namespace {
 
@@ -298,4 +299,16 @@ testing::AssertionResult stopsWith(const std::function<void()>& code, int exitCo
     if (!stage.empty() && s.stage != stage)
         return testing::AssertionFailure() << "the banner names " << s.stage << ", not " << stage;
     return testing::AssertionSuccess();
+}
+
+std::vector<std::string> readerLines(const std::string& content, bool contentOnly) {
+    FILE* f = tmpfile();
+    fwrite(content.data(), 1, content.size(), f);
+    rewind(f);
+    LineReader reader(f);
+    std::vector<std::string> lines;
+    std::string line;
+    while (contentOnly ? reader.nextContent(line) : reader.next(line)) lines.push_back(line);
+    fclose(f);
+    return lines;
 }

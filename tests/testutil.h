@@ -65,6 +65,10 @@ std::string slurp(const std::string& path);
 // Lines of a text.
 std::vector<std::string> linesOf(const std::string& text);
 
+// The lines the program's LineReader takes from a file holding content (with contentOnly,
+// as nextContent takes them).
+std::vector<std::string> readerLines(const std::string& content, bool contentOnly = false);
+
 // Number of occurrences of needle in text.
 int countOf(const std::string& text, const std::string& needle);
 

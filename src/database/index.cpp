@@ -1,6 +1,5 @@
 // The database index and the parsers of an entry's lines.
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -42,39 +41,6 @@ FileText wholeFile(FILE* file) {
     while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.insert(text.end(), block, block + got);
     return text;
 }
-
-bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-// The lines of a file's text as the program's line reader takes them from the file: white
-// space at the start of the text and after every line end is passed over (so no line is
-// empty), a "\r" before the line end is dropped, and the position of a line is where the
-// reader stands after it (the first character of the next line).
-class TextLines {
-public:
-    TextLines(const char* begin, const char* end) : at_(begin), end_(end) {
-        while (at_ != end_ && isSpace(*at_)) ++at_;
-    }
-
-    bool next(std::string_view& line) {
-        if (at_ == end_) return false;
-        const char* start = at_;
-        const char* stop = static_cast<const char*>(std::memchr(at_, '\n', static_cast<std::size_t>(end_ - at_)));
-        if (stop == nullptr) stop = end_;
-        line = std::string_view(start, static_cast<std::size_t>(stop - start));
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        at_ = stop;
-        while (at_ != end_ && isSpace(*at_)) ++at_;
-        return true;
-    }
-
-    // True once the last line has been taken.
-    bool atEnd() const { return at_ == end_; }
-    long position(const char* begin) const { return static_cast<long>(at_ - begin); }
-
-private:
-    const char* at_;
-    const char* end_;
-};
 
 // A set of texts (views that are never empty): open addressing, at most half full.
 class ViewSet {
@@ -126,7 +92,7 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
 
     text_ = wholeFile(file);
     const FileText& text = text_;
-    TextLines lines(text.data(), text.data() + text.size());
+    TextLines lines(std::string_view(text.data(), text.size()));
     ScanState state;
     std::string_view line;
     std::string planarityLine;
@@ -160,7 +126,7 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
         if (line.size() >= wantedLength.size() || !wantedLength[line.size()]) continue;
         auto it = lookup.find(line);
         if (it != lookup.end() && it->second->dataOffset < 0) {
-            it->second->dataOffset = lines.position(text.data());
+            it->second->dataOffset = static_cast<long>(lines.position());
             it->second->state = state;
         }
     }

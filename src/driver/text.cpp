@@ -197,24 +197,28 @@ void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ..
     fatal("%s", message.c_str());
 }
 
+void TextLines::skipSpace() {
+    while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) ++at_;
+}
+
+bool TextLines::next(std::string_view& line) {
+    if (at_ == text_.size()) return false;
+    std::size_t end = text_.find('\n', at_);
+    const bool lineEnd = end != std::string_view::npos;
+    if (!lineEnd) end = text_.size();
+    std::size_t length = end - at_;
+    if (length > 0 && text_[at_ + length - 1] == '\r') --length;
+    line = text_.substr(at_, length);
+    at_ = lineEnd ? end + 1 : text_.size();
+    skipSpace();
+    return true;
+}
+
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    const std::size_t size = text.size();
-    std::size_t at = 0;
-    auto skipSpace = [&] {
-        while (at < size && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-    };
-    skipSpace();
-    while (at < size) {
-        std::size_t end = text.find('\n', at);
-        const bool lineEnd = end != std::string_view::npos;
-        if (!lineEnd) end = size;
-        std::size_t length = end - at;
-        if (length > 0 && text[at + length - 1] == '\r') --length;
-        lines.push_back(text.substr(at, length));
-        at = lineEnd ? end + 1 : size;
-        skipSpace();
-    }
+    TextLines reader(text);
+    std::string_view line;
+    while (reader.next(line)) lines.push_back(line);
     return lines;
 }
 

@@ -84,7 +84,29 @@ bool copyText(char* dst, std::size_t cap, const char* src);
 void copyOrStop(char* dst, std::size_t cap, const char* src, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
 
-// The lines LineReader returns from a file that holds text, as views into text.
+// The lines LineReader returns from a file that holds text, taken one by one as views into
+// the text: white space at the start of the text and after every line end is passed over
+// (so no line is empty) and a "\r" before the line end is dropped.
+class TextLines {
+public:
+    explicit TextLines(std::string_view text) : text_(text) { skipSpace(); }
+
+    // The next line; false when none is left.
+    bool next(std::string_view& line);
+    // True once the last line has been taken.
+    bool atEnd() const { return at_ == text_.size(); }
+    // Where the reader stands: the first character of the next line (as a file read line
+    // by line stands there).
+    std::size_t position() const { return at_; }
+
+private:
+    void skipSpace();
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+// Every line of text, as TextLines takes them.
 std::vector<std::string_view> splitLines(std::string_view text);
 
 // Reads a text file line by line the way every reader of the program does ("%[^\n]\n"):

@@ -14,6 +14,7 @@
 
 #include "driver/populations.h"
 #include "driver/text.h"
+#include "testutil.h"
 
 namespace {
 
@@ -59,18 +60,6 @@ void expectSameStops(const std::string& text) {
         slow += used;
         EXPECT_EQ(fast - text.c_str(), slow - text.c_str()) << '"' << text << "\" read " << k;
     }
-}
-
-std::vector<std::string> linesOf(const std::string& content) {
-    FILE* f = tmpfile();
-    fwrite(content.data(), 1, content.size(), f);
-    rewind(f);
-    LineReader reader(f);
-    std::vector<std::string> lines;
-    std::string line;
-    while (reader.next(line)) lines.push_back(line);
-    fclose(f);
-    return lines;
 }
 
 std::string printed(const char* fmt, double value, int width, int precision) {
@@ -181,7 +170,7 @@ TEST(LineSplitting, GivesTheLinesOfTheLineReader) {
     };
     for (const std::string& text : texts) {
         const std::vector<std::string_view> views = splitLines(text);
-        const std::vector<std::string> expected = linesOf(text);
+        const std::vector<std::string> expected = readerLines(text);
         ASSERT_EQ(views.size(), expected.size()) << '"' << text << '"';
         for (std::size_t k = 0; k < views.size(); ++k) EXPECT_EQ(std::string(views[k]), expected[k]) << k;
     }

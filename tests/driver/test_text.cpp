@@ -7,29 +7,13 @@
 #include "driver/text.h"
 #include "testutil.h"
 
-namespace {
-
-std::vector<std::string> readAll(const std::string& content, bool content_only = false) {
-    FILE* f = tmpfile();
-    fwrite(content.data(), 1, content.size(), f);
-    rewind(f);
-    LineReader reader(f);
-    std::vector<std::string> lines;
-    std::string line;
-    while (content_only ? reader.nextContent(line) : reader.next(line)) lines.push_back(line);
-    fclose(f);
-    return lines;
-}
-
-}  // namespace
-
 TEST(LineReader, SwallowsBlankLinesAndLeadingBlanksButKeepsTrailingBlanks) {
-    EXPECT_EQ(readAll("\n\n  first \n\n\n   second\nthird"),
+    EXPECT_EQ(readerLines("\n\n  first \n\n\n   second\nthird"),
               (std::vector<std::string>{"first ", "second", "third"}));
 }
 
 TEST(LineReader, DropsCarriageReturnsAndKeepsNulBytes) {
-    auto lines = readAll(std::string("a\r\nb\0c\r\n", 8));
+    auto lines = readerLines(std::string("a\r\nb\0c\r\n", 8));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "a");
     EXPECT_EQ(lines[1], std::string("b\0c", 3));
@@ -54,12 +38,12 @@ TEST(LineReader, AtEndIsSetByTheReadThatReturnsTheLastLine) {
 }
 
 TEST(LineReader, ContentReadingSkipsCommentsButReturnsATrailingComment) {
-    EXPECT_EQ(readAll("!c1\nA\n!c2\n!c3\nB\n!last\n", true), (std::vector<std::string>{"A", "B", "!last"}));
+    EXPECT_EQ(readerLines("!c1\nA\n!c2\n!c3\nB\n!last\n", true), (std::vector<std::string>{"A", "B", "!last"}));
 }
 
 TEST(LineReader, LongLinesComeWhole) {
     std::string longLine(5000, 'x');
-    EXPECT_EQ(readAll(longLine + "\nend\n"), (std::vector<std::string>{longLine, "end"}));
+    EXPECT_EQ(readerLines(longLine + "\nend\n"), (std::vector<std::string>{longLine, "end"}));
 }
 
 TEST(Appendf, TextOfEveryLengthComesWholeAroundTheInnerBuffer) {
