@@ -123,13 +123,21 @@ bool operator==(const RingSet& a, const RingSet& b) {
 // ---- the name table ----
 
 char* NameTable::operator[](std::size_t i) {
-    while (i >= rows()) blocks_.emplace_back(BLOCK_ROWS * NAME_CAP, '\0');
-    return blocks_[i / BLOCK_ROWS].data() + (i % BLOCK_ROWS) * NAME_CAP;
+    while (i >= rows()) blocks_.emplace_back((blocks_.empty() ? FIRST_ROWS : BLOCK_ROWS) * NAME_CAP, '\0');
+    const std::pair<std::size_t, std::size_t> p = place(i);
+    return blocks_[p.first].data() + p.second;
 }
 
 const char* NameTable::operator[](std::size_t i) const {
     if (i >= rows()) return "";
-    return blocks_[i / BLOCK_ROWS].data() + (i % BLOCK_ROWS) * NAME_CAP;
+    const std::pair<std::size_t, std::size_t> p = place(i);
+    return blocks_[p.first].data() + p.second;
+}
+
+std::pair<std::size_t, std::size_t> NameTable::place(std::size_t i) const {
+    if (i < FIRST_ROWS) return {0, i * NAME_CAP};
+    i -= FIRST_ROWS;
+    return {1 + i / BLOCK_ROWS, (i % BLOCK_ROWS) * NAME_CAP};
 }
 
 void Quandrel::makeRoomForAtoms(int atoms, int dummies) {

@@ -82,11 +82,16 @@ class NameTable {
 public:
     char* operator[](std::size_t i);
     const char* operator[](std::size_t i) const;
-    std::size_t rows() const { return blocks_.size() * BLOCK_ROWS; }
+    std::size_t rows() const {
+        return blocks_.empty() ? 0 : FIRST_ROWS + (blocks_.size() - 1) * BLOCK_ROWS;
+    }
 
 private:
-    // A block fills two large pages.
+    // The first block suits a small structure; every further one fills two large pages.
+    static constexpr std::size_t FIRST_ROWS = 1024;
     static constexpr std::size_t BLOCK_ROWS = 2 * largepages::LARGE_BLOCK / NAME_CAP;
+    // The block of row i and the row's offset in it.
+    std::pair<std::size_t, std::size_t> place(std::size_t i) const;
     std::vector<std::vector<char, LargePageAllocator<char>>> blocks_;
 };
 

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "driver/Quandrel.h"
 #include "driver/largepages.h"
 
 TEST(LargePages, BlocksOfEverySizeHoldTheirContents) {
@@ -25,4 +28,25 @@ TEST(LargePages, BlocksOfEverySizeHoldTheirContents) {
 TEST(LargePages, AnImpossibleSizeIsRefusedAsMissingMemory) {
     LargePageAllocator<double> allocator;
     EXPECT_THROW(allocator.allocate(static_cast<std::size_t>(-1) / 4), std::bad_alloc);
+}
+
+// The name table grows in blocks of different sizes; every row keeps its text and its place
+// while later rows are added, and a row never written reads as "".
+TEST(NameTable, RowsKeepTheirTextAndPlaceAcrossBlocks) {
+    NameTable names;
+    const std::size_t rows[] = {0, 1, 1023, 1024, 1025, 15000, 16002, 16003, 40000};
+    std::vector<char*> where;
+    for (std::size_t i : rows) {
+        char* row = names[i];
+        std::snprintf(row, NAME_CAP, "name %zu", i);
+        where.push_back(row);
+    }
+    for (std::size_t k = 0; k < sizeof rows / sizeof rows[0]; ++k) {
+        EXPECT_EQ(names[rows[k]], where[k]) << rows[k];
+        EXPECT_EQ(std::string(names[rows[k]]), "name " + std::to_string(rows[k]));
+    }
+    EXPECT_STREQ(names[2], "");
+    const NameTable& read = names;
+    EXPECT_STREQ(read[names.rows()], "");
+    EXPECT_GE(names.rows(), 40001u);
 }
