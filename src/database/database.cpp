@@ -215,14 +215,14 @@ KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Trans
     const char* name = q.quandrelName[i];
     const int populations = e.populationCount;
     std::copy(e.populations, e.populations + populations, a.multipole);
-    requireNumbers(a.multipole, populations, q.databasePath, std::string("entry ") + name + ", populations");
+    requireNumbersf(a.multipole, populations, q.databasePath, "entry %s, populations", name);
     if (populations < N_POPULATIONS)
         t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
 
     if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
     if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
     KsLine ks = e.ks;
-    if (ks.fields >= 8) requireNumbers(&ks.number1, 1, q.databasePath, std::string("entry ") + name + ", KS: line");
+    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.databasePath, "entry %s, KS: line", name);
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
         const std::string& symbol = *element.second;
@@ -251,8 +251,8 @@ void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool comple
 
 // Without kappa values the atom gets the standard ones.
 void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
-    requireNumbers(kappas.data(), static_cast<int>(kappas.size()), q.databasePath,
-                   std::string("entry ") + q.quandrelName[i] + ", kappa line");
+    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.databasePath, "entry %s, kappa line",
+                    q.quandrelName[i]);
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
     if (kappas.empty()) {

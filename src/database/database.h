@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "../driver/Quandrel.h"
-#include "../driver/largepages.h"
+#include "../driver/text.h"
 
 // ---------------------------------------------------------------------------------
 // The index of the database file
@@ -64,7 +64,7 @@ private:
     ScanState end_;
     // The file as read; the entry names are views into it, each with its model compound
     // (an index into models_, -1 before the first model compound).
-    std::vector<char, LargePageAllocator<char>> text_;
+    LargeText text_;
     std::vector<std::pair<std::string_view, int>> names_;
     std::vector<std::string> models_;
 };

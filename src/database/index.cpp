@@ -5,7 +5,6 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "../driver/largepages.h"
 #include "../driver/text.h"
 #include "database.h"
 #include "nearest.h"
@@ -24,23 +23,6 @@ constexpr std::size_t MODEL_NAME_COLUMN = 24;
 }  // namespace
 
 namespace {
-
-using FileText = std::vector<char, LargePageAllocator<char>>;
-
-// The whole file, read in one piece into storage that large pages can back (a database
-// of 100,000 entries is some 40 MB).
-FileText wholeFile(FILE* file) {
-    FileText text;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size > 0) text.reserve(static_cast<std::size_t>(size));
-    }
-    std::rewind(file);
-    char block[1 << 16];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.insert(text.end(), block, block + got);
-    return text;
-}
 
 // A set of texts (views that are never empty): open addressing, at most half full.
 class ViewSet {
@@ -90,8 +72,9 @@ void DatabaseIndex::build(FILE* file, const std::vector<std::string>& wanted) {
         wantedLength[name.size()] = true;
     }
 
-    text_ = wholeFile(file);
-    const FileText& text = text_;
+    std::rewind(file);
+    text_ = readRest(file);  // a database of 100,000 entries is some 40 MB
+    const LargeText& text = text_;
     TextLines lines(std::string_view(text.data(), text.size()));
     ScanState state;
     std::string_view line;

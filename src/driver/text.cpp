@@ -214,6 +214,20 @@ bool TextLines::next(std::string_view& line) {
     return true;
 }
 
+LargeText readRest(FILE* file) {
+    LargeText text;
+    const long at = std::ftell(file);
+    if (at >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file);
+        if (end > at) text.reserve(static_cast<std::size_t>(end - at));
+        std::fseek(file, at, SEEK_SET);
+    }
+    char block[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, got);
+    return text;
+}
+
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     TextLines reader(text);

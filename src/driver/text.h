@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "largepages.h"
+
 // An open file that is closed however the code that opened it is left, also by a failure.
 // Empty when the file could not be opened.
 using FileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
@@ -105,6 +107,12 @@ private:
     std::string_view text_;
     std::size_t at_ = 0;
 };
+
+// Text of some megabytes (a whole input file), held in large pages.
+using LargeText = std::basic_string<char, std::char_traits<char>, LargePageAllocator<char>>;
+
+// The rest of a file, from where it stands to its end, in one piece.
+LargeText readRest(FILE* file);
 
 // Every line of text, as TextLines takes them.
 std::vector<std::string_view> splitLines(std::string_view text);

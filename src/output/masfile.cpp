@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "../driver/failure.h"
-#include "../driver/largepages.h"
 #include "../driver/text.h"
 #include "keytable.h"
 #include "writer.h"
@@ -18,9 +17,6 @@ namespace {
 
 const char* const ATOM_HEADER =
     "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
-
-// Text of some megabytes, held in large pages (fewer page faults on first touch).
-using LargeText = std::basic_string<char, std::char_traits<char>, LargePageAllocator<char>>;
 
 // The two master files are composed in memory and written only once every section of
 // "xd.mas" has been found, so a faulty input leaves no half-written master file behind.
@@ -77,9 +73,7 @@ std::vector<std::string_view> readMasterLines(const Quandrel& q, LargeText& text
               "xd.res.quandreltool has been written, xd.mas.quandreltool has not.");
     }
     // read whole and split: the lines are the ones the line reader would return
-    char block[1 << 16];
-    std::size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) text.append(block, n);
+    text = readRest(f);
     fclose(f);
     return splitLines(text);
 }
