@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "database/nearest.h"
-#include "driver/text.h"
+#include "core/text.h"
 #include "harness.h"
 #include "output/writer.h"
 #include "report/report.h"

@@ -12,7 +12,7 @@
 
 #include "../tests/openfiles.h"
 #include "driver/Quandrel.h"
-#include "driver/failure.h"
+#include "core/failure.h"
 
 namespace fuzz {
 

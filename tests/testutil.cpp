@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "chem/elements.h"
-#include "driver/text.h"
+#include "core/text.h"
 
 namespace {
 

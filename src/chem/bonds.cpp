@@ -5,8 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
@@ -23,7 +24,7 @@ double bondReferenceLength(int elementA, int elementB) {
 // bond as cell edge. The pairs are tested exactly as in a visit of all pairs, in the same
 // order (first atom ascending, then second atom ascending), so the bond list is the same.
 int Quandrel::findBonds() {
-    StageName stage(*this, "FindBonds");
+    Stage stage("FindBonds");
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
     bnd.clear();
     {
@@ -104,7 +105,7 @@ int Quandrel::findBonds() {
 }
 
 int Quandrel::verknopfung(int bondCount) {
-    StageName stage(*this, "Verknopfung");
+    Stage stage("Verknopfung");
     {
         MemoryNote note("knopf");
         knopf.assign(nAtoms, Knopf());

@@ -1,4 +1,5 @@
 // Element data. Iodine is written "J"; elements 104 to 109 as Ku, Ha, Rf, Ns, Hs, Mt.
+#include "../core/stage.h"
 #include "elements.h"
 
 #include <cctype>
@@ -107,7 +108,7 @@ std::string elementPartOf(const char* word) {
 
 // An unknown symbol counts as helium: a scattering entry always names some element.
 int Quandrel::getOZ(char* symbol) {
-    StageName stage(*this, "getOZ");
+    Stage stage("getOZ");
     const int e = elementIndex(symbol);
     return e < 0 ? 1 : e;
 }

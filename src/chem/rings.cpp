@@ -7,6 +7,7 @@
 //
 // Ring membership is decided by atom, never by label text: labels such as C1 and C12 would
 // otherwise make C1 a member of every ring that holds C12.
+#include "../core/stage.h"
 #include "rings.h"
 
 #include <algorithm>
@@ -254,7 +255,7 @@ std::vector<Ring> findPlanarRings(Quandrel& q, const std::vector<RingGraphEntry>
 }  // namespace
 
 void Quandrel::ringlord() {
-    StageName stage(*this, "ringlord");
+    Stage stage("ringlord");
     for (int i = 0; i < nAtoms; ++i) {
         atom[i].ringCode = 0;
         atom[i].ringMask = RingSet();

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
 #include "elements.h"
 
@@ -41,7 +42,7 @@ void capitalise(std::string& symbol) {
 }  // namespace
 
 double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
-    StageName stage(*this, "calcValeces");
+    Stage stage("calcValeces");
     const int t = atom[atomIndex].tbl;
     const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &scatTable[t - 1] : nullptr;
 

@@ -8,10 +8,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 #include "../geometry/grid.h"
 #include "database.h"
 
@@ -281,7 +282,7 @@ void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
 }  // namespace
 
 void Quandrel::findInDataBase() {
-    StageName stage(*this, "findInDataBase");
+    Stage stage("findInDataBase");
 
     FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
     FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");

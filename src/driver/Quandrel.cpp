@@ -6,24 +6,13 @@
 #include <exception>
 
 #include "../input/crystal.h"
-#include "failure.h"
+#include "../core/failure.h"
 
-char funkNam[32] = "main";
 char INI_PATH[220] = "qdltool.ini";
 double SYMMTOL = 0.01;
 std::vector<Bond> bnd;
 double totalOxi = 0.0;
 std::vector<int> gut;
-
-StageName::StageName(Quandrel& q, const char* name) : q_(q), unwinding_(std::uncaught_exceptions()) {
-    std::memcpy(q_.prevFunkNam, funkNam, sizeof funkNam);
-    std::strncpy(funkNam, name, sizeof funkNam - 1);
-    funkNam[sizeof funkNam - 1] = '\0';
-}
-
-StageName::~StageName() {
-    if (std::uncaught_exceptions() == unwinding_) std::memcpy(funkNam, q_.prevFunkNam, sizeof funkNam);
-}
 
 void Quandrel::openReports() {
     // The log of a large structure runs to many megabytes: it is written in large blocks.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "../geometry/vec.h"
-#include "largepages.h"
+#include "../core/largepages.h"
 
 // ---------------------------------------------------------------------------------
 // Capacities. They bound the size of a structure the program handles; every reader
@@ -261,7 +261,6 @@ public:
     // ---- report streams and bookkeeping ----
     FILE* outFile = nullptr;
     FILE* logFile = nullptr;
-    char prevFunkNam[32] = "";
 
     // ---- structure read from the input files ----
     char title[50] = "";
@@ -382,24 +381,7 @@ private:
     void openReports();
 };
 
-// Saves the current stage name into the object's single slot, sets the new one, and
-// writes the saved name back when the stage is left normally. A stage left by a failure
-// (or by running out of memory) leaves funkNam holding its name, which the error banner
-// then names.
-class StageName {
-public:
-    StageName(Quandrel& q, const char* name);
-    ~StageName();
-    StageName(const StageName&) = delete;
-    StageName& operator=(const StageName&) = delete;
-
-private:
-    Quandrel& q_;
-    int unwinding_;
-};
-
 // ---- process-wide values ----
-extern char funkNam[32];
 extern char INI_PATH[220];
 extern double SYMMTOL;
 extern std::vector<Bond> bnd;   // the bond list

@@ -5,10 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../input/crystal.h"
 #include "Quandrel.h"
-#include "failure.h"
-#include "text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool firstMatch(const std::vector<std::string>& lines, const char* format, Out..
 }  // namespace
 
 void Quandrel::readIni() {
-    StageName stage(*this, "readIni");
+    Stage stage("readIni");
 
     achieveNeutrality = 0;
     std::strcpy(databasePath, "/user/tarven/Datenbank/DABA.txt");

@@ -1,5 +1,6 @@
 // Crystal geometry: the cell matrices, fractional/Cartesian conversion, distances,
 // angles and 3-vector arithmetic. The cell matrices are formed here and nowhere else.
+#include "../core/stage.h"
 #include "geometry.h"
 
 #include <cmath>
@@ -32,7 +33,7 @@ CellAngles anglesOf(const double* cell) {
 }  // namespace
 
 void Quandrel::frac2cart(const double* frac, double (&out)[3]) {
-    StageName stage(*this, "frac2kart");
+    Stage stage("frac2kart");
     const double a = cell[0], b = cell[1], c = cell[2];
     const CellAngles t = anglesOf(cell);
     const double m11 = a, m12 = b * t.cg, m13 = c * t.cb;
@@ -45,7 +46,7 @@ void Quandrel::frac2cart(const double* frac, double (&out)[3]) {
 }
 
 void Quandrel::cart2frac(const double* cart, double (&out)[3]) {
-    StageName stage(*this, "cart2frac");
+    Stage stage("cart2frac");
     const double a = cell[0], b = cell[1], c = cell[2];
     const CellAngles t = anglesOf(cell);
     double v = 1.0 - t.ca * t.ca;

@@ -1,6 +1,7 @@
 // From a crystallographic file to the structure model: the input selection (settings
 // value and switches), the loader that gives the atoms, scattering table and kappa sets an
 // XD parameter file would have given, and the master-file template built in memory.
+#include "../core/stage.h"
 #include "crystal.h"
 
 #include <algorithm>
@@ -16,8 +17,8 @@
 #include <gemmi/neutron92.hpp>
 
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 
 char INPUT_SWITCH[400] = "";
@@ -395,7 +396,7 @@ void setDefaultFrames(Quandrel& q) {
 }  // namespace
 
 void loadCrystal(Quandrel& q, const CrystalInput& in) {
-    StageName stage(q, "loadCrystal");
+    Stage stage("loadCrystal");
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
     if (n == 0) fatal("%s: the structure holds no atoms.", file);
@@ -453,7 +454,7 @@ void selectCrystalInput(Quandrel& q, const char* inputType) {
 }
 
 void readCrystalInput(Quandrel& q) {
-    StageName stage(q, "readCrystalInput");
+    Stage stage("readCrystalInput");
     const CrystalInput in =
         q.crystalInput == 1 ? readCifInput(q.inputFile, BLOCK_SWITCH) : readShelxInput(q.inputFile);
     loadCrystal(q, in);

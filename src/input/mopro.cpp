@@ -4,6 +4,7 @@
 // SYMM, KAPPA, DUMMY, ATOMS, ANHAR, ...), and "STOP" ends it. Lines beginning with "!"
 // are comments wherever a line is read. Each kind of atom (scattering word, the last
 // word of an ATOM line) gets its electron configuration from a "CHEM" block of the table.
+#include "../core/stage.h"
 #include "mopro.h"
 
 #include <cctype>
@@ -18,9 +19,9 @@
 
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
 #include "xdlines.h"
@@ -588,7 +589,7 @@ int istzahl(const char* text) {
 }
 
 void Quandrel::readMoProParam() {
-    StageName stage(*this, "readMoProParam");
+    Stage stage("readMoProParam");
     InputFile file = openParameterFile(*this);
     MoProLines in(file.get(), inputFile);
     ParameterFile p;

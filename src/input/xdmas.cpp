@@ -5,9 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
 #include "xdlines.h"
@@ -20,7 +21,7 @@ constexpr int MAX_OCCUPATION = 99;
 }  // namespace
 
 void Quandrel::readMas() {
-    StageName stage(*this, "readMas");
+    Stage stage("readMas");
     InputFile file = openInput("xd.mas");
     if (!file) cannotOpen("xd.mas");
     XdLines lines(file.get(), "xd.mas");

@@ -6,9 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
 #include "xdlines.h"
 
 namespace {
@@ -288,7 +289,7 @@ void assignKappas(Quandrel& q, const char* fileName) {
 
 void Quandrel::readInp() {
     {
-        StageName stage(*this, "readInp");
+        Stage stage("readInp");
         const char* fileName = nullptr;
         InputFile file = openParameterFile(fileName);
         XdLines lines(file.get(), fileName);
@@ -311,7 +312,7 @@ void Quandrel::readInp() {
 }
 
 void Quandrel::readPartAux() {
-    StageName stage(*this, "readPartAux");
+    Stage stage("readPartAux");
     // Records of three words (label, number, part), white space and line ends between them.
     InputFile file = openInput("xd_part.aux");
     bool more = file != nullptr;

@@ -6,10 +6,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ void storeName(Quandrel& q, int atomIndex, const std::string& name) {
 }  // namespace
 
 void Quandrel::getNames(int bondCount) {
-    StageName stage(*this, "GetNames");
+    Stage stage("GetNames");
     if (static_cast<int>(knopf.size()) < nAtoms) knopf.resize(nAtoms);  // atoms without a node: no neighbours
     if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
 

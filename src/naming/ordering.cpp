@@ -1,4 +1,5 @@
 // Canonical ordering of the terms of a quandrel name.
+#include "../core/stage.h"
 #include "ordering.h"
 
 #include <cctype>
@@ -9,8 +10,8 @@
 
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 const char* const NAME_LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 const char* const DESCRIPTOR_START = "123#@";
@@ -206,7 +207,7 @@ std::string canonicalName(const std::string& name) {
 }
 
 void Quandrel::sortQuandrel(int atomIndex, std::unordered_map<std::string, std::string>* known) {
-    StageName stage(*this, "SortQuandrel");
+    Stage stage("SortQuandrel");
     std::string ownForm;
     const std::string* form = &ownForm;
     if (known != nullptr) {

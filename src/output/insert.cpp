@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "writer.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "keytable.h"
 #include "writer.h"
 

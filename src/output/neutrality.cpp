@@ -4,8 +4,8 @@
 #include <string>
 
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "writer.h"
 
 namespace {

@@ -1,13 +1,14 @@
 // The new refinement input: "xd.res.quandreltool", then the new master files.
+#include "../core/stage.h"
 #include "writer.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 
 MonopoleCorrection appliedCorrection;
 
@@ -28,7 +29,7 @@ void takeTitleFromMasterFile(Quandrel& q) {
 
 void Quandrel::setupNewInpAndMasFile() {
     {
-        StageName stage(*this, "setupNewInp_and_MasFile");
+        Stage stage("setupNewInp_and_MasFile");
         if (nAtoms + nDummy > MAX_ATOMS)
             fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
                   "atoms in five columns, so at most %d of them together can be written. No file is written.",

@@ -12,8 +12,8 @@
 
 #include "../chem/elements.h"
 #include "../database/nearest.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "textsink.h"
 
 using json = nlohmann::ordered_json;

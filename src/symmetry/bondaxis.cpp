@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/text.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 
 namespace {
@@ -81,7 +82,7 @@ int matches(const std::vector<Point>& pts, const double (&m)[3][3]) {
 }  // namespace
 
 void Quandrel::findSomeSymm() {
-    StageName stage(*this, "find_some_symm");
+    Stage stage("find_some_symm");
     printf("________________________________________________\n"
            "Bond axis symmetry analysis: (Do not trust it!!)\n"
            "________________________________________________\n");

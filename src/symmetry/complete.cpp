@@ -9,9 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/bonds.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "spacegroup.h"
 
 namespace {
@@ -260,7 +261,7 @@ bool Quandrel::completionWanted() const {
 }
 
 int Quandrel::completeMolecules() {
-    StageName stage(*this, "completeMolecules");
+    Stage stage("completeMolecules");
     ImageSearch search(*this);
     if (!search.usable())
         fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
@@ -331,7 +332,7 @@ int Quandrel::completeMolecules() {
 
 void Quandrel::warnSymmetryBonds() {
     if (nAtoms == 0) return;
-    StageName stage(*this, "warnSymmetryBonds");
+    Stage stage("warnSymmetryBonds");
     ImageSearch search(*this);
     if (!search.usable()) return;  // a cell far thinner than a bond: no warning is possible
     for (int i = 0; i < nAtoms; ++i) {

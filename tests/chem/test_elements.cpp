@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "chem/elements.h"
+#include "core/stage.h"
 #include "testutil.h"
 
 TEST(Elements, SymbolLookUpIsExactAndCaseSensitive) {
@@ -25,10 +26,10 @@ TEST(Elements, SymbolLookUpIsExactAndCaseSensitive) {
 TEST(Elements, LookUpRestoresTheStageName) {
     ScratchDir dir;
     StructureBuilder b;
-    std::strcpy(funkNam, "outer");
+    Stage outer("outer");
     char s[] = "C";
     b.q().getOZ(s);
-    EXPECT_STREQ(funkNam, "outer");
+    EXPECT_STREQ(currentStage(), "outer");
 }
 
 TEST(Elements, TableValuesThatAreEasyToGetWrong) {

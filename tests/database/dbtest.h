@@ -9,7 +9,7 @@
 #include <string>
 
 #include "database/database.h"
-#include "driver/populations.h"
+#include "core/populations.h"
 #include "testutil.h"
 
 namespace dbtest {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cif_text.h"
-#include "driver/failure.h"
+#include "core/failure.h"
 #include "input/crystal.h"
 #include "testutil.h"
 

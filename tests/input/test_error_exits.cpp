@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "driver/failure.h"
+#include "core/failure.h"
 #include "testutil.h"
 
 namespace {

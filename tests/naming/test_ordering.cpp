@@ -4,6 +4,7 @@
 #include <string>
 
 #include "naming/ordering.h"
+#include "core/stage.h"
 #include "testutil.h"
 
 namespace {
@@ -145,8 +146,8 @@ TEST(TermOrdering, SortQuandrelRewritesTheNameInPlace) {
     b.add("C(1)", "C", 1, 1, 1);
     std::unique_ptr<Quandrel> q = b.build();
     std::snprintf(q->quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
-    std::string stage = funkNam;
+    std::string stage = currentStage();
     q->sortQuandrel(0);
     EXPECT_STREQ(q->quandrelName[0], "C2o1.5c[1.5c1h]@3c1h");
-    EXPECT_EQ(std::string(funkNam), stage);
+    EXPECT_EQ(std::string(currentStage()), stage);
 }

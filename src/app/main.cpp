@@ -10,9 +10,10 @@
 
 #include "../input/crystal.h"
 #include "../report/report.h"
-#include "Quandrel.h"
-#include "failure.h"
-#include "text.h"
+#include "../driver/Quandrel.h"
+#include "../core/failure.h"
+#include "../core/stage.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ void onSegfault(int) {
     signal(SIGSEGV, SIG_IGN);
     reportSystemError("SIGSEGV");
     fprintf(stderr, "A segmentation fault was detected. \n");
-    errorBanner(funkNam);
+    errorBanner(currentStage());
     closingBanner();
     exit(1);
 }
