@@ -34,7 +34,7 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
     q->symmetry.known = true;
     q->symmetry.centric = centric;
     q->symmetry.lattice = 'P';
-    q->symmBonds = 1;
+    q->opt.symmBonds = 1;
     for (const Atom& a : atoms) {
         int t = 0;
         while (t < q->nScat && std::strcmp(q->scatTable[t].symbol, a.symbol) != 0) ++t;

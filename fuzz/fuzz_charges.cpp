@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->readMas();
         q->readInp();
-        q->achieveNeutrality = data[0] / 4 % 4;
+        q->opt.achieveNeutrality = data[0] / 4 % 4;
         gut.assign(static_cast<std::size_t>(q->nAtoms), 1);
         for (int i = 0; i < q->nAtoms; ++i) q->atom[i].molecule = 1 + i % molecules;
         const MonopoleCorrection c = computeNeutrality(*q, molecules);

@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("in.cif", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->crystalInput = 1;
-        std::strcpy(q->inputFile, "in.cif");
+        q->opt.crystalInput = 1;
+        std::strcpy(q->opt.inputFile, "in.cif");
         readCrystalInput(*q);
         fuzz::requireFinite(*q);
         // a loaded structure always has its template: header, tables and closing cards

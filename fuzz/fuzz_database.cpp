@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("DABA.txt", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->ions = 1;
-        std::strcpy(q->databasePath, "DABA.txt");
+        q->opt.ions = 1;
+        std::strcpy(q->opt.databasePath, "DABA.txt");
         q->readMas();
         q->readInp();
         q->findOutNames();

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("mopro.tab", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->moproInput = 1;
-        std::strcpy(q->inputFile, "param.01");
+        q->opt.moproInput = 1;
+        std::strcpy(q->opt.inputFile, "param.01");
         q->readMoProParam();
         fuzz::requireFinite(*q);
     });

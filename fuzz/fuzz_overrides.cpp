@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::removeFile("Quandrele.in");
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->ions = 1;
+        q->opt.ions = 1;
         q->readMas();
         q->readInp();
         q->findOutNames();  // no override file yet: the names of the structure

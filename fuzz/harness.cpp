@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "core/stage.h"
 
 #include <unistd.h>
 
@@ -64,9 +65,7 @@ void removeFile(const char* name) { std::remove(name); }
 
 Object freshObject() {
     alignas(Quandrel) static unsigned char storage[sizeof(Quandrel)];
-    std::strcpy(funkNam, "main");
-    std::strcpy(INI_PATH, "qdltool.ini");
-    SYMMTOL = 0.01;
+    resetStages();
     totalOxi = 0.0;
     return Object(new (storage) Quandrel(Quandrel::NoInput{}));
 }

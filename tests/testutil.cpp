@@ -1,3 +1,4 @@
+#include "app/run.h"
 #include "testutil.h"
 
 #include <sys/wait.h>
@@ -119,7 +120,7 @@ std::string captureStderr(const std::function<void()>& step) {
 
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
     dir.copyFolder(dataPath("fixtures/" + name));
-    return std::make_unique<Quandrel>();
+    return openRun();
 }
 
 int atomNamed(const Quandrel& q, const char* label) {

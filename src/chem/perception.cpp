@@ -66,7 +66,7 @@ void Quandrel::findOutNames() {
     // reference output: the "@@@ Atome ... Bindungen ..." count line of every run
     printf("@@@ Atome %d Bindungen %d\n", nAtoms, bondCount);
     verknopfung(bondCount);
-    if (useNewRingNomenclature > 0) ringlord();
+    if (opt.useNewRingNomenclature > 0) ringlord();
     getNames(bondCount);
     asymm();
     if (nInput >= 0) nAtoms = nInput;
@@ -76,7 +76,7 @@ void Quandrel::findOutNames() {
         Stage banner("Asymm");
         readOverrides(stdin);
     }
-    if (findSymm != 0) findSomeSymm();
+    if (opt.findSymm != 0) findSomeSymm();
     detachImages();
 }
 

@@ -178,7 +178,7 @@ void findThreeRings(Quandrel& q, RingBook& book) {
 std::vector<RingGraphEntry> ringGraph(Quandrel& q) {
     std::vector<char> isCandidate(static_cast<std::size_t>(q.nAtoms), 0);
     for (int i = 0; i < q.nAtoms; ++i)
-        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.planaris) isCandidate[i] = 1;
+        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.opt.planaris) isCandidate[i] = 1;
 
     std::vector<RingGraphEntry> graph;
     for (int i = 0; i < q.nAtoms; ++i) {

@@ -206,7 +206,7 @@ void reportMissing(Quandrel& q, int i, Transfer& t) {
     const char* name = q.quandrelName[i];
     gut[static_cast<std::size_t>(i)] = 0;
     if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", q.atom[i].label, name);
-    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.databasePath);
+    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.opt.databasePath);
     fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", q.atom[i].label);
 }
 
@@ -216,14 +216,14 @@ KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Trans
     const char* name = q.quandrelName[i];
     const int populations = e.populationCount;
     std::copy(e.populations, e.populations + populations, a.multipole);
-    requireNumbersf(a.multipole, populations, q.databasePath, "entry %s, populations", name);
+    requireNumbersf(a.multipole, populations, q.opt.databasePath, "entry %s, populations", name);
     if (populations < N_POPULATIONS)
         t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
 
     if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
     if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
     KsLine ks = e.ks;
-    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.databasePath, "entry %s, KS: line", name);
+    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.opt.databasePath, "entry %s, KS: line", name);
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
         const std::string& symbol = *element.second;
@@ -252,7 +252,7 @@ void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool comple
 
 // Without kappa values the atom gets the standard ones.
 void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
-    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.databasePath, "entry %s, kappa line",
+    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.opt.databasePath, "entry %s, kappa line",
                     q.quandrelName[i]);
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
@@ -292,8 +292,8 @@ void Quandrel::findInDataBase() {
     if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);
 
     beginFrameTable(*this);
-    FileHandle database = openDatabase(databasePath);
-    fprintf(stderr, "Database path: %s\n", databasePath);
+    FileHandle database = openDatabase(opt.databasePath);
+    fprintf(stderr, "Database path: %s\n", opt.databasePath);
     printf("Reading database...\n");
     FileHandle descent = openFile("Quandrele.descent", "wt");
 

@@ -8,8 +8,6 @@
 #include "../input/crystal.h"
 #include "../core/failure.h"
 
-char INI_PATH[220] = "qdltool.ini";
-double SYMMTOL = 0.01;
 std::vector<Bond> bnd;
 double totalOxi = 0.0;
 std::vector<int> gut;
@@ -33,21 +31,17 @@ void Quandrel::openReports() {
     }
 }
 
-Quandrel::Quandrel() {
-    openReports();
-    qdlexp = 1;
-    ions = 0;
-    moproInput = 0;
-    readIni();
-    if (crystalInput != 0) {
+Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }
+
+void Quandrel::readStructure() {
+    if (opt.crystalInput != 0) {
         readCrystalInput(*this);
-    } else if (moproInput == 0) {
+    } else if (opt.moproInput == 0) {
         readMas();
         readInp();
     } else {
         readMoProParam();
     }
-    findSymm = 0;
 }
 
 Quandrel::Quandrel(NoInput) { openReports(); }

@@ -13,6 +13,7 @@
 
 #include "../geometry/vec.h"
 #include "../core/largepages.h"
+#include "../core/options.h"
 
 // ---------------------------------------------------------------------------------
 // Capacities. They bound the size of a structure the program handles; every reader
@@ -225,38 +226,23 @@ public:
     // Tag for a test object: opens the report files and sets every default, reads nothing.
     struct NoInput {};
 
-    Quandrel();
+    // Opens the report files; the structure is read by readStructure.
+    explicit Quandrel(const Options& options);
     explicit Quandrel(NoInput);
     ~Quandrel();
     Quandrel(const Quandrel&) = delete;
     Quandrel& operator=(const Quandrel&) = delete;
 
-    // ---- run settings ----
-    double einfachMeso = 0.0847;
-    double mesoZweifach = 0.184;
-    double zweifachDreifach = 0.27;
-    int qdlexp = 1;
-    int ions = 0;
-    int moproInput = 0;
-    int crystalInput = 0;  // 1: structure read from a CIF, 2: from a SHELX .res/.ins file
-    double planaris = 0.8;
-    char databasePath[380] = "/user/tarven/Datenbank/DABA.txt";
+    // ---- options of the run (command line and settings file) ----
+    Options opt;
+
+    // ---- database stage: what it read of the database ----
     // The database's distinct entry names in file order with their model compounds (database
     // stage); the report ranks the nearest entries of missing atoms among them.
     std::size_t databaseEntries = 0;  // distinct entry names in the database
     // The database's entry names with their model compounds, kept when some atom is missing
     // (the report lists the entries nearest to its name).
     std::vector<std::pair<std::string, std::string>> databaseNames;
-    char moproTabPath[512] = "";
-    char inputFile[400] = "";
-    int findSymm = 0;
-    bool uisoConstrain = false;
-    bool ridingConstrain = false;
-    int useNewRingNomenclature = 1;
-    char hydrogenConstrain[400] = "none";
-    int achieveNeutrality = 0;
-    int symmBonds = 0;     // 1: complete molecules across symmetry before perception ("-symmBonds")
-    int asymOnly = 0;      // 1: perceive the input atoms alone, also for crystal files ("-asymOnly")
 
     // ---- report streams and bookkeeping ----
     FILE* outFile = nullptr;
@@ -304,11 +290,10 @@ public:
     // have seen; a search that sees none leaves them as the search before left them.
     DatabaseSeen databaseSeen;
 
-    // ---- settings (settings file) ----
-    void readIni();
-    void writeIni();
-
     // ---- structure input ----
+    // Reads the structure the options name: a CIF or SHELX file, the MoPro files, or xd.mas
+    // and xd.res.
+    void readStructure();
     void readInp();
     void readPartAux();
     void readMas();
@@ -382,8 +367,6 @@ private:
 };
 
 // ---- process-wide values ----
-extern char INI_PATH[220];
-extern double SYMMTOL;
 extern std::vector<Bond> bnd;   // the bond list
 extern double totalOxi;         // running sum of oxidation numbers and charges
 extern std::vector<int> gut;    // per atom: 1 when found in the database

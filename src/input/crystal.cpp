@@ -21,8 +21,6 @@
 #include "../core/text.h"
 #include "../geometry/geometry.h"
 
-char INPUT_SWITCH[400] = "";
-char BLOCK_SWITCH[200] = "";
 
 namespace {
 
@@ -428,34 +426,9 @@ void loadCrystal(Quandrel& q, const CrystalInput& in) {
     fprintf(stderr, "\nReading %s was successfull!\n%d Atoms, %d scattering types\n\n", file, n, q.nScat);
 }
 
-void selectCrystalInput(Quandrel& q, const char* inputType) {
-    if (std::strcmp(inputType, "CIF") == 0) q.crystalInput = 1;
-    if (std::strcmp(inputType, "SHELX") == 0) q.crystalInput = 2;
-    if (INPUT_SWITCH[0] != '\0') {
-        std::string extension;
-        const char* dot = std::strrchr(INPUT_SWITCH, '.');
-        if (dot != nullptr && std::strchr(dot, '/') == nullptr)
-            for (const char* c = dot; *c != '\0'; ++c) extension += static_cast<char>(std::tolower(*c));
-        if (extension == ".cif")
-            q.crystalInput = 1;
-        else if (extension == ".res" || extension == ".ins")
-            q.crystalInput = 2;
-        else
-            fatal("-input %s: the file name must end in .cif (a CIF) or .res/.ins (a SHELX file).", INPUT_SWITCH);
-        q.moproInput = 0;
-        copyOrStop(q.inputFile, sizeof q.inputFile, INPUT_SWITCH, "The value of -input is longer than %zu characters.",
-                   sizeof q.inputFile - 1);
-    }
-    if (q.crystalInput != 0 && q.inputFile[0] == '\0')
-        fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",
-              q.crystalInput == 1 ? "CIF" : "SHELX");
-    if (BLOCK_SWITCH[0] != '\0' && q.crystalInput != 1)
-        fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
-}
-
 void readCrystalInput(Quandrel& q) {
     Stage stage("readCrystalInput");
     const CrystalInput in =
-        q.crystalInput == 1 ? readCifInput(q.inputFile, BLOCK_SWITCH) : readShelxInput(q.inputFile);
+        q.opt.crystalInput == 1 ? readCifInput(q.opt.inputFile, q.opt.block.c_str()) : readShelxInput(q.opt.inputFile);
     loadCrystal(q, in);
 }

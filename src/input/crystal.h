@@ -49,14 +49,9 @@ CrystalInput readShelxInput(const std::string& path);
 // a default local frame per atom, and the master-file template built in memory.
 void loadCrystal(Quandrel& q, const CrystalInput& in);
 
-// Reads the structure file the settings or the switch -input chose (q.inputFile) with the
+// Reads the structure file the settings or the switch -input chose (q.opt.inputFile) with the
 // reader of its kind and loads it.
 void readCrystalInput(Quandrel& q);
-
-// Input selection: the settings value inputType ("CIF", "SHELX") and the switch -input
-// (INPUT_SWITCH, by its extension) set q.crystalInput and q.inputFile; stops the run on an
-// unknown extension or a missing file name.
-void selectCrystalInput(Quandrel& q, const char* inputType);
 
 // The master file that XD's set-up program would write for the loaded structure, line by line.
 std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in);
@@ -68,7 +63,3 @@ void groundStateOccupations(int element, int (&occupations)[18]);
 // Symbol of an element in XD's tables.
 const char* xdElementSymbol(int element);
 
-// Values of the switches -input and -block (empty when not given), set before the
-// structure is read.
-extern char INPUT_SWITCH[400];
-extern char BLOCK_SWITCH[200];

@@ -451,7 +451,7 @@ int axisAtomNumber(const Quandrel& q, int i, const char* word, const std::map<st
         long number = std::strtol(word, nullptr, 10);
         if (number < 1 || number > q.nAtoms + q.nDummy)
             fatal("Axis atom '%s' of atom %s in %s is no atom number of the file (1 to %d).", word, q.atom[i].label,
-                  q.inputFile, q.nAtoms + q.nDummy);
+                  q.opt.inputFile, q.nAtoms + q.nDummy);
         return static_cast<int>(number);
     }
     int group = q.atom[i].groupNo;
@@ -477,14 +477,14 @@ struct ParameterFile {
 };
 
 InputFile openParameterFile(Quandrel& q) {
-    if (q.inputFile[0] == '\0') {
+    if (q.opt.inputFile[0] == '\0') {
         // reference output: the prompt names this example path
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
         fflush(stdout);
-        readTypedName(q.inputFile, sizeof q.inputFile);
+        readTypedName(q.opt.inputFile, sizeof q.opt.inputFile);
     }
-    InputFile file = openInput(q.inputFile);
-    if (!file) cannotOpen("'%s'", q.inputFile);
+    InputFile file = openInput(q.opt.inputFile);
+    if (!file) cannotOpen("'%s'", q.opt.inputFile);
     return file;
 }
 
@@ -534,7 +534,7 @@ void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
 }
 
 void checkCounts(const Quandrel& q, const ParameterFile& p) {
-    const char* inputFile = q.inputFile;
+    const char* inputFile = q.opt.inputFile;
     const int nAtoms = q.nAtoms, nDummy = q.nDummy;
     if (!p.haveCell) fatal("%s has no CELL line.", inputFile);
     if (!p.haveAtoms) fatal("%s has no ATOMS section.", inputFile);
@@ -571,11 +571,11 @@ void finishAtoms(Quandrel& q) {
         if (int n = axisAtomNumber(q, i, a.axisAtom1, firstOf)) a.atom0 = n;
         if (int n = axisAtomNumber(q, i, a.axisAtom2, firstOf)) a.atom2 = n;
         if (a.kap < 1 || a.kap > q.nKappa)
-            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, q.inputFile, a.kap,
+            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, q.opt.inputFile, a.kap,
                   q.nKappa);
         for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
         q.frac2cart(a.frac, a.cart);
-        requireNumbersf(a.cart, 3, q.inputFile, "atom %d (%s), Cartesian coordinates", i + 1, a.label);
+        requireNumbersf(a.cart, 3, q.opt.inputFile, "atom %d (%s), Cartesian coordinates", i + 1, a.label);
     }
 }
 
@@ -591,7 +591,7 @@ int istzahl(const char* text) {
 void Quandrel::readMoProParam() {
     Stage stage("readMoProParam");
     InputFile file = openParameterFile(*this);
-    MoProLines in(file.get(), inputFile);
+    MoProLines in(file.get(), opt.inputFile);
     ParameterFile p;
     readSections(*this, in, p);
     file.reset();
@@ -616,22 +616,22 @@ void Quandrel::readMoProTab(int k, char* word) {
                sizeof e.symbol - 1);
     e.number = k + 1;
     e.element = elementIndex(elementPartOf(word));
-    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
+    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, opt.inputFile);
 
     const char* tabName = "mopro.tab";
     InputFile tab = openInput(tabName);
-    if (!tab && moproTabPath[0] != '\0') {
-        tabName = moproTabPath;
+    if (!tab && opt.moproTabPath[0] != '\0') {
+        tabName = opt.moproTabPath;
         tab = openInput(tabName);
     }
     if (!tab) {
         // reference output: the prompt for the table also says "MoProParameter file"
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/mops/LibMoPro/mopro.tab ): ");
         fflush(stdout);
-        readTypedName(moproTabPath, sizeof moproTabPath);
-        tabName = moproTabPath;
+        readTypedName(opt.moproTabPath, sizeof opt.moproTabPath);
+        tabName = opt.moproTabPath;
         tab = openInput(tabName);
-        if (!tab) cannotOpen("'%s'", moproTabPath);
+        if (!tab) cannotOpen("'%s'", opt.moproTabPath);
     }
 
     MoProLines in(tab.get(), tabName);

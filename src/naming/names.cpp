@@ -24,9 +24,9 @@ bool isSymbol(const Quandrel& q, int atomIndex, const char* symbol) {
 
 // Bond class of a margin v (reference length minus distance).
 const char* bondClass(const Quandrel& q, double v) {
-    if (v > q.einfachMeso && v < q.mesoZweifach) return "1.5";
-    if (v >= q.mesoZweifach && v < q.zweifachDreifach) return "2";
-    if (v >= q.zweifachDreifach) return "3";
+    if (v > q.opt.einfachMeso && v < q.opt.mesoZweifach) return "1.5";
+    if (v >= q.opt.mesoZweifach && v < q.opt.zweifachDreifach) return "2";
+    if (v >= q.opt.zweifachDreifach) return "3";
     return "1";
 }
 
@@ -66,7 +66,7 @@ void appendSecondShell(const NameView& view, int c, int n, std::string& name) {
         Descriptor d;
         d.set(bondClass(q, v));
         if (q.isHydrogen(m)) d.set("1");
-        if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d.set("2");
+        if (view.ringCode(c) != 0 && v > q.opt.einfachMeso && isSymbol(q, m, "O")) d.set("2");
         if (view.ringCode(m) != 0) ringDescriptor(view, n, m, d);
         name += d.text;
         name += klein(symbolOf(q, m));
@@ -81,7 +81,7 @@ void appendNeighbourTerm(const NameView& view, int c, int n, double v, std::stri
     Descriptor d;
     d.set(bondClass(q, v));
     if (hydrogen) d.set("1");
-    if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d.set("2");
+    if (view.ringCode(c) != 0 && v >= q.opt.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d.set("2");
     if (view.ringCode(n) != 0) ringDescriptor(view, c, n, d);
     name += d.text;
     name += klein(symbolOf(q, n));
@@ -142,12 +142,12 @@ void Quandrel::getNames(int bondCount) {
         buildName(NameView{*this, true}, i, bondsOf[i], name);
         storeName(*this, i, name);
 
-        if (ions != 0) {
+        if (opt.ions != 0) {
             // Ring codes are no bond orders: the valences are read from the name without them.
             // An image's charge is its input atom's: the totals count the input atoms only.
             const double oxidationBefore = totalOxi;
             double charge;
-            if (useNewRingNomenclature > 0) {
+            if (opt.useNewRingNomenclature > 0) {
                 buildName(NameView{*this, false}, i, bondsOf[i], bondOrderName);
                 charge = calcValeces(i, bondOrderName.c_str());
             } else {
@@ -159,7 +159,7 @@ void Quandrel::getNames(int bondCount) {
                 totalCharge += charge;
             if (charge != 0.0) {
                 char suffix[32] = "";
-                if (ions < 2)
+                if (opt.ions < 2)
                     std::snprintf(suffix, sizeof suffix, "%c%3.1f", charge > 0 ? '+' : '-', std::fabs(charge));
                 else if (charge > 0.5)
                     std::snprintf(suffix, sizeof suffix, "%c", '+');
@@ -171,7 +171,7 @@ void Quandrel::getNames(int bondCount) {
         }
     }
 
-    if (ions != 0) {
+    if (opt.ions != 0) {
         const char* verdict = totalCharge == 0.0 ? "OK!" : "probably a problem please check!";
         fprintf(logFile, "total charge is %4.1f and sum over Oxidation numbers is %f. This is %s\n", totalCharge,
                 totalOxi, verdict);

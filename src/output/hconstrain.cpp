@@ -25,8 +25,8 @@ double uisoFactor(const char* quandrelName) {
 }  // namespace
 
 void Quandrel::huconstrain() {
-    if (uisoConstrain) printf("Hydrogen Uiso constrain!!\n");
-    if (ridingConstrain) printf("Riding hydrogens!!\n");
+    if (opt.uisoConstrain) printf("Hydrogen Uiso constrain!!\n");
+    if (opt.ridingConstrain) printf("Riding hydrogens!!\n");
 
     // Coefficients of Ueq = sum kij Uij.
     const double deg = 57.29577951308232;
@@ -47,11 +47,11 @@ void Quandrel::huconstrain() {
     FILE* con = fopen("H-Uiso-constrain.txt", "w");
 
     for (int h = 0; h < nAtoms; ++h)
-        if (isHydrogen(h) && parentOf(*this, h) < 0 && (uisoConstrain || ridingConstrain))
+        if (isHydrogen(h) && parentOf(*this, h) < 0 && (opt.uisoConstrain || opt.ridingConstrain))
             fprintf(stderr, "Hydrogen atom %s has no bonded neighbour: it gets no hydrogen constraint.\n",
                     atom[h].label);
 
-    if (uisoConstrain) {
+    if (opt.uisoConstrain) {
         if (con != nullptr) fprintf(con, "!These are hydrogen Uiso constraints like in SHELXL \n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);
@@ -88,7 +88,7 @@ void Quandrel::huconstrain() {
         }
     }
 
-    if (ridingConstrain && con != nullptr) {
+    if (opt.ridingConstrain && con != nullptr) {
         fprintf(con, "!These are riding hydrogen constraints.\n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);

@@ -198,7 +198,7 @@ MonopoleCorrection emptyCorrection(int mode, int molecules) {
 }  // namespace
 
 MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
-    MonopoleCorrection c = emptyCorrection(q.achieveNeutrality, molecules);
+    MonopoleCorrection c = emptyCorrection(q.opt.achieveNeutrality, molecules);
     const std::vector<double> charges = readMoleculeCharges(molecules);
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
            "the program calculates a correction factor:\n");

@@ -51,7 +51,7 @@ void Quandrel::setupNewInpAndMasFile() {
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);
         appliedCorrection = correction;
         rebuildKappaSets(*this);
-        if (moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
+        if (opt.moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
         writeParameterFile(*this, correction);
         // reference output: the "MAS-FILE writing!" line
         printf("MAS-FILE writing!\n");

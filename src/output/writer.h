@@ -40,7 +40,7 @@ void rebuildKappaSets(Quandrel& q);
 // Writes "xd.res.quandreltool".
 void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction);
 
-// Writes "xd.mas.quandreltool" (and "xd.mas.HasSameSymm" when qdlexp is set) from
+// Writes "xd.mas.quandreltool" (and "xd.mas.HasSameSymm" when opt.qdlexp is set) from
 // "xd.mas" and the coordinate-system table in "Quandrele.log".
 void writeMasterFiles(Quandrel& q, int molecules);
 

@@ -141,19 +141,19 @@ void textOrNull(Out& out, const char* key, const char* text) {
 template <class Out>
 void describeSettings(const Quandrel& q, Out& out) {
     out.open("settings", '{');
-    out.member("einfach_meso", q.einfachMeso);
-    out.member("meso_zweifach", q.mesoZweifach);
-    out.member("zweifach_dreifach", q.zweifachDreifach);
-    out.member("achieve_neutrality", q.achieveNeutrality);
-    out.member("qdlexp", q.qdlexp);
-    out.member("Ions", q.ions);
-    out.member("UseNewRingNomenclature", q.useNewRingNomenclature);
-    out.member("Hydrogen-Constrain", q.hydrogenConstrain);
-    out.member("Inputtype", q.crystalInput == 1   ? "CIF"
-                            : q.crystalInput == 2 ? "SHELX"
-                            : q.moproInput != 0   ? "MOPRO"
+    out.member("einfach_meso", q.opt.einfachMeso);
+    out.member("meso_zweifach", q.opt.mesoZweifach);
+    out.member("zweifach_dreifach", q.opt.zweifachDreifach);
+    out.member("achieve_neutrality", q.opt.achieveNeutrality);
+    out.member("qdlexp", q.opt.qdlexp);
+    out.member("Ions", q.opt.ions);
+    out.member("UseNewRingNomenclature", q.opt.useNewRingNomenclature);
+    out.member("Hydrogen-Constrain", q.opt.hydrogenConstrain);
+    out.member("Inputtype", q.opt.crystalInput == 1   ? "CIF"
+                            : q.opt.crystalInput == 2 ? "SHELX"
+                            : q.opt.moproInput != 0   ? "MOPRO"
                                                   : "XD");
-    out.member("planar", q.planaris);
+    out.member("planar", q.opt.planaris);
     out.close();
 }
 
@@ -260,7 +260,7 @@ void describeRun(const RunReport& run, Out& out) {
     out.member("title", q.title);
     describeSettings(q, out);
     out.open("database", '{');
-    out.member("path", q.databasePath);
+    out.member("path", q.opt.databasePath);
     out.member("entries", run.entries);
     out.close();
     out.open("cell", '[');

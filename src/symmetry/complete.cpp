@@ -205,7 +205,7 @@ private:
     };
 
     static const char* inputName(const Quandrel& q) {
-        return q.crystalInput != 0 ? q.inputFile : (q.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
+        return q.opt.crystalInput != 0 ? q.opt.inputFile : (q.opt.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
     }
     std::size_t flat(const int (&b)[3]) const {
         return (static_cast<std::size_t>(b[0]) * bins_[1] + b[1]) * bins_[2] + b[2];
@@ -256,8 +256,8 @@ std::string operatorText(const SymOp& op, const int (&shift)[3]) {
 }  // namespace
 
 bool Quandrel::completionWanted() const {
-    if (asymOnly != 0) return false;
-    return symmBonds != 0 || crystalInput != 0;
+    if (opt.asymOnly != 0) return false;
+    return opt.symmBonds != 0 || opt.crystalInput != 0;
 }
 
 int Quandrel::completeMolecules() {

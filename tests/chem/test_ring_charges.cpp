@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "testutil.h"
 
 namespace {
@@ -24,8 +25,8 @@ struct ChargeRun {
 };
 
 ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
-    q.ions = 1;
-    q.useNewRingNomenclature = ringNomenclature;
+    q.opt.ions = 1;
+    q.opt.useNewRingNomenclature = ringNomenclature;
     totalOxi = 0;
     q.findOutNames();
     fflush(q.logFile);
@@ -103,7 +104,7 @@ std::unique_ptr<Quandrel> planarRing(const RingLayout& layout, const std::functi
 std::unique_ptr<Quandrel> readFolder(const std::string& folder) {
     const std::string from = folder[0] == '/' ? folder : dataPath("fixtures/" + folder);
     if (std::system(("cp -r '" + from + "'/. .").c_str()) != 0) throw std::runtime_error("cannot copy " + from);
-    return std::make_unique<Quandrel>();
+    return openRun();
 }
 
 }  // namespace

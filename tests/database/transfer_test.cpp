@@ -267,7 +267,7 @@ TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
 
 TEST(DatabaseTransfer, UnreadableDatabaseStopsWithItsPath) {
     Methyl m;
-    std::snprintf(m.q->databasePath, sizeof m.q->databasePath, "no/such/DABA.txt");
+    std::snprintf(m.q->opt.databasePath, sizeof m.q->opt.databasePath, "no/such/DABA.txt");
     const Stopped s = failureOf([&] { m.q->findInDataBase(); });
     EXPECT_EQ(s.code, 1);
     EXPECT_TRUE(s.banner);

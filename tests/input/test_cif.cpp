@@ -206,7 +206,7 @@ TEST(CifReader, MissingFileStops) {
 
 std::unique_ptr<Quandrel> loaded(const ScratchDir& dir, const CifText& cif) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    q->crystalInput = 1;
+    q->opt.crystalInput = 1;
     loadCrystal(*q, readText(dir, cif.text()));
     return q;
 }

@@ -27,8 +27,8 @@ std::string moproParam() { return slurp(examplePath("mopro_glycine/mopro_glycine
 void readMoPro(Quandrel& q, const ScratchDir& dir, const std::string& param, const std::string& table) {
     dir.write("param.01", param);
     dir.write("mopro.tab", table);
-    q.moproInput = 1;
-    std::strcpy(q.inputFile, "param.01");
+    q.opt.moproInput = 1;
+    std::strcpy(q.opt.inputFile, "param.01");
     q.readMoProParam();
 }
 

@@ -115,7 +115,7 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     dir.write("mopro.tab", table);
     Reading r;
     r.q.reset(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(r.q->inputFile, sizeof r.q->inputFile, "test.01");
+    std::snprintf(r.q->opt.inputFile, sizeof r.q->opt.inputFile, "test.01");
     r.out = captureStdout([&] { r.q->readMoProParam(); });
     return r;
 }
@@ -130,7 +130,7 @@ inline void readOnly(const ScratchDir& dir, const std::string& param, const std:
     dir.write("test.01", param);
     dir.write("mopro.tab", table);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(q->inputFile, sizeof q->inputFile, "test.01");
+    std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
     q->readMoProParam();
 }
 

@@ -34,7 +34,7 @@ struct TwoMolecules {
     }
 
     MonopoleCorrection run(int mode, Streams* streams = nullptr) {
-        q->achieveNeutrality = mode;
+        q->opt.achieveNeutrality = mode;
         MonopoleCorrection c;
         Streams s = capture(*q, [&] { c = computeNeutrality(*q, 2); });
         if (streams != nullptr) *streams = s;
@@ -183,7 +183,7 @@ TEST(Neutrality, ChargesFileReplacesTheElectronCountOfEachMolecule) {
 TEST(Neutrality, ChargesFileWithTooFewLinesStops) {
     TwoMolecules t;
     t.dir.write("Molecule-Charges.in", "Molecule 1 8.0\n");
-    t.q->achieveNeutrality = 0;
+    t.q->opt.achieveNeutrality = 0;
     EXPECT_TRUE(stopsWith([&] { computeNeutrality(*t.q, 2); }, 1,
                           "Molecule-Charges.in has no line for molecule 2: the structure contains 2 molecules"));
 }
@@ -234,7 +234,7 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     q->atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
     q->atom[0].molecule = q->atom[1].molecule = 1;
     gut.assign(2, 1);
-    q->achieveNeutrality = 2;
+    q->opt.achieveNeutrality = 2;
     MonopoleCorrection c;
     auto s = capture(*q, [&] { c = computeNeutrality(*q, 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");

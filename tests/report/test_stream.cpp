@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/run.h"
 #include "database/nearest.h"
 #include "report/report.h"
 #include "reporttest.h"
@@ -39,7 +40,7 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
 
         std::unique_ptr<Quandrel> q;
         capture([&] {
-            q = std::make_unique<Quandrel>();
+            q = openRun();
             q->findOutNames();
             q->findInDataBase();
             q->setupNewInpAndMasFile();
