@@ -239,7 +239,7 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
         ScatEntry& e = q.scatTable[t];
         std::snprintf(e.symbol, sizeof e.symbol, "%s", symbol.c_str());
         e.number = t + 1;
-        e.element = q.getOZ(e.symbol);
+        e.element = scatteringElementIndex(e.symbol);
         e.electrons = e.element + 1;
         // valence electrons of the neutral atom: electrons beyond the last closed shell
         static const int shells[] = {0, 2, 10, 18, 36, 54, 86};

@@ -8,6 +8,7 @@
 #include "../core/stage.h"
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
+#include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
@@ -36,13 +37,11 @@ int Quandrel::findBonds() {
     auto testPair = [&](int i, int j) {
         const AtomRecord& a = atom[i];
         const AtomRecord& b = atom[j];
-        // Atoms of two different disorder parts never see each other.
-        if (a.part != 0 && b.part != 0 && a.part != b.part) return;
+        if (!partsMayBond(a.part, b.part)) return;
         const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
         const double r = bondReferenceLength(elementOf(i), elementOf(j));
-        if (!(r >= 0.85 * d)) return;  // too far apart
+        if (!bondedAt(r, d)) return;
         const double margin = r - d;
-        if (!(margin < 0.4)) return;   // far too close for a bond
         if (bnd.size() == capacity)
             fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
                   static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
@@ -63,18 +62,14 @@ int Quandrel::findBonds() {
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;
 
-    // Cartesian positions for filing (the cell matrix of the cell metric; the stage name
-    // is left alone).
-    const double deg = PI / 180.0;
-    const double ca = std::cos(cell[3] * deg), cb = std::cos(cell[4] * deg), cg = std::cos(cell[5] * deg);
-    const double sg = std::sin(cell[5] * deg);
-    const double m12 = cell[1] * cg, m13 = cell[2] * cb, m22 = cell[1] * sg, m23 = cell[2] * (ca - cb * cg) / sg;
-    const double m33 = std::sqrt(cell[2] * cell[2] - m13 * m13 - m23 * m23);
+    // Cartesian positions for filing
+    const CellGeometry& geometry = cellGeometry(cell);
     std::vector<double> cart(static_cast<std::size_t>(nAtoms) * 3);
     bool finite = true;
     for (int i = 0; i < nAtoms; ++i) {
         const double* f = atom[i].frac;
-        const double c[3] = {cell[0] * f[0] + m12 * f[1] + m13 * f[2], m22 * f[1] + m23 * f[2], m33 * f[2]};
+        double c[3];
+        geometry.toCartesian(f, c);
         for (int k = 0; k < 3; ++k) {
             cart[static_cast<std::size_t>(i) * 3 + k] = c[k];
             finite = finite && std::isfinite(c[k]);

@@ -1,5 +1,4 @@
 // Element data. Iodine is written "J"; elements 104 to 109 as Ku, Ha, Rf, Ns, Hs, Mt.
-#include "../core/stage.h"
 #include "elements.h"
 
 #include <cctype>
@@ -106,9 +105,7 @@ std::string elementPartOf(const char* word) {
     return symbol;
 }
 
-// An unknown symbol counts as helium: a scattering entry always names some element.
-int Quandrel::getOZ(char* symbol) {
-    Stage stage("getOZ");
+int scatteringElementIndex(const char* symbol) {
     const int e = elementIndex(symbol);
     return e < 0 ? 1 : e;
 }

@@ -87,9 +87,9 @@ double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
 
     // Oxidation number: each bond counts towards the more electronegative partner.
     double oxidation = 0;
-    const int ownElNeg = elNegOf(getOZ(ownSymbol.data()));
+    const int ownElNeg = elNegOf(scatteringElementIndex(ownSymbol.data()));
     for (size_t k = 0; k < orders.size() && k < neighbours.size(); ++k) {
-        const int elNeg = elNegOf(getOZ(neighbours[k].data()));
+        const int elNeg = elNegOf(scatteringElementIndex(neighbours[k].data()));
         if (elNeg < ownElNeg) oxidation -= orders[k];
         if (elNeg > ownElNeg) oxidation += orders[k];
     }

@@ -305,14 +305,8 @@ public:
     void cart2frac(const double* cart, double (&out)[3]);
     double laenge(double x1, double y1, double z1, double x2, double y2, double z2);
     double winkel(int i, int j, int k);
-    void kreuz(double (&out)[3], double x1, double y1, double z1, double x2, double y2, double z2);
-    void normier(const double* v, double (&out)[3]);
-    vec nrm(vec v);
-    vec crs(vec a, vec b);
-    double scalar(vec a, vec b);
 
     // ---- chemical perception ----
-    int getOZ(char* symbol);
     void findOutNames();
     int findBonds();
     int verknopfung(int bondCount);

@@ -16,9 +16,11 @@
 #include <gemmi/fprime.hpp>
 #include <gemmi/neutron92.hpp>
 
+#include "../chem/bonds.h"
 #include "../chem/elements.h"
 #include "../core/failure.h"
 #include "../core/text.h"
+#include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 
 
@@ -143,7 +145,7 @@ void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     const AtomRecord& a = q.atom[i];
     for (int j = 0; j < q.nAtoms; ++j) {
         const AtomRecord& b = q.atom[j];
-        if (j == i || (a.part != 0 && b.part != 0 && a.part != b.part)) continue;
+        if (j == i || !partsMayBond(a.part, b.part)) continue;
         const double dx = b.cart[0] - a.cart[0], dy = b.cart[1] - a.cart[1], dz = b.cart[2] - a.cart[2];
         near.push_back({dx * dx + dy * dy + dz * dz, j});
     }
@@ -326,10 +328,10 @@ struct IsotropicTensor {
     double cosAlphaStar, cosBetaStar, cosGammaStar;
 
     explicit IsotropicTensor(const double* cell) {
-        const double ra = cell[3] * PI / 180, rb = cell[4] * PI / 180, rg = cell[5] * PI / 180;
-        cosAlphaStar = (std::cos(rb) * std::cos(rg) - std::cos(ra)) / (std::sin(rb) * std::sin(rg));
-        cosBetaStar = (std::cos(ra) * std::cos(rg) - std::cos(rb)) / (std::sin(ra) * std::sin(rg));
-        cosGammaStar = (std::cos(ra) * std::cos(rb) - std::cos(rg)) / (std::sin(ra) * std::sin(rb));
+        const CellGeometry geometry(cell);
+        cosAlphaStar = geometry.cosAlphaStar();
+        cosBetaStar = geometry.cosBetaStar();
+        cosGammaStar = geometry.cosGammaStar();
     }
 
     void fill(double u, double (&out)[6]) const {

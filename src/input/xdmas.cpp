@@ -87,7 +87,7 @@ void Quandrel::readMas() {
         if (n >= 4) storeWord(e.word4, sizeof e.word4, w[3], "xd.mas", field);
 
         std::string element = elementPartOf(e.symbol);
-        e.element = getOZ(&element[0]);
+        e.element = scatteringElementIndex(&element[0]);
         if (e.element == 1 && element != "He")
             fprintf(stderr, "xd.mas: the symbol %s of scattering entry %d names no element; it counts as helium\n",
                     e.symbol, t + 1);

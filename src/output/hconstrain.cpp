@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../driver/Quandrel.h"
+#include "../geometry/cell.h"
 
 namespace {
 
@@ -29,12 +30,10 @@ void Quandrel::huconstrain() {
     if (opt.ridingConstrain) printf("Riding hydrogens!!\n");
 
     // Coefficients of Ueq = sum kij Uij.
-    const double deg = 57.29577951308232;
     const double a = cell[0], b = cell[1], c = cell[2];
-    const double alpha = cell[3] / deg, beta = cell[4] / deg, gamma = cell[5] / deg;
-    const double ca = cos(alpha), cb = cos(beta), cg = cos(gamma);
-    const double V = a * b * c * sqrt(1 + 2 * ca * cb * cg - ca * ca - cb * cb - cg * cg);
-    const double aStar = b * c * sin(alpha) / V, bStar = a * c * sin(beta) / V, cStar = a * b * sin(gamma) / V;
+    const CellGeometry geometry(cell);
+    const double ca = geometry.cosAlpha(), cb = geometry.cosBeta(), cg = geometry.cosGamma();
+    const double aStar = geometry.aStar(), bStar = geometry.bStar(), cStar = geometry.cStar();
     const double k11 = (a * aStar) * (a * aStar) / 3, k22 = (b * bStar) * (b * bStar) / 3,
                  k33 = (c * cStar) * (c * cStar) / 3;
     const double k12 = 2 * a * aStar * b * bStar * cg / 3, k13 = 2 * a * aStar * c * cStar * cb / 3,

@@ -68,7 +68,7 @@ TEST(TermOrdering, AtomicNumberOfTheSymbolThatBeginsTheText) {
         {"h", 1},   {"c[1.5c1h]", 6}, {"cl", 17}, {"cl[1c]", 17}, {"c1h]", 6}, {"br", 35},
         {"j", 53},  {"Mt", 109},      {"o]", 8},  {"xx", -1},    {"", -1},     {"q", -1},
     };
-    for (const Row& r : rows) EXPECT_EQ(getOZ(r.text), r.z) << '"' << r.text << '"';
+    for (const Row& r : rows) EXPECT_EQ(atomicNumberOfTerm(r.text), r.z) << '"' << r.text << '"';
 }
 
 TEST(TermOrdering, DigitSum) {
