@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "input/input.h"
 #include "harness.h"
 #include "output/writer.h"
 
@@ -17,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("Molecule-Charges.in", data + 1, size - 1);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->opt.achieveNeutrality = data[0] / 4 % 4;
         gut.assign(static_cast<std::size_t>(q->nAtoms), 1);
         for (int i = 0; i < q->nAtoms; ++i) q->atom[i].molecule = 1 + i % molecules;

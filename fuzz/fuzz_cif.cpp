@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "input/input.h"
 #include "harness.h"
 #include "input/crystal.h"
 
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.crystalInput = 1;
         std::strcpy(q->opt.inputFile, "in.cif");
-        readCrystalInput(*q);
+        readCrystalFile(*q, q->opt);
         fuzz::requireFinite(*q);
         // a loaded structure always has its template: header, tables and closing cards
         if (q->nAtoms < 1 || q->masTemplate.size() < static_cast<std::size_t>(2 * q->nAtoms + 20)) std::abort();

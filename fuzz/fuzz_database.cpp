@@ -2,6 +2,7 @@
 // example structure; then the run report reads its names and ranks the nearest entries.
 #include <cstring>
 
+#include "input/input.h"
 #include "database/nearest.h"
 #include "core/text.h"
 #include "harness.h"
@@ -18,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.ions = 1;
         std::strcpy(q->opt.databasePath, "DABA.txt");
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->findOutNames();
         q->findInDataBase();
         fuzz::requireFinite(*q);

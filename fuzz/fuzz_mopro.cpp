@@ -2,6 +2,7 @@
 // "mopro.tab".
 #include <cstring>
 
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.moproInput = 1;
         std::strcpy(q->opt.inputFile, "param.01");
-        q->readMoProParam();
+        readMoProFiles(*q, q->opt);
         fuzz::requireFinite(*q);
     });
     return 0;

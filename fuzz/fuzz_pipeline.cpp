@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "input/input.h"
 #include "harness.h"
 
 namespace {
@@ -50,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::strcpy(q->opt.hydrogenConstrain, "both");
         q->opt.uisoConstrain = true;
         q->opt.ridingConstrain = true;
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->findOutNames();
         q->findInDataBase();
         q->setupNewInpAndMasFile();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "cif_text.h"
 #include "core/failure.h"
 #include "input/crystal.h"
@@ -301,7 +302,7 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
     dir.write("xd.mas", text);
 
     Quandrel again(Quandrel::NoInput{});
-    again.readMas();
+    readMasterFile(again);
     EXPECT_STREQ(again.title, "test");
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(again.cell[k], q->cell[k], 1e-4);
     ASSERT_EQ(again.nScat, q->nScat);

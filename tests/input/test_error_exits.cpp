@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "input/input.h"
 #include "core/failure.h"
 #include "testutil.h"
 
@@ -29,7 +30,7 @@ void readMoPro(Quandrel& q, const ScratchDir& dir, const std::string& param, con
     dir.write("mopro.tab", table);
     q.opt.moproInput = 1;
     std::strcpy(q.opt.inputFile, "param.01");
-    q.readMoProParam();
+    readMoProFiles(q, q.opt);
 }
 
 TEST(ReaderErrorExits, MoProReadersCloseTheirFilesWhenTheyStop) {
@@ -75,8 +76,8 @@ TEST(ReaderErrorExits, XdReadersCloseTheirFilesWhenTheyStop) {
         dir.write("xd.res", c.res);
         Quandrel q{Quandrel::NoInput{}};
         EXPECT_EQ(stopCodeOf([&] {
-                      q.readMas();
-                      q.readInp();
+                      readMasterFile(q);
+                      readParameterFile(q);
                   }),
                   1);
     }

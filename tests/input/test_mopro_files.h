@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "testutil.h"
 
 namespace mopro {
@@ -116,7 +117,7 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     Reading r;
     r.q.reset(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(r.q->opt.inputFile, sizeof r.q->opt.inputFile, "test.01");
-    r.out = captureStdout([&] { r.q->readMoProParam(); });
+    r.out = captureStdout([&] { readMoProFiles(*r.q, r.q->opt); });
     return r;
 }
 
@@ -131,7 +132,7 @@ inline void readOnly(const ScratchDir& dir, const std::string& param, const std:
     dir.write("mopro.tab", table);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
-    q->readMoProParam();
+    readMoProFiles(*q, q->opt);
 }
 
 // Settings that select MoPro input with the given parameter file name (may be empty).

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "input/input.h"
 #include "test_mopro_files.h"
 #include "testutil.h"
 
@@ -80,7 +81,7 @@ TEST(MoProTable, TableFromTheSettingsPathWhenTheWorkingDirectoryHasNone) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
     std::snprintf(q->opt.moproTabPath, sizeof q->opt.moproTabPath, "library.tab");
-    captureStdout([&] { q->readMoProParam(); });
+    captureStdout([&] { readMoProFiles(*q, q->opt); });
     EXPECT_EQ(q->scatTable[0].electrons, 8);
 }
 
@@ -111,7 +112,7 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
     dir.copyFolder(GLYCINE);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "mopro_glycine.01");
-    const std::string out = captureStdout([&] { q->readMoProParam(); });
+    const std::string out = captureStdout([&] { readMoProFiles(*q, q->opt); });
     EXPECT_EQ(countOf(out, "\n"), 40) << "four printed lines per atom";
 
     ASSERT_EQ(q->nAtoms, 10);
