@@ -66,7 +66,6 @@ void removeFile(const char* name) { std::remove(name); }
 Object freshObject() {
     alignas(Quandrel) static unsigned char storage[sizeof(Quandrel)];
     resetStages();
-    totalOxi = 0.0;
     return Object(new (storage) Quandrel(Quandrel::NoInput{}));
 }
 
@@ -103,11 +102,6 @@ void requireFinite(const Quandrel& q) {
         finite(&a.occupancy, 1, "occupancy", i);
     }
     finite(q.trailingValues, q.nTrailing, "trailing value", 0);
-}
-
-void releaseProcessState() {
-    std::vector<Bond>().swap(bnd);
-    std::vector<int>().swap(gut);
 }
 
 }  // namespace fuzz

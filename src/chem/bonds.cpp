@@ -27,10 +27,10 @@ double bondReferenceLength(int elementA, int elementB) {
 int Quandrel::findBonds() {
     Stage stage("FindBonds");
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
-    bnd.clear();
+    bonds.clear();
     {
         MemoryNote note("Bindungen ");
-        bnd.reserve(capacity);
+        bonds.reserve(capacity);
     }
 
     // Tests the pair i < j and appends it when it is a bond.
@@ -42,7 +42,7 @@ int Quandrel::findBonds() {
         const double r = bondReferenceLength(elementOf(i), elementOf(j));
         if (!bondedAt(r, d)) return;
         const double margin = r - d;
-        if (bnd.size() == capacity)
+        if (bonds.size() == capacity)
             fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
                   static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
         Bond bond;
@@ -50,7 +50,7 @@ int Quandrel::findBonds() {
         bond.second = j;
         bond.length = d;
         bond.margin = margin;
-        bnd.push_back(bond);
+        bonds.push_back(bond);
     };
 
     // The longest bond any two of these atoms can form: twice the largest covalent radius
@@ -79,8 +79,8 @@ int Quandrel::findBonds() {
         // No Cartesian frame to file the atoms in (no usable cell): every pair is tested.
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
-        bnd.shrink_to_fit();
-        return static_cast<int>(bnd.size());
+        bonds.shrink_to_fit();
+        return static_cast<int>(bonds.size());
     }
 
     std::vector<int> all(static_cast<std::size_t>(nAtoms));
@@ -95,8 +95,8 @@ int Quandrel::findBonds() {
         std::sort(partners.begin(), partners.end());
         for (int j : partners) testPair(i, j);
     }
-    bnd.shrink_to_fit();
-    return static_cast<int>(bnd.size());
+    bonds.shrink_to_fit();
+    return static_cast<int>(bonds.size());
 }
 
 int Quandrel::verknopfung(int bondCount) {
@@ -105,7 +105,7 @@ int Quandrel::verknopfung(int bondCount) {
         MemoryNote note("knopf");
         knopf.assign(nAtoms, Knopf());
     }
-    if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
+    if (bondCount > static_cast<int>(bonds.size())) bondCount = static_cast<int>(bonds.size());
 
     // One pass over the bond list: every atom sees its neighbours in bond-list order.
     auto append = [this](int at, int neighbour, double margin) {
@@ -118,7 +118,7 @@ int Quandrel::verknopfung(int bondCount) {
         ++node.anzahl;
     };
     for (int b = 0; b < bondCount; ++b) {
-        const Bond& bond = bnd[b];
+        const Bond& bond = bonds[b];
         append(bond.first, bond.second, bond.margin);
         append(bond.second, bond.first, bond.margin);
     }

@@ -8,9 +8,6 @@
 #include "../input/input.h"
 #include "../core/failure.h"
 
-std::vector<Bond> bnd;
-double totalOxi = 0.0;
-std::vector<int> gut;
 
 void Quandrel::openReports() {
     // The log of a large structure runs to many megabytes: it is written in large blocks.

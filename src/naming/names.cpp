@@ -103,8 +103,8 @@ void buildName(const NameView& view, int i, const std::vector<int>& bondsOfAtom,
         std::snprintf(head, sizeof head, "%s", symbolOf(view.q, i));
     name = head;
     for (int b : bondsOfAtom) {
-        const int other = bnd[b].first == i ? bnd[b].second : bnd[b].first;
-        appendNeighbourTerm(view, i, other, bnd[b].margin, name);
+        const int other = view.q.bonds[b].first == i ? view.q.bonds[b].second : view.q.bonds[b].first;
+        appendNeighbourTerm(view, i, other, view.q.bonds[b].margin, name);
     }
 }
 
@@ -119,7 +119,7 @@ void storeName(Quandrel& q, int atomIndex, const std::string& name) {
 void Quandrel::getNames(int bondCount) {
     Stage stage("GetNames");
     if (static_cast<int>(knopf.size()) < nAtoms) knopf.resize(nAtoms);  // atoms without a node: no neighbours
-    if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
+    if (bondCount > static_cast<int>(bonds.size())) bondCount = static_cast<int>(bonds.size());
 
     fprintf(logFile, "How Planar is the coordinate sphere of the following atoms: (1 is planar)\n");
     fprintf(logFile, "=========================================================================\n");
@@ -128,9 +128,9 @@ void Quandrel::getNames(int bondCount) {
     // neighbours come in ascending index.
     std::vector<std::vector<int>> bondsOf(nAtoms);
     for (int b = 0; b < bondCount; ++b) {
-        if (bnd[b].first >= 0 && bnd[b].first < nAtoms) bondsOf[bnd[b].first].push_back(b);
-        if (bnd[b].second >= 0 && bnd[b].second < nAtoms && bnd[b].second != bnd[b].first)
-            bondsOf[bnd[b].second].push_back(b);
+        if (bonds[b].first >= 0 && bonds[b].first < nAtoms) bondsOf[bonds[b].first].push_back(b);
+        if (bonds[b].second >= 0 && bonds[b].second < nAtoms && bonds[b].second != bonds[b].first)
+            bondsOf[bonds[b].second].push_back(b);
     }
 
     double totalCharge = 0.0;

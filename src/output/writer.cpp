@@ -10,8 +10,6 @@
 #include "../core/populations.h"
 #include "../core/text.h"
 
-MonopoleCorrection appliedCorrection;
-
 namespace {
 
 // A MoPro parameter file carries no title; the new parameter file takes the one of the

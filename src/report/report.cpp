@@ -21,7 +21,7 @@ using json = nlohmann::ordered_json;
 int missingAtoms(const Quandrel& q) {
     int missing = 0;
     for (int i = 0; i < q.nAtoms; ++i)
-        if (static_cast<std::size_t>(i) >= gut.size() || gut[static_cast<std::size_t>(i)] == 0) ++missing;
+        if (static_cast<std::size_t>(i) >= q.inDatabase.size() || q.inDatabase[static_cast<std::size_t>(i)] == 0) ++missing;
     return missing;
 }
 
@@ -44,7 +44,7 @@ RunReport runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseE
 }
 
 bool RunReport::found(int i) const {
-    return static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
+    return static_cast<std::size_t>(i) < q.inDatabase.size() && q.inDatabase[static_cast<std::size_t>(i)] != 0;
 }
 
 const char* RunReport::name(int i) const {
@@ -535,7 +535,7 @@ void writeRunReport(Quandrel& q) {
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    const RunReport run(q, catalogue, q.databaseEntries, appliedCorrection);
+    const RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
     writeFile("Quandrele.json", run, writeJson);
     writeFile("Quandrele.html", run, writePage);
 }

@@ -27,7 +27,7 @@ struct ChargeRun {
 ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
     q.opt.ions = 1;
     q.opt.useNewRingNomenclature = ringNomenclature;
-    totalOxi = 0;
+    q.totalOxi = 0;
     q.findOutNames();
     fflush(q.logFile);
     ChargeRun run;
@@ -37,7 +37,7 @@ ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
         if (line.rfind("total charge is", 0) == 0) run.total = line;
     }
     for (int i = 0; i < q.nAtoms; ++i) run.names.push_back(q.quandrelName[i]);
-    totalOxi = 0;
+    q.totalOxi = 0;
     return run;
 }
 

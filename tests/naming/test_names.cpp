@@ -290,7 +290,7 @@ TEST(QuandrelNameCharges, IonsOneAppendsSignAndValue) {
     ScratchDir dir;
     IonPair p(1);
     Quandrel& q = p.m.q();
-    totalOxi = 0.0;
+    q.totalOxi = 0.0;
     const std::string err = captureStderr([&] { q.getNames(0); });
     EXPECT_EQ(p.m.name(p.na), "Na+1.0");
     EXPECT_EQ(p.m.name(p.cl), "Cl-1.0");
