@@ -71,6 +71,10 @@ struct AtomShells {
 // Slater-type tables of the settings' folder).
 AtomShells computeShells(int z, const AtomSettings& settings);
 
+struct AtomSolution;
+// The shells of a solved atom on the transform grid.
+AtomShells shellsOf(int z, const AtomSolution& atom);
+
 // Core and valence form factors of the shells for one split; a split that asks for a
 // shell the atom does not have ends the run through fatal().
 FormFactors makeFormFactors(const AtomShells& atom, const ShellSplit& split);

@@ -157,10 +157,10 @@ double FormFactors::interpolate(const std::vector<double>& table, double stol) c
 
 AtomShells computeShells(int z, const AtomSettings& settings) {
     if (z < 1 || z > MAX_Z) fatal("Spherical atoms are computed for hydrogen to xenon (Z 1 to 54), not Z = %d.", z);
-    const TransformGrid& g = transformGrid();
-    AtomShells out;
-    out.z = z;
     if (!settings.wavefunctionDir.empty()) {
+        const TransformGrid& g = transformGrid();
+        AtomShells out;
+        out.z = z;
         const SlaterAtom atom = readSlater(settings.wavefunctionDir, SYMBOLS[z - 1]);
         out.totalEnergy = atom.totalEnergy;
         for (const SlaterOrbital& o : atom.orbitals) {
@@ -177,7 +177,12 @@ AtomShells computeShells(int z, const AtomSettings& settings) {
     opt.z = z;
     opt.xc = settings.functional == Functional::LDA ? Xc::LDA : Xc::PBE;
     opt.relativistic = settings.relativistic;
-    const AtomSolution atom = solveAtom(opt);
+    return shellsOf(z, solveAtom(opt));
+}
+
+AtomShells shellsOf(int z, const AtomSolution& atom) {
+    AtomShells out;
+    out.z = z;
     out.totalEnergy = atom.totalEnergy;
     for (const SolvedShell& s : atom.shells) out.shells.push_back({s.n, s.l, resample(atom, s.u)});
     return out;

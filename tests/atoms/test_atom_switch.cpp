@@ -1,0 +1,104 @@
+// The -atom switch as a user runs it.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "atomtest.h"
+#include "testutil.h"
+
+namespace {
+
+struct Listing {
+    std::vector<std::string> labels;
+    std::vector<std::vector<double>> values;
+    std::string energyLine;
+};
+
+Listing parse(const std::string& out) {
+    Listing l;
+    for (const std::string& line : linesOf(out)) {
+        if (line.find("total energy") != std::string::npos) {
+            l.energyLine = line;
+            continue;
+        }
+        std::istringstream in(line);
+        std::string el, kind;
+        in >> el >> kind;
+        l.labels.push_back(el + " " + kind);
+        l.values.emplace_back();
+        double x;
+        while (in >> x) l.values.back().push_back(x);
+    }
+    return l;
+}
+
+double energyOf(const std::string& line) {   // "<el> total energy <E> Hartree"
+    std::istringstream in(line);
+    std::string el, total, energy, unit;
+    double e = 0;
+    in >> el >> total >> energy >> e >> unit;
+    return unit == "Hartree" ? e : 0;
+}
+
+}  // namespace
+
+// The listing's layout (as the published tables: label in 10 columns, then F8.5 values),
+// its values against the published PBE/ZORA tables, and nothing written.
+TEST(AtomSwitch, ListsCoreValenceAndEnergyAndWritesNothing) {
+    ScratchDir dir;
+    const auto reference = atomtest::referenceTables();
+    const RunResult o = runTool("-atom O");
+    ASSERT_EQ(o.code, 0) << o.err;
+    const std::vector<std::string> lines = linesOf(o.out);
+    ASSERT_EQ(lines.size(), 3u) << o.out;
+    EXPECT_EQ(lines[0].rfind("O core     2.00000 1.998", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("O valence  1.00000 0.96", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[0].size(), 10u + 40 * 8);
+    const Listing l = parse(o.out);
+    ASSERT_EQ(l.values[0].size(), 40u);
+    ASSERT_EQ(l.values[1].size(), 40u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const std::vector<double>& ref = reference.at(l.labels[k]);
+        for (std::size_t i = 0; i < ref.size(); ++i) EXPECT_NEAR(l.values[k][i], ref[i], k == 0 ? 0.0005 : 0.001) << l.labels[k] << i;
+    }
+    EXPECT_NEAR(energyOf(l.energyLine), -75.0, 0.2) << l.energyLine;
+
+    const RunResult h = runTool("-atom h");
+    ASSERT_EQ(h.code, 0);
+    const Listing hl = parse(h.out);
+    ASSERT_EQ(hl.labels.size(), 1u) << "hydrogen has no core line";
+    EXPECT_EQ(hl.labels[0], "H valence");
+    EXPECT_EQ(hl.values[0].size(), 40u);
+    EXPECT_EQ(slurp(dir.path() + "/Quandrele.out"), "");
+    EXPECT_FALSE(dir.exists("example4qdltool.ini"));
+}
+
+// The switches choose the model: non-relativistic LDA gives the published total energy of
+// oxygen, the Slater tables the file's energy; bad values end with exit 1.
+TEST(AtomSwitch, ModelSwitchesAndErrors) {
+    ScratchDir dir;
+    const RunResult lda = runTool("-functional lda -nonrelativistic -atom O");
+    ASSERT_EQ(lda.code, 0) << lda.err;
+    EXPECT_NEAR(energyOf(parse(lda.out).energyLine), -74.473077, 1e-5);
+
+    const std::string wf = atomtest::neutralWavefunctions();
+    const RunResult hf = runTool("-atom O -wavefunctions " + wf);
+    ASSERT_EQ(hf.code, 0) << hf.err;
+    const atoms::SlaterAtom file = atoms::readSlater(wf, "O");
+    EXPECT_NEAR(energyOf(parse(hf.out).energyLine), file.totalEnergy, 1e-8);
+
+    const struct {
+        const char* args;
+        const char* message;
+    } bad[] = {{"-atom Xx", "\"Xx\" is not an element"},
+               {"-atom Cs", "\"Cs\" is not an element"},
+               {"-atom O -functional B3LYP", "-functional takes PBE or LDA"},
+               {"-atom", "needs a value"},
+               {"-atom O -wavefunctions /nonexistent", "can't open /nonexistent/o.slater"}};
+    for (const auto& b : bad) {
+        const RunResult r = runTool(b.args);
+        EXPECT_EQ(r.code, 1) << b.args;
+        EXPECT_NE(r.err.find(b.message), std::string::npos) << b.args << ": " << r.err;
+        EXPECT_EQ(r.out.find("valence"), std::string::npos) << b.args;
+    }
+}
