@@ -17,11 +17,11 @@ namespace {
 constexpr double PI = 3.14159265358979323846;
 constexpr double BOHR = 0.529177210903;   // Angstrom
 
-// The tables: sin(theta)/lambda = 0, STEP, ... up to MAX_STOL (and two points beyond, for
+// The tables: sin(theta)/lambda = 0, STEP, ... up to MAX_STOL (and three points beyond, for
 // the interpolation stencil at the end).
 constexpr double STOL_STEP = 0.005;
 constexpr double MAX_STOL = 3.0;
-constexpr int TABLE_SIZE = static_cast<int>(MAX_STOL / STOL_STEP + 0.5) + 3;
+constexpr int TABLE_SIZE = static_cast<int>(MAX_STOL / STOL_STEP + 0.5) + 4;
 
 // The transform grid: logarithmic near the nucleus (relative spacing LOG_STEP), linear
 // (spacing LINEAR_STEP bohr) far out, so that the oscillations of j0(kr) are resolved up to
@@ -144,15 +144,19 @@ double FormFactors::valence(double stol) const { return interpolate(valence_, st
 double FormFactors::interpolate(const std::vector<double>& table, double stol) const {
     if (!(stol >= 0 && stol <= MAX_STOL + 1e-9))
         fatal("Spherical form factors are tabulated for sin(theta)/lambda 0 to %.2f 1/A, not %g.", MAX_STOL, stol);
-    // four-point Lagrange interpolation; at the start the table's even symmetry f(-s) = f(s)
+    // six-point Lagrange interpolation; at the start the table's even symmetry f(-s) = f(s)
     const double x = stol / STOL_STEP;
     int i = static_cast<int>(x);
-    if (i > TABLE_SIZE - 3) i = TABLE_SIZE - 3;
+    if (i > TABLE_SIZE - 4) i = TABLE_SIZE - 4;
     const double t = x - i;
-    auto at = [&](int k) { return table[static_cast<std::size_t>(std::abs(k))]; };
-    const double w0 = -t * (t - 1) * (t - 2) / 6, w1 = (t + 1) * (t - 1) * (t - 2) / 2, w2 = -(t + 1) * t * (t - 2) / 2,
-                 w3 = (t + 1) * t * (t - 1) / 6;
-    return w0 * at(i - 1) + w1 * at(i) + w2 * at(i + 1) + w3 * at(i + 2);
+    double value = 0;
+    for (int a = -2; a <= 3; ++a) {
+        double w = 1;
+        for (int b = -2; b <= 3; ++b)
+            if (b != a) w *= (t - b) / (a - b);
+        value += w * table[static_cast<std::size_t>(std::abs(i + a))];
+    }
+    return value;
 }
 
 AtomShells computeShells(int z, const AtomSettings& settings) {
