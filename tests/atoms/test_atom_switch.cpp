@@ -1,6 +1,7 @@
 // The -atom switch as a user runs it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "atomtest.h"
@@ -46,9 +47,11 @@ double energyOf(const std::string& line) {   // "<el> total energy <E> Hartree"
 // its values against the published PBE/ZORA tables, and nothing written.
 TEST(AtomSwitch, ListsCoreValenceAndEnergyAndWritesNothing) {
     ScratchDir dir;
+    dir.write("qdltool.ini", "DABA_PATH=nowhere.txt\n");
     const auto reference = atomtest::referenceTables();
     const RunResult o = runTool("-atom O");
     ASSERT_EQ(o.code, 0) << o.err;
+    EXPECT_EQ(o.err.find("succesfully opened"), std::string::npos) << "no settings read";
     const std::vector<std::string> lines = linesOf(o.out);
     ASSERT_EQ(lines.size(), 3u) << o.out;
     EXPECT_EQ(lines[0].rfind("O core     2.00000 1.998", 0), 0u) << lines[0];
@@ -69,8 +72,9 @@ TEST(AtomSwitch, ListsCoreValenceAndEnergyAndWritesNothing) {
     ASSERT_EQ(hl.labels.size(), 1u) << "hydrogen has no core line";
     EXPECT_EQ(hl.labels[0], "H valence");
     EXPECT_EQ(hl.values[0].size(), 40u);
-    EXPECT_EQ(slurp(dir.path() + "/Quandrele.out"), "");
-    EXPECT_FALSE(dir.exists("example4qdltool.ini"));
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.path().filename() != "qdltool.ini";
+    EXPECT_EQ(files, 0u) << "-atom writes no file";
 }
 
 // The switches choose the model: non-relativistic LDA gives the published total energy of
