@@ -171,6 +171,7 @@ public:
         ShellResult res;
         res.u.assign(n_, 0.0);
         res.p.assign(n_, 0.0);
+        std::vector<double> u2;
         for (int iter = 0; iter < 400; ++iter) {
             const std::size_t ic = turningPoint(e);
             const int nodes = outward(e, ic, res.u, res.p);
@@ -188,8 +189,8 @@ public:
                 res.p[i] *= scale;
             }
             for (std::size_t i = iend + 1; i < n_; ++i) res.u[i] = res.p[i] = 0;
-            std::vector<double> u2(n_);
-            for (std::size_t i = 0; i < n_; ++i) u2[i] = res.u[i] * res.u[i] * r_[i];
+            u2.resize(iend + 1);   // u vanishes beyond the tail's start
+            for (std::size_t i = 0; i <= iend; ++i) u2[i] = res.u[i] * res.u[i] * r_[i];
             const double norm = integrateUniform(u2, h_);
             const double de = uOut * (pOut - res.p[ic]) / (2 * norm);
             (de > 0 ? emin : emax) = e;
