@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "driver/failure.h"
 
@@ -558,9 +556,6 @@ AtomSolution solveAtom(const SolverOptions& opt) {
         atom.totalEnergy = atom.kinetic + atom.nuclear + atom.hartreeEnergy + atom.xcEnergy;
         const double residual = integrateRadial(atom, res);
         atom.iterations = it;
-        if (std::getenv("QDL_ATOM_TRACE"))
-            std::fprintf(stderr, "it %d E %.12f dE %.3e res %.3e\n", it, atom.totalEnergy, atom.totalEnergy - previous,
-                         residual);
         if ((it > 1 && std::fabs(atom.totalEnergy - previous) < 1e-10 && residual < 1e-8) || residual < 1e-12) break;
         previous = atom.totalEnergy;
         pulay.mix(rhoIn, drhoIn, rhoOut, drhoOut);

@@ -89,7 +89,17 @@ TEST(AtomSwitch, ModelSwitchesAndErrors) {
     const RunResult hf = runTool("-atom O -wavefunctions " + wf);
     ASSERT_EQ(hf.code, 0) << hf.err;
     const atoms::SlaterAtom file = atoms::readSlater(wf, "O");
-    EXPECT_NEAR(energyOf(parse(hf.out).energyLine), file.totalEnergy, 1e-8);
+    const Listing hl = parse(hf.out);
+    EXPECT_NEAR(energyOf(hl.energyLine), file.totalEnergy, 1e-8);
+    ASSERT_EQ(hl.values.size(), 2u);
+    for (int i = 0; i < 40; ++i) {   // 1s core; 2s and 2p valence per electron (printed to 5 decimals)
+        const double stol = 0.05 * i;
+        const double core = 2 * atomtest::closedFormFactor(file.orbitals.at(0), stol);
+        const double valence = (2 * atomtest::closedFormFactor(file.orbitals.at(1), stol) +
+                                4 * atomtest::closedFormFactor(file.orbitals.at(2), stol)) / 6;
+        EXPECT_NEAR(hl.values[0].at(i), core, 1e-5) << stol;
+        EXPECT_NEAR(hl.values[1].at(i), valence, 1e-5) << stol;
+    }
 
     const struct {
         const char* args;
