@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz target for a bounded time: fuzz/run.sh BUILD_DIR SECONDS [TARGET...]
-# Each target starts from its seeds (files of tests/data and examples, for fuzz_cif also the
-# CIFs of ../shared/fixtures when that folder is there, and the regression
+# Each target starts from its seeds (files of tests/data and examples; for fuzz_cif also the
+# CIFs of ../shared/fixtures, for fuzz_shelx its SHELX files and for fuzz_slater the Slater
+# tables of ../shared/wavefunctions, when that folder is there; and the regression
 # inputs under tests/data/regressions/<target>) and keeps what it finds in
 # BUILD_DIR/corpus/<target>. A crash, leak, sanitizer report or hang fails the run; the
 # input that caused it is left in BUILD_DIR/artifacts/<target>/.
@@ -26,6 +27,9 @@ seeds_of() {
     fuzz_shelx) find tests/data/shelx -name '*.res' -o -name '*.ins'
                 # the real SHELX files beside the checkout, read from there, never copied into the repository
                 [ -d ../shared/fixtures/shelx ] && find ../shared/fixtures/shelx -name '*.res' ;;
+    fuzz_slater) find tests/data -name '*.slater'
+                 # the published tables beside the checkout, read from there, never copied into the repository
+                 [ -d ../shared/wavefunctions/neutral ] && find ../shared/wavefunctions/neutral -name '*.slater' ;;
     fuzz_cif) find tests/data examples -name '*.cif'
               # the real CIFs beside the checkout, read from there, never copied into the repository
               [ -d ../shared/fixtures ] && find ../shared/fixtures -name '*.cif' ;;

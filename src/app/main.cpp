@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "../atoms/atoms.h"
 #include "../input/crystal.h"
 #include "../report/report.h"
 #include "../driver/Quandrel.h"
@@ -46,6 +47,11 @@ const char* const USAGE =
     "  -block <name>     the data block of the CIF (default: the first with atom sites)\n"
     "  -symmBonds        complete the molecules across crystal symmetry before perception\n"
     "  -asymOnly         perceive the input atoms alone (CIF and SHELX input complete by default)\n"
+    "  -atom <el>        print the spherical core and valence form factors of element <el>\n"
+    "                    (H to Xe; sin(theta)/lambda 0 to 1.95) and its total energy, and stop\n"
+    "  -functional <PBE|LDA>  exchange-correlation functional of the spherical atoms (PBE)\n"
+    "  -nonrelativistic  spherical atoms without the scalar-relativistic (ZORA) correction\n"
+    "  -wavefunctions <dir>  spherical atoms from Slater-type orbital tables <dir>/<el>.slater\n"
     "  -Version          print the version line and stop\n"
     "  -help, -h, --help print this text and stop\n"
     "\n"
@@ -78,6 +84,8 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
         fputs(USAGE, stdout);
         return 0;
     }
+    if (command.action == Action::Atom)
+        return atoms::printAtomTables(command.options.atomElement, atomSettings(command.options), stdout);
 
     q = openRun(command.options);
     // reference output: the switch values confirmed once the structure is read

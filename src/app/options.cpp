@@ -110,6 +110,26 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             return c;
         }
     }
+    // the spherical atoms: -atom prints one and stops
+    for (int i = 1; i < argc; ++i) {
+        if (is(argv[i], "-atom") || is(argv[i], "-functional") || is(argv[i], "-wavefunctions")) {
+            if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
+            const char* sw = argv[i++];
+            if (is(sw, "-atom")) {
+                o.atomElement = argv[i];
+                c.action = Action::Atom;
+            } else if (is(sw, "-wavefunctions")) {
+                o.wavefunctionDir = argv[i];
+            } else {
+                std::string v = argv[i];
+                for (char& ch : v) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                if (v != "PBE" && v != "LDA") fatal("-functional takes PBE or LDA, not \"%s\".", argv[i]);
+                o.ldaFunctional = v == "LDA";
+            }
+        }
+        if (is(argv[i], "-nonrelativistic")) o.relativistic = false;
+    }
+    if (c.action == Action::Atom) return c;
     for (int i = 1; i < argc; ++i) {
         if (is(argv[i], "-input") || is(argv[i], "-block")) {
             if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
@@ -223,4 +243,12 @@ void writeExampleSettings(const Options& o) {
     fclose(f);
     // reference output: "succesfully"
     fprintf(stderr, "'example4qdltool.ini' succesfully written.\n");
+}
+
+atoms::AtomSettings atomSettings(const Options& o) {
+    atoms::AtomSettings settings;
+    settings.functional = o.ldaFunctional ? atoms::Functional::LDA : atoms::Functional::PBE;
+    settings.relativistic = o.relativistic;
+    settings.wavefunctionDir = o.wavefunctionDir;
+    return settings;
 }

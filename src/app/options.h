@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "../atoms/atoms.h"
 #include "../core/options.h"
 
 // What the command line asks for.
-enum class Action { Run, Version, Help };
+enum class Action { Run, Version, Help, Atom };
 
 struct CommandLine {
     Options options;
@@ -28,3 +29,6 @@ void readSettingsFile(Options& options);
 
 // Writes "example4qdltool.ini": every settings key with its value in options.
 void writeExampleSettings(const Options& options);
+
+// The spherical atoms the options ask for (functional, relativity, Slater tables).
+atoms::AtomSettings atomSettings(const Options& options);

@@ -16,6 +16,10 @@ struct Options {
     double planaris = 0.8;                     // -planar: planarity threshold of the ring perception
     int symmBonds = 0;                         // 1: -symmBonds, complete molecules across symmetry
     int asymOnly = 0;                          // 1: -asymOnly, perceive the input atoms alone
+    std::string atomElement;                   // -atom: print this element's spherical atom and stop
+    bool ldaFunctional = false;                // -functional LDA (else PBE): spherical atoms
+    bool relativistic = true;                  // -nonrelativistic clears it: spherical atoms without ZORA
+    std::string wavefunctionDir;               // -wavefunctions: Slater-type orbital tables instead
 
     // ---- settings file (qdltool.ini; -DBPfad overrides DABA_PATH) ----
     double einfachMeso = 0.0847;       // einfach_meso=: single / mesomeric bond boundary

@@ -140,7 +140,8 @@ TEST(Program, HelpPrintsTheUsageAndTouchesNothing) {
         EXPECT_EQ(r.code, 0) << args;
         EXPECT_EQ(r.out.rfind("Usage: quandreltool", 0), 0u) << args;
         for (const char* mentioned : {"-INIPfad", "-DBPfad", "-findSymm", "-planar", "-symmBonds", "-asymOnly",
-                                      "-Version", "qdltool.ini",
+                                      "-Version", "-atom", "-functional", "-nonrelativistic", "-wavefunctions",
+                                      "qdltool.ini",
                                       "xd.res.quandreltool", "Quandrele.json", "Quandrele.html", "DABA_PATH=",
                                       "achieve_neutrality[0-3]=", "Hydrogen-Constrain[Uiso|riding|both|none]="})
             EXPECT_NE(r.out.find(mentioned), std::string::npos) << mentioned;
