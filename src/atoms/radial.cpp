@@ -425,11 +425,180 @@ double integrateRadial(const AtomSolution& atom, const std::vector<double>& f) {
     return integrateUniform(g, atom.h);
 }
 
+namespace {
+
+// One self-consistent field run of an atom on its radial grid: the potential, the shells
+// solved in it, the density they give and its energies.
+class ScfRun {
+public:
+    ScfRun(const SolverOptions& opt, std::vector<ShellOccupation> config, AtomSolution& atom)
+        : opt_(opt), z_(opt.z), config_(std::move(config)), atom_(atom), r_(atom.r), n_(atom.r.size()),
+          h_(atom.h), xc_(opt.xc) {
+        r3w_.resize(n_);  // weights of the residual norm: r^2 dr = r^3 dx
+        for (std::size_t i = 0; i < n_; ++i) r3w_[i] = r_[i] * r_[i] * r_[i];
+        pot_.V.resize(n_);
+        pot_.M.assign(n_, 1.0);
+        pot_.dM.assign(n_, 0.0);
+        guess_.resize(config_.size());
+        for (std::size_t s = 0; s < config_.size(); ++s)
+            guess_[s] = -0.5 * z_ * z_ / double(config_[s].n * config_[s].n) * 0.5;
+        orbitals_.resize(config_.size());
+        rhoOut_.resize(n_);
+        drhoOut_.resize(n_);
+    }
+
+    void run() {
+        startPotential();
+        solveShells();
+        std::vector<double> rhoIn = rhoOut_, drhoIn = drhoOut_;
+        Pulay pulay(r3w_);
+        double previous = 0;
+        std::vector<double> Q, VH, vxc, eps;
+        for (int it = 1;; ++it) {
+            if (it > MAX_SCF) fatal("The self-consistent field of element %d did not converge.", z_);
+            hartree(rhoIn, Q, VH);
+            xc_.evaluate(r_, h_, rhoIn, drhoIn, vxc, eps);
+            for (std::size_t i = 0; i < n_; ++i) pot_.V[i] = -z_ / r_[i] + VH[i] + vxc[i];
+            setRelativity(VH, Q);
+            solveShells();
+            const double residual = energies(rhoIn);
+            atom_.iterations = it;
+            if ((it > 1 && std::fabs(atom_.totalEnergy - previous) < 1e-10 && residual < 1e-8) || residual < 1e-12)
+                break;
+            previous = atom_.totalEnergy;
+            pulay.mix(rhoIn, drhoIn, rhoOut_, drhoOut_);
+        }
+        finish();
+    }
+
+private:
+    // Electrostatics of a density: enclosed electrons Q and the Hartree potential.
+    void hartree(const std::vector<double>& rho, std::vector<double>& Q, std::vector<double>& VH) const {
+        std::vector<double> f(n_), g(n_);
+        for (std::size_t i = 0; i < n_; ++i) {
+            f[i] = 4 * PI * rho[i] * r_[i] * r_[i] * r_[i];
+            g[i] = 4 * PI * rho[i] * r_[i] * r_[i];
+        }
+        const std::vector<double> cf = cumulative(f, h_), cg = cumulative(g, h_);
+        const double q0 = 4 * PI / 3 * rho[0] * r_[0] * r_[0] * r_[0];
+        Q.resize(n_);
+        VH.resize(n_);
+        for (std::size_t i = 0; i < n_; ++i) {
+            Q[i] = opt_.hartree ? q0 + cf[i] : 0.0;
+            VH[i] = opt_.hartree ? Q[i] / r_[i] + (cg[n_ - 1] - cg[i]) : 0.0;
+        }
+    }
+
+    // The relativistic factor M = 1 / (1 - V / 2c^2) of the nuclear plus Hartree potential.
+    void setRelativity(const std::vector<double>& VH, const std::vector<double>& Q) {
+        if (!opt_.relativistic) return;
+        const double c2 = 2 * SPEED_OF_LIGHT * SPEED_OF_LIGHT;
+        for (std::size_t i = 0; i < n_; ++i) {
+            const double vc = -z_ / r_[i] + VH[i];
+            const double dvc = (z_ - Q[i]) / (r_[i] * r_[i]);
+            pot_.M[i] = 1 / (1 - vc / c2);
+            pot_.dM[i] = pot_.M[i] * pot_.M[i] * dvc / c2;
+        }
+    }
+
+    // Start: a Thomas-Fermi-like screened nuclear potential with a -1/r tail.
+    void startPotential() {
+        const double b = 0.8853 * std::pow(double(z_), -1.0 / 3);
+        std::vector<double> VH(n_, 0.0), Q(n_, 0.0);
+        for (std::size_t i = 0; i < n_; ++i) {
+            const double x = r_[i] / b;
+            const double phi = 1 / ((1 + 0.53625 * x) * (1 + 0.53625 * x));
+            const double zeff = opt_.hartree ? 1 + (z_ - 1) * phi : z_;
+            pot_.V[i] = -zeff / r_[i];
+            VH[i] = (z_ - zeff) / r_[i];  // the screening, for the relativistic factor
+            Q[i] = z_ - zeff;             // approximately; it only enters dM/dr
+        }
+        setRelativity(VH, Q);
+    }
+
+    // Every shell in the current potential, and the density (and its gradient) they give.
+    void solveShells() {
+        for (std::size_t s = 0; s < config_.size(); ++s) {
+            ShellSolver solver(r_, h_, pot_, config_[s].l);
+            orbitals_[s] = solver.solve(config_[s].n, z_, guess_[s]);
+            guess_[s] = orbitals_[s].energy;
+        }
+        std::fill(rhoOut_.begin(), rhoOut_.end(), 0.0);
+        std::fill(drhoOut_.begin(), drhoOut_.end(), 0.0);
+        for (std::size_t s = 0; s < config_.size(); ++s) {
+            const double f = config_[s].electrons / (4 * PI);
+            const auto& u = orbitals_[s].u;
+            const auto& p = orbitals_[s].p;
+            for (std::size_t i = 0; i < n_; ++i) {
+                const double rr = r_[i] * r_[i];
+                rhoOut_[i] += f * u[i] * u[i] / rr;
+                drhoOut_[i] += f * 2 * u[i] * (p[i] / pot_.M[i]) / rr;
+            }
+        }
+        for (std::size_t i = 0; i < n_; ++i) drhoOut_[i] -= 2 * rhoOut_[i] / r_[i];
+    }
+
+    // The energies of the output density (kinetic energy from the eigenvalues) into the
+    // solution; returns the residual, the electrons by which output and input differ.
+    double energies(const std::vector<double>& rhoIn) {
+        double band = 0;
+        for (std::size_t s = 0; s < config_.size(); ++s) band += config_[s].electrons * orbitals_[s].energy;
+        std::vector<double> f(n_);
+        for (std::size_t i = 0; i < n_; ++i) f[i] = 4 * PI * r_[i] * r_[i] * rhoOut_[i] * pot_.V[i];
+        const double kinetic = band - integrateRadial(atom_, f);
+        std::vector<double> Qo, VHo, vxco, epso;
+        hartree(rhoOut_, Qo, VHo);
+        xc_.evaluate(r_, h_, rhoOut_, drhoOut_, vxco, epso);
+        std::vector<double> fn(n_), fh(n_), fx(n_), res(n_);
+        for (std::size_t i = 0; i < n_; ++i) {
+            const double w = 4 * PI * r_[i] * r_[i] * rhoOut_[i];
+            fn[i] = -w * z_ / r_[i];
+            fh[i] = 0.5 * w * VHo[i];
+            fx[i] = w * epso[i];
+            res[i] = 4 * PI * r_[i] * r_[i] * std::fabs(rhoOut_[i] - rhoIn[i]);
+        }
+        atom_.kinetic = kinetic;
+        atom_.nuclear = integrateRadial(atom_, fn);
+        atom_.hartreeEnergy = integrateRadial(atom_, fh);
+        atom_.xcEnergy = integrateRadial(atom_, fx);
+        atom_.totalEnergy = atom_.kinetic + atom_.nuclear + atom_.hartreeEnergy + atom_.xcEnergy;
+        return integrateRadial(atom_, res);
+    }
+
+    void finish() {
+        atom_.density = rhoOut_;
+        atom_.shells.resize(config_.size());
+        for (std::size_t s = 0; s < config_.size(); ++s) {
+            atom_.shells[s].n = config_[s].n;
+            atom_.shells[s].l = config_[s].l;
+            atom_.shells[s].electrons = config_[s].electrons;
+            atom_.shells[s].energy = orbitals_[s].energy;
+            atom_.shells[s].u = std::move(orbitals_[s].u);
+        }
+    }
+
+    const SolverOptions& opt_;
+    const int z_;
+    const std::vector<ShellOccupation> config_;
+    AtomSolution& atom_;
+    const std::vector<double>& r_;
+    const std::size_t n_;
+    const double h_;
+    XcModel xc_;
+    std::vector<double> r3w_;
+    Potential pot_;
+    std::vector<double> guess_;
+    std::vector<ShellResult> orbitals_;
+    std::vector<double> rhoOut_, drhoOut_;
+};
+
+}  // namespace
+
 AtomSolution solveAtom(const SolverOptions& opt) {
     const int z = opt.z;
     if (z < 1 || z > MAX_Z) fatal("Spherical atoms are computed for hydrogen to xenon (Z 1 to 54), not Z = %d.", z);
     AtomSolution atom;
-    const std::vector<ShellOccupation> config = opt.configuration.empty() ? groundStateConfiguration(z) : opt.configuration;
+    std::vector<ShellOccupation> config = opt.configuration.empty() ? groundStateConfiguration(z) : opt.configuration;
     for (const auto& s : config)
         if (s.l < 0 || s.n <= s.l || s.electrons < 0 || s.electrons > 2 * (2 * s.l + 1))
             fatal("The shell n=%d l=%d with %g electrons cannot be occupied.", s.n, s.l, s.electrons);
@@ -439,137 +608,7 @@ AtomSolution solveAtom(const SolverOptions& opt) {
     atom.h = h;
     atom.r.resize(n);
     for (std::size_t i = 0; i < n; ++i) atom.r[i] = R_FIRST * std::exp(h * double(i));
-    const std::vector<double>& r = atom.r;
-
-    std::vector<double> r3w(n);   // weights of the residual norm: r^2 dr = r^3 dx
-    for (std::size_t i = 0; i < n; ++i) r3w[i] = r[i] * r[i] * r[i];
-
-    XcModel xc(opt.xc);
-    const double c2 = 2 * SPEED_OF_LIGHT * SPEED_OF_LIGHT;
-
-    // Electrostatics of a density: enclosed electrons Q and the Hartree potential.
-    auto hartree = [&](const std::vector<double>& rho, std::vector<double>& Q, std::vector<double>& VH) {
-        std::vector<double> f(n), g(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            f[i] = 4 * PI * rho[i] * r[i] * r[i] * r[i];
-            g[i] = 4 * PI * rho[i] * r[i] * r[i];
-        }
-        const std::vector<double> cf = cumulative(f, h), cg = cumulative(g, h);
-        const double q0 = 4 * PI / 3 * rho[0] * r[0] * r[0] * r[0];
-        Q.resize(n);
-        VH.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            Q[i] = opt.hartree ? q0 + cf[i] : 0.0;
-            VH[i] = opt.hartree ? Q[i] / r[i] + (cg[n - 1] - cg[i]) : 0.0;
-        }
-    };
-
-    Potential pot;
-    pot.V.resize(n);
-    pot.M.assign(n, 1.0);
-    pot.dM.assign(n, 0.0);
-    auto setRelativity = [&](const std::vector<double>& VH, const std::vector<double>& Q) {
-        if (!opt.relativistic) return;
-        for (std::size_t i = 0; i < n; ++i) {
-            const double vc = -z / r[i] + VH[i];
-            const double dvc = (z - Q[i]) / (r[i] * r[i]);
-            pot.M[i] = 1 / (1 - vc / c2);
-            pot.dM[i] = pot.M[i] * pot.M[i] * dvc / c2;
-        }
-    };
-
-    // Start: a Thomas-Fermi-like screened nuclear potential with a -1/r tail.
-    {
-        const double b = 0.8853 * std::pow(double(z), -1.0 / 3);
-        std::vector<double> VH(n, 0.0), Q(n, 0.0);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double x = r[i] / b;
-            const double phi = 1 / ((1 + 0.53625 * x) * (1 + 0.53625 * x));
-            const double zeff = opt.hartree ? 1 + (z - 1) * phi : z;
-            pot.V[i] = -zeff / r[i];
-            VH[i] = (z - zeff) / r[i];   // the screening, for the relativistic factor
-            Q[i] = z - zeff;             // approximately; it only enters dM/dr
-        }
-        setRelativity(VH, Q);
-    }
-
-    std::vector<double> guess(config.size());
-    for (std::size_t s = 0; s < config.size(); ++s) guess[s] = -0.5 * z * z / double(config[s].n * config[s].n) * 0.5;
-
-    std::vector<ShellResult> orbitals(config.size());
-    std::vector<double> rhoOut(n), drhoOut(n);
-    auto solveShells = [&]() {
-        for (std::size_t s = 0; s < config.size(); ++s) {
-            ShellSolver solver(r, h, pot, config[s].l);
-            orbitals[s] = solver.solve(config[s].n, z, guess[s]);
-            guess[s] = orbitals[s].energy;
-        }
-        std::fill(rhoOut.begin(), rhoOut.end(), 0.0);
-        std::fill(drhoOut.begin(), drhoOut.end(), 0.0);
-        for (std::size_t s = 0; s < config.size(); ++s) {
-            const double f = config[s].electrons / (4 * PI);
-            const auto& u = orbitals[s].u;
-            const auto& p = orbitals[s].p;
-            for (std::size_t i = 0; i < n; ++i) {
-                const double rr = r[i] * r[i];
-                rhoOut[i] += f * u[i] * u[i] / rr;
-                drhoOut[i] += f * 2 * u[i] * (p[i] / pot.M[i]) / rr;
-            }
-        }
-        for (std::size_t i = 0; i < n; ++i) drhoOut[i] -= 2 * rhoOut[i] / r[i];
-    };
-
-    solveShells();
-    std::vector<double> rhoIn = rhoOut, drhoIn = drhoOut;
-    Pulay pulay(r3w);
-    double previous = 0;
-    std::vector<double> Q, VH, vxc, eps;
-    for (int it = 1;; ++it) {
-        if (it > MAX_SCF) fatal("The self-consistent field of element %d did not converge.", z);
-        hartree(rhoIn, Q, VH);
-        xc.evaluate(r, h, rhoIn, drhoIn, vxc, eps);
-        for (std::size_t i = 0; i < n; ++i) pot.V[i] = -z / r[i] + VH[i] + vxc[i];
-        setRelativity(VH, Q);
-        solveShells();
-
-        // the energy of the output density: kinetic energy from the eigenvalues
-        double band = 0;
-        for (std::size_t s = 0; s < config.size(); ++s) band += config[s].electrons * orbitals[s].energy;
-        std::vector<double> f(n);
-        for (std::size_t i = 0; i < n; ++i) f[i] = 4 * PI * r[i] * r[i] * rhoOut[i] * pot.V[i];
-        const double kinetic = band - integrateRadial(atom, f);
-        std::vector<double> Qo, VHo, vxco, epso;
-        hartree(rhoOut, Qo, VHo);
-        xc.evaluate(r, h, rhoOut, drhoOut, vxco, epso);
-        std::vector<double> fn(n), fh(n), fx(n), res(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const double w = 4 * PI * r[i] * r[i] * rhoOut[i];
-            fn[i] = -w * z / r[i];
-            fh[i] = 0.5 * w * VHo[i];
-            fx[i] = w * epso[i];
-            res[i] = 4 * PI * r[i] * r[i] * std::fabs(rhoOut[i] - rhoIn[i]);
-        }
-        atom.kinetic = kinetic;
-        atom.nuclear = integrateRadial(atom, fn);
-        atom.hartreeEnergy = integrateRadial(atom, fh);
-        atom.xcEnergy = integrateRadial(atom, fx);
-        atom.totalEnergy = atom.kinetic + atom.nuclear + atom.hartreeEnergy + atom.xcEnergy;
-        const double residual = integrateRadial(atom, res);
-        atom.iterations = it;
-        if ((it > 1 && std::fabs(atom.totalEnergy - previous) < 1e-10 && residual < 1e-8) || residual < 1e-12) break;
-        previous = atom.totalEnergy;
-        pulay.mix(rhoIn, drhoIn, rhoOut, drhoOut);
-    }
-
-    atom.density = rhoOut;
-    atom.shells.resize(config.size());
-    for (std::size_t s = 0; s < config.size(); ++s) {
-        atom.shells[s].n = config[s].n;
-        atom.shells[s].l = config[s].l;
-        atom.shells[s].electrons = config[s].electrons;
-        atom.shells[s].energy = orbitals[s].energy;
-        atom.shells[s].u = std::move(orbitals[s].u);
-    }
+    ScfRun(opt, std::move(config), atom).run();
     return atom;
 }
 
