@@ -69,35 +69,10 @@ inline bool operator==(const RingSet& a, int mask) { return a == RingSet(mask); 
 inline bool operator==(int mask, const RingSet& a) { return a == RingSet(mask); }
 inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
 
-// One atom (or dummy atom) record.
-//
-// The stages run in this order: (1) the reader of the input, one of readInp, readMoProParam
-// or loadCrystal, when the object is made; (2) findOutNames: completeMolecules, findBonds,
-// verknopfung, ringlord, calcValeces and countMols, getNames, asymm, the override file;
-// (3) findInDataBase with buildLocalFrame; (4) setupNewInpAndMasFile: huconstrain, the
-// neutrality correction, rebuildKappaSets, the writers. Fields that more than one stage writes:
-// - multipole: the reader (loadCrystal sets the monopole alone); findInDataBase then
-//   replaces all 26 populations of every atom found in the database. The neutrality
-//   correction is applied when the file is written, never stored here.
-// - kappa: the reader (from the file's kappa sets, 1.0 for crystal input); findInDataBase
-//   for every atom found.
-// - kap: the reader; rebuildKappaSets (stage 4) numbers it anew against the kappa sets it
-//   builds from kappa, just before the parameter file is written.
-// - lmx, tp, tbl: the reader alone. The master-file writer prints lmx 2 for hydrogen in
-//   xd.mas.HasSameSymm without storing it.
-// - ax1, ax2, atom0, atom1, atom2: the reader; findInDataBase and buildLocalFrame for every
-//   atom found whose KS: line can be read (all five or none), also appending dummy atoms
-//   behind the atoms (frac and cart of the dummies are theirs).
-// - siteSym, planarity, modelCompound: findInDataBase alone.
-// - u: the reader; huconstrain (stage 4) sets U iso of constrained hydrogens.
-// - molecule: countMols in stage 2 owns it; completeMolecules sets 0 for the images it
-//   adds, before countMols runs.
-// - ringCode, ringMask: ringlord; completeMolecules clears them for its images before.
-// - sameNameAs: getNames; completeMolecules clears it for its images before.
-// - planarCache: the reader sets -1 (not yet measured); planar caches its value in stage
-//   2 and later; completeMolecules sets -1 for its images.
-// - frac, cart: the reader; completeMolecules for its images.
-// - elNeg: the neutrality stage alone.
+// One atom (or dummy atom) record, as the reader fills it. Some fields are written again by
+// later stages (populations, kappas and frames by the database stage, U of constrained
+// hydrogens by the writer, molecule and rings by perception): docs/architecture.md lists
+// which stage writes which field.
 struct AtomRecord {
     char label[LABEL_CAP] = "";
     char group[8] = "";
