@@ -198,45 +198,77 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
     const Prepared p = prepare(model);
     checkReach(p, model, hkl);
     std::vector<std::complex<double>> result(hkl.size());
+    // Reflections go in blocks; within a block the atoms form the outer loop, so that an
+    // atom's phase factors come from short tables exp(2 pi i h x) built by recurrence instead
+    // of a sine and a cosine per atom, operation and reflection.
+    constexpr std::size_t BLOCK = 512;
+    const std::size_t nOps = p.ops.size();
+    const std::size_t nKeys = p.keys.size();
     inParallel(hkl.size(), threads, [&](std::size_t first, std::size_t last) {
-        std::vector<RadialValues> radial(p.keys.size());
-        const std::size_t nOps = p.ops.size();
-        std::vector<int> hr(3 * nOps);
-        std::vector<double> shift(nOps);
-        std::vector<Vec3> unit(nOps);
-        for (std::size_t r = first; r < last; ++r) {
-            const Miller& h = hkl[r];
-            const double stl = sinThetaOverLambda(model.cell, h);
-            radialValues(p, stl, radial);
-            for (std::size_t o = 0; o < nOps; ++o) {
-                const PreparedOp& op = p.ops[o];
-                int v[3];
-                for (int j = 0; j < 3; ++j) v[j] = h[0] * op.rot[0][j] + h[1] * op.rot[1][j] + h[2] * op.rot[2][j];
-                for (int j = 0; j < 3; ++j) hr[3 * o + j] = v[j];
-                shift[o] = TWO_PI * (h[0] * op.tran[0] + h[1] * op.tran[1] + h[2] * op.tran[2]);
-                unit[o] = unitCartesian(p.frac, v);
-            }
-            double sumRe = 0, sumIm = 0;
-            for (const PreparedAtom& a : p.atoms) {
-                const RadialValues& rv = radial[a.key];
-                const double isoT = a.anisotropic ? 1.0 : std::exp(-a.bIso * stl * stl);
+        std::vector<RadialValues> radial(nKeys), block(nKeys * BLOCK);  // block: [key][reflection]
+        std::vector<double> stl(BLOCK);
+        std::vector<int> hr(3 * nOps * BLOCK);
+        std::vector<std::complex<double>> shift(nOps * BLOCK), sum(BLOCK), table;
+        std::vector<Vec3> unit(nOps * BLOCK);
+        for (std::size_t start = first; start < last; start += BLOCK) {
+            const std::size_t n = std::min(BLOCK, last - start);
+            int hmax = 0;
+            for (std::size_t r = 0; r < n; ++r) {
+                const Miller& h = hkl[start + r];
+                stl[r] = sinThetaOverLambda(model.cell, h);
+                radialValues(p, stl[r], radial);
+                for (std::size_t k = 0; k < nKeys; ++k) block[k * BLOCK + r] = radial[k];
                 for (std::size_t o = 0; o < nOps; ++o) {
-                    const int* v = &hr[3 * o];
-                    const std::complex<double> f = atomF(a, rv, unit[o]);
-                    double t = isoT;
-                    if (a.anisotropic)
-                        t = std::exp(-(a.beta[0] * v[0] * v[0] + a.beta[1] * v[1] * v[1] + a.beta[2] * v[2] * v[2] +
-                                       a.beta[3] * v[0] * v[1] + a.beta[4] * v[0] * v[2] + a.beta[5] * v[1] * v[2]));
-                    const double phase =
-                        TWO_PI * (v[0] * a.frac[0] + v[1] * a.frac[1] + v[2] * a.frac[2]) + shift[o];
-                    const double w = a.occ * t;
-                    const double fr = (f.real() + a.fp) * w, fi = (f.imag() + a.fpp) * w;
-                    const double cs = std::cos(phase), sn = std::sin(phase);
-                    sumRe += fr * cs - fi * sn;
-                    sumIm += fr * sn + fi * cs;
+                    const PreparedOp& op = p.ops[o];
+                    int* v = &hr[3 * (r * nOps + o)];
+                    for (int j = 0; j < 3; ++j) {
+                        v[j] = h[0] * op.rot[0][j] + h[1] * op.rot[1][j] + h[2] * op.rot[2][j];
+                        hmax = std::max(hmax, std::abs(v[j]));
+                    }
+                    shift[r * nOps + o] =
+                        std::polar(1.0, TWO_PI * (h[0] * op.tran[0] + h[1] * op.tran[1] + h[2] * op.tran[2]));
+                    unit[r * nOps + o] = unitCartesian(p.frac, *reinterpret_cast<const int(*)[3]>(v));
+                }
+                sum[r] = 0;
+            }
+            const int width = 2 * hmax + 1;
+            table.resize(3 * static_cast<std::size_t>(width));
+            for (const PreparedAtom& a : p.atoms) {
+                // table[axis * width + hmax + h] = exp(2 pi i h x_axis)
+                for (int axis = 0; axis < 3; ++axis) {
+                    std::complex<double>* t = &table[axis * static_cast<std::size_t>(width) + hmax];
+                    const std::complex<double> step = std::polar(1.0, TWO_PI * a.frac[axis]);
+                    t[0] = 1;
+                    for (int h = 1; h <= hmax; ++h) {
+                        t[h] = t[h - 1] * step;
+                        t[-h] = std::conj(t[h]);
+                    }
+                }
+                const std::complex<double>* ex = &table[hmax];
+                const std::complex<double>* ey = ex + width;
+                const std::complex<double>* ez = ey + width;
+                const RadialValues* rv = &block[a.key * BLOCK];
+                for (std::size_t r = 0; r < n; ++r) {
+                    const double isoT = a.anisotropic ? 1.0 : std::exp(-a.bIso * stl[r] * stl[r]);
+                    double sRe = 0, sIm = 0;
+                    for (std::size_t o = 0; o < nOps; ++o) {
+                        const std::size_t ro = r * nOps + o;
+                        const int* v = &hr[3 * ro];
+                        const std::complex<double> f = atomF(a, rv[r], unit[ro]);
+                        double t = isoT;
+                        if (a.anisotropic)
+                            t = std::exp(-(a.beta[0] * v[0] * v[0] + a.beta[1] * v[1] * v[1] + a.beta[2] * v[2] * v[2] +
+                                           a.beta[3] * v[0] * v[1] + a.beta[4] * v[0] * v[2] + a.beta[5] * v[1] * v[2]));
+                        const std::complex<double> xy = ex[v[0]] * ey[v[1]];
+                        const std::complex<double> phase = xy * ez[v[2]] * shift[ro];
+                        const double fr = (f.real() + a.fp) * t, fi = (f.imag() + a.fpp) * t;
+                        sRe += fr * phase.real() - fi * phase.imag();
+                        sIm += fr * phase.imag() + fi * phase.real();
+                    }
+                    sum[r] += a.occ * std::complex<double>(sRe, sIm);
                 }
             }
-            result[r] = {sumRe, sumIm};
+            for (std::size_t r = 0; r < n; ++r) result[start + r] = sum[r];
         }
     });
     return result;

@@ -122,6 +122,43 @@ TEST(CrystalSum, SpaceGroupEqualsExpandedP1) {
     }
 }
 
+// The sum written out for P1 from the atoms' own form factors, over more reflections than
+// one block of the engine, with one and with three threads.
+TEST(CrystalSum, P1IsTheSumOfTheAtoms) {
+    sc::Model m = scatteringtest::oneTypeModel(8, 2);
+    m.types[0].fp = 0.011;
+    m.types[0].fpp = 0.006;
+    sc::Atom a = scatteringtest::atomAt("O1", {0.21, 0.33, 0.12}, 6);
+    for (int k = 0; k < sc::N_MULTIPOLES; ++k) a.plm[k] = 0.02 * ((k * 5) % 7 - 3);
+    sc::Atom b = scatteringtest::atomAt("O2", {0.71, 0.93, 0.52}, 6.3);
+    b.occupancy = 0.5;
+    b.anisotropic = false;
+    b.uIso = 0.03;
+    m.atoms = {a, b};
+    const std::vector<sc::Miller> hkl = scatteringtest::indicesUpTo(5);
+    const auto f1 = sc::structureFactors(m, hkl, 1);
+    const auto f3 = sc::structureFactors(m, hkl, 3);
+    const auto own = sc::atomFormFactors(m, hkl, 2);
+    const double ast[3] = {m.cell.ar, m.cell.br, m.cell.cr};
+    for (std::size_t r = 0; r < hkl.size(); ++r) {
+        const sc::Miller& h = hkl[r];
+        const double stl = sc::sinThetaOverLambda(m.cell, h);
+        std::complex<double> expected = 0;
+        for (std::size_t j = 0; j < 2; ++j) {
+            const sc::Atom& at = m.atoms[j];
+            double q = 0;
+            const int ij[6][2] = {{0, 0}, {1, 1}, {2, 2}, {0, 1}, {0, 2}, {1, 2}};
+            for (int k = 0; k < 6; ++k)
+                q += (k < 3 ? 1 : 2) * at.u[k] * h[ij[k][0]] * h[ij[k][1]] * ast[ij[k][0]] * ast[ij[k][1]];
+            const double t = at.anisotropic ? std::exp(-2 * M_PI * M_PI * q) : std::exp(-8 * M_PI * M_PI * at.uIso * stl * stl);
+            const double phase = 2 * M_PI * (h[0] * at.frac[0] + h[1] * at.frac[1] + h[2] * at.frac[2]);
+            expected += at.occupancy * (own[2 * r + j] + std::complex<double>(0.011, 0.006)) * t * std::polar(1.0, phase);
+        }
+        EXPECT_NEAR(std::abs(f1[r] - expected), 0.0, 1e-10) << h[0] << " " << h[1] << " " << h[2];
+        EXPECT_EQ(f1[r], f3[r]);
+    }
+}
+
 TEST(CrystalSum, CentrosymmetricIsRealWithoutDispersion) {
     sc::Model m = scatteringtest::oneTypeModel(8, 2);
     m.operations = sc::symmetryOperations({"-X,1/2+Y,1/2-Z"}, 'C', 'P', "test");
