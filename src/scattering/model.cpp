@@ -82,6 +82,13 @@ std::vector<gemmi::Op> symmetryOperations(const std::vector<std::string>& symm, 
     return ops;
 }
 
+Model sphericalModel(const Model& model) {
+    Model spherical = model;
+    for (KappaSet& k : spherical.kappas) k = KappaSet();
+    for (Atom& a : spherical.atoms) a.plm.fill(0);
+    return spherical;
+}
+
 namespace {
 
 bool finite(const double* v, std::size_t n) {

@@ -101,6 +101,9 @@ struct Model {
 std::vector<gemmi::Op> symmetryOperations(const std::vector<std::string>& symm, char centric, char lattice,
                                           const std::string& source);
 
+// The spherical model of the same structure: every P_lm zero, every kappa and kappa' 1.
+Model sphericalModel(const Model& model);
+
 // Checks a model before the engine runs: indices in range, finite numbers, lmax within
 // 0..4. Stops the run naming the first offence.
 void validate(const Model& model);
