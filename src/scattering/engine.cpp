@@ -158,7 +158,7 @@ inline std::complex<double> atomF(const PreparedAtom& a, const RadialValues& r, 
 }
 
 // Unit vector of h (Miller row vector) in Cartesian reciprocal space; (0, 0, 1) for h = 0.
-inline Vec3 unitCartesian(const gemmi::Mat33& frac, const int (&h)[3]) {
+inline Vec3 unitCartesian(const gemmi::Mat33& frac, const int* h) {
     Vec3 e;
     for (int j = 0; j < 3; ++j) e[j] = h[0] * frac[0][j] + h[1] * frac[1][j] + h[2] * frac[2][j];
     const double n = std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]);
@@ -227,7 +227,7 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
                     }
                     shift[r * nOps + o] =
                         std::polar(1.0, TWO_PI * (h[0] * op.tran[0] + h[1] * op.tran[1] + h[2] * op.tran[2]));
-                    unit[r * nOps + o] = unitCartesian(p.frac, *reinterpret_cast<const int(*)[3]>(v));
+                    unit[r * nOps + o] = unitCartesian(p.frac, v);
                 }
                 sum[r] = 0;
             }

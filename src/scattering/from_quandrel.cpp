@@ -1,5 +1,6 @@
 #include "from_quandrel.h"
 
+#include <cstdio>
 #include <sstream>
 
 #include "../driver/failure.h"
@@ -91,6 +92,11 @@ QuandrelModel modelFromQuandrel(const Quandrel& q, const QuandrelInputs& in) {
                              position(r.atom2, r.label, "ATOM2"), r.ax1, r.ax2, h, a.label);
         m.atoms.push_back(a);
     }
+    int anharmonic = 0;
+    for (int i = 0; i < q.nAtoms; ++i) anharmonic += q.atom[i].tp > 2;
+    if (anharmonic > 0)
+        fprintf(stderr, "structure factors: the third- and fourth-order displacement parameters of %d atom(s) are "
+                        "left out\n", anharmonic);
     if (q.nTrailing > 0) out.scale = q.trailingValues[q.nTrailing - 1];
     return out;
 }
