@@ -1,5 +1,6 @@
 #include "statistics.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "../driver/failure.h"
@@ -18,7 +19,7 @@ FitStatistics fitStatistics(const std::vector<Reflection>& data, const std::vect
         den += weight(data[i]) * f2calc[i] * f2calc[i];
     }
     s.scale = den > 0 ? num / den : 0;
-    const double root = std::sqrt(s.scale);
+    const double root = std::sqrt(std::max(s.scale, 0.0));
     double r1o[2] = {0, 0}, r1a[2] = {0, 0}, unit[2] = {0, 0}, sig[2] = {0, 0};
     for (std::size_t i = 0; i < data.size(); ++i) {
         const Reflection& r = data[i];

@@ -1,5 +1,6 @@
 #include "writers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -29,8 +30,8 @@ void statisticsLine(FILE* f, const char* which, const FitStatistics& s) {
     std::fprintf(f,
                  "# %-9s scale(F^2) %.6f  scale(F) %.6f  R1(F) %.4f (%d with F^2 > 2 sigma)  %.4f (all %d)  "
                  "wR2(F^2) %.4f (unit weights)  %.4f (1/sigma^2)\n",
-                 which, s.scale, std::sqrt(s.scale), s.r1Observed, s.observed, s.r1All, s.count, s.wr2Unit,
-                 s.wr2Sigma);
+                 which, s.scale, std::sqrt(std::max(s.scale, 0.0)), s.r1Observed, s.observed, s.r1All, s.count,
+                 s.wr2Unit, s.wr2Sigma);
 }
 
 }  // namespace
