@@ -138,6 +138,10 @@ int main(int argc, char** argv) {
         std::fprintf(bench::report, "P1: %zu atoms x %zu reflections (sin(theta)/lambda to %.3f), %d thread(s): %.3f s\n",
                      model.atoms.size(), hkl.size(), sc::sinThetaOverLambda(model.cell, hkl.back()), threads,
                      best(repeats, [&] { sc::structureFactors(model, hkl, threads); }));
+    const sc::Model spherical = sc::sphericalModel(model);
+    const int all = sc::threadCount(0);
+    std::fprintf(bench::report, "P1: the spherical model alone, %d thread(s): %.3f s\n", all,
+                 best(repeats, [&] { sc::structureFactors(spherical, hkl, all); }));
     serine(repeats);
     return bench::leaveScratch(dir);
 }

@@ -85,7 +85,10 @@ std::vector<gemmi::Op> symmetryOperations(const std::vector<std::string>& symm, 
 Model sphericalModel(const Model& model) {
     Model spherical = model;
     for (KappaSet& k : spherical.kappas) k = KappaSet();
-    for (Atom& a : spherical.atoms) a.plm.fill(0);
+    for (Atom& a : spherical.atoms) {
+        a.plm.fill(0);
+        a.lmax = 0;  // nothing to evaluate beyond the monopole
+    }
     return spherical;
 }
 
