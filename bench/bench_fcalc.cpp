@@ -21,6 +21,7 @@
 #include "scattering/from_quandrel.h"
 #include "scattering/radial.h"
 #include "scattering/textfile.h"
+#include "scattering/writers.h"
 
 namespace {
 
@@ -142,6 +143,15 @@ int main(int argc, char** argv) {
     const int all = sc::threadCount(0);
     std::fprintf(bench::report, "P1: the spherical model alone, %d thread(s): %.3f s\n", all,
                  best(repeats, [&] { sc::structureFactors(spherical, hkl, all); }));
+    // the computation of a whole run: model and spherical model, statistics, the .fco file
+    std::vector<sc::Reflection> data(hkl.size());
+    for (std::size_t i = 0; i < hkl.size(); ++i) {
+        data[i].hkl = hkl[i];
+        data[i].f2 = 100;
+        data[i].sigma = 1;
+    }
+    std::fprintf(bench::report, "P1: model, spherical model and Quandrele.fco, %d thread(s): %.3f s\n", all,
+                 best(repeats, [&] { sc::writeFco("Quandrele.fco", sc::fcoContent(model, data, {"bench"}, true, all)); }));
     serine(repeats);
     return bench::leaveScratch(dir);
 }

@@ -36,6 +36,22 @@ void statisticsLine(FILE* f, const char* which, const FitStatistics& s) {
 
 }  // namespace
 
+FcoContent fcoContent(const Model& model, const std::vector<Reflection>& data, const std::vector<std::string>& files,
+                      bool spherical, int threads) {
+    FcoContent c;
+    c.files = files;
+    c.model = &model;
+    c.data = data;
+    std::vector<Miller> hkl;
+    hkl.reserve(data.size());
+    for (const Reflection& r : data) hkl.push_back(r.hkl);
+    for (const std::complex<double>& f : structureFactors(model, hkl, threads)) c.f2Model.push_back(std::norm(f));
+    if (spherical)
+        for (const std::complex<double>& f : structureFactors(sphericalModel(model), hkl, threads))
+            c.f2Spherical.push_back(std::norm(f));
+    return c;
+}
+
 void writeFco(const std::string& path, const FcoContent& c) {
     if (c.model == nullptr || c.f2Model.size() != c.data.size() ||
         (!c.f2Spherical.empty() && c.f2Spherical.size() != c.data.size()))

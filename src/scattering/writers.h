@@ -19,6 +19,11 @@ struct FcoContent {
     std::vector<double> f2Spherical;  // the spherical model's; empty when it was not calculated
 };
 
+// The content of a .fco file: F^2 of the model and, when spherical is set, of its spherical
+// model (sphericalModel) for the data.
+FcoContent fcoContent(const Model& model, const std::vector<Reflection>& data, const std::vector<std::string>& files,
+                      bool spherical, int threads = 0);
+
 // Writes the header lines (starting with '#') and one row per reflection
 // "h k l sin(theta)/lambda F2_obs sigma F2_calc F2_spherical". Without a spherical model the
 // header says so and its column repeats F2_calc. Stops the run when the file cannot be written.

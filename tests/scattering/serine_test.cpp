@@ -113,13 +113,8 @@ TEST_F(Serine, MatchesXdAndTheMeasuredData) {
     EXPECT_LT(s.r1All, 0.026);
 
     // the whole output path once: the .fco rows carry the engine's numbers
-    sc::FcoContent c;
-    c.files = {"xd.mas", "xd.res", "xd.hkl"};
-    c.model = &model_.model;
-    c.data = data;
-    c.f2Model = f2;
-    for (const std::complex<double>& v : sc::structureFactors(sc::sphericalModel(model_.model), hkl))
-        c.f2Spherical.push_back(std::norm(v));
+    const sc::FcoContent c = sc::fcoContent(model_.model, data, {"xd.mas", "xd.res", "xd.hkl"}, true);
+    EXPECT_EQ(c.f2Model, f2);
     const sc::FitStatistics spherical = sc::fitStatistics(data, c.f2Spherical);
     std::printf("spherical model: R1 %.4f obs  %.4f all\n", spherical.r1Observed, spherical.r1All);
     EXPECT_GT(spherical.r1All, s.r1All + 0.005);  // the multipoles fit the data markedly better
@@ -128,6 +123,16 @@ TEST_F(Serine, MatchesXdAndTheMeasuredData) {
     std::size_t rows = 0;
     for (const std::string& line : lines) rows += line[0] != '#';
     EXPECT_EQ(rows, data.size());
+    for (const std::string& line : lines) {
+        if (line[0] == '#') continue;
+        double stl, obs, sigma, calc, sph;
+        int h, k, l;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %d %d %lf %lf %lf %lf %lf", &h, &k, &l, &stl, &obs, &sigma, &calc, &sph), 8);
+        EXPECT_EQ((sc::Miller{h, k, l}), data[0].hkl);
+        EXPECT_NEAR(calc, f2[0], 0.0005);
+        EXPECT_NEAR(sph, c.f2Spherical[0], 0.0005);
+        break;
+    }
     EXPECT_EQ(countOf(dir_.read("Quandrele.fco"), "# spherical scale(F^2)"), 1);
 }
 
