@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "benchutil.h"
 #include "driver/Quandrel.h"
 #include "report/report.h"
@@ -79,7 +80,7 @@ struct WholeRun {
 WholeRun wholeRun() {
     WholeRun t;
     std::unique_ptr<Quandrel> q;
-    t.read = seconds([&] { q.reset(new Quandrel()); });
+    t.read = seconds([&] { q.reset(openRun().release()); });
     t.perceive = seconds([&] { q->findOutNames(); });
     t.database = seconds([&] { q->findInDataBase(); });
     t.write = seconds([&] { q->setupNewInpAndMasFile(); });
@@ -108,7 +109,7 @@ WholeRun best(int repeats, const std::function<WholeRun()>& run) {
 
 // The database stage alone, with every atom renamed to a name of its own.
 double distinctNamesRun(const std::vector<std::string>& realNames) {
-    std::unique_ptr<Quandrel> q(new Quandrel());
+    std::unique_ptr<Quandrel> q(openRun().release());
     q->findOutNames();
     for (int i = 0; i < q->nAtoms; ++i) std::snprintf(q->quandrelName[i], NAME_CAP, "%s", realNames[i].c_str());
     return seconds([&] { q->findInDataBase(); });
@@ -116,7 +117,7 @@ double distinctNamesRun(const std::vector<std::string>& realNames) {
 
 // The run report alone, every atom renamed to a name of its own that the database lacks.
 double missingNamesReport(const std::vector<std::string>& names) {
-    std::unique_ptr<Quandrel> q(new Quandrel());
+    std::unique_ptr<Quandrel> q(openRun().release());
     q->findOutNames();
     for (int i = 0; i < q->nAtoms; ++i) std::snprintf(q->quandrelName[i], NAME_CAP, "%s", names[i].c_str());
     q->findInDataBase();
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
     // The names perception gives the structure.
     std::vector<std::string> perceived;
     {
-        std::unique_ptr<Quandrel> q(new Quandrel());
+        std::unique_ptr<Quandrel> q(openRun().release());
         q->findOutNames();
         for (int i = 0; i < q->nAtoms; ++i) perceived.emplace_back(q->quandrelName[i]);
     }

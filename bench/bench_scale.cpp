@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "benchutil.h"
 #include "driver/Quandrel.h"
 #include "report/report.h"
@@ -123,7 +124,7 @@ Figures runOnce() {
         close(fd[0]);
         Figures t;
         std::unique_ptr<Quandrel> q;
-        t.read = seconds([&] { q.reset(new Quandrel()); });
+        t.read = seconds([&] { q.reset(openRun().release()); });
         t.perceive = seconds([&] { q->findOutNames(); });
         t.database = seconds([&] { q->findInDataBase(); });
         t.write = seconds([&] { q->setupNewInpAndMasFile(); });
@@ -150,7 +151,7 @@ std::vector<std::string> perceivedNames() {
     std::vector<std::string> names;
     const pid_t pid = fork();
     if (pid == 0) {
-        std::unique_ptr<Quandrel> q(new Quandrel());
+        std::unique_ptr<Quandrel> q(openRun().release());
         q->findOutNames();
         std::set<std::string> distinct;
         for (int i = 0; i < q->nAtoms; ++i) distinct.insert(q->quandrelName[i]);

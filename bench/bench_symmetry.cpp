@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "benchutil.h"
+#include "chem/elements.h"
 #include "driver/Quandrel.h"
 
 namespace {
@@ -34,7 +35,7 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
     q->symmetry.known = true;
     q->symmetry.centric = centric;
     q->symmetry.lattice = 'P';
-    q->symmBonds = 1;
+    q->opt.symmBonds = 1;
     for (const Atom& a : atoms) {
         int t = 0;
         while (t < q->nScat && std::strcmp(q->scatTable[t].symbol, a.symbol) != 0) ++t;
@@ -42,7 +43,7 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
             ScatEntry& e = q->scatTable[q->nScat++];
             std::snprintf(e.symbol, sizeof e.symbol, "%s", a.symbol);
             e.number = t + 1;
-            e.element = q->getOZ(e.symbol);
+            e.element = scatteringElementIndex(e.symbol);
             e.electrons = e.element + 1;
             e.valenceElectrons = 4;
         }

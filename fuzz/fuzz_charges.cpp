@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "input/input.h"
 #include "harness.h"
 #include "output/writer.h"
 
@@ -17,10 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("Molecule-Charges.in", data + 1, size - 1);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->readMas();
-        q->readInp();
-        q->achieveNeutrality = data[0] / 4 % 4;
-        gut.assign(static_cast<std::size_t>(q->nAtoms), 1);
+        readMasterFile(*q);
+        readParameterFile(*q);
+        q->opt.achieveNeutrality = data[0] / 4 % 4;
+        q->inDatabase.assign(static_cast<std::size_t>(q->nAtoms), 1);
         for (int i = 0; i < q->nAtoms; ++i) q->atom[i].molecule = 1 + i % molecules;
         const MonopoleCorrection c = computeNeutrality(*q, molecules);
         for (int i = 0; i < q->nAtoms; ++i)

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "input/input.h"
 #include "harness.h"
 #include "input/crystal.h"
 
@@ -11,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("in.cif", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->crystalInput = 1;
-        std::strcpy(q->inputFile, "in.cif");
-        readCrystalInput(*q);
+        q->opt.crystalInput = 1;
+        std::strcpy(q->opt.inputFile, "in.cif");
+        readCrystalFile(*q, q->opt);
         fuzz::requireFinite(*q);
         // a loaded structure always has its template: header, tables and closing cards
         if (q->nAtoms < 1 || q->masTemplate.size() < static_cast<std::size_t>(2 * q->nAtoms + 20)) std::abort();

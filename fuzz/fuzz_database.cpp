@@ -2,8 +2,9 @@
 // example structure; then the run report reads its names and ranks the nearest entries.
 #include <cstring>
 
+#include "input/input.h"
 #include "database/nearest.h"
-#include "driver/text.h"
+#include "core/text.h"
 #include "harness.h"
 #include "output/writer.h"
 #include "report/report.h"
@@ -16,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("DABA.txt", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->ions = 1;
-        std::strcpy(q->databasePath, "DABA.txt");
-        q->readMas();
-        q->readInp();
+        q->opt.ions = 1;
+        std::strcpy(q->opt.databasePath, "DABA.txt");
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->findOutNames();
         q->findInDataBase();
         fuzz::requireFinite(*q);

@@ -2,6 +2,7 @@
 // "mopro.tab".
 #include <cstring>
 
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -11,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("param.01", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->moproInput = 1;
-        std::strcpy(q->inputFile, "param.01");
-        q->readMoProParam();
+        q->opt.moproInput = 1;
+        std::strcpy(q->opt.inputFile, "param.01");
+        readMoProFiles(*q, q->opt);
         fuzz::requireFinite(*q);
     });
     return 0;

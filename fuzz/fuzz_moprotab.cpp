@@ -1,6 +1,7 @@
 // MoPro table: the fuzzed bytes are "mopro.tab", read for the example's parameter file.
 #include <cstring>
 
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -10,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("mopro.tab", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->moproInput = 1;
-        std::strcpy(q->inputFile, "param.01");
-        q->readMoProParam();
+        q->opt.moproInput = 1;
+        std::strcpy(q->opt.inputFile, "param.01");
+        readMoProFiles(*q, q->opt);
         fuzz::requireFinite(*q);
     });
     return 0;

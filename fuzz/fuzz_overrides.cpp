@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -16,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::removeFile("Quandrele.in");
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->ions = 1;
-        q->readMas();
-        q->readInp();
+        q->opt.ions = 1;
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->findOutNames();  // no override file yet: the names of the structure
         fuzz::writeFile("Quandrele.in", input.substr(0, cut));
         std::unique_ptr<FILE, int (*)(FILE*)> answers(std::fopen("answers.txt", "r"), &std::fclose);

@@ -1,4 +1,5 @@
 // Disorder parts: the fuzzed bytes are "xd_part.aux", read with the example's structure.
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -9,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("xd_part.aux", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
     });
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "input/input.h"
 #include "harness.h"
 
 namespace {
@@ -45,13 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto q = fuzz::freshObject();
     bool finished = false;
     fuzz::guarded([&] {
-        q->ions = 1;
-        std::strcpy(q->databasePath, "DABA.txt");
-        std::strcpy(q->hydrogenConstrain, "both");
-        q->uisoConstrain = true;
-        q->ridingConstrain = true;
-        q->readMas();
-        q->readInp();
+        q->opt.ions = 1;
+        std::strcpy(q->opt.databasePath, "DABA.txt");
+        std::strcpy(q->opt.hydrogenConstrain, "both");
+        q->opt.uisoConstrain = true;
+        q->opt.ridingConstrain = true;
+        readMasterFile(*q);
+        readParameterFile(*q);
         q->findOutNames();
         q->findInDataBase();
         q->setupNewInpAndMasFile();

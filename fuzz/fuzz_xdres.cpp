@@ -1,4 +1,5 @@
 // XD parameter file: the fuzzed bytes are "xd.res", read after the example's "xd.mas".
+#include "input/input.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -8,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("xd.res", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
         fuzz::requireFinite(*q);
     });
     return 0;

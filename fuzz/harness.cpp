@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "core/stage.h"
 
 #include <unistd.h>
 
@@ -64,10 +65,7 @@ void removeFile(const char* name) { std::remove(name); }
 
 Object freshObject() {
     alignas(Quandrel) static unsigned char storage[sizeof(Quandrel)];
-    std::strcpy(funkNam, "main");
-    std::strcpy(INI_PATH, "qdltool.ini");
-    SYMMTOL = 0.01;
-    totalOxi = 0.0;
+    resetStages();
     return Object(new (storage) Quandrel(Quandrel::NoInput{}));
 }
 
@@ -104,11 +102,6 @@ void requireFinite(const Quandrel& q) {
         finite(&a.occupancy, 1, "occupancy", i);
     }
     finite(q.trailingValues, q.nTrailing, "trailing value", 0);
-}
-
-void releaseProcessState() {
-    std::vector<Bond>().swap(bnd);
-    std::vector<int>().swap(gut);
 }
 
 }  // namespace fuzz

@@ -12,7 +12,7 @@
 
 #include "../tests/openfiles.h"
 #include "driver/Quandrel.h"
-#include "driver/failure.h"
+#include "core/failure.h"
 
 namespace fuzz {
 
@@ -36,11 +36,8 @@ struct Destroy {
 };
 using Object = std::unique_ptr<Quandrel, Destroy>;
 
-// A fresh object for one input, the process-wide values set back to their start values.
+// A fresh object for one input, the stage names set back to main alone.
 Object freshObject();
-
-// Frees what the process-wide values hold, so that each input starts from nothing.
-void releaseProcessState();
 
 // Stops the fuzzer (a fault) when a step left files open: the readers close every file
 // they open, also when they end the run with an error.
@@ -59,7 +56,6 @@ void guarded(Step step) {
         step();
     } catch (const Failure&) {
     }
-    releaseProcessState();
     checkNoFileLeft(before);
 }
 

@@ -1,3 +1,4 @@
+#include "app/run.h"
 #include "testutil.h"
 
 #include <sys/wait.h>
@@ -13,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "chem/elements.h"
-#include "driver/text.h"
+#include "core/text.h"
 
 namespace {
 
@@ -119,7 +120,7 @@ std::string captureStderr(const std::function<void()>& step) {
 
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
     dir.copyFolder(dataPath("fixtures/" + name));
-    return std::make_unique<Quandrel>();
+    return openRun();
 }
 
 int atomNamed(const Quandrel& q, const char* label) {
@@ -238,7 +239,7 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
         ScatEntry& e = q.scatTable[t];
         std::snprintf(e.symbol, sizeof e.symbol, "%s", symbol.c_str());
         e.number = t + 1;
-        e.element = q.getOZ(e.symbol);
+        e.element = scatteringElementIndex(e.symbol);
         e.electrons = e.element + 1;
         // valence electrons of the neutral atom: electrons beyond the last closed shell
         static const int shells[] = {0, 2, 10, 18, 36, 54, 86};

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "driver/Quandrel.h"
-#include "driver/failure.h"
+#include "core/failure.h"
 #include "openfiles.h"
 
 // A fresh directory under /tmp that becomes the working directory for the lifetime of

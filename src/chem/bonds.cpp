@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
+#include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
@@ -23,26 +25,24 @@ double bondReferenceLength(int elementA, int elementB) {
 // bond as cell edge. The pairs are tested exactly as in a visit of all pairs, in the same
 // order (first atom ascending, then second atom ascending), so the bond list is the same.
 int Quandrel::findBonds() {
-    StageName stage(*this, "FindBonds");
+    Stage stage("FindBonds");
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
-    bnd.clear();
+    bonds.clear();
     {
         MemoryNote note("Bindungen ");
-        bnd.reserve(capacity);
+        bonds.reserve(capacity);
     }
 
     // Tests the pair i < j and appends it when it is a bond.
     auto testPair = [&](int i, int j) {
         const AtomRecord& a = atom[i];
         const AtomRecord& b = atom[j];
-        // Atoms of two different disorder parts never see each other.
-        if (a.part != 0 && b.part != 0 && a.part != b.part) return;
+        if (!partsMayBond(a.part, b.part)) return;
         const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
         const double r = bondReferenceLength(elementOf(i), elementOf(j));
-        if (!(r >= 0.85 * d)) return;  // too far apart
+        if (!bondedAt(r, d)) return;
         const double margin = r - d;
-        if (!(margin < 0.4)) return;   // far too close for a bond
-        if (bnd.size() == capacity)
+        if (bonds.size() == capacity)
             fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
                   static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
         Bond bond;
@@ -50,7 +50,7 @@ int Quandrel::findBonds() {
         bond.second = j;
         bond.length = d;
         bond.margin = margin;
-        bnd.push_back(bond);
+        bonds.push_back(bond);
     };
 
     // The longest bond any two of these atoms can form: twice the largest covalent radius
@@ -62,18 +62,14 @@ int Quandrel::findBonds() {
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;
 
-    // Cartesian positions for filing (the cell matrix of the cell metric; the stage name
-    // is left alone).
-    const double deg = PI / 180.0;
-    const double ca = std::cos(cell[3] * deg), cb = std::cos(cell[4] * deg), cg = std::cos(cell[5] * deg);
-    const double sg = std::sin(cell[5] * deg);
-    const double m12 = cell[1] * cg, m13 = cell[2] * cb, m22 = cell[1] * sg, m23 = cell[2] * (ca - cb * cg) / sg;
-    const double m33 = std::sqrt(cell[2] * cell[2] - m13 * m13 - m23 * m23);
+    // Cartesian positions for filing
+    const CellGeometry& geometry = cellGeometry(cell);
     std::vector<double> cart(static_cast<std::size_t>(nAtoms) * 3);
     bool finite = true;
     for (int i = 0; i < nAtoms; ++i) {
         const double* f = atom[i].frac;
-        const double c[3] = {cell[0] * f[0] + m12 * f[1] + m13 * f[2], m22 * f[1] + m23 * f[2], m33 * f[2]};
+        double c[3];
+        geometry.toCartesian(f, c);
         for (int k = 0; k < 3; ++k) {
             cart[static_cast<std::size_t>(i) * 3 + k] = c[k];
             finite = finite && std::isfinite(c[k]);
@@ -83,8 +79,8 @@ int Quandrel::findBonds() {
         // No Cartesian frame to file the atoms in (no usable cell): every pair is tested.
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
-        bnd.shrink_to_fit();
-        return static_cast<int>(bnd.size());
+        bonds.shrink_to_fit();
+        return static_cast<int>(bonds.size());
     }
 
     std::vector<int> all(static_cast<std::size_t>(nAtoms));
@@ -99,17 +95,17 @@ int Quandrel::findBonds() {
         std::sort(partners.begin(), partners.end());
         for (int j : partners) testPair(i, j);
     }
-    bnd.shrink_to_fit();
-    return static_cast<int>(bnd.size());
+    bonds.shrink_to_fit();
+    return static_cast<int>(bonds.size());
 }
 
 int Quandrel::verknopfung(int bondCount) {
-    StageName stage(*this, "Verknopfung");
+    Stage stage("Verknopfung");
     {
         MemoryNote note("knopf");
         knopf.assign(nAtoms, Knopf());
     }
-    if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
+    if (bondCount > static_cast<int>(bonds.size())) bondCount = static_cast<int>(bonds.size());
 
     // One pass over the bond list: every atom sees its neighbours in bond-list order.
     auto append = [this](int at, int neighbour, double margin) {
@@ -122,7 +118,7 @@ int Quandrel::verknopfung(int bondCount) {
         ++node.anzahl;
     };
     for (int b = 0; b < bondCount; ++b) {
-        const Bond& bond = bnd[b];
+        const Bond& bond = bonds[b];
         append(bond.first, bond.second, bond.margin);
         append(bond.second, bond.first, bond.margin);
     }

@@ -1,5 +1,5 @@
-// The bond criterion, shared by the bond search and the completion of molecules across
-// symmetry.
+// The bond criterion and the disorder-part rule, shared by the bond search, the completion
+// of molecules across symmetry and the default frames of crystal input.
 #pragma once
 
 // Reference bond length in angstrom of two elements (element indices).

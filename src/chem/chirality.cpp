@@ -5,9 +5,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ void flushListing(Quandrel& q) {
 }  // namespace
 
 int Quandrel::asymm() {
-    StageName stage(*this, "Asymm");
+    Stage stage("Asymm");
     int stereocentres = 0;
     std::unordered_map<std::string, std::string> canonical;  // names met before, in canonical order
     for (int i = 0; i < nAtoms; ++i) {

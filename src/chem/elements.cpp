@@ -105,9 +105,7 @@ std::string elementPartOf(const char* word) {
     return symbol;
 }
 
-// An unknown symbol counts as helium: a scattering entry always names some element.
-int Quandrel::getOZ(char* symbol) {
-    StageName stage(*this, "getOZ");
+int scatteringElementIndex(const char* symbol) {
     const int e = elementIndex(symbol);
     return e < 0 ? 1 : e;
 }

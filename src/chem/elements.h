@@ -23,6 +23,10 @@ int valenceOf(int element);
 // case-sensitive, no deuterium; -1 when no element has that symbol.
 int elementIndex(const std::string& symbol);
 
+// Element index of the symbol of a scattering-table entry, written exactly as the table
+// writes it; an unknown symbol counts as helium (1): an entry always names some element.
+int scatteringElementIndex(const char* symbol);
+
 // Symbol of an element index; unknown for an index outside the table.
 const char* elementSymbol(int element, const char* unknown = "");
 

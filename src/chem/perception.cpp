@@ -5,9 +5,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ void checkNameLength(const std::string& name) {
 }  // namespace
 
 void Quandrel::findOutNames() {
-    StageName stage(*this, "findOutNames");
+    Stage stage("findOutNames");
     // Symmetry images that complete the molecules stand behind the input atoms while the
     // chemistry is perceived; from the override file on only the input atoms count.
     if (completionWanted())
@@ -65,12 +66,17 @@ void Quandrel::findOutNames() {
     // reference output: the "@@@ Atome ... Bindungen ..." count line of every run
     printf("@@@ Atome %d Bindungen %d\n", nAtoms, bondCount);
     verknopfung(bondCount);
-    if (useNewRingNomenclature > 0) ringlord();
+    if (opt.useNewRingNomenclature > 0) ringlord();
     getNames(bondCount);
     asymm();
     if (nInput >= 0) nAtoms = nInput;
-    readOverrides(stdin);
-    if (findSymm != 0) findSomeSymm();
+    {
+        // An unusable "Quandrele.in" has always been reported in the banner as a failure of
+        // the chirality stage that ran before it; users and scripts know that line.
+        Stage banner("Asymm");
+        readOverrides(stdin);
+    }
+    if (opt.findSymm != 0) findSomeSymm();
     detachImages();
 }
 

@@ -7,6 +7,7 @@
 //
 // Ring membership is decided by atom, never by label text: labels such as C1 and C12 would
 // otherwise make C1 a member of every ring that holds C12.
+#include "../core/stage.h"
 #include "rings.h"
 
 #include <algorithm>
@@ -177,7 +178,7 @@ void findThreeRings(Quandrel& q, RingBook& book) {
 std::vector<RingGraphEntry> ringGraph(Quandrel& q) {
     std::vector<char> isCandidate(static_cast<std::size_t>(q.nAtoms), 0);
     for (int i = 0; i < q.nAtoms; ++i)
-        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.planaris) isCandidate[i] = 1;
+        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.opt.planaris) isCandidate[i] = 1;
 
     std::vector<RingGraphEntry> graph;
     for (int i = 0; i < q.nAtoms; ++i) {
@@ -254,7 +255,7 @@ std::vector<Ring> findPlanarRings(Quandrel& q, const std::vector<RingGraphEntry>
 }  // namespace
 
 void Quandrel::ringlord() {
-    StageName stage(*this, "ringlord");
+    Stage stage("ringlord");
     for (int i = 0; i < nAtoms; ++i) {
         atom[i].ringCode = 0;
         atom[i].ringMask = RingSet();

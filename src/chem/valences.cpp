@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
 #include "elements.h"
 
@@ -41,7 +42,7 @@ void capitalise(std::string& symbol) {
 }  // namespace
 
 double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
-    StageName stage(*this, "calcValeces");
+    Stage stage("calcValeces");
     const int t = atom[atomIndex].tbl;
     const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &scatTable[t - 1] : nullptr;
 
@@ -86,9 +87,9 @@ double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
 
     // Oxidation number: each bond counts towards the more electronegative partner.
     double oxidation = 0;
-    const int ownElNeg = elNegOf(getOZ(ownSymbol.data()));
+    const int ownElNeg = elNegOf(scatteringElementIndex(ownSymbol.data()));
     for (size_t k = 0; k < orders.size() && k < neighbours.size(); ++k) {
-        const int elNeg = elNegOf(getOZ(neighbours[k].data()));
+        const int elNeg = elNegOf(scatteringElementIndex(neighbours[k].data()));
         if (elNeg < ownElNeg) oxidation -= orders[k];
         if (elNeg > ownElNeg) oxidation += orders[k];
     }

@@ -8,10 +8,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 #include "../geometry/grid.h"
 #include "database.h"
 
@@ -185,7 +186,7 @@ ParsedEntry readEntry(FILE* db, long entry) {
 }
 
 // The open files of the transfer and what it carries from one atom to the next.
-struct Transfer {
+struct EntryTransfer {
     FILE* db;
     FILE* descent;        // may be null: the descent file is written when it can be
     FILE* symmetryFile;
@@ -201,28 +202,28 @@ struct Transfer {
     }
 };
 
-void reportMissing(Quandrel& q, int i, Transfer& t) {
+void reportMissing(Quandrel& q, int i, EntryTransfer& t) {
     const char* name = q.quandrelName[i];
-    gut[static_cast<std::size_t>(i)] = 0;
+    q.inDatabase[static_cast<std::size_t>(i)] = 0;
     if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", q.atom[i].label, name);
-    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.databasePath);
+    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.opt.databasePath);
     fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", q.atom[i].label);
 }
 
 // The populations, the site symmetry and the KS: line of an entry, with their checks.
-KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Transfer& t) {
+KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, EntryTransfer& t) {
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     const char* name = q.quandrelName[i];
     const int populations = e.populationCount;
     std::copy(e.populations, e.populations + populations, a.multipole);
-    requireNumbersf(a.multipole, populations, q.databasePath, "entry %s, populations", name);
+    requireNumbersf(a.multipole, populations, q.opt.databasePath, "entry %s, populations", name);
     if (populations < N_POPULATIONS)
         t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
 
     if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
     if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
     KsLine ks = e.ks;
-    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.databasePath, "entry %s, KS: line", name);
+    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.opt.databasePath, "entry %s, KS: line", name);
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
         const std::string& symbol = *element.second;
@@ -234,7 +235,7 @@ KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Trans
 
 // The frame: axis codes, reference atoms and the table line, all or nothing, so that an
 // atom without a table line keeps the whole frame it was read with.
-void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool complete, Transfer& t) {
+void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool complete, EntryTransfer& t) {
     std::string tableLine;
     if (ks.fields < 8) {
         if (complete)
@@ -251,7 +252,7 @@ void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool comple
 
 // Without kappa values the atom gets the standard ones.
 void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
-    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.databasePath, "entry %s, kappa line",
+    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.opt.databasePath, "entry %s, kappa line",
                     q.quandrelName[i]);
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
@@ -261,7 +262,7 @@ void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
     }
 }
 
-void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
+void transferEntry(Quandrel& q, int i, long entry, EntryTransfer& t) {
     AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
     std::string model = modelCompoundName(q.databaseSeen.modelLine.c_str());
     if (model.size() <= 511) a.modelCompound = std::move(model);  // cannot be longer: the line is cut
@@ -273,7 +274,7 @@ void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
     KsLine ks = readEntryHead(q, i, entry, e, t);
     if (q.isHydrogen(i)) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
     a.atom1 = i + 1;
-    gut[static_cast<std::size_t>(i)] = 1;
+    q.inDatabase[static_cast<std::size_t>(i)] = 1;
     transferFrame(q, i, entry, ks, e.complete, t);  // may move the atom array
     transferKappas(q, i, e.kappas);
 }
@@ -281,18 +282,18 @@ void transferEntry(Quandrel& q, int i, long entry, Transfer& t) {
 }  // namespace
 
 void Quandrel::findInDataBase() {
-    StageName stage(*this, "findInDataBase");
+    Stage stage("findInDataBase");
 
     FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
     FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");
-    gut.assign(static_cast<std::size_t>(nAtoms), 0);
+    inDatabase.assign(static_cast<std::size_t>(nAtoms), 0);
     nDummy = 1;
     // DUM0 stands right behind the atoms even when the input had no dummy.
     if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);
 
     beginFrameTable(*this);
-    FileHandle database = openDatabase(databasePath);
-    fprintf(stderr, "Database path: %s\n", databasePath);
+    FileHandle database = openDatabase(opt.databasePath);
+    fprintf(stderr, "Database path: %s\n", opt.databasePath);
     printf("Reading database...\n");
     FileHandle descent = openFile("Quandrele.descent", "wt");
 
@@ -303,7 +304,7 @@ void Quandrel::findInDataBase() {
     index.build(database.get(), names);
     databaseEntries = index.entryNames();
 
-    Transfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(), {}};
+    EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(), {}};
     for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
         applyScanState(index, entry != nullptr ? entry->state : index.endState(), databaseSeen);
@@ -313,7 +314,7 @@ void Quandrel::findInDataBase() {
             transferEntry(*this, i, entry->dataOffset, t);
     }
     // The report ranks the nearest entries of missing atoms among the database's names.
-    if (std::find(gut.begin(), gut.end(), 0) != gut.end()) databaseNames = index.entryNameList();
+    if (std::find(inDatabase.begin(), inDatabase.end(), 0) != inDatabase.end()) databaseNames = index.entryNameList();
     descent.reset();
     database.reset();
 

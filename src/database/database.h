@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "../driver/Quandrel.h"
-#include "../driver/text.h"
+#include "../core/text.h"
 
 // ---------------------------------------------------------------------------------
 // The index of the database file

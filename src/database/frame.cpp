@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "../chem/elements.h"
-#include "../driver/text.h"
+#include "../core/text.h"
 #include "database.h"
 
 namespace {

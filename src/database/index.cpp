@@ -5,7 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "../driver/text.h"
+#include "../core/text.h"
 #include "database.h"
 #include "nearest.h"
 

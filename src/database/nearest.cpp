@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "../driver/text.h"
+#include "../core/text.h"
 #include "../naming/ordering.h"
 #include "database.h"
 

@@ -5,25 +5,9 @@
 #include <cstring>
 #include <exception>
 
-#include "../input/crystal.h"
-#include "failure.h"
+#include "../input/input.h"
+#include "../core/failure.h"
 
-char funkNam[32] = "main";
-char INI_PATH[220] = "qdltool.ini";
-double SYMMTOL = 0.01;
-std::vector<Bond> bnd;
-double totalOxi = 0.0;
-std::vector<int> gut;
-
-StageName::StageName(Quandrel& q, const char* name) : q_(q), unwinding_(std::uncaught_exceptions()) {
-    std::memcpy(q_.prevFunkNam, funkNam, sizeof funkNam);
-    std::strncpy(funkNam, name, sizeof funkNam - 1);
-    funkNam[sizeof funkNam - 1] = '\0';
-}
-
-StageName::~StageName() {
-    if (std::uncaught_exceptions() == unwinding_) std::memcpy(funkNam, q_.prevFunkNam, sizeof funkNam);
-}
 
 void Quandrel::openReports() {
     // The log of a large structure runs to many megabytes: it is written in large blocks.
@@ -44,80 +28,15 @@ void Quandrel::openReports() {
     }
 }
 
-Quandrel::Quandrel() {
-    openReports();
-    qdlexp = 1;
-    ions = 0;
-    moproInput = 0;
-    readIni();
-    if (crystalInput != 0) {
-        readCrystalInput(*this);
-    } else if (moproInput == 0) {
-        readMas();
-        readInp();
-    } else {
-        readMoProParam();
-    }
-    findSymm = 0;
-}
+Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }
+
+void Quandrel::readStructure() { static_cast<Structure&>(*this) = ::readStructure(opt); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 
 Quandrel::~Quandrel() {
     if (outFile != nullptr) fclose(outFile);
     if (logFile != nullptr) fclose(logFile);
-}
-
-int Quandrel::elementOf(int atomIndex) const {
-    if (atomIndex < 0 || atomIndex >= static_cast<int>(atom.size())) return -1;
-    int t = atom[atomIndex].tbl;
-    if (t < 1 || t > MAX_SCAT) return -1;
-    return scatTable[t - 1].element;
-}
-
-// ---- the rings of an atom ----
-
-RingSet::RingSet(int mask) {
-    const unsigned int bitsSet = static_cast<unsigned int>(mask);
-    for (int k = 0; k < 32; ++k)
-        if ((bitsSet >> k) & 1u) add(k);
-}
-
-bool RingSet::add(int r) {
-    int k = 0;
-    while (k < count_ && rings_[k] < r) ++k;
-    if (k < count_ && rings_[k] == r) return true;
-    if (count_ == MAX_RINGS_PER_ATOM) return false;
-    for (int m = count_; m > k; --m) rings_[m] = rings_[m - 1];
-    rings_[k] = r;
-    ++count_;
-    return true;
-}
-
-bool RingSet::shares(const RingSet& other) const {
-    int a = 0, b = 0;
-    while (a < count_ && b < other.count_) {
-        if (rings_[a] == other.rings_[b]) return true;
-        if (rings_[a] < other.rings_[b])
-            ++a;
-        else
-            ++b;
-    }
-    return false;
-}
-
-int RingSet::bits() const {
-    unsigned int mask = 0;
-    for (int k = 0; k < count_; ++k)
-        if (rings_[k] < 32) mask |= 1u << rings_[k];
-    return static_cast<int>(mask);
-}
-
-bool operator==(const RingSet& a, const RingSet& b) {
-    if (a.count_ != b.count_) return false;
-    for (int k = 0; k < a.count_; ++k)
-        if (a.rings_[k] != b.rings_[k]) return false;
-    return true;
 }
 
 // ---- the name table ----
@@ -140,9 +59,3 @@ std::pair<std::size_t, std::size_t> NameTable::place(std::size_t i) const {
     return {1 + i / BLOCK_ROWS, (i % BLOCK_ROWS) * NAME_CAP};
 }
 
-void Quandrel::makeRoomForAtoms(int atoms, int dummies) {
-    const std::size_t records = static_cast<std::size_t>(atoms) + static_cast<std::size_t>(dummies) + 1;
-    const std::size_t room = std::max(records, 2 * static_cast<std::size_t>(atoms) + 1);
-    if (atom.capacity() < room) atom.reserve(room);
-    if (atom.size() < records) atom.resize(records);
-}

@@ -18,8 +18,8 @@
 #include <gemmi/symmetry.hpp>
 
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 #include "crystal.h"
 

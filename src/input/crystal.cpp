@@ -1,6 +1,7 @@
 // From a crystallographic file to the structure model: the input selection (settings
 // value and switches), the loader that gives the atoms, scattering table and kappa sets an
 // XD parameter file would have given, and the master-file template built in memory.
+#include "../core/stage.h"
 #include "crystal.h"
 
 #include <algorithm>
@@ -15,13 +16,13 @@
 #include <gemmi/fprime.hpp>
 #include <gemmi/neutron92.hpp>
 
+#include "../chem/bonds.h"
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
+#include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 
-char INPUT_SWITCH[400] = "";
-char BLOCK_SWITCH[200] = "";
 
 namespace {
 
@@ -135,16 +136,16 @@ double neutronLength(int element) {
 // Two atoms of the default frame of atom i: the nearest atom, and the next nearest that
 // does not lie on the line through both. Atoms of two different non-zero parts are
 // never taken together. -1 where the structure has no such atom.
-void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
+void defaultFrame(const Structure& s, int i, int& atom0, int& atom2) {
     struct Near {
         double d;
         int j;
     };
     std::vector<Near> near;
-    const AtomRecord& a = q.atom[i];
-    for (int j = 0; j < q.nAtoms; ++j) {
-        const AtomRecord& b = q.atom[j];
-        if (j == i || (a.part != 0 && b.part != 0 && a.part != b.part)) continue;
+    const AtomRecord& a = s.atom[i];
+    for (int j = 0; j < s.nAtoms; ++j) {
+        const AtomRecord& b = s.atom[j];
+        if (j == i || !partsMayBond(a.part, b.part)) continue;
         const double dx = b.cart[0] - a.cart[0], dy = b.cart[1] - a.cart[1], dz = b.cart[2] - a.cart[2];
         near.push_back({dx * dx + dy * dy + dz * dz, j});
     }
@@ -156,11 +157,11 @@ void defaultFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     if (keep == 0) return;
     atom0 = near[0].j;
     const double* c = a.cart;
-    const double* p = q.atom[atom0].cart;
+    const double* p = s.atom[atom0].cart;
     const double u[3] = {p[0] - c[0], p[1] - c[1], p[2] - c[2]};
     const double uu = u[0] * u[0] + u[1] * u[1] + u[2] * u[2];
     for (std::size_t k = 1; k < keep; ++k) {
-        const double* r = q.atom[near[k].j].cart;
+        const double* r = s.atom[near[k].j].cart;
         const double v[3] = {r[0] - c[0], r[1] - c[1], r[2] - c[2]};
         const double uv = u[0] * v[0] + u[1] * v[1] + u[2] * v[2];
         const double product = uu * near[k].d;
@@ -177,19 +178,19 @@ const char* const DASHES = "!---------------------------------------------------
 
 }  // namespace
 
-std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in) {
+std::vector<std::string> buildMasterTemplate(const Structure& s, const CrystalInput& in) {
     std::vector<std::string> t;
     t.push_back(BANGS);
     t.push_back(format("%-78s!", "! <<< X D MASTER FILE >>> built by QuandrelTool from a crystal file"));
     t.push_back(BANGS);
-    t.push_back(format("TITLE %s", q.title));
+    t.push_back(format("TITLE %s", s.title));
     t.push_back(format("CELL   %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cell[0], in.cell[1], in.cell[2],
                            in.cell[3], in.cell[4], in.cell[5]));
     t.push_back(format("CELLSD %9.4f %9.4f %9.4f %9.4f %9.4f %9.4f", in.cellSd[0], in.cellSd[1], in.cellSd[2],
                            in.cellSd[3], in.cellSd[4], in.cellSd[5]));
     t.push_back(format("WAVE   %9.5f", in.wavelength > 0 ? in.wavelength : DEFAULT_WAVELENGTH));
-    t.push_back(format("LATT  %c %c", q.symmetry.centric, q.symmetry.lattice));
-    for (const std::string& s : q.symmetry.symm) t.push_back("SYMM     " + s);
+    t.push_back(format("LATT  %c %c", s.symmetry.centric, s.symmetry.lattice));
+    for (const std::string& s : s.symmetry.symm) t.push_back("SYMM     " + s);
     t.push_back("BANK   CR");
     t.push_back(BANGS);
     t.push_back("MODULE *XDLSM");
@@ -202,8 +203,8 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
                 "DELF'   DELF''  NSCTL");
     // SCAT row: cols 1-5 the symbol (left-justified), the three words with a blank behind
     // each, 18 orbital occupations of 4 columns, then DELF' and DELF'' (%8.4f) and NSCTL (%7.3f)
-    for (int k = 0; k < q.nScat; ++k) {
-        const ScatEntry& e = q.scatTable[k];
+    for (int k = 0; k < s.nScat; ++k) {
+        const ScatEntry& e = s.scatTable[k];
         std::string row = format("%-5s%s %s %s ", e.symbol, e.word2, e.word3, e.word4);
         for (int o : e.occupations) row += format("%4d", o);
         row += format("%8.4f%8.4f%7.3f", e.values[0], e.values[1], e.values[2]);
@@ -215,11 +216,11 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     // ATOM row: the columns of the coordinate-system table (cols 1-9 ATOM, 10-18 ATOM0, 19-20
     // AX1, 23-31 ATOM1, 32-39 ATOM2, 40-41 AX2, 45 "R", 47-49 TP, 50-52 TBL, 53-56 KAP, 57-60
     // LMX), SITESYM "NO" from col 63
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const AtomRecord& a = q.atom[i];
-        const int lmx = q.isHydrogen(i) ? 2 : 4;
-        t.push_back(format("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, q.atom[a.atom0 - 1].label,
-                               "Z", a.label, q.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
+    for (int i = 0; i < s.nAtoms; ++i) {
+        const AtomRecord& a = s.atom[i];
+        const int lmx = s.isHydrogen(i) ? 2 : 4;
+        t.push_back(format("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, s.atom[a.atom0 - 1].label,
+                               "Z", a.label, s.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
     }
     t.push_back("END ATOM");
     t.push_back(DASHES);
@@ -232,10 +233,10 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
     t.push_back(DASHES);
     t.push_back("KEY     XYZ --U2-- ----U3---- ------U4------- M- -D- --Q-- ---O--- ----H----");
     // KEY row: cols 1-8 the label, then the refinement flags, laid out as the KEY header
-    for (int i = 0; i < q.nAtoms; ++i)
+    for (int i = 0; i < s.nAtoms; ++i)
         t.push_back(format("%-8s111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000",
-                               q.atom[i].label));
-    for (int k = 0; k < q.nKappa; ++k) t.push_back("KAPPA   000000");
+                               s.atom[i].label));
+    for (int k = 0; k < s.nKappa; ++k) t.push_back("KAPPA   000000");
     t.push_back("EXTCN   0000000");
     t.push_back("OVTHP   0");
     t.push_back("SCALE   1");
@@ -258,68 +259,68 @@ std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInp
 namespace {
 
 // Title, cell and symmetry of the structure.
-void loadHeader(Quandrel& q, const CrystalInput& in) {
+void loadHeader(Structure& s, const CrystalInput& in) {
     const char* file = in.source.c_str();
     // the title is one word, as a master file's TITLE card gives it
     std::string title = in.title.substr(0, in.title.find_first_of(" \t"));
-    if (title.size() > sizeof q.title - 1) {
-        fprintf(stderr, "%s: the title \"%s\" is cut to %zu characters.\n", file, title.c_str(), sizeof q.title - 1);
-        title.resize(sizeof q.title - 1);
+    if (title.size() > sizeof s.title - 1) {
+        fprintf(stderr, "%s: the title \"%s\" is cut to %zu characters.\n", file, title.c_str(), sizeof s.title - 1);
+        title.resize(sizeof s.title - 1);
     }
-    std::strcpy(q.title, title.empty() ? "STRUCTURE" : title.c_str());
-    std::copy(in.cell, in.cell + 6, q.cell);
-    requireNumbers(q.cell, 6, file, "the cell");
-    if (!validCell(q.cell)) fatal("%s: the cell is no cell (edges, angles or volume).", file);
+    std::strcpy(s.title, title.empty() ? "STRUCTURE" : title.c_str());
+    std::copy(in.cell, in.cell + 6, s.cell);
+    requireNumbers(s.cell, 6, file, "the cell");
+    if (!validCell(s.cell)) fatal("%s: the cell is no cell (edges, angles or volume).", file);
     if (!in.symmetry.known) fatal("%s: the symmetry is unknown.", file);
-    q.symmetry = in.symmetry;
+    s.symmetry = in.symmetry;
 }
 
 // Scattering table: one entry per element, in order of first appearance. Returns the entry
 // index of each element (-1 for elements the structure does not hold).
-std::vector<int> buildScatteringTable(Quandrel& q, const CrystalInput& in) {
+std::vector<int> buildScatteringTable(Structure& s, const CrystalInput& in) {
     const char* file = in.source.c_str();
-    q.nScat = 0;
+    s.nScat = 0;
     std::vector<int> entryOf(N_SYMBOLS, -1);
-    for (const CrystalSite& s : in.sites) {
-        if (s.element < 0 || s.element >= N_SYMBOLS)
-            fatal("%s: atom %s has no element the program knows.", file, s.label.c_str());
-        if (entryOf[s.element] >= 0) continue;
-        if (q.nScat == MAX_SCAT)
+    for (const CrystalSite& site : in.sites) {
+        if (site.element < 0 || site.element >= N_SYMBOLS)
+            fatal("%s: atom %s has no element the program knows.", file, site.label.c_str());
+        if (entryOf[site.element] >= 0) continue;
+        if (s.nScat == MAX_SCAT)
             fatal("%s: the structure holds more than %d elements; the scattering table holds at most %d.", file,
                   MAX_SCAT, MAX_SCAT);
-        ScatEntry& e = q.scatTable[q.nScat];
+        ScatEntry& e = s.scatTable[s.nScat];
         e = ScatEntry();
-        e.number = q.nScat + 1;
-        std::strcpy(e.symbol, xdElementSymbol(s.element));
-        e.element = s.element;
+        e.number = s.nScat + 1;
+        std::strcpy(e.symbol, xdElementSymbol(site.element));
+        e.element = site.element;
         std::strcpy(e.word2, "CHFW");
         std::strcpy(e.word3, "CHFW");
         std::strcpy(e.word4, "CSZD");
-        groundStateOccupations(s.element, e.occupations);
+        groundStateOccupations(site.element, e.occupations);
         for (int o : e.occupations) {
             e.electrons += std::abs(o);
             if (o < 0) e.valenceElectrons -= o;
         }
-        dispersionOf(in, s.element, e.values[0], e.values[1]);
-        e.values[2] = neutronLength(s.element);
-        entryOf[s.element] = q.nScat++;
+        dispersionOf(in, site.element, e.values[0], e.values[1]);
+        e.values[2] = neutronLength(site.element);
+        entryOf[site.element] = s.nScat++;
     }
     return entryOf;
 }
 
 // One kappa set per entry, every kappa 1; the USAGE values and the last parameter line of
 // a new parameter file.
-void setParameterDefaults(Quandrel& q) {
-    q.nKappa = q.nScat;
-    for (int k = 0; k < q.nKappa; ++k) {
-        q.kappaNo[k] = k + 1;
-        for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = 1.0;
+void setParameterDefaults(Structure& s) {
+    s.nKappa = s.nScat;
+    for (int k = 0; k < s.nKappa; ++k) {
+        s.kappaNo[k] = k + 1;
+        for (int v = 0; v < 6; ++v) s.kappaSet[v][k] = 1.0;
     }
-    q.multipoleLevel = 4;
-    const int usage[10] = {2, 0, 1, 0, 0, q.nScat, 2, 0, 1, 40};
-    std::copy(usage, usage + 10, q.usageRest);
-    q.nTrailing = 1;
-    q.trailingValues[0] = 1.0;  // scale factor
+    s.multipoleLevel = 4;
+    const int usage[10] = {2, 0, 1, 0, 0, s.nScat, 2, 0, 1, 40};
+    std::copy(usage, usage + 10, s.usageRest);
+    s.nTrailing = 1;
+    s.trailingValues[0] = 1.0;  // scale factor
 }
 
 // The displacement tensor of an isotropic atom, from the cosines of the reciprocal angles.
@@ -327,10 +328,10 @@ struct IsotropicTensor {
     double cosAlphaStar, cosBetaStar, cosGammaStar;
 
     explicit IsotropicTensor(const double* cell) {
-        const double ra = cell[3] * PI / 180, rb = cell[4] * PI / 180, rg = cell[5] * PI / 180;
-        cosAlphaStar = (std::cos(rb) * std::cos(rg) - std::cos(ra)) / (std::sin(rb) * std::sin(rg));
-        cosBetaStar = (std::cos(ra) * std::cos(rg) - std::cos(rb)) / (std::sin(ra) * std::sin(rg));
-        cosGammaStar = (std::cos(ra) * std::cos(rb) - std::cos(rg)) / (std::sin(ra) * std::sin(rb));
+        const CellGeometry geometry(cell);
+        cosAlphaStar = geometry.cosAlphaStar();
+        cosBetaStar = geometry.cosBetaStar();
+        cosGammaStar = geometry.cosGammaStar();
     }
 
     void fill(double u, double (&out)[6]) const {
@@ -343,42 +344,42 @@ struct IsotropicTensor {
 };
 
 // Atom i as the parameter file of XD would give it.
-void loadAtom(Quandrel& q, const CrystalInput& in, int i, int entry, const IsotropicTensor& isotropic) {
+void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const IsotropicTensor& isotropic) {
     const char* file = in.source.c_str();
-    const CrystalSite& s = in.sites[static_cast<std::size_t>(i)];
-    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    copyOrStop(a.label, sizeof a.label, s.label.c_str(), "%s: the atom label %s is longer than %d characters.", file,
-               s.label.c_str(), LABEL_CAP - 1);
-    const std::string what = "atom " + s.label;
-    if (!(s.occupancy > 0 && s.occupancy <= 1))
-        fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, s.label.c_str(),
-              s.occupancy);
+    const CrystalSite& site = in.sites[static_cast<std::size_t>(i)];
+    AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+    copyOrStop(a.label, sizeof a.label, site.label.c_str(), "%s: the atom label %s is longer than %d characters.", file,
+               site.label.c_str(), LABEL_CAP - 1);
+    const std::string what = "atom " + site.label;
+    if (!(site.occupancy > 0 && site.occupancy <= 1))
+        fatal("%s: atom %s has the occupancy %g; an occupancy must lie in (0, 1].", file, site.label.c_str(),
+              site.occupancy);
     a.tbl = entry + 1;
     a.kap = a.tbl;
     a.tp = 2;
     a.lmx = 4;
-    std::copy(s.frac, s.frac + 3, a.frac);
+    std::copy(site.frac, site.frac + 3, a.frac);
     requireNumbers(a.frac, 3, file, what + ", coordinates");
-    a.occupancy = s.occupancy;
-    if (s.aniso)
-        std::copy(s.u, s.u + 6, a.u);
+    a.occupancy = site.occupancy;
+    if (site.aniso)
+        std::copy(site.u, site.u + 6, a.u);
     else
-        isotropic.fill(s.uiso, a.u);
+        isotropic.fill(site.uiso, a.u);
     requireNumbers(a.u, 6, file, what + ", displacement parameters");
     for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
-    a.multipole[0] = q.scatTable[a.tbl - 1].valenceElectrons;
-    a.part = s.part < 0 ? -s.part : s.part;
+    a.multipole[0] = s.scatTable[a.tbl - 1].valenceElectrons;
+    a.part = site.part < 0 ? -site.part : site.part;
     a.planarCache = -1.0;
-    q.frac2cart(a.frac, a.cart);
+    cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
 }
 
 // Every atom's frame: Z towards the nearest atom, Y towards the next one off that line.
-void setDefaultFrames(Quandrel& q) {
-    for (int i = 0; i < q.nAtoms; ++i) {
-        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+void setDefaultFrames(Structure& s) {
+    for (int i = 0; i < s.nAtoms; ++i) {
+        AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
         int atom0, atom2;
-        defaultFrame(q, i, atom0, atom2);
+        defaultFrame(s, i, atom0, atom2);
         if (atom0 < 0) atom0 = i;
         if (atom2 < 0) atom2 = atom0;
         a.ax1 = 3;
@@ -394,67 +395,41 @@ void setDefaultFrames(Quandrel& q) {
 
 }  // namespace
 
-void loadCrystal(Quandrel& q, const CrystalInput& in) {
-    StageName stage(q, "loadCrystal");
+void loadCrystal(Structure& s, const CrystalInput& in) {
+    Stage stage("loadCrystal");
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
     if (n == 0) fatal("%s: the structure holds no atoms.", file);
     if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
 
-    loadHeader(q, in);
-    const std::vector<int> entryOf = buildScatteringTable(q, in);
-    setParameterDefaults(q);
+    loadHeader(s, in);
+    const std::vector<int> entryOf = buildScatteringTable(s, in);
+    setParameterDefaults(s);
 
-    q.nAtoms = n;
-    q.nDummy = 0;
-    q.makeRoomForAtoms(n, 0);
-    const IsotropicTensor isotropic(q.cell);
+    s.nAtoms = n;
+    s.nDummy = 0;
+    s.makeRoomForAtoms(n, 0);
+    const IsotropicTensor isotropic(s.cell);
     bool hydrogen = false;
     for (int i = 0; i < n; ++i) {
         const int element = in.sites[static_cast<std::size_t>(i)].element;
-        loadAtom(q, in, i, entryOf[element], isotropic);
+        loadAtom(s, in, i, entryOf[element], isotropic);
         hydrogen = hydrogen || element == 0;
     }
-    setDefaultFrames(q);
+    setDefaultFrames(s);
     if (!hydrogen)
         fprintf(stderr,
                 "Warning: %s holds no hydrogen atoms; quandrel names of atoms without their hydrogen atoms will "
                 "rarely be in the database.\n",
                 file);
 
-    q.masTemplate = buildMasterTemplate(q, in);
+    s.masTemplate = buildMasterTemplate(s, in);
     // reference output: "successfull", as the XD readers write it
-    fprintf(stderr, "\nReading %s was successfull!\n%d Atoms, %d scattering types\n\n", file, n, q.nScat);
+    fprintf(stderr, "\nReading %s was successfull!\n%d Atoms, %d scattering types\n\n", file, n, s.nScat);
 }
 
-void selectCrystalInput(Quandrel& q, const char* inputType) {
-    if (std::strcmp(inputType, "CIF") == 0) q.crystalInput = 1;
-    if (std::strcmp(inputType, "SHELX") == 0) q.crystalInput = 2;
-    if (INPUT_SWITCH[0] != '\0') {
-        std::string extension;
-        const char* dot = std::strrchr(INPUT_SWITCH, '.');
-        if (dot != nullptr && std::strchr(dot, '/') == nullptr)
-            for (const char* c = dot; *c != '\0'; ++c) extension += static_cast<char>(std::tolower(*c));
-        if (extension == ".cif")
-            q.crystalInput = 1;
-        else if (extension == ".res" || extension == ".ins")
-            q.crystalInput = 2;
-        else
-            fatal("-input %s: the file name must end in .cif (a CIF) or .res/.ins (a SHELX file).", INPUT_SWITCH);
-        q.moproInput = 0;
-        copyOrStop(q.inputFile, sizeof q.inputFile, INPUT_SWITCH, "The value of -input is longer than %zu characters.",
-                   sizeof q.inputFile - 1);
-    }
-    if (q.crystalInput != 0 && q.inputFile[0] == '\0')
-        fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",
-              q.crystalInput == 1 ? "CIF" : "SHELX");
-    if (BLOCK_SWITCH[0] != '\0' && q.crystalInput != 1)
-        fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
-}
-
-void readCrystalInput(Quandrel& q) {
-    StageName stage(q, "readCrystalInput");
-    const CrystalInput in =
-        q.crystalInput == 1 ? readCifInput(q.inputFile, BLOCK_SWITCH) : readShelxInput(q.inputFile);
-    loadCrystal(q, in);
+void readCrystalFile(Structure& s, const Options& o) {
+    Stage stage("readCrystalInput");
+    const CrystalInput in = o.crystalInput == 1 ? readCifInput(o.inputFile, o.block) : readShelxInput(o.inputFile);
+    loadCrystal(s, in);
 }

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "../driver/Quandrel.h"
+#include "../core/options.h"
+#include "../core/structure.h"
 
 // One atom site.
 struct CrystalSite {
@@ -47,19 +48,14 @@ CrystalInput readShelxInput(const std::string& path);
 // one scattering-table entry and one kappa set per element in order of first appearance,
 // displacement parameters as XD stores them, the populations of neutral spherical atoms,
 // a default local frame per atom, and the master-file template built in memory.
-void loadCrystal(Quandrel& q, const CrystalInput& in);
+void loadCrystal(Structure& s, const CrystalInput& in);
 
-// Reads the structure file the settings or the switch -input chose (q.inputFile) with the
-// reader of its kind and loads it.
-void readCrystalInput(Quandrel& q);
-
-// Input selection: the settings value inputType ("CIF", "SHELX") and the switch -input
-// (INPUT_SWITCH, by its extension) set q.crystalInput and q.inputFile; stops the run on an
-// unknown extension or a missing file name.
-void selectCrystalInput(Quandrel& q, const char* inputType);
+// Reads the structure file the settings or the switch -input chose (options.inputFile) with
+// the reader of its kind and loads it.
+void readCrystalFile(Structure& s, const Options& options);
 
 // The master file that XD's set-up program would write for the loaded structure, line by line.
-std::vector<std::string> buildMasterTemplate(const Quandrel& q, const CrystalInput& in);
+std::vector<std::string> buildMasterTemplate(const Structure& s, const CrystalInput& in);
 
 // Occupations of the 18 subshells of a scattering-table row for the neutral element
 // (positive: core, negative: valence).
@@ -68,7 +64,3 @@ void groundStateOccupations(int element, int (&occupations)[18]);
 // Symbol of an element in XD's tables.
 const char* xdElementSymbol(int element);
 
-// Values of the switches -input and -block (empty when not given), set before the
-// structure is read.
-extern char INPUT_SWITCH[400];
-extern char BLOCK_SWITCH[200];

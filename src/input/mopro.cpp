@@ -4,6 +4,7 @@
 // SYMM, KAPPA, DUMMY, ATOMS, ANHAR, ...), and "STOP" ends it. Lines beginning with "!"
 // are comments wherever a line is read. Each kind of atom (scattering word, the last
 // word of an ATOM line) gets its electron configuration from a "CHEM" block of the table.
+#include "../core/stage.h"
 #include "mopro.h"
 
 #include <cctype>
@@ -17,10 +18,11 @@
 #include <vector>
 
 #include "../chem/elements.h"
-#include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
+#include "../geometry/cell.h"
+#include "input.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
 #include "xdlines.h"
@@ -137,7 +139,7 @@ Key keywordOf(const char* word) {
 
 // ---- sections of the parameter file ----
 
-void readCell(Quandrel& q, const MoProLines& in, const std::string& line) {
+void readCell(Structure& s, const MoProLines& in, const std::string& line) {
     double c[6];
     if (sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &c[0], &c[1], &c[2], &c[3], &c[4], &c[5]) < 6)
         readError(in.name());
@@ -146,13 +148,13 @@ void readCell(Quandrel& q, const MoProLines& in, const std::string& line) {
         fatal("%s: the CELL line gives no cell (edges must be positive, angles between 0 and 180 degrees and "
               "spanning a volume): \"%s\"",
               in.name(), line.c_str());
-    std::memcpy(q.cell, c, sizeof c);
+    std::memcpy(s.cell, c, sizeof c);
 }
 
 // The symmetry record: "SYMM count group centring", then count operator lines. The
 // group symbol's first letter is the lattice letter; a centring word beginning with
 // "CENTRO" (any case) makes the lattice centric.
-void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
+void readSymmetry(Structure& s, MoProLines& in, const std::string& line) {
     int count = 0;
     char lattice[WORD] = "";
     char centring[WORD] = "noncentro";
@@ -175,34 +177,34 @@ void readSymmetry(Quandrel& q, MoProLines& in, const std::string& line) {
             fatal("%s: the symmetry line \"%s\" holds no operator (%s).", in.name(), text.c_str(), why.c_str());
         symmetry.symm.push_back(text);
     }
-    q.symmetry = symmetry;
+    s.symmetry = symmetry;
 }
 
-void readKappaSets(Quandrel& q, MoProLines& in, const std::string& line) {
+void readKappaSets(Structure& s, MoProLines& in, const std::string& line) {
     int count = 0;
     if (sscanf(line.c_str(), "KAPPA %d", &count) < 1) readError(in.name());
     if (count < 0 || count > MAX_KAPPA)
         fatal("KAPPA %d in %s: at most %d kappa sets are possible.", count, in.name(), MAX_KAPPA);
-    q.nKappa = count;
+    s.nKappa = count;
     for (int k = 0; k < count; ++k) {
         const std::string& set = in.need("kappa set %d of the %d announced by KAPPA", k + 1, count);
         double values[2];
         int n = scanDoubles(set.c_str(), values, 2);
         if (n < 2) readError(in.name(), n, set);
         requireNumbersf(values, 2, in.name(), "kappa set %d", k + 1);
-        q.kappaSet[0][k] = values[0];
-        q.kappaSet[1][k] = values[1];
-        for (int v = 2; v < 6; ++v) q.kappaSet[v][k] = 1.0;
+        s.kappaSet[0][k] = values[0];
+        s.kappaSet[1][k] = values[1];
+        for (int v = 2; v < 6; ++v) s.kappaSet[v][k] = 1.0;
     }
 }
 
 // Dummy atoms are held apart until the atoms are read, then put behind them.
-void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vector<AtomRecord>& dummies) {
+void readDummies(Structure& s, MoProLines& in, const std::string& line, std::vector<AtomRecord>& dummies) {
     int count = 0;
     if (sscanf(line.c_str(), "DUMMY %d", &count) < 1) readError(in.name());
     if (count < 0 || count > MAX_ATOMS)
         fatal("DUMMY %d in %s: at most %d dummy atoms are possible.", count, in.name(), MAX_ATOMS);
-    q.nDummy = count;
+    s.nDummy = count;
     {
         MemoryNote note("Memory problem dummyatoms!  ");
         dummies.assign(count, AtomRecord());
@@ -217,7 +219,7 @@ void readDummies(Quandrel& q, MoProLines& in, const std::string& line, std::vect
         if (n == 3) std::snprintf(label, sizeof label, "DUM%d", j);
         copyOrStop(d.label, sizeof d.label, label, "Dummy label '%s' in %s is longer than %d characters.", label,
                    in.name(), LABEL_CAP - 1);
-        q.frac2cart(d.frac, d.cart);
+        cellGeometry(s.cell).toCartesian(d.frac, d.cart);
     }
 }
 
@@ -260,10 +262,10 @@ bool readAtomFields(const char* p, AtomRecord& a, char* label, char* group, char
 }
 
 // ATOM number label group groupNo x y z occupancy (unused) scattering-word
-void readAtomLine(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+void readAtomLine(Structure& s, MoProLines& in, int i, std::vector<std::string>& scatWords) {
     const char* file = in.name();
-    AtomRecord& a = q.atom[i];
-    const std::string& line = in.need("atom %d of the %d announced by ATOMS", i + 1, q.nAtoms);
+    AtomRecord& a = s.atom[i];
+    const std::string& line = in.need("atom %d of the %d announced by ATOMS", i + 1, s.nAtoms);
     char label[WORD] = "", group[WORD] = "", scat[WORD] = "";
     if (!readAtomFields(line.c_str(), a, label, group, scat)) {
         int unused = 0;
@@ -378,14 +380,14 @@ void readMultipoleLines(AtomRecord& a, MoProLines& in, int i) {
 
 // Per-atom steps of the ATOMS section: the ATOM line, the axis line, the displacement line
 // and the multipole lines of atom i; then its coordinates and populations are printed.
-void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scatWords) {
-    readAtomLine(q, in, i, scatWords);
-    AtomRecord& a = q.atom[i];
+void readAtom(Structure& s, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+    readAtomLine(s, in, i, scatWords);
+    AtomRecord& a = s.atom[i];
     readAxisLine(a, in, i);
     readDisplacementLine(a, in, i);
     readMultipoleLines(a, in, i);
 
-    q.frac2cart(a.frac, a.cart);
+    cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     // reference output: every atom read is listed with its coordinates and 26 populations:
     // "%-10s %9f %9f %9f   %9f %9f %9f\n", then the populations as "%8.4f" ten to a row
     // (put together in one reused text; appendFixed gives printf's bytes)
@@ -401,22 +403,22 @@ void readAtom(Quandrel& q, MoProLines& in, int i, std::vector<std::string>& scat
     fwrite(listing.data(), 1, listing.size(), stdout);
 }
 
-void readAtoms(Quandrel& q, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
+void readAtoms(Structure& s, MoProLines& in, const std::string& line, std::vector<std::string>& scatWords) {
     int count = 0;
     if (sscanf(line.c_str(), "ATOMS %d", &count) < 1) readError(in.name());
     if (count < 1 || count > MAX_ATOMS)
         fatal("ATOMS %d in %s: a structure holds 1 to %d atoms.", count, in.name(), MAX_ATOMS);
-    q.nAtoms = count;
+    s.nAtoms = count;
     // the atoms, the dummies of the file behind them, and room for those of the database stage
     {
         MemoryNote note("Memory problem xdinp!  ");
-        q.makeRoomForAtoms(count, 0);
+        s.makeRoomForAtoms(count, 0);
     }
     scatWords.clear();
-    for (int i = 0; i < count; ++i) readAtom(q, in, i, scatWords);
+    for (int i = 0; i < count; ++i) readAtom(s, in, i, scatWords);
 }
 
-void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
+void readAnharmonic(Structure& s, MoProLines& in, const std::string& line) {
     int count = 0, order = 0;
     if (sscanf(line.c_str(), "ANHAR %d %d", &count, &order) < 2) readError(in.name());
     if (order != 3 && order != 4)
@@ -425,10 +427,10 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
         std::string text = in.need("record %d of the %d announced by ANHAR", r + 1, count);
         int number = 0;
         if (sscanf(text.c_str(), "%d", &number) < 1) readError(in.name(), 0, text);
-        if (number < 1 || number > q.nAtoms)
+        if (number < 1 || number > s.nAtoms)
             fatal("ANHAR record %d of %s names atom %d; the atoms are numbered 1 to %d.", r + 1, in.name(), number,
-                  q.nAtoms);
-        AtomRecord& a = q.atom[number - 1];
+                  s.nAtoms);
+        AtomRecord& a = s.atom[number - 1];
         a.tp = order;
         text = in.need("record %d of the %d announced by ANHAR", r + 1, count);
         int got = scanDoubles(text.c_str(), a.c3, 8);
@@ -445,15 +447,15 @@ void readAnharmonic(Quandrel& q, MoProLines& in, const std::string& line) {
 // 1-based number of the atom an axis word names, 0 when it names none: a word of digits
 // is the number itself; "label" is the first atom of that label in the same group as
 // atom i; "group_label" the first atom of that label in that group.
-int axisAtomNumber(const Quandrel& q, int i, const char* word, const std::map<std::pair<int, std::string>, int>& firstOf) {
+int axisAtomNumber(const Structure& s, int i, const char* word, const std::map<std::pair<int, std::string>, int>& firstOf) {
     if (istzahl(word)) {
         long number = std::strtol(word, nullptr, 10);
-        if (number < 1 || number > q.nAtoms + q.nDummy)
-            fatal("Axis atom '%s' of atom %s in %s is no atom number of the file (1 to %d).", word, q.atom[i].label,
-                  q.inputFile, q.nAtoms + q.nDummy);
+        if (number < 1 || number > s.nAtoms + s.nDummy)
+            fatal("Axis atom '%s' of atom %s in %s is no atom number of the file (1 to %d).", word, s.atom[i].label,
+                  s.source.c_str(), s.nAtoms + s.nDummy);
         return static_cast<int>(number);
     }
-    int group = q.atom[i].groupNo;
+    int group = s.atom[i].groupNo;
     const char* label = word;
     if (const char* bar = std::strchr(word, '_')) {
         std::string prefix(word, bar);
@@ -475,20 +477,22 @@ struct ParameterFile {
     bool haveAtoms = false;
 };
 
-InputFile openParameterFile(Quandrel& q) {
-    if (q.inputFile[0] == '\0') {
+// The parameter file the options name; without a name, the user is asked for one (and the
+// options keep it for the report).
+InputFile openParameterFile(Options& o) {
+    if (o.inputFile[0] == '\0') {
         // reference output: the prompt names this example path
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/ideen/alamet.01 ): ");
         fflush(stdout);
-        readTypedName(q.inputFile, sizeof q.inputFile);
+        readTypedName(o.inputFile, sizeof o.inputFile);
     }
-    InputFile file = openInput(q.inputFile);
-    if (!file) cannotOpen("'%s'", q.inputFile);
+    InputFile file = openInput(o.inputFile);
+    if (!file) cannotOpen("'%s'", o.inputFile);
     return file;
 }
 
 // The sections up to "STOP" (or the first line that begins no section), each by its keyword.
-void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
+void readSections(Structure& s, MoProLines& in, ParameterFile& p) {
     for (bool more = true; more;) {
         std::string line;
         if (!in.next(line)) fatal("%s ends without a STOP line.", in.name());
@@ -496,7 +500,7 @@ void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
         sscanf(line.c_str(), "%223s", word);
         switch (keywordOf(word)) {
             case Key::Cell:
-                readCell(q, in, line);
+                readCell(s, in, line);
                 p.haveCell = true;
                 break;
             case Key::Zerr:
@@ -508,20 +512,20 @@ void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
             case Key::Wsig:
                 break;
             case Key::Symm:
-                readSymmetry(q, in, line);
+                readSymmetry(s, in, line);
                 break;
             case Key::Kappa:
-                readKappaSets(q, in, line);
+                readKappaSets(s, in, line);
                 break;
             case Key::Dummy:
-                readDummies(q, in, line, p.dummies);
+                readDummies(s, in, line, p.dummies);
                 break;
             case Key::Atoms:
-                readAtoms(q, in, line, p.scatWords);
+                readAtoms(s, in, line, p.scatWords);
                 p.haveAtoms = true;
                 break;
             case Key::Anhar:
-                readAnharmonic(q, in, line);
+                readAnharmonic(s, in, line);
                 break;
             case Key::Stop:
             case Key::Atom:
@@ -532,9 +536,9 @@ void readSections(Quandrel& q, MoProLines& in, ParameterFile& p) {
     }
 }
 
-void checkCounts(const Quandrel& q, const ParameterFile& p) {
-    const char* inputFile = q.inputFile;
-    const int nAtoms = q.nAtoms, nDummy = q.nDummy;
+void checkCounts(const Structure& s, const ParameterFile& p) {
+    const char* inputFile = s.source.c_str();
+    const int nAtoms = s.nAtoms, nDummy = s.nDummy;
     if (!p.haveCell) fatal("%s has no CELL line.", inputFile);
     if (!p.haveAtoms) fatal("%s has no ATOMS section.", inputFile);
     if (nDummy > nAtoms) fatal("%s has %d dummy atoms but only %d atoms.", inputFile, nDummy, nAtoms);
@@ -545,36 +549,36 @@ void checkCounts(const Quandrel& q, const ParameterFile& p) {
 }
 
 // The dummies go behind the atoms.
-void placeDummies(Quandrel& q, const std::vector<AtomRecord>& dummies) {
-    q.makeRoomForAtoms(q.nAtoms, q.nDummy);
-    for (int j = 0; j < q.nDummy; ++j) {
-        AtomRecord& d = q.atom[q.nAtoms + j];
+void placeDummies(Structure& s, const std::vector<AtomRecord>& dummies) {
+    s.makeRoomForAtoms(s.nAtoms, s.nDummy);
+    for (int j = 0; j < s.nDummy; ++j) {
+        AtomRecord& d = s.atom[s.nAtoms + j];
         std::memcpy(d.label, dummies[j].label, sizeof d.label);
         std::memcpy(d.frac, dummies[j].frac, sizeof d.frac);
-        q.frac2cart(d.frac, d.cart);
+        cellGeometry(s.cell).toCartesian(d.frac, d.cart);
     }
 }
 
 // Per atom, once the whole file is read: the axis atoms' numbers, the kappa values and the
 // Cartesian coordinates (the cell may follow the atoms).
-void finishAtoms(Quandrel& q) {
+void finishAtoms(Structure& s) {
     std::map<std::pair<int, std::string>, int> firstOf;  // (group, label) -> first atom
-    for (int i = q.nAtoms - 1; i >= 0; --i) firstOf[{q.atom[i].groupNo, q.atom[i].label}] = i;
-    for (int i = 0; i < q.nAtoms; ++i) {
-        AtomRecord& a = q.atom[i];
+    for (int i = s.nAtoms - 1; i >= 0; --i) firstOf[{s.atom[i].groupNo, s.atom[i].label}] = i;
+    for (int i = 0; i < s.nAtoms; ++i) {
+        AtomRecord& a = s.atom[i];
         a.planarCache = -1.0;
         if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
             fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
             stopWithoutBanner(32);
         }
-        if (int n = axisAtomNumber(q, i, a.axisAtom1, firstOf)) a.atom0 = n;
-        if (int n = axisAtomNumber(q, i, a.axisAtom2, firstOf)) a.atom2 = n;
-        if (a.kap < 1 || a.kap > q.nKappa)
-            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, q.inputFile, a.kap,
-                  q.nKappa);
-        for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
-        q.frac2cart(a.frac, a.cart);
-        requireNumbersf(a.cart, 3, q.inputFile, "atom %d (%s), Cartesian coordinates", i + 1, a.label);
+        if (int n = axisAtomNumber(s, i, a.axisAtom1, firstOf)) a.atom0 = n;
+        if (int n = axisAtomNumber(s, i, a.axisAtom2, firstOf)) a.atom2 = n;
+        if (a.kap < 1 || a.kap > s.nKappa)
+            fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, s.source.c_str(), a.kap,
+                  s.nKappa);
+        for (int v = 0; v < 6; ++v) a.kappa[v] = s.kappaSet[v][a.kap - 1];
+        cellGeometry(s.cell).toCartesian(a.frac, a.cart);
+        requireNumbersf(a.cart, 3, s.source.c_str(), "atom %d (%s), Cartesian coordinates", i + 1, a.label);
     }
 }
 
@@ -587,50 +591,51 @@ int istzahl(const char* text) {
     return 1;
 }
 
-void Quandrel::readMoProParam() {
-    StageName stage(*this, "readMoProParam");
-    InputFile file = openParameterFile(*this);
-    MoProLines in(file.get(), inputFile);
+void readMoProFiles(Structure& s, Options& o) {
+    Stage stage("readMoProParam");
+    InputFile file = openParameterFile(o);
+    s.source = o.inputFile;
+    MoProLines in(file.get(), o.inputFile);
     ParameterFile p;
-    readSections(*this, in, p);
+    readSections(s, in, p);
     file.reset();
 
-    checkCounts(*this, p);
-    placeDummies(*this, p.dummies);
-    finishAtoms(*this);
+    checkCounts(s, p);
+    placeDummies(s, p.dummies);
+    finishAtoms(s);
 
-    nScat = static_cast<int>(p.scatWords.size());
-    for (int k = 0; k < nScat; ++k) {
+    s.nScat = static_cast<int>(p.scatWords.size());
+    for (int k = 0; k < s.nScat; ++k) {
         char word[sizeof(ScatEntry{}.symbol)];
         copyText(word, sizeof word, p.scatWords[k].c_str());
-        readMoProTab(k, word);
+        readMoProTable(s, o, k, word);
     }
 }
 
-void Quandrel::readMoProTab(int k, char* word) {
+void readMoProTable(Structure& s, Options& o, int k, char* word) {
     if (k < 0 || k >= MAX_SCAT) fatal("Scattering entry %d is outside the table of %d entries.", k + 1, MAX_SCAT);
-    ScatEntry& e = scatTable[k];
+    ScatEntry& e = s.scatTable[k];
     e = ScatEntry();
     copyOrStop(e.symbol, sizeof e.symbol, word, "Scattering word '%s' is longer than %zu characters.", word,
                sizeof e.symbol - 1);
     e.number = k + 1;
     e.element = elementIndex(elementPartOf(word));
-    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, inputFile);
+    if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, o.inputFile);
 
     const char* tabName = "mopro.tab";
     InputFile tab = openInput(tabName);
-    if (!tab && moproTabPath[0] != '\0') {
-        tabName = moproTabPath;
+    if (!tab && o.moproTabPath[0] != '\0') {
+        tabName = o.moproTabPath;
         tab = openInput(tabName);
     }
     if (!tab) {
         // reference output: the prompt for the table also says "MoProParameter file"
         printf("please type in the name of MoProParameter file (eg /home/pjorsten/mops/LibMoPro/mopro.tab ): ");
         fflush(stdout);
-        readTypedName(moproTabPath, sizeof moproTabPath);
-        tabName = moproTabPath;
+        readTypedName(o.moproTabPath, sizeof o.moproTabPath);
+        tabName = o.moproTabPath;
         tab = openInput(tabName);
-        if (!tab) cannotOpen("'%s'", moproTabPath);
+        if (!tab) cannotOpen("'%s'", o.moproTabPath);
     }
 
     MoProLines in(tab.get(), tabName);

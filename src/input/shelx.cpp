@@ -22,8 +22,8 @@
 #include <gemmi/unitcell.hpp>
 
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
 #include "crystal.h"

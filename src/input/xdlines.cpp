@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 bool XdLines::next(std::string& line) {
     // nextContent hands back the last comment line when nothing else is left: that is

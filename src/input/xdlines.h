@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "../driver/text.h"
+#include "../core/text.h"
 
 class XdLines {
 public:

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
-#include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../geometry/cell.h"
+#include "input.h"
+#include "../core/failure.h"
 #include "../geometry/geometry.h"
 #include "../symmetry/spacegroup.h"
 #include "xdlines.h"
@@ -19,8 +21,8 @@ constexpr int MAX_OCCUPATION = 99;
 
 }  // namespace
 
-void Quandrel::readMas() {
-    StageName stage(*this, "readMas");
+void readMasterFile(Structure& s) {
+    Stage stage("readMas");
     InputFile file = openInput("xd.mas");
     if (!file) cannotOpen("xd.mas");
     XdLines lines(file.get(), "xd.mas");
@@ -28,28 +30,28 @@ void Quandrel::readMas() {
     // TITLE <word>
     const char* text = lines.record("the TITLE line");
     char word[LINE_CAP];
-    if (sscanf(text, "TITLE %127s\n", word) == 1) storeWord(title, sizeof title, word, "xd.mas", "the title word");
+    if (sscanf(text, "TITLE %127s\n", word) == 1) storeWord(s.title, sizeof s.title, word, "xd.mas", "the title word");
 
     // CELL a b c alpha beta gamma
     std::string line;
-    if (!lines.next(line) || sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &cell[0], &cell[1], &cell[2],
-                                    &cell[3], &cell[4], &cell[5]) < 6) {
+    if (!lines.next(line) || sscanf(line.c_str(), "CELL %lf %lf %lf %lf %lf %lf\n", &s.cell[0], &s.cell[1], &s.cell[2],
+                                    &s.cell[3], &s.cell[4], &s.cell[5]) < 6) {
         // reference output: "ERRROR" with three Rs
         stopWithSystemError("READ ERRROR in xd.mas");
     }
     lines.checkLength(line, "the CELL line");
-    requireNumbers(cell, 6, "xd.mas", "the CELL line");
-    if (!validCell(cell))
+    requireNumbers(s.cell, 6, "xd.mas", "the CELL line");
+    if (!validCell(s.cell))
         fatal("xd.mas: the CELL line gives no cell (edges must be positive, angles between 0 and 180 degrees "
               "and spanning a volume): \"%s\"",
               line.c_str());
 
-    // everything up to the SCAT line, the cell line being the first one tested; the LATT
-    // and SYMM cards among them give the symmetry
-    symmetry = CrystalSymmetry();
+    // everything up to the SCAT line, the s.cell line being the first one tested; the LATT
+    // and SYMM cards among them give the s.symmetry
+    s.symmetry = CrystalSymmetry();
     while (std::strncmp(line.c_str(), "SCAT", 4) != 0) {
         if (!lines.next(line)) fatal("xd.mas ends before its SCAT line: the scattering table is missing");
-        takeSymmetryCard(line, symmetry, "xd.mas");
+        takeSymmetryCard(line, s.symmetry, "xd.mas");
     }
 
     // one entry per line up to "END SCAT" (that line exactly)
@@ -65,7 +67,7 @@ void Quandrel::readMas() {
     text = nextEntryLine();
     while (std::strcmp(text, "END SCAT") != 0) {
         if (t == MAX_SCAT) fatal("xd.mas: the scattering table holds more than %d entries", MAX_SCAT);
-        ScatEntry& e = scatTable[t];
+        ScatEntry& e = s.scatTable[t];
         int* o = e.occupations;
         char w[4][LINE_CAP];
         int n = sscanf(text,
@@ -86,7 +88,7 @@ void Quandrel::readMas() {
         if (n >= 4) storeWord(e.word4, sizeof e.word4, w[3], "xd.mas", field);
 
         std::string element = elementPartOf(e.symbol);
-        e.element = getOZ(&element[0]);
+        e.element = scatteringElementIndex(&element[0]);
         if (e.element == 1 && element != "He")
             fprintf(stderr, "xd.mas: the symbol %s of scattering entry %d names no element; it counts as helium\n",
                     e.symbol, t + 1);
@@ -103,11 +105,11 @@ void Quandrel::readMas() {
         ++t;
         text = nextEntryLine();
     }
-    nScat = t;
+    s.nScat = t;
 
-    for (int k = 0; k < nScat; ++k)
+    for (int k = 0; k < s.nScat; ++k)
         // reference output: "elctrons" and, below, "successfull" are spelt so in every run
-        printf("Atom type %d (%s) has: %d electrons and %d valence elctrons.\n", scatTable[k].number,
-               scatTable[k].symbol, scatTable[k].electrons, scatTable[k].valenceElectrons);
+        printf("Atom type %d (%s) has: %d electrons and %d valence elctrons.\n", s.scatTable[k].number,
+               s.scatTable[k].symbol, s.scatTable[k].electrons, s.scatTable[k].valenceElectrons);
     fprintf(stderr, "\nReading xd.mas was successfull!\n\n");
 }

@@ -6,9 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/populations.h"
+#include "../core/stage.h"
+#include "../geometry/cell.h"
+#include "input.h"
+#include "../core/failure.h"
+#include "../core/populations.h"
 #include "xdlines.h"
 
 namespace {
@@ -113,50 +115,50 @@ InputFile openParameterFile(const char*& fileName) {
 }
 
 // USAGE nAtoms . multipoleLevel nKappa . . . . . . . . . nDummy
-void readUsage(Quandrel& q, XdLines& lines) {
+void readUsage(Structure& s, XdLines& lines) {
     const char* fileName = lines.fileName();
     std::string line;
     do {
         if (!lines.next(line)) fatal("%s ends before its USAGE line", fileName);
     } while (std::strncmp(line.c_str(), "USAGE", 5) != 0);
     lines.checkLength(line, "the USAGE line");
-    int* r = q.usageRest;
-    sscanf(line.c_str(), "%*s %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &q.nAtoms, &r[0], &q.multipoleLevel,
-           &q.nKappa, &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], &q.nDummy);
-    if (q.nAtoms < 0 || q.nAtoms > MAX_ATOMS)
-        fatal("%s: the USAGE line announces %d atoms; between 0 and %d can be handled", fileName, q.nAtoms,
+    int* r = s.usageRest;
+    sscanf(line.c_str(), "%*s %d %d %d %d %d %d %d %d %d %d %d %d %d %d", &s.nAtoms, &r[0], &s.multipoleLevel,
+           &s.nKappa, &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], &s.nDummy);
+    if (s.nAtoms < 0 || s.nAtoms > MAX_ATOMS)
+        fatal("%s: the USAGE line announces %d atoms; between 0 and %d can be handled", fileName, s.nAtoms,
               MAX_ATOMS);
-    if (q.nKappa < 0 || q.nKappa > MAX_KAPPA)
-        fatal("%s: the USAGE line announces %d kappa sets; between 0 and %d can be handled", fileName, q.nKappa,
+    if (s.nKappa < 0 || s.nKappa > MAX_KAPPA)
+        fatal("%s: the USAGE line announces %d kappa sets; between 0 and %d can be handled", fileName, s.nKappa,
               MAX_KAPPA);
-    if (q.nDummy < 0 || q.nDummy > q.nAtoms)
+    if (s.nDummy < 0 || s.nDummy > s.nAtoms)
         fatal("%s: the USAGE line announces %d dummy atoms for %d atoms; between 0 and the number of atoms "
               "can be handled",
-              fileName, q.nDummy, q.nAtoms);
-    if (q.nAtoms + q.nDummy > MAX_ATOMS)
+              fileName, s.nDummy, s.nAtoms);
+    if (s.nAtoms + s.nDummy > MAX_ATOMS)
         fatal("%s: the USAGE line announces %d atoms and %d dummy atoms: XD's parameter file numbers atoms "
               "and dummy atoms in five columns, so at most %d of them together can be handled",
-              fileName, q.nAtoms, q.nDummy, MAX_ATOMS);
+              fileName, s.nAtoms, s.nDummy, MAX_ATOMS);
 }
 
 // The atoms, the dummies of the file behind them, and room for the dummies of the
 // database stage.
-void roomForAtoms(Quandrel& q) {
+void roomForAtoms(Structure& s) {
     {
         MemoryNote note("Memory problem xdinp!  ");
-        q.makeRoomForAtoms(q.nAtoms, q.nDummy);
+        s.makeRoomForAtoms(s.nAtoms, s.nDummy);
     }
-    for (int i = 0; i < q.nAtoms; ++i) q.atom[i].planarCache = -1.0;
+    for (int i = 0; i < s.nAtoms; ++i) s.atom[i].planarCache = -1.0;
 }
 
-void readDummies(Quandrel& q, XdLines& lines) {
-    for (int j = 0; j < q.nDummy; ++j) {
-        AtomRecord& d = q.atom[q.nAtoms + j];
-        sscanf(lines.record("dummy atom %d of %d", j + 1, q.nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
+void readDummies(Structure& s, XdLines& lines) {
+    for (int j = 0; j < s.nDummy; ++j) {
+        AtomRecord& d = s.atom[s.nAtoms + j];
+        sscanf(lines.record("dummy atom %d of %d", j + 1, s.nDummy), "%lf%lf%lf", &d.frac[0], &d.frac[1],
                &d.frac[2]);
         snprintf(d.label, sizeof d.label, "DUM%d", j);
         requireNumbersf(d.frac, 3, lines.fileName(), "dummy atom %d", j + 1);
-        q.frac2cart(d.frac, d.cart);
+        cellGeometry(s.cell).toCartesian(d.frac, d.cart);
         requireNumbersf(d.cart, 3, lines.fileName(), "dummy atom %d (Cartesian)", j + 1);
     }
 }
@@ -225,10 +227,10 @@ void readPopulations(AtomRecord& a, XdLines& lines, int level, int i) {
     requireNumbersf(a.multipole, count, lines.fileName(), "atom %d (%s), populations", i + 1, a.label);
 }
 
-void readAtom(Quandrel& q, XdLines& lines, int i) {
+void readAtom(Structure& s, XdLines& lines, int i) {
     const char* fileName = lines.fileName();
-    AtomRecord& a = q.atom[i];
-    readAtomLine(a, lines, i, q.nAtoms);
+    AtomRecord& a = s.atom[i];
+    readAtomLine(a, lines, i, s.nAtoms);
     readDisplacements(a, lines);
 
     // the texts naming the values are formatted only for a message
@@ -238,89 +240,89 @@ void readAtom(Quandrel& q, XdLines& lines, int i) {
     requireNumbersf(a.u, 6, fileName, "atom %d (%s), displacement parameters", n, a.label);
     requireNumbersf(a.c3, 10, fileName, "atom %d (%s), third-order displacement parameters", n, a.label);
     requireNumbersf(a.d4, 15, fileName, "atom %d (%s), fourth-order displacement parameters", n, a.label);
-    q.frac2cart(a.frac, a.cart);
+    cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     requireNumbersf(a.cart, 3, fileName, "atom %d (%s), Cartesian coordinates", n, a.label);
 
     setAxisLetters(a);
-    readPopulations(a, lines, q.multipoleLevel, i);
+    readPopulations(a, lines, s.multipoleLevel, i);
 }
 
 // number kappa1 ... kappa6
-void readKappaSets(Quandrel& q, XdLines& lines) {
-    for (int k = 0; k < q.nKappa; ++k) {
-        sscanf(lines.record("kappa set %d of %d", k + 1, q.nKappa), "%d %lf%lf%lf%lf%lf%lf", &q.kappaNo[k],
-               &q.kappaSet[0][k], &q.kappaSet[1][k], &q.kappaSet[2][k], &q.kappaSet[3][k], &q.kappaSet[4][k],
-               &q.kappaSet[5][k]);
-        for (int v = 0; v < 6; ++v) requireNumbersf(&q.kappaSet[v][k], 1, lines.fileName(), "kappa set %d", k + 1);
+void readKappaSets(Structure& s, XdLines& lines) {
+    for (int k = 0; k < s.nKappa; ++k) {
+        sscanf(lines.record("kappa set %d of %d", k + 1, s.nKappa), "%d %lf%lf%lf%lf%lf%lf", &s.kappaNo[k],
+               &s.kappaSet[0][k], &s.kappaSet[1][k], &s.kappaSet[2][k], &s.kappaSet[3][k], &s.kappaSet[4][k],
+               &s.kappaSet[5][k]);
+        for (int v = 0; v < 6; ++v) requireNumbersf(&s.kappaSet[v][k], 1, lines.fileName(), "kappa set %d", k + 1);
     }
 }
 
 // The last parameter line: its numbers are written back unchanged.
-void readTrailingLine(Quandrel& q, XdLines& lines) {
+void readTrailingLine(Structure& s, XdLines& lines) {
     const char* fileName = lines.fileName();
     lines.skip("its last parameter line");
     lines.skip("its last parameter line");
     std::string last = lines.record("its last parameter line");
-    q.nTrailing = 0;
+    s.nTrailing = 0;
     for (char* piece = std::strtok(&last[0], " \t"); piece != nullptr; piece = std::strtok(nullptr, " \t")) {
-        if (q.nTrailing == MAX_TRAILING)
+        if (s.nTrailing == MAX_TRAILING)
             fatal("%s: the last parameter line holds more than %d numbers", fileName, MAX_TRAILING);
-        q.trailingValues[q.nTrailing++] = atof(piece);
+        s.trailingValues[s.nTrailing++] = atof(piece);
     }
-    requireNumbers(q.trailingValues, q.nTrailing, fileName, "the last parameter line");
+    requireNumbers(s.trailingValues, s.nTrailing, fileName, "the last parameter line");
 }
 
 // Each atom takes the values of its kappa set, counted by position in the file.
-void assignKappas(Quandrel& q, const char* fileName) {
-    for (int i = 0; i < q.nAtoms; ++i) {
-        AtomRecord& a = q.atom[i];
-        if (a.kap < 1 || a.kap > q.nKappa)
+void assignKappas(Structure& s, const char* fileName) {
+    for (int i = 0; i < s.nAtoms; ++i) {
+        AtomRecord& a = s.atom[i];
+        if (a.kap < 1 || a.kap > s.nKappa)
             fatal("%s: atom %d (%s) refers to kappa set %d, but the file holds %d kappa sets", fileName, i + 1,
-                  a.label, a.kap, q.nKappa);
-        if (a.tbl < 1 || a.tbl > q.nScat)
+                  a.label, a.kap, s.nKappa);
+        if (a.tbl < 1 || a.tbl > s.nScat)
             fatal("%s: atom %d (%s) refers to scattering entry %d, but xd.mas holds %d entries", fileName, i + 1,
-                  a.label, a.tbl, q.nScat);
-        for (int v = 0; v < 6; ++v) a.kappa[v] = q.kappaSet[v][a.kap - 1];
+                  a.label, a.tbl, s.nScat);
+        for (int v = 0; v < 6; ++v) a.kappa[v] = s.kappaSet[v][a.kap - 1];
     }
 }
 
 }  // namespace
 
-void Quandrel::readInp() {
+void readParameterFile(Structure& s) {
     {
-        StageName stage(*this, "readInp");
+        Stage stage("readInp");
         const char* fileName = nullptr;
         InputFile file = openParameterFile(fileName);
         XdLines lines(file.get(), fileName);
 
-        readUsage(*this, lines);
-        roomForAtoms(*this);
+        readUsage(s, lines);
+        roomForAtoms(s);
         lines.skip("the two lines after its USAGE line");
         lines.skip("the two lines after its USAGE line");
-        readDummies(*this, lines);
-        for (int i = 0; i < nAtoms; ++i) readAtom(*this, lines, i);
-        readKappaSets(*this, lines);
-        readTrailingLine(*this, lines);
-        assignKappas(*this, fileName);
+        readDummies(s, lines);
+        for (int i = 0; i < s.nAtoms; ++i) readAtom(s, lines, i);
+        readKappaSets(s, lines);
+        readTrailingLine(s, lines);
+        assignKappas(s, fileName);
 
         // reference output: "successfull" and "Dummys"
-        fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, nAtoms,
-                nDummy, nKappa);
+        fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, s.nAtoms,
+                s.nDummy, s.nKappa);
     }
-    readPartAux();
+    readPartFile(s);
 }
 
-void Quandrel::readPartAux() {
-    StageName stage(*this, "readPartAux");
+void readPartFile(Structure& s) {
+    Stage stage("readPartAux");
     // Records of three words (label, number, part), white space and line ends between them.
     InputFile file = openInput("xd_part.aux");
     bool more = file != nullptr;
-    for (int i = 0; i < nAtoms; ++i) {
-        atom[i].part = 0;
+    for (int i = 0; i < s.nAtoms; ++i) {
+        s.atom[i].part = 0;
         std::string w1, w2, w3;
         more = more && nextWord(file.get(), w1) && nextWord(file.get(), w2) && nextWord(file.get(), w3);
         if (!more) continue;
-        if (sscanf(w3.c_str(), "%d", &atom[i].part) != 1)
+        if (sscanf(w3.c_str(), "%d", &s.atom[i].part) != 1)
             fatal("xd_part.aux: record %d (%s %s %s) has no part number as its third word", i + 1, w1.c_str(),
                   w2.c_str(), w3.c_str());
     }

@@ -6,10 +6,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -23,9 +24,9 @@ bool isSymbol(const Quandrel& q, int atomIndex, const char* symbol) {
 
 // Bond class of a margin v (reference length minus distance).
 const char* bondClass(const Quandrel& q, double v) {
-    if (v > q.einfachMeso && v < q.mesoZweifach) return "1.5";
-    if (v >= q.mesoZweifach && v < q.zweifachDreifach) return "2";
-    if (v >= q.zweifachDreifach) return "3";
+    if (v > q.opt.einfachMeso && v < q.opt.mesoZweifach) return "1.5";
+    if (v >= q.opt.mesoZweifach && v < q.opt.zweifachDreifach) return "2";
+    if (v >= q.opt.zweifachDreifach) return "3";
     return "1";
 }
 
@@ -65,7 +66,7 @@ void appendSecondShell(const NameView& view, int c, int n, std::string& name) {
         Descriptor d;
         d.set(bondClass(q, v));
         if (q.isHydrogen(m)) d.set("1");
-        if (view.ringCode(c) != 0 && v > q.einfachMeso && isSymbol(q, m, "O")) d.set("2");
+        if (view.ringCode(c) != 0 && v > q.opt.einfachMeso && isSymbol(q, m, "O")) d.set("2");
         if (view.ringCode(m) != 0) ringDescriptor(view, n, m, d);
         name += d.text;
         name += klein(symbolOf(q, m));
@@ -80,7 +81,7 @@ void appendNeighbourTerm(const NameView& view, int c, int n, double v, std::stri
     Descriptor d;
     d.set(bondClass(q, v));
     if (hydrogen) d.set("1");
-    if (view.ringCode(c) != 0 && v >= q.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d.set("2");
+    if (view.ringCode(c) != 0 && v >= q.opt.einfachMeso && (isSymbol(q, c, "O") || isSymbol(q, n, "O"))) d.set("2");
     if (view.ringCode(n) != 0) ringDescriptor(view, c, n, d);
     name += d.text;
     name += klein(symbolOf(q, n));
@@ -102,8 +103,8 @@ void buildName(const NameView& view, int i, const std::vector<int>& bondsOfAtom,
         std::snprintf(head, sizeof head, "%s", symbolOf(view.q, i));
     name = head;
     for (int b : bondsOfAtom) {
-        const int other = bnd[b].first == i ? bnd[b].second : bnd[b].first;
-        appendNeighbourTerm(view, i, other, bnd[b].margin, name);
+        const int other = view.q.bonds[b].first == i ? view.q.bonds[b].second : view.q.bonds[b].first;
+        appendNeighbourTerm(view, i, other, view.q.bonds[b].margin, name);
     }
 }
 
@@ -116,9 +117,9 @@ void storeName(Quandrel& q, int atomIndex, const std::string& name) {
 }  // namespace
 
 void Quandrel::getNames(int bondCount) {
-    StageName stage(*this, "GetNames");
+    Stage stage("GetNames");
     if (static_cast<int>(knopf.size()) < nAtoms) knopf.resize(nAtoms);  // atoms without a node: no neighbours
-    if (bondCount > static_cast<int>(bnd.size())) bondCount = static_cast<int>(bnd.size());
+    if (bondCount > static_cast<int>(bonds.size())) bondCount = static_cast<int>(bonds.size());
 
     fprintf(logFile, "How Planar is the coordinate sphere of the following atoms: (1 is planar)\n");
     fprintf(logFile, "=========================================================================\n");
@@ -127,9 +128,9 @@ void Quandrel::getNames(int bondCount) {
     // neighbours come in ascending index.
     std::vector<std::vector<int>> bondsOf(nAtoms);
     for (int b = 0; b < bondCount; ++b) {
-        if (bnd[b].first >= 0 && bnd[b].first < nAtoms) bondsOf[bnd[b].first].push_back(b);
-        if (bnd[b].second >= 0 && bnd[b].second < nAtoms && bnd[b].second != bnd[b].first)
-            bondsOf[bnd[b].second].push_back(b);
+        if (bonds[b].first >= 0 && bonds[b].first < nAtoms) bondsOf[bonds[b].first].push_back(b);
+        if (bonds[b].second >= 0 && bonds[b].second < nAtoms && bonds[b].second != bonds[b].first)
+            bondsOf[bonds[b].second].push_back(b);
     }
 
     double totalCharge = 0.0;
@@ -141,12 +142,12 @@ void Quandrel::getNames(int bondCount) {
         buildName(NameView{*this, true}, i, bondsOf[i], name);
         storeName(*this, i, name);
 
-        if (ions != 0) {
+        if (opt.ions != 0) {
             // Ring codes are no bond orders: the valences are read from the name without them.
             // An image's charge is its input atom's: the totals count the input atoms only.
             const double oxidationBefore = totalOxi;
             double charge;
-            if (useNewRingNomenclature > 0) {
+            if (opt.useNewRingNomenclature > 0) {
                 buildName(NameView{*this, false}, i, bondsOf[i], bondOrderName);
                 charge = calcValeces(i, bondOrderName.c_str());
             } else {
@@ -158,7 +159,7 @@ void Quandrel::getNames(int bondCount) {
                 totalCharge += charge;
             if (charge != 0.0) {
                 char suffix[32] = "";
-                if (ions < 2)
+                if (opt.ions < 2)
                     std::snprintf(suffix, sizeof suffix, "%c%3.1f", charge > 0 ? '+' : '-', std::fabs(charge));
                 else if (charge > 0.5)
                     std::snprintf(suffix, sizeof suffix, "%c", '+');
@@ -170,7 +171,7 @@ void Quandrel::getNames(int bondCount) {
         }
     }
 
-    if (ions != 0) {
+    if (opt.ions != 0) {
         const char* verdict = totalCharge == 0.0 ? "OK!" : "probably a problem please check!";
         fprintf(logFile, "total charge is %4.1f and sum over Oxidation numbers is %f. This is %s\n", totalCharge,
                 totalOxi, verdict);

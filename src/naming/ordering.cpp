@@ -1,4 +1,5 @@
 // Canonical ordering of the terms of a quandrel name.
+#include "../core/stage.h"
 #include "ordering.h"
 
 #include <cctype>
@@ -9,8 +10,8 @@
 
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 
 const char* const NAME_LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 const char* const DESCRIPTOR_START = "123#@";
@@ -18,7 +19,7 @@ const char* const ELEMENT_END = "abcdefghijklmnoprstuvwxyz]";
 
 namespace {
 
-// The letters that may follow the first letter of an element symbol in getOZ.
+// The letters that may follow the first letter of an element symbol in atomicNumberOfTerm.
 const char* const SYMBOL_LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWabcdefghijklmnopqrstuvwxyz";
 
 const std::size_t npos = std::string::npos;
@@ -88,8 +89,8 @@ bool operator<(MyString const& a, MyString const& b) {
     TermKey ka = keyOf(a);
     TermKey kb = keyOf(b);
     if (ka.bond != kb.bond) return ka.bond > kb.bond;  // triple, double, delocalised, single
-    int za = getOZ(ka.element);
-    int zb = getOZ(kb.element);
+    int za = atomicNumberOfTerm(ka.element);
+    int zb = atomicNumberOfTerm(kb.element);
     if (za == zb && ka.ringWeight != kb.ringWeight) return ka.ringWeight > kb.ringWeight;
     if (za == zb && a.compare(b) != 0) {
         std::size_t sa = secondShellStart(a);
@@ -121,7 +122,7 @@ void stringel(std::string& group) {
     group = joined(terms);
 }
 
-int getOZ(std::string text) {
+int atomicNumberOfTerm(std::string text) {
     if (text.empty()) return -1;
     std::size_t end = text.find_first_not_of(SYMBOL_LETTERS, 1);
     std::string symbol(1, static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))));
@@ -206,7 +207,7 @@ std::string canonicalName(const std::string& name) {
 }
 
 void Quandrel::sortQuandrel(int atomIndex, std::unordered_map<std::string, std::string>* known) {
-    StageName stage(*this, "SortQuandrel");
+    Stage stage("SortQuandrel");
     std::string ownForm;
     const std::string* form = &ownForm;
     if (known != nullptr) {

@@ -32,7 +32,7 @@ void stringel(std::string& group);
 
 // Atomic number (element index + 1) of the element symbol that begins the text (its
 // first letter taken in upper case); -1 when no element symbol matches.
-int getOZ(std::string text);
+int atomicNumberOfTerm(std::string text);
 
 // Decimal digit sum: 34 gives 7.
 int quersumme(int value);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../driver/Quandrel.h"
+#include "../geometry/cell.h"
 
 namespace {
 
@@ -25,16 +26,14 @@ double uisoFactor(const char* quandrelName) {
 }  // namespace
 
 void Quandrel::huconstrain() {
-    if (uisoConstrain) printf("Hydrogen Uiso constrain!!\n");
-    if (ridingConstrain) printf("Riding hydrogens!!\n");
+    if (opt.uisoConstrain) printf("Hydrogen Uiso constrain!!\n");
+    if (opt.ridingConstrain) printf("Riding hydrogens!!\n");
 
     // Coefficients of Ueq = sum kij Uij.
-    const double deg = 57.29577951308232;
     const double a = cell[0], b = cell[1], c = cell[2];
-    const double alpha = cell[3] / deg, beta = cell[4] / deg, gamma = cell[5] / deg;
-    const double ca = cos(alpha), cb = cos(beta), cg = cos(gamma);
-    const double V = a * b * c * sqrt(1 + 2 * ca * cb * cg - ca * ca - cb * cb - cg * cg);
-    const double aStar = b * c * sin(alpha) / V, bStar = a * c * sin(beta) / V, cStar = a * b * sin(gamma) / V;
+    const CellGeometry geometry(cell);
+    const double ca = geometry.cosAlpha(), cb = geometry.cosBeta(), cg = geometry.cosGamma();
+    const double aStar = geometry.aStar(), bStar = geometry.bStar(), cStar = geometry.cStar();
     const double k11 = (a * aStar) * (a * aStar) / 3, k22 = (b * bStar) * (b * bStar) / 3,
                  k33 = (c * cStar) * (c * cStar) / 3;
     const double k12 = 2 * a * aStar * b * bStar * cg / 3, k13 = 2 * a * aStar * c * cStar * cb / 3,
@@ -47,11 +46,11 @@ void Quandrel::huconstrain() {
     FILE* con = fopen("H-Uiso-constrain.txt", "w");
 
     for (int h = 0; h < nAtoms; ++h)
-        if (isHydrogen(h) && parentOf(*this, h) < 0 && (uisoConstrain || ridingConstrain))
+        if (isHydrogen(h) && parentOf(*this, h) < 0 && (opt.uisoConstrain || opt.ridingConstrain))
             fprintf(stderr, "Hydrogen atom %s has no bonded neighbour: it gets no hydrogen constraint.\n",
                     atom[h].label);
 
-    if (uisoConstrain) {
+    if (opt.uisoConstrain) {
         if (con != nullptr) fprintf(con, "!These are hydrogen Uiso constraints like in SHELXL \n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);
@@ -88,7 +87,7 @@ void Quandrel::huconstrain() {
         }
     }
 
-    if (ridingConstrain && con != nullptr) {
+    if (opt.ridingConstrain && con != nullptr) {
         fprintf(con, "!These are riding hydrogen constraints.\n");
         for (int h = 0; h < nAtoms; ++h) {
             int p = parentOf(*this, h);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "writer.h"
 
 namespace {
@@ -114,7 +114,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
 int Quandrel::insertFiles() {
     // "xd.mas.HasSameSymm" only when this run wrote it: an older one is left alone.
     if (!mergeInto("xd.mas.quandreltool", true)) return 1;
-    if (qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", uisoConstrain || ridingConstrain)) return 1;
+    if (opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", opt.uisoConstrain || opt.ridingConstrain)) return 1;
     remove("resetbond.txt");
     remove("H-Uiso-constrain.txt");
     return 0;

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "keytable.h"
 #include "writer.h"
 
@@ -64,7 +64,7 @@ private:
 std::vector<std::string_view> readMasterLines(const Quandrel& q, LargeText& text) {
     FILE* f = fopen("xd.mas", "r");
     if (f == nullptr && !q.masTemplate.empty()) {
-        printf("There is no xd.mas: the master file built from %s is the template.\n", q.inputFile);
+        printf("There is no xd.mas: the master file built from %s is the template.\n", q.opt.inputFile);
         return std::vector<std::string_view>(q.masTemplate.begin(), q.masTemplate.end());
     }
     if (f == nullptr) {
@@ -237,7 +237,7 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
         appendLeft(first, a.label, 8);
         first.append("111 ").append(six).append(" 0000000000 000000000000000 00 000 00000 0000000 000000000\n");
         out.addFirst(first);
-        if (q.qdlexp == 0) continue;
+        if (q.opt.qdlexp == 0) continue;
         const char* flags;
         std::string comment;
         if (a.sameNameAs[0] != '\0') {
@@ -325,7 +325,7 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     // room for the copied lines and some 100 bytes an atom in each of the three tables
     std::size_t expectedSize = 300 * static_cast<std::size_t>(q.nAtoms > 0 ? q.nAtoms : 0);
     for (std::string_view line : mas) expectedSize += line.size() + 1;
-    MasterText out(q.qdlexp != 0, expectedSize);
+    MasterText out(q.opt.qdlexp != 0, expectedSize);
 
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
@@ -336,5 +336,5 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     out.copy(mas, at.endAtom + 1, at.keyHeader + 1);
     writeKeyTable(out, q);
     out.copy(mas, at.extcn, mas.size());
-    writeBoth(out, q.qdlexp != 0);
+    writeBoth(out, q.opt.qdlexp != 0);
 }

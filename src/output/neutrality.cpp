@@ -4,8 +4,8 @@
 #include <string>
 
 #include "../chem/elements.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "writer.h"
 
 namespace {
@@ -57,7 +57,7 @@ MoleculeSums sumMolecule(const Quandrel& q, const std::vector<int>& inMolecule) 
     MoleculeSums s;
     for (int i : inMolecule) {
         const AtomRecord& a = q.atom[i];
-        if (i >= static_cast<int>(gut.size()) || gut[i] == 0) continue;
+        if (i >= static_cast<int>(q.inDatabase.size()) || q.inDatabase[i] == 0) continue;
         ++s.n;
         if (q.isHydrogen(i)) ++s.nH;
         if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
@@ -198,7 +198,7 @@ MonopoleCorrection emptyCorrection(int mode, int molecules) {
 }  // namespace
 
 MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
-    MonopoleCorrection c = emptyCorrection(q.achieveNeutrality, molecules);
+    MonopoleCorrection c = emptyCorrection(q.opt.achieveNeutrality, molecules);
     const std::vector<double> charges = readMoleculeCharges(molecules);
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
            "the program calculates a correction factor:\n");
@@ -236,7 +236,7 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
     return c;
 }
 
-double MonopoleCorrection::monopole(const Quandrel& q, int atomIndex) const {
+double MonopoleCorrection::monopole(const Structure& q, int atomIndex) const {
     const AtomRecord& a = q.atom[atomIndex];
     const double P = a.occupancy * a.multipole[0];
     const int m = a.molecule - 1;

@@ -1,15 +1,14 @@
 // The new refinement input: "xd.res.quandreltool", then the new master files.
+#include "../core/stage.h"
 #include "writer.h"
 
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "../driver/failure.h"
-#include "../driver/populations.h"
-#include "../driver/text.h"
-
-MonopoleCorrection appliedCorrection;
+#include "../core/failure.h"
+#include "../core/populations.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ void takeTitleFromMasterFile(Quandrel& q) {
 
 void Quandrel::setupNewInpAndMasFile() {
     {
-        StageName stage(*this, "setupNewInp_and_MasFile");
+        Stage stage("setupNewInp_and_MasFile");
         if (nAtoms + nDummy > MAX_ATOMS)
             fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
                   "atoms in five columns, so at most %d of them together can be written. No file is written.",
@@ -50,7 +49,7 @@ void Quandrel::setupNewInpAndMasFile() {
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);
         appliedCorrection = correction;
         rebuildKappaSets(*this);
-        if (moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
+        if (opt.moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
         writeParameterFile(*this, correction);
         // reference output: the "MAS-FILE writing!" line
         printf("MAS-FILE writing!\n");

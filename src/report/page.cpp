@@ -571,7 +571,7 @@ void writePage(const RunReport& run, TextSink& out) {
             }
         }
     std::string path;
-    piece(html, ". Database <code>%s</code> with %zu %s; ", escaped(path, run.q.databasePath), run.entries,
+    piece(html, ". Database <code>%s</code> with %zu %s; ", escaped(path, run.q.opt.databasePath), run.entries,
           run.entries == 1 ? "entry" : "entries");
     if (dummiesUsed == 0)
         html += "no dummy atom in the frames";

@@ -12,8 +12,8 @@
 
 #include "../chem/elements.h"
 #include "../database/nearest.h"
-#include "../driver/failure.h"
-#include "../driver/text.h"
+#include "../core/failure.h"
+#include "../core/text.h"
 #include "textsink.h"
 
 using json = nlohmann::ordered_json;
@@ -21,7 +21,7 @@ using json = nlohmann::ordered_json;
 int missingAtoms(const Quandrel& q) {
     int missing = 0;
     for (int i = 0; i < q.nAtoms; ++i)
-        if (static_cast<std::size_t>(i) >= gut.size() || gut[static_cast<std::size_t>(i)] == 0) ++missing;
+        if (static_cast<std::size_t>(i) >= q.inDatabase.size() || q.inDatabase[static_cast<std::size_t>(i)] == 0) ++missing;
     return missing;
 }
 
@@ -44,7 +44,7 @@ RunReport runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseE
 }
 
 bool RunReport::found(int i) const {
-    return static_cast<std::size_t>(i) < gut.size() && gut[static_cast<std::size_t>(i)] != 0;
+    return static_cast<std::size_t>(i) < q.inDatabase.size() && q.inDatabase[static_cast<std::size_t>(i)] != 0;
 }
 
 const char* RunReport::name(int i) const {
@@ -141,19 +141,19 @@ void textOrNull(Out& out, const char* key, const char* text) {
 template <class Out>
 void describeSettings(const Quandrel& q, Out& out) {
     out.open("settings", '{');
-    out.member("einfach_meso", q.einfachMeso);
-    out.member("meso_zweifach", q.mesoZweifach);
-    out.member("zweifach_dreifach", q.zweifachDreifach);
-    out.member("achieve_neutrality", q.achieveNeutrality);
-    out.member("qdlexp", q.qdlexp);
-    out.member("Ions", q.ions);
-    out.member("UseNewRingNomenclature", q.useNewRingNomenclature);
-    out.member("Hydrogen-Constrain", q.hydrogenConstrain);
-    out.member("Inputtype", q.crystalInput == 1   ? "CIF"
-                            : q.crystalInput == 2 ? "SHELX"
-                            : q.moproInput != 0   ? "MOPRO"
+    out.member("einfach_meso", q.opt.einfachMeso);
+    out.member("meso_zweifach", q.opt.mesoZweifach);
+    out.member("zweifach_dreifach", q.opt.zweifachDreifach);
+    out.member("achieve_neutrality", q.opt.achieveNeutrality);
+    out.member("qdlexp", q.opt.qdlexp);
+    out.member("Ions", q.opt.ions);
+    out.member("UseNewRingNomenclature", q.opt.useNewRingNomenclature);
+    out.member("Hydrogen-Constrain", q.opt.hydrogenConstrain);
+    out.member("Inputtype", q.opt.crystalInput == 1   ? "CIF"
+                            : q.opt.crystalInput == 2 ? "SHELX"
+                            : q.opt.moproInput != 0   ? "MOPRO"
                                                   : "XD");
-    out.member("planar", q.planaris);
+    out.member("planar", q.opt.planaris);
     out.close();
 }
 
@@ -260,7 +260,7 @@ void describeRun(const RunReport& run, Out& out) {
     out.member("title", q.title);
     describeSettings(q, out);
     out.open("database", '{');
-    out.member("path", q.databasePath);
+    out.member("path", q.opt.databasePath);
     out.member("entries", run.entries);
     out.close();
     out.open("cell", '[');
@@ -535,7 +535,7 @@ void writeRunReport(Quandrel& q) {
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    const RunReport run(q, catalogue, q.databaseEntries, appliedCorrection);
+    const RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
     writeFile("Quandrele.json", run, writeJson);
     writeFile("Quandrele.html", run, writePage);
 }

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../driver/Quandrel.h"
-#include "../driver/text.h"
+#include "../core/text.h"
 #include "../geometry/geometry.h"
 
 namespace {
@@ -61,18 +62,18 @@ void rodrigues(const double* u, double phi, double (&m)[3][3]) {
     m[2][0] = t * z * x - s * y; m[2][1] = t * z * y + s * x; m[2][2] = c + t * z * z;
 }
 
-// Number of pairs (rotated point p, unrotated point q) of equal type closer than SYMMTOL.
+// Number of pairs (rotated point p, unrotated point q) of equal type closer than tolerance.
 // The operation maps the neighbourhood onto itself when this equals the number of points.
 // rot_ multiplies from the left, i.e. applies the inverse rotation; a set that one maps
 // onto itself the other maps too, and the count is the same.
-int matches(const std::vector<Point>& pts, const double (&m)[3][3]) {
+int matches(const std::vector<Point>& pts, const double (&m)[3][3], double tolerance) {
     int count = 0;
     for (const Point& p : pts) {
         double r[3];
         rot_(m, p.r, r);
         for (const Point& q : pts) {
             if (q.type != p.type) continue;
-            if (distance(toVec(r), toVec(q.r)) < SYMMTOL) ++count;
+            if (distance(toVec(r), toVec(q.r)) < tolerance) ++count;
         }
     }
     return count;
@@ -81,11 +82,11 @@ int matches(const std::vector<Point>& pts, const double (&m)[3][3]) {
 }  // namespace
 
 void Quandrel::findSomeSymm() {
-    StageName stage(*this, "find_some_symm");
+    Stage stage("find_some_symm");
     printf("________________________________________________\n"
            "Bond axis symmetry analysis: (Do not trust it!!)\n"
            "________________________________________________\n");
-    printf("SYMMTOL = %f\n", SYMMTOL);
+    printf("SYMMTOL = %f\n", opt.symmTol);
 
     for (int i = 0; i < nAtoms; ++i) {
         const AtomRecord& at = atom[i];
@@ -133,7 +134,7 @@ void Quandrel::findSomeSymm() {
             for (int k = 1; k <= 6; ++k) {
                 double m[3][3];
                 rodrigues(ax.u, 2.0 * PI / k, m);
-                if (k >= 2 && matches(pts, m) == expected) {
+                if (k >= 2 && matches(pts, m, opt.symmTol) == expected) {
                     fprintf(logFile, "Symmetry %d Axis points to DUMMY at %f %f %f and is the %s %s\n", k, dummy[0],
                             dummy[1], dummy[2], family, ax.name);
                     appendf(descriptor, "%d-%s ", k, ax.name);
@@ -142,7 +143,7 @@ void Quandrel::findSomeSymm() {
                 // itself, of order 2 the mirror plane perpendicular to the axis
                 for (auto& row : m)
                     for (double& e : row) e = -e;
-                if (matches(pts, m) == expected) {
+                if (matches(pts, m, opt.symmTol) == expected) {
                     fprintf(logFile, "Symmetry -%d Axis points to DUMMY at %f %f %f and is the %s %s\n", k, dummy[0],
                             dummy[1], dummy[2], family, ax.name);
                     if (k == 1) {

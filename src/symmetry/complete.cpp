@@ -9,9 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "../core/stage.h"
 #include "../chem/bonds.h"
 #include "../driver/Quandrel.h"
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "spacegroup.h"
 
 namespace {
@@ -204,7 +205,7 @@ private:
     };
 
     static const char* inputName(const Quandrel& q) {
-        return q.crystalInput != 0 ? q.inputFile : (q.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
+        return q.opt.crystalInput != 0 ? q.opt.inputFile : (q.opt.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
     }
     std::size_t flat(const int (&b)[3]) const {
         return (static_cast<std::size_t>(b[0]) * bins_[1] + b[1]) * bins_[2] + b[2];
@@ -255,12 +256,12 @@ std::string operatorText(const SymOp& op, const int (&shift)[3]) {
 }  // namespace
 
 bool Quandrel::completionWanted() const {
-    if (asymOnly != 0) return false;
-    return symmBonds != 0 || crystalInput != 0;
+    if (opt.asymOnly != 0) return false;
+    return opt.symmBonds != 0 || opt.crystalInput != 0;
 }
 
 int Quandrel::completeMolecules() {
-    StageName stage(*this, "completeMolecules");
+    Stage stage("completeMolecules");
     ImageSearch search(*this);
     if (!search.usable())
         fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
@@ -331,7 +332,7 @@ int Quandrel::completeMolecules() {
 
 void Quandrel::warnSymmetryBonds() {
     if (nAtoms == 0) return;
-    StageName stage(*this, "warnSymmetryBonds");
+    Stage stage("warnSymmetryBonds");
     ImageSearch search(*this);
     if (!search.usable()) return;  // a cell far thinner than a bond: no warning is possible
     for (int i = 0; i < nAtoms; ++i) {

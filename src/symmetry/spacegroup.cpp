@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 namespace {
 

@@ -87,8 +87,8 @@ TEST(BondWindow, AtomsAtOnePositionAreBondedOnlyWhenTheirReferenceLengthIsBelow0
     s.add("He2", "He", 1, 1, 1);
     auto q = s.build();
     ASSERT_EQ(q->findBonds(), 1);
-    EXPECT_EQ(bnd[0].length, 0.0);
-    EXPECT_EQ(bnd[0].margin, 0.0);
+    EXPECT_EQ(q->bonds[0].length, 0.0);
+    EXPECT_EQ(q->bonds[0].margin, 0.0);
     q->verknopfung(1);
     EXPECT_EQ(q->knopf[0].anzahl, 1);
 }
@@ -105,17 +105,17 @@ TEST(BondList, PairsInVisitOrderWithSmallerIndexFirstAndMargins) {
     auto q = readFixture(dir, "benzene");
     const int count = q->findBonds();
     ASSERT_EQ(count, 12);  // six ring bonds, six C-H
-    ASSERT_EQ(static_cast<int>(bnd.size()), count);
+    ASSERT_EQ(static_cast<int>(q->bonds.size()), count);
     for (int b = 0; b < count; ++b) {
-        EXPECT_LT(bnd[b].first, bnd[b].second);
+        EXPECT_LT(q->bonds[b].first, q->bonds[b].second);
         if (b > 0) {
-            const bool ascending = bnd[b - 1].first < bnd[b].first ||
-                                   (bnd[b - 1].first == bnd[b].first && bnd[b - 1].second < bnd[b].second);
+            const bool ascending = q->bonds[b - 1].first < q->bonds[b].first ||
+                                   (q->bonds[b - 1].first == q->bonds[b].first && q->bonds[b - 1].second < q->bonds[b].second);
             EXPECT_TRUE(ascending) << "bond " << b;
         }
-        const bool ring = q->elementOf(bnd[b].second) == 5;
-        EXPECT_NEAR(bnd[b].length, ring ? 1.39 : 1.083, 0.02) << b;
-        EXPECT_NEAR(bnd[b].margin, (ring ? 1.54 : 1.116) - bnd[b].length, 1e-12) << b;
+        const bool ring = q->elementOf(q->bonds[b].second) == 5;
+        EXPECT_NEAR(q->bonds[b].length, ring ? 1.39 : 1.083, 0.02) << b;
+        EXPECT_NEAR(q->bonds[b].margin, (ring ? 1.54 : 1.116) - q->bonds[b].length, 1e-12) << b;
     }
 }
 

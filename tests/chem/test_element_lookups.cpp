@@ -16,8 +16,8 @@ namespace {
 struct LookUpRow {
     const char* text;
     int exact;      // index of the symbol written exactly as the table writes it, else -1
-    int masEntry;   // Quandrel::getOZ: the exact index, unknown counts as helium (1)
-    int nameTerm;   // getOZ of a name term: atomic number of the leading symbol, else -1
+    int masEntry;   // scatteringElementIndex: the exact index, unknown counts as helium (1)
+    int nameTerm;   // atomicNumberOfTerm: atomic number of the leading symbol, else -1
 };
 
 const LookUpRow LOOK_UPS[] = {
@@ -38,8 +38,8 @@ TEST(ElementLookUps, EachLookUpKeepsItsOwnResultForEverySymbolText) {
     for (const LookUpRow& r : LOOK_UPS) {
         char text[16];
         std::strcpy(text, r.text);
-        EXPECT_EQ(b.q().getOZ(text), r.masEntry) << '"' << r.text << '"';
-        EXPECT_EQ(getOZ(std::string(r.text)), r.nameTerm) << '"' << r.text << '"';
+        EXPECT_EQ(scatteringElementIndex(text), r.masEntry) << '"' << r.text << '"';
+        EXPECT_EQ(atomicNumberOfTerm(std::string(r.text)), r.nameTerm) << '"' << r.text << '"';
         EXPECT_EQ(elementIndex(r.text), r.exact) << '"' << r.text << '"';
     }
 }

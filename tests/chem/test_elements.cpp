@@ -7,28 +7,14 @@
 #include "testutil.h"
 
 TEST(Elements, SymbolLookUpIsExactAndCaseSensitive) {
-    ScratchDir dir;
-    StructureBuilder b;
-    Quandrel& q = b.q();
     struct Row {
         const char* symbol;
         int index;
     } rows[] = {{"H", 0}, {"C", 5}, {"Cl", 16}, {"J", 52}, {"Rf", 105}, {"Mt", 108},
                 {"He", 1}, {"I", 1}, {"h", 1}, {"Hx", 1}, {"", 1}, {"CL", 1}, {"C1", 1}};
     for (const Row& r : rows) {
-        char s[8];
-        std::strcpy(s, r.symbol);
-        EXPECT_EQ(q.getOZ(s), r.index) << r.symbol;
+        EXPECT_EQ(scatteringElementIndex(r.symbol), r.index) << r.symbol;
     }
-}
-
-TEST(Elements, LookUpRestoresTheStageName) {
-    ScratchDir dir;
-    StructureBuilder b;
-    std::strcpy(funkNam, "outer");
-    char s[] = "C";
-    b.q().getOZ(s);
-    EXPECT_STREQ(funkNam, "outer");
 }
 
 TEST(Elements, TableValuesThatAreEasyToGetWrong) {

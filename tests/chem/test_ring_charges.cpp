@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "testutil.h"
 
 namespace {
@@ -24,9 +25,9 @@ struct ChargeRun {
 };
 
 ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
-    q.ions = 1;
-    q.useNewRingNomenclature = ringNomenclature;
-    totalOxi = 0;
+    q.opt.ions = 1;
+    q.opt.useNewRingNomenclature = ringNomenclature;
+    q.totalOxi = 0;
     q.findOutNames();
     fflush(q.logFile);
     ChargeRun run;
@@ -36,7 +37,7 @@ ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
         if (line.rfind("total charge is", 0) == 0) run.total = line;
     }
     for (int i = 0; i < q.nAtoms; ++i) run.names.push_back(q.quandrelName[i]);
-    totalOxi = 0;
+    q.totalOxi = 0;
     return run;
 }
 
@@ -103,7 +104,7 @@ std::unique_ptr<Quandrel> planarRing(const RingLayout& layout, const std::functi
 std::unique_ptr<Quandrel> readFolder(const std::string& folder) {
     const std::string from = folder[0] == '/' ? folder : dataPath("fixtures/" + folder);
     if (std::system(("cp -r '" + from + "'/. .").c_str()) != 0) throw std::runtime_error("cannot copy " + from);
-    return std::make_unique<Quandrel>();
+    return openRun();
 }
 
 }  // namespace

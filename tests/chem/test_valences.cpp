@@ -68,16 +68,15 @@ TEST(Valences, ChargeAndOxidationNumberFromTheBondOrdersOfTheName) {
         s.add("X", c.symbol, 1, 1, 1);
         auto q = s.build();
         std::snprintf(q->quandrelName[0], NAME_CAP, "%s", c.name);
-        totalOxi = 0;
+        q->totalOxi = 0;
         const double charge = q->calcValeces(0);
         EXPECT_EQ(charge, c.charge) << c.name;
         EXPECT_EQ(std::signbit(charge), std::signbit(c.charge)) << c.name;
         EXPECT_EQ(logOf(*q), std::string(c.logLine) + "\n");
         double oxidation = 0;
         std::sscanf(std::strstr(c.logLine, "number is") + 9, "%lf", &oxidation);
-        EXPECT_EQ(totalOxi, oxidation) << c.name;
+        EXPECT_EQ(q->totalOxi, oxidation) << c.name;
     }
-    totalOxi = 0;
 }
 
 TEST(Valences, AnIonicScatteringTypeGivesItsChargeWithoutALogLine) {
@@ -86,12 +85,11 @@ TEST(Valences, AnIonicScatteringTypeGivesItsChargeWithoutALogLine) {
     const int cl = 3;
     ASSERT_STREQ(q->atom[cl].label, "Cl(1)");
     std::snprintf(q->quandrelName[cl], NAME_CAP, "Cl");
-    totalOxi = 0.5;
+    q->totalOxi = 0.5;
     const std::string before = logOf(*q);
     EXPECT_EQ(q->calcValeces(cl), -1.0);
-    EXPECT_EQ(totalOxi, -0.5);
+    EXPECT_EQ(q->totalOxi, -0.5);
     EXPECT_EQ(logOf(*q), before);
-    totalOxi = 0;
 }
 
 // ---------------------------------------------------------------------------------

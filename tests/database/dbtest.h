@@ -9,7 +9,7 @@
 #include <string>
 
 #include "database/database.h"
-#include "driver/populations.h"
+#include "core/populations.h"
 #include "testutil.h"
 
 namespace dbtest {
@@ -39,7 +39,7 @@ inline StageRun runStage(Quandrel& q, const std::string& database) {
         std::fwrite(database.data(), 1, database.size(), f);
         std::fclose(f);
     }
-    std::snprintf(q.databasePath, sizeof q.databasePath, "DABA.txt");
+    std::snprintf(q.opt.databasePath, sizeof q.opt.databasePath, "DABA.txt");
     if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
     long logStart = std::ftell(q.logFile);
     StageRun run;

@@ -6,7 +6,7 @@
 #include <map>
 #include <random>
 
-#include "driver/text.h"
+#include "core/text.h"
 
 #include "database/nearest.h"
 #include "dbtest.h"

@@ -40,7 +40,7 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
                            entry("H1c", "3m", KS_C_C, "K=1.15") + "END\n";
     StageRun run = runStage(*m.q, db);
     const AtomRecord& c = m.q->atom[0];
-    EXPECT_EQ(gut, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{1, 1, 1}));
     EXPECT_DOUBLE_EQ(c.multipole[0], 4.25);
     for (int k = 1; k < 26; ++k) EXPECT_NEAR(c.multipole[k], 0.01 * k, 1e-12) << k;
     EXPECT_STREQ(c.siteSym, "mz");
@@ -106,7 +106,7 @@ TEST(DatabaseTransfer, KappaLineCases) {
 TEST(DatabaseTransfer, LastEntryWithoutKappaLineAtTheEndOfTheFileGetsTheDefaults) {
     Methyl m;
     runStage(*m.q, entry("C1c1h", "1", KS_C_C));
-    EXPECT_EQ(gut[0], 1);
+    EXPECT_EQ(m.q->inDatabase[0], 1);
     for (double k : m.q->atom[0].kappa) EXPECT_DOUBLE_EQ(k, 1.0);
 }
 
@@ -117,7 +117,7 @@ TEST(DatabaseTransfer, MissingAtomIsReportedAndKeepsItsValues) {
     m.q->atom[1].ax1 = 2;
     m.q->atom[1].atom0 = 7;
     StageRun run = runStage(*m.q, entry("C1c1h", "mz", KS_C_C, "K=1") + entry("H1c", "1", KS_C_C, "K=1") + "END\n");
-    EXPECT_EQ(gut, (std::vector<int>{1, 0, 1}));
+    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{1, 0, 1}));
     EXPECT_NE(run.err.find("Quandrel[1] C1c was NOT found in Database DABA.txt!\n"), std::string::npos);
     EXPECT_NE(run.descent.find("C2: C1c IS NOT IN THE DATABASE YET!\n"), std::string::npos);
     EXPECT_NE(run.symmetry.find("Symmetry has not yet been assigned to atom C2\n"), std::string::npos);
@@ -137,7 +137,7 @@ TEST(DatabaseTransfer, RescanRulesHoldThroughTheStage) {
                            "\n\n   Model Compound Name:    second\n" + entry("C1c", "1", KS_C_C, "K=1", 2.0) +
                            entry("H1c ", "1", KS_C_C, "K=1") + "C1c1h\n";
     StageRun run = runStage(*m.q, db);
-    EXPECT_EQ(gut, (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{0, 1, 0}));
     EXPECT_DOUBLE_EQ(m.q->atom[1].multipole[0], 1.0);
     EXPECT_EQ(m.q->atom[1].modelCompound, "first");
     // C2's search stops before the second model compound; the failed search for H1c that
@@ -183,7 +183,7 @@ TEST(DatabaseTransfer, BondResetIsForHydrogenOnlyNotForNamesBeginningWithH) {
     name(*q, 0, "Hg1c");
     name(*q, 1, "C1hg");
     runStage(*q, entry("Hg1c", "1", "KS: Z:C(1) X:C(2) R: 0.000 : 1.0", "K=1") + "END\n");
-    EXPECT_EQ(gut[0], 1);
+    EXPECT_EQ(q->inDatabase[0], 1);
     EXPECT_EQ(slurp("resetbond.txt"), "");
 }
 
@@ -203,7 +203,7 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
         Methyl m;
         std::snprintf(m.q->atom[0].siteSym, sizeof m.q->atom[0].siteSym, "old");
         StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25\n");
-        EXPECT_EQ(gut[0], 1);
+        EXPECT_EQ(m.q->inDatabase[0], 1);
         EXPECT_STREQ(m.q->atom[0].siteSym, "old");
         EXPECT_NE(run.err.find("the file ends before the entry is complete."), std::string::npos);
         EXPECT_EQ(tableLines(run.log).size(), 1u);  // DUM0 only
@@ -241,7 +241,7 @@ TEST(DatabaseTransfer, AtomsSharingAnEntryEachKeepWhatTheEntryDoesNotGive) {
     StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25 abc\n");
     for (int a = 0; a < 2; ++a) {
         SCOPED_TRACE("atom " + std::to_string(a));
-        EXPECT_EQ(gut[a], 1);
+        EXPECT_EQ(m.q->inDatabase[a], 1);
         EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[0], 4.5);
         EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[1], 0.25);
         EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[2], -1.0 - a);
@@ -267,7 +267,7 @@ TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
 
 TEST(DatabaseTransfer, UnreadableDatabaseStopsWithItsPath) {
     Methyl m;
-    std::snprintf(m.q->databasePath, sizeof m.q->databasePath, "no/such/DABA.txt");
+    std::snprintf(m.q->opt.databasePath, sizeof m.q->opt.databasePath, "no/such/DABA.txt");
     const Stopped s = failureOf([&] { m.q->findInDataBase(); });
     EXPECT_EQ(s.code, 1);
     EXPECT_TRUE(s.banner);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "geometry/cell.h"
 #include "geometry/geometry.h"
 #include "testutil.h"
 
@@ -64,29 +65,6 @@ TEST(Geometry, AnglesAtTheFirstAtom) {
     EXPECT_DOUBLE_EQ(q->winkel(0, 4, 1), 0.0) << "a neighbour on the atom itself gives 0, not NaN";
 }
 
-TEST(Geometry, VectorHelpers) {
-    ScratchDir dir;
-    StructureBuilder b;
-    Quandrel& q = b.q();
-    vec z = q.nrm({0, 0, 0});
-    EXPECT_EQ(z.x, 0.0);
-    EXPECT_EQ(z.y, 0.0);
-    EXPECT_EQ(z.z, 0.0);
-    vec n = q.nrm({3, 0, 4});
-    EXPECT_DOUBLE_EQ(n.x, 0.6);
-    EXPECT_DOUBLE_EQ(n.z, 0.8);
-    vec c = q.crs({1, 0, 0}, {0, 1, 0});
-    EXPECT_EQ(c.z, 1.0);
-    EXPECT_DOUBLE_EQ(q.scalar({1, 2, 3}, {4, 5, 6}), 32.0);
-    double k[3];
-    q.kreuz(k, 0, 1, 0, 0, 0, 1);
-    EXPECT_EQ(k[0], 1.0);
-    double v[3] = {0, 3, 4}, u[3];
-    q.normier(v, u);
-    EXPECT_DOUBLE_EQ(u[1], 0.6);
-    EXPECT_DOUBLE_EQ(u[2], 0.8);
-}
-
 TEST(Geometry, RotationMultipliesTheRowVectorFromTheLeftAndMayWorkInPlace) {
     const double m[3][3] = {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}};
     double v[3] = {1, 0, 0};
@@ -111,4 +89,29 @@ TEST(Geometry, DistancesFollowTheCellWhenCellsTakeTurns) {
         cubic.q().frac2cart(frac, cart);
         EXPECT_NEAR(cart[0], 1.0, 1e-12) << turn;
     }
+}
+
+TEST(CellGeometry, MatricesOfOneCellAgree) {
+    const double cells[][6] = {{10, 10, 10, 90, 90, 90}, {5.1, 7.3, 9.2, 90, 104.5, 90}, {6.2, 7.9, 8.4, 71.3, 82.2, 77.9}};
+    for (const auto& cell : cells) {
+        const CellGeometry g(cell);
+        const double frac[3] = {0.13, -0.42, 0.77}, origin[3] = {0, 0, 0};
+        double cart[3], back[3];
+        g.toCartesian(frac, cart);
+        g.toFractional(cart, back);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], frac[k], 1e-12);
+        EXPECT_NEAR(g.distance(frac, origin), std::sqrt(cart[0] * cart[0] + cart[1] * cart[1] + cart[2] * cart[2]), 1e-12);
+    }
+}
+
+TEST(CellGeometry, ReciprocalCellOfAMonoclinicCell) {
+    const double cell[6] = {5.1, 7.3, 9.2, 90, 104.5, 90};
+    const CellGeometry g(cell);
+    const double beta = 104.5 * PI / 180;
+    EXPECT_NEAR(g.aStar(), 1 / (5.1 * std::sin(beta)), 1e-12);
+    EXPECT_NEAR(g.bStar(), 1 / 7.3, 1e-12);
+    EXPECT_NEAR(g.cStar(), 1 / (9.2 * std::sin(beta)), 1e-12);
+    EXPECT_NEAR(g.cosBetaStar(), -std::cos(beta), 1e-12);
+    EXPECT_NEAR(g.cosAlphaStar(), 0, 1e-12);
+    EXPECT_NEAR(g.volume(), 5.1 * 7.3 * 9.2 * std::sin(beta), 1e-9);
 }

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "cif_text.h"
-#include "driver/failure.h"
+#include "core/failure.h"
 #include "input/crystal.h"
 #include "testutil.h"
 
@@ -206,7 +207,7 @@ TEST(CifReader, MissingFileStops) {
 
 std::unique_ptr<Quandrel> loaded(const ScratchDir& dir, const CifText& cif) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    q->crystalInput = 1;
+    q->opt.crystalInput = 1;
     loadCrystal(*q, readText(dir, cif.text()));
     return q;
 }
@@ -301,7 +302,7 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
     dir.write("xd.mas", text);
 
     Quandrel again(Quandrel::NoInput{});
-    again.readMas();
+    readMasterFile(again);
     EXPECT_STREQ(again.title, "test");
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(again.cell[k], q->cell[k], 1e-4);
     ASSERT_EQ(again.nScat, q->nScat);

@@ -7,7 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "driver/failure.h"
+#include "input/input.h"
+#include "core/failure.h"
 #include "testutil.h"
 
 namespace {
@@ -27,9 +28,9 @@ std::string moproParam() { return slurp(examplePath("mopro_glycine/mopro_glycine
 void readMoPro(Quandrel& q, const ScratchDir& dir, const std::string& param, const std::string& table) {
     dir.write("param.01", param);
     dir.write("mopro.tab", table);
-    q.moproInput = 1;
-    std::strcpy(q.inputFile, "param.01");
-    q.readMoProParam();
+    q.opt.moproInput = 1;
+    std::strcpy(q.opt.inputFile, "param.01");
+    readMoProFiles(q, q.opt);
 }
 
 TEST(ReaderErrorExits, MoProReadersCloseTheirFilesWhenTheyStop) {
@@ -75,8 +76,8 @@ TEST(ReaderErrorExits, XdReadersCloseTheirFilesWhenTheyStop) {
         dir.write("xd.res", c.res);
         Quandrel q{Quandrel::NoInput{}};
         EXPECT_EQ(stopCodeOf([&] {
-                      q.readMas();
-                      q.readInp();
+                      readMasterFile(q);
+                      readParameterFile(q);
                   }),
                   1);
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "testutil.h"
 
 namespace mopro {
@@ -115,8 +116,8 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     dir.write("mopro.tab", table);
     Reading r;
     r.q.reset(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(r.q->inputFile, sizeof r.q->inputFile, "test.01");
-    r.out = captureStdout([&] { r.q->readMoProParam(); });
+    std::snprintf(r.q->opt.inputFile, sizeof r.q->opt.inputFile, "test.01");
+    r.out = captureStdout([&] { readMoProFiles(*r.q, r.q->opt); });
     return r;
 }
 
@@ -130,8 +131,8 @@ inline void readOnly(const ScratchDir& dir, const std::string& param, const std:
     dir.write("test.01", param);
     dir.write("mopro.tab", table);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(q->inputFile, sizeof q->inputFile, "test.01");
-    q->readMoProParam();
+    std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
+    readMoProFiles(*q, q->opt);
 }
 
 // Settings that select MoPro input with the given parameter file name (may be empty).

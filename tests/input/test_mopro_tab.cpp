@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "input/input.h"
 #include "test_mopro_files.h"
 #include "testutil.h"
 
@@ -78,9 +79,9 @@ TEST(MoProTable, TableFromTheSettingsPathWhenTheWorkingDirectoryHasNone) {
     dir.write("test.01", oneAtomOf("O"));
     dir.write("library.tab", TABLE);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(q->inputFile, sizeof q->inputFile, "test.01");
-    std::snprintf(q->moproTabPath, sizeof q->moproTabPath, "library.tab");
-    captureStdout([&] { q->readMoProParam(); });
+    std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
+    std::snprintf(q->opt.moproTabPath, sizeof q->opt.moproTabPath, "library.tab");
+    captureStdout([&] { readMoProFiles(*q, q->opt); });
     EXPECT_EQ(q->scatTable[0].electrons, 8);
 }
 
@@ -110,8 +111,8 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
     ScratchDir dir;
     dir.copyFolder(GLYCINE);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    std::snprintf(q->inputFile, sizeof q->inputFile, "mopro_glycine.01");
-    const std::string out = captureStdout([&] { q->readMoProParam(); });
+    std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "mopro_glycine.01");
+    const std::string out = captureStdout([&] { readMoProFiles(*q, q->opt); });
     EXPECT_EQ(countOf(out, "\n"), 40) << "four printed lines per atom";
 
     ASSERT_EQ(q->nAtoms, 10);

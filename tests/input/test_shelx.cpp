@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/failure.h"
+#include "core/failure.h"
 #include "input/crystal.h"
 #include "symmetry/spacegroup.h"
 #include "testutil.h"

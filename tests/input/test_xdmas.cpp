@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "input/input.h"
 #include "testutil.h"
 
 namespace {
@@ -15,7 +16,7 @@ std::unique_ptr<Quandrel> readMasHere(Streams* streams = nullptr) {
     std::unique_ptr<Quandrel> q;
     const Streams s = capture([&] {
         q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-        q->readMas();
+        readMasterFile(*q);
     });
     if (streams != nullptr) *streams = s;
     return q;
@@ -38,7 +39,7 @@ std::string varietyMasUpTo(const std::string& marker) {
 // Reads xd.mas from the working directory on a fresh object.
 void readMasOnly() {
     Quandrel q{Quandrel::NoInput{}};
-    q.readMas();
+    readMasterFile(q);
 }
 
 const std::string ENTRY_C =

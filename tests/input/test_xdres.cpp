@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "input/input.h"
 #include "testutil.h"
 
 namespace {
@@ -16,8 +17,8 @@ std::unique_ptr<Quandrel> readXdHere(std::string* out = nullptr, std::string* er
     std::unique_ptr<Quandrel> q;
     const Streams s = capture([&] {
         q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-        q->readMas();
-        q->readInp();
+        readMasterFile(*q);
+        readParameterFile(*q);
     });
     if (out) *out = s.out;
     if (err) *err = s.err;
@@ -56,8 +57,8 @@ std::string varietyResWithUsage(int atoms, int kappas, int dummies) {
 
 void readXdOrDie() {
     Quandrel q{Quandrel::NoInput{}};
-    q.readMas();
-    q.readInp();
+    readMasterFile(q);
+    readParameterFile(q);
 }
 
 }  // namespace
@@ -370,7 +371,7 @@ TEST(XdPartAux, AtomsBeyondAShortFileAndWithoutAFileGetPartZero) {
 
     std::remove("xd_part.aux");
     q->atom[0].part = 7;
-    q->readPartAux();
+    readPartFile(*q);
     for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, 0) << q->atom[i].label;
 }
 

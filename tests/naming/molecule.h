@@ -43,7 +43,7 @@ public:
         std::stable_sort(bonds_.begin(), bonds_.end(), [](const Bond& a, const Bond& b) {
             return a.first != b.first ? a.first < b.first : a.second < b.second;
         });
-        bnd = bonds_;
+        q_->bonds = bonds_;
         q_->verknopfung(bondCount());
         for (const RingEntry& r : rings_) {
             q_->atom[r.atom].ringCode = r.code;

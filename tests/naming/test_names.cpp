@@ -276,7 +276,7 @@ struct IonPair {
         na = m.add("Na1", "Na");
         if (withChloride) cl = m.add("Cl1", "Cl");
         Quandrel& q = m.build();
-        q.ions = ions;
+        q.opt.ions = ions;
         for (int t = 0; t < q.nScat; ++t) {
             if (std::string(q.scatTable[t].symbol) == "Na") q.scatTable[t].electrons = 10;
             if (std::string(q.scatTable[t].symbol) == "Cl") q.scatTable[t].electrons = 18;
@@ -290,7 +290,7 @@ TEST(QuandrelNameCharges, IonsOneAppendsSignAndValue) {
     ScratchDir dir;
     IonPair p(1);
     Quandrel& q = p.m.q();
-    totalOxi = 0.0;
+    q.totalOxi = 0.0;
     const std::string err = captureStderr([&] { q.getNames(0); });
     EXPECT_EQ(p.m.name(p.na), "Na+1.0");
     EXPECT_EQ(p.m.name(p.cl), "Cl-1.0");
@@ -327,7 +327,7 @@ TEST(QuandrelNameCharges, HalfChargeIsWrittenWithIonsOneAndDroppedWithIonsTwo) {
             m.bond(c, o, 0.15);
         }
         Quandrel& q = m.build();
-        q.ions = ions;
+        q.opt.ions = ions;
         q.getNames(m.bondCount());
         std::string log = logOf(q);
         if (ions == 1) {

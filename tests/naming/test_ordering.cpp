@@ -4,6 +4,7 @@
 #include <string>
 
 #include "naming/ordering.h"
+#include "core/stage.h"
 #include "testutil.h"
 
 namespace {
@@ -67,7 +68,7 @@ TEST(TermOrdering, AtomicNumberOfTheSymbolThatBeginsTheText) {
         {"h", 1},   {"c[1.5c1h]", 6}, {"cl", 17}, {"cl[1c]", 17}, {"c1h]", 6}, {"br", 35},
         {"j", 53},  {"Mt", 109},      {"o]", 8},  {"xx", -1},    {"", -1},     {"q", -1},
     };
-    for (const Row& r : rows) EXPECT_EQ(getOZ(r.text), r.z) << '"' << r.text << '"';
+    for (const Row& r : rows) EXPECT_EQ(atomicNumberOfTerm(r.text), r.z) << '"' << r.text << '"';
 }
 
 TEST(TermOrdering, DigitSum) {
@@ -145,8 +146,8 @@ TEST(TermOrdering, SortQuandrelRewritesTheNameInPlace) {
     b.add("C(1)", "C", 1, 1, 1);
     std::unique_ptr<Quandrel> q = b.build();
     std::snprintf(q->quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
-    std::string stage = funkNam;
+    std::string stage = currentStage();
     q->sortQuandrel(0);
     EXPECT_STREQ(q->quandrelName[0], "C2o1.5c[1.5c1h]@3c1h");
-    EXPECT_EQ(std::string(funkNam), stage);
+    EXPECT_EQ(std::string(currentStage()), stage);
 }

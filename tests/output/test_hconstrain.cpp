@@ -29,7 +29,7 @@ struct Methyl {
         name(*q, h5, "H1c[1c1h1h]");
         setU(q->atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
         setU(q->atom[h5], 0.05, 0.05, 0.05);
-        q->uisoConstrain = true;
+        q->opt.uisoConstrain = true;
     }
 };
 
@@ -144,8 +144,8 @@ TEST(HydrogenConstraints, FactorIsOneAndAHalfOnlyForMethylHydroxylAndWater) {
 
 TEST(HydrogenConstraints, RidingLinesPutTheCommentBehindTheThirdLine) {
     Methyl m(CUBIC);
-    m.q->uisoConstrain = false;
-    m.q->ridingConstrain = true;
+    m.q->opt.uisoConstrain = false;
+    m.q->opt.ridingConstrain = true;
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });
     EXPECT_EQ(s.out, "Riding hydrogens!!\n");
     EXPECT_EQ(m.dir.read("H-Uiso-constrain.txt"),
@@ -159,7 +159,7 @@ TEST(HydrogenConstraints, RidingLinesPutTheCommentBehindTheThirdLine) {
 
 TEST(HydrogenConstraints, BothWritesTheUisoBlockFirst) {
     Methyl m(CUBIC);
-    m.q->ridingConstrain = true;
+    m.q->opt.ridingConstrain = true;
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });
     EXPECT_EQ(s.out, "Hydrogen Uiso constrain!!\nRiding hydrogens!!\n");
     std::string text = m.dir.read("H-Uiso-constrain.txt");
@@ -172,7 +172,7 @@ TEST(HydrogenConstraints, BothWritesTheUisoBlockFirst) {
 
 TEST(HydrogenConstraints, NoneLeavesAnEmptyFile) {
     Methyl m(CUBIC);
-    m.q->uisoConstrain = false;
+    m.q->opt.uisoConstrain = false;
     m.dir.write("H-Uiso-constrain.txt", "old lines\n");
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });
     EXPECT_TRUE(m.dir.exists("H-Uiso-constrain.txt"));
@@ -195,7 +195,7 @@ TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     setU(q->atom[hg], 0.02, 0.02, 0.02);
     setU(q->atom[cl], 0.03, 0.03, 0.03);
     setU(q->atom[c], 0.03, 0.03, 0.03);
-    q->uisoConstrain = q->ridingConstrain = true;
+    q->opt.uisoConstrain = q->opt.ridingConstrain = true;
     capture(*q, [&] { q->huconstrain(); });
     EXPECT_DOUBLE_EQ(q->atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
     std::string text = dir.read("H-Uiso-constrain.txt");
@@ -217,7 +217,7 @@ TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
         connect(*m.q, 2, {1});
         setU(m.q->atom[1], 0.03, 0.03, 0.03);
         setU(m.q->atom[lone], 0.05, 0.05, 0.05);
-        m.q->uisoConstrain = m.q->ridingConstrain = true;
+        m.q->opt.uisoConstrain = m.q->opt.ridingConstrain = true;
     }
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });
     EXPECT_EQ(s.err, "Hydrogen atom H(9) has no bonded neighbour: it gets no hydrogen constraint.\n");

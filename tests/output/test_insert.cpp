@@ -16,7 +16,7 @@ struct Merge {
     Merge(const std::string& master, bool riding = true) {
         StructureBuilder b;
         q = b.build();
-        q->ridingConstrain = riding;
+        q->opt.ridingConstrain = riding;
         dir.write("xd.mas.quandreltool", master);
         dir.write("xd.mas.HasSameSymm", master);
         dir.write("resetbond.txt", RESETS);
@@ -111,7 +111,7 @@ TEST(InsertFiles, MissingMasterFileLeavesTheFragments) {
 
 TEST(InsertFiles, WithoutQdlexpAnOlderSecondFileIsLeftAlone) {
     Merge m("RESET x\n");
-    m.q->qdlexp = 0;
+    m.q->opt.qdlexp = 0;
     m.run();
     EXPECT_EQ(m.dir.read("xd.mas.quandreltool"), std::string("RESET x\n") + RESETS + "\n");
     EXPECT_EQ(m.dir.read("xd.mas.HasSameSymm"), "RESET x\n");

@@ -286,7 +286,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
 
 TEST(MasterFile, WithoutQdlexpOnlyOneFile) {
     Alanine t;
-    t.q->qdlexp = 0;
+    t.q->opt.qdlexp = 0;
     t.table();
     t.write();
     EXPECT_TRUE(t.dir.exists("xd.mas.quandreltool"));

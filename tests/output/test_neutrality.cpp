@@ -30,11 +30,11 @@ struct TwoMolecules {
             q->atom[i].multipole[0] = pv[i];
             q->atom[i].molecule = molecule[i];
         }
-        gut.assign(5, 1);
+        q->inDatabase.assign(5, 1);
     }
 
     MonopoleCorrection run(int mode, Streams* streams = nullptr) {
-        q->achieveNeutrality = mode;
+        q->opt.achieveNeutrality = mode;
         MonopoleCorrection c;
         Streams s = capture(*q, [&] { c = computeNeutrality(*q, 2); });
         if (streams != nullptr) *streams = s;
@@ -146,7 +146,7 @@ TEST(Neutrality, HydrogenModeCorrectsOnlyHydrogens) {
 
 TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
     TwoMolecules t;
-    gut[t.H3] = 0;  // molecule 2 has no found hydrogen
+    t.q->inDatabase[t.H3] = 0;  // molecule 2 has no found hydrogen
     Streams s;
     MonopoleCorrection c = t.run(3, &s);
     EXPECT_DOUBLE_EQ(t.written(c, t.H3), 0.95);
@@ -183,7 +183,7 @@ TEST(Neutrality, ChargesFileReplacesTheElectronCountOfEachMolecule) {
 TEST(Neutrality, ChargesFileWithTooFewLinesStops) {
     TwoMolecules t;
     t.dir.write("Molecule-Charges.in", "Molecule 1 8.0\n");
-    t.q->achieveNeutrality = 0;
+    t.q->opt.achieveNeutrality = 0;
     EXPECT_TRUE(stopsWith([&] { computeNeutrality(*t.q, 2); }, 1,
                           "Molecule-Charges.in has no line for molecule 2: the structure contains 2 molecules"));
 }
@@ -202,7 +202,7 @@ TEST(Neutrality, ChargesFileWithAnUnreadableLineStops) {
 TEST(Neutrality, MoleculeWithoutFoundAtomsKeepsItsMonopoles) {
     for (int mode : {0, 1, 2}) {
         TwoMolecules t;
-        gut[t.C1] = gut[t.H3] = 0;
+        t.q->inDatabase[t.C1] = t.q->inDatabase[t.H3] = 0;
         Streams s;
         MonopoleCorrection c = t.run(mode, &s);
         EXPECT_EQ(s.err, "No monopoles to calculate correction factor!\n") << mode;
@@ -233,8 +233,8 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     q->atom[0].multipole[0] = 5.0;
     q->atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
     q->atom[0].molecule = q->atom[1].molecule = 1;
-    gut.assign(2, 1);
-    q->achieveNeutrality = 2;
+    q->inDatabase.assign(2, 1);
+    q->opt.achieveNeutrality = 2;
     MonopoleCorrection c;
     auto s = capture(*q, [&] { c = computeNeutrality(*q, 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");

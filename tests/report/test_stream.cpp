@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/run.h"
 #include "database/nearest.h"
 #include "report/report.h"
 #include "reporttest.h"
@@ -39,14 +40,14 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
 
         std::unique_ptr<Quandrel> q;
         capture([&] {
-            q = std::make_unique<Quandrel>();
+            q = openRun();
             q->findOutNames();
             q->findInDataBase();
             q->setupNewInpAndMasFile();
         });
         NameCatalogue catalogue;
         for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
-        const RunReport run(*q, catalogue, q->databaseNames.size(), appliedCorrection);
+        const RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
         ASSERT_GT(run.missing, 0);
         ASSERT_LT(run.missing, run.atoms());
         expectStreamIsDump(run, "as read");
@@ -77,11 +78,11 @@ std::unique_ptr<Quandrel> loneAtoms(int n) {
         s.add(label, i % 3 == 0 ? "H" : "O", 2.5 * (i % 20), 2.5 * (i / 20 % 20), 2.5 * (i / 400));
     }
     std::unique_ptr<Quandrel> q = s.build();
-    gut.assign(static_cast<std::size_t>(n), 0);
+    q->inDatabase.assign(static_cast<std::size_t>(n), 0);
     for (int i = 0; i < n; ++i) {
         name(*q, i, i % 3 == 0 ? "H" : "O");
         if (i % 2 == 0) {
-            gut[static_cast<std::size_t>(i)] = 1;
+            q->inDatabase[static_cast<std::size_t>(i)] = 1;
             q->atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
         }
     }
@@ -135,13 +136,12 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
 // the one built whole.
 TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     ScratchDir dir;
-    appliedCorrection = MonopoleCorrection();
     std::unique_ptr<Quandrel> q = loneAtoms(DRAWING_LIMIT + 1);
     q->databaseNames = {{"O", "water"}};
     q->databaseEntries = 1;
     NameCatalogue catalogue;
     catalogue.add("O", "water");
-    const RunReport run(*q, catalogue, 1, appliedCorrection);
+    const RunReport run(*q, catalogue, 1, q->appliedCorrection);
     writeRunReport(*q);
     EXPECT_TRUE(dir.read("Quandrele.json") == jsonText(run));
     EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));

@@ -18,16 +18,10 @@ struct Report {
     std::string log;  // Quandrele.log
 };
 
-// Keeps the process-wide tolerance of one test from leaking into the next.
+// Every test works in a scratch directory of its own.
 class BondAxis : public testing::Test {
 protected:
-    void SetUp() override { savedTol_ = SYMMTOL; SYMMTOL = 0.01; }
-    void TearDown() override { SYMMTOL = savedTol_; }
-
     ScratchDir dir_;
-
-private:
-    double savedTol_ = 0.01;
 };
 
 // Bonds the centre to its neighbours, in this order, and each neighbour back to the
@@ -107,7 +101,7 @@ TEST_F(BondAxis, HeadingAndToleranceLineOpenTheListing) {
     b.add("C", "C", 1, 1, 1);
     auto q = b.build();
     bondToCentre(*q, 0, {});
-    SYMMTOL = 0.05;
+    q->opt.symmTol = 0.05;
     Report r = analyse(*q);
     EXPECT_EQ(r.out,
               "________________________________________________\n"
@@ -257,13 +251,13 @@ TEST_F(BondAxis, TwoPointsWithinToleranceOfOneRotatedPointSpoilTheAxis) {
     };
     {
         auto q = build();
-        SYMMTOL = 0.01;  // each rotated point on the axis meets two points: 6 pairs for 4 points
+        q->opt.symmTol = 0.01;  // each rotated point on the axis meets two points: 6 pairs for 4 points
         Report r = analyse(*q);
         EXPECT_EQ(descriptorOf(r, "C"), "1");
     }
     {
         auto q = build();
-        SYMMTOL = 0.001;  // the two points are told apart: the axis holds, the inversion does not
+        q->opt.symmTol = 0.001;  // the two points are told apart: the axis holds, the inversion does not
         Report r = analyse(*q);
         const std::string d = descriptorOf(r, "C");
         EXPECT_EQ(d.compare(0, 30, "2-Cl1 3-Cl1 4-Cl1 5-Cl1 6-Cl1 "), 0) << d;
@@ -281,7 +275,7 @@ TEST_F(BondAxis, ToleranceIsStrict) {
     b.add("O2", "O", 3.84, 5, 5);
     auto q = b.build();
     bondToCentre(*q, 0, {1, 2});
-    SYMMTOL = 0.0;
+    q->opt.symmTol = 0.0;
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("SYMMTOL = 0.000000\n"), std::string::npos);
     EXPECT_EQ(descriptorOf(r, "C"), "1");

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/run.h"
 #include "symmetry/spacegroup.h"
 #include "testutil.h"
 
@@ -117,7 +118,8 @@ TEST(SymmetryReaders, MasterFileAndMoProFileGiveTheirSymmetry) {
     {
         ScratchDir dir;
         dir.copyFolder("fixtures/benzene");
-        Quandrel q;
+        std::unique_ptr<Quandrel> run = openRun();
+        Quandrel& q = *run;
         EXPECT_TRUE(q.symmetry.known);
         EXPECT_EQ(q.symmetry.centric, 'C');
         EXPECT_EQ(q.symmetry.lattice, 'P');
@@ -127,7 +129,8 @@ TEST(SymmetryReaders, MasterFileAndMoProFileGiveTheirSymmetry) {
     {
         ScratchDir dir;
         dir.copyFolder("fixtures/mopro_glycine");
-        Quandrel q;
+        std::unique_ptr<Quandrel> run = openRun();
+        Quandrel& q = *run;
         EXPECT_TRUE(q.symmetry.known);
         EXPECT_EQ(q.symmetry.centric, 'C');
         EXPECT_EQ(q.symmetry.lattice, 'P');
@@ -168,7 +171,7 @@ TEST(SymmetryCompletion, APolymericChainEndsSixBondsFromTheInputAtom) {
     b.add("C1", "C", 0.3, 6.0, 6.0);
     auto q = b.build();
     q->symmetry = symmetryOf('A', 'P', {});
-    q->symmBonds = 1;
+    q->opt.symmBonds = 1;
     perceive(*q);
 
     EXPECT_EQ(q->nAtoms, 1);
@@ -201,7 +204,7 @@ TEST(SymmetryCompletion, AnAtomOnAnInversionCentreIsNotAddedAgain) {
     b.add("C2", "C", 1.5, 0.0, 0.0);
     auto q = b.build();
     q->symmetry = symmetryOf('C', 'P', {});
-    q->symmBonds = 1;
+    q->opt.symmBonds = 1;
     perceive(*q);
     ASSERT_EQ(q->imageAtom.size(), 1u);
     EXPECT_STREQ(q->imageAtom[0].label, "C2_2_555");
@@ -222,13 +225,13 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
     q->atom[2].part = 2;
     q->symmetry = symmetryOf('C', 'P', {});
     EXPECT_FALSE(q->completionWanted());
-    q->crystalInput = 1;
+    q->opt.crystalInput = 1;
     EXPECT_TRUE(q->completionWanted());
-    q->asymOnly = 1;
+    q->opt.asymOnly = 1;
     EXPECT_FALSE(q->completionWanted());
-    q->asymOnly = 0;
-    q->crystalInput = 0;
-    q->symmBonds = 1;
+    q->opt.asymOnly = 0;
+    q->opt.crystalInput = 0;
+    q->opt.symmBonds = 1;
     ASSERT_TRUE(q->completionWanted());
     EXPECT_EQ(q->completeMolecules(), 1);
     EXPECT_EQ(q->imageOrigin[0].atom, 1);
@@ -242,7 +245,7 @@ TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
         b.add("C" + std::to_string(k + 1), "C", 0.3, 4.0 + 5.0 * (k % 190), 4.0 + 5.0 * (k / 190));
     auto q = b.build();
     q->symmetry = symmetryOf('A', 'P', {});
-    q->symmBonds = 1;
+    q->opt.symmBonds = 1;
     EXPECT_TRUE(stopsWith([&] { q->completeMolecules(); }, 1,
                           "Completing the molecules across symmetry needs more than 99999 atoms"));
 }

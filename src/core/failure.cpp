@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "Quandrel.h"
+#include "stage.h"
 #include "text.h"
 
 namespace {
@@ -15,7 +15,7 @@ const char* memoryNote = nullptr;
 }  // namespace
 
 Failure::Failure(int code, bool banner, std::string message)
-    : code_(code), banner_(banner), message_(std::move(message)), stage_(funkNam) {}
+    : code_(code), banner_(banner), message_(std::move(message)), stage_(currentStage()) {}
 
 void errorBanner(const char* stage) {
     fprintf(stderr, "\n");

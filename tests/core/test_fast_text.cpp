@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/populations.h"
-#include "driver/text.h"
+#include "core/populations.h"
+#include "core/text.h"
 #include "testutil.h"
 
 namespace {

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "driver/populations.h"
-#include "driver/text.h"
+#include "core/populations.h"
+#include "core/text.h"
 #include "testutil.h"
 
 TEST(LineReader, SwallowsBlankLinesAndLeadingBlanksButKeepsTrailingBlanks) {

@@ -8,7 +8,8 @@
 #include <new>
 #include <string>
 
-#include "driver/failure.h"
+#include "core/failure.h"
+#include "core/stage.h"
 #include "testutil.h"
 
 namespace {
@@ -21,8 +22,7 @@ const std::string ERROR_BANNER =
 
 // Runs code inside a stage of the given name, as the stages of the object do.
 void inStage(const char* name, const std::function<void()>& code) {
-    Quandrel q{Quandrel::NoInput{}};
-    StageName stage(q, name);
+    Stage stage(name);
     code();
 }
 
@@ -55,17 +55,19 @@ TEST(Failure, EachStopHelperGivesItsCodeBannerAndMessage) {
     }
 }
 
-TEST(Failure, TheStageNameIsRestoredOnlyWhenTheStageEndsNormally) {
-    ScratchDir dir;
-    std::strcpy(funkNam, "main");
-    inStage("readMas", [] {});
-    EXPECT_STREQ(funkNam, "main");
+TEST(Failure, ANestedStageGivesItsCallersNameBackOnlyWhenItEndsNormally) {
+    resetStages();
+    inStage("findOutNames", [] {
+        inStage("FindBonds", [] { EXPECT_STREQ(currentStage(), "FindBonds"); });
+        EXPECT_STREQ(currentStage(), "findOutNames") << "the caller's name after a nested stage";
+    });
+    EXPECT_STREQ(currentStage(), "main");
     try {
-        inStage("readMas", [] { throw std::bad_alloc(); });
+        inStage("readMas", [] { inStage("getOZ", [] {}); throw std::bad_alloc(); });
     } catch (const std::bad_alloc&) {
     }
-    EXPECT_STREQ(funkNam, "readMas") << "main names the stage that ran out of memory";
-    std::strcpy(funkNam, "main");
+    EXPECT_STREQ(currentStage(), "readMas") << "main names the stage that ran out of memory";
+    resetStages();
 }
 
 TEST(Failure, RunningOutOfMemoryIsReportedWithTheInnermostNote) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "driver/Quandrel.h"
-#include "driver/largepages.h"
+#include "core/largepages.h"
 
 TEST(LargePages, BlocksOfEverySizeHoldTheirContents) {
     const std::size_t big = largepages::LARGE_BLOCK;

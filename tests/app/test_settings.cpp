@@ -3,18 +3,18 @@
 
 #include <cstring>
 
-#include "driver/Quandrel.h"
+#include "app/options.h"
 #include "testutil.h"
 
 namespace {
 
 // Reads the given settings text with a fresh object in a scratch directory.
-std::unique_ptr<Quandrel> readSettings(const ScratchDir& dir, const std::string& text) {
+std::unique_ptr<Options> readSettings(const ScratchDir& dir, const std::string& text) {
     dir.write("my.ini", text);
-    std::strcpy(INI_PATH, "my.ini");
-    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    q->readIni();
-    return q;
+    auto options = std::make_unique<Options>();
+    options->settingsPath = "my.ini";
+    readSettingsFile(*options);
+    return options;
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ TEST(Settings, CarriageReturnsAtLineEndsAreDropped) {
 TEST(Settings, OverlongLineIsIgnoredWithAWarning) {
     ScratchDir dir;
     std::string longPath(200, 'p');
-    std::unique_ptr<Quandrel> q;
+    std::unique_ptr<Options> q;
     const std::string err =
         captureStderr([&] { q = readSettings(dir, "DABA_PATH=" + longPath + "\nDABA_PATH=short.txt\n"); });
     EXPECT_STREQ(q->databasePath, "short.txt");
@@ -150,4 +150,76 @@ TEST(Settings, EmptyAndGarbageFilesKeepTheDefaults) {
     auto q = readSettings(dir, garbage);
     EXPECT_EQ(q->qdlexp, 1);
     EXPECT_STREQ(q->databasePath, "/user/tarven/Datenbank/DABA.txt");
+}
+
+// ---------------------------------------------------------------------------------
+// Command line
+// ---------------------------------------------------------------------------------
+
+namespace {
+
+CommandLine parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "quandreltool");
+    return parseCommandLine(static_cast<int>(args.size()), args.data());
+}
+
+}  // namespace
+
+TEST(CommandLine, SwitchesAndTheirValues) {
+    struct Row {
+        std::vector<const char*> args;
+        double symmTol;
+        int findSymm;
+        double planaris;
+        const char* database;  // nullptr: no -DBPfad
+        int symmBonds, asymOnly;
+    } rows[] = {
+        {{}, 0.01, 0, 0.8, nullptr, 0, 0},
+        {{"-findSymm"}, 0.01, 1, 0.8, nullptr, 0, 0},
+        {{"-findSymm", "0.05"}, 0.05, 1, 0.8, nullptr, 0, 0},
+        {{"-findSymm", "-planar", "0.9"}, 0.01, 1, 0.9, nullptr, 0, 0},
+        {{"-findSymm", "-DBPfad", "db.txt"}, 0.01, 1, 0.8, "db.txt", 0, 0},
+        {{"-findSymm", "abc"}, 0.01, 1, 0.8, nullptr, 0, 0},
+        {{"-planar"}, 0.01, 0, 0.8, nullptr, 0, 0},
+        {{"-DBPfad"}, 0.01, 0, 0.8, nullptr, 0, 0},  // a value-less last switch takes its default
+        {{"-symmBonds", "-asymOnly", "-DBPfad", "a b"}, 0.01, 0, 0.8, "a b", 1, 1},
+    };
+    for (const Row& r : rows) {
+        const CommandLine c = parse(r.args);
+        std::string shown;
+        for (const char* a : r.args) shown += std::string(a) + " ";
+        EXPECT_EQ(c.action, Action::Run) << shown;
+        EXPECT_DOUBLE_EQ(c.options.symmTol, r.symmTol) << shown;
+        EXPECT_EQ(c.options.findSymm, r.findSymm) << shown;
+        EXPECT_DOUBLE_EQ(c.options.planaris, r.planaris) << shown;
+        EXPECT_EQ(c.options.databaseSwitch.has_value(), r.database != nullptr) << shown;
+        if (r.database != nullptr && c.options.databaseSwitch) {
+            EXPECT_EQ(*c.options.databaseSwitch, r.database);
+        }
+        EXPECT_EQ(c.options.symmBonds, r.symmBonds) << shown;
+        EXPECT_EQ(c.options.asymOnly, r.asymOnly) << shown;
+    }
+}
+
+TEST(CommandLine, VersionAndHelpWinAndTooLongValuesStop) {
+    EXPECT_EQ(parse({"-planar", "0.5", "-Version"}).action, Action::Version);
+    EXPECT_EQ(parse({"--help", "-Version"}).action, Action::Help);
+    const std::string longValue(400, 'x');
+    for (const char* sw : {"-INIPfad", "-DBPfad", "-input", "-block"}) {
+        const Stopped s = failureOf([&] { parse({sw, longValue.c_str()}); });
+        EXPECT_TRUE(s.stopped) << sw;
+        EXPECT_NE(s.message.find(std::string("The value of ") + sw + " is longer than"), std::string::npos) << s.message;
+    }
+    const Stopped s = failureOf([&] { parse({"-block"}); });
+    EXPECT_EQ(s.message, "The switch -block needs a value.\n");
+}
+
+TEST(Settings, TheDatabaseSwitchOverridesTheFileButNotTheExample) {
+    ScratchDir dir;
+    dir.write("qdltool.ini", "DABA_PATH=file.txt\n");
+    Options o;
+    o.databaseSwitch = "switch.txt";
+    captureStderr([&] { readSettingsFile(o); });
+    EXPECT_STREQ(o.databasePath, "switch.txt");
+    EXPECT_NE(dir.read("example4qdltool.ini").find("DABA_PATH=file.txt\n"), std::string::npos);
 }

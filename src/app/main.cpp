@@ -10,9 +10,12 @@
 
 #include "../input/crystal.h"
 #include "../report/report.h"
-#include "Quandrel.h"
-#include "failure.h"
-#include "text.h"
+#include "../driver/Quandrel.h"
+#include "../core/failure.h"
+#include "../core/stage.h"
+#include "../core/text.h"
+#include "options.h"
+#include "run.h"
 
 namespace {
 
@@ -24,7 +27,7 @@ void onSegfault(int) {
     signal(SIGSEGV, SIG_IGN);
     reportSystemError("SIGSEGV");
     fprintf(stderr, "A segmentation fault was detected. \n");
-    errorBanner(funkNam);
+    errorBanner(currentStage());
     closingBanner();
     exit(1);
 }
@@ -61,86 +64,33 @@ const char* const USAGE =
     "  Hydrogen-Constrain[Uiso|riding|both|none]=\n"
     "  Inputtype[XD|MOPRO]= (XD, MOPRO, CIF, SHELX)  Inputfile(empty for XD)=  Path_to_mopro.tab=\n";
 
-bool is(const char* arg, const char* sw) { return std::strcmp(arg, sw) == 0; }
-
-// Copies a switch value; a value that does not fit its field stops the run instead of
-// being cut into another path.
-void copyArg(char* dst, std::size_t cap, const char* src, const char* sw) {
-    copyOrStop(dst, cap, src, "The value of %s is longer than %zu characters.", sw, cap - 1);
-}
-
-// The run after the crash handler is in place: the switches and the stages. Returns the
+// The run after the crash handler is in place: the options and the stages. Returns the
 // exit code of a run that ends normally; a failure leaves it as an exception. The object
 // belongs to the caller, so that its report files stay open until the failure is reported
 // (a report file may fall back on a standard stream).
 int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
-    std::strcpy(INI_PATH, "qdltool.ini");
-
-    for (int i = 1; i < argc; ++i) {
-        if (i + 1 < argc && is(argv[i], "-INIPfad")) {
-            ++i;
-            copyArg(INI_PATH, sizeof INI_PATH, argv[i], "-INIPfad");
-        }
+    const CommandLine command = parseCommandLine(argc, argv);
+    if (command.action == Action::Version) {
+        printf("Versions Id: ''%s''\n", VERSION_ID);
+        return 0;
     }
-    for (int i = 1; i < argc; ++i) {
-        if (is(argv[i], "-Version")) {
-            printf("Versions Id: ''%s''\n", VERSION_ID);
-            return 0;
-        }
-        if (is(argv[i], "-help") || is(argv[i], "-h") || is(argv[i], "--help")) {
-            fputs(USAGE, stdout);
-            return 0;
-        }
+    if (command.action == Action::Help) {
+        fputs(USAGE, stdout);
+        return 0;
     }
 
-    // the structure file and its data block are read when the object is made
-    for (int i = 1; i < argc; ++i) {
-        if (is(argv[i], "-input") || is(argv[i], "-block")) {
-            if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
-            if (is(argv[i], "-input"))
-                copyArg(INPUT_SWITCH, sizeof INPUT_SWITCH, argv[i + 1], "-input");
-            else
-                copyArg(BLOCK_SWITCH, sizeof BLOCK_SWITCH, argv[i + 1], "-block");
-            ++i;
-        }
-    }
-    q.reset(new Quandrel());
-    q->planaris = 0.8;
-
-    for (int i = 1; i < argc; ++i) {
-        if (i + 1 < argc && is(argv[i], "-DBPfad")) {
-            ++i;
-            copyArg(q->databasePath, sizeof q->databasePath, argv[i], "-DBPfad");
-        }
-        if (i < argc && is(argv[i], "-findSymm")) {
-            ++i;
-            q->findSymm = 1;
-            SYMMTOL = (i < argc) ? atof(argv[i]) : 0.01;
-            printf("(main)SYMMTOL = %f\n", SYMMTOL);
-        }
-        if (i < argc && is(argv[i], "-planar")) {
-            ++i;
-            q->planaris = (i < argc) ? atof(argv[i]) : 0.8;
-            printf("PLANARIS = %f\n", q->planaris);
-        }
-    }
-
-    for (int i = 1; i < argc; ++i) {
-        if (is(argv[i], "-symmBonds")) q->symmBonds = 1;
-        if (is(argv[i], "-asymOnly")) q->asymOnly = 1;
-    }
+    q = openRun(command.options);
+    // reference output: the switch values confirmed once the structure is read
+    for (const std::string& echo : command.echoes) fputs(echo.c_str(), stdout);
 
     q->findOutNames();
-
-    for (int i = 1; i < argc; ++i) {
-        if (is(argv[i], "-findSymm")) {
-            printf("____________________________________\n");
-            printf("Bond axis symmetry analysis is done.\n");
-            printf("____________________________________\n");
-            fflush(stdout);
-            q.reset();
-            return 0;
-        }
+    if (q->opt.findSymm != 0) {
+        printf("____________________________________\n");
+        printf("Bond axis symmetry analysis is done.\n");
+        printf("____________________________________\n");
+        fflush(stdout);
+        q.reset();
+        return 0;
     }
 
     q->findInDataBase();

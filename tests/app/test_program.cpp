@@ -70,8 +70,9 @@ TEST(Program, FindSymmAndPlanarValues) {
     } rows[] = {
         {"-findSymm", "(main)SYMMTOL = 0.010000\n"},
         {"-findSymm 0.05 -planar 0.5", "(main)SYMMTOL = 0.050000\nPLANARIS = 0.500000\n"},
-        // the switch "-planar" is taken as the tolerance and, in the same pass, as the switch
-        {"-findSymm -planar 0.5", "(main)SYMMTOL = 0.000000\nPLANARIS = 0.500000\n"},
+        // a switch after -findSymm is no tolerance: the default stays
+        {"-findSymm -planar 0.5", "(main)SYMMTOL = 0.010000\nPLANARIS = 0.500000\n"},
+        {"-planar 0.7 -findSymm 1e-3", "PLANARIS = 0.700000\n(main)SYMMTOL = 0.001000\n"},
         {"-findSymm 0.02 -planar", "(main)SYMMTOL = 0.020000\nPLANARIS = 0.800000\n"},
     };
     for (const Row& row : rows) {

@@ -1,0 +1,30 @@
+// The run's options: the command line, then the settings file, parsed once into one value.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../core/options.h"
+
+// What the command line asks for.
+enum class Action { Run, Version, Help };
+
+struct CommandLine {
+    Options options;
+    Action action = Action::Run;
+    // The values of -findSymm and -planar as the run confirms them on standard output once
+    // the structure is read, one line per switch in the order given.
+    std::vector<std::string> echoes;
+};
+
+// Reads the switches. Stops the run (exit 1) on a value that is missing where one is needed
+// or too long for its use. Switches the program does not know are passed over.
+CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// Reads the settings file (options.settingsPath, falling back on ./qdltool.ini) into
+// options, chooses the kind of structure input, and writes "example4qdltool.ini". Without a
+// settings file the example is written and the run stops.
+void readSettingsFile(Options& options);
+
+// Writes "example4qdltool.ini": every settings key with its value in options.
+void writeExampleSettings(const Options& options);

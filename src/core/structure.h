@@ -1,0 +1,177 @@
+// The structure as the readers give it: cell, symmetry, scattering table, kappa sets, the
+// atoms with their parameters and the dummy atoms. Every reader (XD, MoPro, CIF, SHELX)
+// returns one; the later stages read it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "largepages.h"
+
+// ---------------------------------------------------------------------------------
+// Capacities. They bound the size of a structure the program handles; every reader
+// and stage enforces them with a clear message instead of writing past storage.
+// ---------------------------------------------------------------------------------
+constexpr int MAX_ATOMS = 99999;       // atoms and dummies together: XD's parameter file
+                                       // writes atom numbers in five columns
+constexpr int NAME_CAP = 280;          // a quandrel name holds at most 279 characters
+constexpr int LABEL_CAP = 20;          // atom labels: at most 19 characters
+constexpr int MAX_KAPPA = 999;         // kappa sets
+constexpr int MAX_SCAT = 20;           // scattering-table entries
+constexpr int MAX_TRAILING = 10;       // numbers on the last line of the parameter file
+constexpr int BONDS_PER_ATOM = 10;     // bond list holds 10 records per atom
+constexpr int MAX_NEIGHBOURS = 11;     // neighbours per node with full angle information
+constexpr int LINE_CAP = 128;          // line buffers of the XD readers, settings, database
+
+// One entry of the scattering table of the master file ("SCAT" ... "END SCAT").
+struct ScatEntry {
+    int number = 0;            // 1-based position in the table
+    char symbol[4] = "";       // first word of the entry line
+    int element = 0;           // element index (atomic number - 1)
+    int electrons = 0;         // sum of |occupations|
+    int valenceElectrons = 0;  // sum of |negative occupations|
+    char word2[6] = "";
+    char word3[6] = "";
+    char word4[8] = "";
+    double values[3] = {0, 0, 0};
+    int occupations[18] = {};
+};
+
+// The rings an atom belongs to, by ring number (counted from 0 in the order the rings are
+// found). An atom belongs to at most MAX_RINGS_PER_ATOM rings. It converts to and from the
+// bit mask of the first 32 rings (ring k is bit k), the form tests and logs use.
+constexpr int MAX_RINGS_PER_ATOM = 9;  // digits of the ring code
+class RingSet {
+public:
+    RingSet() = default;
+    RingSet(int mask);  // NOLINT: a bit mask of rings 0..31
+    RingSet& operator=(int mask) { return *this = RingSet(mask); }
+
+    // Adds ring number r; false when the atom already holds MAX_RINGS_PER_ATOM rings.
+    bool add(int r);
+    // Whether the two atoms share a ring.
+    bool shares(const RingSet& other) const;
+    bool empty() const { return count_ == 0; }
+    int size() const { return count_; }
+    int ring(int k) const { return rings_[k]; }
+    // The bit mask of the rings numbered below 32.
+    int bits() const;
+
+    friend bool operator==(const RingSet& a, const RingSet& b);
+    friend bool operator!=(const RingSet& a, const RingSet& b) { return !(a == b); }
+
+private:
+    int rings_[MAX_RINGS_PER_ATOM] = {};  // ascending
+    int count_ = 0;
+};
+inline bool operator==(const RingSet& a, int mask) { return a == RingSet(mask); }
+inline bool operator==(int mask, const RingSet& a) { return a == RingSet(mask); }
+inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
+
+// One atom (or dummy atom) record.
+//
+// The stages run in this order: (1) the reader of the input, one of readInp, readMoProParam
+// or loadCrystal, when the object is made; (2) findOutNames: completeMolecules, findBonds,
+// verknopfung, ringlord, calcValeces and countMols, getNames, asymm, the override file;
+// (3) findInDataBase with buildLocalFrame; (4) setupNewInpAndMasFile: huconstrain, the
+// neutrality correction, rebuildKappaSets, the writers. Fields that more than one stage writes:
+// - multipole: the reader (loadCrystal sets the monopole alone); findInDataBase then
+//   replaces all 26 populations of every atom found in the database. The neutrality
+//   correction is applied when the file is written, never stored here.
+// - kappa: the reader (from the file's kappa sets, 1.0 for crystal input); findInDataBase
+//   for every atom found.
+// - kap: the reader; rebuildKappaSets (stage 4) numbers it anew against the kappa sets it
+//   builds from kappa, just before the parameter file is written.
+// - lmx, tp, tbl: the reader alone. The master-file writer prints lmx 2 for hydrogen in
+//   xd.mas.HasSameSymm without storing it.
+// - ax1, ax2, atom0, atom1, atom2: the reader; findInDataBase and buildLocalFrame for every
+//   atom found whose KS: line can be read (all five or none), also appending dummy atoms
+//   behind the atoms (frac and cart of the dummies are theirs).
+// - siteSym, planarity, modelCompound: findInDataBase alone.
+// - u: the reader; huconstrain (stage 4) sets U iso of constrained hydrogens.
+// - molecule: countMols in stage 2 owns it; completeMolecules sets 0 for the images it
+//   adds, before countMols runs.
+// - ringCode, ringMask: ringlord; completeMolecules clears them for its images before.
+// - sameNameAs: getNames; completeMolecules clears it for its images before.
+// - planarCache: the reader sets -1 (not yet measured); planar caches its value in stage
+//   2 and later; completeMolecules sets -1 for its images.
+// - frac, cart: the reader; completeMolecules for its images.
+// - elNeg: the neutrality stage alone.
+struct AtomRecord {
+    char label[LABEL_CAP] = "";
+    char group[8] = "";
+    int groupNo = 0;
+    int ax1 = 0, ax2 = 0;                 // 1 = X, 2 = Y, 3 = Z
+    int atom0 = 0, atom1 = 0, atom2 = 0;  // 1-based atoms of the local frame
+    char axisAtom1[30] = "";
+    char axisAtom2[30] = "";
+    int tp = 0;
+    int tbl = 0;                          // 1-based scattering-table entry
+    int kap = 0;                          // 1-based kappa set
+    int lmx = 0;
+    int symCode = 0, chemCon = 0;
+    double frac[3] = {0, 0, 0};
+    double u[6] = {0, 0, 0, 0, 0, 0};
+    double kappa[6] = {0, 0, 0, 0, 0, 0};
+    char axisChars[3] = {0, 0, 0};
+    double multipole[26] = {};
+    double occupancy = 0;
+    double c3[10] = {};
+    double d4[15] = {};
+    double cart[3] = {0, 0, 0};
+    char siteSym[30] = "";
+    char sameNameAs[LABEL_CAP] = "";
+    double elNeg = 0;
+    int part = 0;
+    int molecule = 0;
+    int ringCode = 0;
+    RingSet ringMask;                     // the rings the atom belongs to
+    double planarCache = -1.0;
+    double planarity = 0;
+    std::string modelCompound;            // at most 511 characters
+};
+
+// The atom table; large ones are kept in large pages.
+using AtomArray = std::vector<AtomRecord, LargePageAllocator<AtomRecord>>;
+
+// Crystal symmetry as a master file's LATT and SYMM cards state it. The identity, the
+// inversion partners of a centric lattice and the centring translations are implied, not
+// listed. Readers fill it; completing molecules across symmetry and building a master-file
+// template read it.
+struct CrystalSymmetry {
+    bool known = false;             // false: the input stated no symmetry
+    char centric = 'C';             // 'C' centrosymmetric, 'A' acentric
+    char lattice = 'P';             // P, A, B, C, I, F or R
+    std::vector<std::string> symm;  // operator texts of the SYMM cards, e.g. "-X,1/2+Y,1/2-Z"
+};
+
+// The structure. Atoms 0..nAtoms-1 stand in atom, the dummies of the input behind them.
+struct Structure {
+    std::string source;                 // the structure file read (for XD input its parameter file)
+    char title[50] = "";
+    double cell[6] = {0, 0, 0, 0, 0, 0};
+    CrystalSymmetry symmetry;
+    ScatEntry scatTable[MAX_SCAT];
+    int nScat = 0;                      // entries filled in scatTable
+    AtomArray atom;                     // atoms 0..nAtoms-1, dummies behind them
+    int nAtoms = 0;
+    int nDummy = 0;
+    int multipoleLevel = 0;
+    int nKappa = 0;
+    int usageRest[10] = {};
+    int kappaNo[MAX_KAPPA] = {};
+    double kappaSet[6][MAX_KAPPA] = {};
+    double trailingValues[MAX_TRAILING] = {};
+    int nTrailing = 0;
+    std::vector<std::string> masTemplate;  // master file built from a crystal file; used when there is no "xd.mas"
+
+    // Records for the atoms, the dummies of the input behind them and the dummy DUM0 behind
+    // those; room is kept for as many dummies again as there are atoms, without touching
+    // it, for the dummies the database stage adds. Records already there stay as they are.
+    void makeRoomForAtoms(int atoms, int dummies);
+
+    // Element index of an atom (through its scattering-table entry); -1 when the entry is unset.
+    int elementOf(int atomIndex) const;
+    bool isHydrogen(int atomIndex) const { return elementOf(atomIndex) == 0; }
+};

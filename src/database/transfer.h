@@ -1,0 +1,59 @@
+// What the database stage transferred onto the structure: which atoms it found, the
+// coordinate-system table, what it read of the database, the dummies standing for symmetry
+// images, and the electroneutrality correction the writer applied.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../core/structure.h"
+
+// What the database searches have seen last while scanning the file from its start.
+struct DatabaseSeen {
+    std::string modelLine;    // the last "Model Compound Name:" line (cut to MODEL_LINE_CAP)
+    double planarity = 0.0;   // the last degree of planarity
+};
+constexpr std::size_t MODEL_LINE_CAP = 511;
+
+// Per-molecule monopole corrections of the chosen electroneutrality mode
+// (achieve_neutrality: 1 factor, 2 electronegativity weighted, 3 hydrogens only,
+// 0 and any other value an average difference).
+struct MonopoleCorrection {
+    int mode = 0;
+    std::vector<double> corrAverage;    // mode 0: (S_n - S_m) / n
+    std::vector<double> corrFactor;     // mode 1: S_n / S_m
+    std::vector<double> corrMeanElNeg;  // mode 2: mean electronegativity of the counted atoms
+    std::vector<double> corrHydrogen;   // mode 3: (S_n - S_m) / n_H
+    std::vector<double> difference;     // mode 2: S_n - S_m of the molecule
+    std::vector<int> counted;           // mode 2: n of the molecule
+    std::vector<char> applies;          // the molecule's monopoles are corrected
+    std::vector<double> expected;       // S_n: valence electrons the molecule should hold
+    std::vector<double> monopoleSum;    // S_m: sum of its found atoms' monopoles before correction
+
+    // Monopole written for the atom: occupancy x Pv with its molecule's correction.
+    double monopole(const Structure& s, int atomIndex) const;
+};
+
+struct Transfer {
+    std::vector<int> inDatabase;  // per atom: 1 when its name was found in the database
+    // The database's distinct entry names in file order with their model compounds (database
+    // stage); the report ranks the nearest entries of missing atoms among them.
+    std::size_t databaseEntries = 0;  // distinct entry names in the database
+    // The database's entry names with their model compounds, kept when some atom is missing
+    // (the report lists the entries nearest to its name).
+    std::vector<std::pair<std::string, std::string>> databaseNames;
+
+    // The coordinate-system table as the database stage writes it to the log: the lines
+    // behind its header, without their newline, up to and including "END ATOM". The
+    // master-file writer takes its ATOM lines from here.
+    std::vector<std::string> frameTable;
+    // The last "Model Compound Name:" line and degree of planarity the database searches
+    // have seen; a search that sees none leaves them as the search before left them.
+    DatabaseSeen databaseSeen;
+
+    std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
+    // The correction the writer applied to the monopoles (the report reads it).
+    MonopoleCorrection appliedCorrection;
+};
