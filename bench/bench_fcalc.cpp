@@ -15,8 +15,8 @@
 #include <gemmi/it92.hpp>
 
 #include "benchutil.h"
-#include "driver/Quandrel.h"
-#include "driver/failure.h"
+#include "input/input.h"
+#include "core/failure.h"
 #include "scattering/engine.h"
 #include "scattering/from_quandrel.h"
 #include "scattering/radial.h"
@@ -108,9 +108,10 @@ void serine(int repeats) {
     }
     std::fclose(probe);
     for (const char* name : {"xd.mas", "xd.res"}) bench::writeFile(name, sc::readTextFile(folder + name));
-    bench::writeFile("qdltool.ini", bench::settingsText(""));
     try {
-        Quandrel q;
+        Structure q;
+        readMasterFile(q);
+        readParameterFile(q);
         sc::QuandrelInputs in;
         in.master = sc::parseMasterExtras(sc::readTextFile("xd.mas"), "xd.mas");
         in.radial = sc::readRadialFile(folder + "radial.txt");

@@ -6,7 +6,7 @@
 #include <thread>
 #include <utility>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "multipoles.h"
 
 namespace scattering {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 namespace scattering {
 

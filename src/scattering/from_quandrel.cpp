@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "frame.h"
 #include "radial.h"
 #include "textfile.h"
@@ -40,7 +40,7 @@ MasterExtras parseMasterExtras(const std::string& text, const std::string& name)
     return extras;
 }
 
-QuandrelModel modelFromQuandrel(const Quandrel& q, const QuandrelInputs& in) {
+QuandrelModel modelFromQuandrel(const Structure& q, const QuandrelInputs& in) {
     QuandrelModel out;
     Model& m = out.model;
     m.cell = gemmi::UnitCell(q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4], q.cell[5]);

@@ -1,13 +1,13 @@
-// Temporary glue: the scattering model from today's structure object after the XD readers
-// have filled it. The structure records that replace that object will feed the model
-// directly; keep this file thin.
+// Temporary glue: the scattering model from the structure the XD readers fill (the Structure
+// record, which the run object Quandrel is as well). Keep this file thin: the model should
+// come from the readers' records directly once the engine is part of a run.
 #pragma once
 
 #include <functional>
 #include <map>
 #include <string>
 
-#include "../driver/Quandrel.h"
+#include "../core/structure.h"
 #include "model.h"
 
 namespace scattering {
@@ -36,6 +36,6 @@ struct QuandrelModel {
 
 // Cell, symmetry, scattering types (DELF', DELF''), kappa sets, atoms with their populations
 // and frames (ATOM0 and ATOM2 may be dummies). Displacements of order 3 and 4 are left out.
-QuandrelModel modelFromQuandrel(const Quandrel& q, const QuandrelInputs& inputs);
+QuandrelModel modelFromQuandrel(const Structure& q, const QuandrelInputs& inputs);
 
 }  // namespace scattering

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 namespace scattering {
 

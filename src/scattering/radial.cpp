@@ -6,7 +6,7 @@
 
 #include <gemmi/elem.hpp>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "textfile.h"
 
 namespace scattering {

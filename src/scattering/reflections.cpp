@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "textfile.h"
 
 namespace scattering {

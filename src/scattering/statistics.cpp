@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 namespace scattering {
 

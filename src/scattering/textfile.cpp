@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 
 namespace scattering {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <unordered_set>
 
-#include "../driver/failure.h"
+#include "../core/failure.h"
 #include "engine.h"
 
 namespace scattering {

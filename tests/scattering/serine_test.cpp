@@ -6,6 +6,7 @@
 #include <complex>
 #include <sstream>
 
+#include "input/input.h"
 #include "scattering/engine.h"
 #include "scattering/from_quandrel.h"
 #include "scattering/radial.h"
@@ -48,8 +49,11 @@ protected:
     void SetUp() override {
         dir_.copyIn(serine("xd.mas"), "xd.mas");
         dir_.copyIn(serine("xd.res"), "xd.res");
-        dir_.copyIn(dataPath("fixtures/benzene/qdltool.ini"), "qdltool.ini");
-        q_ = std::make_unique<Quandrel>();
+        q_ = std::make_unique<Structure>();
+        captureStdout([&] {
+            readMasterFile(*q_);
+            readParameterFile(*q_);
+        });
         sc::QuandrelInputs in;
         in.master = sc::parseMasterExtras(sc::readTextFile("xd.mas"), "xd.mas");
         in.radial = sc::readRadialFile(serine("radial.txt"));
@@ -58,7 +62,7 @@ protected:
     }
 
     ScratchDir dir_;
-    std::unique_ptr<Quandrel> q_;
+    std::unique_ptr<Structure> q_;
     sc::QuandrelModel model_;
 };
 
