@@ -30,6 +30,11 @@ seeds_of() {
     fuzz_slater) find tests/data -name '*.slater'
                  # the published tables beside the checkout, read from there, never copied into the repository
                  [ -d ../shared/wavefunctions/neutral ] && find ../shared/wavefunctions/neutral -name '*.slater' ;;
+    fuzz_hkl) find tests/data -name '*.hkl'
+              # the real reflection file beside the checkout, read from there, never copied into the repository
+              [ -d ../shared/fixtures/structure-factors ] && find ../shared/fixtures/structure-factors -name '*.hkl' ;;
+    fuzz_scatinputs) find tests/data/scattering -name 'radial*.txt'; find tests/data examples -name 'xd.mas' | head -20
+                     [ -d ../shared/fixtures/structure-factors ] && find ../shared/fixtures/structure-factors -name 'radial.txt' ;;
     fuzz_cif) find tests/data examples -name '*.cif'
               # the real CIFs beside the checkout, read from there, never copied into the repository
               [ -d ../shared/fixtures ] && find ../shared/fixtures -name '*.cif' ;;

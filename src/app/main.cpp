@@ -17,6 +17,7 @@
 #include "../core/text.h"
 #include "options.h"
 #include "run.h"
+#include "structurefactors.h"
 
 namespace {
 
@@ -52,6 +53,9 @@ const char* const USAGE =
     "  -functional <PBE|LDA>  exchange-correlation functional of the spherical atoms (PBE)\n"
     "  -nonrelativistic  spherical atoms without the scalar-relativistic (ZORA) correction\n"
     "  -wavefunctions <dir>  spherical atoms from Slater-type orbital tables <dir>/<el>.slater\n"
+    "  -fcalc <hkl file> structure factors of the model as read against the reflections (SHELX\n"
+    "                    HKLF 4 or XD .hkl): writes Quandrele.fco, prints the R-values and stops\n"
+    "  -radial <file>    deformation radial functions: lines <element> <zeta 1/A> <n0> .. <n4>\n"
     "  -Version          print the version line and stop\n"
     "  -help, -h, --help print this text and stop\n"
     "\n"
@@ -90,6 +94,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q = openRun(command.options);
     // reference output: the switch values confirmed once the structure is read
     for (const std::string& echo : command.echoes) fputs(echo.c_str(), stdout);
+    if (!q->opt.fcalcFile.empty()) return runFcalc(*q, q->opt);
 
     q->findOutNames();
     if (q->opt.findSymm != 0) {

@@ -110,9 +110,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             return c;
         }
     }
-    // the spherical atoms: -atom prints one and stops
+    // the spherical atoms (-atom prints one and stops) and the structure factors
     for (int i = 1; i < argc; ++i) {
-        if (is(argv[i], "-atom") || is(argv[i], "-functional") || is(argv[i], "-wavefunctions")) {
+        if (is(argv[i], "-atom") || is(argv[i], "-functional") || is(argv[i], "-wavefunctions") ||
+            is(argv[i], "-fcalc") || is(argv[i], "-radial")) {
             if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
             const char* sw = argv[i++];
             if (is(sw, "-atom")) {
@@ -120,6 +121,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                 c.action = Action::Atom;
             } else if (is(sw, "-wavefunctions")) {
                 o.wavefunctionDir = argv[i];
+            } else if (is(sw, "-fcalc")) {
+                o.fcalcFile = argv[i];
+            } else if (is(sw, "-radial")) {
+                o.radialFile = argv[i];
             } else {
                 std::string v = argv[i];
                 for (char& ch : v) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));

@@ -20,6 +20,8 @@ struct Options {
     bool ldaFunctional = false;                // -functional LDA (else PBE): spherical atoms
     bool relativistic = true;                  // -nonrelativistic clears it: spherical atoms without ZORA
     std::string wavefunctionDir;               // -wavefunctions: Slater-type orbital tables instead
+    std::string fcalcFile;                     // -fcalc: structure factors of the model as read, then stop
+    std::string radialFile;                    // -radial: deformation radial exponents per element
 
     // ---- settings file (qdltool.ini; -DBPfad overrides DABA_PATH) ----
     double einfachMeso = 0.0847;       // einfach_meso=: single / mesomeric bond boundary
