@@ -55,6 +55,8 @@ const char* const USAGE =
     "  -wavefunctions <dir>  spherical atoms from Slater-type orbital tables <dir>/<el>.slater\n"
     "  -fcalc <hkl file> structure factors of the model as read against the reflections (SHELX\n"
     "                    HKLF 4 or XD .hkl): writes Quandrele.fco, prints the R-values and stops\n"
+    "  -hkl <hkl file>   after the transfer: structure factors of the written model and of\n"
+    "                    spherical atoms (Quandrele.fco) and its form factors (Quandrele.tsc)\n"
     "  -radial <file>    deformation radial functions: lines <element> <zeta 1/A> <n0> .. <n4>\n"
     "  -Version          print the version line and stop\n"
     "  -help, -h, --help print this text and stop\n"
@@ -110,6 +112,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     announceMissingAtoms(*q);
     q->setupNewInpAndMasFile();
     writeRunReport(*q);
+    if (!q->opt.hklFile.empty()) runHkl(*q, q->opt);
     q.reset();
     return 0;
 }

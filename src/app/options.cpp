@@ -113,7 +113,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     // the spherical atoms (-atom prints one and stops) and the structure factors
     for (int i = 1; i < argc; ++i) {
         if (is(argv[i], "-atom") || is(argv[i], "-functional") || is(argv[i], "-wavefunctions") ||
-            is(argv[i], "-fcalc") || is(argv[i], "-radial")) {
+            is(argv[i], "-fcalc") || is(argv[i], "-hkl") || is(argv[i], "-radial")) {
             if (i + 1 >= argc) fatal("The switch %s needs a value.", argv[i]);
             const char* sw = argv[i++];
             if (is(sw, "-atom")) {
@@ -123,6 +123,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                 o.wavefunctionDir = argv[i];
             } else if (is(sw, "-fcalc")) {
                 o.fcalcFile = argv[i];
+            } else if (is(sw, "-hkl")) {
+                o.hklFile = argv[i];
             } else if (is(sw, "-radial")) {
                 o.radialFile = argv[i];
             } else {

@@ -1,6 +1,7 @@
 #include "structurefactors.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 
 #include <gemmi/fprime.hpp>
@@ -9,6 +10,7 @@
 #include "../core/failure.h"
 #include "../core/stage.h"
 #include "../core/text.h"
+#include "../input/input.h"
 #include "../scattering/from_quandrel.h"
 #include "../scattering/radial.h"
 #include "../scattering/statistics.h"
@@ -20,6 +22,12 @@ namespace {
 
 constexpr double HC_EV_A = 12398.419843;  // h c in eV A: photon energy of a wavelength
 constexpr double TABLE_STEP = 0.005;      // spherical tables in steps of sin(theta)/lambda (1/A)
+
+std::string fileText(const char* name) {
+    FileHandle f = openFile(name, "rb");
+    if (!f) cannotOpen("%s", name);
+    return std::string(readRest(f.get()).c_str());
+}
 
 // The master file the structure came with: xd.mas for XD and MoPro input, the template built
 // from a CIF or SHELX file otherwise.
@@ -58,17 +66,16 @@ void printStatistics(const char* what, const scattering::FitStatistics& f) {
 }  // namespace
 
 std::vector<scattering::Reflection> readReflections(const std::string& path) {
-    FileHandle f = openFile(path.c_str(), "rb");
-    if (!f) cannotOpen("%s", path.c_str());
-    const std::string text(readRest(f.get()).c_str());
+    const std::string text = fileText(path.c_str());
     const std::string first = text.substr(0, text.find('\n'));
     if (first.find("NDAT") != std::string::npos) return scattering::parseXdHkl(text, path);
     return scattering::parseShelxHkl(text, path);
 }
 
-scattering::Model modelOfStructure(const Structure& s, const Options& o) {
+scattering::Model modelOfStructure(const Structure& s, const Options& o, const std::string& master,
+                                   const std::string& masterName) {
     scattering::QuandrelInputs inputs;
-    inputs.master = scattering::parseMasterExtras(masterText(s, o), o.crystalInput == 0 ? "xd.mas" : s.source);
+    inputs.master = scattering::parseMasterExtras(master, masterName);
     if (!o.radialFile.empty()) inputs.radial = scattering::readRadialFile(o.radialFile);
     scattering::Model m = scattering::modelFromQuandrel(s, inputs).model;
     atoms::AtomCache cache(atomSettings(o));
@@ -85,7 +92,7 @@ scattering::Model modelOfStructure(const Structure& s, const Options& o) {
 int runFcalc(const Structure& s, const Options& o) {
     Stage stage("fcalc");
     const std::vector<scattering::Reflection> data = readReflections(o.fcalcFile);
-    const scattering::Model model = modelOfStructure(s, o);
+    const scattering::Model model = modelOfStructure(s, o, masterText(s, o), o.crystalInput == 0 ? "xd.mas" : s.source);
     std::vector<std::string> files = {s.source.empty() ? std::string("xd.res") : s.source, o.fcalcFile};
     if (!o.radialFile.empty()) files.push_back(o.radialFile);
     const scattering::FcoContent content = scattering::fcoContent(model, data, files, true);
@@ -95,4 +102,33 @@ int runFcalc(const Structure& s, const Options& o) {
     printStatistics("spherical atoms", scattering::fitStatistics(data, content.f2Spherical));
     fflush(stdout);
     return 0;
+}
+
+void runHkl(const Structure& run, const Options& o) {
+    Stage stage("hkl");
+    const std::vector<scattering::Reflection> data = readReflections(o.hklFile);
+    Structure written;
+    std::memcpy(written.title, run.title, sizeof written.title);
+    std::memcpy(written.cell, run.cell, sizeof written.cell);
+    written.symmetry = run.symmetry;
+    std::copy(run.scatTable, run.scatTable + MAX_SCAT, written.scatTable);
+    written.nScat = run.nScat;
+    readWrittenParameterFile(written, "xd.res.quandreltool");
+    const scattering::Model model =
+        modelOfStructure(written, o, fileText("xd.mas.quandreltool"), "xd.mas.quandreltool");
+
+    std::vector<std::string> files = {"xd.res.quandreltool", "xd.mas.quandreltool", o.hklFile};
+    if (!o.radialFile.empty()) files.push_back(o.radialFile);
+    const scattering::FcoContent content = scattering::fcoContent(model, data, files, true);
+    scattering::writeFco("Quandrele.fco", content);
+    std::vector<scattering::Miller> hkl;
+    hkl.reserve(data.size());
+    for (const scattering::Reflection& r : data) hkl.push_back(r.hkl);
+    scattering::writeTsc("Quandrele.tsc", written.title, model, hkl);
+    printf("Structure factors of the transferred model for %zu reflections written to Quandrele.fco and "
+           "Quandrele.tsc\n",
+           data.size());
+    printStatistics("transferred model", scattering::fitStatistics(data, content.f2Model));
+    printStatistics("spherical atoms", scattering::fitStatistics(data, content.f2Spherical));
+    fflush(stdout);
 }

@@ -1,5 +1,5 @@
-// Structure factors of the model a run reads (-fcalc): the model against a reflection file,
-// with the spherical atoms the options choose; writes Quandrele.fco and prints the R-values.
+// Structure factors of a run: the model as read (-fcalc) or as written after the transfer
+// (-hkl) against a reflection file, with the spherical atoms the options choose.
 #pragma once
 
 #include <string>
@@ -14,11 +14,19 @@
 // SHELX HKLF 4.
 std::vector<scattering::Reflection> readReflections(const std::string& path);
 
-// The model of the structure as read: the master file's wavelength and frame handedness, the
-// radial exponents of -radial (standard ones for the other elements), spherical atoms of the
-// options for every scattering-table row, with dispersion computed for the wavelength where
-// the row states none.
-scattering::Model modelOfStructure(const Structure& s, const Options& options);
+// The model of a structure: the master file's wavelength and frame handedness (its text and
+// name), the radial exponents of -radial (standard ones for the other elements), spherical
+// atoms of the options for every scattering-table row, with dispersion computed for the
+// wavelength where the row states none.
+scattering::Model modelOfStructure(const Structure& s, const Options& options, const std::string& masterText,
+                                   const std::string& masterName);
 
 // -fcalc: writes Quandrele.fco for the model as read and prints the R-values; returns 0.
 int runFcalc(const Structure& s, const Options& options);
+
+// -hkl, after the new XD files are written: the model as written (xd.res.quandreltool with the
+// run's cell, symmetry and scattering table, frames handed as xd.mas.quandreltool says) and
+// its spherical model against the reflections; writes Quandrele.fco and Quandrele.tsc (the
+// written model's own form factors at every reflection and its symmetry equivalents) and
+// prints the R-values.
+void runHkl(const Structure& run, const Options& options);

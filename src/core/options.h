@@ -21,6 +21,7 @@ struct Options {
     bool relativistic = true;                  // -nonrelativistic clears it: spherical atoms without ZORA
     std::string wavefunctionDir;               // -wavefunctions: Slater-type orbital tables instead
     std::string fcalcFile;                     // -fcalc: structure factors of the model as read, then stop
+    std::string hklFile;                       // -hkl: after the transfer, structure factors and .tsc
     std::string radialFile;                    // -radial: deformation radial exponents per element
 
     // ---- settings file (qdltool.ini; -DBPfad overrides DABA_PATH) ----

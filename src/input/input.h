@@ -14,6 +14,9 @@ Structure readStructure(Options& options);
 void readMasterFile(Structure& s);
 // xd.res (or xd.inp): atoms, dummies, kappa sets, the trailing values; then xd_part.aux.
 void readParameterFile(Structure& s);
+// A parameter file this program wrote (fileName), read quietly into a structure that holds
+// the master file's cell, symmetry and scattering table already.
+void readWrittenParameterFile(Structure& s, const char* fileName);
 // xd_part.aux: the disorder part of every atom (0 without the file).
 void readPartFile(Structure& s);
 // The MoPro parameter file and, per scattering type, mopro.tab.

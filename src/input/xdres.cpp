@@ -288,28 +288,45 @@ void assignKappas(Structure& s, const char* fileName) {
 
 }  // namespace
 
+namespace {
+
+// The records of an open parameter file: USAGE line, dummies, atoms, kappa sets, the
+// trailing line.
+void readParameterRecords(Structure& s, FILE* file, const char* fileName) {
+    XdLines lines(file, fileName);
+    readUsage(s, lines);
+    roomForAtoms(s);
+    lines.skip("the two lines after its USAGE line");
+    lines.skip("the two lines after its USAGE line");
+    readDummies(s, lines);
+    for (int i = 0; i < s.nAtoms; ++i) readAtom(s, lines, i);
+    readKappaSets(s, lines);
+    readTrailingLine(s, lines);
+    assignKappas(s, fileName);
+}
+
+}  // namespace
+
 void readParameterFile(Structure& s) {
     {
         Stage stage("readInp");
         const char* fileName = nullptr;
         InputFile file = openParameterFile(fileName);
-        XdLines lines(file.get(), fileName);
-
-        readUsage(s, lines);
-        roomForAtoms(s);
-        lines.skip("the two lines after its USAGE line");
-        lines.skip("the two lines after its USAGE line");
-        readDummies(s, lines);
-        for (int i = 0; i < s.nAtoms; ++i) readAtom(s, lines, i);
-        readKappaSets(s, lines);
-        readTrailingLine(s, lines);
-        assignKappas(s, fileName);
-
+        s.source = fileName;
+        readParameterRecords(s, file.get(), fileName);
         // reference output: "successfull" and "Dummys"
         fprintf(stderr, "Reading %s was successfull!\n%d Atoms, %d Dummys and %d Kappas read\n\n", fileName, s.nAtoms,
                 s.nDummy, s.nKappa);
     }
     readPartFile(s);
+}
+
+void readWrittenParameterFile(Structure& s, const char* fileName) {
+    Stage stage("readInp");
+    InputFile file = openInput(fileName);
+    if (!file) cannotOpen("%s", fileName);
+    s.source = fileName;
+    readParameterRecords(s, file.get(), fileName);
 }
 
 void readPartFile(Structure& s) {

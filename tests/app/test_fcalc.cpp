@@ -2,11 +2,17 @@
 // F^2(calc) and the measured data, with the program's own PBE atoms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
 #include <map>
 #include <sstream>
 #include <string>
 
+#include "app/run.h"
+#include "app/structurefactors.h"
+#include "input/input.h"
+#include "scattering/engine.h"
 #include "testutil.h"
 
 namespace {
@@ -79,4 +85,75 @@ TEST(Fcalc, AMalformedReflectionLineNamesFileAndLine) {
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.err.find("bad.hkl"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("2"), std::string::npos) << r.err;
+}
+
+namespace {
+
+// Reflections of a small shell in SHELX HKLF 4 layout.
+std::string shelxReflections(int maxIndex) {
+    std::string text;
+    char line[64];
+    for (int h = 0; h <= maxIndex; ++h)
+        for (int k = 0; k <= maxIndex; ++k)
+            for (int l = 1; l <= maxIndex; ++l) {
+                std::snprintf(line, sizeof line, "%4d%4d%4d%8.2f%8.2f\n", h, k, l, 100.0 + h + k + l, 2.0);
+                text += line;
+            }
+    return text + "   0   0   0    0.00    0.00\n";
+}
+
+}  // namespace
+
+TEST(Hkl, TheTscHoldsTheWrittenModelsOwnFormFactorsAtEveryEquivalent) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    dir.write("data.hkl", shelxReflections(2));
+    const RunResult r = runTool("-hkl data.hkl");
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("transferred model: scale"), std::string::npos) << r.out;
+    ASSERT_TRUE(dir.exists("Quandrele.fco"));
+
+    // the model as written, read back with the program's readers
+    auto run = openRun();
+    Structure written;
+    std::copy(run->cell, run->cell + 6, written.cell);
+    written.symmetry = run->symmetry;
+    std::copy(run->scatTable, run->scatTable + MAX_SCAT, written.scatTable);
+    written.nScat = run->nScat;
+    readWrittenParameterFile(written, "xd.res.quandreltool");
+    const scattering::Model model =
+        modelOfStructure(written, run->opt, slurp("xd.mas.quandreltool"), "xd.mas.quandreltool");
+
+    const std::vector<std::string> lines = linesOf(dir.read("Quandrele.tsc"));
+    ASSERT_GT(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "SYMM: expanded");
+    EXPECT_EQ(lines[2], "AD: FALSE");
+    std::string scatterers = "SCATTERERS:";
+    for (const scattering::Atom& a : model.atoms) scatterers += " " + a.label;
+    EXPECT_EQ(lines[3], scatterers);
+    EXPECT_EQ(lines[4], "DATA:");
+    std::vector<scattering::Miller> hkl;
+    std::vector<std::vector<std::complex<double>>> tabulated;
+    for (std::size_t n = 5; n < lines.size(); ++n) {
+        std::istringstream row(lines[n]);
+        scattering::Miller h;
+        row >> h[0] >> h[1] >> h[2];
+        hkl.push_back(h);
+        tabulated.emplace_back();
+        std::string pair;
+        while (row >> pair) {
+            const std::size_t comma = pair.find(',');
+            tabulated.back().emplace_back(std::atof(pair.substr(0, comma).c_str()), std::atof(pair.c_str() + comma + 1));
+        }
+    }
+    // 18 reflections of P 21 21 21 and their equivalents: up to 8 indices each (Friedel mates included)
+    EXPECT_GT(hkl.size(), 18u);
+    const std::vector<std::complex<double>> f = scattering::atomFormFactors(model, hkl);
+    double largest = 0;
+    for (std::size_t n = 0; n < hkl.size(); ++n) {
+        ASSERT_EQ(tabulated[n].size(), model.atoms.size()) << lines[n + 5];
+        for (std::size_t j = 0; j < model.atoms.size(); ++j)
+            largest = std::max(largest, std::abs(tabulated[n][j] - f[n * model.atoms.size() + j]));
+    }
+    EXPECT_LT(largest, 1e-5) << "the .tsc against the form factors of the written files";
 }
