@@ -24,6 +24,7 @@ struct RadialKey {
 
 struct RadialValues {
     double core, valence;
+    double sphericalValence;  // f_val at kappa 1, for the spherical model
     double j[MAX_L + 1];  // 4 pi <j_l>
 };
 
@@ -114,6 +115,7 @@ void radialValues(const Prepared& p, double stl, std::vector<RadialValues>& out)
         RadialValues& v = out[i];
         v.core = key.type->table.coreAt(stl);
         v.valence = key.type->table.valenceAt(stl / key.kappa->kappa);
+        v.sphericalValence = key.type->table.valenceAt(stl);
         for (int l = 0; l <= MAX_L; ++l) {
             const double t = k / (key.type->radial.zeta * key.kappa->kappaPrime[l]);
             v.j[l] = 4 * M_PI * st(key.type->radial.n[l], l, t);
@@ -193,11 +195,16 @@ int threadCount(int requested) {
     return hw == 0 ? 1 : static_cast<int>(hw);
 }
 
-std::vector<std::complex<double>> structureFactors(const Model& model, const std::vector<Miller>& hkl,
-                                                   int threads) {
+namespace {
+
+// F of the model and, with spherical non-null, of its spherical model, which shares the
+// displacement and phase factors.
+void crystalSums(const Model& model, const std::vector<Miller>& hkl, int threads,
+                 std::vector<std::complex<double>>& result, std::vector<std::complex<double>>* spherical) {
     const Prepared p = prepare(model);
     checkReach(p, model, hkl);
-    std::vector<std::complex<double>> result(hkl.size());
+    result.assign(hkl.size(), 0.0);
+    if (spherical != nullptr) spherical->assign(hkl.size(), 0.0);
     // Reflections go in blocks; within a block the atoms form the outer loop, so that an
     // atom's phase factors come from short tables exp(2 pi i h x) built by recurrence instead
     // of a sine and a cosine per atom, operation and reflection.
@@ -208,7 +215,7 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
         std::vector<RadialValues> radial(nKeys), block(nKeys * BLOCK);  // block: [key][reflection]
         std::vector<double> stl(BLOCK);
         std::vector<int> hr(3 * nOps * BLOCK);
-        std::vector<std::complex<double>> shift(nOps * BLOCK), sum(BLOCK), table;
+        std::vector<std::complex<double>> shift(nOps * BLOCK), sum(BLOCK), sphericalSum(BLOCK), table;
         std::vector<Vec3> unit(nOps * BLOCK);
         for (std::size_t start = first; start < last; start += BLOCK) {
             const std::size_t n = std::min(BLOCK, last - start);
@@ -230,6 +237,7 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
                     unit[r * nOps + o] = unitCartesian(p.frac, v);
                 }
                 sum[r] = 0;
+                sphericalSum[r] = 0;
             }
             const int width = 2 * hmax + 1;
             table.resize(3 * static_cast<std::size_t>(width));
@@ -250,7 +258,8 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
                 const RadialValues* rv = &block[a.key * BLOCK];
                 for (std::size_t r = 0; r < n; ++r) {
                     const double isoT = a.anisotropic ? 1.0 : std::exp(-a.bIso * stl[r] * stl[r]);
-                    double sRe = 0, sIm = 0;
+                    double sRe = 0, sIm = 0, pRe = 0, pIm = 0;
+                    const double fSpherical = rv[r].core + a.pv * rv[r].sphericalValence + a.fp;
                     for (std::size_t o = 0; o < nOps; ++o) {
                         const std::size_t ro = r * nOps + o;
                         const int* v = &hr[3 * ro];
@@ -264,14 +273,37 @@ std::vector<std::complex<double>> structureFactors(const Model& model, const std
                         const double fr = (f.real() + a.fp) * t, fi = (f.imag() + a.fpp) * t;
                         sRe += fr * phase.real() - fi * phase.imag();
                         sIm += fr * phase.imag() + fi * phase.real();
+                        if (spherical != nullptr) {
+                            const double gr = fSpherical * t, gi = a.fpp * t;
+                            pRe += gr * phase.real() - gi * phase.imag();
+                            pIm += gr * phase.imag() + gi * phase.real();
+                        }
                     }
                     sum[r] += a.occ * std::complex<double>(sRe, sIm);
+                    sphericalSum[r] += a.occ * std::complex<double>(pRe, pIm);
                 }
             }
-            for (std::size_t r = 0; r < n; ++r) result[start + r] = sum[r];
+            for (std::size_t r = 0; r < n; ++r) {
+                result[start + r] = sum[r];
+                if (spherical != nullptr) (*spherical)[start + r] = sphericalSum[r];
+            }
         }
     });
+}
+
+}  // namespace
+
+std::vector<std::complex<double>> structureFactors(const Model& model, const std::vector<Miller>& hkl,
+                                                   int threads) {
+    std::vector<std::complex<double>> result;
+    crystalSums(model, hkl, threads, result, nullptr);
     return result;
+}
+
+void structureFactorsWithSpherical(const Model& model, const std::vector<Miller>& hkl,
+                                   std::vector<std::complex<double>>& f, std::vector<std::complex<double>>& spherical,
+                                   int threads) {
+    crystalSums(model, hkl, threads, f, &spherical);
 }
 
 std::vector<std::complex<double>> atomFormFactors(const Model& model, const std::vector<Miller>& hkl,

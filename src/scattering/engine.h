@@ -23,6 +23,12 @@ int threadCount(int requested);
 std::vector<std::complex<double>> structureFactors(const Model& model, const std::vector<Miller>& hkl,
                                                    int threads = 0);
 
+// F of the model and of its spherical model (sphericalModel) in one pass, which shares the
+// displacement and phase factors.
+void structureFactorsWithSpherical(const Model& model, const std::vector<Miller>& hkl,
+                                   std::vector<std::complex<double>>& f, std::vector<std::complex<double>>& spherical,
+                                   int threads = 0);
+
 // f_j(h) of every atom alone, in its own frame, without displacement and dispersion; row
 // r * atoms + j holds atom j at reflection r.
 std::vector<std::complex<double>> atomFormFactors(const Model& model, const std::vector<Miller>& hkl,

@@ -45,10 +45,13 @@ FcoContent fcoContent(const Model& model, const std::vector<Reflection>& data, c
     std::vector<Miller> hkl;
     hkl.reserve(data.size());
     for (const Reflection& r : data) hkl.push_back(r.hkl);
-    for (const std::complex<double>& f : structureFactors(model, hkl, threads)) c.f2Model.push_back(std::norm(f));
+    std::vector<std::complex<double>> f, fSpherical;
     if (spherical)
-        for (const std::complex<double>& f : structureFactors(sphericalModel(model), hkl, threads))
-            c.f2Spherical.push_back(std::norm(f));
+        structureFactorsWithSpherical(model, hkl, f, fSpherical, threads);
+    else
+        f = structureFactors(model, hkl, threads);
+    for (const std::complex<double>& v : f) c.f2Model.push_back(std::norm(v));
+    for (const std::complex<double>& v : fSpherical) c.f2Spherical.push_back(std::norm(v));
     return c;
 }
 

@@ -119,6 +119,9 @@ TEST_F(Serine, MatchesXdAndTheMeasuredData) {
     // the whole output path once: the .fco rows carry the engine's numbers
     const sc::FcoContent c = sc::fcoContent(model_.model, data, {"xd.mas", "xd.res", "xd.hkl"}, true);
     EXPECT_EQ(c.f2Model, f2);
+    // the spherical model of the same pass is the spherical model computed on its own
+    const auto alone = sc::structureFactors(sc::sphericalModel(model_.model), hkl);
+    for (std::size_t i = 0; i < alone.size(); ++i) ASSERT_NEAR(c.f2Spherical[i], std::norm(alone[i]), 1e-9 * (1 + c.f2Spherical[i]));
     const sc::FitStatistics spherical = sc::fitStatistics(data, c.f2Spherical);
     std::printf("spherical model: R1 %.4f obs  %.4f all\n", spherical.r1Observed, spherical.r1All);
     EXPECT_GT(spherical.r1All, s.r1All + 0.005);  // the multipoles fit the data markedly better
