@@ -108,7 +108,7 @@ TEST(CifReader, CentricGroupWithItsInversionCentreOffTheOriginListsEveryOperator
     EXPECT_EQ(in.symmetry.symm.size(), 7u);
 }
 
-TEST(CifReader, OccupancyIsCrystallographicAndGroupsArePartsByAbsoluteValue) {
+TEST(CifReader, OccupancyIsCrystallographicAndGroupsKeepTheirSign) {
     ScratchDir dir;
     CifText cif;
     cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
@@ -118,10 +118,10 @@ TEST(CifReader, OccupancyIsCrystallographicAndGroupsArePartsByAbsoluteValue) {
         "O3 O 0 0.3 0.25 0.020 1 .\n"          // two-fold axis: order 2
         "O4 O 0.2 0.1 0.4 0.020 0.5 1\n"       // disordered, general position
         "O5 O 0.3 0.1 0.4 0.020 0.5 2\n"
-        "O6 O 0 0.35 0.25 0.020 0.5 -1\n";     // special-position disorder
+        "O6 O 0 0.35 0.25 0.020 0.5 -1\n";     // special-position disorder: the order is not computed
     const CrystalInput in = readText(dir, cif.text());
-    const double occupancy[] = {1.0, 0.5, 0.5, 0.5, 0.5, 0.25};
-    const int part[] = {0, 0, 0, 1, 2, 1};
+    const double occupancy[] = {1.0, 0.5, 0.5, 0.5, 0.5, 0.5};
+    const int part[] = {0, 0, 0, 1, 2, -1};
     ASSERT_EQ(in.sites.size(), 6u);
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(in.sites[i].occupancy, occupancy[i]) << in.sites[i].label;
@@ -191,6 +191,145 @@ TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
         EXPECT_EQ(stopCodeOf([&] { readText(dir, c.text); }, &err), 1);
         EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+}
+
+TEST(CifReader, StatedSiteSymmetryOrderOrMultiplicityWinsOverTheComputedOne) {
+    ScratchDir dir;
+    struct Row {
+        const char* what;
+        const char* columns;  // extra loop columns behind the disorder group
+        const char* general;  // their values for the site O1 in a general position
+        const char* values;   // their values for the site O2 on the inversion centre
+        double occupancy;
+    } rows[] = {
+        {"computed (inversion centre)", "", "", "", 0.5},
+        {"order stated", "_atom_site_site_symmetry_order\n", " 1", " 2", 0.5},
+        {"order 1 stated wins", "_atom_site_site_symmetry_order\n", " 1", " 1", 1.0},
+        {"order unknown: computed", "_atom_site_site_symmetry_order\n", " 1", " ?", 0.5},
+        {"multiplicity 4 of 8 operators (C2/c)", "_atom_site_symmetry_multiplicity\n", " 8", " 4", 0.5},
+        {"multiplicity 8: general", "_atom_site_symmetry_multiplicity\n", " 8", " 8", 1.0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CifText cif;
+        cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
+        cif.atomHeader += r.columns;
+        cif.atoms = std::string("O1 O 0.10 0.20 0.30 0.020 1 .") + r.general + "\nO2 O 0 0 0 0.020 1 ." + r.values +
+                    "\n";
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.sites.size(), 2u);
+        EXPECT_DOUBLE_EQ(in.sites[1].occupancy, r.occupancy);
+    }
+    // an atom of a negative group across the two-fold axis: the stated order, never a computed one
+    CifText cif;
+    cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
+    cif.atomHeader += "_atom_site_site_symmetry_order\n";
+    cif.atoms = "O1 O 0 0.3 0.25 0.020 0.5 -1 2\nO2 O 0 0.35 0.25 0.020 0.5 -1 .\n";
+    const CrystalInput in = readText(dir, cif.text());
+    EXPECT_DOUBLE_EQ(in.sites[0].occupancy, 0.25);
+    EXPECT_DOUBLE_EQ(in.sites[1].occupancy, 0.5);
+}
+
+TEST(CifReader, DecimalOperatorsAndHmSymbolsWithBlanksAreRead) {
+    ScratchDir dir;
+    struct Row {
+        const char* what;
+        std::string symmetry;
+        const char* firstCard;  // the first SYMM card the reader makes
+        std::size_t cards;
+    } rows[] = {
+        {"decimal before the letter", "loop_\n_space_group_symop_operation_xyz\n'x,y,z'\n'0.5-x,-y,0.5+z'\n",
+         "1/2-X,-Y,1/2+Z", 1},
+        {"leading dot, upper case", "loop_\n_symmetry_equiv_pos_as_xyz\nX,Y,Z\n-X,.5+Y,-Z\n", "-X,1/2+Y,-Z", 1},
+        {"a third in four digits", "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-y,x-y,z+0.3333\n"
+                                   "-x+y,-x,z+0.6667\n", "-Y,X-Y,1/3+Z", 2},
+        {"blank before the slash", "_symmetry_space_group_name_H-M 'P 21 /m'\n", "-X,1/2+Y,-Z", 1},
+        {"blank inside the subscript", "_symmetry_space_group_name_H-M 'P 2 1 /c'\n", "-X,1/2+Y,1/2-Z", 1},
+        {"cubic without the bar", "_symmetry_space_group_name_H-M 'P m 3 m'\n", nullptr, 23},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CifText cif;
+        cif.symmetry = r.symmetry;
+        if (r.cards == 23) cif.cell = replaced(replaced(cif.cell, "11.0", "10.0"), "12.0", "10.0");
+        if (r.cards == 23) cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        if (r.cards == 2) cif.cell = replaced(replaced(cif.cell, "11.0", "10.0"), "_cell_angle_gamma 90", "_cell_angle_gamma 120");
+        if (r.cards == 2) cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.symmetry.symm.size(), r.cards);
+        if (r.firstCard != nullptr) {
+            EXPECT_EQ(in.symmetry.symm[0], r.firstCard);
+        }
+    }
+    std::string err;
+    CifText cif;
+    cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x,y,z'\n'0.1-x,-y,z'\n";
+    EXPECT_EQ(stopCodeOf([&] { readText(dir, cif.text()); }, &err), 1);
+    EXPECT_NE(err.find("\"0.1-x,-y,z\" (_space_group_symop_operation_xyz) cannot be read: a decimal translation"),
+              std::string::npos)
+        << err;
+}
+
+TEST(CifReader, ElementsFromLabelsGuidedByTheFormula) {
+    ScratchDir dir;
+    struct Row {
+        const char* label;
+        const char* type;     // nullptr: no type-symbol column
+        const char* formula;  // nullptr: no _chemical_formula_sum
+        int element;          // element index, -1: refused
+    } rows[] = {
+        {"HO1", nullptr, "'C6 H12 O6'", 0},  {"HO1", nullptr, nullptr, 66},  // holmium without a formula
+        {"Ow1", nullptr, nullptr, 7},        {"OW2", nullptr, "'H2 O'", 7},   {"Hw", nullptr, nullptr, 0},
+        {"Wat1", nullptr, nullptr, 7},       {"D1", nullptr, "'C D4'", 0},    {"Cl1", nullptr, "'C Cl4'", 16},
+        {"CL1", nullptr, "'C Cl4'", 16},     {"Ca1", nullptr, "'C Ca O3'", 19}, {"CA1", nullptr, "'C H4'", 5},
+        {"O1", "?", nullptr, 7},             {"Ho1", ".", "'C H O'", 0},      {"Cu1", "Cu2+", "'C H O'", 28},
+        {"Qx1", nullptr, nullptr, -1},       {"9A", "?", nullptr, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.label) + (r.formula ? r.formula : ""));
+        CifText cif;
+        if (r.formula != nullptr) cif.extra += std::string("_chemical_formula_sum ") + r.formula + "\n";
+        if (r.type == nullptr) cif.atomHeader = replaced(cif.atomHeader, "_atom_site_type_symbol\n", "");
+        cif.atoms = std::string(r.label) + (r.type ? std::string(" ") + r.type : "") + " 0.1 0.2 0.3 0.02 1 .\n";
+        cif.aniso = "";
+        if (r.element < 0) {
+            std::string err;
+            EXPECT_EQ(stopCodeOf([&] { readText(dir, cif.text()); }, &err), 1);
+            EXPECT_NE(err.find(std::string("site ") + r.label), std::string::npos) << err;
+            EXPECT_NE(err.find("the label names no element (tried"), std::string::npos) << err;
+            EXPECT_EQ(err.find(std::string("type symbol \"") + r.label), std::string::npos) << err;
+            continue;
+        }
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.sites.size(), 1u);
+        EXPECT_EQ(in.sites[0].element, r.element);
+    }
+}
+
+TEST(CifReader, UnknownOccupancyWarnsAndNegativeUStops) {
+    ScratchDir dir;
+    CifText cif;
+    cif.atoms = replaced(cif.atoms, "0.030 1 .\nH2", "0.030 ? .\nH2");
+    CrystalInput in;
+    const std::string err = captureStderr([&] { in = readText(dir, cif.text()); });
+    EXPECT_NE(err.find("Warning: t.cif, data block test: site H1 states no occupancy (\"?\"); it is taken as 1."),
+              std::string::npos)
+        << err;
+    EXPECT_DOUBLE_EQ(in.sites[1].occupancy, 1.0);
+    struct Case {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {replaced(CifText().text(), "H2 H 0.08 0.28 0.30 0.030", "H2 H 0.08 0.28 0.30 -0.030"),
+         "site H2 has a negative displacement parameter (U iso -0.03)"},
+        {replaced(CifText().text(), "O1 0.021 0.022", "O1 0.021 -0.022"),
+         "site O1 has a negative displacement parameter (U11, U22, U33 -0.022)"},
+    };
+    for (const Case& c : cases) {
+        std::string message;
+        EXPECT_EQ(stopCodeOf([&] { readText(dir, c.text); }, &message), 1);
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
 }
 
