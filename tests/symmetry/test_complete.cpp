@@ -237,6 +237,49 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
     EXPECT_EQ(q->imageOrigin[0].atom, 1);
 }
 
+// A C-O group disordered across an inversion centre: O1 lies 1.17 A from its own image.
+// As a negative part it never bonds to its images (no image is added); as a positive part
+// the image is a bonded neighbour and the inverted group is added.
+TEST(SymmetryCompletion, ANegativePartNeverBondsToItsOwnImages) {
+    struct Row {
+        int part;
+        std::size_t images;
+        int oxygenNeighbours;
+    } rows[] = {{-1, 0, 1}, {1, 2, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.part);
+        ScratchDir dir;
+        StructureBuilder b(20.0);
+        b.add("O1", "O", 0.5, 0.3, 0.0);
+        b.add("C1", "C", -0.9, 0.3, 0.0);
+        auto q = b.build();
+        q->atom[0].part = q->atom[1].part = r.part;
+        q->atom[0].occupancy = q->atom[1].occupancy = 0.5;
+        q->symmetry = symmetryOf('C', 'P', {});
+        q->opt.symmBonds = 1;
+        captureStderr([&] { perceive(*q); });
+        EXPECT_EQ(q->imageAtom.size(), r.images);
+        EXPECT_EQ(q->knopf[0].anzahl, r.oxygenNeighbours);
+    }
+}
+
+// A carbon on the inversion centre holding a negative-part hydroxyl: it takes the input
+// copy of the group, not its inverted image as well.
+TEST(SymmetryCompletion, AnOrderedAtomTakesOneCopyOfANegativePart) {
+    ScratchDir dir;
+    StructureBuilder b(20.0);
+    b.add("C1", "C", 0.0, 0.0, 0.0);
+    b.add("O1", "O", 1.4, 0.0, 0.3);
+    auto q = b.build();
+    q->atom[1].part = -1;
+    q->atom[1].occupancy = 0.5;
+    q->symmetry = symmetryOf('C', 'P', {});
+    q->opt.symmBonds = 1;
+    captureStderr([&] { perceive(*q); });
+    EXPECT_EQ(q->imageAtom.size(), 0u);
+    EXPECT_EQ(q->knopf[0].anzahl, 1);
+}
+
 TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
     ScratchDir dir;
     StructureBuilder b;
