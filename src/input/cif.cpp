@@ -343,7 +343,7 @@ struct RawSite {
     std::string typeSymbol;  // empty: no type-symbol column
     std::string occupancy;   // empty: no occupancy column
     int symmetryOrder = 0;   // _atom_site_site_symmetry_order; 0: not stated
-    int multiplicity = 0;    // _atom_site_symmetry_multiplicity; 0: not stated
+    int multiplicity = 0;    // _atom_site_symmetry_multiplicity; 0: not stated or not usable
 };
 
 std::vector<RawSite> rawSites(cif::Block& block) {
@@ -406,8 +406,30 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
 
     std::set<std::string> labels;
     const std::set<int> formula = formulaElements(block);
-    const std::vector<RawSite> raw = rawSites(block);
+    std::vector<RawSite> raw = rawSites(block);
     const int groupOrder = static_cast<int>(sym.ops.order());
+    // _atom_site_symmetry_multiplicity is the number of positions in the cell, but older
+    // refinement programs wrote the order of the site symmetry under that name (1 for a
+    // general position). The ordered sites decide which meaning the column has; where they
+    // agree with neither, it is not used.
+    bool countsPositions = true, givesOrder = true, anyMultiplicity = false;
+    for (std::size_t k = 0; k < st.sites.size() && k < raw.size(); ++k) {
+        if (raw[k].multiplicity == 0 || st.sites[k].disorder_group < 0 || !std::isfinite(st.sites[k].fract.x) ||
+            !std::isfinite(st.sites[k].fract.y) || !std::isfinite(st.sites[k].fract.z))
+            continue;
+        anyMultiplicity = true;
+        const int computed = siteSymmetryOrder(cell, sym.ops, st.sites[k].fract);
+        countsPositions = countsPositions && raw[k].multiplicity * computed == groupOrder;
+        givesOrder = givesOrder && raw[k].multiplicity == computed;
+    }
+    for (RawSite& r : raw) {
+        if (r.multiplicity == 0) continue;
+        if (anyMultiplicity && countsPositions && groupOrder % r.multiplicity == 0)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : groupOrder / r.multiplicity;
+        else if (anyMultiplicity && givesOrder && !countsPositions)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : r.multiplicity;
+        r.multiplicity = 0;
+    }
     for (std::size_t k = 0; k < st.sites.size(); ++k) {
         const gemmi::SmallStructure::Site& s = st.sites[k];
         const RawSite r = k < raw.size() ? raw[k] : RawSite();
@@ -442,6 +464,12 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
         if (!r.occupancy.empty() && cif::is_null(r.occupancy))
             fprintf(stderr, "Warning: %s: site %s states no occupancy (\"%s\"); it is taken as 1.\n", where.c_str(),
                     label, r.occupancy.c_str());
+        if (s.occ == 0) {
+            // a placeholder of a disordered atom kept at occupancy 0 is no atom of the model
+            fprintf(stderr, "Warning: %s: site %s has the occupancy 0 (a placeholder); it is left out.\n",
+                    where.c_str(), label);
+            continue;
+        }
         if (!(s.occ > 0 && s.occ <= 1))
             fatal("%s: site %s has the occupancy %g; an occupancy must lie in (0, 1].", where.c_str(), label, s.occ);
         site.part = s.disorder_group;
@@ -449,7 +477,6 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
         // it states, else computed; never computed for a group disordered across a
         // symmetry element (negative group), whose atoms lie near it, not on it.
         int order = r.symmetryOrder;
-        if (order == 0 && r.multiplicity > 0 && groupOrder % r.multiplicity == 0) order = groupOrder / r.multiplicity;
         if (order == 0) order = site.part < 0 ? 1 : siteSymmetryOrder(cell, sym.ops, s.fract);
         site.occupancy = s.occ / order;
         site.aniso = s.aniso.nonzero();

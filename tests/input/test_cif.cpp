@@ -178,7 +178,6 @@ TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
         {"inapplicable coordinate", replaced(good, "0.28 0.30", "0.28 ."), "site H2 has no usable coordinate z"},
         {"no fractional coordinates", replaced(good, "_atom_site_fract_y\n", "_atom_site_Cartn_y\n"),
          "_atom_site_fract_y is missing"},
-        {"occupancy 0", replaced(good, "0.030 1 .\nH2", "0.030 0 .\nH2"), "site H1 has the occupancy 0"},
         {"occupancy above 1", replaced(good, "0.030 1 .\nH2", "0.030 1.5 .\nH2"), "site H1 has the occupancy 1.5"},
         {"negative occupancy", replaced(good, "0.030 1 .\nH2", "0.030 -0.2 .\nH2"), "site H1 has the occupancy -0.2"},
         {"label twice", replaced(good, "H2 H ", "H1 H "), "the atom label H1 occurs twice"},
@@ -208,7 +207,9 @@ TEST(CifReader, StatedSiteSymmetryOrderOrMultiplicityWinsOverTheComputedOne) {
         {"order 1 stated wins", "_atom_site_site_symmetry_order\n", " 1", " 1", 1.0},
         {"order unknown: computed", "_atom_site_site_symmetry_order\n", " 1", " ?", 0.5},
         {"multiplicity 4 of 8 operators (C2/c)", "_atom_site_symmetry_multiplicity\n", " 8", " 4", 0.5},
-        {"multiplicity 8: general", "_atom_site_symmetry_multiplicity\n", " 8", " 8", 1.0},
+        {"the order under the multiplicity's name (1 for general sites), not 8 / 2", "_atom_site_symmetry_multiplicity\n",
+         " 1", " 2", 0.5},
+        {"a column of neither meaning is not used", "_atom_site_symmetry_multiplicity\n", " 3", " 8", 0.5},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -307,7 +308,7 @@ TEST(CifReader, ElementsFromLabelsGuidedByTheFormula) {
     }
 }
 
-TEST(CifReader, UnknownOccupancyWarnsAndNegativeUStops) {
+TEST(CifReader, UnknownOccupancyWarnsPlaceholdersAreLeftOutAndNegativeUStops) {
     ScratchDir dir;
     CifText cif;
     cif.atoms = replaced(cif.atoms, "0.030 1 .\nH2", "0.030 ? .\nH2");
@@ -317,6 +318,15 @@ TEST(CifReader, UnknownOccupancyWarnsAndNegativeUStops) {
               std::string::npos)
         << err;
     EXPECT_DOUBLE_EQ(in.sites[1].occupancy, 1.0);
+    // a placeholder at occupancy 0 is left out with a warning
+    const std::string placeholder = captureStderr(
+        [&] { in = readText(dir, replaced(CifText().text(), "0.030 1 .\nH2", "0.030 0 .\nH2")); });
+    EXPECT_NE(placeholder.find("Warning: t.cif, data block test: site H1 has the occupancy 0 (a placeholder); it is "
+                               "left out."),
+              std::string::npos)
+        << placeholder;
+    ASSERT_EQ(in.sites.size(), 3u);
+    EXPECT_EQ(in.sites[1].label, "H2");
     struct Case {
         std::string text;
         const char* message;
@@ -488,6 +498,60 @@ TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
     longLabel.sites[0].label = std::string(LABEL_CAP, 'C');
     EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, longLabel); }, &err), 1);
     EXPECT_NE(err.find("is longer than"), std::string::npos) << err;
+}
+
+}  // namespace
+
+namespace {
+
+// Partly occupied sites of no disorder group in P1 (cell edge a = 10 A, so 0.05 along x is
+// 0.5 A): the parts the loader gives them, and its warning.
+TEST(CrystalLoader, UnmarkedAlternativeSitesGoIntoDifferentParts) {
+    struct Row {
+        const char* what;
+        std::string atoms;
+        std::vector<int> parts;
+        int warnings;
+    } rows[] = {
+        {"far closer than a bond", "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\n", {1, 2}, 1},
+        {"at bond distance, occupancies adding to 1",
+         "C1 C 0.10 0.2 0.3 0.02 0.6 .\nC2 C 0.25 0.2 0.3 0.02 0.4 .\n", {1, 2}, 1},
+        {"at bond distance, both there", "C1 C 0.10 0.2 0.3 0.02 0.6 .\nC2 C 0.25 0.2 0.3 0.02 0.6 .\n", {0, 0}, 0},
+        {"full sites are never alternatives", "C1 C 0.10 0.2 0.3 0.02 1 .\nC2 C 0.14 0.2 0.3 0.02 0.5 .\n", {0, 0}, 0},
+        {"marked groups are kept", "C1 C 0.10 0.2 0.3 0.02 0.5 1\nC2 C 0.15 0.2 0.3 0.02 0.5 2\n", {1, 2}, 0},
+        {"an ethyl in two orientations keeps each orientation together",
+         "C1A C 0.10 0.20 0.3 0.02 0.6 .\nC2A C 0.25 0.20 0.3 0.02 0.6 .\n"
+         "C1B C 0.10 0.245 0.3 0.02 0.4 .\nC2B C 0.25 0.245 0.3 0.02 0.4 .\n",
+         {1, 1, 2, 2}, 4},
+        {"new parts follow the highest part given",
+         "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\nO1 O 0.6 0.6 0.6 0.02 0.5 3\n", {4, 5, 3}, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        ScratchDir dir;
+        CifText cif;
+        cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x, y, z'\n";
+        cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        cif.atoms = r.atoms;
+        cif.aniso = "";
+        std::unique_ptr<Quandrel> q;
+        const std::string err = captureStderr([&] { q = loaded(dir, cif); });
+        ASSERT_EQ(q->nAtoms, static_cast<int>(r.parts.size()));
+        for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, r.parts[i]) << q->atom[i].label;
+        EXPECT_EQ(countOf(err, "are alternative sites without a disorder group"), r.warnings) << err;
+    }
+    // the warning names both atoms, their occupancies, distance and parts
+    ScratchDir dir;
+    CifText cif;
+    cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x, y, z'\n";
+    cif.cell = replaced(cif.cell, "100.0(1)", "90");
+    cif.atoms = "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\n";
+    cif.aniso = "";
+    const std::string err = captureStderr([&] { loaded(dir, cif); });
+    EXPECT_NE(err.find("Warning: t.cif: atoms C1 and C2 (occupancies 0.500 and 0.500, 0.500 A apart) are alternative "
+                       "sites without a disorder group: they are put in parts 1 and 2 and never bonded."),
+              std::string::npos)
+        << err;
 }
 
 }  // namespace
