@@ -23,6 +23,7 @@
 #include "../core/text.h"
 #include "../geometry/cell.h"
 #include "../geometry/geometry.h"
+#include "../geometry/grid.h"
 #include "../symmetry/spacegroup.h"
 
 
@@ -305,6 +306,7 @@ std::vector<int> buildScatteringTable(Structure& s, const CrystalInput& in) {
         }
         dispersionOf(in, site.element, e.values[0], e.values[1]);
         e.values[2] = neutronLength(site.element);
+        requireNumbers(e.values, 3, file, std::string("the dispersion and scattering length of ") + e.symbol);
         entryOf[site.element] = s.nScat++;
     }
     return entryOf;
@@ -350,6 +352,13 @@ void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const Isot
     const char* file = in.source.c_str();
     const CrystalSite& site = in.sites[static_cast<std::size_t>(i)];
     AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+    for (char c : site.label)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            std::string shown;
+            for (char d : site.label) shown += (static_cast<unsigned char>(d) < 0x20 || d == 0x7f) ? '?' : d;
+            fatal("%s: the atom label \"%s\" (atom %d) holds a control character (byte %d); labels are printable text.",
+                  file, shown.c_str(), i + 1, static_cast<unsigned char>(c));
+        }
     copyOrStop(a.label, sizeof a.label, site.label.c_str(), "%s: the atom label %s is longer than %d characters.", file,
                site.label.c_str(), LABEL_CAP - 1);
     const std::string what = "atom " + site.label;
@@ -529,6 +538,33 @@ void separateAlternativeSites(Structure& s, const char* file) {
     }
 }
 
+// Two atoms of one part closer than 0.1 A are one atom given twice: refused with both labels.
+void refuseOverlappingAtoms(const Structure& s, const char* file) {
+    constexpr double TOO_CLOSE = 0.1;
+    std::vector<int> all(static_cast<std::size_t>(s.nAtoms));
+    for (int i = 0; i < s.nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
+    const PointGrid grid(all, [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, 1.0);
+    for (int i = 0; i < s.nAtoms; ++i) {
+        const AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+        int closest = -1;
+        double best = TOO_CLOSE;
+        grid.within(a.cart, TOO_CLOSE, [&](int j) {
+            const AtomRecord& b = s.atom[static_cast<std::size_t>(j)];
+            if (j <= i || b.part != a.part) return;
+            const double dx = a.cart[0] - b.cart[0], dy = a.cart[1] - b.cart[1], dz = a.cart[2] - b.cart[2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (d < best || (d == best && closest >= 0 && j < closest)) {
+                best = d;
+                closest = j;
+            }
+        });
+        if (closest >= 0)
+            fatal("%s: atoms %s and %s lie %.3f A apart in the same disorder part; one atom cannot be given twice "
+                  "(alternative sites belong in different disorder groups).",
+                  file, a.label, s.atom[static_cast<std::size_t>(closest)].label, best);
+    }
+}
+
 }  // namespace
 
 void loadCrystal(Structure& s, const CrystalInput& in) {
@@ -536,7 +572,17 @@ void loadCrystal(Structure& s, const CrystalInput& in) {
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
     if (n == 0) fatal("%s: the structure holds no atoms.", file);
-    if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
+    // the dummy atom DUM0 behind the atoms needs a record too
+    if (n + 1 > MAX_ATOMS)
+        fatal("%s: the structure holds %d atoms; at most %d can be handled (%d records, one kept for the dummy "
+              "atom DUM0).",
+              file, n, MAX_ATOMS - 1, MAX_ATOMS);
+    for (int k = 0; k < 6; ++k)
+        if (!std::isfinite(in.cellSd[k]))
+            fatal("%s: the standard uncertainty of cell parameter %d (%g) is not a finite number.", file, k + 1,
+                  in.cellSd[k]);
+    if (!std::isfinite(in.wavelength) || in.wavelength < 0 || (in.wavelength > 0 && in.wavelength < 0.01))
+        fatal("%s: the wavelength %g A is no X-ray wavelength.", file, in.wavelength);
 
     loadHeader(s, in);
     const std::vector<int> entryOf = buildScatteringTable(s, in);
@@ -553,6 +599,7 @@ void loadCrystal(Structure& s, const CrystalInput& in) {
         hydrogen = hydrogen || element == 0;
     }
     separateAlternativeSites(s, file);
+    refuseOverlappingAtoms(s, file);
     setDefaultFrames(s);
     if (!hydrogen)
         fprintf(stderr,

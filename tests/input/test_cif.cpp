@@ -493,6 +493,10 @@ TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
     EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
     EXPECT_NE(err.find("t.cif: the structure holds " + std::to_string(MAX_ATOMS + 1) + " atoms"), std::string::npos)
         << err;
+    // a full atom table leaves no record for the dummy atom DUM0: refused when read
+    many.sites.resize(static_cast<std::size_t>(MAX_ATOMS));
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
+    EXPECT_NE(err.find("one kept for the dummy atom DUM0"), std::string::npos) << err;
 
     CrystalInput longLabel = in;
     longLabel.sites[0].label = std::string(LABEL_CAP, 'C');
@@ -552,6 +556,55 @@ TEST(CrystalLoader, UnmarkedAlternativeSitesGoIntoDifferentParts) {
                        "sites without a disorder group: they are put in parts 1 and 2 and never bonded."),
               std::string::npos)
         << err;
+}
+
+}  // namespace
+
+namespace {
+
+// Input no structure can have: each case is refused when the file is read, with a message
+// naming the item.
+TEST(CrystalLoader, HostileValuesAreRefusedNamingTheItem) {
+    ScratchDir dir;
+    const CrystalInput good = readText(dir, CifText().text());
+    struct Case {
+        const char* what;
+        std::function<void(CrystalInput&)> damage;
+        const char* message;
+    } cases[] = {
+        {"infinite cell s.u.", [](CrystalInput& in) { in.cellSd[1] = INFINITY; },
+         "the standard uncertainty of cell parameter 2 (inf) is not a finite number"},
+        {"NaN cell s.u.", [](CrystalInput& in) { in.cellSd[3] = NAN; }, "cell parameter 4 (nan)"},
+        {"wavelength far too short", [](CrystalInput& in) { in.wavelength = 1e-300; }, "is no X-ray wavelength"},
+        {"infinite coordinate", [](CrystalInput& in) { in.sites[1].frac[2] = INFINITY; }, "atom H1, coordinates"},
+        {"NaN U", [](CrystalInput& in) { in.sites[2].uiso = NAN; }, "atom H2, displacement parameters"},
+        {"a NUL in a label", [](CrystalInput& in) { in.sites[1].label = std::string("H\0X", 3); },
+         "the atom label \"H?X\" (atom 2) holds a control character (byte 0)"},
+        {"a tab in a label", [](CrystalInput& in) { in.sites[0].label = "O\t1"; }, "holds a control character (byte 9)"},
+        {"one atom twice", [](CrystalInput& in) { in.sites[2].frac[0] = in.sites[1].frac[0] + 0.005;
+                                                  in.sites[2].frac[1] = in.sites[1].frac[1];
+                                                  in.sites[2].frac[2] = in.sites[1].frac[2]; },
+         "atoms H1 and H2 lie 0.050 A apart in the same disorder part"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CrystalInput in = good;
+        c.damage(in);
+        Quandrel q(Quandrel::NoInput{});
+        std::string err;
+        EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }, &err), 1);
+        EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+    // the same position in two disorder parts is a disordered atom, not an error
+    CrystalInput in = good;
+    in.sites[2].frac[0] = in.sites[1].frac[0];
+    in.sites[2].frac[1] = in.sites[1].frac[1];
+    in.sites[2].frac[2] = in.sites[1].frac[2];
+    in.sites[1].part = 1;
+    in.sites[2].part = 2;
+    Quandrel q(Quandrel::NoInput{});
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }), -1);
 }
 
 }  // namespace
