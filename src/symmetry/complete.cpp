@@ -72,6 +72,26 @@ public:
             w[1] = u[2] * v[0] - u[0] * v[2];
             w[2] = u[0] * v[1] - u[1] * v[0];
         };
+        // Every operator must map the cell onto itself: its rotation keeps the metric.
+        double metric[3][3];
+        double largest = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                metric[i][j] = axis[i][0] * axis[j][0] + axis[i][1] * axis[j][1] + axis[i][2] * axis[j][2];
+                largest = std::max(largest, std::fabs(metric[i][j]));
+            }
+        for (const SymOp& op : ops_)
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    double mapped = 0;
+                    for (int k = 0; k < 3; ++k)
+                        for (int l = 0; l < 3; ++l) mapped += op.rot[k][i] * metric[k][l] * op.rot[l][j];
+                    if (std::fabs(mapped - metric[i][j]) > 0.01 * largest)
+                        fatal("%s: the symmetry operator %s does not map the cell %g %g %g %g %g %g onto itself: the "
+                              "cell and the symmetry do not belong together.",
+                              inputName(q), op.text.c_str(), q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4],
+                              q.cell[5]);
+                }
         double bc[3];
         cross(axis[1], axis[2], bc);
         const double volume = std::fabs(bc[0] * axis[0][0] + bc[1] * axis[0][1] + bc[2] * axis[0][2]);
@@ -349,6 +369,13 @@ int Quandrel::completeMolecules() {
         for (const Candidate& c : candidates) {
             if (search.coincides(c.frac)) continue;  // added for an earlier candidate
             const int index = input + static_cast<int>(imageOrigin.size());
+            if (static_cast<long>(imageOrigin.size()) >= 200L * input)
+                fatal("Completing the molecules across symmetry adds more than 200 images per input atom (%d images "
+                      "for %d input atoms) at the image of %s by %s: the symmetry or the structure cannot be right "
+                      "(overlapping atoms, or operators that belong to another cell). Run with -asymOnly to name "
+                      "the input atoms alone.",
+                      static_cast<int>(imageOrigin.size()), input, atom[c.origin].label,
+                      operatorText(search.ops()[c.op], c.shift).c_str());
             if (index >= MAX_ATOMS)
                 fatal("Completing the molecules across symmetry needs more than %d atoms (%d input atoms and their "
                       "bonded symmetry images); at most %d atoms are handled. Run without -symmBonds (or with "

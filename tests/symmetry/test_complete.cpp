@@ -488,3 +488,75 @@ TEST(SymmetryFixtures, WithoutBondsToImagesTheSwitchChangesNoByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// Symmetry that cannot be right stops the run with a message: operators that are no group,
+// an operator that maps the cell onto another cell, and a completion that would not end.
+TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
+    struct Row {
+        const char* what;
+        CrystalSymmetry symmetry;
+        const char* message;  // nullptr: accepted
+    } rows[] = {
+        {"P21/c", symmetryOf('C', 'P', {"-X,1/2+Y,1/2-Z"}), nullptr},
+        {"a mirror swapping a and b is a group", symmetryOf('A', 'P', {"Y,X,Z"}), nullptr},
+        {"a third of a translation", symmetryOf('A', 'P', {"-X,Y,1/3+Z"}), "the symmetry operators are no group"},
+        {"a three-fold axis without its square", symmetryOf('A', 'P', {"Y,Z,X"}),
+         "the symmetry operators are no group: y,z,x after y,z,x gives z,x,y, which the list lacks"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const Stopped s = failureOf([&] { expandSymmetry(r.symmetry, "xd.mas"); });
+        EXPECT_EQ(s.stopped, r.message != nullptr) << s.message;
+        if (r.message != nullptr) {
+            EXPECT_NE(s.message.find(std::string("xd.mas: ") + r.message), std::string::npos) << s.message;
+        }
+    }
+    // 200 SYMM cards: signed permutations of the axes with half translations
+    std::vector<std::string> many;
+    const char* const perms[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+    for (int k = 1; many.size() < 200; ++k) {
+        std::string text;
+        for (int axis = 0; axis < 3; ++axis) {
+            if (axis > 0) text += ',';
+            if ((k >> (3 + axis)) & 1) text += "1/2";
+            text += ((k >> axis) & 1) ? "-" : (((k >> (3 + axis)) & 1) ? "+" : "");
+            text += perms[(k / 64) % 6][axis];
+        }
+        many.push_back(text);
+    }
+    const Stopped tooMany = failureOf([&] { expandSymmetry(symmetryOf('A', 'P', many), "xd.mas"); });
+    EXPECT_NE(tooMany.message.find("no space group has more than 192"), std::string::npos) << tooMany.message;
+
+    // the mirror x <-> y in a cell whose a and b differ
+    {
+        ScratchDir dir;
+        StructureBuilder b;
+        b.setCell(10.0, 11.0, 12.0, 90, 90, 90);
+        b.add("C1", "C", 1.0, 1.0, 1.0);
+        auto q = b.build();
+        q->symmetry = symmetryOf('A', 'P', {"Y,X,Z"});
+        q->opt.symmBonds = 1;
+        const Stopped s = failureOf([&] { perceive(*q); });
+        EXPECT_NE(s.message.find("the symmetry operator y,x,z does not map the cell 10 11 12 90 90 90 onto itself"),
+                  std::string::npos)
+            << s.message;
+    }
+    // one carbon in a cell of 1.5 A: a network in three dimensions, stopped at 200 images
+    {
+        ScratchDir dir;
+        StructureBuilder b;
+        b.setCell(1.5, 1.5, 1.5, 90, 90, 90);
+        b.add("C1", "C", 0.0, 0.0, 0.0);
+        auto q = b.build();
+        q->symmetry = symmetryOf('A', 'P', {});
+        q->opt.symmBonds = 1;
+        const Stopped s = failureOf([&] { perceive(*q); });
+        EXPECT_NE(s.message.find("more than 200 images per input atom (200 images for 1 input atoms) at the image of C1"),
+                  std::string::npos)
+            << s.message;
+    }
+}
+
+}  // namespace
