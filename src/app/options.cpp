@@ -88,6 +88,40 @@ void selectCrystalInput(Options& o, const char* inputType) {
         fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
 }
 
+// Every argument that is neither a switch the program knows nor the value of one gets a
+// warning naming it (a mistyped "-symbonds" would otherwise drop what the user asked for
+// without a word); the run goes on as before.
+void warnUnknownSwitches(int argc, const char* const* argv) {
+    static const char* const flags[] = {"-symmBonds", "-asymOnly", "-nonrelativistic", "-Version",
+                                        "-help",      "-h",        "--help"};
+    static const char* const valued[] = {"-INIPfad", "-DBPfad",     "-input",       "-block",
+                                         "-atom",    "-functional", "-wavefunctions"};
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        bool known = false;
+        for (const char* f : flags) known = known || is(arg, f);
+        if (known) continue;
+        for (const char* v : valued) known = known || is(arg, v);
+        if (known) {
+            ++i;
+            continue;
+        }
+        if (is(arg, "-findSymm")) {
+            if (i + 1 < argc && isNumber(argv[i + 1])) ++i;
+            continue;
+        }
+        if (is(arg, "-planar")) {
+            if (i + 1 < argc && argv[i + 1][0] != '-') ++i;
+            continue;
+        }
+        if (arg[0] == '-') {
+            fprintf(stderr, "Warning: the switch \"%s\" is unknown and is ignored (the switches: -help).\n", arg);
+            if (i + 1 < argc && argv[i + 1][0] != '-') ++i;  // its value, if it has one, goes with it
+        } else
+            fprintf(stderr, "Warning: the argument \"%s\" belongs to no switch and is ignored.\n", arg);
+    }
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
@@ -162,8 +196,20 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             c.echoes.push_back(format("(main)SYMMTOL = %f\n", o.symmTol));
         }
         if (i < argc && is(argv[i], "-planar")) {
-            ++i;
-            o.planaris = (i < argc) ? std::atof(argv[i]) : 0.8;
+            // a number is the threshold; another word is taken as the (unusable) value and
+            // warned about; a switch behind -planar stays a switch
+            o.planaris = 0.8;
+            if (i + 1 < argc && isNumber(argv[i + 1])) {
+                o.planaris = std::atof(argv[++i]);
+            } else if (i + 1 < argc && argv[i + 1][0] != '-') {
+                fprintf(stderr, "Warning: the value \"%s\" of -planar is not a number; the default %g is kept.\n",
+                        argv[i + 1], o.planaris);
+                ++i;
+            } else if (i + 1 < argc) {
+                fprintf(stderr, "Warning: -planar is followed by no number; the default %g is kept.\n", o.planaris);
+            } else {
+                ++i;
+            }
             c.echoes.push_back(format("PLANARIS = %f\n", o.planaris));
         }
     }
@@ -171,6 +217,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         if (is(argv[i], "-symmBonds")) o.symmBonds = 1;
         if (is(argv[i], "-asymOnly")) o.asymOnly = 1;
     }
+    warnUnknownSwitches(argc, argv);
     return c;
 }
 

@@ -19,7 +19,8 @@ struct CommandLine {
 };
 
 // Reads the switches. Stops the run (exit 1) on a value that is missing where one is needed
-// or too long for its use. Switches the program does not know are passed over.
+// or too long for its use. A switch the program does not know, a stray argument and a
+// -planar value that is no number are warned about on standard error; the run goes on.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // Reads the settings file (options.settingsPath, falling back on ./qdltool.ini) into

@@ -21,6 +21,84 @@ double bondReferenceLength(int elementA, int elementB) {
     return radiusOf(elementA) / 100.0 + radiusOf(elementB) / 100.0 - 0.08 * std::fabs(enDifference / 100.0);
 }
 
+namespace {
+
+SymmetryCopy copyOf(const Quandrel& q, int i) {
+    SymmetryCopy c;
+    if (!q.isImage(i)) return c;
+    const std::size_t k = static_cast<std::size_t>(i - q.nInput);
+    if (k >= q.imageOrigin.size()) return c;
+    c.op = q.imageOrigin[k].op;
+    for (int t = 0; t < 3; ++t) c.shift[t] = q.imageOrigin[k].shift[t];
+    return c;
+}
+
+// An atom of no part next to a group disordered across a symmetry element (a negative
+// part) is bonded to one symmetry copy of that group only, so that its name describes one
+// orientation: the input copy where it is bonded to it, else the copy of largest occupancy,
+// else the first by operator and translation. Its bonds to the other copies (symmetry
+// images, which are never written) are taken out of the list, whose order is kept.
+void keepOneCopyPerOrderedAtom(Quandrel& q) {
+    if (q.nInput < 0) return;  // no images: every atom is the input copy
+    const int n = q.nAtoms;
+    struct Seen {
+        int part;
+        SymmetryCopy copy;
+        double occupancy;
+    };
+    std::vector<std::vector<Seen>> seen(static_cast<std::size_t>(n));
+    bool any = false;
+    for (const Bond& b : q.bonds) {
+        const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
+        for (const auto& e : ends) {
+            const AtomRecord& other = q.atom[e[1]];
+            if (q.atom[e[0]].part != 0 || other.part >= 0) continue;
+            const SymmetryCopy copy = copyOf(q, e[1]);
+            auto& list = seen[static_cast<std::size_t>(e[0])];
+            bool found = false;
+            for (Seen& x : list)
+                if (x.part == other.part && x.copy == copy) {
+                    x.occupancy = std::max(x.occupancy, other.occupancy);
+                    found = true;
+                }
+            if (!found) {
+                for (const Seen& x : list) any = any || x.part == other.part;
+                list.push_back({other.part, copy, other.occupancy});
+            }
+        }
+    }
+    if (!any) return;
+    // the copy kept of every negative part around every ordered atom
+    auto better = [](const Seen& c, const Seen& b) {
+        const SymmetryCopy input;
+        if ((c.copy == input) != (b.copy == input)) return c.copy == input;
+        if (c.occupancy != b.occupancy) return c.occupancy > b.occupancy;
+        return c.copy < b.copy;
+    };
+    std::vector<std::vector<Seen>> kept(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        for (const Seen& x : seen[static_cast<std::size_t>(i)]) {
+            auto& k = kept[static_cast<std::size_t>(i)];
+            auto at = std::find_if(k.begin(), k.end(), [&](const Seen& y) { return y.part == x.part; });
+            if (at == k.end())
+                k.push_back(x);
+            else if (better(x, *at))
+                *at = x;
+        }
+    auto keep = [&](int ordered, int other) {
+        if (q.atom[ordered].part != 0 || q.atom[other].part >= 0) return true;
+        const SymmetryCopy copy = copyOf(q, other);
+        for (const Seen& y : kept[static_cast<std::size_t>(ordered)])
+            if (y.part == q.atom[other].part) return y.copy == copy;
+        return true;
+    };
+    q.bonds.erase(std::remove_if(q.bonds.begin(), q.bonds.end(),
+                                 [&](const Bond& b) { return !keep(b.first, b.second) || !keep(b.second, b.first); }),
+                  q.bonds.end());
+}
+
+}  // namespace
+
 // Bonds are searched among the atoms near each atom: a cell list with the longest possible
 // bond as cell edge. The pairs are tested exactly as in a visit of all pairs, in the same
 // order (first atom ascending, then second atom ascending), so the bond list is the same.
@@ -37,7 +115,7 @@ int Quandrel::findBonds() {
     auto testPair = [&](int i, int j) {
         const AtomRecord& a = atom[i];
         const AtomRecord& b = atom[j];
-        if (!partsMayBond(a.part, b.part)) return;
+        if (!copiesMayBond(a.part, copyOf(*this, i), b.part, copyOf(*this, j))) return;
         const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
         const double r = bondReferenceLength(elementOf(i), elementOf(j));
         if (!bondedAt(r, d)) return;
@@ -79,6 +157,7 @@ int Quandrel::findBonds() {
         // No Cartesian frame to file the atoms in (no usable cell): every pair is tested.
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
+        keepOneCopyPerOrderedAtom(*this);
         bonds.shrink_to_fit();
         return static_cast<int>(bonds.size());
     }
@@ -95,6 +174,7 @@ int Quandrel::findBonds() {
         std::sort(partners.begin(), partners.end());
         for (int j : partners) testPair(i, j);
     }
+    keepOneCopyPerOrderedAtom(*this);
     bonds.shrink_to_fit();
     return static_cast<int>(bonds.size());
 }

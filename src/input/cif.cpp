@@ -132,13 +132,65 @@ CrystalSymmetry symmetryCards(const gemmi::GroupOps& ops) {
     return s;
 }
 
-// An H-M symbol in a form gemmi does not take ("P2(1)/n", "P2~1~/n", "P2_1/n") written as
-// one it does ("P21/n").
-std::string plainHm(const std::string& hm) {
+// Decimal numbers of an operator text written as fractions over the operator arithmetic's
+// denominator ("0.5-x" as "12/24-x", ".5+Y" as "12/24+Y"), which the triplet parser takes.
+// Empty when a decimal is no multiple of 1/24 (within the four digits CIFs print).
+std::string decimalsAsFractions(const std::string& text) {
     std::string out;
-    for (char c : hm)
-        if (c != '~' && c != '_' && c != '(' && c != ')') out += c;
+    for (std::size_t k = 0; k < text.size();) {
+        const char c = text[k];
+        const bool startsNumber = std::isdigit(static_cast<unsigned char>(c)) ||
+                                  (c == '.' && k + 1 < text.size() && std::isdigit(static_cast<unsigned char>(text[k + 1])));
+        if (!startsNumber) {
+            out += c;
+            ++k;
+            continue;
+        }
+        std::size_t end = k;
+        while (end < text.size() && (std::isdigit(static_cast<unsigned char>(text[end])) || text[end] == '.')) ++end;
+        const std::string number = text.substr(k, end - k);
+        if (number.find('.') == std::string::npos || end - k > 12) {
+            out += number;
+        } else {
+            const double scaled = std::atof(number.c_str()) * gemmi::Op::DEN;
+            const double whole = std::round(scaled);
+            if (std::fabs(scaled - whole) > 0.01) return "";
+            out += std::to_string(static_cast<long>(whole)) + "/" + std::to_string(gemmi::Op::DEN);
+        }
+        k = end;
+    }
     return out;
+}
+
+// The forms an H-M symbol is tried in: as written; without the subscript marks of
+// "P2(1)/n" or "P2~1~/n"; without blanks around a slash ("P 21 /m"); without any blank
+// ("P m 3 m" as "Pm3m"); and with the bar of the cubic three that older symbols leave out
+// ("Pm3m" as "Pm-3m", "Ia3d" as "Ia-3d").
+std::vector<std::string> hmForms(const std::string& hm) {
+    std::vector<std::string> forms{hm};
+    std::string plain;
+    for (char c : hm)
+        if (c != '~' && c != '_' && c != '(' && c != ')') plain += c;
+    forms.push_back(plain);
+    std::string slash;
+    for (std::size_t k = 0; k < plain.size(); ++k) {
+        if (plain[k] == ' ' && ((k + 1 < plain.size() && plain[k + 1] == '/') || (!slash.empty() && slash.back() == '/')))
+            continue;
+        slash += plain[k];
+    }
+    forms.push_back(slash);
+    std::string compact;
+    for (char c : plain)
+        if (c != ' ' && c != '\t') compact += c;
+    forms.push_back(compact);
+    std::string barred;
+    for (std::size_t k = 0; k < compact.size(); ++k) {
+        if (compact[k] == '3' && k > 1 && std::string("mnadbc").find(compact[k - 1]) != std::string::npos)
+            barred += '-';
+        barred += compact[k];
+    }
+    forms.push_back(barred);
+    return forms;
 }
 
 struct FoundSymmetry {
@@ -152,14 +204,19 @@ FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double a
         if (column.length() == 0) continue;
         std::vector<gemmi::Op> list{gemmi::Op::identity()};
         for (const std::string& raw : column) {
-            const std::string text = cif::as_string(raw);
+            const std::string stated = cif::as_string(raw);
+            std::string text = decimalsAsFractions(stated);
+            if (text.empty())
+                fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: a decimal translation is no multiple of "
+                      "1/24",
+                      where.c_str(), stated.c_str(), tag);
             // long numbers and coefficients beyond -1, 0, 1 would overflow the operator arithmetic
             int digits = 0;
             for (char ch : text) {
                 digits = (ch >= '0' && ch <= '9') ? digits + 1 : 0;
                 if (digits > 4)
                     fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: a number is too long", where.c_str(),
-                          text.c_str(), tag);
+                          stated.c_str(), tag);
             }
             try {
                 gemmi::Op op = gemmi::parse_triplet(text);
@@ -167,10 +224,10 @@ FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double a
                     for (int v : row)
                         if (v > gemmi::Op::DEN || v < -gemmi::Op::DEN)
                             fatal("%s: the symmetry operator \"%s\" (%s) has coefficients other than -1, 0 and 1",
-                                  where.c_str(), text.c_str(), tag);
+                                  where.c_str(), stated.c_str(), tag);
                 list.push_back(op.wrap());
             } catch (const std::exception& e) {
-                fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: %s", where.c_str(), text.c_str(), tag,
+                fatal("%s: the symmetry operator \"%s\" (%s) cannot be read: %s", where.c_str(), stated.c_str(), tag,
                       e.what());
             }
         }
@@ -196,8 +253,9 @@ FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double a
         const std::string* raw = block.find_value(tag);
         if (raw == nullptr || cif::is_null(*raw)) continue;
         const std::string hm = cif::as_string(*raw);
-        const gemmi::SpaceGroup* sg = gemmi::find_spacegroup_by_name(hm, alpha, gamma);
-        if (sg == nullptr) sg = gemmi::find_spacegroup_by_name(plainHm(hm), alpha, gamma);
+        const gemmi::SpaceGroup* sg = nullptr;
+        for (const std::string& form : hmForms(hm))
+            if (sg == nullptr) sg = gemmi::find_spacegroup_by_name(form, alpha, gamma);
         if (sg != nullptr) return {sg->operations(), std::string("the H-M symbol \"") + hm + "\""};
         tried += " \"" + hm + "\"";
     }
@@ -228,6 +286,84 @@ int elementIndexOf(const gemmi::Element& el) {
     if (el.elem == gemmi::El::X) return -1;
     const int index = el.atomic_number() - 1;
     return index < N_SYMBOLS ? index : -1;
+}
+
+// The elements of _chemical_formula_sum ("C6 H12 O6", deuterium as hydrogen); empty when the
+// block states none.
+std::set<int> formulaElements(cif::Block& block) {
+    std::set<int> elements;
+    const std::string* raw = block.find_value("_chemical_formula_sum");
+    if (raw == nullptr || cif::is_null(*raw)) return elements;
+    const std::string formula = cif::as_string(*raw);
+    for (std::size_t k = 0; k < formula.size(); ++k) {
+        if (!std::isupper(static_cast<unsigned char>(formula[k]))) continue;
+        std::string symbol(1, formula[k]);
+        if (k + 1 < formula.size() && std::islower(static_cast<unsigned char>(formula[k + 1]))) symbol += formula[k + 1];
+        const int element = elementIndexOf(gemmi::Element(symbol));
+        if (element >= 0) elements.insert(element);
+    }
+    return elements;
+}
+
+// The element a site label stands for, with what was tried appended to tried. The leading
+// letters are read as a two-letter symbol, else as a one-letter one ("Cl1", "Ow1" oxygen,
+// "Hw" hydrogen, "D" deuterium, thus hydrogen); water labels ("Wat1") are oxygen. Where the
+// formula names the elements, a symbol it holds wins ("HO1" in C-H-O is hydrogen, not
+// holmium). -1 when no reading names an element.
+int elementFromLabel(const std::string& label, const std::set<int>& formula, std::string& tried) {
+    std::string letters;
+    for (char c : label) {
+        if (!std::isalpha(static_cast<unsigned char>(c))) break;
+        letters += c;
+    }
+    if (letters.empty()) {
+        tried += " (the label starts with no letter)";
+        return -1;
+    }
+    std::string upper;
+    for (char c : letters) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper.compare(0, 3, "WAT") == 0) return 7;
+    int two = -1;
+    if (letters.size() >= 2) {
+        two = elementIndexOf(gemmi::Element(letters.substr(0, 2)));
+        tried += " \"" + letters.substr(0, 2) + "\"";
+    }
+    const int one = elementIndexOf(gemmi::Element(letters.substr(0, 1)));
+    tried += " \"" + letters.substr(0, 1) + "\"";
+    if (!formula.empty()) {
+        if (two >= 0 && formula.count(two) != 0) return two;
+        if (one >= 0 && formula.count(one) != 0) return one;
+    }
+    return two >= 0 ? two : one;
+}
+
+// Raw values of the atom-site loop that the small-structure reader takes without saying
+// whether they were stated, row by row in the loop's order.
+struct RawSite {
+    std::string typeSymbol;  // empty: no type-symbol column
+    std::string occupancy;   // empty: no occupancy column
+    int symmetryOrder = 0;   // _atom_site_site_symmetry_order; 0: not stated
+    int multiplicity = 0;    // _atom_site_symmetry_multiplicity; 0: not stated or not usable
+};
+
+std::vector<RawSite> rawSites(cif::Block& block) {
+    enum { kLabel, kSymbol, kOcc, kOrder, kMultiplicity };
+    std::vector<RawSite> rows;
+    cif::Table table = block.find("_atom_site_", {"label", "?type_symbol", "?occupancy", "?site_symmetry_order",
+                                                   "?symmetry_multiplicity"});
+    auto positive = [](const std::string& text) {
+        const double v = cif::as_number(text);
+        return std::isfinite(v) && v >= 1 && v <= 1000 && v == std::floor(v) ? static_cast<int>(v) : 0;
+    };
+    for (auto row : table) {
+        RawSite r;
+        if (row.has(kSymbol)) r.typeSymbol = row[kSymbol];
+        if (row.has(kOcc)) r.occupancy = row[kOcc];
+        if (row.has(kOrder)) r.symmetryOrder = positive(row[kOrder]);
+        if (row.has(kMultiplicity)) r.multiplicity = positive(row[kMultiplicity]);
+        rows.push_back(r);
+    }
+    return rows;
 }
 
 CrystalInput readBlock(cif::Block& block, const std::string& path) {
@@ -269,17 +405,54 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
     }
 
     std::set<std::string> labels;
-    for (const gemmi::SmallStructure::Site& s : st.sites) {
+    const std::set<int> formula = formulaElements(block);
+    std::vector<RawSite> raw = rawSites(block);
+    const int groupOrder = static_cast<int>(sym.ops.order());
+    // _atom_site_symmetry_multiplicity is the number of positions in the cell, but older
+    // refinement programs wrote the order of the site symmetry under that name (1 for a
+    // general position). The ordered sites decide which meaning the column has; where they
+    // agree with neither, it is not used.
+    bool countsPositions = true, givesOrder = true, anyMultiplicity = false;
+    for (std::size_t k = 0; k < st.sites.size() && k < raw.size(); ++k) {
+        if (raw[k].multiplicity == 0 || st.sites[k].disorder_group < 0 || !std::isfinite(st.sites[k].fract.x) ||
+            !std::isfinite(st.sites[k].fract.y) || !std::isfinite(st.sites[k].fract.z))
+            continue;
+        anyMultiplicity = true;
+        const int computed = siteSymmetryOrder(cell, sym.ops, st.sites[k].fract);
+        countsPositions = countsPositions && raw[k].multiplicity * computed == groupOrder;
+        givesOrder = givesOrder && raw[k].multiplicity == computed;
+    }
+    for (RawSite& r : raw) {
+        if (r.multiplicity == 0) continue;
+        if (anyMultiplicity && countsPositions && groupOrder % r.multiplicity == 0)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : groupOrder / r.multiplicity;
+        else if (anyMultiplicity && givesOrder && !countsPositions)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : r.multiplicity;
+        r.multiplicity = 0;
+    }
+    for (std::size_t k = 0; k < st.sites.size(); ++k) {
+        const gemmi::SmallStructure::Site& s = st.sites[k];
+        const RawSite r = k < raw.size() ? raw[k] : RawSite();
         const char* label = s.label.c_str();
         if (!labels.insert(s.label).second) fatal("%s: the atom label %s occurs twice.", where.c_str(), label);
         if (s.label.empty() || s.label.find_first_of(" \t") != std::string::npos)
             fatal("%s: the atom label \"%s\" is empty or holds a blank.", where.c_str(), label);
         CrystalSite site;
         site.label = s.label;
-        site.element = elementIndexOf(s.element);
-        if (site.element < 0)
-            fatal("%s: site %s: the type symbol \"%s\" names no element.", where.c_str(), label,
-                  s.type_symbol.c_str());
+        if (!r.typeSymbol.empty() && !cif::is_null(r.typeSymbol)) {
+            // a stated type symbol is the element; a damaged one is not guessed over
+            site.element = elementIndexOf(s.element);
+            if (site.element < 0)
+                fatal("%s: site %s: the type symbol \"%s\" names no element.", where.c_str(), label,
+                      s.type_symbol.c_str());
+        } else {
+            std::string tried;
+            site.element = elementFromLabel(s.label, formula, tried);
+            if (site.element < 0)
+                fatal("%s: site %s: %s, and the label names no element (tried%s%s).", where.c_str(), label,
+                      r.typeSymbol.empty() ? "there is no _atom_site_type_symbol" : "the type symbol is unknown",
+                      tried.c_str(), formula.empty() ? "" : ", guided by _chemical_formula_sum");
+        }
         const double f[3] = {s.fract.x, s.fract.y, s.fract.z};
         for (int k = 0; k < 3; ++k) {
             if (!std::isfinite(f[k]))
@@ -288,17 +461,34 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
             site.frac[k] = f[k];
         }
         requireNumbers(site.frac, 3, where.c_str(), std::string("site ") + label + ", coordinates");
+        if (!r.occupancy.empty() && cif::is_null(r.occupancy))
+            fprintf(stderr, "Warning: %s: site %s states no occupancy (\"%s\"); it is taken as 1.\n", where.c_str(),
+                    label, r.occupancy.c_str());
+        if (s.occ == 0) {
+            // a placeholder of a disordered atom kept at occupancy 0 is no atom of the model
+            fprintf(stderr, "Warning: %s: site %s has the occupancy 0 (a placeholder); it is left out.\n",
+                    where.c_str(), label);
+            continue;
+        }
         if (!(s.occ > 0 && s.occ <= 1))
             fatal("%s: site %s has the occupancy %g; an occupancy must lie in (0, 1].", where.c_str(), label, s.occ);
-        const int order = siteSymmetryOrder(cell, sym.ops, s.fract);
+        site.part = s.disorder_group;
+        // The order of the site symmetry: as the CIF states it, else from the multiplicity
+        // it states, else computed; never computed for a group disordered across a
+        // symmetry element (negative group), whose atoms lie near it, not on it.
+        int order = r.symmetryOrder;
+        if (order == 0) order = site.part < 0 ? 1 : siteSymmetryOrder(cell, sym.ops, s.fract);
         site.occupancy = s.occ / order;
-        site.part = std::abs(s.disorder_group);
         site.aniso = s.aniso.nonzero();
         site.uiso = s.u_iso;
         const double u[6] = {s.aniso.u11, s.aniso.u22, s.aniso.u33, s.aniso.u12, s.aniso.u13, s.aniso.u23};
         std::copy(u, u + 6, site.u);
         requireNumbers(&site.uiso, 1, where.c_str(), std::string("site ") + label + ", U iso");
         requireNumbers(site.u, 6, where.c_str(), std::string("site ") + label + ", U aniso");
+        if (site.aniso ? (site.u[0] < 0 || site.u[1] < 0 || site.u[2] < 0) : site.uiso < 0)
+            fatal("%s: site %s has a negative displacement parameter (%s %g); a displacement cannot be negative.",
+                  where.c_str(), label, site.aniso ? "U11, U22, U33" : "U iso",
+                  site.aniso ? std::min({site.u[0], site.u[1], site.u[2]}) : site.uiso);
         in.sites.push_back(site);
     }
     if (in.sites.empty()) fatal("%s: the block lists no atom sites.", where.c_str());

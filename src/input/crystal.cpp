@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@
 #include "../core/text.h"
 #include "../geometry/cell.h"
 #include "../geometry/geometry.h"
+#include "../geometry/grid.h"
+#include "../symmetry/spacegroup.h"
 
 
 namespace {
@@ -303,6 +306,7 @@ std::vector<int> buildScatteringTable(Structure& s, const CrystalInput& in) {
         }
         dispersionOf(in, site.element, e.values[0], e.values[1]);
         e.values[2] = neutronLength(site.element);
+        requireNumbers(e.values, 3, file, std::string("the dispersion and scattering length of ") + e.symbol);
         entryOf[site.element] = s.nScat++;
     }
     return entryOf;
@@ -348,6 +352,13 @@ void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const Isot
     const char* file = in.source.c_str();
     const CrystalSite& site = in.sites[static_cast<std::size_t>(i)];
     AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+    for (char c : site.label)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            std::string shown;
+            for (char d : site.label) shown += (static_cast<unsigned char>(d) < 0x20 || d == 0x7f) ? '?' : d;
+            fatal("%s: the atom label \"%s\" (atom %d) holds a control character (byte %d); labels are printable text.",
+                  file, shown.c_str(), i + 1, static_cast<unsigned char>(c));
+        }
     copyOrStop(a.label, sizeof a.label, site.label.c_str(), "%s: the atom label %s is longer than %d characters.", file,
                site.label.c_str(), LABEL_CAP - 1);
     const std::string what = "atom " + site.label;
@@ -368,7 +379,7 @@ void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const Isot
     requireNumbers(a.u, 6, file, what + ", displacement parameters");
     for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
     a.multipole[0] = s.scatTable[a.tbl - 1].valenceElectrons;
-    a.part = site.part < 0 ? -site.part : site.part;
+    a.part = site.part;
     a.planarCache = -1.0;
     cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
@@ -393,6 +404,167 @@ void setDefaultFrames(Structure& s) {
     }
 }
 
+// Order of the site symmetry of a position: the operators that map it onto itself within
+// 0.1 A, lattice translations included.
+int siteOrder(const std::vector<SymOp>& ops, const CellGeometry& geometry, const double (&frac)[3]) {
+    int order = 0;
+    for (const SymOp& op : ops) {
+        double image[3];
+        op.apply(frac, image);
+        double d[3], c[3];
+        for (int k = 0; k < 3; ++k) d[k] = image[k] - frac[k] - std::round(image[k] - frac[k]);
+        geometry.toCartesian(d, c);
+        if (c[0] * c[0] + c[1] * c[1] + c[2] * c[2] < 0.01) ++order;
+    }
+    return std::max(order, 1);
+}
+
+// Partly occupied atoms of no disorder part that cannot both be there: closer than 0.6
+// times the sum of their covalent radii, or closer than a bond while their occupancies add
+// to at most 1. Each such pair goes into two different new parts (atoms of a connected
+// disorder keep together: bonded partial atoms share a part), so they are never bonded;
+// a warning names both. Occupancies are the site's own, the site-symmetry order taken back
+// out, so an atom on a symmetry element does not count as partly occupied.
+void separateAlternativeSites(Structure& s, const char* file) {
+    const std::vector<SymOp> ops = expandSymmetry(s.symmetry, file);
+    const CellGeometry& geometry = cellGeometry(s.cell);
+    std::vector<int> partial;
+    std::vector<double> occupancy(static_cast<std::size_t>(s.nAtoms), 1.0);
+    int highestPart = 0;
+    for (int i = 0; i < s.nAtoms; ++i) {
+        const AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+        highestPart = std::max(highestPart, a.part);
+        if (a.part != 0 || a.occupancy >= 1.0) continue;
+        occupancy[static_cast<std::size_t>(i)] = a.occupancy * siteOrder(ops, geometry, a.frac);
+        if (occupancy[static_cast<std::size_t>(i)] < 0.999) partial.push_back(i);
+    }
+    if (partial.size() < 2) return;
+    // union-find with parity: parity 1 between alternatives, 0 between bonded partial atoms
+    std::vector<int> parent(static_cast<std::size_t>(s.nAtoms)), parity(static_cast<std::size_t>(s.nAtoms), 0);
+    for (int i = 0; i < s.nAtoms; ++i) parent[static_cast<std::size_t>(i)] = i;
+    std::function<int(int, int&)> root = [&](int i, int& p) {
+        p = 0;
+        while (parent[static_cast<std::size_t>(i)] != i) {
+            p ^= parity[static_cast<std::size_t>(i)];
+            i = parent[static_cast<std::size_t>(i)];
+        }
+        return i;
+    };
+    struct Pair {
+        int a, b;
+        double d;
+        int relation;  // 1: alternatives, 0: bonded within one conformer
+        int rank;      // 0: far too close, 1: occupancies adding to at most 1, 2: bonded
+    };
+    // a relation that contradicts the ones already taken is dropped; it returns false then
+    auto join = [&](int a, int b, int relation) {
+        int pa, pb;
+        const int ra = root(a, pa), rb = root(b, pb);
+        if (ra == rb) return (pa ^ pb) == relation;
+        parent[static_cast<std::size_t>(rb)] = ra;
+        parity[static_cast<std::size_t>(rb)] = pa ^ pb ^ relation;
+        return true;
+    };
+    std::vector<Pair> pairs;
+    for (std::size_t x = 0; x < partial.size(); ++x)
+        for (std::size_t y = x + 1; y < partial.size(); ++y) {
+            const int i = partial[x], j = partial[y];
+            const AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+            const AtomRecord& b = s.atom[static_cast<std::size_t>(j)];
+            const double dx = a.cart[0] - b.cart[0], dy = a.cart[1] - b.cart[1], dz = a.cart[2] - b.cart[2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            const int ea = s.elementOf(i), eb = s.elementOf(j);
+            const double radii = (radiusOf(ea) + radiusOf(eb)) / 100.0;
+            const bool bond = bondedAt(bondReferenceLength(ea, eb), d);
+            const double oa = occupancy[static_cast<std::size_t>(i)], ob = occupancy[static_cast<std::size_t>(j)];
+            // equal occupancies are one conformer's (a 50:50 disorder has bonds of 0.5 + 0.5)
+            if (d < 0.6 * radii)
+                pairs.push_back({i, j, d, 1, 0});
+            else if (bond && oa + ob <= 1.001 && std::fabs(oa - ob) > 0.001)
+                pairs.push_back({i, j, d, 1, 1});
+            else if (bond)
+                pairs.push_back({i, j, d, 0, 2});
+        }
+    // the surest relations first, the shortest distances first among equals
+    std::stable_sort(pairs.begin(), pairs.end(), [](const Pair& p, const Pair& q) {
+        return p.rank != q.rank ? p.rank < q.rank : p.d < q.d;
+    });
+    std::vector<Pair> alternatives;
+    for (const Pair& p : pairs) {
+        const bool taken = join(p.a, p.b, p.relation);
+        if (p.relation == 1 && (taken || p.rank == 0)) alternatives.push_back(p);
+    }
+    if (alternatives.empty()) return;
+    // two new parts per connected disorder, in the order of the atoms
+    std::vector<int> firstPart(static_cast<std::size_t>(s.nAtoms), 0);  // per component root; -1: split
+    for (const Pair& p : alternatives) {
+        int parityOf;
+        firstPart[static_cast<std::size_t>(root(p.a, parityOf))] = -1;
+    }
+    for (int i : partial) {
+        int parityOf;
+        const std::size_t r = static_cast<std::size_t>(root(i, parityOf));
+        if (firstPart[r] == 0) continue;
+        if (firstPart[r] < 0) {
+            firstPart[r] = highestPart + 1;
+            highestPart += 2;
+        }
+        // the conformer of the first atom gets the lower part
+        int firstParity = 0;
+        for (int j : partial) {
+            int pj;
+            if (static_cast<std::size_t>(root(j, pj)) == r) {
+                firstParity = pj;
+                break;
+            }
+        }
+        s.atom[static_cast<std::size_t>(i)].part = firstPart[r] + (parityOf ^ firstParity);
+    }
+    for (const Pair& p : alternatives) {
+        const AtomRecord& a = s.atom[static_cast<std::size_t>(p.a)];
+        const AtomRecord& b = s.atom[static_cast<std::size_t>(p.b)];
+        if (a.part == b.part)
+            fprintf(stderr,
+                    "Warning: %s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) look like alternative "
+                    "sites, but the disorder around them cannot be split in two parts; give them disorder groups.\n",
+                    file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                    occupancy[static_cast<std::size_t>(p.b)], p.d);
+        else
+            fprintf(stderr,
+                    "Warning: %s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) are alternative sites "
+                    "without a disorder group: they are put in parts %d and %d and never bonded.\n",
+                    file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                    occupancy[static_cast<std::size_t>(p.b)], p.d, a.part, b.part);
+    }
+}
+
+// Two atoms of one part closer than 0.1 A are one atom given twice: refused with both labels.
+void refuseOverlappingAtoms(const Structure& s, const char* file) {
+    constexpr double TOO_CLOSE = 0.1;
+    std::vector<int> all(static_cast<std::size_t>(s.nAtoms));
+    for (int i = 0; i < s.nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
+    const PointGrid grid(all, [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, 1.0);
+    for (int i = 0; i < s.nAtoms; ++i) {
+        const AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
+        int closest = -1;
+        double best = TOO_CLOSE;
+        grid.within(a.cart, TOO_CLOSE, [&](int j) {
+            const AtomRecord& b = s.atom[static_cast<std::size_t>(j)];
+            if (j <= i || b.part != a.part) return;
+            const double dx = a.cart[0] - b.cart[0], dy = a.cart[1] - b.cart[1], dz = a.cart[2] - b.cart[2];
+            const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
+            if (d < best || (d == best && closest >= 0 && j < closest)) {
+                best = d;
+                closest = j;
+            }
+        });
+        if (closest >= 0)
+            fatal("%s: atoms %s and %s lie %.3f A apart in the same disorder part; one atom cannot be given twice "
+                  "(alternative sites belong in different disorder groups).",
+                  file, a.label, s.atom[static_cast<std::size_t>(closest)].label, best);
+    }
+}
+
 }  // namespace
 
 void loadCrystal(Structure& s, const CrystalInput& in) {
@@ -400,7 +572,17 @@ void loadCrystal(Structure& s, const CrystalInput& in) {
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
     if (n == 0) fatal("%s: the structure holds no atoms.", file);
-    if (n > MAX_ATOMS) fatal("%s: the structure holds %d atoms; at most %d can be handled.", file, n, MAX_ATOMS);
+    // the dummy atom DUM0 behind the atoms needs a record too
+    if (n + 1 > MAX_ATOMS)
+        fatal("%s: the structure holds %d atoms; at most %d can be handled (%d records, one kept for the dummy "
+              "atom DUM0).",
+              file, n, MAX_ATOMS - 1, MAX_ATOMS);
+    for (int k = 0; k < 6; ++k)
+        if (!std::isfinite(in.cellSd[k]))
+            fatal("%s: the standard uncertainty of cell parameter %d (%g) is not a finite number.", file, k + 1,
+                  in.cellSd[k]);
+    if (!std::isfinite(in.wavelength) || in.wavelength < 0 || (in.wavelength > 0 && in.wavelength < 0.01))
+        fatal("%s: the wavelength %g A is no X-ray wavelength.", file, in.wavelength);
 
     loadHeader(s, in);
     const std::vector<int> entryOf = buildScatteringTable(s, in);
@@ -416,6 +598,8 @@ void loadCrystal(Structure& s, const CrystalInput& in) {
         loadAtom(s, in, i, entryOf[element], isotropic);
         hydrogen = hydrogen || element == 0;
     }
+    separateAlternativeSites(s, file);
+    refuseOverlappingAtoms(s, file);
     setDefaultFrames(s);
     if (!hydrogen)
         fprintf(stderr,

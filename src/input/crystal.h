@@ -15,7 +15,7 @@ struct CrystalSite {
     int element = -1;          // element index (atomic number - 1)
     double frac[3] = {0, 0, 0};
     double occupancy = 1.0;    // crystallographic occupancy (special positions already divided)
-    int part = 0;              // disorder part, absolute value
+    int part = 0;              // disorder part with its sign (negative: disordered across a symmetry element)
     bool aniso = false;
     double uiso = 0;           // isotropic U (A^2) when !aniso
     double u[6] = {0, 0, 0, 0, 0, 0};  // U11 U22 U33 U12 U13 U23 (A^2) as a CIF states them

@@ -444,7 +444,7 @@ void ShelxReader::atomCard(const Card& card) {
     if (!placeholder && !(site.occupancy > 0 && site.occupancy <= 1))
         fail(card.line, "atom %s has the occupancy %g; an occupancy must lie in (0, 1].", label.c_str(),
              site.occupancy);
-    site.part = std::abs(part_);
+    site.part = part_;
 
     double ueq = 0;
     if (numbers == 6) {

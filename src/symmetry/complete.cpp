@@ -72,6 +72,26 @@ public:
             w[1] = u[2] * v[0] - u[0] * v[2];
             w[2] = u[0] * v[1] - u[1] * v[0];
         };
+        // Every operator must map the cell onto itself: its rotation keeps the metric.
+        double metric[3][3];
+        double largest = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                metric[i][j] = axis[i][0] * axis[j][0] + axis[i][1] * axis[j][1] + axis[i][2] * axis[j][2];
+                largest = std::max(largest, std::fabs(metric[i][j]));
+            }
+        for (const SymOp& op : ops_)
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    double mapped = 0;
+                    for (int k = 0; k < 3; ++k)
+                        for (int l = 0; l < 3; ++l) mapped += op.rot[k][i] * metric[k][l] * op.rot[l][j];
+                    if (std::fabs(mapped - metric[i][j]) > 0.01 * largest)
+                        fatal("%s: the symmetry operator %s does not map the cell %g %g %g %g %g %g onto itself: the "
+                              "cell and the symmetry do not belong together.",
+                              inputName(q), op.text.c_str(), q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4],
+                              q.cell[5]);
+                }
         double bc[3];
         cross(axis[1], axis[2], bc);
         const double volume = std::fabs(bc[0] * axis[0][0] + bc[1] * axis[0][1] + bc[2] * axis[0][2]);
@@ -183,6 +203,60 @@ public:
         return false;
     }
 
+    // Whether an atom present of the part lies within bond distance of the atom at frac.
+    bool presentBondedOfPart(const double (&frac)[3], int element, int part, int self) const {
+        long b[3];
+        for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
+        for (long x = b[0] - 1; x <= b[0] + 1; ++x)
+            for (long y = b[1] - 1; y <= b[1] + 1; ++y)
+                for (long z = b[2] - 1; z <= b[2] + 1; ++z) {
+                    auto it = present_.find(key(x, y, z));
+                    if (it == present_.end()) continue;
+                    for (const auto& p : it->second) {
+                        if (p.index == self || q_.atom[p.index].part != part) continue;
+                        const double d = q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]);
+                        if (bondedAt(bondReferenceLength(element, q_.elementOf(p.index)), d)) return true;
+                    }
+                }
+        return false;
+    }
+
+    // The candidates that stay in the conformer of the atom at frac (index self, copy
+    // selfCopy): an atom of a negative part takes no other copy of its own part; an atom
+    // of no part takes the images of a negative part only where no atom of that part
+    // present is bonded to it, and then one copy only (the first by operator and translation).
+    std::vector<Candidate> sameConformer(std::vector<Candidate> found, const double (&frac)[3], int element,
+                                         int part, int self, const SymmetryCopy& selfCopy) const {
+        std::vector<Candidate> kept;
+        std::vector<std::pair<int, SymmetryCopy>> copyOfPart;  // negative part -> the copy taken
+        for (const Candidate& c : found) {
+            const int other = q_.atom[c.origin].part;
+            if (other >= 0 || (part != 0 && part != other)) {
+                kept.push_back(c);
+                continue;
+            }
+            SymmetryCopy copy;
+            copy.op = c.op;
+            std::copy(c.shift, c.shift + 3, copy.shift);
+            if (part < 0) {
+                if (copy == selfCopy) kept.push_back(c);
+                continue;
+            }
+            auto at = std::find_if(copyOfPart.begin(), copyOfPart.end(),
+                                   [other](const std::pair<int, SymmetryCopy>& e) { return e.first == other; });
+            if (at == copyOfPart.end()) {
+                if (presentBondedOfPart(frac, element, other, self)) {
+                    copyOfPart.push_back({other, SymmetryCopy{-1, {0, 0, 0}}});  // the copy present is taken
+                    continue;
+                }
+                copyOfPart.push_back({other, copy});
+                at = copyOfPart.end() - 1;
+            }
+            if (at->second == copy) kept.push_back(c);
+        }
+        return kept;
+    }
+
     void addPresent(const double* frac, int index) {
         long b[3];
         for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
@@ -283,9 +357,25 @@ int Quandrel::completeMolecules() {
         if (depth[head] >= MAX_DEPTH) continue;
         const AtomRecord here = atom[head];
         const int element = elementOf(originOf(static_cast<int>(head)));
-        for (const Candidate& c : search.bondedTo(here.frac, element, here.part)) {
+        SymmetryCopy headCopy;
+        if (static_cast<int>(head) >= input) {
+            const ImageOrigin& o = imageOrigin[head - static_cast<std::size_t>(input)];
+            headCopy.op = o.op;
+            std::copy(o.shift, o.shift + 3, headCopy.shift);
+        }
+        const std::vector<Candidate> candidates = search.sameConformer(
+            search.bondedTo(here.frac, element, here.part), here.frac, element, here.part, static_cast<int>(head),
+            headCopy);
+        for (const Candidate& c : candidates) {
             if (search.coincides(c.frac)) continue;  // added for an earlier candidate
             const int index = input + static_cast<int>(imageOrigin.size());
+            if (static_cast<long>(imageOrigin.size()) >= 200L * input)
+                fatal("Completing the molecules across symmetry adds more than 200 images per input atom (%d images "
+                      "for %d input atoms) at the image of %s by %s: the symmetry or the structure cannot be right "
+                      "(overlapping atoms, or operators that belong to another cell). Run with -asymOnly to name "
+                      "the input atoms alone.",
+                      static_cast<int>(imageOrigin.size()), input, atom[c.origin].label,
+                      operatorText(search.ops()[c.op], c.shift).c_str());
             if (index >= MAX_ATOMS)
                 fatal("Completing the molecules across symmetry needs more than %d atoms (%d input atoms and their "
                       "bonded symmetry images); at most %d atoms are handled. Run without -symmBonds (or with "
@@ -337,7 +427,8 @@ void Quandrel::warnSymmetryBonds() {
     if (!search.usable()) return;  // a cell far thinner than a bond: no warning is possible
     for (int i = 0; i < nAtoms; ++i) {
         const AtomRecord& a = atom[i];
-        for (const Candidate& c : search.bondedTo(a.frac, elementOf(i), a.part)) {
+        for (const Candidate& c : search.sameConformer(search.bondedTo(a.frac, elementOf(i), a.part), a.frac,
+                                                       elementOf(i), a.part, i, SymmetryCopy())) {
             const double d = laenge(a.frac[0], a.frac[1], a.frac[2], c.frac[0], c.frac[1], c.frac[2]);
             fprintf(stderr,
                     "Warning: atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the image "

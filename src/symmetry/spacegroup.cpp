@@ -145,6 +145,7 @@ std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* s
     // R: the obverse rhombohedral centring on hexagonal axes.
     const char letter = symmetry.known ? symmetry.lattice : 'P';
     std::vector<SymOp> ops;
+    std::vector<gemmi::Op> group;
     std::set<std::string> seen;
     for (const gemmi::Op::Tran& centring : gemmi::centring_vectors(letter))
         for (const gemmi::Op& g : withInversion) {
@@ -152,6 +153,22 @@ std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* s
             const std::string key = full.triplet();
             if (!seen.insert(key).second) continue;
             ops.push_back(fromGemmi(full));
+            group.push_back(full);
+        }
+    // The list must be a group: every product of two operators is in it (translations taken
+    // modulo whole cells). A list that is not would make images without end; no space group
+    // has more than 192 operators in its conventional cell.
+    if (group.size() > 192)
+        fatal("%s: the symmetry cards give %zu distinct operators; no space group has more than 192.", source,
+              group.size());
+    for (const gemmi::Op& a : group)
+        for (const gemmi::Op& b : group) {
+            const gemmi::Op product = a.combine(b).wrap();
+            if (seen.count(product.triplet()) == 0)
+                fatal("%s: the symmetry operators are no group: %s after %s gives %s, which the list lacks (the "
+                      "SYMM cards must give every operator but the identity, the inversions of a centric lattice "
+                      "and the centring translations).",
+                      source, a.triplet().c_str(), b.triplet().c_str(), product.triplet().c_str());
         }
     return ops;
 }

@@ -223,3 +223,37 @@ TEST(Settings, TheDatabaseSwitchOverridesTheFileButNotTheExample) {
     EXPECT_STREQ(o.databasePath, "switch.txt");
     EXPECT_NE(dir.read("example4qdltool.ini").find("DABA_PATH=file.txt\n"), std::string::npos);
 }
+
+TEST(CommandLine, UnknownSwitchesAndNonNumericValuesWarnAndTheRunGoesOn) {
+    struct Row {
+        std::vector<const char*> args;
+        const char* warning;  // nullptr: no warning at all
+        double planaris;
+        int symmBonds;
+    } rows[] = {
+        {{"-symbonds"}, "the switch \"-symbonds\" is unknown", 0.8, 0},
+        {{"--symmBonds", "-asymOnly"}, "the switch \"--symmBonds\" is unknown", 0.8, 0},
+        {{"-findsymm", "0.1"}, "the switch \"-findsymm\" is unknown", 0.8, 0},
+        {{"-findSymm", "abc"}, "the argument \"abc\" belongs to no switch", 0.8, 0},
+        {{"-planar", "abc"}, "the value \"abc\" of -planar is not a number", 0.8, 0},
+        {{"-planar", "-symmBonds"}, "-planar is followed by no number", 0.8, 1},
+        {{"-planar", "0.7", "-symmBonds", "-DBPfad", "-x.txt"}, nullptr, 0.7, 1},
+        {{"-findSymm", "0.05", "-input", "a.cif", "-block", "b", "-planar"}, nullptr, 0.8, 0},
+        {{"-INIPfad", "s.ini", "-nonrelativistic", "-functional", "LDA"}, nullptr, 0.8, 0},
+    };
+    for (const Row& r : rows) {
+        std::string shown;
+        for (const char* a : r.args) shown += std::string(a) + " ";
+        CommandLine c;
+        const std::string err = captureStderr([&] { c = parse(r.args); });
+        if (r.warning == nullptr) {
+            EXPECT_EQ(err, "") << shown;
+        } else {
+            EXPECT_NE(err.find(std::string("Warning: ") + r.warning), std::string::npos) << shown << err;
+            EXPECT_EQ(countOf(err, "Warning:"), 1) << shown << err;
+        }
+        EXPECT_EQ(c.action, Action::Run) << shown;
+        EXPECT_DOUBLE_EQ(c.options.planaris, r.planaris) << shown;
+        EXPECT_EQ(c.options.symmBonds, r.symmBonds) << shown;
+    }
+}

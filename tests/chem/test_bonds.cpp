@@ -141,6 +141,26 @@ TEST(BondList, DifferentDisorderPartsAreNeverBondedButPartZeroBondsToBoth) {
     EXPECT_GT(q->findBonds(), 21);
 }
 
+// Parts keep their sign: two carbons 1.5 A apart bond within one part and to part 0, never
+// across parts, and -1 and 1 are different parts.
+TEST(BondList, PartsOfOppositeSignAreDifferentParts) {
+    const struct {
+        int a, b;
+    } rows[] = {{1, -1}, {-1, -1}, {1, 1}, {0, -1}, {-2, 2}, {-1, -2}, {0, 0}};
+    const int expected[] = {0, 1, 1, 1, 0, 0, 1};
+    for (std::size_t k = 0; k < sizeof rows / sizeof rows[0]; ++k) {
+        SCOPED_TRACE(std::to_string(rows[k].a) + " / " + std::to_string(rows[k].b));
+        ScratchDir dir;
+        StructureBuilder b(30.0);
+        b.add("C1", "C", 10, 10, 10);
+        b.add("C2", "C", 11.5, 10, 10);
+        auto q = b.build();
+        q->atom[0].part = rows[k].a;
+        q->atom[1].part = rows[k].b;
+        EXPECT_EQ(q->findBonds(), expected[k]);
+    }
+}
+
 TEST(BondList, TheBondListHoldsTenBondsPerAtomAndNoMore) {
     ScratchDir dir;
     StructureBuilder s(32.0);

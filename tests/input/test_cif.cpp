@@ -108,7 +108,7 @@ TEST(CifReader, CentricGroupWithItsInversionCentreOffTheOriginListsEveryOperator
     EXPECT_EQ(in.symmetry.symm.size(), 7u);
 }
 
-TEST(CifReader, OccupancyIsCrystallographicAndGroupsArePartsByAbsoluteValue) {
+TEST(CifReader, OccupancyIsCrystallographicAndGroupsKeepTheirSign) {
     ScratchDir dir;
     CifText cif;
     cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
@@ -118,10 +118,10 @@ TEST(CifReader, OccupancyIsCrystallographicAndGroupsArePartsByAbsoluteValue) {
         "O3 O 0 0.3 0.25 0.020 1 .\n"          // two-fold axis: order 2
         "O4 O 0.2 0.1 0.4 0.020 0.5 1\n"       // disordered, general position
         "O5 O 0.3 0.1 0.4 0.020 0.5 2\n"
-        "O6 O 0 0.35 0.25 0.020 0.5 -1\n";     // special-position disorder
+        "O6 O 0 0.35 0.25 0.020 0.5 -1\n";     // special-position disorder: the order is not computed
     const CrystalInput in = readText(dir, cif.text());
-    const double occupancy[] = {1.0, 0.5, 0.5, 0.5, 0.5, 0.25};
-    const int part[] = {0, 0, 0, 1, 2, 1};
+    const double occupancy[] = {1.0, 0.5, 0.5, 0.5, 0.5, 0.5};
+    const int part[] = {0, 0, 0, 1, 2, -1};
     ASSERT_EQ(in.sites.size(), 6u);
     for (int i = 0; i < 6; ++i) {
         EXPECT_DOUBLE_EQ(in.sites[i].occupancy, occupancy[i]) << in.sites[i].label;
@@ -178,7 +178,6 @@ TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
         {"inapplicable coordinate", replaced(good, "0.28 0.30", "0.28 ."), "site H2 has no usable coordinate z"},
         {"no fractional coordinates", replaced(good, "_atom_site_fract_y\n", "_atom_site_Cartn_y\n"),
          "_atom_site_fract_y is missing"},
-        {"occupancy 0", replaced(good, "0.030 1 .\nH2", "0.030 0 .\nH2"), "site H1 has the occupancy 0"},
         {"occupancy above 1", replaced(good, "0.030 1 .\nH2", "0.030 1.5 .\nH2"), "site H1 has the occupancy 1.5"},
         {"negative occupancy", replaced(good, "0.030 1 .\nH2", "0.030 -0.2 .\nH2"), "site H1 has the occupancy -0.2"},
         {"label twice", replaced(good, "H2 H ", "H1 H "), "the atom label H1 occurs twice"},
@@ -191,6 +190,156 @@ TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
         EXPECT_EQ(stopCodeOf([&] { readText(dir, c.text); }, &err), 1);
         EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+}
+
+TEST(CifReader, StatedSiteSymmetryOrderOrMultiplicityWinsOverTheComputedOne) {
+    ScratchDir dir;
+    struct Row {
+        const char* what;
+        const char* columns;  // extra loop columns behind the disorder group
+        const char* general;  // their values for the site O1 in a general position
+        const char* values;   // their values for the site O2 on the inversion centre
+        double occupancy;
+    } rows[] = {
+        {"computed (inversion centre)", "", "", "", 0.5},
+        {"order stated", "_atom_site_site_symmetry_order\n", " 1", " 2", 0.5},
+        {"order 1 stated wins", "_atom_site_site_symmetry_order\n", " 1", " 1", 1.0},
+        {"order unknown: computed", "_atom_site_site_symmetry_order\n", " 1", " ?", 0.5},
+        {"multiplicity 4 of 8 operators (C2/c)", "_atom_site_symmetry_multiplicity\n", " 8", " 4", 0.5},
+        {"the order under the multiplicity's name (1 for general sites), not 8 / 2", "_atom_site_symmetry_multiplicity\n",
+         " 1", " 2", 0.5},
+        {"a column of neither meaning is not used", "_atom_site_symmetry_multiplicity\n", " 3", " 8", 0.5},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CifText cif;
+        cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
+        cif.atomHeader += r.columns;
+        cif.atoms = std::string("O1 O 0.10 0.20 0.30 0.020 1 .") + r.general + "\nO2 O 0 0 0 0.020 1 ." + r.values +
+                    "\n";
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.sites.size(), 2u);
+        EXPECT_DOUBLE_EQ(in.sites[1].occupancy, r.occupancy);
+    }
+    // an atom of a negative group across the two-fold axis: the stated order, never a computed one
+    CifText cif;
+    cif.symmetry = "_symmetry_space_group_name_H-M 'C 1 2/c 1'\n";
+    cif.atomHeader += "_atom_site_site_symmetry_order\n";
+    cif.atoms = "O1 O 0 0.3 0.25 0.020 0.5 -1 2\nO2 O 0 0.35 0.25 0.020 0.5 -1 .\n";
+    const CrystalInput in = readText(dir, cif.text());
+    EXPECT_DOUBLE_EQ(in.sites[0].occupancy, 0.25);
+    EXPECT_DOUBLE_EQ(in.sites[1].occupancy, 0.5);
+}
+
+TEST(CifReader, DecimalOperatorsAndHmSymbolsWithBlanksAreRead) {
+    ScratchDir dir;
+    struct Row {
+        const char* what;
+        std::string symmetry;
+        const char* firstCard;  // the first SYMM card the reader makes
+        std::size_t cards;
+    } rows[] = {
+        {"decimal before the letter", "loop_\n_space_group_symop_operation_xyz\n'x,y,z'\n'0.5-x,-y,0.5+z'\n",
+         "1/2-X,-Y,1/2+Z", 1},
+        {"leading dot, upper case", "loop_\n_symmetry_equiv_pos_as_xyz\nX,Y,Z\n-X,.5+Y,-Z\n", "-X,1/2+Y,-Z", 1},
+        {"a third in four digits", "loop_\n_symmetry_equiv_pos_as_xyz\nx,y,z\n-y,x-y,z+0.3333\n"
+                                   "-x+y,-x,z+0.6667\n", "-Y,X-Y,1/3+Z", 2},
+        {"blank before the slash", "_symmetry_space_group_name_H-M 'P 21 /m'\n", "-X,1/2+Y,-Z", 1},
+        {"blank inside the subscript", "_symmetry_space_group_name_H-M 'P 2 1 /c'\n", "-X,1/2+Y,1/2-Z", 1},
+        {"cubic without the bar", "_symmetry_space_group_name_H-M 'P m 3 m'\n", nullptr, 23},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CifText cif;
+        cif.symmetry = r.symmetry;
+        if (r.cards == 23) cif.cell = replaced(replaced(cif.cell, "11.0", "10.0"), "12.0", "10.0");
+        if (r.cards == 23) cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        if (r.cards == 2) cif.cell = replaced(replaced(cif.cell, "11.0", "10.0"), "_cell_angle_gamma 90", "_cell_angle_gamma 120");
+        if (r.cards == 2) cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.symmetry.symm.size(), r.cards);
+        if (r.firstCard != nullptr) {
+            EXPECT_EQ(in.symmetry.symm[0], r.firstCard);
+        }
+    }
+    std::string err;
+    CifText cif;
+    cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x,y,z'\n'0.1-x,-y,z'\n";
+    EXPECT_EQ(stopCodeOf([&] { readText(dir, cif.text()); }, &err), 1);
+    EXPECT_NE(err.find("\"0.1-x,-y,z\" (_space_group_symop_operation_xyz) cannot be read: a decimal translation"),
+              std::string::npos)
+        << err;
+}
+
+TEST(CifReader, ElementsFromLabelsGuidedByTheFormula) {
+    ScratchDir dir;
+    struct Row {
+        const char* label;
+        const char* type;     // nullptr: no type-symbol column
+        const char* formula;  // nullptr: no _chemical_formula_sum
+        int element;          // element index, -1: refused
+    } rows[] = {
+        {"HO1", nullptr, "'C6 H12 O6'", 0},  {"HO1", nullptr, nullptr, 66},  // holmium without a formula
+        {"Ow1", nullptr, nullptr, 7},        {"OW2", nullptr, "'H2 O'", 7},   {"Hw", nullptr, nullptr, 0},
+        {"Wat1", nullptr, nullptr, 7},       {"D1", nullptr, "'C D4'", 0},    {"Cl1", nullptr, "'C Cl4'", 16},
+        {"CL1", nullptr, "'C Cl4'", 16},     {"Ca1", nullptr, "'C Ca O3'", 19}, {"CA1", nullptr, "'C H4'", 5},
+        {"O1", "?", nullptr, 7},             {"Ho1", ".", "'C H O'", 0},      {"Cu1", "Cu2+", "'C H O'", 28},
+        {"Qx1", nullptr, nullptr, -1},       {"9A", "?", nullptr, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.label) + (r.formula ? r.formula : ""));
+        CifText cif;
+        if (r.formula != nullptr) cif.extra += std::string("_chemical_formula_sum ") + r.formula + "\n";
+        if (r.type == nullptr) cif.atomHeader = replaced(cif.atomHeader, "_atom_site_type_symbol\n", "");
+        cif.atoms = std::string(r.label) + (r.type ? std::string(" ") + r.type : "") + " 0.1 0.2 0.3 0.02 1 .\n";
+        cif.aniso = "";
+        if (r.element < 0) {
+            std::string err;
+            EXPECT_EQ(stopCodeOf([&] { readText(dir, cif.text()); }, &err), 1);
+            EXPECT_NE(err.find(std::string("site ") + r.label), std::string::npos) << err;
+            EXPECT_NE(err.find("the label names no element (tried"), std::string::npos) << err;
+            EXPECT_EQ(err.find(std::string("type symbol \"") + r.label), std::string::npos) << err;
+            continue;
+        }
+        const CrystalInput in = readText(dir, cif.text());
+        ASSERT_EQ(in.sites.size(), 1u);
+        EXPECT_EQ(in.sites[0].element, r.element);
+    }
+}
+
+TEST(CifReader, UnknownOccupancyWarnsPlaceholdersAreLeftOutAndNegativeUStops) {
+    ScratchDir dir;
+    CifText cif;
+    cif.atoms = replaced(cif.atoms, "0.030 1 .\nH2", "0.030 ? .\nH2");
+    CrystalInput in;
+    const std::string err = captureStderr([&] { in = readText(dir, cif.text()); });
+    EXPECT_NE(err.find("Warning: t.cif, data block test: site H1 states no occupancy (\"?\"); it is taken as 1."),
+              std::string::npos)
+        << err;
+    EXPECT_DOUBLE_EQ(in.sites[1].occupancy, 1.0);
+    // a placeholder at occupancy 0 is left out with a warning
+    const std::string placeholder = captureStderr(
+        [&] { in = readText(dir, replaced(CifText().text(), "0.030 1 .\nH2", "0.030 0 .\nH2")); });
+    EXPECT_NE(placeholder.find("Warning: t.cif, data block test: site H1 has the occupancy 0 (a placeholder); it is "
+                               "left out."),
+              std::string::npos)
+        << placeholder;
+    ASSERT_EQ(in.sites.size(), 3u);
+    EXPECT_EQ(in.sites[1].label, "H2");
+    struct Case {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {replaced(CifText().text(), "H2 H 0.08 0.28 0.30 0.030", "H2 H 0.08 0.28 0.30 -0.030"),
+         "site H2 has a negative displacement parameter (U iso -0.03)"},
+        {replaced(CifText().text(), "O1 0.021 0.022", "O1 0.021 -0.022"),
+         "site O1 has a negative displacement parameter (U11, U22, U33 -0.022)"},
+    };
+    for (const Case& c : cases) {
+        std::string message;
+        EXPECT_EQ(stopCodeOf([&] { readText(dir, c.text); }, &message), 1);
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
 }
 
@@ -344,11 +493,118 @@ TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
     EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
     EXPECT_NE(err.find("t.cif: the structure holds " + std::to_string(MAX_ATOMS + 1) + " atoms"), std::string::npos)
         << err;
+    // a full atom table leaves no record for the dummy atom DUM0: refused when read
+    many.sites.resize(static_cast<std::size_t>(MAX_ATOMS));
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
+    EXPECT_NE(err.find("one kept for the dummy atom DUM0"), std::string::npos) << err;
 
     CrystalInput longLabel = in;
     longLabel.sites[0].label = std::string(LABEL_CAP, 'C');
     EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, longLabel); }, &err), 1);
     EXPECT_NE(err.find("is longer than"), std::string::npos) << err;
+}
+
+}  // namespace
+
+namespace {
+
+// Partly occupied sites of no disorder group in P1 (cell edge a = 10 A, so 0.05 along x is
+// 0.5 A): the parts the loader gives them, and its warning.
+TEST(CrystalLoader, UnmarkedAlternativeSitesGoIntoDifferentParts) {
+    struct Row {
+        const char* what;
+        std::string atoms;
+        std::vector<int> parts;
+        int warnings;
+    } rows[] = {
+        {"far closer than a bond", "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\n", {1, 2}, 1},
+        {"at bond distance, occupancies adding to 1",
+         "C1 C 0.10 0.2 0.3 0.02 0.6 .\nC2 C 0.25 0.2 0.3 0.02 0.4 .\n", {1, 2}, 1},
+        {"at bond distance, both there", "C1 C 0.10 0.2 0.3 0.02 0.6 .\nC2 C 0.25 0.2 0.3 0.02 0.6 .\n", {0, 0}, 0},
+        {"full sites are never alternatives", "C1 C 0.10 0.2 0.3 0.02 1 .\nC2 C 0.14 0.2 0.3 0.02 0.5 .\n", {0, 0}, 0},
+        {"marked groups are kept", "C1 C 0.10 0.2 0.3 0.02 0.5 1\nC2 C 0.15 0.2 0.3 0.02 0.5 2\n", {1, 2}, 0},
+        {"an ethyl in two orientations keeps each orientation together",
+         "C1A C 0.10 0.20 0.3 0.02 0.6 .\nC2A C 0.25 0.20 0.3 0.02 0.6 .\n"
+         "C1B C 0.10 0.245 0.3 0.02 0.4 .\nC2B C 0.25 0.245 0.3 0.02 0.4 .\n",
+         {1, 1, 2, 2}, 4},
+        {"new parts follow the highest part given",
+         "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\nO1 O 0.6 0.6 0.6 0.02 0.5 3\n", {4, 5, 3}, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        ScratchDir dir;
+        CifText cif;
+        cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x, y, z'\n";
+        cif.cell = replaced(cif.cell, "100.0(1)", "90");
+        cif.atoms = r.atoms;
+        cif.aniso = "";
+        std::unique_ptr<Quandrel> q;
+        const std::string err = captureStderr([&] { q = loaded(dir, cif); });
+        ASSERT_EQ(q->nAtoms, static_cast<int>(r.parts.size()));
+        for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, r.parts[i]) << q->atom[i].label;
+        EXPECT_EQ(countOf(err, "are alternative sites without a disorder group"), r.warnings) << err;
+    }
+    // the warning names both atoms, their occupancies, distance and parts
+    ScratchDir dir;
+    CifText cif;
+    cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x, y, z'\n";
+    cif.cell = replaced(cif.cell, "100.0(1)", "90");
+    cif.atoms = "C1 C 0.10 0.2 0.3 0.02 0.5 .\nC2 C 0.15 0.2 0.3 0.02 0.5 .\n";
+    cif.aniso = "";
+    const std::string err = captureStderr([&] { loaded(dir, cif); });
+    EXPECT_NE(err.find("Warning: t.cif: atoms C1 and C2 (occupancies 0.500 and 0.500, 0.500 A apart) are alternative "
+                       "sites without a disorder group: they are put in parts 1 and 2 and never bonded."),
+              std::string::npos)
+        << err;
+}
+
+}  // namespace
+
+namespace {
+
+// Input no structure can have: each case is refused when the file is read, with a message
+// naming the item.
+TEST(CrystalLoader, HostileValuesAreRefusedNamingTheItem) {
+    ScratchDir dir;
+    const CrystalInput good = readText(dir, CifText().text());
+    struct Case {
+        const char* what;
+        std::function<void(CrystalInput&)> damage;
+        const char* message;
+    } cases[] = {
+        {"infinite cell s.u.", [](CrystalInput& in) { in.cellSd[1] = INFINITY; },
+         "the standard uncertainty of cell parameter 2 (inf) is not a finite number"},
+        {"NaN cell s.u.", [](CrystalInput& in) { in.cellSd[3] = NAN; }, "cell parameter 4 (nan)"},
+        {"wavelength far too short", [](CrystalInput& in) { in.wavelength = 1e-300; }, "is no X-ray wavelength"},
+        {"infinite coordinate", [](CrystalInput& in) { in.sites[1].frac[2] = INFINITY; }, "atom H1, coordinates"},
+        {"NaN U", [](CrystalInput& in) { in.sites[2].uiso = NAN; }, "atom H2, displacement parameters"},
+        {"a NUL in a label", [](CrystalInput& in) { in.sites[1].label = std::string("H\0X", 3); },
+         "the atom label \"H?X\" (atom 2) holds a control character (byte 0)"},
+        {"a tab in a label", [](CrystalInput& in) { in.sites[0].label = "O\t1"; }, "holds a control character (byte 9)"},
+        {"one atom twice", [](CrystalInput& in) { in.sites[2].frac[0] = in.sites[1].frac[0] + 0.005;
+                                                  in.sites[2].frac[1] = in.sites[1].frac[1];
+                                                  in.sites[2].frac[2] = in.sites[1].frac[2]; },
+         "atoms H1 and H2 lie 0.050 A apart in the same disorder part"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CrystalInput in = good;
+        c.damage(in);
+        Quandrel q(Quandrel::NoInput{});
+        std::string err;
+        EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }, &err), 1);
+        EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.message), std::string::npos) << err;
+    }
+    // the same position in two disorder parts is a disordered atom, not an error
+    CrystalInput in = good;
+    in.sites[2].frac[0] = in.sites[1].frac[0];
+    in.sites[2].frac[1] = in.sites[1].frac[1];
+    in.sites[2].frac[2] = in.sites[1].frac[2];
+    in.sites[1].part = 1;
+    in.sites[2].part = 2;
+    Quandrel q(Quandrel::NoInput{});
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }), -1);
 }
 
 }  // namespace

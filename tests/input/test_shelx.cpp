@@ -197,7 +197,7 @@ TEST(ShelxReader, NegativeUIsAMultipleOfTheUeqOfThePreviousAtomThatIsNoHydrogen)
     EXPECT_FALSE(in.sites[1].aniso);
 }
 
-TEST(ShelxReader, SpecialPositionsKeepTheCrystallographicOccupancyAndPartsTheirAbsoluteValue) {
+TEST(ShelxReader, SpecialPositionsKeepTheCrystallographicOccupancyAndPartsTheirSign) {
     ScratchDir dir;
     const CrystalInput in = readAtoms(dir,
                                       "FE1 1 0 0 0.5 10.16667 0.02\n"
@@ -210,7 +210,7 @@ TEST(ShelxReader, SpecialPositionsKeepTheCrystallographicOccupancyAndPartsTheirA
                                       "PART 0\n"
                                       "O9 4 0.1 0.1 0.1 11 0.02\n");
     const double occupancy[] = {0.16667, 0.5, 0.33333, 0.35, 0.15, 1.0};
-    const int part[] = {0, 0, 0, 1, 2, 0};
+    const int part[] = {0, 0, 0, 1, -2, 0};
     ASSERT_EQ(in.sites.size(), 6u);
     for (std::size_t k = 0; k < 6; ++k) {
         EXPECT_NEAR(in.sites[k].occupancy, occupancy[k], 1e-12) << in.sites[k].label;

@@ -237,6 +237,49 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
     EXPECT_EQ(q->imageOrigin[0].atom, 1);
 }
 
+// A C-O group disordered across an inversion centre: O1 lies 1.17 A from its own image.
+// As a negative part it never bonds to its images (no image is added); as a positive part
+// the image is a bonded neighbour and the inverted group is added.
+TEST(SymmetryCompletion, ANegativePartNeverBondsToItsOwnImages) {
+    struct Row {
+        int part;
+        std::size_t images;
+        int oxygenNeighbours;
+    } rows[] = {{-1, 0, 1}, {1, 2, 2}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.part);
+        ScratchDir dir;
+        StructureBuilder b(20.0);
+        b.add("O1", "O", 0.5, 0.3, 0.0);
+        b.add("C1", "C", -0.9, 0.3, 0.0);
+        auto q = b.build();
+        q->atom[0].part = q->atom[1].part = r.part;
+        q->atom[0].occupancy = q->atom[1].occupancy = 0.5;
+        q->symmetry = symmetryOf('C', 'P', {});
+        q->opt.symmBonds = 1;
+        captureStderr([&] { perceive(*q); });
+        EXPECT_EQ(q->imageAtom.size(), r.images);
+        EXPECT_EQ(q->knopf[0].anzahl, r.oxygenNeighbours);
+    }
+}
+
+// A carbon on the inversion centre holding a negative-part hydroxyl: it takes the input
+// copy of the group, not its inverted image as well.
+TEST(SymmetryCompletion, AnOrderedAtomTakesOneCopyOfANegativePart) {
+    ScratchDir dir;
+    StructureBuilder b(20.0);
+    b.add("C1", "C", 0.0, 0.0, 0.0);
+    b.add("O1", "O", 1.4, 0.0, 0.3);
+    auto q = b.build();
+    q->atom[1].part = -1;
+    q->atom[1].occupancy = 0.5;
+    q->symmetry = symmetryOf('C', 'P', {});
+    q->opt.symmBonds = 1;
+    captureStderr([&] { perceive(*q); });
+    EXPECT_EQ(q->imageAtom.size(), 0u);
+    EXPECT_EQ(q->knopf[0].anzahl, 1);
+}
+
 TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
     ScratchDir dir;
     StructureBuilder b;
@@ -442,6 +485,78 @@ TEST(SymmetryFixtures, WithoutBondsToImagesTheSwitchChangesNoByte) {
         }
     }
     EXPECT_GE(compared, 12);
+}
+
+}  // namespace
+
+namespace {
+
+// Symmetry that cannot be right stops the run with a message: operators that are no group,
+// an operator that maps the cell onto another cell, and a completion that would not end.
+TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
+    struct Row {
+        const char* what;
+        CrystalSymmetry symmetry;
+        const char* message;  // nullptr: accepted
+    } rows[] = {
+        {"P21/c", symmetryOf('C', 'P', {"-X,1/2+Y,1/2-Z"}), nullptr},
+        {"a mirror swapping a and b is a group", symmetryOf('A', 'P', {"Y,X,Z"}), nullptr},
+        {"a third of a translation", symmetryOf('A', 'P', {"-X,Y,1/3+Z"}), "the symmetry operators are no group"},
+        {"a three-fold axis without its square", symmetryOf('A', 'P', {"Y,Z,X"}),
+         "the symmetry operators are no group: y,z,x after y,z,x gives z,x,y, which the list lacks"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const Stopped s = failureOf([&] { expandSymmetry(r.symmetry, "xd.mas"); });
+        EXPECT_EQ(s.stopped, r.message != nullptr) << s.message;
+        if (r.message != nullptr) {
+            EXPECT_NE(s.message.find(std::string("xd.mas: ") + r.message), std::string::npos) << s.message;
+        }
+    }
+    // 200 SYMM cards: signed permutations of the axes with half translations
+    std::vector<std::string> many;
+    const char* const perms[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+    for (int k = 1; many.size() < 200; ++k) {
+        std::string text;
+        for (int axis = 0; axis < 3; ++axis) {
+            if (axis > 0) text += ',';
+            if ((k >> (3 + axis)) & 1) text += "1/2";
+            text += ((k >> axis) & 1) ? "-" : (((k >> (3 + axis)) & 1) ? "+" : "");
+            text += perms[(k / 64) % 6][axis];
+        }
+        many.push_back(text);
+    }
+    const Stopped tooMany = failureOf([&] { expandSymmetry(symmetryOf('A', 'P', many), "xd.mas"); });
+    EXPECT_NE(tooMany.message.find("no space group has more than 192"), std::string::npos) << tooMany.message;
+
+    // the mirror x <-> y in a cell whose a and b differ
+    {
+        ScratchDir dir;
+        StructureBuilder b;
+        b.setCell(10.0, 11.0, 12.0, 90, 90, 90);
+        b.add("C1", "C", 1.0, 1.0, 1.0);
+        auto q = b.build();
+        q->symmetry = symmetryOf('A', 'P', {"Y,X,Z"});
+        q->opt.symmBonds = 1;
+        const Stopped s = failureOf([&] { perceive(*q); });
+        EXPECT_NE(s.message.find("the symmetry operator y,x,z does not map the cell 10 11 12 90 90 90 onto itself"),
+                  std::string::npos)
+            << s.message;
+    }
+    // one carbon in a cell of 1.5 A: a network in three dimensions, stopped at 200 images
+    {
+        ScratchDir dir;
+        StructureBuilder b;
+        b.setCell(1.5, 1.5, 1.5, 90, 90, 90);
+        b.add("C1", "C", 0.0, 0.0, 0.0);
+        auto q = b.build();
+        q->symmetry = symmetryOf('A', 'P', {});
+        q->opt.symmBonds = 1;
+        const Stopped s = failureOf([&] { perceive(*q); });
+        EXPECT_NE(s.message.find("more than 200 images per input atom (200 images for 1 input atoms) at the image of C1"),
+                  std::string::npos)
+            << s.message;
+    }
 }
 
 }  // namespace
