@@ -94,8 +94,9 @@ void selectCrystalInput(Options& o, const char* inputType) {
 void warnUnknownSwitches(int argc, const char* const* argv) {
     static const char* const flags[] = {"-symmBonds", "-asymOnly", "-nonrelativistic", "-Version",
                                         "-help",      "-h",        "--help"};
-    static const char* const valued[] = {"-INIPfad", "-DBPfad",     "-input",       "-block",
-                                         "-atom",    "-functional", "-wavefunctions"};
+    static const char* const valued[] = {"-INIPfad", "-DBPfad",     "-input",         "-block", "-atom",
+                                         "-fcalc",   "-hkl",        "-radial",        "-functional",
+                                         "-wavefunctions"};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         bool known = false;
