@@ -54,3 +54,23 @@ bool isotropicU(const double (&u)[6]) {
         if (std::fabs(u[c] - (c < 3 ? mean : 0.0)) > tolerance) return false;
     return true;
 }
+
+void rotatedDisplacement(const double* cell, const int (&rot)[3][3], const double (&u)[6], double (&out)[6]) {
+    const CellGeometry& g = cellGeometry(cell);
+    gemmi::Mat33 r;  // the rotation in Cartesian axes, column by column
+    for (int c = 0; c < 3; ++c) {
+        double unit[3] = {0, 0, 0}, f[3], turned[3], column[3];
+        unit[c] = 1;
+        g.toFractional(unit, f);
+        for (int k = 0; k < 3; ++k) turned[k] = rot[k][0] * f[0] + rot[k][1] * f[1] + rot[k][2] * f[2];
+        g.toCartesian(turned, column);
+        for (int k = 0; k < 3; ++k) r[k][c] = column[k];
+    }
+    const gemmi::SMat33<double> t = gemmi::SMat33<double>{u[0], u[1], u[2], u[3], u[4], u[5]}.transformed_by(r);
+    out[0] = t.u11;
+    out[1] = t.u22;
+    out[2] = t.u33;
+    out[3] = t.u12;
+    out[4] = t.u13;
+    out[5] = t.u23;
+}

@@ -13,6 +13,9 @@ constexpr double PROBABILITY_50 = 1.5382;
 // the same order. An isotropic U (U11 alone) gives U iso on the diagonal.
 void cartesianDisplacement(const double* cell, const double* u, double (&out)[6]);
 
+// A Cartesian U turned by a symmetry operator's rotation (on fractional coordinates).
+void rotatedDisplacement(const double* cell, const int (&rot)[3][3], const double (&ucart)[6], double (&out)[6]);
+
 // Whether a Cartesian U is isotropic (a multiple of the unit tensor, to rounding); its U iso
 // is then the mean of the diagonal.
 bool isotropicU(const double (&ucart)[6]);

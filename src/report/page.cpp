@@ -84,7 +84,7 @@ input.switch { display: none; }
 #all-axes:checked ~ .controls label[for=all-axes] { background: #cfd8dc; }
 .drawing .axes { display: none; }
 .drawing .axes.on, #all-axes:checked ~ .views .axes { display: inline; }
-.drawing .atom.image, .drawing .bond.image { opacity: 0.45; }
+.drawing .bond.image { opacity: 0.45; }
 .drawing .atom { cursor: pointer; }
 dl.provenance { display: grid; grid-template-columns: max-content auto; gap: 0.1em 1em; font-size: 0.85em; }
 dl.provenance dt { font-weight: bold; }
@@ -268,10 +268,7 @@ Scene collectScene(const RunReport& run) {
         s.p = toVec(v.record->cart);
         s.image = true;
         s.label = v.label;
-        // the drawing shows an image with its atom's equivalent isotropic U
-        const double ueq = (s.u[0] + s.u[1] + s.u[2]) / 3;
-        for (int c = 0; c < 6; ++c) s.u[c] = c < 3 ? ueq : 0;
-        s.isotropic = true;
+        run.imageCartesianU(k, s.u);
         scene.sites.push_back(s);
     }
     for (std::size_t k = 0; k < scene.sites.size(); ++k) {
@@ -438,19 +435,21 @@ void atomShape(std::string& svg, const RunReport& run, const Scene& scene, std::
     const char* stroke = found || site.image ? FOUND_STROKE : MISSING_STROKE;
     const char* width = found || site.image ? "1" : "3";
     const char* dash = part != 0 ? " stroke-dasharray=\"4 2\"" : "";
+    // the shape: a circle, or the projected ellipse (the screen's y runs down, so an angle
+    // towards `up` turns the other way)
+    char shape[160];
     if (site.isotropic) {
-        piece(svg, "<circle class=\"adp\" cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
-              "stroke-width=\"%s\"%s/>",
-              x, y, siteRadius(site, view), fill, stroke, width, dash);
+        std::snprintf(shape, sizeof shape, "circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"", x, y, siteRadius(site, view));
     } else {
         const Ellipse e = projectedEllipse(site.u, view.across, view.up);
-        // the screen's y runs down: an angle towards `up` turns the other way
-        piece(svg,
-              "<ellipse class=\"adp\" cx=\"%.1f\" cy=\"%.1f\" rx=\"%.2f\" ry=\"%.2f\" transform=\"rotate(%.1f %.1f "
-              "%.1f)\" fill=\"%s\" stroke=\"%s\" stroke-width=\"%s\"%s/>",
-              x, y, drawnRadius(e.major, view), drawnRadius(e.minor, view), -e.angle * 180 / M_PI, x, y, fill,
-              stroke, width, dash);
+        std::snprintf(shape, sizeof shape,
+                      "ellipse cx=\"%.1f\" cy=\"%.1f\" rx=\"%.2f\" ry=\"%.2f\" transform=\"rotate(%.1f %.1f %.1f)\"",
+                      x, y, drawnRadius(e.major, view), drawnRadius(e.minor, view), -e.angle * 180 / M_PI, x, y);
     }
+    // a faded image gets an opaque backing, so the bonds behind it stay hidden
+    if (site.image) piece(svg, "<%s class=\"backing\" fill=\"#fcfcfc\"/>", shape);
+    piece(svg, "<%s class=\"adp\" fill=\"%s\" stroke=\"%s\" stroke-width=\"%s\"%s%s/>", shape, fill, stroke, width,
+          dash, site.image ? " fill-opacity=\"0.4\" stroke-opacity=\"0.5\"" : "");
     svg += "</g>\n";
 }
 
@@ -657,7 +656,6 @@ int drawView(TextSink& out, const RunReport& run, const Scene& scene, const View
     std::string& svg = out.text();
     svgStart(svg, view, shown);
     bondLayer(svg, scene, view);
-    dummyLayer(svg, scene, view, font);
 
     // sites back to front
     std::vector<std::size_t> order(scene.sites.size());
@@ -676,6 +674,7 @@ int drawView(TextSink& out, const RunReport& run, const Scene& scene, const View
         out.spill();
     }
     svg += "</g>\n";
+    dummyLayer(svg, scene, view, font);
     const int dropped = labelLayer(svg, run, scene, view, font);
     svg += axesLayer;
     svg += "</g>\n";
@@ -703,7 +702,7 @@ void drawing(TextSink& out, const RunReport& run) {
     html += "</div>\n";
     piece(html,
           "<p class=\"note\">Ellipsoids at 50 %% probability (circles for isotropic atoms, small spheres of "
-          "0.15 &Aring; for isotropic hydrogens; symmetry images as circles of the equivalent isotropic U). Point at an atom to see its name and local axes (0.6 &Aring;). ");
+          "0.15 &Aring; for isotropic hydrogens; symmetry images faded). Point at an atom to see its name and local axes (0.6 &Aring;). ");
     if (dropped > 0)
         piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d labels would overlap and are left out "
                     "(hydrogens first); the tooltips name those atoms.</span>",

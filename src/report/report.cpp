@@ -198,6 +198,20 @@ ImageView RunReport::image(int k) const {
     return v;
 }
 
+void RunReport::imageCartesianU(int k, double (&u)[6]) const {
+    const ImageView v = image(k);
+    double atomU[6];
+    cartesianU(v.origin, atomU);
+    const std::vector<std::string> ops = operators();
+    SymOp op;
+    std::string why;
+    if (v.op < 1 || static_cast<std::size_t>(v.op) > ops.size() || !parseOperator(ops[static_cast<std::size_t>(v.op - 1)], op, why)) {
+        std::copy(atomU, atomU + 6, u);
+        return;
+    }
+    rotatedDisplacement(q.cell, op.rot, atomU, u);
+}
+
 std::vector<std::pair<int, int>> RunReport::imageBonds() const {
     std::vector<std::pair<int, int>> out;
     const int end = atoms() + images();

@@ -102,6 +102,8 @@ public:
     // ---- symmetry images and the bonds to them
     int images() const;
     ImageView image(int k) const;
+    // The image's U in Cartesian axes: its atom's U turned by the operator.
+    void imageCartesianU(int k, double (&u)[6]) const;
     // Bonds with at least one image: (a, b) with atoms 0..atoms()-1 and image k as atoms() + k.
     std::vector<std::pair<int, int>> imageBonds() const;
     // The label of an atom or image by that numbering.
