@@ -602,7 +602,7 @@ int labelLayer(std::string& svg, const RunReport& run, const Scene& scene, const
         }
         const double size = site.image ? 0.85 * font : font;
         w.width = 0.62 * size * static_cast<double>(site.label.size()) + 2;
-        w.height = size + 2;
+        w.height = 1.25 * size + 1;
         w.radius = siteRadius(site, view);
         const bool hydrogen = std::strcmp(site.element, "H") == 0;
         w.priority = (hydrogen ? 2 : 0) + (site.image ? 1 : 0);
@@ -1054,7 +1054,7 @@ void writePage(const RunReport& run, TextSink& out) {
     moleculeTable(html, run);
 
     html += "<h2>Settings</h2>\n<table class=\"settings\">\n";
-    const nlohmann::ordered_json settings = runSettings(run.q);
+    const nlohmann::ordered_json settings = runSettings(run.options());
     for (const auto& item : settings.items()) {
         html += "<tr><th>";
         appendEscaped(html, item.key());

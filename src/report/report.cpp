@@ -122,8 +122,9 @@ std::string isoTime(std::time_t t) {
 }  // namespace
 
 void removeRunReport() {
-    std::remove("Quandrele.html");
-    std::remove("Quandrele.json");
+    // unlink, not remove: whatever else stands under these names (a folder) is not ours
+    unlink("Quandrele.html");
+    unlink("Quandrele.json");
 }
 
 std::string reportTime() { return isoTime(std::time(nullptr)); }
@@ -275,21 +276,21 @@ void textOrNull(Out& out, const char* key, const char* text) {
 }
 
 template <class Out>
-void describeSettings(const Quandrel& q, Out& out) {
+void describeSettings(const Options& o, Out& out) {
     out.open("settings", '{');
-    out.member("einfach_meso", q.opt.einfachMeso);
-    out.member("meso_zweifach", q.opt.mesoZweifach);
-    out.member("zweifach_dreifach", q.opt.zweifachDreifach);
-    out.member("achieve_neutrality", q.opt.achieveNeutrality);
-    out.member("qdlexp", q.opt.qdlexp);
-    out.member("Ions", q.opt.ions);
-    out.member("UseNewRingNomenclature", q.opt.useNewRingNomenclature);
-    out.member("Hydrogen-Constrain", q.opt.hydrogenConstrain);
-    out.member("Inputtype", q.opt.crystalInput == 1   ? "CIF"
-                            : q.opt.crystalInput == 2 ? "SHELX"
-                            : q.opt.moproInput != 0   ? "MOPRO"
+    out.member("einfach_meso", o.einfachMeso);
+    out.member("meso_zweifach", o.mesoZweifach);
+    out.member("zweifach_dreifach", o.zweifachDreifach);
+    out.member("achieve_neutrality", o.achieveNeutrality);
+    out.member("qdlexp", o.qdlexp);
+    out.member("Ions", o.ions);
+    out.member("UseNewRingNomenclature", o.useNewRingNomenclature);
+    out.member("Hydrogen-Constrain", o.hydrogenConstrain);
+    out.member("Inputtype", o.crystalInput == 1   ? "CIF"
+                            : o.crystalInput == 2 ? "SHELX"
+                            : o.moproInput != 0   ? "MOPRO"
                                                   : "XD");
-    out.member("planar", q.opt.planaris);
+    out.member("planar", o.planaris);
     out.close();
 }
 
@@ -417,20 +418,19 @@ void describeCorrection(const MonopoleCorrection& c, std::size_t m, Out& out) {
 // The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
 template <class Out>
 void describeRun(const RunReport& run, Out& out) {
-    Quandrel& q = run.q;
     char scratch[24];
     out.open('{');
     out.member("program", "QuandrelTool");
     out.member("schemaVersion", REPORT_SCHEMA_VERSION);
-    out.member("title", q.title);
+    out.member("title", run.title());
     describeProvenance(run, out);
-    describeSettings(q, out);
+    describeSettings(run.options(), out);
     out.open("database", '{');
-    out.member("path", q.opt.databasePath);
+    out.member("path", run.databasePath());
     out.member("entries", run.entries);
     out.close();
     out.open("cell", '[');
-    for (double c : q.cell) out.item(c);
+    for (int c = 0; c < 6; ++c) out.item(run.cell()[c]);
     out.close();
     out.member("spaceGroup", run.spaceGroup());
     out.open("operators", '[');
@@ -448,8 +448,8 @@ void describeRun(const RunReport& run, Out& out) {
         double cart[3];
         run.dummyCartesian(k, cart);
         out.open('{');
-        out.member("label", run.referenceLabel(q.nAtoms + k + 1, scratch));
-        triple(out, "fractional", q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac);
+        out.member("label", run.referenceLabel(run.atoms() + k + 1, scratch));
+        triple(out, "fractional", run.dummyFractional(k));
         triple(out, "cartesian", cart);
         const int image = run.imageOfDummy(k);
         if (image >= 0)
@@ -461,13 +461,14 @@ void describeRun(const RunReport& run, Out& out) {
     }
     out.close();
     out.open("images", '[');
+    const std::vector<std::string> operators = run.operators();
     for (int k = 0; k < run.images(); ++k) {
         const ImageView v = run.image(k);
         out.open('{');
         out.member("label", v.label);
         out.member("atom", run.label(v.origin));
         out.member("operator", v.op);
-        out.member("operatorText", q.symmetryOps[static_cast<std::size_t>(v.op - 1)]);
+        out.member("operatorText", operators.at(static_cast<std::size_t>(v.op - 1)));
         out.open("translation", '[');
         for (int t : v.shift) out.item(t);
         out.close();
@@ -667,9 +668,9 @@ std::string jsonText(const RunReport& run) {
     return out.take();
 }
 
-json runSettings(const Quandrel& q) {
+json runSettings(const Options& options) {
     JsonTree tree;
-    describeSettings(q, tree);
+    describeSettings(options, tree);
     return std::move(tree.root);
 }
 

@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
+
 #include <map>
+#include <set>
+#include <stdexcept>
 #include <sstream>
 
 #include "database/nearest.h"
@@ -218,31 +222,74 @@ TEST(RunReport, BytesThatAreNoUtf8AreReplacedInTheJson) {
     EXPECT_EQ(run["atoms"][0]["modelCompound"], "L-Alanin \xEF\xBF\xBDthylester (illustrative)");
 }
 
-// The page of a run as the browser built it: one table row and one drawn atom per atom,
-// three axis arrows per found atom, the missing atoms marked in both.
+namespace {
+
+// The page of a run as the browser built it. In the shown (best) view: one atom group per
+// atom and image, each with one ellipse or circle in its element's colour (one colour per
+// element, a different one for each), three axis arrows per found atom, the missing atoms
+// marked, disorder parts dashed and named, images faded with their bonds, the dummies that
+// frames use; labels that do not overlap; the provenance; nothing fetched; no script error.
 void checkPage(const ScratchDir& dir) {
+    SCOPED_TRACE(dir.path());
     const json run = json::parse(dir.read("Quandrele.json"));
     const std::string page = dir.read("Quandrele.html");
-    for (const char* outside : {"<script", "src=", "href=", "@import", "url(http"})
+    for (const char* outside : {"src=", "href=", "@import", "<link", "<img", "<iframe", "fetch(", "XMLHttpRequest"})
         EXPECT_EQ(page.find(outside), std::string::npos) << outside << ": the page must stand alone";
+    EXPECT_EQ(countOf(page, "url("), countOf(page, "url(#"));  // markers of the page itself only
+    EXPECT_EQ(countOf(page, "http"), countOf(page, "xmlns=\"http://www.w3.org/2000/svg\""));
 
-    const std::string dom = browserDom(dir.path() + "/Quandrele.html");
+    const PageProbe probe = probePage(dir.path() + "/Quandrele.html");
+    EXPECT_EQ(probe.errors, 0) << probe.errorText;
+    EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
+    EXPECT_GT(probe.labels, 0);
+    const std::string& dom = probe.dom;
+    const std::string view = drawnView(dom, "best");
+    ASSERT_FALSE(view.empty());
+    for (const char* other : {"a", "b", "c"}) EXPECT_FALSE(drawnView(dom, other).empty()) << other;
+
     const int atoms = static_cast<int>(run["atoms"].size());
     const int missing = run["missing"].get<int>();
+    const int images = static_cast<int>(run["images"].size());
     EXPECT_EQ(countOf(dom, "<tr class=\"atom-row "), atoms);
     EXPECT_EQ(countOf(dom, "<tr class=\"atom-row missing\""), missing);
-    EXPECT_EQ(countOf(dom, "<g class=\"atom found\""), atoms - missing);
-    EXPECT_EQ(countOf(dom, "<g class=\"atom missing\""), missing);
-    EXPECT_EQ(countOf(dom, "<g class=\"axes\""), atoms - missing);
-    EXPECT_EQ(countOf(dom, "class=\"axis-arrow "), 3 * (atoms - missing));
+    EXPECT_EQ(countOf(view, "<g class=\"atom found\""), atoms - missing);
+    EXPECT_EQ(countOf(view, "<g class=\"atom missing\""), missing);
+    EXPECT_EQ(countOf(view, "<g class=\"atom image\""), images);
+    EXPECT_EQ(countOf(view, "class=\"adp\""), atoms + images);
+    EXPECT_EQ(countOf(view, "<g class=\"axes\""), atoms - missing);
+    EXPECT_EQ(countOf(view, "class=\"axis-arrow "), 3 * (atoms - missing));
+    std::map<std::string, std::string> colourOf;  // element -> fill
     for (const json& a : run["atoms"]) {
-        const std::string label = a["label"];
+        const std::string label = a["label"], element = a["element"];
         const bool found = a["found"].get<bool>();
         const std::string status = found ? "found" : "missing";
         EXPECT_EQ(countOf(dom, "<tr class=\"atom-row " + status + "\" data-label=\"" + label + "\""), 1) << label;
-        EXPECT_EQ(countOf(dom, "<g class=\"atom " + status + "\" data-label=\"" + label + "\""), 1) << label;
-        EXPECT_EQ(countOf(dom, "<g class=\"axes\" data-atom=\"" + label + "\""), found ? 1 : 0) << label;
+        const std::string head = "<g class=\"atom " + status + "\" data-label=\"" + label + "\" data-element=\"" + element + "\"";
+        EXPECT_EQ(countOf(view, head), 1) << label;
+        const std::string group = groupOf(view, head);
+        EXPECT_EQ(countOf(group, "class=\"adp\""), 1) << label;
+        const std::size_t fill = group.find("fill=\"", group.find("class=\"adp\""));
+        ASSERT_NE(fill, std::string::npos) << label;
+        const std::string colour = group.substr(fill + 6, 7);
+        if (!colourOf.count(element)) colourOf[element] = colour;
+        EXPECT_EQ(colour, colourOf[element]) << label;
+        EXPECT_EQ(countOf(group, "stroke-width=\"3\""), found ? 0 : 1) << label;  // the outline of a missing atom
+        const int part = a["part"].get<int>();
+        EXPECT_EQ(countOf(group, "stroke-dasharray"), part != 0 ? 1 : 0) << label;
+        EXPECT_EQ(countOf(group, "disorder part " + std::to_string(part) + "</title>"), part != 0 ? 1 : 0) << label;
+        EXPECT_EQ(countOf(view, "<g class=\"axes\" data-atom=\"" + label + "\""), found ? 1 : 0) << label;
     }
+    std::set<std::string> colours;
+    for (const auto& c : colourOf) colours.insert(c.second);
+    EXPECT_EQ(colours.size(), colourOf.size()) << "two elements share a colour";
+    if (colourOf.count("O")) {
+        EXPECT_EQ(colourOf["O"].substr(1, 2), "ff") << "oxygen is drawn red";
+    }
+    // images: faded, with their bonds
+    for (const json& i : run["images"])
+        EXPECT_EQ(countOf(view, "<g class=\"atom image\" data-label=\"" + i["label"].get<std::string>() + "\""), 1);
+    EXPECT_EQ(countOf(view, "<line class=\"bond image\""), static_cast<int>(run["imageBonds"].size()));
+    EXPECT_EQ(countOf(view, "<line class=\"bond\""), static_cast<int>(run["bonds"].size()));
     // missing atoms lead the table
     if (missing > 0) {
         EXPECT_LT(dom.find("atom-row missing"), dom.find("atom-row found"));
@@ -250,9 +297,44 @@ void checkPage(const ScratchDir& dir) {
     // the dummies that frames use are drawn
     for (const json& a : run["atoms"])
         for (const json& d : a["frame"]["dummies"]) {
-            EXPECT_EQ(countOf(dom, "<g class=\"dummy\" data-label=\"" + d["label"].get<std::string>() + "\""), 1);
+            EXPECT_NE(view.find("data-label=\"" + d["label"].get<std::string>() + "\""), std::string::npos);
         }
+    // provenance: the version, the switches and every input file with its time
+    const std::size_t header = dom.find("<dl class=\"provenance\">");
+    ASSERT_NE(header, std::string::npos);
+    const std::string provenance = dom.substr(header, dom.find("</dl>", header) - header);
+    EXPECT_NE(provenance.find(run["provenance"]["version"].get<std::string>()), std::string::npos);
+    EXPECT_NE(provenance.find("QuandrelTool 1.0"), std::string::npos);
+    for (const json& f : run["provenance"]["inputFiles"])
+        EXPECT_NE(provenance.find(f["path"].get<std::string>() + "</code>, modified " + f["modified"].get<std::string>()),
+                  std::string::npos)
+            << f["path"];
 }
+
+// Bonds between drawn carbons in a view: every carbon of a closed ring has two.
+std::map<std::string, int> carbonBonds(const std::string& view, const json& run) {
+    std::set<std::string> carbons;
+    for (const json& a : run["atoms"])
+        if (a["element"] == "C") carbons.insert(a["label"].get<std::string>());
+    for (const json& i : run["images"])
+        for (const json& a : run["atoms"])
+            if (a["label"] == i["atom"] && a["element"] == "C") carbons.insert(i["label"].get<std::string>());
+    std::map<std::string, int> count;
+    for (std::size_t at = view.find("data-atoms=\""); at != std::string::npos; at = view.find("data-atoms=\"", at + 1)) {
+        const std::size_t start = at + 12, end = view.find('"', start);
+        std::istringstream pair(view.substr(start, end - start));
+        std::string p, q;
+        pair >> p >> q;
+        if (carbons.count(p) && carbons.count(q)) {
+            ++count[p];
+            ++count[q];
+        }
+    }
+    return count;
+}
+
+
+}  // namespace
 
 TEST(RunReport, ThePageShowsEveryAtomInARealBrowser) {
     {
@@ -266,4 +348,52 @@ TEST(RunReport, ThePageShowsEveryAtomInARealBrowser) {
         ASSERT_EQ(runAgainstHalfDatabase(dir, "naphthalene").code, 0);
         checkPage(dir);
     }
+}
+
+TEST(RunReport, ThePageDrawsSymmetryImagesAndDisorderParts) {
+    {
+        // half a benzene on an inversion centre: completed, the ring is drawn closed
+        ScratchDir dir;
+        dir.copyFolder(sharedFixture("symmetry/cod_2100348_benzene_pbca/asym"));
+        const RunResult r = runTool("-symmBonds");
+        ASSERT_EQ(r.code, 0) << r.err;
+        checkPage(dir);
+        const json run = json::parse(dir.read("Quandrele.json"));
+        EXPECT_EQ(run["images"].size(), 6u);
+        const std::map<std::string, int> bonds = carbonBonds(drawnView(browserDom(dir.path() + "/Quandrele.html"), "best"), run);
+        ASSERT_EQ(bonds.size(), 6u);
+        for (const auto& b : bonds) EXPECT_EQ(b.second, 2) << b.first;
+        // the dummies of the frames stand for images, as standard output says
+        for (const json& d : run["dummies"])
+            if (!d["standsForImage"].is_null()) {
+                EXPECT_NE(r.out.find("Dummy atom " + d["label"].get<std::string>() + " stands for the symmetry image " +
+                                     d["standsForImage"].get<std::string>()),
+                          std::string::npos);
+            }
+    }
+    {
+        // a disordered salt from its CIF: the atoms of both parts are dashed and carry their part
+        ScratchDir dir;
+        const std::string cif = sharedFixture("cif/cod_2224635_p-1_disorder/structure.cif");
+        dir.copyFolder(sharedFixture("cif/cod_2224635_p-1_disorder/xd"));
+        const RunResult r = runTool("-input " + cif);
+        ASSERT_EQ(r.code, 0) << r.err;
+        checkPage(dir);
+        const json run = json::parse(dir.read("Quandrele.json"));
+        std::set<int> parts;
+        for (const json& a : run["atoms"]) parts.insert(a["part"].get<int>());
+        EXPECT_GE(parts.size(), 3u);  // no part, part 1 and part 2
+    }
+}
+
+TEST(RunReport, AFailedRunLeavesNoReportOfAnEarlierRun) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    ASSERT_EQ(runTool().code, 0);
+    ASSERT_TRUE(dir.exists("Quandrele.html"));
+    ASSERT_TRUE(dir.exists("Quandrele.json"));
+    ASSERT_EQ(std::remove((dir.path() + "/DABA.txt").c_str()), 0);  // the database is gone: the run fails
+    EXPECT_EQ(runTool().code, 1);
+    EXPECT_FALSE(dir.exists("Quandrele.html"));
+    EXPECT_FALSE(dir.exists("Quandrele.json"));
 }

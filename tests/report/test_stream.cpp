@@ -114,13 +114,17 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
         EXPECT_EQ(countOf(page, "<tr class=\"atom-row missing\""), missing);
         EXPECT_EQ(countOf(page, "<td>water &lt;"), c.atoms - missing);
         EXPECT_EQ(countOf(page, "<ol class=\"nearest\"><li><code>O</code> &mdash; water"), missingOxygens);
-        EXPECT_EQ(countOf(page, "no database entry of this element"), missing - missingOxygens);
+        // per atom, and once more for the hydrogens' name in the summary of missing names
+        EXPECT_EQ(countOf(page, "no database entry of this element"), missing - missingOxygens + 1);
+        EXPECT_EQ(countOf(page, "<tr class=\"missing-name\">"), 2);
         EXPECT_NE(page.find("<p class=\"summary\">" + std::to_string(c.atoms) + " atoms, "), std::string::npos);
-        EXPECT_NE(page.find("</table>\n</body>\n</html>\n"), std::string::npos);
+        EXPECT_NE(page.find("</table>\n<script>"), std::string::npos);
+        EXPECT_NE(page.find("</script>\n</body>\n</html>\n"), std::string::npos);
 
-        EXPECT_EQ(countOf(page, "<svg class=\"drawing\""), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing view-best\""), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.drawn ? 4 : 0);  // best view, along a, b, c
         EXPECT_EQ(countOf(page, "<div class=\"legend\">"), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? c.atoms : 0);
+        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? 4 * c.atoms : 0);
         const std::string note = "<p class=\"note\">The drawing is left out: " + std::to_string(c.atoms) +
                                  " atoms are more than a drawing can show readably (at most 5000 are drawn). "
                                  "The table below lists every atom.</p>\n";
@@ -128,7 +132,7 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
 
         // no bonds, dummies or molecules: the empty containers in the library's layout
         expectStreamIsDump(run, "lone atoms");
-        EXPECT_NE(jsonText(run).find("\"bonds\": [],\n  \"molecules\": []\n}\n"), std::string::npos);
+        EXPECT_NE(jsonText(run).find("\"bonds\": [],\n  \"imageBonds\": [],\n  \"molecules\": []\n}\n"), std::string::npos);
     }
 }
 
