@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "database/nearest.h"
+#include "report/report.h"
 #include "reporttest.h"
 
 using nlohmann::json;
@@ -396,4 +397,151 @@ TEST(RunReport, AFailedRunLeavesNoReportOfAnEarlierRun) {
     EXPECT_EQ(runTool().code, 1);
     EXPECT_FALSE(dir.exists("Quandrele.html"));
     EXPECT_FALSE(dir.exists("Quandrele.json"));
+}
+
+namespace {
+
+// A field of docs/report-format.md: its path ("atoms[].label"), the types it may have and
+// whether every object of its parent holds it.
+struct DocumentedField {
+    std::string path;
+    std::vector<std::string> types;
+    bool always = false;
+};
+
+std::vector<DocumentedField> documentedFields() {
+    const std::string doc = slurp(std::string(TEST_DATA_DIR) + "/../../docs/report-format.md");
+    if (doc.empty()) throw std::runtime_error("docs/report-format.md cannot be read");
+    std::vector<DocumentedField> fields;
+    for (const std::string& line : linesOf(doc)) {
+        if (line.compare(0, 3, "| `") != 0) continue;
+        std::vector<std::string> cells;
+        std::string cell;
+        for (std::size_t k = 1; k < line.size(); ++k) {
+            if (line[k] == '|' && line[k - 1] != '\\') {
+                cells.push_back(cell);
+                cell.clear();
+            } else if (line[k] != '\\') {
+                cell += line[k];
+            }
+        }
+        if (cells.size() < 3) continue;
+        DocumentedField f;
+        f.path = cells[0].substr(cells[0].find('`') + 1);
+        f.path.resize(f.path.find('`'));
+        std::istringstream types(cells[1]);
+        for (std::string t; std::getline(types, t, '|');) f.types.push_back(words(t).at(0));
+        f.always = words(cells[2]).at(0) == "always";
+        fields.push_back(f);
+    }
+    return fields;
+}
+
+bool hasType(const json& v, const std::string& type) {
+    if (type == "string") return v.is_string();
+    if (type == "integer") return v.is_number_integer();
+    if (type == "number") return v.is_number();
+    if (type == "boolean") return v.is_boolean();
+    if (type == "array") return v.is_array();
+    if (type == "object") return v.is_object();
+    if (type == "null") return v.is_null();
+    ADD_FAILURE() << "the document names an unknown type " << type;
+    return false;
+}
+
+// The field at parts[k...] below node: every instance has a documented type; an "always"
+// field is in every parent object.
+void checkField(const json& node, const std::vector<std::string>& parts, std::size_t k, const DocumentedField& f,
+                const std::string& where) {
+    std::string key = parts[k];
+    const bool each = key.size() > 2 && key.compare(key.size() - 2, 2, "[]") == 0;
+    if (each) key.resize(key.size() - 2);
+    if (!node.contains(key)) {
+        EXPECT_FALSE(f.always && k + 1 == parts.size()) << f.path << " missing at " << where;
+        EXPECT_FALSE(k + 1 < parts.size() && f.always && !each) << f.path << " missing at " << where;
+        return;
+    }
+    const json& v = node[key];
+    if (k + 1 == parts.size()) {
+        bool ok = false;
+        for (const std::string& t : f.types) ok = ok || hasType(v, t);
+        EXPECT_TRUE(ok) << f.path << " at " << where << " is " << v.type_name();
+        return;
+    }
+    if (each) {
+        ASSERT_TRUE(v.is_array()) << f.path;
+        for (std::size_t n = 0; n < v.size(); ++n)
+            checkField(v[n], parts, k + 1, f, where + "." + key + "[" + std::to_string(n) + "]");
+    } else {
+        checkField(v, parts, k + 1, f, where + "." + key);
+    }
+}
+
+// Every path of the document (objects by key, arrays as "[]"), so that no field goes undocumented.
+void collectPaths(const json& node, const std::string& path, std::set<std::string>& paths) {
+    if (node.is_object()) {
+        for (const auto& item : node.items()) {
+            const std::string p = path.empty() ? item.key() : path + "." + item.key();
+            paths.insert(p);
+            if (item.value().is_array()) {
+                for (const json& e : item.value())
+                    if (e.is_object()) collectPaths(e, p + "[]", paths);
+            } else {
+                collectPaths(item.value(), p, paths);
+            }
+        }
+    }
+}
+
+void checkAgainstDocument(const std::string& text, const std::vector<DocumentedField>& fields) {
+    const json run = json::parse(text);
+    std::set<std::string> documented;
+    for (const DocumentedField& f : fields) {
+        std::vector<std::string> parts;
+        std::istringstream in(f.path);
+        for (std::string p; std::getline(in, p, '.');) parts.push_back(p);
+        checkField(run, parts, 0, f, "");
+        std::string plain = f.path;
+        documented.insert(plain);
+    }
+    std::set<std::string> present;
+    collectPaths(run, "", present);
+    for (const std::string& p : present) EXPECT_TRUE(documented.count(p)) << p << " is not documented";
+    EXPECT_EQ(run["schemaVersion"], REPORT_SCHEMA_VERSION);
+}
+
+}  // namespace
+
+TEST(RunReport, EveryDocumentedFieldIsThereWithItsTypeForEveryFixture) {
+    const std::vector<DocumentedField> fields = documentedFields();
+    ASSERT_GT(fields.size(), 80u);
+    for (const std::string& fixture : fixtureNames()) {
+        SCOPED_TRACE(fixture);
+        ScratchDir dir;
+        ASSERT_EQ(runAgainstHalfDatabase(dir, fixture).code, 0);
+        checkAgainstDocument(dir.read("Quandrele.json"), fields);
+    }
+    struct Case {
+        const char* folder;
+        const char* args;
+    };
+    for (const Case c : {Case{"l_alanine", ""}, Case{"l_alanine_cif", ""}, Case{"mopro_glycine", ""}}) {
+        SCOPED_TRACE(c.folder);
+        ScratchDir dir;
+        dir.copyFolder(examplePath(c.folder));
+        ASSERT_EQ(runTool(c.args).code, 0);
+        checkAgainstDocument(dir.read("Quandrele.json"), fields);
+    }
+    for (const Case c : {Case{"symmetry/cod_2100348_benzene_pbca/asym", "-symmBonds"},
+                         Case{"symmetry/cod_2204100_c2c_axis/asym", "-symmBonds"},
+                         Case{"symmetry/cod_2231955_p-1_salt_hydrate/asym", "-symmBonds"}}) {
+        SCOPED_TRACE(c.folder);
+        ScratchDir dir;
+        dir.copyFolder(sharedFixture(c.folder));
+        const RunResult r = runTool(c.args);
+        ASSERT_EQ(r.code, 0) << r.err;
+        const json run = json::parse(dir.read("Quandrele.json"));
+        EXPECT_FALSE(run["images"].empty());
+        checkAgainstDocument(dir.read("Quandrele.json"), fields);
+    }
 }

@@ -151,3 +151,25 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));
     EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
 }
+
+// A crowded drawing of 3,200 atoms in the browser: every atom drawn once per view, labels
+// left out rather than overlapping, and the script runs without an error.
+TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
+    ScratchDir dir;
+    std::unique_ptr<Quandrel> q = loneAtoms(3200);
+    q->databaseNames = {{"O", "water"}};
+    q->databaseEntries = 1;
+    writeRunReport(*q);
+    const PageProbe probe = probePage(dir.path() + "/Quandrele.html");
+    EXPECT_EQ(probe.errors, 0) << probe.errorText;
+    EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
+    const std::string view = drawnView(probe.dom, "best");
+    EXPECT_EQ(countOf(view, "class=\"adp\""), 3200);
+    EXPECT_GT(probe.labels, 100);
+    EXPECT_LT(probe.labels, 3200);
+    // the page says how many labels it left out
+    const std::string key = "<span class=\"labels-dropped\" data-count=\"";
+    const std::size_t note = probe.dom.find(key);
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_EQ(std::atoi(probe.dom.c_str() + note + key.size()), 3200 - probe.labels);
+}
