@@ -89,6 +89,7 @@ input.switch { display: none; }
 dl.provenance { display: grid; grid-template-columns: max-content auto; gap: 0.1em 1em; font-size: 0.85em; }
 dl.provenance dt { font-weight: bold; }
 dl.provenance dd { margin: 0; }
+section.warnings { border-left: 4px solid #d50000; padding-left: 0.8em; }
 th.sortable { cursor: pointer; }
 )";
 
@@ -964,6 +965,34 @@ void imageTable(std::string& html, const RunReport& run) {
     html += "</tbody></table>\n";
 }
 
+// "Check before refining": the warnings the run collected, counted per kind, then each.
+void checkBeforeRefining(std::string& html, const RunReport& run) {
+    const std::vector<RunWarning>& warnings = run.warnings();
+    if (warnings.empty()) return;
+    html += "<section class=\"warnings\">\n<h2>Check before refining</h2>\n<ul class=\"warning-counts\">";
+    for (const auto& c : run.warningCounts()) {
+        html += "<li><b>";
+        appendEscaped(html, c.first);
+        piece(html, "</b>: %d</li>", c.second);
+    }
+    html += "</ul>\n<table class=\"warnings sortable\"><thead><tr><th>Kind</th><th>Atoms</th><th>Warning (also on "
+            "standard error)</th></tr></thead><tbody>\n";
+    for (const RunWarning& w : warnings) {
+        html += "<tr class=\"warning\"><td>";
+        appendEscaped(html, w.kind);
+        html += "</td><td>";
+        for (const std::string& a : w.atoms) {
+            appendEscaped(html, a);
+            html += ' ';
+        }
+        html += "</td><td>";
+        appendEscaped(html, w.text);
+        html += "</td></tr>\n";
+    }
+    html += "</tbody></table>\n<p class=\"note\">Listed here so far: damaged database entries, unreadable KS: lines "
+            "and dummies without a position rule. Standard error of the run has every warning.</p>\n</section>\n";
+}
+
 // ---- Fit to the data: the structure-factor stage adds its section here (R values, plots of
 // observed against calculated intensities). Until then the page holds only this marker.
 void fitToDataSection(std::string& html, const RunReport& run) {
@@ -988,6 +1017,7 @@ void writePage(const RunReport& run, TextSink& out) {
     html += heading;
     html += "</h1>\n";
     provenance(html, run);
+    checkBeforeRefining(html, run);
     piece(html, "<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms,
           atoms - static_cast<std::size_t>(missing));
     if (missing > 0)

@@ -234,8 +234,10 @@ int RunReport::imageOfDummy(int k) const {
 }
 
 bool RunReport::dummyUnplaced(int k) const {
-    const double* f = dummyFractional(k);
-    return f[0] == 0 && f[1] == 0 && f[2] == 0 && imageOfDummy(k) < 0;
+    const char* label = q.atom[static_cast<std::size_t>(q.nAtoms + k)].label;
+    for (const RunWarning& w : warnings())
+        if (w.kind == "dummy without a position rule" && w.atoms.size() > 1 && w.atoms[1] == label) return true;
+    return false;
 }
 
 std::vector<int> RunReport::moleculeSizes() const {
@@ -485,6 +487,17 @@ void describeRun(const RunReport& run, Out& out) {
         out.close();
         out.spill();
     });
+    out.close();
+    out.open("warnings", '[');
+    for (const RunWarning& w : run.warnings()) {
+        out.open('{');
+        out.member("kind", w.kind);
+        out.open("atoms", '[');
+        for (const std::string& a : w.atoms) out.item(a);
+        out.close();
+        out.member("text", w.text);
+        out.close();
+    }
     out.close();
     out.open("imageBonds", '[');
     for (const auto& b : run.imageBonds()) {

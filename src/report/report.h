@@ -109,10 +109,14 @@ public:
     // The label of an atom or image by that numbering.
     const char* siteLabel(int index) const;
 
+    // ---- warnings the run collected (each also on standard error)
+    const std::vector<RunWarning>& warnings() const { return q.warningLog.all(); }
+    std::vector<std::pair<std::string, int>> warningCounts() const { return q.warningLog.counts(); }
+
     // ---- dummies
     // The image that dummy k stands for, -1 when it stands for none.
     int imageOfDummy(int k) const;
-    // A dummy that no position rule placed: at the origin, standing for no image.
+    // A dummy that no position rule placed (the run warned): it stayed where it was, at the origin.
     bool dummyUnplaced(int k) const;
     const double* dummyFractional(int k) const { return q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac; }
 

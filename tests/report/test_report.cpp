@@ -545,3 +545,46 @@ TEST(RunReport, EveryDocumentedFieldIsThereWithItsTypeForEveryFixture) {
         checkAgainstDocument(dir.read("Quandrele.json"), fields);
     }
 }
+
+// Dummies that no position rule placed and an unreadable KS: line: each warning of standard
+// error is in the page's "Check before refining" section and in the JSON, counted per kind;
+// the dummies are drawn in red, at the drawing's edge, and the page is whole in the browser.
+TEST(RunReport, TheWarningsOfTheRunLeadThePage) {
+    ScratchDir dir;
+    dir.copyFolder(sharedFixture("cif/cod_2205750_pna21_s/xd"));
+    const RunResult r = runTool();
+    ASSERT_EQ(r.code, 0) << r.err;
+    checkPage(dir);
+    const json run = json::parse(dir.read("Quandrele.json"));
+    const std::string page = dir.read("Quandrele.html");
+    std::map<std::string, int> perKind;
+    int collected = 0;
+    for (const std::string& line : linesOf(r.err)) {
+        if (line.compare(0, 9, "Warning: ") != 0) continue;
+        const std::string text = line.substr(9);
+        const char* kind = text.find("no position rule applies to dummy") != std::string::npos ? "dummy without a position rule"
+                           : text.find("KS: line could not be read") != std::string::npos ? "unreadable KS: line"
+                                                                                         : nullptr;
+        if (kind == nullptr) continue;
+        ++perKind[kind];
+        ++collected;
+        EXPECT_NE(page.find("<td>" + text + "</td></tr>"), std::string::npos) << text;
+        int inJson = 0;
+        for (const json& w : run["warnings"]) inJson += w["text"] == text && w["kind"] == kind ? 1 : 0;
+        EXPECT_EQ(inJson, 1) << text;
+    }
+    EXPECT_EQ(perKind.size(), 2u);
+    EXPECT_EQ(static_cast<int>(run["warnings"].size()), collected);
+    for (const auto& k : perKind) EXPECT_NE(page.find("<li><b>" + k.first + "</b>: " + std::to_string(k.second) + "</li>"), std::string::npos);
+    EXPECT_LT(page.find("Check before refining"), page.find("<h2>Structure</h2>"));
+
+    int unplaced = 0;
+    for (const json& d : run["dummies"]) {
+        if (!d["unplaced"].get<bool>()) continue;
+        ++unplaced;
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(d["fractional"][c].get<double>(), 0.0);
+        EXPECT_NE(page.find("<g class=\"dummy unplaced\" data-label=\"" + d["label"].get<std::string>() + "\""),
+                  std::string::npos);
+    }
+    EXPECT_EQ(unplaced, perKind["dummy without a position rule"]);
+}
