@@ -161,7 +161,7 @@ std::vector<std::string> RunReport::operators() const {
 }
 
 std::string RunReport::spaceGroup() const {
-    if (!q.symmetry.known && q.symmetryOps.empty()) return "";
+    if (!q.symmetry.known) return "";  // the input stated none: it is not taken as P1
     try {
         std::vector<gemmi::Op> ops;
         for (const std::string& text : operators()) ops.push_back(gemmi::parse_triplet(text));
