@@ -635,7 +635,7 @@ int labelLayer(std::string& svg, const RunReport& run, const Scene& scene, const
 // The cell axes as a small triad in the lower left corner.
 void cellTriad(std::string& svg, const RunReport& run, const View& view) {
     const CellGeometry& g = cellGeometry(run.cell());
-    const double ox = 28, oy = view.height - 28, length = 22;
+    const double ox = 40, oy = view.height - 40, length = 22;
     svg += "<g class=\"cell-axes\">";
     for (int c = 0; c < 3; ++c) {
         double unit[3] = {0, 0, 0}, out[3];
@@ -705,9 +705,9 @@ void drawing(TextSink& out, const RunReport& run) {
           "<p class=\"note\">Ellipsoids at 50 %% probability (circles for isotropic atoms, small spheres of "
           "0.15 &Aring; for isotropic hydrogens; symmetry images faded). Point at an atom to see its name and local axes (0.6 &Aring;). ");
     if (dropped > 0)
-        piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d labels would overlap and are left out "
+        piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d %s would overlap and %s left out "
                     "(hydrogens first); the tooltips name those atoms.</span>",
-              dropped, dropped);
+              dropped, dropped, dropped == 1 ? "label" : "labels", dropped == 1 ? "is" : "are");
     html += "</p>\n";
 }
 

@@ -104,8 +104,12 @@ const char* const PROBE_TAIL =
     " for (var i = 0; i < boxes.length; ++i) for (var j = i + 1; j < boxes.length; ++j) {"
     "   var a = boxes[i], b = boxes[j];"
     "   if (a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom) ++overlaps; }"
+    " var atom = document.querySelector('svg.view-best .atom.found'), hovered = -1;"
+    " if (atom) { atom.dispatchEvent(new MouseEvent('mouseover', {bubbles: true}));"
+    "   hovered = document.querySelectorAll('svg.view-best .axes.on').length; }"
     " var p = document.createElement('pre'); p.id = 'probe';"
-    " p.textContent = 'labels=' + boxes.length + ' overlaps=' + overlaps + ' errors=' + probeErrors.length +"
+    " p.textContent = 'labels=' + boxes.length + ' overlaps=' + overlaps + ' hovered=' + hovered +"
+    "   ' errors=' + probeErrors.length +"
     "   ' ' + probeErrors.join(' | ');"
     " document.body.appendChild(p); })();</script>";
 
@@ -142,6 +146,7 @@ PageProbe probePage(const std::string& pagePath) {
     p.labels = probeNumber(result, "labels");
     p.overlaps = probeNumber(result, "overlaps");
     p.errors = probeNumber(result, "errors");
+    p.hoveredAxes = probeNumber(result, "hovered");
     p.errorText = result;
     return p;
 }

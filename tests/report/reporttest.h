@@ -22,13 +22,15 @@ RunResult runAgainstHalfDatabase(const ScratchDir& dir, const std::string& fixtu
 std::string browserDom(const std::string& pagePath);
 
 // The page opened in the browser with a probe around it: the DOM after its script ran, the
-// labels of the shown (best) view and how many pairs of their bounding boxes overlap, and the
-// errors the page's script raised or wrote to the console.
+// labels of the shown (best) view and how many pairs of their bounding boxes overlap, how many
+// frames show after pointing at a found atom, and the errors the page's script raised or
+// wrote to the console.
 struct PageProbe {
     std::string dom;
     int labels = 0;
     int overlaps = 0;
     int errors = 0;
+    int hoveredAxes = -1;  // frames shown after pointing at the first found atom (-1: none found)
     std::string errorText;
 };
 PageProbe probePage(const std::string& pagePath);
