@@ -93,6 +93,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     if (command.action == Action::Atom)
         return atoms::printAtomTables(command.options.atomElement, atomSettings(command.options), stdout);
 
+    removeRunReport();  // a run that fails leaves no report of an earlier run
     q = openRun(command.options);
     // reference output: the switch values confirmed once the structure is read
     for (const std::string& echo : command.echoes) fputs(echo.c_str(), stdout);
@@ -111,7 +112,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q->findInDataBase();
     announceMissingAtoms(*q);
     q->setupNewInpAndMasFile();
-    writeRunReport(*q);
+    writeRunReport(*q, Provenance{VERSION_ID, std::vector<std::string>(argv + 1, argv + argc), reportTime()});
     if (!q->opt.hklFile.empty()) runHkl(*q, q->opt);
     q.reset();
     return 0;

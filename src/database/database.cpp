@@ -60,12 +60,15 @@ private:
 // Warnings about an entry are given once, however many atoms share it.
 class EntryWarnings {
 public:
-    void warn(long entry, const std::string& name, const std::string& text) {
+    explicit EntryWarnings(WarningLog& log) : log_(log) {}
+    void warn(long entry, const std::string& name, const std::string& text, const char* atom,
+              const char* kind = "damaged database entry") {
         if (!given_.insert({entry, text}).second) return;
-        fprintf(stderr, "Warning: database entry %s: %s\n", name.c_str(), text.c_str());
+        log_.warn(kind, {atom}, "database entry " + name + ": " + text);
     }
 
 private:
+    WarningLog& log_;
     std::set<std::pair<long, std::string>> given_;
 };
 
@@ -218,17 +221,17 @@ KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Entry
     std::copy(e.populations, e.populations + populations, a.multipole);
     requireNumbersf(a.multipole, populations, q.opt.databasePath, "entry %s, populations", name);
     if (populations < N_POPULATIONS)
-        t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.");
+        t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.", a.label);
 
     if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
-    if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.");
+    if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.", a.label);
     KsLine ks = e.ks;
     if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.opt.databasePath, "entry %s, KS: line", name);
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
         const std::string& symbol = *element.second;
         if (ks.fields >= element.first && symbol != "DUM" && elementIndex(symbol) < 0)
-            t.warnings.warn(entry, name, "unknown element \"" + symbol + "\" in its KS: line.");
+            t.warnings.warn(entry, name, "unknown element \"" + symbol + "\" in its KS: line.", a.label);
     }
     return ks;
 }
@@ -240,7 +243,8 @@ void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool comple
     if (ks.fields < 8) {
         if (complete)
             t.warnings.warn(entry, q.quandrelName[i],
-                            "its KS: line could not be read; the atom keeps its local coordinate system.");
+                            "its KS: line could not be read; the atom keeps its local coordinate system.",
+                            q.atom[static_cast<std::size_t>(i)].label, "unreadable KS: line");
     } else if (buildLocalFrame(q, i, ks, tableLine)) {
         AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
         a.ax1 = axisCode(ks.axis1);
@@ -304,7 +308,7 @@ void Quandrel::findInDataBase() {
     index.build(database.get(), names);
     databaseEntries = index.entryNames();
 
-    EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(), {}};
+    EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(warningLog), {}};
     for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
         applyScanState(index, entry != nullptr ? entry->state : index.endState(), databaseSeen);

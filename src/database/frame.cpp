@@ -98,10 +98,12 @@ int dummyForImage(Quandrel& q, int image) {
     return d;
 }
 
-void warnUnplaced(const Quandrel& q, int d, int i) {
+void warnUnplaced(Quandrel& q, int d, int i) {
     const AtomRecord& dummy = q.atom[static_cast<std::size_t>(d)];
-    fprintf(stderr, "Warning: no position rule applies to dummy atom %s of atom %s; it stays at %f %f %f.\n",
-            dummy.label, labelOf(q, i), dummy.frac[0], dummy.frac[1], dummy.frac[2]);
+    char text[256];
+    std::snprintf(text, sizeof text, "no position rule applies to dummy atom %s of atom %s; it stays at %f %f %f.",
+                  dummy.label, labelOf(q, i), dummy.frac[0], dummy.frac[1], dummy.frac[2]);
+    q.warningLog.warn("dummy without a position rule", {labelOf(q, i), dummy.label}, text);
 }
 
 // Position of a dummy that defines the first axis of atom i.

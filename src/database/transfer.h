@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../core/structure.h"
+#include "../core/warnings.h"
 
 // What the database searches have seen last while scanning the file from its start.
 struct DatabaseSeen {
@@ -56,4 +57,7 @@ struct Transfer {
     std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
     // The correction the writer applied to the monopoles (the report reads it).
     MonopoleCorrection appliedCorrection;
+    // The warnings of the database stage that the report lists (damaged entries, dummies
+    // no position rule placed), each also on standard error.
+    WarningLog warningLog;
 };

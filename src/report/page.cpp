@@ -14,7 +14,10 @@
 #include <vector>
 
 #include "../database/nearest.h"
+#include "../geometry/cell.h"
 #include "../geometry/vec.h"
+#include "ellipse.h"
+#include "labels.h"
 #include "report.h"
 #include "textsink.h"
 
@@ -71,18 +74,54 @@ td.found { color: #1b5e20; }
 ol.nearest { margin: 0.2em 0 0 1.2em; padding: 0; }
 ol.nearest code { font-size: 0.95em; }
 .note { color: #555; font-size: 0.85em; }
+input.switch { display: none; }
+.controls label { cursor: pointer; padding: 0.15em 0.5em; border: 1px solid #bbb; border-radius: 3px; }
+.views svg.drawing { display: none; }
+#view-best:checked ~ .views .view-best, #view-a:checked ~ .views .view-a,
+#view-b:checked ~ .views .view-b, #view-c:checked ~ .views .view-c { display: block; }
+#view-best:checked ~ .controls label[for=view-best], #view-a:checked ~ .controls label[for=view-a],
+#view-b:checked ~ .controls label[for=view-b], #view-c:checked ~ .controls label[for=view-c],
+#all-axes:checked ~ .controls label[for=all-axes] { background: #cfd8dc; }
+.drawing .axes { display: none; }
+.drawing .axes.on, #all-axes:checked ~ .views .axes { display: inline; }
+.drawing .bond.image { opacity: 0.45; }
+.drawing .atom { cursor: pointer; }
+dl.provenance { display: grid; grid-template-columns: max-content auto; gap: 0.1em 1em; font-size: 0.85em; }
+dl.provenance dt { font-weight: bold; }
+dl.provenance dd { margin: 0; }
+section.warnings { border-left: 4px solid #d50000; padding-left: 0.8em; }
+th.sortable { cursor: pointer; }
 )";
 
-const char* const FOUND_FILL = "#66bb6a";
-const char* const FOUND_STROKE = "#1b5e20";
-const char* const MISSING_FILL = "#ef5350";
-const char* const MISSING_STROKE = "#7f0000";
+const char* const FOUND_STROKE = "#263238";
+const char* const MISSING_STROKE = "#d50000";
 const char* const AXIS_COLOUR[3] = {"#1565c0", "#ef6c00", "#6a1b9a"};  // X, Y, Z
 const char* const AXIS_NAME[3] = {"X", "Y", "Z"};
+const char* const CELL_COLOUR[3] = {"#c62828", "#2e7d32", "#1565c0"};  // a, b, c
 
-// The view: the two largest principal axes of the atom positions span the drawing plane,
-// the smallest is the line of sight.
+}  // namespace
+
+// The usual CPK-like colours; elements without one of their own share a pink.
+const char* elementColour(const char* symbol) {
+    static const std::pair<const char*, const char*> colours[] = {
+        {"H", "#ffffff"},  {"C", "#909090"},  {"N", "#3050f8"},  {"O", "#ff0d0d"},  {"F", "#90e050"},
+        {"Cl", "#1ff01f"}, {"Br", "#a62929"}, {"I", "#940094"},  {"S", "#ffff30"},  {"P", "#ff8000"},
+        {"B", "#ffb5b5"},  {"Si", "#f0c8a0"}, {"Li", "#cc80ff"}, {"Na", "#ab5cf2"}, {"K", "#8f40d4"},
+        {"Mg", "#8aff00"}, {"Ca", "#3dff00"}, {"Fe", "#e06633"}, {"Co", "#f090a0"}, {"Ni", "#50d050"},
+        {"Cu", "#c88033"}, {"Zn", "#7d80b0"}, {"Se", "#ffa100"}, {"Al", "#bfa6a6"}, {"Mn", "#9c7ac7"},
+        {"Cr", "#8a99c7"}, {"Ti", "#bfc2c7"}, {"V", "#a6a6ab"},  {"He", "#d9ffff"}, {"Be", "#c2ff00"},
+    };
+    for (const auto& c : colours)
+        if (std::strcmp(c.first, symbol) == 0) return c.second;
+    return "#ff1493";
+}
+
+namespace {
+
+// A view of the drawing: `across` and `up` span the plane, `depth` points at the viewer.
 struct View {
+    const char* key = "best";
+    const char* caption = "";
     vec centre, across, up, depth;
     double scale = 40;  // pixels per angstrom
     double left = 0, top = 0;
@@ -94,44 +133,57 @@ struct View {
     double sy(vec p) const { return pad + (top - dot(p - centre, up)) * scale; }
 };
 
-View makeView(const std::vector<vec>& atoms, const std::vector<vec>& extra) {
-    View v;
+vec centreOf(const std::vector<vec>& points) {
+    vec c;
+    for (const vec& p : points) c = c + p;
+    return points.empty() ? c : (1.0 / static_cast<double>(points.size())) * c;
+}
+
+// The best view: the two largest principal axes of the atom positions span the plane,
+// the smallest is the line of sight.
+void bestAxes(View& v, const std::vector<vec>& atoms) {
     v.across = {1, 0, 0};
     v.up = {0, 1, 0};
     v.depth = {0, 0, 1};
-    if (!atoms.empty()) {
-        for (const vec& p : atoms) v.centre = v.centre + p;
-        v.centre = (1.0 / static_cast<double>(atoms.size())) * v.centre;
-        gemmi::SMat33<double> c{0, 0, 0, 0, 0, 0};
-        for (const vec& p : atoms) {
-            const vec d = p - v.centre;
-            c.u11 += d.x * d.x;
-            c.u22 += d.y * d.y;
-            c.u33 += d.z * d.z;
-            c.u12 += d.x * d.y;
-            c.u13 += d.x * d.z;
-            c.u23 += d.y * d.z;
-        }
-        double values[3];
-        const gemmi::Mat33 vectors = gemmi::eigen_decomposition(c, values);  // values ascending
-        auto column = [&](int k) { return vec{vectors[0][k], vectors[1][k], vectors[2][k]}; };
-        if (atoms.size() > 1 && std::isfinite(values[0]) && std::isfinite(values[2])) {
-            v.depth = column(0);
-            v.up = column(1);
-            v.across = column(2);
-            if (dot(cross(v.across, v.up), v.depth) < 0) v.depth = -1.0 * v.depth;
-        }
+    if (atoms.size() < 2) return;
+    gemmi::SMat33<double> c{0, 0, 0, 0, 0, 0};
+    for (const vec& p : atoms) {
+        const vec d = p - v.centre;
+        c.u11 += d.x * d.x;
+        c.u22 += d.y * d.y;
+        c.u33 += d.z * d.z;
+        c.u12 += d.x * d.y;
+        c.u13 += d.x * d.z;
+        c.u23 += d.y * d.z;
     }
+    double values[3];
+    const gemmi::Mat33 vectors = gemmi::eigen_decomposition(c, values);  // values ascending
+    auto column = [&](int k) { return vec{vectors[0][k], vectors[1][k], vectors[2][k]}; };
+    if (std::isfinite(values[0]) && std::isfinite(values[2])) {
+        v.depth = column(0);
+        v.up = column(1);
+        v.across = column(2);
+        if (dot(cross(v.across, v.up), v.depth) < 0) v.depth = -1.0 * v.depth;
+    }
+}
+
+// A view along a cell edge: `along` towards the viewer, `side` (another edge) across.
+void edgeAxes(View& v, vec along, vec side) {
+    v.depth = normalised(along);
+    v.across = normalised(side - dot(side, v.depth) * v.depth);
+    v.up = cross(v.depth, v.across);
+}
+
+// Scale and extent of a view from everything it must show.
+void fitView(View& v, const std::vector<vec>& points) {
     double minA = 1e300, maxA = -1e300, minU = 1e300, maxU = -1e300;
-    auto extend = [&](const vec& p) {
+    for (const vec& p : points) {
         const double a = dot(p - v.centre, v.across), u = dot(p - v.centre, v.up);
         minA = std::min(minA, a);
         maxA = std::max(maxA, a);
         minU = std::min(minU, u);
         maxU = std::max(maxU, u);
-    };
-    for (const vec& p : atoms) extend(p);
-    for (const vec& p : extra) extend(p);
+    }
     if (minA > maxA) minA = maxA = minU = maxU = 0;
     const double margin = 0.6;  // angstrom around everything drawn
     minA -= margin;
@@ -144,7 +196,6 @@ View makeView(const std::vector<vec>& atoms, const std::vector<vec>& extra) {
     v.top = maxU;
     v.width = spanA * v.scale + 2 * v.pad;
     v.height = spanU * v.scale + 2 * v.pad;
-    return v;
 }
 
 // The local axes of an atom from its own, its ATOM0 and its ATOM2 positions: the first
@@ -172,13 +223,27 @@ bool localAxes(vec self, vec atom0, vec atom2, int axis1, int axis2, vec (&axes)
 // The axis code of a frame (1 X, 2 Y, 3 Z) as the drawing takes it: 0 when it is none.
 int axisCode(int code) { return code >= 1 && code <= 3 ? code : 0; }
 
-// What the drawing shows: the atoms' positions and bonded neighbours, and the dummies that
-// some frame uses; where finds an atom or any dummy by its label (the first of equal labels).
+// One drawn site: an input atom or a symmetry image.
+struct Site {
+    vec p;
+    int atom = -1;   // the input atom; for an image the atom it copies
+    bool image = false;
+    std::string label;
+    const char* element = "";
+    double u[6] = {0, 0, 0, 0, 0, 0};  // Cartesian U
+    bool isotropic = true;
+};
+
+// What the drawing shows: the sites, the bonds between them, and the dummies that some
+// frame uses; where finds an atom or any dummy by its label (the first of equal labels).
 struct Scene {
+    std::vector<Site> sites;
+    std::vector<std::pair<std::size_t, std::size_t>> bonds;
     std::vector<std::string> dummyLabels;
     std::unordered_map<std::string_view, vec> where;
-    std::vector<vec> atomPoints, dummyPoints;
     std::vector<std::size_t> drawnDummies;  // dummies some frame uses
+    std::vector<vec> dummyPoints;
+    std::vector<char> dummyUnplaced;
     std::vector<std::vector<std::size_t>> bonded;
 };
 
@@ -186,24 +251,44 @@ Scene collectScene(const RunReport& run) {
     const std::size_t atoms = static_cast<std::size_t>(run.atoms());
     Scene scene;
     std::unordered_map<std::string_view, std::size_t> indexOf;
-    scene.atomPoints.reserve(atoms);
+    scene.sites.reserve(atoms + static_cast<std::size_t>(run.images()));
     for (std::size_t k = 0; k < atoms; ++k) {
-        const AtomRecord& a = run.atom(static_cast<int>(k));
-        const vec p = toVec(a.cart);
-        indexOf.emplace(a.label, k);
-        scene.atomPoints.push_back(p);
-        scene.where.emplace(a.label, p);
+        const int i = static_cast<int>(k);
+        Site s;
+        s.p = toVec(run.cartesian(i));
+        s.atom = i;
+        s.label = run.label(i);
+        s.element = run.element(i);
+        run.cartesianU(i, s.u);
+        s.isotropic = run.displacement(i).size() == 1;
+        scene.sites.push_back(s);
     }
-    scene.bonded.resize(atoms);
-    run.forEachBond([&](int i, int j) {
-        const std::size_t p = indexOf.find(run.atom(i).label)->second, q = indexOf.find(run.atom(j).label)->second;
+    for (int k = 0; k < run.images(); ++k) {
+        const ImageView v = run.image(k);
+        Site s = scene.sites[static_cast<std::size_t>(v.origin)];
+        s.p = toVec(v.record->cart);
+        s.image = true;
+        s.label = v.label;
+        run.imageCartesianU(k, s.u);
+        scene.sites.push_back(s);
+    }
+    for (std::size_t k = 0; k < scene.sites.size(); ++k) {
+        indexOf.emplace(scene.sites[k].label, k);
+        if (k < atoms) scene.where.emplace(scene.sites[k].label, scene.sites[k].p);
+    }
+    scene.bonded.resize(scene.sites.size());
+    auto bond = [&](std::size_t p, std::size_t q) {
+        scene.bonds.emplace_back(p, q);
         scene.bonded[p].push_back(q);
         scene.bonded[q].push_back(p);
-    });
-    std::vector<char> used(static_cast<std::size_t>(std::max(run.q.nDummy, 0)), 0);
+    };
+    run.forEachBond([&](int i, int j) { bond(static_cast<std::size_t>(i), static_cast<std::size_t>(j)); });
+    for (const auto& b : run.imageBonds()) bond(static_cast<std::size_t>(b.first), static_cast<std::size_t>(b.second));
+    std::vector<char> used(static_cast<std::size_t>(std::max(run.dummies(), 0)), 0);
     for (int i = 0; i < run.atoms(); ++i)
         for (int number : {run.atom(i).atom0, run.atom(i).atom2})
-            if (run.dummyOf(number) >= 0) used[static_cast<std::size_t>(run.dummyOf(number))] = 1;
+            if (run.dummyOf(number) >= 0 && run.dummyOf(number) < run.dummies())
+                used[static_cast<std::size_t>(run.dummyOf(number))] = 1;
     const int dummies = run.dummies();
     scene.dummyLabels.reserve(static_cast<std::size_t>(dummies));  // the labels stay where they are
     for (int k = 0; k < dummies; ++k) {
@@ -216,39 +301,77 @@ Scene collectScene(const RunReport& run) {
         if (used[static_cast<std::size_t>(k)]) {
             scene.drawnDummies.push_back(static_cast<std::size_t>(k));
             scene.dummyPoints.push_back(p);
+            scene.dummyUnplaced.push_back(run.dummyUnplaced(k) ? 1 : 0);
         }
     }
     return scene;
 }
 
-void svgStart(std::string& svg, const View& view) {
+// The views: the best one, then along a, b and c; all fitted to the sites and the dummies
+// that have a position (an unplaced dummy at the origin would squeeze the drawing).
+std::vector<View> makeViews(const RunReport& run, const Scene& scene) {
+    std::vector<vec> points;
+    for (const Site& s : scene.sites) points.push_back(s.p);
+    std::vector<vec> all = points;
+    for (std::size_t n = 0; n < scene.dummyPoints.size(); ++n)
+        if (!scene.dummyUnplaced[n]) all.push_back(scene.dummyPoints[n]);
+    const CellGeometry& g = cellGeometry(run.cell());
+    vec edge[3];
+    for (int c = 0; c < 3; ++c) {
+        double unit[3] = {0, 0, 0}, out[3];
+        unit[c] = 1;
+        g.toCartesian(unit, out);
+        edge[c] = toVec(out);
+    }
+    std::vector<View> views(4);
+    const char* keys[4] = {"best", "a", "b", "c"};
+    const char* captions[4] = {"best view", "along a", "along b", "along c"};
+    for (std::size_t n = 0; n < views.size(); ++n) {
+        View& v = views[n];
+        v.key = keys[n];
+        v.caption = captions[n];
+        v.centre = centreOf(points);
+        if (n == 0) bestAxes(v, points);
+        else edgeAxes(v, edge[n - 1], edge[n % 3]);
+        fitView(v, all);
+    }
+    return views;
+}
+
+void svgStart(std::string& svg, const View& view, bool shown) {
     piece(svg,
-          "<svg class=\"drawing\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" "
-          "width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing\">\n",
-          view.width, view.height, view.width, view.height);
+          "<svg class=\"drawing view-%s\" data-view=\"%s\" xmlns=\"http://www.w3.org/2000/svg\" "
+          "viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" height=\"%.0f\" role=\"img\" aria-label=\"Structure drawing, "
+          "%s\"%s>\n",
+          view.key, view.key, view.width, view.height, view.width, view.height, view.caption,
+          shown ? "" : "");
     svg += "<defs>\n";
     for (int k = 0; k < 3; ++k)
         piece(svg,
-              "<marker id=\"arrow-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
+              "<marker id=\"arrow-%s-%c\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"5\" "
               "markerHeight=\"5\" orient=\"auto-start-reverse\"><path d=\"M0,0 L10,5 L0,10 z\" "
               "fill=\"%s\"/></marker>\n",
-              "xyz"[k], AXIS_COLOUR[k]);
+              view.key, "xyz"[k], AXIS_COLOUR[k]);
     svg += "</defs>\n";
 }
 
-void bondLayer(std::string& svg, const RunReport& run, const Scene& scene, const View& view) {
-    svg += "<g class=\"bonds\" stroke=\"#b0b0b0\" stroke-width=\"";
+void bondLayer(std::string& svg, const Scene& scene, const View& view) {
+    svg += "<g class=\"bonds\" stroke=\"#9e9e9e\" stroke-width=\"";
     piece(svg, "%.1f", std::max(1.5, 0.07 * view.scale));
     svg += "\" stroke-linecap=\"round\">\n";
-    run.forEachBond([&](int i, int j) {
-        auto p = scene.where.find(run.atom(i).label), q = scene.where.find(run.atom(j).label);
-        if (p == scene.where.end() || q == scene.where.end()) return;
-        piece(svg, "<line class=\"bond\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n", view.sx(p->second),
-              view.sy(p->second), view.sx(q->second), view.sy(q->second));
-    });
+    std::string a, b;
+    for (const auto& bond : scene.bonds) {
+        const Site &p = scene.sites[bond.first], &q = scene.sites[bond.second];
+        const bool image = p.image || q.image;
+        piece(svg, "<line class=\"bond%s\" data-atoms=\"%s %s\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\"/>\n",
+              image ? " image" : "", escaped(a, p.label), escaped(b, q.label), view.sx(p.p), view.sy(p.p),
+              view.sx(q.p), view.sy(q.p));
+    }
     svg += "</g>\n";
 }
 
+// Dummies that frames use; one no position rule placed sits at the origin, outside what the
+// drawing is fitted to: it is drawn in red at the drawing's edge, in its direction.
 void dummyLayer(std::string& svg, const Scene& scene, const View& view, double font) {
     const double s = view.scale;
     svg += "<g class=\"dummies\">\n";
@@ -256,15 +379,18 @@ void dummyLayer(std::string& svg, const Scene& scene, const View& view, double f
     std::string label;
     for (std::size_t n = 0; n < scene.drawnDummies.size(); ++n) {
         const vec& p = scene.dummyPoints[n];
-        const double x = view.sx(p), y = view.sy(p);
+        const bool unplaced = scene.dummyUnplaced[n] != 0;
+        const double x = std::min(std::max(view.sx(p), 8.0), view.width - 8.0);
+        const double y = std::min(std::max(view.sy(p), 8.0), view.height - 8.0);
         escaped(label, scene.dummyLabels[scene.drawnDummies[n]]);
         piece(svg,
-              "<g class=\"dummy\" data-label=\"%s\"><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\" "
-              "stroke=\"#444\" stroke-width=\"1.5\"/><text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-              "fill=\"#444\"%s>%s</text></g>\n",
-              label.c_str(), x - c, y - c, x + c, y + c, x - c, y + c, x + c, y - c, x + c + 2, y + c + font * 0.8,
-              font * 0.85, s >= 14 ? "" : " display=\"none\"", label.c_str());
+              "<g class=\"dummy%s\" data-label=\"%s\"><title>%s%s</title><path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f "
+              "L%.1f,%.1f\" stroke=\"%s\" stroke-width=\"%s\"/></g>\n",
+              unplaced ? " unplaced" : "", label.c_str(), label.c_str(),
+              unplaced ? ": no position rule applied, left at 0,0,0" : "", x - c, y - c, x + c, y + c, x - c, y + c,
+              x + c, y - c, unplaced ? "#d50000" : "#444", unplaced ? "2.5" : "1.5");
     }
+    (void)font;
     svg += "</g>\n";
 }
 
@@ -273,101 +399,103 @@ struct Scratch {
     std::string a, b;
 };
 
-// Atom k: a circle, found or missing, and its label where the bonds are not (opposite the
-// mean direction of its bonds).
-void atomShape(std::string& svg, const RunReport& run, std::size_t k, const Scene& scene, const View& view,
-               double font, Scratch& scratch) {
-    const int i = static_cast<int>(k);
-    const double s = view.scale;
-    const char* label = escaped(scratch.a, run.atom(i).label);
+// The drawn radius scale of an ellipse: at least a few pixels, so every atom stays visible.
+double drawnRadius(double angstrom, const View& view) { return std::max(2.5, angstrom * view.scale); }
+
+// Isotropic hydrogens are drawn as small spheres of fixed size, as displacement drawings do.
+constexpr double HYDROGEN_RADIUS = 0.15;
+
+bool fixedHydrogen(const Site& site) { return site.isotropic && std::strcmp(site.element, "H") == 0; }
+
+// The radius (pixels) of the circle around a site's drawn shape.
+double siteRadius(const Site& site, const View& view) {
+    if (fixedHydrogen(site)) return drawnRadius(HYDROGEN_RADIUS, view);
+    if (site.isotropic) return drawnRadius(PROBABILITY_50 * std::sqrt(std::max(0.0, site.u[0])), view);
+    return drawnRadius(projectedEllipse(site.u, view.across, view.up).major, view);
+}
+
+// Site k: its 50 % ellipsoid (a circle for an isotropic atom) in its element's colour, the
+// outline telling found from missing, dashed for an atom of a disorder part.
+void atomShape(std::string& svg, const RunReport& run, const Scene& scene, std::size_t k, const View& view,
+               Scratch& scratch) {
+    const Site& site = scene.sites[k];
+    const int i = site.atom;
+    const char* label = escaped(scratch.a, site.label);
     const bool found = run.found(i);
-    const double x = view.sx(scene.atomPoints[k]), y = view.sy(scene.atomPoints[k]);
-    const bool hydrogen = std::strcmp(run.element(i), "H") == 0;
-    const double r = std::max(3.0, (hydrogen ? 0.17 : 0.28) * s);
-    double lx = 0, ly = 0;
-    for (std::size_t n : scene.bonded[k]) {
-        const double dx = view.sx(scene.atomPoints[n]) - x, dy = view.sy(scene.atomPoints[n]) - y;
-        const double d = std::hypot(dx, dy);
-        if (d > 1e-6) {
-            lx -= dx / d;
-            ly -= dy / d;
-        }
-    }
-    const double ld = std::hypot(lx, ly);
-    if (ld < 0.3) {
-        lx = 0.7;
-        ly = -0.7;
+    const int part = run.part(i);
+    const double x = view.sx(site.p), y = view.sy(site.p);
+    const char* cls = site.image ? "image" : found ? "found" : "missing";
+    piece(svg, "<g class=\"atom %s\" data-label=\"%s\" data-element=\"%s\"", cls, label, site.element);
+    if (part != 0) piece(svg, " data-part=\"%d\"", part);
+    piece(svg, "><title>%s (%s): %s, %s", label, site.element, escaped(scratch.b, run.name(i)),
+          found ? "found" : "not in the database");
+    if (part != 0) piece(svg, ", disorder part %d", part);
+    if (site.image) piece(svg, ", symmetry image of %s", escaped(scratch.b, run.label(i)));
+    svg += "</title>";
+    const char* fill = elementColour(site.element);
+    const char* stroke = found || site.image ? FOUND_STROKE : MISSING_STROKE;
+    const char* width = found || site.image ? "1" : "3";
+    const char* dash = part != 0 ? " stroke-dasharray=\"4 2\"" : "";
+    // the shape: a circle, or the projected ellipse (the screen's y runs down, so an angle
+    // towards `up` turns the other way)
+    char shape[160];
+    if (site.isotropic) {
+        std::snprintf(shape, sizeof shape, "circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\"", x, y, siteRadius(site, view));
     } else {
-        lx /= ld;
-        ly /= ld;
+        const Ellipse e = projectedEllipse(site.u, view.across, view.up);
+        std::snprintf(shape, sizeof shape,
+                      "ellipse cx=\"%.1f\" cy=\"%.1f\" rx=\"%.2f\" ry=\"%.2f\" transform=\"rotate(%.1f %.1f %.1f)\"",
+                      x, y, drawnRadius(e.major, view), drawnRadius(e.minor, view), -e.angle * 180 / M_PI, x, y);
     }
-    const double labelX = x + lx * (r + 0.45 * font), labelY = y + ly * (r + 0.45 * font);
-    // every atom names itself on hovering; written labels only where they stay readable:
-    // hydrogens lose theirs in a crowded drawing, every atom in a very small one
-    const bool labelled = s >= 14 && (!hydrogen || s >= 28);
-    piece(svg,
-          "<g class=\"atom %s\" data-label=\"%s\"><title>%s: %s (%s)</title>"
-          "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\" stroke=\"%s\" "
-          "stroke-width=\"%s\"%s/>",
-          found ? "found" : "missing", label, label, escaped(scratch.b, run.name(i)),
-          found ? "found" : "not in the database", x, y, r, found ? FOUND_FILL : MISSING_FILL,
-          found ? FOUND_STROKE : MISSING_STROKE, found ? "1" : "2.5", found ? "" : " stroke-dasharray=\"3 2\"");
-    if (labelled)
-        piece(svg,
-              "<text x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" font-weight=\"%s\" fill=\"%s\" "
-              "stroke=\"#fff\" stroke-width=\"3\" paint-order=\"stroke\" text-anchor=\"%s\" "
-              "dominant-baseline=\"middle\">%s</text>",
-              labelX, labelY, font, found ? "normal" : "bold", found ? "#111" : "#7f0000",
-              lx > 0.35 ? "start" : (lx < -0.35 ? "end" : "middle"), label);
+    // a faded image gets an opaque backing, so the bonds behind it stay hidden
+    if (site.image) piece(svg, "<%s class=\"backing\" fill=\"#fcfcfc\"/>", shape);
+    piece(svg, "<%s class=\"adp\" fill=\"%s\" stroke=\"%s\" stroke-width=\"%s\"%s%s/>", shape, fill, stroke, width,
+          dash, site.image ? " fill-opacity=\"0.4\" stroke-opacity=\"0.5\"" : "");
     svg += "</g>\n";
 }
 
 constexpr double ARROW = 0.6;  // length of a frame arrow, angstrom
 
 // Axis e of an atom at p: an arrow, or, along the line of sight, a circle with a dot when it
-// points at the viewer and with a cross when it points away. A small drawing gets thin
-// arrows and no axis letters.
+// points at the viewer and with a cross when it points away.
 void axisArrow(std::string& svg, int e, vec p, vec axis, const View& view, double font) {
     const double s = view.scale;
     const double stroke = std::max(0.6, std::min(1.6, 0.03 * s));
-    const bool letters = s >= 28;
     const double x = view.sx(p), y = view.sy(p);
     const vec tip = p + ARROW * axis;
     const double tx = view.sx(tip), ty = view.sy(tip);
     if (std::hypot(tx - x, ty - y) < 0.35 * ARROW * s) {
         const double m = std::max(1.5, 0.09 * s), o = m * 0.6;
         const bool toward = dot(axis, view.depth) > 0;
-        const double cx = tx, cy = ty;
         piece(svg,
               "<g class=\"axis-arrow axis-%c %s\" stroke=\"%s\" fill=\"none\" "
               "stroke-width=\"%.1f\"><circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"#fff\"/>",
-              "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, cx, cy, m);
+              "xyz"[e], toward ? "toward-viewer" : "away-from-viewer", AXIS_COLOUR[e], stroke, tx, ty, m);
         if (toward)
-            piece(svg, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", cx, cy, m * 0.3, AXIS_COLOUR[e]);
+            piece(svg, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"%.1f\" fill=\"%s\"/>", tx, ty, m * 0.3, AXIS_COLOUR[e]);
         else
-            piece(svg, "<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", cx - o, cy - o, cx + o, cy + o,
-                  cx - o, cy + o, cx + o, cy - o);
-        if (letters)
-            piece(svg,
-                  "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-                  "fill=\"%s\" stroke=\"none\">%s</text>",
-                  cx + m + 1, cy + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+            piece(svg, "<path d=\"M%.1f,%.1f L%.1f,%.1f M%.1f,%.1f L%.1f,%.1f\"/>", tx - o, ty - o, tx + o, ty + o,
+                  tx - o, ty + o, tx + o, ty - o);
+        piece(svg,
+              "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+              "fill=\"%s\" stroke=\"none\">%s</text>",
+              tx + m + 1, ty + m + font * 0.3, font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
         svg += "</g>";
         return;
     }
     const vec beyond = p + (ARROW * 1.3) * axis;
     piece(svg,
           "<line class=\"axis-arrow axis-%c\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" "
-          "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%c)\"/>",
-          "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, "xyz"[e]);
-    if (letters)
-        piece(svg,
-              "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
-              "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
-              view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
+          "stroke=\"%s\" stroke-width=\"%.1f\" marker-end=\"url(#arrow-%s-%c)\"/>",
+          "xyz"[e], x, y, tx, ty, AXIS_COLOUR[e], stroke, view.key, "xyz"[e]);
+    piece(svg,
+          "<text class=\"axis-label\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" "
+          "fill=\"%s\" text-anchor=\"middle\" dominant-baseline=\"middle\">%s</text>",
+          view.sx(beyond), view.sy(beyond), font * 0.75, AXIS_COLOUR[e], AXIS_NAME[e]);
 }
 
-// The three axes of a found atom's frame (nothing when its reference atoms span no frame).
+// The three axes of a found atom's frame (nothing when its reference atoms span no frame);
+// hidden until the atom is pointed at or all frames are asked for.
 void frameArrows(std::string& svg, const RunReport& run, int i, vec p, const Scene& scene, const View& view,
                  double font) {
     const AtomRecord& a = run.atom(i);
@@ -385,58 +513,233 @@ void frameArrows(std::string& svg, const RunReport& run, int i, vec p, const Sce
     svg += "</g>\n";
 }
 
-void drawing(TextSink& out, const RunReport& run) {
-    const Scene scene = collectScene(run);
-    const View view = makeView(scene.atomPoints, scene.dummyPoints);
+}  // namespace
+
+// ---- labels placed without overlaps
+
+std::vector<LabelPlacement> placeLabels(const std::vector<LabelRequest>& wanted, double width, double height) {
+    std::vector<LabelPlacement> placed(wanted.size());
+    // boxes already placed, binned on a coarse grid: first the atoms themselves (a label
+    // covers no other atom), then the labels as they are placed
+    const std::size_t n = wanted.size();
+    std::vector<LabelPlacement> boxes(2 * n);
+    const double cell = 48;
+    std::unordered_map<long long, std::vector<std::size_t>> grid;
+    auto key = [](long long gx, long long gy) { return gx * 1000003LL + gy; };
+    auto enter = [&](std::size_t slot) {
+        const LabelPlacement& b = boxes[slot];
+        for (long long gx = static_cast<long long>(std::floor(b.x0 / cell)); gx <= static_cast<long long>(std::floor(b.x1 / cell)); ++gx)
+            for (long long gy = static_cast<long long>(std::floor(b.y0 / cell)); gy <= static_cast<long long>(std::floor(b.y1 / cell)); ++gy)
+                grid[key(gx, gy)].push_back(slot);
+    };
+    for (std::size_t k = 0; k < n; ++k) {
+        const LabelRequest& w = wanted[k];
+        const double r = 0.8 * w.radius;
+        boxes[n + k] = {true, w.x, w.y, w.x - r, w.y - r, w.x + r, w.y + r};
+        enter(n + k);
+    }
+    std::size_t owner = 0;  // the atom whose label is being placed: its own disc is no obstacle
+    auto overlaps = [&](const LabelPlacement& b) {
+        for (long long gx = static_cast<long long>(std::floor(b.x0 / cell)); gx <= static_cast<long long>(std::floor(b.x1 / cell)); ++gx)
+            for (long long gy = static_cast<long long>(std::floor(b.y0 / cell)); gy <= static_cast<long long>(std::floor(b.y1 / cell)); ++gy) {
+                auto it = grid.find(key(gx, gy));
+                if (it == grid.end()) continue;
+                for (std::size_t slot : it->second) {
+                    if (slot == n + owner) continue;
+                    const LabelPlacement& o = boxes[slot];
+                    if (b.x0 < o.x1 && o.x0 < b.x1 && b.y0 < o.y1 && o.y0 < b.y1) return true;
+                }
+            }
+        return false;
+    };
+    // the order: labels of heavier priority first (hydrogens last)
+    std::vector<std::size_t> order(wanted.size());
+    for (std::size_t n = 0; n < order.size(); ++n) order[n] = n;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return wanted[a].priority < wanted[b].priority; });
+    for (std::size_t k : order) {
+        owner = k;
+        const LabelRequest& w = wanted[k];
+        // eight directions, the preferred one (away from the bonds) first
+        const double base = std::atan2(w.dy, w.dx);
+        for (int t = 0; t < 8; ++t) {
+            const double angle = base + (t % 2 == 0 ? 1 : -1) * ((t + 1) / 2) * (M_PI / 4);
+            const double dx = std::cos(angle), dy = std::sin(angle);
+            const double cx = w.x + dx * (w.radius + 0.5 * w.width + 1), cy = w.y + dy * (w.radius + 0.5 * w.height + 1);
+            LabelPlacement b{true, cx, cy, cx - 0.5 * w.width, cy - 0.5 * w.height, cx + 0.5 * w.width, cy + 0.5 * w.height};
+            if (b.x0 < 0 || b.y0 < 0 || b.x1 > width || b.y1 > height || overlaps(b)) continue;
+            placed[k] = boxes[k] = b;
+            enter(k);
+            break;
+        }
+    }
+    return placed;
+}
+
+namespace {
+
+// The labels of a view: every site asks for one beside it, away from its bonds; what cannot
+// be placed without overlapping is left to the atom's tooltip (hydrogens give way first).
+// Returns how many labels were left out.
+int labelLayer(std::string& svg, const RunReport& run, const Scene& scene, const View& view, double font) {
+    std::vector<LabelRequest> wanted;
+    wanted.reserve(scene.sites.size());
+    for (std::size_t k = 0; k < scene.sites.size(); ++k) {
+        const Site& site = scene.sites[k];
+        LabelRequest w;
+        w.x = view.sx(site.p);
+        w.y = view.sy(site.p);
+        for (std::size_t n : scene.bonded[k]) {
+            const double dx = view.sx(scene.sites[n].p) - w.x, dy = view.sy(scene.sites[n].p) - w.y;
+            const double d = std::hypot(dx, dy);
+            if (d > 1e-6) {
+                w.dx -= dx / d;
+                w.dy -= dy / d;
+            }
+        }
+        if (std::hypot(w.dx, w.dy) < 0.3) {
+            w.dx = 0.7;
+            w.dy = -0.7;
+        }
+        const double size = site.image ? 0.85 * font : font;
+        w.width = 0.62 * size * static_cast<double>(site.label.size()) + 2;
+        w.height = 1.25 * size + 1;
+        w.radius = siteRadius(site, view);
+        const bool hydrogen = std::strcmp(site.element, "H") == 0;
+        w.priority = (hydrogen ? 2 : 0) + (site.image ? 1 : 0);
+        wanted.push_back(w);
+    }
+    const std::vector<LabelPlacement> placed = placeLabels(wanted, view.width, view.height);
+    int dropped = 0;
+    std::string label;
+    svg += "<g class=\"labels\" font-family=\"monospace\">\n";
+    for (std::size_t k = 0; k < placed.size(); ++k) {
+        if (!placed[k].placed) {
+            ++dropped;
+            continue;
+        }
+        const Site& site = scene.sites[k];
+        const bool found = site.image || run.found(site.atom);
+        const double size = site.image ? 0.85 * font : font;
+        piece(svg,
+              "<text class=\"label%s\" x=\"%.1f\" y=\"%.1f\" font-size=\"%.1f\" fill=\"%s\" text-anchor=\"middle\" "
+              "dominant-baseline=\"central\"%s>%s</text>\n",
+              site.image ? " image" : "", placed[k].x, placed[k].y, size,
+              site.image ? "#607d8b" : found ? "#111" : "#b71c1c", site.image ? " font-style=\"italic\"" : "",
+              escaped(label, site.label));
+    }
+    svg += "</g>\n";
+    return dropped;
+}
+
+// The cell axes as a small triad in the lower left corner.
+void cellTriad(std::string& svg, const RunReport& run, const View& view) {
+    const CellGeometry& g = cellGeometry(run.cell());
+    const double ox = 40, oy = view.height - 40, length = 22;
+    svg += "<g class=\"cell-axes\">";
+    for (int c = 0; c < 3; ++c) {
+        double unit[3] = {0, 0, 0}, out[3];
+        unit[c] = 1;
+        g.toCartesian(unit, out);
+        const vec d = normalised(toVec(out));
+        const double x = ox + length * dot(d, view.across), y = oy - length * dot(d, view.up);
+        piece(svg,
+              "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"%s\" stroke-width=\"2\"/>"
+              "<text x=\"%.1f\" y=\"%.1f\" font-size=\"11\" fill=\"%s\" text-anchor=\"middle\" "
+              "dominant-baseline=\"central\">%c</text>",
+              ox, oy, x, y, CELL_COLOUR[c], ox + 1.3 * (x - ox), oy + 1.3 * (y - oy), CELL_COLOUR[c], "abc"[c]);
+    }
+    svg += "</g>\n";
+}
+
+int drawView(TextSink& out, const RunReport& run, const Scene& scene, const View& view, bool shown) {
     const double font = std::max(9.0, std::min(14.0, 0.3 * view.scale));
-
     std::string& svg = out.text();
-    svgStart(svg, view);
-    bondLayer(svg, run, scene, view);
-    dummyLayer(svg, scene, view, font);
+    svgStart(svg, view, shown);
+    bondLayer(svg, scene, view);
 
-    // atoms back to front, each with its frame arrows on top of the atoms behind it
-    std::vector<std::size_t> order(scene.atomPoints.size());
+    // sites back to front
+    std::vector<std::size_t> order(scene.sites.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return dot(scene.atomPoints[a] - view.centre, view.depth) < dot(scene.atomPoints[b] - view.centre, view.depth);
+        return dot(scene.sites[a].p - view.centre, view.depth) < dot(scene.sites[b].p - view.centre, view.depth);
     });
     std::string axesLayer = "<g class=\"frames\">\n";
     Scratch scratch;
     svg += "<g class=\"atoms\">\n";
     for (std::size_t k : order) {
-        atomShape(svg, run, k, scene, view, font, scratch);
-        if (run.found(static_cast<int>(k)))
-            frameArrows(axesLayer, run, static_cast<int>(k), scene.atomPoints[k], scene, view, font);
+        atomShape(svg, run, scene, k, view, scratch);
+        const Site& site = scene.sites[k];
+        if (!site.image && run.found(site.atom))
+            frameArrows(axesLayer, run, site.atom, site.p, scene, view, font);
         out.spill();
     }
-    // the arrows on top: an axis along a bond would otherwise hide under the atoms
     svg += "</g>\n";
+    dummyLayer(svg, scene, view, font);
+    const int dropped = labelLayer(svg, run, scene, view, font);
     svg += axesLayer;
-    svg += "</g>\n</svg>\n";
+    svg += "</g>\n";
+    cellTriad(svg, run, view);
+    svg += "</svg>\n";
+    return dropped;
 }
 
-void legend(std::string& html) {
+void drawing(TextSink& out, const RunReport& run) {
+    const Scene scene = collectScene(run);
+    const std::vector<View> views = makeViews(run, scene);
+    std::string& html = out.text();
+    // the view and the frames switch by CSS alone: radio buttons and a check box before the views
+    for (const View& v : views)
+        piece(html, "<input type=\"radio\" name=\"view\" class=\"switch\" id=\"view-%s\"%s>", v.key,
+              v.key == views[0].key ? " checked" : "");
+    html += "<input type=\"checkbox\" class=\"switch\" id=\"all-axes\">\n<div class=\"controls\">View: ";
+    for (const View& v : views) piece(html, "<label for=\"view-%s\">%s</label> ", v.key, v.caption);
+    html += "&nbsp; <label for=\"all-axes\">local axes of every atom</label></div>\n<div class=\"views\">\n";
+    int dropped = 0;
+    for (std::size_t n = 0; n < views.size(); ++n) {
+        const int d = drawView(out, run, scene, views[n], n == 0);
+        if (n == 0) dropped = d;
+    }
+    html += "</div>\n";
+    piece(html,
+          "<p class=\"note\">Ellipsoids at 50 %% probability (circles for isotropic atoms, small spheres of "
+          "0.15 &Aring; for isotropic hydrogens; symmetry images faded). Point at an atom to see its name and local axes (0.6 &Aring;). ");
+    if (dropped > 0)
+        piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d %s would overlap and %s left out "
+                    "(hydrogens first); the tooltips name those atoms.</span>",
+              dropped, dropped, dropped == 1 ? "label" : "labels", dropped == 1 ? "is" : "are");
+    html += "</p>\n";
+}
+
+void legend(std::string& html, const RunReport& run) {
     html += "<div class=\"legend\">";
+    std::vector<std::string> seen;
+    for (int i = 0; i < run.atoms(); ++i) {
+        const std::string e = run.element(i);
+        if (std::find(seen.begin(), seen.end(), e) != seen.end()) continue;
+        seen.push_back(e);
+        piece(html,
+              "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
+              "</svg>%s</span>",
+              elementColour(e.c_str()), FOUND_STROKE, e.c_str());
+    }
     piece(html,
-          "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\"/>"
-          "</svg>found in the database</span>",
-          FOUND_FILL, FOUND_STROKE);
-    piece(html,
-          "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"%s\" stroke=\"%s\" "
-          "stroke-width=\"2\" stroke-dasharray=\"3 2\"/></svg>not in the database (input values kept)</span>",
-          MISSING_FILL, MISSING_STROKE);
+          "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#eee\" stroke=\"%s\" "
+          "stroke-width=\"3\"/></svg>not in the database (input values kept)</span>",
+          MISSING_STROKE);
+    html += "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#eee\" stroke=\"#263238\" "
+            "stroke-dasharray=\"4 2\"/></svg>disorder part</span>";
+    html += "<span><svg width=\"16\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#eee\" stroke=\"#263238\" "
+            "opacity=\"0.4\"/></svg>symmetry image</span>";
     for (int k = 0; k < 3; ++k)
         piece(html,
               "<span><svg width=\"28\" height=\"12\"><line x1=\"2\" y1=\"6\" x2=\"24\" y2=\"6\" stroke=\"%s\" "
               "stroke-width=\"2\"/><path d=\"M20,2 L27,6 L20,10 z\" fill=\"%s\"/></svg>local %s axis</span>",
               AXIS_COLOUR[k], AXIS_COLOUR[k], AXIS_NAME[k]);
-    html += "<span><svg width=\"34\" height=\"16\"><circle cx=\"8\" cy=\"8\" r=\"6\" fill=\"#fff\" stroke=\"#444\"/>"
-            "<circle cx=\"8\" cy=\"8\" r=\"2\" fill=\"#444\"/><circle cx=\"25\" cy=\"8\" r=\"6\" fill=\"#fff\" "
-            "stroke=\"#444\"/><path d=\"M21,4 L29,12 M21,12 L29,4\" stroke=\"#444\"/></svg>axis towards / away from "
-            "you</span>";
     html += "<span><svg width=\"16\" height=\"16\"><path d=\"M3,3 L13,13 M3,13 L13,3\" stroke=\"#444\" "
             "stroke-width=\"1.5\"/></svg>dummy atom</span>";
+    html += "<span><svg width=\"16\" height=\"16\"><path d=\"M3,3 L13,13 M3,13 L13,3\" stroke=\"#d50000\" "
+            "stroke-width=\"2.5\"/></svg>dummy without a position rule (left at 0,0,0)</span>";
     html += "</div>\n";
 }
 
@@ -454,8 +757,12 @@ void frameText(std::string& html, const RunReport& run, int i, Scratch& scratch)
     for (int number : {a.atom0, a.atom2}) {
         if (run.dummyOf(number) < 0) continue;
         const double* f = run.atom(number - 1).frac;
-        piece(html, "<br><span class=\"note\">%s at %.4f %.4f %.4f</span>",
+        piece(html, "<br><span class=\"note\">%s at %.4f %.4f %.4f",
               escaped(scratch.a, run.referenceLabel(number, label)), f[0], f[1], f[2]);
+        const int image = run.imageOfDummy(run.dummyOf(number));
+        if (image >= 0) piece(html, ", stands for %s", escaped(scratch.a, run.image(image).label));
+        if (run.dummyUnplaced(run.dummyOf(number))) html += ", <b>no position rule applied</b>";
+        html += "</span>";
     }
 }
 
@@ -466,6 +773,8 @@ void atomRow(std::string& html, const RunReport& run, int i, Scratch& scratch) {
           escaped(scratch.a, a.label));
     html += "<td>";
     appendEscaped(html, a.label);
+    html += "</td><td>";
+    html += run.element(i);
     html += "</td><td class=\"name\">";
     appendEscaped(html, run.name(i));
     html += "</td><td class=\"found\">";
@@ -496,8 +805,13 @@ void atomRow(std::string& html, const RunReport& run, int i, Scratch& scratch) {
     html += "</td><td>";
     frameText(html, run, i, scratch);
     html += "</td>";
-    piece(html, "<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
-          run.monopoleBefore(i), run.monopoleWritten(i), a.molecule);
+    piece(html, "<td class=\"num\">%.4f</td><td class=\"num\">%d</td><td class=\"num\">%d</td>", run.occupancy(i),
+          run.part(i), run.kappaSet(i));
+    const double* k = run.kappa(i);
+    piece(html, "<td class=\"num\" title=\"%.4f %.4f %.4f %.4f %.4f %.4f\">%.4f / %.4f</td>", k[0], k[1], k[2], k[3],
+          k[4], k[5], k[0], k[1]);
+    piece(html, "<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
+          run.populations(i)[0], run.monopoleBefore(i), run.monopoleWritten(i), a.molecule);
     html += "</tr>\n";
 }
 
@@ -540,12 +854,160 @@ void moleculeTable(std::string& html, const RunReport& run) {
 
 }  // namespace
 
+namespace {
+
+// A few lines of script: a click on a column heading sorts the table by it; pointing at an
+// atom shows its local axes.
+const char* const SCRIPT = R"(
+document.querySelectorAll('table.sortable').forEach(function (t) {
+  t.querySelectorAll('thead th').forEach(function (th, c) {
+    th.classList.add('sortable');
+    th.addEventListener('click', function () {
+      var body = t.tBodies[0], rows = Array.prototype.slice.call(body.rows), dir = th.dataset.dir === '1' ? -1 : 1;
+      th.dataset.dir = dir;
+      rows.sort(function (x, y) {
+        var p = x.cells[c].textContent, q = y.cells[c].textContent, m = parseFloat(p), n = parseFloat(q);
+        return dir * (isNaN(m) || isNaN(n) ? p.localeCompare(q) : m - n);
+      });
+      rows.forEach(function (r) { body.appendChild(r); });
+    });
+  });
+});
+document.querySelectorAll('svg.drawing').forEach(function (svg) {
+  svg.addEventListener('mouseover', function (e) {
+    var atom = e.target.closest('.atom');
+    if (!atom) return;
+    svg.querySelectorAll('.axes').forEach(function (a) { a.classList.toggle('on', a.dataset.atom === atom.dataset.label); });
+  });
+});
+)";
+
+void provenance(std::string& html, const RunReport& run) {
+    const Provenance& p = run.provenance;
+    html += "<dl class=\"provenance\">\n<dt>Program</dt><dd>";
+    appendEscaped(html, p.version.empty() ? "QuandrelTool" : p.version);
+    html += "</dd>\n<dt>Date</dt><dd>";
+    appendEscaped(html, p.date);
+    html += "</dd>\n<dt>Switches</dt><dd><code>";
+    if (p.arguments.empty()) html += "(none)";
+    for (const std::string& a : p.arguments) {
+        appendEscaped(html, a);
+        html += ' ';
+    }
+    html += "</code></dd>\n<dt>Settings file</dt><dd><code>";
+    appendEscaped(html, run.options().settingsPath);
+    html += "</code></dd>\n<dt>Database</dt><dd><code>";
+    appendEscaped(html, run.databasePath());
+    piece(html, "</code>, %zu %s</dd>\n", run.entries, run.entries == 1 ? "entry" : "entries");
+    for (const InputFile& f : run.inputFiles()) {
+        html += "<dt>";
+        appendEscaped(html, f.role);
+        html += "</dt><dd><code>";
+        appendEscaped(html, f.path);
+        html += "</code>, modified ";
+        appendEscaped(html, f.modified);
+        html += "</dd>\n";
+    }
+    const std::string group = run.spaceGroup();
+    html += "<dt>Space group</dt><dd>";
+    appendEscaped(html, group.empty() ? "not identified" : group);
+    piece(html, " (%zu operators)</dd>\n</dl>\n", run.operators().size());
+}
+
+// Missing names, each once: how many atoms carry it and its nearest database entries.
+void missingSummary(std::string& html, const RunReport& run, Scratch& scratch) {
+    std::vector<std::pair<std::string, std::vector<int>>> names;
+    std::unordered_map<std::string, std::size_t> at;
+    for (int i = 0; i < run.atoms(); ++i) {
+        if (run.found(i)) continue;
+        auto it = at.emplace(run.name(i), names.size());
+        if (it.second) names.push_back({run.name(i), {}});
+        names[it.first->second].second.push_back(i);
+    }
+    if (names.empty()) return;
+    html += "<h3>Names not in the database</h3>\n<table class=\"missing-names sortable\"><thead><tr><th>Quandrel "
+            "name</th><th>Atoms</th><th>Labels</th><th>Nearest entries</th></tr></thead><tbody>\n";
+    for (const auto& n : names) {
+        html += "<tr class=\"missing-name\"><td class=\"name\">";
+        appendEscaped(html, n.first);
+        piece(html, "</td><td class=\"num\">%zu</td><td>", n.second.size());
+        for (std::size_t k = 0; k < n.second.size() && k < 8; ++k) {
+            appendEscaped(html, run.label(n.second[k]));
+            html += ' ';
+        }
+        if (n.second.size() > 8) piece(html, "&hellip; (%zu more)", n.second.size() - 8);
+        html += "</td><td>";
+        const std::vector<NearEntry>& nearest = run.nearest(n.second[0]);
+        if (nearest.empty()) html += "<span class=\"note\">no database entry of this element</span>";
+        for (const NearEntry& e : nearest)
+            piece(html, "<code>%s</code> &mdash; %s<br>", escaped(scratch.a, e.name), escaped(scratch.b, e.modelCompound));
+        html += "</td></tr>\n";
+    }
+    html += "</tbody></table>\n";
+}
+
+void imageTable(std::string& html, const RunReport& run) {
+    if (run.images() == 0) return;
+    const std::vector<std::string> ops = run.operators();
+    piece(html, "<h2>Symmetry images</h2>\n<p class=\"note\">%d images complete the molecules; they are drawn faded "
+                "with their bonds.</p>\n<table class=\"images sortable\"><thead><tr><th>Image</th><th>Atom</th>"
+                "<th>Operator</th><th>Translation</th></tr></thead><tbody>\n", run.images());
+    for (int k = 0; k < run.images(); ++k) {
+        const ImageView v = run.image(k);
+        html += "<tr><td>";
+        appendEscaped(html, v.label);
+        html += "</td><td>";
+        appendEscaped(html, run.label(v.origin));
+        piece(html, "</td><td>%d: ", v.op);
+        if (v.op >= 1 && static_cast<std::size_t>(v.op) <= ops.size()) appendEscaped(html, ops[static_cast<std::size_t>(v.op - 1)]);
+        piece(html, "</td><td>%d %d %d</td></tr>\n", v.shift[0], v.shift[1], v.shift[2]);
+    }
+    html += "</tbody></table>\n";
+}
+
+// "Check before refining": the warnings the run collected, counted per kind, then each.
+void checkBeforeRefining(std::string& html, const RunReport& run) {
+    const std::vector<RunWarning>& warnings = run.warnings();
+    if (warnings.empty()) return;
+    html += "<section class=\"warnings\">\n<h2>Check before refining</h2>\n<ul class=\"warning-counts\">";
+    for (const auto& c : run.warningCounts()) {
+        html += "<li><b>";
+        appendEscaped(html, c.first);
+        piece(html, "</b>: %d</li>", c.second);
+    }
+    html += "</ul>\n<table class=\"warnings sortable\"><thead><tr><th>Kind</th><th>Atoms</th><th>Warning (also on "
+            "standard error)</th></tr></thead><tbody>\n";
+    for (const RunWarning& w : warnings) {
+        html += "<tr class=\"warning\"><td>";
+        appendEscaped(html, w.kind);
+        html += "</td><td>";
+        for (const std::string& a : w.atoms) {
+            appendEscaped(html, a);
+            html += ' ';
+        }
+        html += "</td><td>";
+        appendEscaped(html, w.text);
+        html += "</td></tr>\n";
+    }
+    html += "</tbody></table>\n<p class=\"note\">Listed here so far: damaged database entries, unreadable KS: lines "
+            "and dummies without a position rule. Standard error of the run has every warning.</p>\n</section>\n";
+}
+
+// ---- Fit to the data: the structure-factor stage adds its section here (R values, plots of
+// observed against calculated intensities). Until then the page holds only this marker.
+void fitToDataSection(std::string& html, const RunReport& run) {
+    (void)run;
+    html += "<!-- fit-to-data section -->\n";
+}
+
+}  // namespace
+
 void writePage(const RunReport& run, TextSink& out) {
     std::string& html = out.text();
     const std::size_t atoms = static_cast<std::size_t>(run.atoms());
     const int missing = run.missing;
     std::string title;
-    appendEscaped(title, run.q.title);
+    appendEscaped(title, run.title());
     const std::string heading = "QuandrelTool report" + (title.empty() ? "" : ": " + title);
     html += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>";
     html += heading;
@@ -554,29 +1016,33 @@ void writePage(const RunReport& run, TextSink& out) {
     html += "</style>\n</head>\n<body>\n<h1>";
     html += heading;
     html += "</h1>\n";
+    provenance(html, run);
+    checkBeforeRefining(html, run);
     piece(html, "<p class=\"summary\">%zu atoms, %zu found in the database, ", atoms,
           atoms - static_cast<std::size_t>(missing));
     if (missing > 0)
         piece(html, "<span class=\"bad\">%d not found</span>", missing);
     else
         html += "none missing";
-    std::vector<char> used(static_cast<std::size_t>(std::max(run.q.nDummy, 0)), 0);
-    std::size_t dummiesUsed = 0;
+    std::vector<char> used(static_cast<std::size_t>(std::max(run.dummies(), 0)), 0);
+    std::size_t dummiesUsed = 0, unplaced = 0;
     for (int i = 0; i < run.atoms(); ++i)
         for (int number : {run.atom(i).atom0, run.atom(i).atom2}) {
             const int d = run.dummyOf(number);
-            if (d >= 0 && !used[static_cast<std::size_t>(d)]) {
+            if (d >= 0 && d < run.dummies() && !used[static_cast<std::size_t>(d)]) {
                 used[static_cast<std::size_t>(d)] = 1;
                 ++dummiesUsed;
+                if (run.dummyUnplaced(d)) ++unplaced;
             }
         }
-    std::string path;
-    piece(html, ". Database <code>%s</code> with %zu %s; ", escaped(path, run.q.opt.databasePath), run.entries,
-          run.entries == 1 ? "entry" : "entries");
+    html += "; ";
     if (dummiesUsed == 0)
         html += "no dummy atom in the frames";
     else
         piece(html, "%zu dummy %s in the frames", dummiesUsed, dummiesUsed == 1 ? "atom" : "atoms");
+    if (unplaced > 0)
+        piece(html, ", <span class=\"bad\">%zu without a position rule (left at 0,0,0)</span>", unplaced);
+    if (run.images() > 0) piece(html, "; %d symmetry images", run.images());
     html += ".</p>\n";
     if (missing > 0)
         html += "<p class=\"note\">Atoms not found keep the values of the input file. For each of them the table "
@@ -586,11 +1052,8 @@ void writePage(const RunReport& run, TextSink& out) {
 
     html += "<h2>Structure</h2>\n";
     if (run.atoms() <= DRAWING_LIMIT) {
-        legend(html);
+        legend(html, run);
         drawing(out, run);
-        html += "<p class=\"note\">Projected along the smallest principal axis of the atom positions. Arrows: the "
-                "local axes of every found atom, 0.6 &Aring; long. In a crowded drawing labels are left out; point "
-                "at an atom to see its label and name.</p>\n";
     } else {
         piece(html,
               "<p class=\"note\">The drawing is left out: %d atoms are more than a drawing can show readably (at "
@@ -598,23 +1061,30 @@ void writePage(const RunReport& run, TextSink& out) {
               run.atoms(), DRAWING_LIMIT);
     }
 
-    html += "<h2>Atoms</h2>\n<table class=\"atoms\">\n<tr><th>Label</th><th>Quandrel name</th><th>Found</th>"
-            "<th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th><th>Monopole before "
-            "correction</th><th>Monopole written</th><th>Molecule</th></tr>\n";
+    fitToDataSection(html, run);
+
+    html += "<h2>Atoms</h2>\n";
     Scratch scratch;
+    missingSummary(html, run, scratch);
+    html += "<table class=\"atoms sortable\">\n<thead><tr><th>Label</th><th>Element</th><th>Quandrel name</th>"
+            "<th>Found</th><th>Model compound / nearest entries</th><th>Site symmetry</th><th>Frame</th>"
+            "<th>Occupancy</th><th>Part</th><th>Kappa set</th><th>&kappa; / &kappa;&prime;</th><th>Pv per atom "
+            "(read)</th><th>Monopole &times; occupancy, before correction</th><th>Monopole &times; occupancy, "
+            "written</th><th>Molecule</th></tr></thead>\n<tbody>\n";
     for (bool foundPass : {false, true})
         for (int i = 0; i < run.atoms(); ++i)
             if (run.found(i) == foundPass) {
                 atomRow(html, run, i, scratch);
                 out.spill();
             }
-    html += "</table>\n";
+    html += "</tbody></table>\n";
+    imageTable(html, run);
 
     html += "<h2>Electroneutrality</h2>\n";
     moleculeTable(html, run);
 
     html += "<h2>Settings</h2>\n<table class=\"settings\">\n";
-    const nlohmann::ordered_json settings = runSettings(run.q);
+    const nlohmann::ordered_json settings = runSettings(run.options());
     for (const auto& item : settings.items()) {
         html += "<tr><th>";
         appendEscaped(html, item.key());
@@ -622,7 +1092,9 @@ void writePage(const RunReport& run, TextSink& out) {
         appendEscaped(html, item.value().is_string() ? item.value().get<std::string>() : item.value().dump());
         html += "</td></tr>\n";
     }
-    html += "</table>\n</body>\n</html>\n";
+    html += "</table>\n<script>";
+    html += SCRIPT;
+    html += "</script>\n</body>\n</html>\n";
 }
 
 std::string reportPage(const RunReport& run) {

@@ -10,10 +10,19 @@
 #include <utility>
 #include <vector>
 
+#include <gemmi/symmetry.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
 #include "../chem/elements.h"
+#include "../geometry/cell.h"
+#include "../symmetry/spacegroup.h"
 #include "../database/nearest.h"
 #include "../core/failure.h"
 #include "../core/text.h"
+#include "ellipse.h"
 #include "textsink.h"
 
 using json = nlohmann::ordered_json;
@@ -101,6 +110,136 @@ void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
     q.frac2cart(q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac, cart);
 }
 
+namespace {
+
+std::string isoTime(std::time_t t) {
+    std::tm utc{};
+    char text[32] = "";
+    if (gmtime_r(&t, &utc) != nullptr) std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
+void removeRunReport() {
+    // unlink, not remove: whatever else stands under these names (a folder) is not ours
+    unlink("Quandrele.html");
+    unlink("Quandrele.json");
+}
+
+std::string reportTime() { return isoTime(std::time(nullptr)); }
+
+std::vector<InputFile> RunReport::inputFiles() const {
+    std::vector<InputFile> files;
+    auto add = [&](const char* role, const std::string& path) {
+        struct stat st {};
+        if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+        for (const InputFile& f : files)
+            if (f.path == path) return;
+        files.push_back({role, path, isoTime(st.st_mtime)});
+    };
+    const Options& o = q.opt;
+    add("settings", o.settingsPath);
+    add("settings", "qdltool.ini");
+    add("structure", q.source);
+    add("structure", o.inputFile);
+    if (o.crystalInput == 0 && o.moproInput == 0) add("structure", access("xd.res", F_OK) == 0 ? "xd.res" : "xd.inp");
+    add("master file", "xd.mas");
+    if (o.moproInput != 0) add("scattering table", o.moproTabPath[0] != '\0' ? o.moproTabPath : "mopro.tab");
+    add("database", o.databasePath);
+    add("disorder parts", "xd_part.aux");
+    add("name overrides", "Quandrele.in");
+    add("molecule charges", "Molecule-Charges.in");
+    return files;
+}
+
+std::vector<std::string> RunReport::operators() const {
+    if (!q.symmetryOps.empty()) return q.symmetryOps;
+    std::vector<std::string> texts;
+    for (const SymOp& op : expandSymmetry(q.symmetry, q.source.c_str())) texts.push_back(op.text);
+    return texts;
+}
+
+std::string RunReport::spaceGroup() const {
+    if (!q.symmetry.known) return "";  // the input stated none: it is not taken as P1
+    try {
+        std::vector<gemmi::Op> ops;
+        for (const std::string& text : operators()) ops.push_back(gemmi::parse_triplet(text));
+        const gemmi::SpaceGroup* sg = gemmi::find_spacegroup_by_ops(gemmi::split_centering_vectors(ops));
+        return sg != nullptr ? sg->xhm() : "";
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+std::vector<double> RunReport::displacement(int i) const {
+    const double* u = atom(i).u;
+    if (u[1] == 0 && u[2] == 0 && u[3] == 0 && u[4] == 0 && u[5] == 0) return {u[0]};
+    double cart[6];
+    cartesianU(i, cart);
+    if (isotropicU(cart)) return {(cart[0] + cart[1] + cart[2]) / 3};
+    return {u, u + 6};
+}
+
+void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.cell, atom(i).u, out); }
+
+int RunReport::images() const {
+    if (q.nInput < 0) return 0;
+    return static_cast<int>(std::min(q.imageOrigin.size(), q.imageAtom.size()));
+}
+
+ImageView RunReport::image(int k) const {
+    const ImageOrigin& o = q.imageOrigin[static_cast<std::size_t>(k)];
+    ImageView v;
+    v.record = &q.imageAtom[static_cast<std::size_t>(k)];
+    v.label = v.record->label;
+    v.origin = o.atom;
+    v.op = o.op + 1;
+    for (int c = 0; c < 3; ++c) v.shift[c] = o.shift[c];
+    return v;
+}
+
+void RunReport::imageCartesianU(int k, double (&u)[6]) const {
+    const ImageView v = image(k);
+    double atomU[6];
+    cartesianU(v.origin, atomU);
+    const std::vector<std::string> ops = operators();
+    SymOp op;
+    std::string why;
+    if (v.op < 1 || static_cast<std::size_t>(v.op) > ops.size() || !parseOperator(ops[static_cast<std::size_t>(v.op - 1)], op, why)) {
+        std::copy(atomU, atomU + 6, u);
+        return;
+    }
+    rotatedDisplacement(q.cell, op.rot, atomU, u);
+}
+
+std::vector<std::pair<int, int>> RunReport::imageBonds() const {
+    std::vector<std::pair<int, int>> out;
+    const int end = atoms() + images();
+    if (images() == 0) return out;
+    for (const Bond& b : q.bonds)
+        if ((b.first >= atoms() || b.second >= atoms()) && b.first < end && b.second < end)
+            out.emplace_back(b.first, b.second);
+    return out;
+}
+
+const char* RunReport::siteLabel(int index) const {
+    return index < atoms() ? atom(index).label : q.imageAtom[static_cast<std::size_t>(index - atoms())].label;
+}
+
+int RunReport::imageOfDummy(int k) const {
+    for (std::size_t m = 0; m < q.imageDummy.size(); ++m)
+        if (q.imageDummy[m] == q.nAtoms + k) return static_cast<int>(m);
+    return -1;
+}
+
+bool RunReport::dummyUnplaced(int k) const {
+    const char* label = q.atom[static_cast<std::size_t>(q.nAtoms + k)].label;
+    for (const RunWarning& w : warnings())
+        if (w.kind == "dummy without a position rule" && w.atoms.size() > 1 && w.atoms[1] == label) return true;
+    return false;
+}
+
 std::vector<int> RunReport::moleculeSizes() const {
     std::vector<int> count(correction.applies.size(), 0);
     for (int i = 0; i < q.nAtoms; ++i) {
@@ -139,21 +278,42 @@ void textOrNull(Out& out, const char* key, const char* text) {
 }
 
 template <class Out>
-void describeSettings(const Quandrel& q, Out& out) {
+void describeSettings(const Options& o, Out& out) {
     out.open("settings", '{');
-    out.member("einfach_meso", q.opt.einfachMeso);
-    out.member("meso_zweifach", q.opt.mesoZweifach);
-    out.member("zweifach_dreifach", q.opt.zweifachDreifach);
-    out.member("achieve_neutrality", q.opt.achieveNeutrality);
-    out.member("qdlexp", q.opt.qdlexp);
-    out.member("Ions", q.opt.ions);
-    out.member("UseNewRingNomenclature", q.opt.useNewRingNomenclature);
-    out.member("Hydrogen-Constrain", q.opt.hydrogenConstrain);
-    out.member("Inputtype", q.opt.crystalInput == 1   ? "CIF"
-                            : q.opt.crystalInput == 2 ? "SHELX"
-                            : q.opt.moproInput != 0   ? "MOPRO"
+    out.member("einfach_meso", o.einfachMeso);
+    out.member("meso_zweifach", o.mesoZweifach);
+    out.member("zweifach_dreifach", o.zweifachDreifach);
+    out.member("achieve_neutrality", o.achieveNeutrality);
+    out.member("qdlexp", o.qdlexp);
+    out.member("Ions", o.ions);
+    out.member("UseNewRingNomenclature", o.useNewRingNomenclature);
+    out.member("Hydrogen-Constrain", o.hydrogenConstrain);
+    out.member("Inputtype", o.crystalInput == 1   ? "CIF"
+                            : o.crystalInput == 2 ? "SHELX"
+                            : o.moproInput != 0   ? "MOPRO"
                                                   : "XD");
-    out.member("planar", q.opt.planaris);
+    out.member("planar", o.planaris);
+    out.close();
+}
+
+template <class Out>
+void describeProvenance(const RunReport& run, Out& out) {
+    out.open("provenance", '{');
+    out.member("version", run.provenance.version);
+    out.open("arguments", '[');
+    for (const std::string& a : run.provenance.arguments) out.item(a);
+    out.close();
+    out.member("date", run.provenance.date);
+    out.member("settingsFile", run.options().settingsPath);
+    out.open("inputFiles", '[');
+    for (const InputFile& f : run.inputFiles()) {
+        out.open('{');
+        out.member("role", f.role);
+        out.member("path", f.path);
+        out.member("modified", f.modified);
+        out.close();
+    }
+    out.close();
     out.close();
 }
 
@@ -194,6 +354,13 @@ void describeAtom(const RunReport& run, int i, Out& out) {
     for (double k : a.kappa) out.item(k);
     out.close();
     out.member("occupancy", a.occupancy);
+    out.member("part", run.part(i));
+    out.open("displacement", '[');
+    for (double u : run.displacement(i)) out.item(u);
+    out.close();
+    out.open("populations", '[');
+    for (int k = 0; k < 26; ++k) out.item(run.populations(i)[k]);
+    out.close();
     out.member("monopoleRead", a.multipole[0]);
     out.member("monopoleBeforeCorrection", run.monopoleBefore(i));
     out.member("monopoleWritten", run.monopoleWritten(i));
@@ -253,18 +420,23 @@ void describeCorrection(const MonopoleCorrection& c, std::size_t m, Out& out) {
 // The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
 template <class Out>
 void describeRun(const RunReport& run, Out& out) {
-    Quandrel& q = run.q;
     char scratch[24];
     out.open('{');
     out.member("program", "QuandrelTool");
-    out.member("title", q.title);
-    describeSettings(q, out);
+    out.member("schemaVersion", REPORT_SCHEMA_VERSION);
+    out.member("title", run.title());
+    describeProvenance(run, out);
+    describeSettings(run.options(), out);
     out.open("database", '{');
-    out.member("path", q.opt.databasePath);
+    out.member("path", run.databasePath());
     out.member("entries", run.entries);
     out.close();
     out.open("cell", '[');
-    for (double c : q.cell) out.item(c);
+    for (int c = 0; c < 6; ++c) out.item(run.cell()[c]);
+    out.close();
+    out.member("spaceGroup", run.spaceGroup());
+    out.open("operators", '[');
+    for (const std::string& op : run.operators()) out.item(op);
     out.close();
     out.open("atoms", '[');
     for (int i = 0; i < run.atoms(); ++i) {
@@ -278,9 +450,32 @@ void describeRun(const RunReport& run, Out& out) {
         double cart[3];
         run.dummyCartesian(k, cart);
         out.open('{');
-        out.member("label", run.referenceLabel(q.nAtoms + k + 1, scratch));
-        triple(out, "fractional", q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac);
+        out.member("label", run.referenceLabel(run.atoms() + k + 1, scratch));
+        triple(out, "fractional", run.dummyFractional(k));
         triple(out, "cartesian", cart);
+        const int image = run.imageOfDummy(k);
+        if (image >= 0)
+            out.member("standsForImage", run.image(image).label);
+        else
+            out.member("standsForImage", nullptr);
+        out.member("unplaced", run.dummyUnplaced(k));
+        out.close();
+    }
+    out.close();
+    out.open("images", '[');
+    const std::vector<std::string> operators = run.operators();
+    for (int k = 0; k < run.images(); ++k) {
+        const ImageView v = run.image(k);
+        out.open('{');
+        out.member("label", v.label);
+        out.member("atom", run.label(v.origin));
+        out.member("operator", v.op);
+        out.member("operatorText", operators.at(static_cast<std::size_t>(v.op - 1)));
+        out.open("translation", '[');
+        for (int t : v.shift) out.item(t);
+        out.close();
+        triple(out, "fractional", v.record->frac);
+        triple(out, "cartesian", v.record->cart);
         out.close();
     }
     out.close();
@@ -292,6 +487,25 @@ void describeRun(const RunReport& run, Out& out) {
         out.close();
         out.spill();
     });
+    out.close();
+    out.open("warnings", '[');
+    for (const RunWarning& w : run.warnings()) {
+        out.open('{');
+        out.member("kind", w.kind);
+        out.open("atoms", '[');
+        for (const std::string& a : w.atoms) out.item(a);
+        out.close();
+        out.member("text", w.text);
+        out.close();
+    }
+    out.close();
+    out.open("imageBonds", '[');
+    for (const auto& b : run.imageBonds()) {
+        out.open('[');
+        out.item(run.siteLabel(b.first));
+        out.item(run.siteLabel(b.second));
+        out.close();
+    }
     out.close();
     out.open("molecules", '[');
     const std::vector<int> sizes = run.moleculeSizes();
@@ -467,9 +681,9 @@ std::string jsonText(const RunReport& run) {
     return out.take();
 }
 
-json runSettings(const Quandrel& q) {
+json runSettings(const Options& options) {
     JsonTree tree;
-    describeSettings(q, tree);
+    describeSettings(options, tree);
     return std::move(tree.root);
 }
 
@@ -530,12 +744,13 @@ void writeFile(const char* name, const RunReport& run, void (*write)(const RunRe
 
 }  // namespace
 
-void writeRunReport(Quandrel& q) {
+void writeRunReport(Quandrel& q, const Provenance& provenance) {
     // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    const RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
+    RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
+    run.provenance = provenance;
     writeFile("Quandrele.json", run, writeJson);
     writeFile("Quandrele.html", run, writePage);
 }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../driver/Quandrel.h"
@@ -24,6 +25,40 @@ void announceMissingAtoms(const Quandrel& q);
 // too big for a browser, so the page says so and keeps only the table.
 constexpr int DRAWING_LIMIT = 5000;
 
+// Version of the layout of "Quandrele.json" (docs/report-format.md); a field added keeps it,
+// a field removed or changed in meaning raises it.
+constexpr int REPORT_SCHEMA_VERSION = 2;
+
+// Where a run comes from, as the main program knows it: the program's version and the
+// switches it was started with.
+struct Provenance {
+    std::string version;
+    std::vector<std::string> arguments;
+    std::string date;  // when the run started (UTC, ISO 8601): reportTime()
+};
+
+// The present moment (UTC, ISO 8601).
+std::string reportTime();
+
+// One file the run read, with its modification time (UTC, ISO 8601; "" when it cannot be read).
+struct InputFile {
+    std::string role;  // "structure", "master file", "settings", "database", ...
+    std::string path;
+    std::string modified;
+};
+
+// A symmetry image that completes a molecule, as the report shows it.
+struct ImageView {
+    std::string label;    // as standard output writes it: C3_5_565
+    int origin = 0;       // the input atom it copies
+    int op = 0;           // 1-based number in the expanded operator list
+    int shift[3] = {0, 0, 0};
+    const AtomRecord* record = nullptr;
+};
+
+// Removes the report files of an earlier run, so a run that fails leaves none.
+void removeRunReport();
+
 // The run as the report tells it: settings, database, atoms, dummies, bonds and molecules,
 // read straight from the run. Missing atoms carry their nearest database entries from the
 // catalogue. The JSON and the page both read the run through this, so they agree.
@@ -36,6 +71,54 @@ public:
     std::size_t entries;           // distinct names in the database
     MonopoleCorrection correction; // per molecule
     int missing;                   // atoms not found
+    Provenance provenance;         // set by writeRunReport
+
+    // ---- the run as a whole
+    const char* title() const { return q.title; }
+    const double* cell() const { return q.cell; }
+    const char* databasePath() const { return q.opt.databasePath; }
+    const Options& options() const { return q.opt; }
+    // The files the run read, that exist, with their modification times.
+    std::vector<InputFile> inputFiles() const;
+    // The expanded operator list (identity first) and the space group gemmi finds for it
+    // ("" when none matches).
+    std::vector<std::string> operators() const;
+    std::string spaceGroup() const;
+
+    // ---- per atom
+    int part(int i) const { return atom(i).part; }
+    double occupancy(int i) const { return atom(i).occupancy; }
+    // U as read: 6 values (U11 U22 U33 U12 U13 U23) or, for an isotropic atom, U iso alone.
+    std::vector<double> displacement(int i) const;
+    // U in Cartesian axes (A^2, U11 U22 U33 U12 U13 U23), for drawing.
+    void cartesianU(int i, double (&u)[6]) const;
+    const double* populations(int i) const { return atom(i).multipole; }
+    int kappaSet(int i) const { return atom(i).kap; }
+    const double* kappa(int i) const { return atom(i).kappa; }
+    const double* cartesian(int i) const { return atom(i).cart; }
+    const char* label(int i) const { return atom(i).label; }
+    const char* siteSymmetry(int i) const { return atom(i).siteSym; }
+
+    // ---- symmetry images and the bonds to them
+    int images() const;
+    ImageView image(int k) const;
+    // The image's U in Cartesian axes: its atom's U turned by the operator.
+    void imageCartesianU(int k, double (&u)[6]) const;
+    // Bonds with at least one image: (a, b) with atoms 0..atoms()-1 and image k as atoms() + k.
+    std::vector<std::pair<int, int>> imageBonds() const;
+    // The label of an atom or image by that numbering.
+    const char* siteLabel(int index) const;
+
+    // ---- warnings the run collected (each also on standard error)
+    const std::vector<RunWarning>& warnings() const { return q.warningLog.all(); }
+    std::vector<std::pair<std::string, int>> warningCounts() const { return q.warningLog.counts(); }
+
+    // ---- dummies
+    // The image that dummy k stands for, -1 when it stands for none.
+    int imageOfDummy(int k) const;
+    // A dummy that no position rule placed (the run warned): it stayed where it was, at the origin.
+    bool dummyUnplaced(int k) const;
+    const double* dummyFractional(int k) const { return q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac; }
 
     int atoms() const { return q.nAtoms; }
     const AtomRecord& atom(int i) const { return q.atom[static_cast<std::size_t>(i)]; }
@@ -99,4 +182,4 @@ std::string reportPage(const RunReport& run);
 // Writes "Quandrele.json" and "Quandrele.html" into the working directory. A file that
 // cannot be written is reported on standard error; the run's other files are complete by
 // then, so the run still ends normally.
-void writeRunReport(Quandrel& q);
+void writeRunReport(Quandrel& q, const Provenance& provenance = Provenance());

@@ -46,4 +46,5 @@ void writePage(const RunReport& run, TextSink& out);
 const char* axisLetter(int code);
 
 // The settings as the JSON states them (the page lists them in the same form).
-nlohmann::ordered_json runSettings(const Quandrel& q);
+struct Options;
+nlohmann::ordered_json runSettings(const Options& options);

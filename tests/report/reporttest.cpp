@@ -86,3 +86,79 @@ std::string browserDom(const std::string& pagePath) {
     if (dom.find("<html") == std::string::npos) throw std::runtime_error("chromium returned no DOM for " + pagePath);
     return dom;
 }
+
+namespace {
+
+const char* const PROBE_HEAD =
+    "<script>window.probeErrors = [];"
+    "window.addEventListener('error', function (e) { probeErrors.push(String(e.message)); });"
+    "(function () { var original = console.error; console.error = function () {"
+    " probeErrors.push(Array.prototype.join.call(arguments, ' ')); original.apply(console, arguments); }; })();"
+    "</script>";
+
+const char* const PROBE_TAIL =
+    "<script>(function () {"
+    " var boxes = Array.prototype.map.call(document.querySelectorAll('svg.view-best text.label'),"
+    "   function (t) { return t.getBoundingClientRect(); });"
+    " var overlaps = 0;"
+    " for (var i = 0; i < boxes.length; ++i) for (var j = i + 1; j < boxes.length; ++j) {"
+    "   var a = boxes[i], b = boxes[j];"
+    "   if (a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom) ++overlaps; }"
+    " var atom = document.querySelector('svg.view-best .atom.found'), hovered = -1;"
+    " if (atom) { atom.dispatchEvent(new MouseEvent('mouseover', {bubbles: true}));"
+    "   hovered = document.querySelectorAll('svg.view-best .axes.on').length; }"
+    " var p = document.createElement('pre'); p.id = 'probe';"
+    " p.textContent = 'labels=' + boxes.length + ' overlaps=' + overlaps + ' hovered=' + hovered +"
+    "   ' errors=' + probeErrors.length +"
+    "   ' ' + probeErrors.join(' | ');"
+    " document.body.appendChild(p); })();</script>";
+
+int probeNumber(const std::string& text, const std::string& key) {
+    const std::size_t at = text.find(key + "=");
+    return at == std::string::npos ? -1 : std::atoi(text.c_str() + at + key.size() + 1);
+}
+
+}  // namespace
+
+PageProbe probePage(const std::string& pagePath) {
+    FILE* in = std::fopen(pagePath.c_str(), "rb");
+    if (in == nullptr) throw std::runtime_error("no page at " + pagePath);
+    std::string page;
+    char block[65536];
+    std::size_t n;
+    while ((n = std::fread(block, 1, sizeof block, in)) > 0) page.append(block, n);
+    std::fclose(in);
+    const std::size_t head = page.find("<head>"), end = page.rfind("</body>");
+    if (head == std::string::npos || end == std::string::npos) throw std::runtime_error("no page structure in " + pagePath);
+    page.insert(end, PROBE_TAIL);
+    page.insert(head + 6, PROBE_HEAD);
+    const std::string probed = pagePath + ".probe.html";
+    FILE* out = std::fopen(probed.c_str(), "wb");
+    if (out == nullptr || std::fwrite(page.data(), 1, page.size(), out) != page.size())
+        throw std::runtime_error("cannot write " + probed);
+    std::fclose(out);
+    PageProbe p;
+    p.dom = browserDom(probed);
+    std::remove(probed.c_str());
+    const std::size_t at = p.dom.find("<pre id=\"probe\">");
+    if (at == std::string::npos) throw std::runtime_error("the probe did not run in " + pagePath);
+    const std::string result = p.dom.substr(at, p.dom.find("</pre>", at) - at);
+    p.labels = probeNumber(result, "labels");
+    p.overlaps = probeNumber(result, "overlaps");
+    p.errors = probeNumber(result, "errors");
+    p.hoveredAxes = probeNumber(result, "hovered");
+    p.errorText = result;
+    return p;
+}
+
+std::string drawnView(const std::string& dom, const std::string& view) {
+    const std::size_t at = dom.find("<svg class=\"drawing view-" + view + "\"");
+    if (at == std::string::npos) return "";
+    return dom.substr(at, dom.find("</svg>", at) + 6 - at);
+}
+
+std::string groupOf(const std::string& svg, const std::string& head) {
+    const std::size_t at = svg.find(head);
+    if (at == std::string::npos) return "";
+    return svg.substr(at, svg.find("</g>", at) + 4 - at);
+}

@@ -20,3 +20,23 @@ RunResult runAgainstHalfDatabase(const ScratchDir& dir, const std::string& fixtu
 // The DOM that headless Chromium builds from a page on disk. Throws with a clear message when
 // chromium is not installed.
 std::string browserDom(const std::string& pagePath);
+
+// The page opened in the browser with a probe around it: the DOM after its script ran, the
+// labels of the shown (best) view and how many pairs of their bounding boxes overlap, how many
+// frames show after pointing at a found atom, and the errors the page's script raised or
+// wrote to the console.
+struct PageProbe {
+    std::string dom;
+    int labels = 0;
+    int overlaps = 0;
+    int errors = 0;
+    int hoveredAxes = -1;  // frames shown after pointing at the first found atom (-1: none found)
+    std::string errorText;
+};
+PageProbe probePage(const std::string& pagePath);
+
+// The drawing of one view ("best", "a", "b", "c") in a DOM: its <svg> element.
+std::string drawnView(const std::string& dom, const std::string& view);
+
+// The element of a DOM that starts with `head` (a "<g ..." tag up to its first "</g>").
+std::string groupOf(const std::string& svg, const std::string& head);

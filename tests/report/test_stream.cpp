@@ -114,13 +114,17 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
         EXPECT_EQ(countOf(page, "<tr class=\"atom-row missing\""), missing);
         EXPECT_EQ(countOf(page, "<td>water &lt;"), c.atoms - missing);
         EXPECT_EQ(countOf(page, "<ol class=\"nearest\"><li><code>O</code> &mdash; water"), missingOxygens);
-        EXPECT_EQ(countOf(page, "no database entry of this element"), missing - missingOxygens);
+        // per atom, and once more for the hydrogens' name in the summary of missing names
+        EXPECT_EQ(countOf(page, "no database entry of this element"), missing - missingOxygens + 1);
+        EXPECT_EQ(countOf(page, "<tr class=\"missing-name\">"), 2);
         EXPECT_NE(page.find("<p class=\"summary\">" + std::to_string(c.atoms) + " atoms, "), std::string::npos);
-        EXPECT_NE(page.find("</table>\n</body>\n</html>\n"), std::string::npos);
+        EXPECT_NE(page.find("</table>\n<script>"), std::string::npos);
+        EXPECT_NE(page.find("</script>\n</body>\n</html>\n"), std::string::npos);
 
-        EXPECT_EQ(countOf(page, "<svg class=\"drawing\""), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing view-best\""), c.drawn ? 1 : 0);
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.drawn ? 4 : 0);  // best view, along a, b, c
         EXPECT_EQ(countOf(page, "<div class=\"legend\">"), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? c.atoms : 0);
+        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? 4 * c.atoms : 0);
         const std::string note = "<p class=\"note\">The drawing is left out: " + std::to_string(c.atoms) +
                                  " atoms are more than a drawing can show readably (at most 5000 are drawn). "
                                  "The table below lists every atom.</p>\n";
@@ -128,7 +132,7 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
 
         // no bonds, dummies or molecules: the empty containers in the library's layout
         expectStreamIsDump(run, "lone atoms");
-        EXPECT_NE(jsonText(run).find("\"bonds\": [],\n  \"molecules\": []\n}\n"), std::string::npos);
+        EXPECT_NE(jsonText(run).find("\"bonds\": [],\n  \"warnings\": [],\n  \"imageBonds\": [],\n  \"molecules\": []\n}\n"), std::string::npos);
     }
 }
 
@@ -146,4 +150,26 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     EXPECT_TRUE(dir.read("Quandrele.json") == jsonText(run));
     EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));
     EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
+}
+
+// A crowded drawing of 3,200 atoms in the browser: every atom drawn once per view, labels
+// left out rather than overlapping, and the script runs without an error.
+TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
+    ScratchDir dir;
+    std::unique_ptr<Quandrel> q = loneAtoms(3200);
+    q->databaseNames = {{"O", "water"}};
+    q->databaseEntries = 1;
+    writeRunReport(*q);
+    const PageProbe probe = probePage(dir.path() + "/Quandrele.html");
+    EXPECT_EQ(probe.errors, 0) << probe.errorText;
+    EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
+    const std::string view = drawnView(probe.dom, "best");
+    EXPECT_EQ(countOf(view, "class=\"adp\""), 3200);
+    EXPECT_GT(probe.labels, 100);
+    EXPECT_LT(probe.labels, 3200);
+    // the page says how many labels it left out
+    const std::string key = "<span class=\"labels-dropped\" data-count=\"";
+    const std::size_t note = probe.dom.find(key);
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_EQ(std::atoi(probe.dom.c_str() + note + key.size()), 3200 - probe.labels);
 }

@@ -1,6 +1,7 @@
 // Crystal symmetry: operator texts, the expanded operator list, the LATT/SYMM cards of
 // the readers, and completing molecules across symmetry before perception.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -441,6 +442,20 @@ std::vector<std::string> foldersIn(const std::string& path) {
     return folders;
 }
 
+// A report file without its provenance (which names the switches and the time of the run).
+std::string withoutProvenance(const std::string& name, std::string text) {
+    if (name == "Quandrele.json") {
+        nlohmann::ordered_json run = nlohmann::ordered_json::parse(text);
+        run.erase("provenance");
+        return run.dump(2);
+    }
+    if (name == "Quandrele.html") {
+        const std::size_t from = text.find("<dl class=\"provenance\">"), to = text.find("</dl>", from);
+        if (from != std::string::npos && to != std::string::npos) text.erase(from, to - from);
+    }
+    return text;
+}
+
 // Everything a run leaves: its streams and every file of the directory. withoutSymmetry:
 // the master file's LATT and SYMM cards are left out first (the structure in P1).
 std::string everything(const std::string& folder, const std::string& args, bool withoutSymmetry,
@@ -462,7 +477,7 @@ std::string everything(const std::string& folder, const std::string& args, bool 
         if (e->d_type == DT_REG) files.push_back(e->d_name);
     closedir(d);
     std::sort(files.begin(), files.end());
-    for (const std::string& f : files) all += "file " + f + "\n" + dir.read(f);
+    for (const std::string& f : files) all += "file " + f + "\n" + withoutProvenance(f, dir.read(f));
     return all;
 }
 
