@@ -7,6 +7,21 @@
 
 #include "../geometry/cell.h"
 
+namespace {
+
+// M U M^T of a displacement tensor (U11 U22 U33 U12 U13 U23), in the same order.
+void transformTensor(const double* u, const gemmi::Mat33& m, double (&out)[6]) {
+    const gemmi::SMat33<double> t = gemmi::SMat33<double>{u[0], u[1], u[2], u[3], u[4], u[5]}.transformed_by(m);
+    out[0] = t.u11;
+    out[1] = t.u22;
+    out[2] = t.u33;
+    out[3] = t.u12;
+    out[4] = t.u13;
+    out[5] = t.u23;
+}
+
+}  // namespace
+
 void cartesianDisplacement(const double* cell, const double* u, double (&out)[6]) {
     const bool isotropic = u[1] == 0 && u[2] == 0 && u[3] == 0 && u[4] == 0 && u[5] == 0;
     if (isotropic) {
@@ -24,13 +39,7 @@ void cartesianDisplacement(const double* cell, const double* u, double (&out)[6]
         g.toCartesian(unit, column);
         for (int r = 0; r < 3; ++r) m[r][c] = column[r];
     }
-    const gemmi::SMat33<double> cart = gemmi::SMat33<double>{u[0], u[1], u[2], u[3], u[4], u[5]}.transformed_by(m);
-    out[0] = cart.u11;
-    out[1] = cart.u22;
-    out[2] = cart.u33;
-    out[3] = cart.u12;
-    out[4] = cart.u13;
-    out[5] = cart.u23;
+    transformTensor(u, m, out);
 }
 
 Ellipse projectedEllipse(const double (&u)[6], vec across, vec up) {
@@ -66,11 +75,5 @@ void rotatedDisplacement(const double* cell, const int (&rot)[3][3], const doubl
         g.toCartesian(turned, column);
         for (int k = 0; k < 3; ++k) r[k][c] = column[k];
     }
-    const gemmi::SMat33<double> t = gemmi::SMat33<double>{u[0], u[1], u[2], u[3], u[4], u[5]}.transformed_by(r);
-    out[0] = t.u11;
-    out[1] = t.u22;
-    out[2] = t.u33;
-    out[3] = t.u12;
-    out[4] = t.u13;
-    out[5] = t.u23;
+    transformTensor(u, r, out);
 }

@@ -188,7 +188,9 @@ public:
         return found;
     }
 
-    bool coincides(const double (&frac)[3]) const {
+    // Visits the atoms present in the bins around frac; stops when visit returns true.
+    template <class Visit>
+    bool anyPresentNear(const double (&frac)[3], Visit visit) const {
         long b[3];
         for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
         for (long x = b[0] - 1; x <= b[0] + 1; ++x)
@@ -197,28 +199,24 @@ public:
                     auto it = present_.find(key(x, y, z));
                     if (it == present_.end()) continue;
                     for (const auto& p : it->second)
-                        if (q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]) < COINCIDENT)
-                            return true;
+                        if (visit(p)) return true;
                 }
         return false;
     }
 
+    bool coincides(const double (&frac)[3]) const {
+        return anyPresentNear(frac, [&](const auto& p) {
+            return q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]) < COINCIDENT;
+        });
+    }
+
     // Whether an atom present of the part lies within bond distance of the atom at frac.
     bool presentBondedOfPart(const double (&frac)[3], int element, int part, int self) const {
-        long b[3];
-        for (int k = 0; k < 3; ++k) b[k] = static_cast<long>(std::floor(frac[k] * bins_[k]));
-        for (long x = b[0] - 1; x <= b[0] + 1; ++x)
-            for (long y = b[1] - 1; y <= b[1] + 1; ++y)
-                for (long z = b[2] - 1; z <= b[2] + 1; ++z) {
-                    auto it = present_.find(key(x, y, z));
-                    if (it == present_.end()) continue;
-                    for (const auto& p : it->second) {
-                        if (p.index == self || q_.atom[p.index].part != part) continue;
-                        const double d = q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]);
-                        if (bondedAt(bondReferenceLength(element, q_.elementOf(p.index)), d)) return true;
-                    }
-                }
-        return false;
+        return anyPresentNear(frac, [&](const auto& p) {
+            if (p.index == self || q_.atom[p.index].part != part) return false;
+            const double d = q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]);
+            return bondedAt(bondReferenceLength(element, q_.elementOf(p.index)), d);
+        });
     }
 
     // The candidates that stay in the conformer of the atom at frac (index self, copy
