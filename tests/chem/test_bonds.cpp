@@ -269,6 +269,12 @@ TEST(NeighbourNodes, ATwelfthNeighbourStopsTheRunNamingTheAtom) {
     auto q = carbonWithHydrogens(12);
     EXPECT_TRUE(stopsWith([&] { q->verknopfung(q->findBonds()); }, 1,
                           "Atom C(0) has more than 11 bonded neighbours; at most 11 are handled", "Verknopfung"));
+    // the message names the closest pair of neighbours and the likely cause
+    const Stopped s = failureOf([&] { q->verknopfung(q->findBonds()); });
+    EXPECT_NE(s.message.find("Its closest two neighbours,"), std::string::npos) << s.message;
+    EXPECT_TRUE(s.message.find("likely alternative sites of a disorder") != std::string::npos ||
+                s.message.find("likely an ionic or framework solid; run with -asymOnly") != std::string::npos)
+        << s.message;
 }
 
 namespace {
