@@ -23,7 +23,7 @@ void requireStructure(const CrystalInput& in) {
         requireFiniteNumbers(s.frac, 3);
         requireFiniteNumbers(s.u, 6);
         requireFiniteNumbers(&s.uiso, 1);
-        if (!(s.occupancy > 0 && s.occupancy <= 1) || s.element < 0 || s.element >= N_SYMBOLS || s.part < 0 ||
+        if (!(s.occupancy > 0 && s.occupancy <= 1) || s.element < 0 || s.element >= N_SYMBOLS ||
             s.label.empty())
             std::abort();
     }

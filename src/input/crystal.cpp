@@ -569,6 +569,7 @@ void refuseOverlappingAtoms(const Structure& s, const char* file) {
 
 void loadCrystal(Structure& s, const CrystalInput& in) {
     Stage stage("loadCrystal");
+    s.source = in.source;
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
     if (n == 0) fatal("%s: the structure holds no atoms.", file);
