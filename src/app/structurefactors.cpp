@@ -23,19 +23,11 @@ namespace {
 constexpr double HC_EV_A = 12398.419843;  // h c in eV A: photon energy of a wavelength
 constexpr double TABLE_STEP = 0.005;      // spherical tables in steps of sin(theta)/lambda (1/A)
 
-std::string fileText(const char* name) {
-    FileHandle f = openFile(name, "rb");
-    if (!f) cannotOpen("%s", name);
-    return std::string(readRest(f.get()).c_str());
-}
-
 // The master file the structure came with: xd.mas for XD and MoPro input, the template built
 // from a CIF or SHELX file otherwise.
 std::string masterText(const Structure& s, const Options& o) {
-    if (o.crystalInput == 0 || s.masTemplate.empty()) {
-        FileHandle f = openFile("xd.mas", "rb");
-        if (f) return std::string(readRest(f.get()).c_str());
-    }
+    if ((o.crystalInput == 0 || s.masTemplate.empty()) && openFile("xd.mas", "rb") != nullptr)
+        return scattering::readTextFile("xd.mas");
     std::string text;
     for (const std::string& line : s.masTemplate) text += line + "\n";
     return text;
@@ -66,7 +58,7 @@ void printStatistics(const char* what, const scattering::FitStatistics& f) {
 }  // namespace
 
 std::vector<scattering::Reflection> readReflections(const std::string& path) {
-    const std::string text = fileText(path.c_str());
+    const std::string text = scattering::readTextFile(path);
     const std::string first = text.substr(0, text.find('\n'));
     if (first.find("NDAT") != std::string::npos) return scattering::parseXdHkl(text, path);
     return scattering::parseShelxHkl(text, path);
@@ -115,7 +107,7 @@ void runHkl(const Structure& run, const Options& o) {
     written.nScat = run.nScat;
     readWrittenParameterFile(written, "xd.res.quandreltool");
     const scattering::Model model =
-        modelOfStructure(written, o, fileText("xd.mas.quandreltool"), "xd.mas.quandreltool");
+        modelOfStructure(written, o, scattering::readTextFile("xd.mas.quandreltool"), "xd.mas.quandreltool");
 
     std::vector<std::string> files = {"xd.res.quandreltool", "xd.mas.quandreltool", o.hklFile};
     if (!o.radialFile.empty()) files.push_back(o.radialFile);
