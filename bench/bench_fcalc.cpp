@@ -107,13 +107,13 @@ void serine(int repeats) {
         return;
     }
     std::fclose(probe);
-    for (const char* name : {"xd.mas", "xd.res"}) bench::writeFile(name, sc::readTextFile(folder + name));
+    for (const char* name : {"xd.mas", "xd.res"}) bench::writeFile(name, readTextFile(folder + name));
     try {
         Structure q;
         readMasterFile(q);
         readParameterFile(q);
         sc::QuandrelInputs in;
-        in.master = sc::parseMasterExtras(sc::readTextFile("xd.mas"), "xd.mas");
+        in.master = sc::parseMasterExtras(readTextFile("xd.mas"), "xd.mas");
         in.radial = sc::readRadialFile(folder + "radial.txt");
         in.spherical = tableOf;
         const sc::Model model = sc::modelFromQuandrel(q, in).model;

@@ -27,7 +27,7 @@ constexpr double TABLE_STEP = 0.005;      // spherical tables in steps of sin(th
 // from a CIF or SHELX file otherwise.
 std::string masterText(const Structure& s, const Options& o) {
     if ((o.crystalInput == 0 || s.masTemplate.empty()) && openFile("xd.mas", "rb") != nullptr)
-        return scattering::readTextFile("xd.mas");
+        return readTextFile("xd.mas");
     std::string text;
     for (const std::string& line : s.masTemplate) text += line + "\n";
     return text;
@@ -58,7 +58,7 @@ void printStatistics(const char* what, const scattering::FitStatistics& f) {
 }  // namespace
 
 std::vector<scattering::Reflection> readReflections(const std::string& path) {
-    const std::string text = scattering::readTextFile(path);
+    const std::string text = readTextFile(path);
     const std::string first = text.substr(0, text.find('\n'));
     if (first.find("NDAT") != std::string::npos) return scattering::parseXdHkl(text, path);
     return scattering::parseShelxHkl(text, path);
@@ -107,7 +107,7 @@ void runHkl(const Structure& run, const Options& o) {
     written.nScat = run.nScat;
     readWrittenParameterFile(written, "xd.res.quandreltool");
     const scattering::Model model =
-        modelOfStructure(written, o, scattering::readTextFile("xd.mas.quandreltool"), "xd.mas.quandreltool");
+        modelOfStructure(written, o, readTextFile("xd.mas.quandreltool"), "xd.mas.quandreltool");
 
     std::vector<std::string> files = {"xd.res.quandreltool", "xd.mas.quandreltool", o.hklFile};
     if (!o.radialFile.empty()) files.push_back(o.radialFile);

@@ -298,3 +298,16 @@ void LineReader::rewind() {
     started_ = false;
     lineNo_ = 0;
 }
+
+std::string readTextFile(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr) cannotOpen("%s", path.c_str());
+    std::string text;
+    char buffer[65536];
+    std::size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
+    const bool failed = ferror(f) != 0;
+    fclose(f);
+    if (failed) fatal("%s: read error", path.c_str());
+    return text;
+}

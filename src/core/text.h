@@ -114,6 +114,9 @@ using LargeText = std::basic_string<char, std::char_traits<char>, LargePageAlloc
 // The rest of a file, from where it stands to its end, in one piece.
 LargeText readRest(FILE* file);
 
+// The whole of a file as text; stops the run naming the file when it cannot be read.
+std::string readTextFile(const std::string& path);
+
 // Every line of text, as TextLines takes them.
 std::vector<std::string_view> splitLines(std::string_view text);
 

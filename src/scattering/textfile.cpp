@@ -9,19 +9,6 @@
 
 namespace scattering {
 
-std::string readTextFile(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) cannotOpen("%s", path.c_str());
-    std::string text;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, got);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) fatal("%s: read error", path.c_str());
-    return text;
-}
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -1,13 +1,12 @@
-// Small text helpers of the scattering readers: whole files, lines, strict numbers.
+// Small text helpers of the scattering readers: lines, strict numbers (whole files: core/text.h).
 #pragma once
+
+#include "../core/text.h"
 
 #include <string>
 #include <vector>
 
 namespace scattering {
-
-// The whole file; stops the run naming the file when it cannot be read.
-std::string readTextFile(const std::string& path);
 
 // The lines of a text without their line ends ("\n" or "\r\n").
 std::vector<std::string> splitLines(const std::string& text);

@@ -17,7 +17,7 @@ TEST(Adapter, FramesOnDummiesAndTheScatteringTable) {
     ScratchDir dir;
     const auto q = readFixture(dir, "water_chloride");
     sc::QuandrelInputs in;
-    in.master = sc::parseMasterExtras(sc::readTextFile("xd.mas"), "xd.mas");
+    in.master = sc::parseMasterExtras(readTextFile("xd.mas"), "xd.mas");
     in.radial = sc::parseRadialText("O 9.0 2 2 2 3 4\n", "radial.txt");
     in.spherical = [](int z) { return testsources::it92Table(z, z > 2 ? 2 : 0); };
     const sc::QuandrelModel qm = sc::modelFromQuandrel(*q, in);

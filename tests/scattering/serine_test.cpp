@@ -30,7 +30,7 @@ struct XdFco {
 // The rows "h k l F2calc F2meas sigma stl code" of XD's .fco file.
 XdFco readXdFco(const std::string& path) {
     XdFco fco;
-    std::istringstream in(sc::readTextFile(path));
+    std::istringstream in(readTextFile(path));
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream w(line);
@@ -55,7 +55,7 @@ protected:
             readParameterFile(*q_);
         });
         sc::QuandrelInputs in;
-        in.master = sc::parseMasterExtras(sc::readTextFile("xd.mas"), "xd.mas");
+        in.master = sc::parseMasterExtras(readTextFile("xd.mas"), "xd.mas");
         in.radial = sc::readRadialFile(serine("radial.txt"));
         in.spherical = [](int z) { return testsources::serineTable(z); };
         model_ = sc::modelFromQuandrel(*q_, in);
