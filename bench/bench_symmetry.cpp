@@ -50,7 +50,7 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
         AtomRecord r;
         std::snprintf(r.label, sizeof r.label, "%s%d", a.symbol, q->nAtoms + 1);
         std::memcpy(r.cart, a.cart, sizeof r.cart);
-        q->cart2frac(r.cart, r.frac);
+        toFractional(*q, r.cart, r.frac);
         r.tbl = t + 1;
         r.occupancy = 1.0;
         q->atom.push_back(r);
@@ -64,7 +64,7 @@ void runCase(const char* title, const double (&cell)[6], char centric, const std
     int total = 0;
     for (int r = 0; r < runs; ++r) {
         std::unique_ptr<Quandrel> q = structure(cell, centric, atoms);
-        complete = std::min(complete, seconds([&] { q->completeMolecules(); }));
+        complete = std::min(complete, seconds([&] { completeMolecules(perceiving(*q)); }));
         total = q->nAtoms;
         std::unique_ptr<Quandrel> whole = structure(cell, centric, atoms);
         perceive = std::min(perceive, seconds([&] { whole->findOutNames(); }));

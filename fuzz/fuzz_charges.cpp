@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         readParameterFile(*q);
         q->opt.achieveNeutrality = data[0] / 4 % 4;
         q->inDatabase.assign(static_cast<std::size_t>(q->nAtoms), 1);
-        for (int i = 0; i < q->nAtoms; ++i) q->atom[i].molecule = 1 + i % molecules;
+        q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
+        for (int i = 0; i < q->nAtoms; ++i) q->molecule[i] = 1 + i % molecules;
         const MonopoleCorrection c = computeNeutrality(*q, molecules);
         for (int i = 0; i < q->nAtoms; ++i)
-            if (!std::isfinite(c.monopole(*q, i))) std::abort();
+            if (!std::isfinite(c.monopole(*q, *q, i))) std::abort();
     });
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "input/input.h"
+#include "naming/naming.h"
 #include "harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         q->findOutNames();  // no override file yet: the names of the structure
         fuzz::writeFile("Quandrele.in", input.substr(0, cut));
         std::unique_ptr<FILE, int (*)(FILE*)> answers(std::fopen("answers.txt", "r"), &std::fclose);
-        if (answers) q->readOverrides(answers.get());
+        if (answers) readOverrides(PerceptionRun{*q, q->opt, *q, q->outFile, q->logFile}, answers.get());
     });
     return 0;
 }

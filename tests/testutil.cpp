@@ -1,6 +1,8 @@
 #include "app/run.h"
 #include "testutil.h"
 
+#include "geometry/cell.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,7 +122,10 @@ std::string captureStderr(const std::function<void()>& step) {
 
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
     dir.copyFolder(dataPath("fixtures/" + name));
-    return openRun();
+    std::unique_ptr<Quandrel> q = openRun();
+    q->growSites(q->nAtoms);
+    q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
+    return q;
 }
 
 int atomNamed(const Quandrel& q, const char* label) {
@@ -137,7 +142,7 @@ void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
     for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
     for (int a = 0; a < node.anzahl; ++a)
         for (int b = a + 1; b < node.anzahl; ++b)
-            node.setAngle(a, b, q.winkel(i, node.nachbar[a], node.nachbar[b]));
+            node.setAngle(a, b, perceiving(q).angle(i, node.nachbar[a], node.nachbar[b]));
 }
 
 void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
@@ -254,13 +259,12 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
     a.cart[0] = x;
     a.cart[1] = y;
     a.cart[2] = z;
-    q.cart2frac(a.cart, a.frac);
+    toFractional(q, a.cart, a.frac);
     a.tbl = t + 1;
     a.tp = 2;
     a.lmx = 4;
     a.kap = 1;
     a.occupancy = 1.0;
-    a.planarCache = -1.0;
     atoms_.push_back(a);
     return static_cast<int>(atoms_.size()) - 1;
 }
@@ -270,6 +274,8 @@ std::unique_ptr<Quandrel> StructureBuilder::build() {
     q.nAtoms = static_cast<int>(atoms_.size());
     q.atom.assign(atoms_.begin(), atoms_.end());
     q.makeRoomForAtoms(q.nAtoms, 0);
+    q.growSites(q.nAtoms);
+    q.molecule.assign(static_cast<std::size_t>(q.nAtoms), 0);
     return std::move(q_);
 }
 
@@ -312,4 +318,23 @@ std::vector<std::string> readerLines(const std::string& content, bool contentOnl
     while (contentOnly ? reader.nextContent(line) : reader.next(line)) lines.push_back(line);
     fclose(f);
     return lines;
+}
+
+PerceptionRun perceiving(Quandrel& q) {
+    const PerceptionRun run{q, q.opt, q, q.outFile, q.logFile};
+    q.growSites(run.sites());
+    return run;
+}
+
+double distanceBetween(const Structure& s, double x1, double y1, double z1, double x2, double y2, double z2) {
+    const double a[3] = {x1, y1, z1}, b[3] = {x2, y2, z2};
+    return cellGeometry(s.cell).distance(a, b);
+}
+
+void toCartesian(const Structure& s, const double* frac, double (&cart)[3]) {
+    cellGeometry(s.cell).toCartesian(frac, cart);
+}
+
+void toFractional(const Structure& s, const double* cart, double (&frac)[3]) {
+    cellGeometry(s.cell).toFractional(cart, frac);
 }

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "driver/Quandrel.h"
+#include "naming/naming.h"
+#include "symmetry/completion.h"
 #include "core/failure.h"
 #include "openfiles.h"
 
@@ -96,6 +98,15 @@ int atomNamed(const Quandrel& q, const char* label);
 // Sets the neighbour node of atom i by hand: the neighbours in the given order and their
 // angles from the positions, as the node stage leaves them.
 void connect(Quandrel& q, int i, std::initializer_list<int> neighbours);
+
+// The perception run of a test object: its structure, options, perception and report
+// files. The per-site tables are made large enough for its atoms and images.
+PerceptionRun perceiving(Quandrel& q);
+
+// Cell geometry of a structure: distance of two fractional positions, and the conversions.
+double distanceBetween(const Structure& s, double x1, double y1, double z1, double x2, double y2, double z2);
+void toCartesian(const Structure& s, const double* frac, double (&cart)[3]);
+void toFractional(const Structure& s, const double* cart, double (&frac)[3]);
 
 // Sets the quandrel name of atom i.
 void name(Quandrel& q, int i, const std::string& text);

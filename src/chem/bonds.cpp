@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "../core/stage.h"
-#include "../driver/Quandrel.h"
 #include "../core/failure.h"
 #include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
 #include "elements.h"
+#include "perception.h"
 
 // The sum of the covalent radii, shortened by 0.08 times the electronegativity
 // difference. The difference is taken of the integer table values before the division.
@@ -23,13 +23,13 @@ double bondReferenceLength(int elementA, int elementB) {
 
 namespace {
 
-SymmetryCopy copyOf(const Quandrel& q, int i) {
+SymmetryCopy copyOf(const Perception& p, int i) {
     SymmetryCopy c;
-    if (!q.isImage(i)) return c;
-    const std::size_t k = static_cast<std::size_t>(i - q.nInput);
-    if (k >= q.imageOrigin.size()) return c;
-    c.op = q.imageOrigin[k].op;
-    for (int t = 0; t < 3; ++t) c.shift[t] = q.imageOrigin[k].shift[t];
+    if (!p.isImage(i)) return c;
+    const std::size_t k = static_cast<std::size_t>(i - p.nInput);
+    if (k >= p.imageOrigin.size()) return c;
+    c.op = p.imageOrigin[k].op;
+    for (int t = 0; t < 3; ++t) c.shift[t] = p.imageOrigin[k].shift[t];
     return c;
 }
 
@@ -38,9 +38,9 @@ SymmetryCopy copyOf(const Quandrel& q, int i) {
 // orientation: the input copy where it is bonded to it, else the copy of largest occupancy,
 // else the first by operator and translation. Its bonds to the other copies (symmetry
 // images, which are never written) are taken out of the list, whose order is kept.
-void keepOneCopyPerOrderedAtom(Quandrel& q) {
-    if (q.nInput < 0) return;  // no images: every atom is the input copy
-    const int n = q.nAtoms;
+void keepOneCopyPerOrderedAtom(const PerceptionRun& run) {
+    if (run.p.nInput < 0) return;  // no images: every atom is the input copy
+    const int n = run.sites();
     struct Seen {
         int part;
         SymmetryCopy copy;
@@ -48,12 +48,12 @@ void keepOneCopyPerOrderedAtom(Quandrel& q) {
     };
     std::vector<std::vector<Seen>> seen(static_cast<std::size_t>(n));
     bool any = false;
-    for (const Bond& b : q.bonds) {
+    for (const Bond& b : run.p.bonds) {
         const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
         for (const auto& e : ends) {
-            const AtomRecord& other = q.atom[e[1]];
-            if (q.atom[e[0]].part != 0 || other.part >= 0) continue;
-            const SymmetryCopy copy = copyOf(q, e[1]);
+            const AtomRecord& other = run.site(e[1]);
+            if (run.site(e[0]).part != 0 || other.part >= 0) continue;
+            const SymmetryCopy copy = copyOf(run.p, e[1]);
             auto& list = seen[static_cast<std::size_t>(e[0])];
             bool found = false;
             for (Seen& x : list)
@@ -86,15 +86,15 @@ void keepOneCopyPerOrderedAtom(Quandrel& q) {
                 *at = x;
         }
     auto keep = [&](int ordered, int other) {
-        if (q.atom[ordered].part != 0 || q.atom[other].part >= 0) return true;
-        const SymmetryCopy copy = copyOf(q, other);
+        if (run.site(ordered).part != 0 || run.site(other).part >= 0) return true;
+        const SymmetryCopy copy = copyOf(run.p, other);
         for (const Seen& y : kept[static_cast<std::size_t>(ordered)])
-            if (y.part == q.atom[other].part) return y.copy == copy;
+            if (y.part == run.site(other).part) return y.copy == copy;
         return true;
     };
-    q.bonds.erase(std::remove_if(q.bonds.begin(), q.bonds.end(),
+    run.p.bonds.erase(std::remove_if(run.p.bonds.begin(), run.p.bonds.end(),
                                  [&](const Bond& b) { return !keep(b.first, b.second) || !keep(b.second, b.first); }),
-                  q.bonds.end());
+                  run.p.bonds.end());
 }
 
 }  // namespace
@@ -102,8 +102,10 @@ void keepOneCopyPerOrderedAtom(Quandrel& q) {
 // Bonds are searched among the atoms near each atom: a cell list with the longest possible
 // bond as cell edge. The pairs are tested exactly as in a visit of all pairs, in the same
 // order (first atom ascending, then second atom ascending), so the bond list is the same.
-int Quandrel::findBonds() {
+int findBonds(const PerceptionRun& run) {
     Stage stage("FindBonds");
+    std::vector<Bond>& bonds = run.p.bonds;
+    const int nAtoms = run.sites();
     const size_t capacity = static_cast<size_t>(nAtoms) * BONDS_PER_ATOM;
     bonds.clear();
     {
@@ -113,11 +115,11 @@ int Quandrel::findBonds() {
 
     // Tests the pair i < j and appends it when it is a bond.
     auto testPair = [&](int i, int j) {
-        const AtomRecord& a = atom[i];
-        const AtomRecord& b = atom[j];
-        if (!copiesMayBond(a.part, copyOf(*this, i), b.part, copyOf(*this, j))) return;
-        const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
-        const double r = bondReferenceLength(elementOf(i), elementOf(j));
+        const AtomRecord& a = run.site(i);
+        const AtomRecord& b = run.site(j);
+        if (!copiesMayBond(a.part, copyOf(run.p, i), b.part, copyOf(run.p, j))) return;
+        const double d = run.distance(a.frac, b.frac);
+        const double r = bondReferenceLength(run.elementOf(i), run.elementOf(j));
         if (!bondedAt(r, d)) return;
         const double margin = r - d;
         if (bonds.size() == capacity)
@@ -134,18 +136,18 @@ int Quandrel::findBonds() {
     // The longest bond any two of these atoms can form: twice the largest covalent radius
     // (the electronegativity term only shortens), over 0.85.
     int largestRadius = 0;
-    for (int i = 0; i < nAtoms; ++i) largestRadius = std::max(largestRadius, radiusOf(elementOf(i)));
+    for (int i = 0; i < nAtoms; ++i) largestRadius = std::max(largestRadius, radiusOf(run.elementOf(i)));
     const double longest = 2.0 * largestRadius / 100.0 / 0.85;
     // Cell edge a little above it, so that rounding between the cell metric and Cartesian
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;
 
     // Cartesian positions for filing
-    const CellGeometry& geometry = cellGeometry(cell);
+    const CellGeometry& geometry = cellGeometry(run.s.cell);
     std::vector<double> cart(static_cast<std::size_t>(nAtoms) * 3);
     bool finite = true;
     for (int i = 0; i < nAtoms; ++i) {
-        const double* f = atom[i].frac;
+        const double* f = run.site(i).frac;
         double c[3];
         geometry.toCartesian(f, c);
         for (int k = 0; k < 3; ++k) {
@@ -157,7 +159,7 @@ int Quandrel::findBonds() {
         // No Cartesian frame to file the atoms in (no usable cell): every pair is tested.
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
-        keepOneCopyPerOrderedAtom(*this);
+        keepOneCopyPerOrderedAtom(run);
         bonds.shrink_to_fit();
         return static_cast<int>(bonds.size());
     }
@@ -174,13 +176,16 @@ int Quandrel::findBonds() {
         std::sort(partners.begin(), partners.end());
         for (int j : partners) testPair(i, j);
     }
-    keepOneCopyPerOrderedAtom(*this);
+    keepOneCopyPerOrderedAtom(run);
     bonds.shrink_to_fit();
     return static_cast<int>(bonds.size());
 }
 
-int Quandrel::verknopfung(int bondCount) {
+int verknopfung(const PerceptionRun& run, int bondCount) {
     Stage stage("Verknopfung");
+    auto& knopf = run.p.knopf;
+    const std::vector<Bond>& bonds = run.p.bonds;
+    const int nAtoms = run.sites();
     {
         MemoryNote note("knopf");
         knopf.assign(nAtoms, Knopf());
@@ -188,7 +193,7 @@ int Quandrel::verknopfung(int bondCount) {
     if (bondCount > static_cast<int>(bonds.size())) bondCount = static_cast<int>(bonds.size());
 
     // One pass over the bond list: every atom sees its neighbours in bond-list order.
-    auto append = [this](int at, int neighbour, double margin) {
+    auto append = [&](int at, int neighbour, double margin) {
         Knopf& node = knopf[at];
         if (node.anzahl == MAX_NEIGHBOURS) {
             // the likely cause: two of the neighbours far closer than atoms can be (alternative
@@ -199,9 +204,9 @@ int Quandrel::verknopfung(int bondCount) {
                 for (int b = a + 1; b <= node.anzahl; ++b) {
                     const int x = a == node.anzahl ? neighbour : node.nachbar[a];
                     const int y = b == node.anzahl ? neighbour : node.nachbar[b];
-                    const AtomRecord& p = atom[x];
-                    const AtomRecord& r = atom[y];
-                    const double d = laenge(p.frac[0], p.frac[1], p.frac[2], r.frac[0], r.frac[1], r.frac[2]);
+                    const AtomRecord& p = run.site(x);
+                    const AtomRecord& r = run.site(y);
+                    const double d = run.distance(p.frac, r.frac);
                     if (closest < 0 || d < closest) {
                         closest = d;
                         closeA = x;
@@ -211,7 +216,7 @@ int Quandrel::verknopfung(int bondCount) {
             const bool overlapping = closest >= 0 && closest < 1.0;
             fatal("Atom %s has more than %d bonded neighbours; at most %d are handled. Its closest two neighbours, %s "
                   "and %s, are %.3f A apart: %s",
-                  atom[at].label, MAX_NEIGHBOURS, MAX_NEIGHBOURS, atom[closeA].label, atom[closeB].label, closest,
+                  run.site(at).label, MAX_NEIGHBOURS, MAX_NEIGHBOURS, run.site(closeA).label, run.site(closeB).label, closest,
                   overlapping ? "likely alternative sites of a disorder; give them disorder groups (SHELX PART, the "
                                 "CIF's _atom_site_disorder_group or xd_part.aux)."
                               : "likely an ionic or framework solid; run with -asymOnly (or without -symmBonds) to "
@@ -239,16 +244,16 @@ int Quandrel::verknopfung(int bondCount) {
         }
     }
 
-    fprintf(logFile, "Angle calculation:\n");
-    fprintf(logFile, "==================\n");
+    fprintf(run.log, "Angle calculation:\n");
+    fprintf(run.log, "==================\n");
     for (int i = 0; i < nAtoms; ++i) {
         Knopf& node = knopf[i];
         for (int a = 0; a < node.anzahl; ++a) {
             for (int b = a + 1; b < node.anzahl; ++b) {
-                const double angle = winkel(i, node.nachbar[a], node.nachbar[b]);
+                const double angle = run.angle(i, node.nachbar[a], node.nachbar[b]);
                 node.setAngle(a, b, angle);
-                fprintf(logFile, "%-15.2f  %s=%s=%s\n", angle, atom[node.nachbar[a]].label, atom[i].label,
-                        atom[node.nachbar[b]].label);
+                fprintf(run.log, "%-15.2f  %s=%s=%s\n", angle, run.site(node.nachbar[a]).label, run.site(i).label,
+                        run.site(node.nachbar[b]).label);
             }
         }
     }

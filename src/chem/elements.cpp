@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "../driver/Quandrel.h"
+#include "../core/structure.h"
 
 // clang-format off
 const char PSE_Symbol[][3] = {

@@ -1,15 +1,17 @@
 // What perception finds in the structure: bonds, the neighbourhood node of every atom,
-// rings (in the atom records), names, molecules, and the symmetry images that complete the
-// molecules. The perception stage (findOutNames) writes it; naming, the database stage,
-// the writers and the report read it.
+// rings, planarity, names, molecules, and the symmetry images that complete the molecules.
+// Perception (perceive, in naming/) builds it from the structure as read; the database
+// stage, the writers and the report read it.
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "../core/largepages.h"
+#include "../core/options.h"
 #include "../core/structure.h"
 
 // One bond of the bond list: first atom < second atom.
@@ -78,19 +80,81 @@ struct Perception {
     std::vector<Bond> bonds;     // every bond once, by first atom, then second atom
     double totalOxi = 0.0;       // running sum of oxidation numbers and charges of the names
 
-    // the neighbourhood node and the quandrel name of every atom and image
+    // the neighbourhood node and the quandrel name of every site (input atom or image)
     std::vector<Knopf, LargePageAllocator<Knopf>> knopf;
     NameTable quandrelName;
-    std::vector<double> molElectrons;
+
+    // ---- what perception finds about every site ----
+    std::vector<int> ringCode;             // sizes of the site's rings, one digit per ring
+    std::vector<RingSet> ringMask;         // the rings the site belongs to
+    std::vector<double> planarCache;       // degree of planarity of its node; -1: not yet known
+    std::vector<std::string> sameNameAs;   // label of the first atom of the same name ("" for that one)
+
+    // ---- molecules: the connected parts of the bond graph, over the input atoms ----
+    std::vector<int> molecule;             // per input atom: 1-based molecule number
+    std::vector<double> molElectrons;      // per molecule: valence electrons it should hold
 
     // ---- symmetry images (molecules completed across symmetry) ----
-    // During perception the images stand behind the input atoms in atom (nAtoms counts
-    // them); afterwards they move to imageAtom and nAtoms counts the input atoms again.
-    // Either way image k has the index nInput + k in knopf, the bond list and quandrelName.
+    // The images stand in an array of their own; image k is the site nInput + k in knopf, the
+    // bond list, quandrelName and the per-site tables.
     int nInput = -1;                        // input atoms; -1 while no images were added
-    AtomArray imageAtom;                    // the images once perception has ended
+    AtomArray imageAtom;                    // the images
     std::vector<ImageOrigin> imageOrigin;   // origin of image k
     std::vector<std::string> symmetryOps;   // texts of the expanded operator list
 
     bool isImage(int index) const { return nInput >= 0 && index >= nInput; }
+    // The input atom a site stands for: the site itself, or the input atom an image copies.
+    int originOf(int index) const {
+        if (!isImage(index)) return index;
+        const std::size_t k = static_cast<std::size_t>(index - nInput);
+        return k < imageOrigin.size() ? imageOrigin[k].atom : index;
+    }
+    // Makes room in the per-site tables for n sites; new sites start unknown.
+    void growSites(int n);
 };
+
+// A site of a perceived structure: an input atom of s, or an image of p.
+const AtomRecord& siteOf(const Structure& s, const Perception& p, int index);
+
+// One perception run: the structure as read and the options, which it only reads; the
+// record it builds; and the report files (Quandrele.out and Quandrele.log). The sites it
+// works on are the input atoms, then the symmetry images the completion adds.
+struct PerceptionRun {
+    const Structure& s;
+    const Options& opt;
+    Perception& p;
+    FILE* out;
+    FILE* log;
+
+    int sites() const { return s.nAtoms + static_cast<int>(p.imageAtom.size()); }
+    const AtomRecord& site(int i) const {
+        return i < s.nAtoms ? s.atom[static_cast<std::size_t>(i)] : p.imageAtom[static_cast<std::size_t>(i - s.nAtoms)];
+    }
+    // Element index of a site: an image has its input atom's.
+    int elementOf(int i) const { return s.elementOf(p.originOf(i)); }
+    bool isHydrogen(int i) const { return elementOf(i) == 0; }
+    // Distance in angstrom between two fractional positions.
+    double distance(const double* f1, const double* f2) const;
+    // Angle j-i-k at site i in degrees; 0 when two of the sites coincide.
+    double angle(int i, int j, int k) const;
+};
+
+// ---- the steps of perception, in the order they run ----
+// The bond list of all sites; returns its length.
+int findBonds(const PerceptionRun& run);
+// The neighbour node of every site from the first bondCount bonds, with its angles.
+int verknopfung(const PerceptionRun& run, int bondCount);
+// The rings: ring codes and ring sets of the sites.
+void ringlord(const PerceptionRun& run);
+// Degree of planarity of a site's neighbourhood (1 planar), kept the first time it is
+// computed: later calls give that value whatever node they pass.
+double planar(const PerceptionRun& run, const Knopf& node, int atomIndex);
+// Guesses the charge of an atom from the bond orders of a name: bondOrderName, or the
+// atom's quandrel name when null. Adds the oxidation number to the running sum; the log
+// line shows the atom's quandrel name.
+double calcValeces(const PerceptionRun& run, int atomIndex, const char* bondOrderName = nullptr);
+// The molecules of the input atoms and the valence electrons each should hold; returns
+// how many there are.
+int countMols(const PerceptionRun& run);
+// Prints the molecules found and the valence electrons each should hold.
+void announceMolecules(const Perception& p);

@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "../driver/Quandrel.h"
+#include "../geometry/vec.h"
+#include "perception.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 
@@ -67,13 +68,15 @@ int ringCodeSort(int code) {
     return sorted > INT_MAX ? code : static_cast<int>(sorted);
 }
 
-double Quandrel::planar(Knopf node, int atomIndex) {
-    AtomRecord& centre = atom[atomIndex];
-    if (centre.planarCache != -1.0) return centre.planarCache;
+double planar(const PerceptionRun& run, const Knopf& node, int atomIndex) {
+    std::vector<double>& cache = run.p.planarCache;
+    if (static_cast<int>(cache.size()) < run.sites()) run.p.growSites(run.sites());
+    if (cache[static_cast<std::size_t>(atomIndex)] != -1.0) return cache[static_cast<std::size_t>(atomIndex)];
+    const AtomRecord& centre = run.site(atomIndex);
 
     const int n = node.count();
     vec direction[MAX_NEIGHBOURS];
-    for (int k = 0; k < n; ++k) direction[k] = normalised(toVec(atom[node.nachbar[k]].cart) - toVec(centre.cart));
+    for (int k = 0; k < n; ++k) direction[k] = normalised(toVec(run.site(node.nachbar[k]).cart) - toVec(centre.cart));
 
     // Normal of the plane of each neighbour direction and the next one. Two directions on
     // one line span no plane: their normal is left out of the product.
@@ -91,7 +94,7 @@ double Quandrel::planar(Knopf node, int atomIndex) {
         for (int b = a + 1; b < n; ++b)
             if (spansPlane[a] && spansPlane[b]) planarity *= std::fabs(dot(normal[a], normal[b]));
 
-    centre.planarCache = planarity;
+    cache[static_cast<std::size_t>(atomIndex)] = planarity;
     return planarity;
 }
 
@@ -101,11 +104,11 @@ namespace {
 // belongs to.
 class RingBook {
 public:
-    explicit RingBook(Quandrel& q) : q_(q), ringsAt_(static_cast<std::size_t>(q.nAtoms), 0) {}
+    explicit RingBook(const PerceptionRun& run) : run_(run), ringsAt_(static_cast<std::size_t>(run.sites()), 0) {}
 
     std::string textOf(const std::vector<int>& members) const {
         std::string text;
-        for (int m : members) text += q_.atom[m].label;
+        for (int m : members) text += run_.site(m).label;
         return text;
     }
 
@@ -121,7 +124,7 @@ public:
         for (int m : members)
             if (ringsAt_[m] == MAX_RINGS_PER_ATOM) {
                 fprintf(stderr, "Warning: ring %s is not recorded: atom %s already belongs to %d rings\n",
-                        text.c_str(), q_.atom[m].label, MAX_RINGS_PER_ATOM);
+                        text.c_str(), run_.site(m).label, MAX_RINGS_PER_ATOM);
                 return false;
             }
         return true;
@@ -136,35 +139,35 @@ public:
     int number(const std::vector<int>& members) {
         const int size = static_cast<int>(members.size());
         for (int m : members) {
-            q_.atom[m].ringCode = q_.atom[m].ringCode * 10 + size;
-            q_.atom[m].ringMask.add(nextRing_);
+            run_.p.ringCode[m] = run_.p.ringCode[m] * 10 + size;
+            run_.p.ringMask[m].add(nextRing_);
         }
         return nextRing_++;
     }
 
 private:
-    Quandrel& q_;
+    const PerceptionRun& run_;
     std::vector<int> ringsAt_;
     int nextRing_ = 0;
 };
 
 // Three-membered rings, straight from the bond graph.
-void findThreeRings(Quandrel& q, RingBook& book) {
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const Quandrel::Knopf& ni = q.knopf[i];
+void findThreeRings(const PerceptionRun& run, RingBook& book) {
+    for (int i = 0; i < run.sites(); ++i) {
+        const Knopf& ni = run.p.knopf[i];
         for (int x = 0; x < ni.anzahl; ++x) {
             const int a = ni.nachbar[x];
-            const Quandrel::Knopf& na = q.knopf[a];
+            const Knopf& na = run.p.knopf[a];
             for (int y = 0; y < na.anzahl; ++y) {
                 const int b = na.nachbar[y];
-                const Quandrel::Knopf& nb = q.knopf[b];
+                const Knopf& nb = run.p.knopf[b];
                 for (int z = 0; z < nb.anzahl; ++z) {
                     if (!(i < a && a < b && nb.nachbar[z] == i)) continue;
                     const std::vector<int> members = {i, a, b};
                     if (!book.fits(members)) continue;
                     book.reserve(members);
                     const int ring = book.number(members);
-                    printf("%s%s%s %s\n", q.atom[i].label, q.atom[a].label, q.atom[b].label,
+                    printf("%s%s%s %s\n", run.site(i).label, run.site(a).label, run.site(b).label,
                            ringBitText(ring).c_str());
                 }
             }
@@ -175,17 +178,17 @@ void findThreeRings(Quandrel& q, RingBook& book) {
 // Ring graph: the candidates (atoms with at least two neighbours and a planar
 // neighbourhood) with at least two candidate neighbours, in node order. Only the first two
 // of them enter the circle test.
-std::vector<RingGraphEntry> ringGraph(Quandrel& q) {
-    std::vector<char> isCandidate(static_cast<std::size_t>(q.nAtoms), 0);
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (q.knopf[i].anzahl >= 2 && q.planar(q.knopf[i], i) > q.opt.planaris) isCandidate[i] = 1;
+std::vector<RingGraphEntry> ringGraph(const PerceptionRun& run) {
+    std::vector<char> isCandidate(static_cast<std::size_t>(run.sites()), 0);
+    for (int i = 0; i < run.sites(); ++i)
+        if (run.p.knopf[i].anzahl >= 2 && planar(run, run.p.knopf[i], i) > run.opt.planaris) isCandidate[i] = 1;
 
     std::vector<RingGraphEntry> graph;
-    for (int i = 0; i < q.nAtoms; ++i) {
+    for (int i = 0; i < run.sites(); ++i) {
         if (!isCandidate[i]) continue;
         int found[2];
         int count = 0;
-        const Quandrel::Knopf& node = q.knopf[i];
+        const Knopf& node = run.p.knopf[i];
         for (int k = 0; k < node.anzahl && count < 2; ++k)
             if (isCandidate[node.nachbar[k]]) found[count++] = node.nachbar[k];
         if (count < 2) continue;
@@ -196,23 +199,23 @@ std::vector<RingGraphEntry> ringGraph(Quandrel& q) {
 
 // The ring-graph atoms near the circle through an entry's atom and its two neighbours, in
 // atom order; false when the three atoms fix no circle.
-bool atomsNearCircle(Quandrel& q, const RingGraphEntry& entry, const PointGrid& near, std::vector<int>& members) {
-    const double theta = q.winkel(entry.atom, entry.first, entry.second);
+bool atomsNearCircle(const PerceptionRun& run, const RingGraphEntry& entry, const PointGrid& near, std::vector<int>& members) {
+    const double theta = run.angle(entry.atom, entry.first, entry.second);
     if (theta > MAX_RING_ANGLE) return false;
     const double s = std::sin(theta * PI / 360.0);
     const double t = std::sin(theta * PI / 180.0);
     if (t == 0.0) return false;  // B and C in one direction from A: no circle
     const double f = (s * s) / (t * t);
-    const double* pa = q.atom[entry.atom].cart;
-    const double* pb = q.atom[entry.first].cart;
-    const double* pc = q.atom[entry.second].cart;
+    const double* pa = run.site(entry.atom).cart;
+    const double* pb = run.site(entry.first).cart;
+    const double* pc = run.site(entry.second).cart;
     double centre[3];
     for (int k = 0; k < 3; ++k) centre[k] = pa[k] + (pb[k] + pc[k] - 2 * pa[k]) * f;
     const double radius = distance(toVec(centre), toVec(pa));
 
     members.clear();
     near.within(centre, CIRCLE_SLACK * radius, [&](int a) {
-        if (distance(toVec(q.atom[a].cart), toVec(centre)) <= CIRCLE_SLACK * radius) members.push_back(a);
+        if (distance(toVec(run.site(a).cart), toVec(centre)) <= CIRCLE_SLACK * radius) members.push_back(a);
     });
     std::sort(members.begin(), members.end());
     return true;
@@ -220,29 +223,29 @@ bool atomsNearCircle(Quandrel& q, const RingGraphEntry& entry, const PointGrid& 
 
 // Closure: every member has exactly two bonded neighbours among the members. inSet is all
 // zero on entry and on return.
-bool isClosed(const Quandrel& q, const std::vector<int>& members, std::vector<char>& inSet) {
+bool isClosed(const PerceptionRun& run, const std::vector<int>& members, std::vector<char>& inSet) {
     for (int a : members) inSet[a] = 1;
     int links = 0;
     for (int a : members)
-        for (int k = 0; k < q.knopf[a].anzahl; ++k) links += inSet[q.knopf[a].nachbar[k]];
+        for (int k = 0; k < run.p.knopf[a].anzahl; ++k) links += inSet[run.p.knopf[a].nachbar[k]];
     for (int a : members) inSet[a] = 0;
     return links == 2 * static_cast<int>(members.size());
 }
 
 // Rings of four and more atoms among the ring-graph atoms, each once, in the order found.
-std::vector<Ring> findPlanarRings(Quandrel& q, const std::vector<RingGraphEntry>& graph, RingBook& book) {
+std::vector<Ring> findPlanarRings(const PerceptionRun& run, const std::vector<RingGraphEntry>& graph, RingBook& book) {
     std::vector<int> graphAtoms;
     graphAtoms.reserve(graph.size());
     for (const RingGraphEntry& entry : graph) graphAtoms.push_back(entry.atom);
-    const PointGrid near(graphAtoms, [&q](int a) { return q.atom[a].cart; }, 2.0);
+    const PointGrid near(graphAtoms, [&run](int a) { return run.site(a).cart; }, 2.0);
 
     std::vector<Ring> stored;
     std::set<std::vector<int>> seen;  // rings stored or dropped over a capacity (warned about once)
-    std::vector<char> inSet(static_cast<std::size_t>(q.nAtoms), 0);
+    std::vector<char> inSet(static_cast<std::size_t>(run.sites()), 0);
     std::vector<int> members;
     for (const RingGraphEntry& entry : graph) {
-        if (!atomsNearCircle(q, entry, near, members)) continue;
-        if (!isClosed(q, members, inSet)) continue;
+        if (!atomsNearCircle(run, entry, near, members)) continue;
+        if (!isClosed(run, members, inSet)) continue;
         if (members.size() <= 3) continue;
         if (!seen.insert(members).second) continue;
         if (!book.fits(members)) continue;
@@ -254,22 +257,24 @@ std::vector<Ring> findPlanarRings(Quandrel& q, const std::vector<RingGraphEntry>
 
 }  // namespace
 
-void Quandrel::ringlord() {
+void ringlord(const PerceptionRun& run) {
     Stage stage("ringlord");
+    const int nAtoms = run.sites();
+    run.p.growSites(nAtoms);
     for (int i = 0; i < nAtoms; ++i) {
-        atom[i].ringCode = 0;
-        atom[i].ringMask = RingSet();
+        run.p.ringCode[i] = 0;
+        run.p.ringMask[i] = RingSet();
     }
-    if (static_cast<int>(knopf.size()) < nAtoms) return;  // no nodes, no rings
+    if (static_cast<int>(run.p.knopf.size()) < nAtoms) return;  // no nodes, no rings
 
-    RingBook book(*this);
-    findThreeRings(*this, book);
-    const std::vector<Ring> stored = findPlanarRings(*this, ringGraph(*this), book);
+    RingBook book(run);
+    findThreeRings(run, book);
+    const std::vector<Ring> stored = findPlanarRings(run, ringGraph(run), book);
     for (std::size_t r = 0; r < stored.size(); ++r) {
         printf("Ring No: %d consists of %s\n", static_cast<int>(r) + 1, stored[r].text.c_str());
         book.number(stored[r].members);
     }
 
     for (int i = 0; i < nAtoms; ++i)
-        if (atom[i].ringCode != 0) atom[i].ringCode = ringCodeSort(atom[i].ringCode);
+        if (run.p.ringCode[i] != 0) run.p.ringCode[i] = ringCodeSort(run.p.ringCode[i]);
 }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "../core/stage.h"
-#include "../driver/Quandrel.h"
 #include "elements.h"
+#include "perception.h"
 
 namespace {
 
@@ -41,19 +41,19 @@ void capitalise(std::string& symbol) {
 
 }  // namespace
 
-double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
+double calcValeces(const PerceptionRun& run, int atomIndex, const char* bondOrderName) {
     Stage stage("calcValeces");
-    const int t = atom[atomIndex].tbl;
-    const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &scatTable[t - 1] : nullptr;
+    const int t = run.site(atomIndex).tbl;
+    const ScatEntry* entry = (t >= 1 && t <= MAX_SCAT) ? &run.s.scatTable[t - 1] : nullptr;
 
     // An ionic scattering type carries its charge in its electron count.
     if (entry != nullptr && entry->element + 1 != entry->electrons) {
         const double charge = entry->element + 1 - entry->electrons;
-        totalOxi += charge;
+        run.p.totalOxi += charge;
         return charge;
     }
 
-    const std::string name = bondOrderName != nullptr ? bondOrderName : quandrelName[atomIndex];
+    const std::string name = bondOrderName != nullptr ? bondOrderName : run.p.quandrelName[atomIndex];
     std::string ownSymbol = symbolAt(name, 0);
     const std::string terms = withoutBrackets(name);
 
@@ -62,18 +62,18 @@ double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
     std::vector<std::string> neighbours;
     double valences = 0;
     bool symbolExpected = false;
-    std::string run;
+    std::string digits;
     for (size_t k = 0; k <= terms.size(); ++k) {
         const bool atEnd = k == terms.size();
         const char ch = atEnd ? '\0' : terms[k];
         if (!atEnd && (std::isdigit(static_cast<unsigned char>(ch)) || ch == '.')) {
-            run += ch;
+            digits += ch;
             continue;
         }
-        if (!run.empty()) {
-            orders.push_back(std::atof(run.c_str()));
+        if (!digits.empty()) {
+            orders.push_back(std::atof(digits.c_str()));
             valences += orders.back();
-            run.clear();
+            digits.clear();
             symbolExpected = true;
         }
         if (!atEnd && symbolExpected) {
@@ -96,21 +96,24 @@ double Quandrel::calcValeces(int atomIndex, const char* bondOrderName) {
 
     // Bonds beyond the standard valence; an even excess is taken as extra bonds (N with
     // five bonds), an odd one as a charge.
-    double excess = valences - valenceOf(elementOf(atomIndex));
+    double excess = valences - valenceOf(run.elementOf(atomIndex));
     int even = static_cast<int>(excess + 0.5);
     even = (even / 2) * 2;
     excess -= even;
 
     oxidation += excess;
     const double charge = oxidation < 0 ? excess : -excess;
-    totalOxi += oxidation;
-    fprintf(logFile, "%s has %4.1f Valences, I guess it has Charge %4.1f maybe the oxidation number is %4.1f\n",
-            quandrelName[atomIndex], valences, charge, oxidation);
+    run.p.totalOxi += oxidation;
+    fprintf(run.log, "%s has %4.1f Valences, I guess it has Charge %4.1f maybe the oxidation number is %4.1f\n",
+            run.p.quandrelName[atomIndex], valences, charge, oxidation);
     return charge;
 }
 
-int Quandrel::countMols() {
-    for (int i = 0; i < nAtoms; ++i) atom[i].molecule = 0;
+int countMols(const PerceptionRun& run) {
+    const int nAtoms = run.s.nAtoms;
+    const auto& knopf = run.p.knopf;
+    std::vector<int>& molecule = run.p.molecule;
+    molecule.assign(static_cast<std::size_t>(nAtoms), 0);
 
     // Molecules are the connected parts of the bond graph, numbered in the order of their
     // lowest atom index; a breadth-first search from that atom collects each of them.
@@ -118,30 +121,34 @@ int Quandrel::countMols() {
     std::vector<int> queue;
     queue.reserve(nAtoms);
     for (int start = 0; start < nAtoms; ++start) {
-        if (atom[start].molecule != 0) continue;
+        if (molecule[start] != 0) continue;
         ++count;
-        atom[start].molecule = count;
+        molecule[start] = count;
         queue.assign(1, start);
         for (size_t head = 0; head < queue.size(); ++head) {
             const int a = queue[head];
             if (a >= static_cast<int>(knopf.size())) continue;
             const Knopf& node = knopf[a];
             for (int k = 0; k < node.anzahl; ++k) {
-                const int n = originOf(node.nachbar[k]);  // an image stands for its input atom
-                if (n < 0 || n >= nAtoms || atom[n].molecule != 0) continue;
-                atom[n].molecule = count;
+                const int n = run.p.originOf(node.nachbar[k]);  // an image stands for its input atom
+                if (n < 0 || n >= nAtoms || molecule[n] != 0) continue;
+                molecule[n] = count;
                 queue.push_back(n);
             }
         }
     }
 
-    printf("The structure contains %d molecules\n", count);
-    molElectrons.assign(count, 0.0);
+    run.p.molElectrons.assign(count, 0.0);
     for (int i = 0; i < nAtoms; ++i) {
-        const int t = atom[i].tbl;
-        const int valenceElectrons = (t >= 1 && t <= MAX_SCAT) ? scatTable[t - 1].valenceElectrons : 0;
-        molElectrons[atom[i].molecule - 1] += atom[i].occupancy * valenceElectrons;
+        const int t = run.s.atom[i].tbl;
+        const int valenceElectrons = (t >= 1 && t <= MAX_SCAT) ? run.s.scatTable[t - 1].valenceElectrons : 0;
+        run.p.molElectrons[molecule[i] - 1] += run.s.atom[i].occupancy * valenceElectrons;
     }
-    for (int m = 0; m < count; ++m) printf("Molecule %d should contain %f Electrons.\n", m + 1, molElectrons[m]);
     return count;
+}
+
+void announceMolecules(const Perception& p) {
+    const int count = static_cast<int>(p.molElectrons.size());
+    printf("The structure contains %d molecules\n", count);
+    for (int m = 0; m < count; ++m) printf("Molecule %d should contain %f Electrons.\n", m + 1, p.molElectrons[m]);
 }

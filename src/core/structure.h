@@ -71,8 +71,8 @@ inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
 
 // One atom (or dummy atom) record, as the reader fills it. Some fields are written again by
 // later stages (populations, kappas and frames by the database stage, U of constrained
-// hydrogens by the writer, molecule and rings by perception): docs/architecture.md lists
-// which stage writes which field.
+// hydrogens by the writer): docs/architecture.md lists which stage writes which field.
+// What perception finds about an atom (rings, planarity, molecule) is in the Perception.
 struct AtomRecord {
     char label[LABEL_CAP] = "";
     char group[8] = "";
@@ -96,13 +96,8 @@ struct AtomRecord {
     double d4[15] = {};
     double cart[3] = {0, 0, 0};
     char siteSym[30] = "";
-    char sameNameAs[LABEL_CAP] = "";
     double elNeg = 0;
     int part = 0;
-    int molecule = 0;
-    int ringCode = 0;
-    RingSet ringMask;                     // the rings the atom belongs to
-    double planarCache = -1.0;
     double planarity = 0;
     std::string modelCompound;            // at most 511 characters
 };

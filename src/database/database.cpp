@@ -13,6 +13,7 @@
 #include "../core/failure.h"
 #include "../core/populations.h"
 #include "../core/text.h"
+#include "../geometry/cell.h"
 #include "../geometry/grid.h"
 #include "database.h"
 
@@ -102,7 +103,7 @@ void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile, std::uni
         for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
         if (r2 > reach * reach) return;
         const double length =
-            q.laenge(h.frac[0], h.frac[1], h.frac[2], other.frac[0], other.frac[1], other.frac[2]);
+            cellGeometry(q.cell).distance(h.frac, other.frac);
         if (0.85 * length <= d) {
             partner = j;
             partnerLength = length;
@@ -291,6 +292,7 @@ void Quandrel::findInDataBase() {
     FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
     FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");
     inDatabase.assign(static_cast<std::size_t>(nAtoms), 0);
+    imageDummy.assign(imageOrigin.size(), -1);
     nDummy = 1;
     // DUM0 stands right behind the atoms even when the input had no dummy.
     if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);

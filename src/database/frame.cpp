@@ -6,6 +6,7 @@
 
 #include "../chem/elements.h"
 #include "../core/text.h"
+#include "../geometry/cell.h"
 #include "database.h"
 
 namespace {
@@ -66,7 +67,7 @@ void placeDummy(Quandrel& q, int d, int i, vec direction) {
     dummy.cart[0] = x[0] + unit.x;
     dummy.cart[1] = x[1] + unit.y;
     dummy.cart[2] = x[2] + unit.z;
-    q.cart2frac(dummy.cart, dummy.frac);
+    cellGeometry(q.cell).toFractional(dummy.cart, dummy.frac);
 }
 
 bool firstLetterIs(const std::string& axis, char letter) { return !axis.empty() && axis[0] == letter; }
@@ -110,7 +111,7 @@ void warnUnplaced(Quandrel& q, int d, int i) {
 void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* siteSym) {
     const int n = nn(q, i);
     const bool pyramidalMirror =
-        n == 3 && std::strcmp(siteSym, "mz") == 0 && q.planar(q.knopf[static_cast<std::size_t>(i)], i) < PYRAMIDAL_BELOW;
+        n == 3 && std::strcmp(siteSym, "mz") == 0 && q.planarity(i) < PYRAMIDAL_BELOW;
 
     if (n == 1) {
         // Terminal atom: the axis is the normal of the plane of two neighbours of its
@@ -185,7 +186,7 @@ void placeAtom0Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* si
 void placeAtom2Dummy(Quandrel& q, int i, int d, const KsLine& ks, const char* siteSym) {
     const int n = nn(q, i);
     if (n == 3 && !firstLetterIs(ks.axis2, 'Z') && std::strcmp(siteSym, "mz") == 0 &&
-        q.planar(q.knopf[static_cast<std::size_t>(i)], i) < PYRAMIDAL_BELOW) {
+        q.planarity(i) < PYRAMIDAL_BELOW) {
         // reference output: "Kandidat fuer Tremons weg", the neighbour names and the odd one, in German
         printf("Kandidat fuer Tremons weg\n");
         for (int k = 0; k < n; ++k) printf("%-30s %d\n", nameOf(q, neighbour(q, i, k)), n);

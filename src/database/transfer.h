@@ -10,6 +10,7 @@
 
 #include "../core/structure.h"
 #include "../core/warnings.h"
+#include "../chem/perception.h"
 
 // What the database searches have seen last while scanning the file from its start.
 struct DatabaseSeen {
@@ -34,7 +35,7 @@ struct MonopoleCorrection {
     std::vector<double> monopoleSum;    // S_m: sum of its found atoms' monopoles before correction
 
     // Monopole written for the atom: occupancy x Pv with its molecule's correction.
-    double monopole(const Structure& s, int atomIndex) const;
+    double monopole(const Structure& s, const Perception& p, int atomIndex) const;
 };
 
 struct Transfer {

@@ -7,6 +7,7 @@
 
 #include "../input/input.h"
 #include "../core/failure.h"
+#include "../naming/naming.h"
 
 
 void Quandrel::openReports() {
@@ -31,6 +32,13 @@ void Quandrel::openReports() {
 Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }
 
 void Quandrel::readStructure() { static_cast<Structure&>(*this) = ::readStructure(opt); }
+
+void Quandrel::findOutNames() { static_cast<Perception&>(*this) = perceive(*this, opt, outFile, logFile); }
+
+double Quandrel::planarity(int index) {
+    const PerceptionRun run{*this, opt, *this, outFile, logFile};
+    return planar(run, knopf[static_cast<std::size_t>(index)], index);
+}
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

@@ -380,7 +380,6 @@ void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const Isot
     for (int v = 0; v < 6; ++v) a.kappa[v] = 1.0;
     a.multipole[0] = s.scatTable[a.tbl - 1].valenceElectrons;
     a.part = site.part;
-    a.planarCache = -1.0;
     cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     requireNumbers(a.cart, 3, file, what + ", Cartesian coordinates");
 }

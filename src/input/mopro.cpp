@@ -566,7 +566,6 @@ void finishAtoms(Structure& s) {
     for (int i = s.nAtoms - 1; i >= 0; --i) firstOf[{s.atom[i].groupNo, s.atom[i].label}] = i;
     for (int i = 0; i < s.nAtoms; ++i) {
         AtomRecord& a = s.atom[i];
-        a.planarCache = -1.0;
         if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
             fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
             stopWithoutBanner(32);

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "../driver/Quandrel.h"
+#include "../core/structure.h"
 #include "../core/failure.h"
 
 bool XdLines::next(std::string& line) {

@@ -148,7 +148,6 @@ void roomForAtoms(Structure& s) {
         MemoryNote note("Memory problem xdinp!  ");
         s.makeRoomForAtoms(s.nAtoms, s.nDummy);
     }
-    for (int i = 0; i < s.nAtoms; ++i) s.atom[i].planarCache = -1.0;
 }
 
 void readDummies(Structure& s, XdLines& lines) {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "../chem/elements.h"
-#include "../driver/Quandrel.h"
+#include "../chem/perception.h"
+#include "naming.h"
 #include "../core/failure.h"
 #include "../core/text.h"
 
@@ -206,7 +207,8 @@ std::string canonicalName(const std::string& name) {
     return s + suffix;
 }
 
-void Quandrel::sortQuandrel(int atomIndex, std::unordered_map<std::string, std::string>* known) {
+void sortQuandrel(const PerceptionRun& run, int atomIndex, std::unordered_map<std::string, std::string>* known) {
+    NameTable& quandrelName = run.p.quandrelName;
     Stage stage("SortQuandrel");
     std::string ownForm;
     const std::string* form = &ownForm;
@@ -220,5 +222,5 @@ void Quandrel::sortQuandrel(int atomIndex, std::unordered_map<std::string, std::
     }
     const std::string& sorted = *form;
     copyOrStop(quandrelName[atomIndex], NAME_CAP, sorted.c_str(),
-               "The quandrel name of atom %s does not fit into %d characters.", atom[atomIndex].label, NAME_CAP - 1);
+               "The quandrel name of atom %s does not fit into %d characters.", run.site(atomIndex).label, NAME_CAP - 1);
 }

@@ -1,4 +1,4 @@
-// The ordering of quandrel-name terms: the free helpers behind Quandrel::sortQuandrel.
+// The ordering of quandrel-name terms: the free helpers behind sortQuandrel (naming.h).
 //
 // A term is one neighbour descriptor with its element and, in the first shell, its
 // bracket group: 1.5c[1.5c1h], 2o, #3c, 1cl. Terms are ordered by bond value (triple

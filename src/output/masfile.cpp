@@ -201,7 +201,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         appendInt(second, a.kap, 4);
         appendInt(second, q.isHydrogen(j) ? 2 : a.lmx, 4);
         second.append("  _").append(a.siteSym).push_back(' ');
-        appendLeft(second, a.sameNameAs, 8);
+        appendLeft(second, q.sameNameAs[static_cast<std::size_t>(j)].c_str(), 8);
         second.push_back('\n');
         out.addSecond(second);
     }
@@ -240,9 +240,10 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
         if (q.opt.qdlexp == 0) continue;
         const char* flags;
         std::string comment;
-        if (a.sameNameAs[0] != '\0') {
+        const std::string& sameNameAs = q.sameNameAs[static_cast<std::size_t>(i)];
+        if (!sameNameAs.empty()) {
             flags = "00 000 00000 0000000 000000000";
-            comment = std::string("! chemically constrained to ") + a.sameNameAs;
+            comment = "! chemically constrained to " + sameNameAs;
         } else if (hydrogen) {
             flags = "10 001 00000 0000000 000000000";
         } else {
@@ -287,7 +288,7 @@ void writeBoth(const MasterText& out, bool withSecond) {
 std::vector<std::vector<int>> atomsByMolecule(const Quandrel& q, int molecules) {
     std::vector<std::vector<int>> members(static_cast<std::size_t>(molecules > 0 ? molecules : 0) + 1);
     for (int i = 0; i < q.nAtoms; ++i) {
-        const int m = q.atom[i].molecule;
+        const int m = q.molecule[static_cast<std::size_t>(i)];
         if (m >= 0 && m <= molecules) members[static_cast<std::size_t>(m)].push_back(i);
     }
     return members;
@@ -296,7 +297,7 @@ std::vector<std::vector<int>> atomsByMolecule(const Quandrel& q, int molecules) 
 std::string groupLines(const Quandrel& q, int molecule) {
     std::vector<int> members;
     for (int i = 0; i < q.nAtoms; ++i)
-        if (q.atom[i].molecule == molecule) members.push_back(i);
+        if (q.molecule[static_cast<std::size_t>(i)] == molecule) members.push_back(i);
     return groupLines(q, molecule, members);
 }
 

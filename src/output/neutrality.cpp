@@ -236,10 +236,10 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
     return c;
 }
 
-double MonopoleCorrection::monopole(const Structure& q, int atomIndex) const {
+double MonopoleCorrection::monopole(const Structure& q, const Perception& p, int atomIndex) const {
     const AtomRecord& a = q.atom[atomIndex];
     const double P = a.occupancy * a.multipole[0];
-    const int m = a.molecule - 1;
+    const int m = p.molecule[static_cast<std::size_t>(atomIndex)] - 1;
     if (m < 0 || m >= static_cast<int>(applies.size()) || !applies[m]) return P;
     switch (mode) {
     case 1:

@@ -45,7 +45,8 @@ void Quandrel::setupNewInpAndMasFile() {
                       "must lie between -999 and 9999. No file is written.",
                       atom[i].label, atom[i].chemCon);
         huconstrain();
-        const int molecules = countMols();
+        const int molecules = static_cast<int>(molElectrons.size());  // as perception found them
+        announceMolecules(*this);
         const MonopoleCorrection correction = computeNeutrality(*this, molecules);
         appliedCorrection = correction;
         rebuildKappaSets(*this);
@@ -100,7 +101,7 @@ namespace {
 // The populations of atom i as written: occupancy times the population, the monopole corrected.
 void populationsOf(Quandrel& q, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
     const AtomRecord& a = q.atom[i];
-    p[0] = correction.monopole(q, i);
+    p[0] = correction.monopole(q, q, i);
     for (int v = 1; v < N_POPULATIONS; ++v) p[v] = a.occupancy * a.multipole[v];
 }
 

@@ -811,7 +811,7 @@ void atomRow(std::string& html, const RunReport& run, int i, Scratch& scratch) {
     piece(html, "<td class=\"num\" title=\"%.4f %.4f %.4f %.4f %.4f %.4f\">%.4f / %.4f</td>", k[0], k[1], k[2], k[3],
           k[4], k[5], k[0], k[1]);
     piece(html, "<td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%.4f</td><td class=\"num\">%d</td>",
-          run.populations(i)[0], run.monopoleBefore(i), run.monopoleWritten(i), a.molecule);
+          run.populations(i)[0], run.monopoleBefore(i), run.monopoleWritten(i), run.molecule(i));
     html += "</tr>\n";
 }
 

@@ -77,13 +77,13 @@ char RunReport::stereo(int i) const {
 }
 
 const char* RunReport::constrainedTo(int i) const {
-    const char* label = atom(i).sameNameAs;
-    return label[0] != '\0' ? label : nullptr;
+    const std::string& label = q.sameNameAs[static_cast<std::size_t>(i)];
+    return label.empty() ? nullptr : label.c_str();
 }
 
 double RunReport::monopoleBefore(int i) const { return atom(i).occupancy * atom(i).multipole[0]; }
 
-double RunReport::monopoleWritten(int i) const { return correction.monopole(q, i); }
+double RunReport::monopoleWritten(int i) const { return correction.monopole(q, q, i); }
 
 const std::vector<NearEntry>& RunReport::nearest(int i) const { return catalogue.nearest(name(i)); }
 
@@ -107,7 +107,7 @@ int RunReport::dummies() const {
 }
 
 void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
-    q.frac2cart(q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac, cart);
+    cellGeometry(q.cell).toCartesian(q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac, cart);
 }
 
 namespace {
@@ -243,7 +243,7 @@ bool RunReport::dummyUnplaced(int k) const {
 std::vector<int> RunReport::moleculeSizes() const {
     std::vector<int> count(correction.applies.size(), 0);
     for (int i = 0; i < q.nAtoms; ++i) {
-        const int m = atom(i).molecule;
+        const int m = q.molecule[static_cast<std::size_t>(i)];
         if (m >= 1 && static_cast<std::size_t>(m) <= count.size()) ++count[static_cast<std::size_t>(m - 1)];
     }
     return count;
@@ -364,8 +364,8 @@ void describeAtom(const RunReport& run, int i, Out& out) {
     out.member("monopoleRead", a.multipole[0]);
     out.member("monopoleBeforeCorrection", run.monopoleBefore(i));
     out.member("monopoleWritten", run.monopoleWritten(i));
-    out.member("molecule", a.molecule);
-    out.member("ringCode", a.ringCode);
+    out.member("molecule", run.molecule(i));
+    out.member("ringCode", run.ringCode(i));
     const char stereo[2] = {run.stereo(i), '\0'};
     textOrNull(out, "stereo", stereo[0] != 0 ? stereo : nullptr);
     textOrNull(out, "constrainedTo", run.constrainedTo(i));

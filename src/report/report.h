@@ -122,6 +122,8 @@ public:
 
     int atoms() const { return q.nAtoms; }
     const AtomRecord& atom(int i) const { return q.atom[static_cast<std::size_t>(i)]; }
+    int molecule(int i) const { return q.molecule[static_cast<std::size_t>(i)]; }
+    int ringCode(int i) const { return q.ringCode[static_cast<std::size_t>(i)]; }
     bool found(int i) const;
     const char* name(int i) const;
     const char* element(int i) const;

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "../core/stage.h"
-#include "../driver/Quandrel.h"
+#include "../geometry/cell.h"
 #include "../core/text.h"
 #include "../geometry/geometry.h"
+#include "../geometry/vec.h"
+#include "completion.h"
 
 namespace {
 
@@ -81,7 +83,12 @@ int matches(const std::vector<Point>& pts, const double (&m)[3][3], double toler
 
 }  // namespace
 
-void Quandrel::findSomeSymm() {
+void findSomeSymm(const PerceptionRun& run) {
+    const Options& opt = run.opt;
+    const int nAtoms = run.s.nAtoms;
+    const auto& knopf = run.p.knopf;
+    const NameTable& quandrelName = run.p.quandrelName;
+    FILE* logFile = run.log;
     Stage stage("find_some_symm");
     printf("________________________________________________\n"
            "Bond axis symmetry analysis: (Do not trust it!!)\n"
@@ -89,7 +96,7 @@ void Quandrel::findSomeSymm() {
     printf("SYMMTOL = %f\n", opt.symmTol);
 
     for (int i = 0; i < nAtoms; ++i) {
-        const AtomRecord& at = atom[i];
+        const AtomRecord& at = run.site(i);
         std::string descriptor;
         bool inversion = false;
         static const Knopf unbonded;
@@ -103,13 +110,13 @@ void Quandrel::findSomeSymm() {
         }
 
         std::vector<Point> pts;
-        pts.push_back({{0.0, 0.0, 0.0}, elementOf(i)});
+        pts.push_back({{0.0, 0.0, 0.0}, run.elementOf(i)});
         for (int b = 0; b < n; ++b) {
-            const AtomRecord& nb = atom[node.nachbar[b]];
+            const AtomRecord& nb = run.site(node.nachbar[b]);
             pts.push_back({{nb.cart[0] - at.cart[0], nb.cart[1] - at.cart[1], nb.cart[2] - at.cart[2]},
-                           elementOf(node.nachbar[b])});
+                           run.elementOf(node.nachbar[b])});
         }
-        auto labelOf = [&](int b) { return atom[node.nachbar[b - 1]].label; };
+        auto labelOf = [&](int b) { return run.site(node.nachbar[b - 1]).label; };
 
         std::vector<Axis> axes;
         char name[64];
@@ -129,7 +136,7 @@ void Quandrel::findSomeSymm() {
         for (const Axis& ax : axes) {
             const double tip[3] = {at.cart[0] + ax.u[0], at.cart[1] + ax.u[1], at.cart[2] + ax.u[2]};
             double dummy[3];
-            cart2frac(tip, dummy);
+            cellGeometry(run.s.cell).toFractional(tip, dummy);
             const char* family = FAMILY_TEXT[ax.family];
             for (int k = 1; k <= 6; ++k) {
                 double m[3][3];

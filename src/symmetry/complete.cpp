@@ -11,8 +11,10 @@
 
 #include "../core/stage.h"
 #include "../chem/bonds.h"
-#include "../driver/Quandrel.h"
+#include "../chem/perception.h"
+#include "../geometry/cell.h"
 #include "../core/failure.h"
+#include "completion.h"
 #include "spacegroup.h"
 
 namespace {
@@ -40,19 +42,19 @@ long floorDiv(long a, long n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
 // the atoms present, binned over space; both with bins at least one bond search radius wide.
 class ImageSearch {
 public:
-    explicit ImageSearch(Quandrel& q) : q_(q) {
-        ops_ = expandSymmetry(q.symmetry, inputName(q));
+    explicit ImageSearch(const PerceptionRun& run) : run_(run) {
+        ops_ = expandSymmetry(run.s.symmetry, inputName(run.opt));
         for (const SymOp& op : ops_) {
             bool identity = op.tran[0] == 0 && op.tran[1] == 0 && op.tran[2] == 0;
             for (int r = 0; r < 3; ++r)
                 for (int c = 0; c < 3; ++c) identity = identity && op.rot[r][c] == (r == c ? 1 : 0);
             identity_.push_back(identity);
         }
-        nInput_ = q.nAtoms;
+        nInput_ = run.s.nAtoms;
 
         // The longest possible bond between the elements present.
         std::vector<int> elements;
-        for (int i = 0; i < nInput_; ++i) elements.push_back(q.elementOf(i));
+        for (int i = 0; i < nInput_; ++i) elements.push_back(run.elementOf(i));
         std::sort(elements.begin(), elements.end());
         elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
         double cutoff = COINCIDENT;
@@ -65,7 +67,7 @@ public:
         for (int k = 0; k < 3; ++k) {
             double f[3] = {0, 0, 0};
             f[k] = 1.0;
-            q.frac2cart(f, axis[k]);
+            cellGeometry(run.s.cell).toCartesian(f, axis[k]);
         }
         auto cross = [](const double* u, const double* v, double (&w)[3]) {
             w[0] = u[1] * v[2] - u[2] * v[1];
@@ -89,8 +91,8 @@ public:
                     if (std::fabs(mapped - metric[i][j]) > 0.01 * largest)
                         fatal("%s: the symmetry operator %s does not map the cell %g %g %g %g %g %g onto itself: the "
                               "cell and the symmetry do not belong together.",
-                              inputName(q), op.text.c_str(), q.cell[0], q.cell[1], q.cell[2], q.cell[3], q.cell[4],
-                              q.cell[5]);
+                              inputName(run.opt), op.text.c_str(), run.s.cell[0], run.s.cell[1], run.s.cell[2], run.s.cell[3], run.s.cell[4],
+                              run.s.cell[5]);
                 }
         double bc[3];
         cross(axis[1], axis[2], bc);
@@ -119,7 +121,7 @@ public:
                 w.origin = j;
                 w.op = s;
                 double p[3];
-                ops_[s].apply(q.atom[j].frac, p);
+                ops_[s].apply(run.site(j).frac, p);
                 int b[3];
                 for (int k = 0; k < 3; ++k) {
                     const double fl = std::floor(p[k]);
@@ -139,7 +141,7 @@ public:
         for (std::size_t k = 0; k < binOf.size(); ++k)
             binned_[static_cast<std::size_t>(filled[binOf[k]]++)] = static_cast<int>(k);
         present_.reserve(static_cast<std::size_t>(nInput_));
-        for (int i = 0; i < nInput_; ++i) addPresent(q.atom[i].frac, i);
+        for (int i = 0; i < nInput_; ++i) addPresent(run.site(i).frac, i);
     }
 
     const std::vector<SymOp>& ops() const { return ops_; }
@@ -170,12 +172,12 @@ public:
                         if (identity_[static_cast<std::size_t>(w.op)] && cellShift[0] == w.base[0] &&
                             cellShift[1] == w.base[1] && cellShift[2] == w.base[2])
                             continue;
-                        const int originElement = q_.elementOf(w.origin);
-                        if (!partsMayBond(part, q_.atom[w.origin].part)) continue;
+                        const int originElement = run_.elementOf(w.origin);
+                        if (!partsMayBond(part, run_.site(w.origin).part)) continue;
                         Candidate c;
                         for (int k = 0; k < 3; ++k) c.frac[k] = w.frac[k] + static_cast<double>(cellShift[k]);
                         const double d =
-                            q_.laenge(frac[0], frac[1], frac[2], c.frac[0], c.frac[1], c.frac[2]);
+                            run_.distance(frac, c.frac);
                         if (!bondedAt(bondReferenceLength(element, originElement), d)) continue;
                         if (coincides(c.frac)) continue;
                         c.origin = w.origin;
@@ -206,16 +208,16 @@ public:
 
     bool coincides(const double (&frac)[3]) const {
         return anyPresentNear(frac, [&](const auto& p) {
-            return q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]) < COINCIDENT;
+            return run_.distance(frac, p.frac) < COINCIDENT;
         });
     }
 
     // Whether an atom present of the part lies within bond distance of the atom at frac.
     bool presentBondedOfPart(const double (&frac)[3], int element, int part, int self) const {
         return anyPresentNear(frac, [&](const auto& p) {
-            if (p.index == self || q_.atom[p.index].part != part) return false;
-            const double d = q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]);
-            return bondedAt(bondReferenceLength(element, q_.elementOf(p.index)), d);
+            if (p.index == self || run_.site(p.index).part != part) return false;
+            const double d = run_.distance(frac, p.frac);
+            return bondedAt(bondReferenceLength(element, run_.elementOf(p.index)), d);
         });
     }
 
@@ -228,7 +230,7 @@ public:
         std::vector<Candidate> kept;
         std::vector<std::pair<int, SymmetryCopy>> copyOfPart;  // negative part -> the copy taken
         for (const Candidate& c : found) {
-            const int other = q_.atom[c.origin].part;
+            const int other = run_.site(c.origin).part;
             if (other >= 0 || (part != 0 && part != other)) {
                 kept.push_back(c);
                 continue;
@@ -276,8 +278,8 @@ private:
         int index;
     };
 
-    static const char* inputName(const Quandrel& q) {
-        return q.opt.crystalInput != 0 ? q.opt.inputFile : (q.opt.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
+    static const char* inputName(const Options& opt) {
+        return opt.crystalInput != 0 ? opt.inputFile : (opt.moproInput != 0 ? "the MoPro parameter file" : "xd.mas");
     }
     std::size_t flat(const int (&b)[3]) const {
         return (static_cast<std::size_t>(b[0]) * bins_[1] + b[1]) * bins_[2] + b[2];
@@ -287,7 +289,7 @@ private:
                (static_cast<long long>(z) & 0x1FFFFF);
     }
 
-    Quandrel& q_;
+    const PerceptionRun& run_;
     std::vector<SymOp> ops_;
     std::vector<bool> identity_;  // per operator: it leaves every point where it is
     int nInput_ = 0;
@@ -327,34 +329,32 @@ std::string operatorText(const SymOp& op, const int (&shift)[3]) {
 
 }  // namespace
 
-bool Quandrel::completionWanted() const {
+bool completionWanted(const Structure&, const Options& opt) {
     if (opt.asymOnly != 0) return false;
     return opt.symmBonds != 0 || opt.crystalInput != 0;
 }
 
-int Quandrel::completeMolecules() {
+int completeMolecules(const PerceptionRun& run) {
     Stage stage("completeMolecules");
-    ImageSearch search(*this);
+    const double* cell = run.s.cell;
+    Perception& p = run.p;
+    std::vector<ImageOrigin>& imageOrigin = p.imageOrigin;
+    ImageSearch search(run);
     if (!search.usable())
         fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
               "many cells. Run without -symmBonds (or with -asymOnly).",
               cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]);
-    symmetryOps.clear();
-    for (const SymOp& op : search.ops()) symmetryOps.push_back(op.text);
-    const int input = nAtoms;
+    p.symmetryOps.clear();
+    for (const SymOp& op : search.ops()) p.symmetryOps.push_back(op.text);
+    const int input = run.s.nAtoms;
     imageOrigin.clear();
-    // Records behind the input atoms (room for dummies) go behind the images.
-    AtomArray behind;
-    if (static_cast<int>(atom.size()) > input) {
-        behind.assign(atom.begin() + input, atom.end());
-        atom.resize(static_cast<std::size_t>(input));
-    }
+    p.imageAtom.clear();
     std::vector<int> depth(static_cast<std::size_t>(input), 0);
 
     for (std::size_t head = 0; head < depth.size(); ++head) {
         if (depth[head] >= MAX_DEPTH) continue;
-        const AtomRecord here = atom[head];
-        const int element = elementOf(originOf(static_cast<int>(head)));
+        const AtomRecord here = run.site(static_cast<int>(head));
+        const int element = run.elementOf(static_cast<int>(head));
         SymmetryCopy headCopy;
         if (static_cast<int>(head) >= input) {
             const ImageOrigin& o = imageOrigin[head - static_cast<std::size_t>(input)];
@@ -372,7 +372,7 @@ int Quandrel::completeMolecules() {
                       "for %d input atoms) at the image of %s by %s: the symmetry or the structure cannot be right "
                       "(overlapping atoms, or operators that belong to another cell). Run with -asymOnly to name "
                       "the input atoms alone.",
-                      static_cast<int>(imageOrigin.size()), input, atom[c.origin].label,
+                      static_cast<int>(imageOrigin.size()), input, run.s.atom[c.origin].label,
                       operatorText(search.ops()[c.op], c.shift).c_str());
             if (index >= MAX_ATOMS)
                 fatal("Completing the molecules across symmetry needs more than %d atoms (%d input atoms and their "
@@ -384,80 +384,50 @@ int Quandrel::completeMolecules() {
             origin.op = c.op;
             std::memcpy(origin.shift, c.shift, sizeof origin.shift);
             imageOrigin.push_back(origin);
-            nInput = input;  // from here on indices at or above input are images
+            p.nInput = input;  // from here on indices at or above input are images
 
-            AtomRecord image = atom[c.origin];
+            AtomRecord image = run.s.atom[c.origin];
             std::memcpy(image.frac, c.frac, sizeof image.frac);
-            frac2cart(image.frac, image.cart);
-            const std::string label = imageLabel(atom[c.origin].label, c);
+            cellGeometry(cell).toCartesian(image.frac, image.cart);
+            const std::string label = imageLabel(run.s.atom[c.origin].label, c);
             std::snprintf(image.label, sizeof image.label, "%s", label.c_str());
-            image.ringCode = 0;
-            image.ringMask = 0;
-            image.planarCache = -1.0;
-            image.molecule = 0;
-            image.sameNameAs[0] = '\0';
-            atom.push_back(image);
+            p.imageAtom.push_back(image);
             depth.push_back(depth[head] + 1);
             search.addPresent(image.frac, index);
         }
     }
-    atom.insert(atom.end(), behind.begin(), behind.end());
-    nAtoms = input + static_cast<int>(imageOrigin.size());
-    imageDummy.assign(imageOrigin.size(), -1);
+    p.growSites(run.sites());
     if (!imageOrigin.empty()) {
         printf("Completing molecules across symmetry: %d symmetry images added to the %d input atoms.\n",
                static_cast<int>(imageOrigin.size()), input);
-        for (std::size_t s = 0; s < symmetryOps.size(); ++s)
-            printf("Symmetry operator %d: %s\n", static_cast<int>(s) + 1, symmetryOps[s].c_str());
+        for (std::size_t s = 0; s < p.symmetryOps.size(); ++s)
+            printf("Symmetry operator %d: %s\n", static_cast<int>(s) + 1, p.symmetryOps[s].c_str());
         for (std::size_t k = 0; k < imageOrigin.size(); ++k) {
             const ImageOrigin& o = imageOrigin[k];
-            printf("Image %-19s of %-19s %s\n", atom[input + k].label, atom[o.atom].label,
+            printf("Image %-19s of %-19s %s\n", p.imageAtom[k].label, run.s.atom[o.atom].label,
                    operatorText(search.ops()[o.op], o.shift).c_str());
         }
     }
     return static_cast<int>(imageOrigin.size());
 }
 
-void Quandrel::warnSymmetryBonds() {
+void warnSymmetryBonds(const PerceptionRun& run) {
+    const int nAtoms = run.s.nAtoms;
     if (nAtoms == 0) return;
     Stage stage("warnSymmetryBonds");
-    ImageSearch search(*this);
+    ImageSearch search(run);
     if (!search.usable()) return;  // a cell far thinner than a bond: no warning is possible
     for (int i = 0; i < nAtoms; ++i) {
-        const AtomRecord& a = atom[i];
-        for (const Candidate& c : search.sameConformer(search.bondedTo(a.frac, elementOf(i), a.part), a.frac,
-                                                       elementOf(i), a.part, i, SymmetryCopy())) {
-            const double d = laenge(a.frac[0], a.frac[1], a.frac[2], c.frac[0], c.frac[1], c.frac[2]);
+        const AtomRecord& a = run.s.atom[i];
+        const int element = run.s.elementOf(i);
+        for (const Candidate& c : search.sameConformer(search.bondedTo(a.frac, element, a.part), a.frac, element,
+                                                       a.part, i, SymmetryCopy())) {
+            const double d = run.distance(a.frac, c.frac);
             fprintf(stderr,
                     "Warning: atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the image "
                     "of %s by %s. -symmBonds completes the molecule.\n",
-                    a.label, imageLabel(atom[c.origin].label, c).c_str(), d, atom[c.origin].label,
+                    a.label, imageLabel(run.s.atom[c.origin].label, c).c_str(), d, run.s.atom[c.origin].label,
                     operatorText(search.ops()[c.op], c.shift).c_str());
         }
     }
 }
-
-void Quandrel::detachImages() {
-    if (nInput < 0) return;
-    const std::size_t first = static_cast<std::size_t>(nInput);
-    const std::size_t end = std::min(atom.size(), first + imageOrigin.size());
-    if (end > first) {
-        imageAtom.assign(atom.begin() + first, atom.begin() + end);
-        atom.erase(atom.begin() + first, atom.begin() + end);
-    }
-    nAtoms = nInput;
-}
-
-int Quandrel::originOf(int index) const {
-    if (!isImage(index)) return index;
-    const std::size_t k = static_cast<std::size_t>(index - nInput);
-    return k < imageOrigin.size() ? imageOrigin[k].atom : index;
-}
-
-const AtomRecord& Quandrel::site(int index) const {
-    if (isImage(index) && static_cast<std::size_t>(index) >= atom.size()) return imageAtom[index - nInput];
-    if (isImage(index) && !imageAtom.empty()) return imageAtom[index - nInput];
-    return atom[static_cast<std::size_t>(index)];
-}
-
-int Quandrel::siteElement(int index) const { return elementOf(originOf(index)); }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../driver/Quandrel.h"
+#include "../core/structure.h"
 
 // One operator acting on fractional coordinates: x' = rot x + tran.
 struct SymOp {

@@ -36,7 +36,7 @@ int bondsAt(const std::string& a, const std::string& b, double d) {
     s.add("X1", a, 0, 0, 0);
     s.add("X2", b, d, 0, 0);
     auto q = s.build();
-    return q->findBonds();
+    return findBonds(perceiving(*q));
 }
 
 }  // namespace
@@ -86,10 +86,10 @@ TEST(BondWindow, AtomsAtOnePositionAreBondedOnlyWhenTheirReferenceLengthIsBelow0
     s.add("He1", "He", 1, 1, 1);
     s.add("He2", "He", 1, 1, 1);
     auto q = s.build();
-    ASSERT_EQ(q->findBonds(), 1);
+    ASSERT_EQ(findBonds(perceiving(*q)), 1);
     EXPECT_EQ(q->bonds[0].length, 0.0);
     EXPECT_EQ(q->bonds[0].margin, 0.0);
-    q->verknopfung(1);
+    verknopfung(perceiving(*q), 1);
     EXPECT_EQ(q->knopf[0].anzahl, 1);
 }
 
@@ -103,7 +103,7 @@ TEST(BondWindow, AnElementWithoutRadiusBondsThroughItsPartnersRadius) {
 TEST(BondList, PairsInVisitOrderWithSmallerIndexFirstAndMargins) {
     ScratchDir dir;
     auto q = readFixture(dir, "benzene");
-    const int count = q->findBonds();
+    const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 12);  // six ring bonds, six C-H
     ASSERT_EQ(static_cast<int>(q->bonds.size()), count);
     for (int b = 0; b < count; ++b) {
@@ -122,8 +122,8 @@ TEST(BondList, PairsInVisitOrderWithSmallerIndexFirstAndMargins) {
 TEST(BondList, DifferentDisorderPartsAreNeverBondedButPartZeroBondsToBoth) {
     ScratchDir dir;
     auto q = readFixture(dir, "disorder_cf3");
-    const int count = q->findBonds();
-    q->verknopfung(count);
+    const int count = findBonds(perceiving(*q));
+    verknopfung(perceiving(*q), count);
     const int c1 = atomNamed(*q, "C(1)");
     ASSERT_GE(c1, 0);
     // Six ring bonds, C(2)-C(1), C(5)-C(6), seven C-H and three C-F in each part.
@@ -138,7 +138,7 @@ TEST(BondList, DifferentDisorderPartsAreNeverBondedButPartZeroBondsToBoth) {
     }
     // Without the parts the fluorines of the two orientations (about 1.3 A apart) bond.
     for (int i = 0; i < q->nAtoms; ++i) q->atom[i].part = 0;
-    EXPECT_GT(q->findBonds(), 21);
+    EXPECT_GT(findBonds(perceiving(*q)), 21);
 }
 
 // Parts keep their sign: two carbons 1.5 A apart bond within one part and to part 0, never
@@ -157,7 +157,7 @@ TEST(BondList, PartsOfOppositeSignAreDifferentParts) {
         auto q = b.build();
         q->atom[0].part = rows[k].a;
         q->atom[1].part = rows[k].b;
-        EXPECT_EQ(q->findBonds(), expected[k]);
+        EXPECT_EQ(findBonds(perceiving(*q)), expected[k]);
     }
 }
 
@@ -166,7 +166,7 @@ TEST(BondList, TheBondListHoldsTenBondsPerAtomAndNoMore) {
     StructureBuilder s(32.0);
     for (int i = 0; i < 25; ++i) s.add("He" + std::to_string(i), "He", 5, 5, 5);  // 300 pairs
     auto q = s.build();
-    EXPECT_TRUE(stopsWith([&] { q->findBonds(); }, 1,
+    EXPECT_TRUE(stopsWith([&] { findBonds(perceiving(*q)); }, 1,
                           "Too many bonds: the bond list holds at most 250 bonds (10 per atom) for 25 atoms\n",
                           "FindBonds"));
 }
@@ -182,9 +182,9 @@ TEST(NeighbourNodes, NeighboursAreSortedByMarginLargestFirstAndTiesKeepBondOrder
     s.add("C3", "C", 0, 0, 1.40);  // margin 0.14
     s.add("C4", "C", -1.5, 0, 0);  // margin 0.04, after C2 in the bond list
     auto q = s.build();
-    const int count = q->findBonds();
+    const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 4);
-    q->verknopfung(count);
+    verknopfung(perceiving(*q), count);
     ASSERT_EQ(static_cast<int>(q->knopf.size()), 5);
     const Quandrel::Knopf& c0 = q->knopf[0];
     ASSERT_EQ(c0.anzahl, 4);
@@ -211,7 +211,7 @@ TEST(NeighbourNodes, AngleLinesComeInPairOrderUnderTheirHeading) {
     s.add("H(2)", "H", 10, 10 + 1.02, 10);
     s.add("H(3)", "H", 10, 10, 10 + 1.03);
     auto q = s.build();
-    q->verknopfung(q->findBonds());
+    verknopfung(perceiving(*q), findBonds(perceiving(*q)));
     EXPECT_EQ(logOf(*q),
               "Angle calculation:\n"
               "==================\n"
@@ -226,8 +226,8 @@ TEST(NeighbourNodes, AStructureWithoutBondsHasEmptyNodesAndOnlyTheHeading) {
     s.add("O1", "O", 1, 1, 1);
     s.add("O2", "O", 5, 5, 5);
     auto q = s.build();
-    EXPECT_EQ(q->findBonds(), 0);
-    EXPECT_EQ(q->verknopfung(0), 0);
+    EXPECT_EQ(findBonds(perceiving(*q)), 0);
+    EXPECT_EQ(verknopfung(perceiving(*q), 0), 0);
     ASSERT_EQ(static_cast<int>(q->knopf.size()), 2);
     EXPECT_EQ(q->knopf[0].anzahl, 0);
     EXPECT_EQ(q->knopf[1].anzahl, 0);
@@ -256,21 +256,21 @@ std::unique_ptr<Quandrel> carbonWithHydrogens(int n) {
 TEST(NeighbourNodes, ElevenNeighboursAreHandledWithAllTheirAngles) {
     ScratchDir dir;
     auto q = carbonWithHydrogens(11);
-    const int count = q->findBonds();
+    const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 11);
-    q->verknopfung(count);
+    verknopfung(perceiving(*q), count);
     EXPECT_EQ(q->knopf[0].anzahl, 11);
     EXPECT_EQ(countOf(logOf(*q), "=C(0)="), 55);
-    EXPECT_NEAR(q->knopf[0].angle(9, 10), q->winkel(0, q->knopf[0].nachbar[9], q->knopf[0].nachbar[10]), 1e-12);
+    EXPECT_NEAR(q->knopf[0].angle(9, 10), perceiving(*q).angle(0, q->knopf[0].nachbar[9], q->knopf[0].nachbar[10]), 1e-12);
 }
 
 TEST(NeighbourNodes, ATwelfthNeighbourStopsTheRunNamingTheAtom) {
     ScratchDir dir;
     auto q = carbonWithHydrogens(12);
-    EXPECT_TRUE(stopsWith([&] { q->verknopfung(q->findBonds()); }, 1,
+    EXPECT_TRUE(stopsWith([&] { verknopfung(perceiving(*q), findBonds(perceiving(*q))); }, 1,
                           "Atom C(0) has more than 11 bonded neighbours; at most 11 are handled", "Verknopfung"));
     // the message names the closest pair of neighbours and the likely cause
-    const Stopped s = failureOf([&] { q->verknopfung(q->findBonds()); });
+    const Stopped s = failureOf([&] { verknopfung(perceiving(*q), findBonds(perceiving(*q))); });
     EXPECT_NE(s.message.find("Its closest two neighbours,"), std::string::npos) << s.message;
     EXPECT_TRUE(s.message.find("likely alternative sites of a disorder") != std::string::npos ||
                 s.message.find("likely an ionic or framework solid; run with -asymOnly") != std::string::npos)
@@ -326,10 +326,11 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     const auto start = std::chrono::steady_clock::now();
     int count = 0, molecules = 0;
     const std::string out = captureStdout([&] {
-        count = q->findBonds();
-        q->verknopfung(count);
-        q->ringlord();
-        molecules = q->countMols();
+        count = findBonds(perceiving(*q));
+        verknopfung(perceiving(*q), count);
+        ringlord(perceiving(*q));
+        molecules = countMols(perceiving(*q));
+        announceMolecules(*q);
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -338,7 +339,7 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     EXPECT_EQ(molecules, 25 + 966 + 2);
     EXPECT_EQ(countOf(out, " should contain "), molecules);
     int ringCarbons = 0;
-    for (int i = 0; i < q->nAtoms; ++i) ringCarbons += q->atom[i].ringCode == 6;
+    for (int i = 0; i < q->nAtoms; ++i) ringCarbons += q->ringCode[i] == 6;
     EXPECT_EQ(ringCarbons, 150);
     EXPECT_LT(seconds, 60.0);  // quadratic at worst: a few seconds even under the sanitizers
 }

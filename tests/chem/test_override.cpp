@@ -29,7 +29,7 @@ std::string runOverrides(Quandrel& q, const std::string& answers) {
     FILE* in = tmpfile();
     fputs(answers.c_str(), in);
     rewind(in);
-    std::string err = captureStderr([&] { q.readOverrides(in); });
+    std::string err = captureStderr([&] { readOverrides(perceiving(q), in); });
     fclose(in);
     return err;
 }
@@ -139,7 +139,7 @@ TEST(OverrideFile, TooFewLinesEndWithCodeThree) {
     auto q = named({{"C1", "C1h"}, {"C2", "C1c"}});
     dir.write("Quandrele.in", "C1h\n");
     FILE* answers = tmpfile();
-    EXPECT_TRUE(stopsWith([&] { q->readOverrides(answers); }, 3,
+    EXPECT_TRUE(stopsWith([&] { readOverrides(perceiving(*q), answers); }, 3,
                           "\"Quandrele.in\" must have exact as many lines as there are atoms in your molecule!!\n"
                           "I'm skipping reading of Quandrele.in!!\n"));
     fclose(answers);
@@ -150,7 +150,7 @@ TEST(OverrideFile, FirstCharacterMismatchEndsWithCodeThree) {
     auto q = named({{"C1", "C1h"}, {"H(1)", "H1c"}});
     dir.write("Quandrele.in", "C1h\nO1c\n");
     FILE* answers = tmpfile();
-    EXPECT_TRUE(stopsWith([&] { q->readOverrides(answers); }, 3,
+    EXPECT_TRUE(stopsWith([&] { readOverrides(perceiving(*q), answers); }, 3,
                           "Quandrel O1c in \"Quandrele.in\" does not match to atom H(1)!\nI'm skipping reading of "
                           "Quandrele.in!!\n"));
     fclose(answers);
@@ -161,7 +161,7 @@ TEST(OverrideFile, NameLongerThan279CharactersEndsWithCodeThree) {
     auto q = named({{"C1", "C1h"}});
     dir.write("Quandrele.in", "C1: C" + std::string(280, 'h') + "\n");
     FILE* answers = tmpfile();
-    EXPECT_TRUE(stopsWith([&] { q->readOverrides(answers); }, 3, "is longer than 279 characters"));
+    EXPECT_TRUE(stopsWith([&] { readOverrides(perceiving(*q), answers); }, 3, "is longer than 279 characters"));
     fclose(answers);
 }
 

@@ -22,9 +22,11 @@ std::string logOf(Quandrel& q) {
 // Bonds and nodes, then the molecules: their number, and what the count printed into out
 // when given.
 int moleculesOf(Quandrel& q, std::string* out = nullptr) {
-    q.verknopfung(q.findBonds());
+    verknopfung(perceiving(q), findBonds(perceiving(q)));
     int count = 0;
-    const std::string printed = captureStdout([&] { count = q.countMols(); });
+    const std::string printed = captureStdout([&] { count = countMols(perceiving(q));
+        announceMolecules(q);
+    });
     if (out != nullptr) *out = printed;
     return count;
 }
@@ -69,7 +71,7 @@ TEST(Valences, ChargeAndOxidationNumberFromTheBondOrdersOfTheName) {
         auto q = s.build();
         std::snprintf(q->quandrelName[0], NAME_CAP, "%s", c.name);
         q->totalOxi = 0;
-        const double charge = q->calcValeces(0);
+        const double charge = calcValeces(perceiving(*q), 0);
         EXPECT_EQ(charge, c.charge) << c.name;
         EXPECT_EQ(std::signbit(charge), std::signbit(c.charge)) << c.name;
         EXPECT_EQ(logOf(*q), std::string(c.logLine) + "\n");
@@ -87,7 +89,7 @@ TEST(Valences, AnIonicScatteringTypeGivesItsChargeWithoutALogLine) {
     std::snprintf(q->quandrelName[cl], NAME_CAP, "Cl");
     q->totalOxi = 0.5;
     const std::string before = logOf(*q);
-    EXPECT_EQ(q->calcValeces(cl), -1.0);
+    EXPECT_EQ(calcValeces(perceiving(*q), cl), -1.0);
     EXPECT_EQ(q->totalOxi, -0.5);
     EXPECT_EQ(logOf(*q), before);
 }
@@ -105,10 +107,10 @@ TEST(Molecules, WaterAndChlorideAreTwoMoleculesWithTheirValenceElectrons) {
               "The structure contains 2 molecules\n"
               "Molecule 1 should contain 8.000000 Electrons.\n"
               "Molecule 2 should contain 8.000000 Electrons.\n");
-    EXPECT_EQ(q->atom[0].molecule, 1);
-    EXPECT_EQ(q->atom[1].molecule, 1);
-    EXPECT_EQ(q->atom[2].molecule, 1);
-    EXPECT_EQ(q->atom[3].molecule, 2);
+    EXPECT_EQ(q->molecule[0], 1);
+    EXPECT_EQ(q->molecule[1], 1);
+    EXPECT_EQ(q->molecule[2], 1);
+    EXPECT_EQ(q->molecule[3], 2);
     EXPECT_EQ(q->molElectrons, (std::vector<double>{8.0, 8.0}));
 }
 
@@ -126,8 +128,8 @@ TEST(Molecules, AnIonBehindTheWaterIsMoleculeTwoWhateverTheWaterOrder) {
         s.add("Cl1", "Cl", 8, 8, 8);
         auto q = s.build();
         EXPECT_EQ(moleculesOf(*q), 2) << order;
-        EXPECT_EQ(q->atom[3].molecule, 2) << order;
-        EXPECT_EQ(q->atom[0].molecule, 1) << order;
+        EXPECT_EQ(q->molecule[3], 2) << order;
+        EXPECT_EQ(q->molecule[0], 1) << order;
     }
 }
 
@@ -156,8 +158,8 @@ TEST(Molecules, TwoUreaMoleculesOfTheAsymmetricUnit) {
     EXPECT_EQ(moleculesOf(*q), 2);
     int first = 0;
     for (int i = 0; i < q->nAtoms; ++i) {
-        EXPECT_TRUE(q->atom[i].molecule == 1 || q->atom[i].molecule == 2) << q->atom[i].label;
-        first += q->atom[i].molecule == 1;
+        EXPECT_TRUE(q->molecule[i] == 1 || q->molecule[i] == 2) << q->atom[i].label;
+        first += q->molecule[i] == 1;
     }
     EXPECT_EQ(first, 8);
 }
@@ -226,6 +228,6 @@ TEST(Molecules, TheSearchNumbersMoleculesLikeRepeatedFloodFillPasses) {
     const int count = moleculesOf(*q);
     EXPECT_EQ(count, 60);
     const std::vector<int> expected = moleculesByPasses(*q);
-    for (int i = 0; i < q->nAtoms; ++i) ASSERT_EQ(q->atom[i].molecule, expected[i]) << q->atom[i].label;
+    for (int i = 0; i < q->nAtoms; ++i) ASSERT_EQ(q->molecule[i], expected[i]) << q->atom[i].label;
     EXPECT_EQ(static_cast<int>(q->molElectrons.size()), count);
 }

@@ -133,7 +133,6 @@ TEST(MoProAtom, AtomLineFieldsAndScatteringWordsInOrderOfFirstAppearance) {
     EXPECT_DOUBLE_EQ(c.frac[2], 0.75);
     EXPECT_DOUBLE_EQ(c.cart[1], -2.5);
     EXPECT_DOUBLE_EQ(c.occupancy, 1.0);
-    EXPECT_DOUBLE_EQ(c.planarCache, -1.0);
     ASSERT_EQ(q.nScat, 3);
     const int tbl[4] = {1, 2, 3, 2};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(q.atom[i].tbl, tbl[i]) << i;

@@ -79,7 +79,6 @@ TEST(XdResReader, CountsLabelsAndSummary) {
     EXPECT_GE(q->atom.capacity(), 9u);
     const char* labels[] = {"O(1)", "C(1)", "C(2)", "H(1)", "DUM0", "DUM1", "DUM2"};
     for (int i = 0; i < 7; ++i) EXPECT_STREQ(q->atom[i].label, labels[i]) << i;
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(q->atom[i].planarCache, -1.0);
     EXPECT_NE(err.find("Reading xd.res was successfull!\n4 Atoms, 3 Dummys and 3 Kappas read\n\n"),
               std::string::npos);
 }

@@ -44,10 +44,10 @@ public:
             return a.first != b.first ? a.first < b.first : a.second < b.second;
         });
         q_->bonds = bonds_;
-        q_->verknopfung(bondCount());
+        verknopfung(perceiving(*q_), bondCount());
         for (const RingEntry& r : rings_) {
-            q_->atom[r.atom].ringCode = r.code;
-            q_->atom[r.atom].ringMask = r.mask;
+            q_->ringCode[r.atom] = r.code;
+            q_->ringMask[r.atom] = r.mask;
         }
         return *q_;
     }
@@ -57,7 +57,7 @@ public:
     // Builds the object and its names.
     Quandrel& named() {
         build();
-        q_->getNames(bondCount());
+        getNames(perceiving(*q_), bondCount());
         return *q_;
     }
 

@@ -147,7 +147,7 @@ TEST(TermOrdering, SortQuandrelRewritesTheNameInPlace) {
     std::unique_ptr<Quandrel> q = b.build();
     std::snprintf(q->quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
     std::string stage = currentStage();
-    q->sortQuandrel(0);
+    sortQuandrel(perceiving(*q), 0);
     EXPECT_STREQ(q->quandrelName[0], "C2o1.5c[1.5c1h]@3c1h");
     EXPECT_EQ(std::string(currentStage()), stage);
 }

@@ -76,9 +76,9 @@ struct Alanine {
             AtomRecord& a = q->atom[i];
             a.kap = atoms[i].kap;
             a.lmx = 4;
-            a.molecule = 1;
+            q->molecule[i] = 1;
             std::snprintf(a.siteSym, sizeof a.siteSym, "%s", atoms[i].sym);
-            std::snprintf(a.sameNameAs, sizeof a.sameNameAs, "%s", atoms[i].sameAs);
+            q->sameNameAs[i] = atoms[i].sameAs;
         }
         q->nKappa = 4;
         q->nDummy = 1;
@@ -235,7 +235,7 @@ TEST(MasterFile, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     for (int i = 0; i < 3; ++i) {
         q->atom[i].kap = i + 1;
         q->atom[i].lmx = 4;
-        q->atom[i].molecule = 1;
+        q->molecule[i] = 1;
         std::snprintf(q->atom[i].siteSym, sizeof q->atom[i].siteSym, "%s", i == 0 ? "-1" : "m");
     }
     q->nKappa = 3;
@@ -259,7 +259,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     StructureBuilder b(100);
     for (int i = 0; i < 31; ++i) b.add("C(" + std::to_string(10 + i) + ")", "C", 1.5 * i, 1, 1);
     auto q = b.build();
-    for (int i = 0; i < 31; ++i) q->atom[i].molecule = i == 30 ? 2 : 1;  // C(40) alone in molecule 2
+    for (int i = 0; i < 31; ++i) q->molecule[i] = i == 30 ? 2 : 1;  // C(40) alone in molecule 2
     std::string row18;
     for (int i = 0; i < 18; ++i) row18 += " C(" + std::to_string(10 + i) + ")";
     std::string row12;
@@ -270,7 +270,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     EXPECT_EQ(groupLines(*q, 2), "GROUP3  C(40)\nKEEP CHARGE GROUP3\n");
 
     // a wrap after the last label leaves an empty GROUP line
-    for (int i = 18; i < 30; ++i) q->atom[i].molecule = 2;
+    for (int i = 18; i < 30; ++i) q->molecule[i] = 2;
     EXPECT_EQ(groupLines(*q, 1), "GROUP2 " + row18 + "\nGROUP2 \nKEEP CHARGE GROUP2\n");
     // 113 exactly does not wrap: 7 + 17 x 6 + (3 + 1) = 113
     ScratchDir dir2;
@@ -278,7 +278,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     for (int i = 0; i < 17; ++i) b2.add("C(" + std::to_string(10 + i) + ")", "C", 1.5 * i, 1, 1);
     b2.add("N11", "N", 40, 1, 1);
     auto q2 = b2.build();
-    for (int i = 0; i < 18; ++i) q2->atom[i].molecule = 1;
+    for (int i = 0; i < 18; ++i) q2->molecule[i] = 1;
     std::string text = groupLines(*q2, 1);
     EXPECT_EQ(linesOf(text).size(), 2u) << text;
     EXPECT_EQ(linesOf(text)[0].size(), 113u);

@@ -28,7 +28,7 @@ struct TwoMolecules {
         const int molecule[] = {1, 1, 1, 2, 2};
         for (int i = 0; i < 5; ++i) {
             q->atom[i].multipole[0] = pv[i];
-            q->atom[i].molecule = molecule[i];
+            q->molecule[i] = molecule[i];
         }
         q->inDatabase.assign(5, 1);
     }
@@ -40,7 +40,7 @@ struct TwoMolecules {
         if (streams != nullptr) *streams = s;
         return c;
     }
-    double written(const MonopoleCorrection& c, int i) { return c.monopole(*q, i); }
+    double written(const MonopoleCorrection& c, int i) { return c.monopole(*q, *q, i); }
 };
 
 const char* const SUMS_TEXT =
@@ -232,19 +232,19 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     auto q = b.build();
     q->atom[0].multipole[0] = 5.0;
     q->atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
-    q->atom[0].molecule = q->atom[1].molecule = 1;
+    q->molecule[0] = q->molecule[1] = 1;
     q->inDatabase.assign(2, 1);
     q->opt.achieveNeutrality = 2;
     MonopoleCorrection c;
     auto s = capture(*q, [&] { c = computeNeutrality(*q, 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");
-    EXPECT_DOUBLE_EQ(c.monopole(*q, 0), 5.0);
-    EXPECT_NEAR(c.monopole(*q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
+    EXPECT_DOUBLE_EQ(c.monopole(*q, *q, 0), 5.0);
+    EXPECT_NEAR(c.monopole(*q, *q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
 }
 
 TEST(Neutrality, AtomsOutsideAnyMoleculeAreWrittenUncorrected) {
     TwoMolecules t;
     MonopoleCorrection c = t.run(1);
-    t.q->atom[t.O1].molecule = 0;
+    t.q->molecule[t.O1] = 0;
     EXPECT_DOUBLE_EQ(t.written(c, t.O1), 6.2);
 }

@@ -179,7 +179,7 @@ TEST(ParameterFile, AnharmonicRecordsByTp) {
 TEST(ParameterFile, MonopoleCarriesOccupancyAndCorrection) {
     ScratchDir dir;
     auto q = twoAtoms();
-    q->atom[0].molecule = q->atom[1].molecule = 1;
+    q->molecule[0] = q->molecule[1] = 1;
     MonopoleCorrection c;
     c.mode = 0;
     c.corrAverage = {0.25};

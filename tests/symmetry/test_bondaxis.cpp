@@ -40,7 +40,7 @@ void bondToCentre(Quandrel& q, int centre, const std::vector<int>& neighbours) {
 
 Report analyse(Quandrel& q) {
     Report r;
-    r.out = captureStdout([&] { q.findSomeSymm(); });
+    r.out = captureStdout([&] { findSomeSymm(perceiving(q)); });
     std::fflush(q.logFile);
     r.log = slurp("Quandrele.log");
     return r;

@@ -210,7 +210,7 @@ TEST(SymmetryCompletion, AnAtomOnAnInversionCentreIsNotAddedAgain) {
     ASSERT_EQ(q->imageAtom.size(), 1u);
     EXPECT_STREQ(q->imageAtom[0].label, "C2_2_555");
     EXPECT_EQ(q->knopf[0].anzahl, 2);
-    EXPECT_EQ(q->countMols(), 1);
+    EXPECT_EQ(countMols(perceiving(*q)), 1);
 }
 
 TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
@@ -225,16 +225,16 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
     q->atom[1].part = 1;
     q->atom[2].part = 2;
     q->symmetry = symmetryOf('C', 'P', {});
-    EXPECT_FALSE(q->completionWanted());
+    EXPECT_FALSE(completionWanted(*q, q->opt));
     q->opt.crystalInput = 1;
-    EXPECT_TRUE(q->completionWanted());
+    EXPECT_TRUE(completionWanted(*q, q->opt));
     q->opt.asymOnly = 1;
-    EXPECT_FALSE(q->completionWanted());
+    EXPECT_FALSE(completionWanted(*q, q->opt));
     q->opt.asymOnly = 0;
     q->opt.crystalInput = 0;
     q->opt.symmBonds = 1;
-    ASSERT_TRUE(q->completionWanted());
-    EXPECT_EQ(q->completeMolecules(), 1);
+    ASSERT_TRUE(completionWanted(*q, q->opt));
+    EXPECT_EQ(completeMolecules(perceiving(*q)), 1);
     EXPECT_EQ(q->imageOrigin[0].atom, 1);
 }
 
@@ -290,7 +290,7 @@ TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
     auto q = b.build();
     q->symmetry = symmetryOf('A', 'P', {});
     q->opt.symmBonds = 1;
-    EXPECT_TRUE(stopsWith([&] { q->completeMolecules(); }, 1,
+    EXPECT_TRUE(stopsWith([&] { completeMolecules(perceiving(*q)); }, 1,
                           "Completing the molecules across symmetry needs more than 99999 atoms"));
 }
 

@@ -1,4 +1,5 @@
-// The perception driver: bonds, nodes, rings, names, chirality, then the override file.
+// Perception from the structure as read: completion across symmetry, bonds, nodes, rings,
+// names, chirality, then the override file.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -6,9 +7,11 @@
 #include <vector>
 
 #include "../core/stage.h"
-#include "../driver/Quandrel.h"
+#include "../chem/perception.h"
+#include "../symmetry/completion.h"
 #include "../core/failure.h"
 #include "../core/text.h"
+#include "naming.h"
 
 namespace {
 
@@ -54,36 +57,41 @@ void checkNameLength(const std::string& name) {
 
 }  // namespace
 
-void Quandrel::findOutNames() {
+Perception perceive(const Structure& s, const Options& opt, FILE* out, FILE* log, FILE* answers) {
     Stage stage("findOutNames");
-    // Symmetry images that complete the molecules stand behind the input atoms while the
-    // chemistry is perceived; from the override file on only the input atoms count.
-    if (completionWanted())
-        completeMolecules();
+    Perception p;
+    const PerceptionRun run{s, opt, p, out, log};
+    p.growSites(s.nAtoms);
+    // Symmetry images that complete the molecules are sites behind the input atoms while
+    // the chemistry is perceived; from the override file on only the input atoms count.
+    if (completionWanted(s, opt))
+        completeMolecules(run);
     else
-        warnSymmetryBonds();
-    int bondCount = findBonds();
+        warnSymmetryBonds(run);
+    int bondCount = findBonds(run);
     // reference output: the "@@@ Atome ... Bindungen ..." count line of every run
-    printf("@@@ Atome %d Bindungen %d\n", nAtoms, bondCount);
-    verknopfung(bondCount);
-    if (opt.useNewRingNomenclature > 0) ringlord();
-    getNames(bondCount);
-    asymm();
-    if (nInput >= 0) nAtoms = nInput;
+    printf("@@@ Atome %d Bindungen %d\n", run.sites(), bondCount);
+    verknopfung(run, bondCount);
+    if (opt.useNewRingNomenclature > 0) ringlord(run);
+    getNames(run, bondCount);
+    asymm(run);
     {
         // An unusable "Quandrele.in" has always been reported in the banner as a failure of
         // the chirality stage that ran before it; users and scripts know that line.
         Stage banner("Asymm");
-        readOverrides(stdin);
+        readOverrides(run, answers);
     }
-    if (opt.findSymm != 0) findSomeSymm();
-    detachImages();
+    if (opt.findSymm != 0) findSomeSymm(run);
+    countMols(run);
+    return p;
 }
 
 // "Quandrele.in" holds one line per atom, in atom order. A line without a colon is the
 // new name of the atom at its position; a line "label: name" is the new name of the
 // atom with that label, wherever it stands.
-void Quandrel::readOverrides(FILE* answers) {
+void readOverrides(const PerceptionRun& run, FILE* answers) {
+    const int nAtoms = run.s.nAtoms;  // the input atoms
+    NameTable& quandrelName = run.p.quandrelName;
     FileHandle file = openFile("Quandrele.in", "rt");
     if (!file) return;
     fprintf(stderr, "\nReading \"Quandrele.in\"\n____________________\n");
@@ -115,7 +123,7 @@ void Quandrel::readOverrides(FILE* answers) {
         if (line.find(':') == std::string::npos) {
             if (line.empty() || line[0] != quandrelName[i][0]) {
                 fprintf(stderr, "Quandrel %s in \"Quandrele.in\" does not match to atom %s!\nI'm skipping reading of Quandrele.in!!\n",
-                        line.c_str(), atom[i].label);
+                        line.c_str(), run.s.atom[i].label);
                 unusable();
             }
             if (line == quandrelName[i]) continue;
@@ -139,7 +147,7 @@ void Quandrel::readOverrides(FILE* answers) {
         const std::string& newName = tokens[1];
         checkNameLength(newName);
         if (atomsLabelled.empty())
-            for (int j = 0; j < nAtoms; ++j) atomsLabelled[atom[j].label].push_back(j);
+            for (int j = 0; j < nAtoms; ++j) atomsLabelled[run.s.atom[j].label].push_back(j);
         bool found = false;
         const auto labelled = atomsLabelled.find(label);
         for (int j : labelled != atomsLabelled.end() ? labelled->second : std::vector<int>()) {
