@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "../core/stage.h"
+#include "causes.h"
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
 #include "../core/text.h"
@@ -19,6 +20,7 @@ int electronsOf(const Quandrel& q, int atomIndex) {
 
 void prefixName(Quandrel& q, int atomIndex, const char* prefix) {
     std::string name = std::string(prefix) + q.quandrelName[atomIndex];
+    if (name.size() >= NAME_CAP) stopForTooLongName(q, atomIndex, name);
     copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
                "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
                NAME_CAP - 1, name.c_str());

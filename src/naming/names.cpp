@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../core/stage.h"
+#include "../chem/causes.h"
 #include "../chem/elements.h"
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
@@ -109,6 +110,7 @@ void buildName(const NameView& view, int i, const std::vector<int>& bondsOfAtom,
 }
 
 void storeName(Quandrel& q, int atomIndex, const std::string& name) {
+    if (name.size() >= NAME_CAP) stopForTooLongName(q, atomIndex, name);
     copyOrStop(q.quandrelName[atomIndex], NAME_CAP, name.c_str(),
                "The quandrel name of atom %s would be longer than %d characters:\n%s", q.atom[atomIndex].label,
                NAME_CAP - 1, name.c_str());
