@@ -121,8 +121,9 @@ int Quandrel::findBonds() {
         if (!bondedAt(r, d)) return;
         const double margin = r - d;
         if (bonds.size() == capacity)
-            fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
-                  static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
+            fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms%s%s%s",
+                  static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms,
+                  source.empty() ? "" : "\nThe structure is read from ", source.c_str(), source.empty() ? "" : ".");
         Bond bond;
         bond.first = i;
         bond.second = j;

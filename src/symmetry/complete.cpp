@@ -336,9 +336,9 @@ int Quandrel::completeMolecules() {
     Stage stage("completeMolecules");
     ImageSearch search(*this);
     if (!search.usable())
-        fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
+        fatal("The cell %g %g %g %g %g %g%s%s is too thin for completing molecules across symmetry: a bond spans "
               "many cells. Run without -symmBonds (or with -asymOnly).",
-              cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]);
+              cell[0], cell[1], cell[2], cell[3], cell[4], cell[5], source.empty() ? "" : " of ", source.c_str());
     symmetryOps.clear();
     for (const SymOp& op : search.ops()) symmetryOps.push_back(op.text);
     const int input = nAtoms;
