@@ -98,9 +98,14 @@ std::size_t findContaining(const std::vector<std::string_view>& lines, std::size
 }
 
 // True when the first word of line is word (an empty word stands for a line without one).
+// Words are separated as atomTableFields separates them.
 bool firstWordIs(std::string_view line, const char* word) {
-    const std::vector<std::string_view> fields = atomTableFields(line);
-    return fields.empty() ? word[0] == '\0' : fields[0] == word;
+    const char* const blanks = " \t\r\n\v\f";
+    line = line.substr(0, line.find('\0'));
+    const std::size_t start = line.find_first_not_of(blanks);
+    if (start == std::string_view::npos) return word[0] == '\0';
+    const std::size_t end = line.find_first_of(blanks, start);
+    return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start) == word;
 }
 
 std::string firstWord(const std::string& line) {
