@@ -11,6 +11,7 @@
 #include "cif_text.h"
 #include "core/failure.h"
 #include "input/crystal.h"
+#include "core/atomtable.h"
 #include "testutil.h"
 
 namespace {
@@ -489,6 +490,34 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
         EXPECT_EQ(again.scatTable[k].element, q->scatTable[k].element);
         EXPECT_EQ(again.scatTable[k].valenceElectrons, q->scatTable[k].valenceElectrons);
         for (int o = 0; o < 18; ++o) EXPECT_EQ(again.scatTable[k].occupations[o], q->scatTable[k].occupations[o]);
+    }
+}
+
+TEST(CrystalLoader, TemplateAtomLinesKeepLongLabelsApart) {
+    // labels of 9 to 19 characters stand one blank before the next field, so every line
+    // reads back field for field
+    ScratchDir dir;
+    CifText cif;
+    cif.atoms = replaced(replaced(cif.atoms, "H1 H ", "H1_hydroxyl H "), "O1 O ", "O1_water_oxygen_19 O ");
+    cif.aniso = replaced(cif.aniso, "O1 ", "O1_water_oxygen_19 ");
+    auto q = loaded(dir, cif);
+    std::vector<std::vector<std::string>> rows;
+    bool inside = false;
+    for (const std::string& line : q->masTemplate) {
+        if (line == "END ATOM") break;
+        if (inside) {
+            rows.emplace_back();
+            for (std::string_view f : atomTableFields(line)) rows.back().emplace_back(f);
+        }
+        inside = inside || line.rfind("ATOM     ATOM0", 0) == 0;
+    }
+    ASSERT_EQ(rows.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(rows[i].size(), 12u) << q->atom[i].label;
+        EXPECT_EQ(rows[i][0], q->atom[i].label);
+        EXPECT_EQ(rows[i][1], q->atom[q->atom[i].atom0 - 1].label);
+        EXPECT_EQ(rows[i][3], q->atom[i].label);
+        EXPECT_EQ(rows[i][4], q->atom[q->atom[i].atom2 - 1].label);
     }
 }
 
