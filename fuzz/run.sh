@@ -17,6 +17,7 @@ seeds_of() {
   case "$1" in
     fuzz_settings) find tests/data examples -name 'qdltool.ini' -o -name 'example4qdltool.ini' ;;
     fuzz_xdmas) find tests/data examples -name 'xd.mas' -o -name '*.mas' ;;
+    fuzz_masfile) find tests/data examples -name 'xd.mas' -o -name '*.mas' ;;
     fuzz_xdres|fuzz_pipeline) find tests/data examples -name 'xd.res' -o -name 'xd.inp' ;;
     fuzz_partaux) find tests/data examples -name 'xd_part.aux' ;;
     fuzz_database) find tests/data examples -name 'DABA*.txt' ;;

@@ -61,7 +61,7 @@ bool firstMatch(const std::vector<std::string>& lines, const char* format, Out..
 // The settings value inputType ("CIF", "SHELX") and the switch -input (by its extension)
 // choose the reader of the structure; stops the run on an unknown extension or a missing
 // file name.
-void selectCrystalInput(Options& o, const char* inputType) {
+void selectCrystalInput(Options& o, const char* inputType, const char* settingsFile) {
     if (std::strcmp(inputType, "CIF") == 0) o.crystalInput = 1;
     if (std::strcmp(inputType, "SHELX") == 0) o.crystalInput = 2;
     if (!o.inputSwitch.empty()) {
@@ -82,8 +82,9 @@ void selectCrystalInput(Options& o, const char* inputType) {
                    "The value of -input is longer than %zu characters.", sizeof o.inputFile - 1);
     }
     if (o.crystalInput != 0 && o.inputFile[0] == '\0')
-        fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.",
-              o.crystalInput == 1 ? "CIF" : "SHELX");
+        fatal("Inputtype %s needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.\n"
+              "The settings file %s names none.",
+              o.crystalInput == 1 ? "CIF" : "SHELX", settingsFile);
     if (!o.block.empty() && o.crystalInput != 1)
         fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
 }
@@ -269,7 +270,7 @@ void readSettingsFile(Options& o) {
     o.ridingConstrain =
         std::strcmp(o.hydrogenConstrain, "riding") == 0 || std::strcmp(o.hydrogenConstrain, "both") == 0;
     if (std::strcmp(inputType, "MOPRO") == 0) o.moproInput = 1;
-    selectCrystalInput(o, inputType);
+    selectCrystalInput(o, inputType, openedAs);
 
     writeExampleSettings(o);
     // -DBPfad overrides DABA_PATH (the example file keeps the settings file's value)

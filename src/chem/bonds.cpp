@@ -123,8 +123,10 @@ int findBonds(const PerceptionRun& run) {
         if (!bondedAt(r, d)) return;
         const double margin = r - d;
         if (bonds.size() == capacity)
-            fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
-                  static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms);
+            fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms%s%s%s",
+                  static_cast<int>(capacity), BONDS_PER_ATOM, nAtoms,
+                  run.s.source.empty() ? "" : "\nThe structure is read from ", run.s.source.c_str(),
+                  run.s.source.empty() ? "" : ".");
         Bond bond;
         bond.first = i;
         bond.second = j;

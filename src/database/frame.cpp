@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../chem/elements.h"
+#include "../core/atomtable.h"
 #include "../core/text.h"
 #include "../geometry/cell.h"
 #include "database.h"
@@ -337,27 +338,29 @@ Reference fallbackAtom2(Quandrel& q, int i, const KsLine& ks) {
 
 // ---- the table line ----
 
-// One line of the coordinate-system table (the ATOM table of the master file):
+// One line of the coordinate-system table (the ATOM table of the master file), in the
+// table's column layout (core/atomtable.h):
 //   cols  1-9   ATOM     the atom's label, left-justified
 //   cols 10-18  ATOM0    label of the first reference atom, left-justified; a dummy is
-//                        written "DUM" (10-12), its number left-justified (13-14) and AX1
-//                        right-justified in cols 15-20 instead
+//                        written "DUM" and its number
 //   cols 19-20  AX1      axis through ATOM0, right-justified
 //   cols 23-31  ATOM1    the atom's label again
-//   cols 32-39  ATOM2    label of the second reference atom ("DUM" and its number left-
-//                        justified in 2 columns, then blanks, for a dummy made here)
+//   cols 32-39  ATOM2    label of the second reference atom ("DUM" and its number for a
+//                        dummy made here)
 //   cols 40-41  AX2      right-justified
 //   col  45     R/L      always "R"
 //   cols 47-49  TP, 50-52 TBL, 53-56 KAP, 57-60 LMX   right-justified integers
 //   cols 63-    SITESYM  "_" in front when ATOM2 was taken for want of a rule
-// Fields wider than their columns push the rest of the line to the right.
+// A label longer than its columns stands one blank behind the field before it and pushes
+// the rest of the line to the right, so every field stays readable.
 std::string formatTableLine(const AtomRecord& a, const KsLine& ks, const Reference& atom0, const Reference& atom2) {
-    const std::string first = atom0.number >= 0
-                                  ? format("%-9s%-3s%-2d%6s", a.label, "DUM", atom0.number, ks.axis1.c_str())
-                                  : format("%-9s%-9s%2s", a.label, atom0.label.c_str(), ks.axis1.c_str());
-    const std::string atom2Column = atom2.placed ? format("DUM%-2d   ", atom2.number) : format("%-8s", atom2.label.c_str());
-    return first + format("  %-9s%s%2s   R %3d%3d%4d%4d  %s%s", a.label, atom2Column.c_str(), ks.axis2.c_str(),
-                          a.tp, a.tbl, a.kap, a.lmx, atom2.underscore ? "_" : "", a.siteSym);
+    const std::string atom0Text = atom0.number >= 0 ? format("DUM%d", atom0.number) : atom0.label;
+    const std::string atom2Text = atom2.placed ? format("DUM%d", atom2.number) : atom2.label;
+    const std::string tp = std::to_string(a.tp), tbl = std::to_string(a.tbl);
+    std::string line;
+    appendAtomColumnsToTbl(line, {a.label, atom0Text, ks.axis1, a.label, atom2Text, ks.axis2, "R", tp, tbl});
+    appendf(line, "%4d%4d  %s%s", a.kap, a.lmx, atom2.underscore ? "_" : "", a.siteSym);
+    return line;
 }
 
 }  // namespace

@@ -366,6 +366,23 @@ std::vector<RawSite> rawSites(cif::Block& block) {
     return rows;
 }
 
+// A dispersion value the atom-type loop states must be a finite number: a damaged one
+// ("nan", "inf", "1e999", text) is refused, never passed over for the computed value nor
+// written. "?" and "." state nothing.
+void requireFiniteDispersion(cif::Block& block, const std::string& where) {
+    enum { kSymbol, kReal, kImag };
+    const char* const tags[] = {"_atom_type_symbol", "_atom_type_scat_dispersion_real",
+                                "_atom_type_scat_dispersion_imag"};
+    cif::Table table = block.find("_atom_type_", {"symbol", "?scat_dispersion_real", "?scat_dispersion_imag"});
+    for (auto row : table)
+        for (int k : {kReal, kImag}) {
+            if (!row.has(k) || cif::is_null(row[k])) continue;
+            if (!usableNumber(cif::as_number(row[k])))
+                fatal("%s: atom type %s: %s is \"%s\", no finite number.", where.c_str(), row[kSymbol].c_str(), tags[k],
+                      row[k].c_str());
+        }
+}
+
 CrystalInput readBlock(cif::Block& block, const std::string& path) {
     CrystalInput in;
     in.source = path;
@@ -396,6 +413,7 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
     in.wavelength = std::isfinite(st.wavelength) && st.wavelength > 0 ? st.wavelength : 0;
     gemmi::UnitCell cell(in.cell[0], in.cell[1], in.cell[2], in.cell[3], in.cell[4], in.cell[5]);
 
+    requireFiniteDispersion(block, where);
     for (const gemmi::SmallStructure::AtomType& t : st.atom_types) {
         CrystalAtomType type;
         type.element = elementIndexOf(t.element);

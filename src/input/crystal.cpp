@@ -19,6 +19,7 @@
 
 #include "../chem/bonds.h"
 #include "../chem/elements.h"
+#include "../core/atomtable.h"
 #include "../core/failure.h"
 #include "../core/text.h"
 #include "../geometry/cell.h"
@@ -216,14 +217,19 @@ std::vector<std::string> buildMasterTemplate(const Structure& s, const CrystalIn
     t.push_back("END SCAT");
     t.push_back(DASHES);
     t.push_back("ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON");
-    // ATOM row: the columns of the coordinate-system table (cols 1-9 ATOM, 10-18 ATOM0, 19-20
-    // AX1, 23-31 ATOM1, 32-39 ATOM2, 40-41 AX2, 45 "R", 47-49 TP, 50-52 TBL, 53-56 KAP, 57-60
-    // LMX), SITESYM "NO" from col 63
+    // ATOM row: the columns of the coordinate-system table (core/atomtable.h: cols 1-9 ATOM,
+    // 10-18 ATOM0, 19-20 AX1, 23-31 ATOM1, 32-39 ATOM2, 40-41 AX2, 45 "R", 47-49 TP, 50-52 TBL;
+    // a long label moves the fields behind it to the right), KAP and LMX in 4 columns each,
+    // SITESYM "NO" two blanks behind
     for (int i = 0; i < s.nAtoms; ++i) {
         const AtomRecord& a = s.atom[i];
         const int lmx = s.isHydrogen(i) ? 2 : 4;
-        t.push_back(format("%-9s%-9s%2s  %-9s%-8s%2s   R %3d%3d%4d%4d  NO", a.label, s.atom[a.atom0 - 1].label,
-                               "Z", a.label, s.atom[a.atom2 - 1].label, "Y", a.tp, a.tbl, a.kap, lmx));
+        const std::string tp = std::to_string(a.tp), tbl = std::to_string(a.tbl);
+        std::string row;
+        appendAtomColumnsToTbl(row, {a.label, s.atom[a.atom0 - 1].label, "Z", a.label, s.atom[a.atom2 - 1].label, "Y",
+                                     "R", tp, tbl});
+        appendf(row, "%4d%4d  NO", a.kap, lmx);
+        t.push_back(row);
     }
     t.push_back("END ATOM");
     t.push_back(DASHES);

@@ -281,7 +281,7 @@ void readAtomLine(Structure& s, MoProLines& in, int i, std::vector<std::string>&
 }
 
 // The axis type: known types only; "XY" sets the axes, a leading "-" is passed over.
-void readAxisType(AtomRecord& a, const char* type) {
+void readAxisType(AtomRecord& a, const char* type, const char* file) {
     const char* axisType = type;
     if (axisType[0] == '-') {
         ++axisType;
@@ -293,8 +293,9 @@ void readAxisType(AtomRecord& a, const char* type) {
     if (!known) {
         fprintf(stderr,
                 "Unknown axis type '%s' ! I know only:\n XY, bXY, bZX, mXY, mZX, 3ZX, 3bZ, 3Zb,\n"
-                "\t\t\t\t\t\t\t    XZ, YX, YZ, ZY, bXZ, bYX, bYZ, mYX, mXZ, mYZ, mZY\nGoodbye!\n",
-                axisType);
+                "\t\t\t\t\t\t\t    XZ, YX, YZ, ZY, bXZ, bYX, bYZ, mYX, mXZ, mYZ, mZY\nGoodbye!\n"
+                "(the axis line of atom %s in %s)\n",
+                axisType, a.label, file);
         stopWithoutBanner(1);
     }
     if (std::strcmp(axisType, "XY") == 0) {
@@ -331,7 +332,7 @@ void readAxisLine(AtomRecord& a, MoProLines& in, int i) {
     }
     copyWord(a.axisAtom1, axis1, "Axis atom", i + 1, file);
     copyWord(a.axisAtom2, axis2, "Axis atom", i + 1, file);
-    readAxisType(a, type);
+    readAxisType(a, type, file);
 
     bool levelKnown = false;
     for (const LevelRow& row : MULTIPOLE_LEVELS)
@@ -567,7 +568,9 @@ void finishAtoms(Structure& s) {
     for (int i = 0; i < s.nAtoms; ++i) {
         AtomRecord& a = s.atom[i];
         if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
-            fprintf(stderr, "Symmetry in axisdefinition is not supported yet!\n");
+            fprintf(stderr,
+                    "Symmetry in axisdefinition is not supported yet!\n(the axis atoms %s and %s of atom %s in %s)\n",
+                    a.axisAtom1, a.axisAtom2, a.label, s.source.c_str());
             stopWithoutBanner(32);
         }
         if (int n = axisAtomNumber(s, i, a.axisAtom1, firstOf)) a.atom0 = n;
@@ -615,8 +618,8 @@ void readMoProTable(Structure& s, Options& o, int k, char* word) {
     if (k < 0 || k >= MAX_SCAT) fatal("Scattering entry %d is outside the table of %d entries.", k + 1, MAX_SCAT);
     ScatEntry& e = s.scatTable[k];
     e = ScatEntry();
-    copyOrStop(e.symbol, sizeof e.symbol, word, "Scattering word '%s' is longer than %zu characters.", word,
-               sizeof e.symbol - 1);
+    copyOrStop(e.symbol, sizeof e.symbol, word, "Scattering word '%s' of %s is longer than %zu characters.", word,
+               o.inputFile, sizeof e.symbol - 1);
     e.number = k + 1;
     e.element = elementIndex(elementPartOf(word));
     if (e.element < 0) fatal("Scattering word '%s' of %s names no element.", word, o.inputFile);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "../core/stage.h"
+#include "../chem/causes.h"
 #include "../chem/perception.h"
 #include "../geometry/vec.h"
 #include "../core/failure.h"
@@ -21,6 +22,7 @@ int electronsOf(const PerceptionRun& run, int atomIndex) {
 
 void prefixName(const PerceptionRun& run, int atomIndex, const char* prefix) {
     std::string name = std::string(prefix) + run.p.quandrelName[atomIndex];
+    if (name.size() >= NAME_CAP) stopForTooLongName(run, atomIndex, name);
     copyOrStop(run.p.quandrelName[atomIndex], NAME_CAP, name.c_str(),
                "The quandrel name of atom %s would be longer than %d characters:\n%s", run.site(atomIndex).label,
                NAME_CAP - 1, name.c_str());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../core/stage.h"
+#include "../chem/causes.h"
 #include "../chem/elements.h"
 #include "../chem/perception.h"
 #include "../core/failure.h"
@@ -110,6 +111,7 @@ void buildName(const NameView& view, int i, const std::vector<int>& bondsOfAtom,
 }
 
 void storeName(const PerceptionRun& run, int atomIndex, const std::string& name) {
+    if (name.size() >= NAME_CAP) stopForTooLongName(run, atomIndex, name);
     copyOrStop(run.p.quandrelName[atomIndex], NAME_CAP, name.c_str(),
                "The quandrel name of atom %s would be longer than %d characters:\n%s", run.site(atomIndex).label,
                NAME_CAP - 1, name.c_str());

@@ -6,8 +6,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "../core/atomtable.h"
 #include "../core/failure.h"
 #include "../core/text.h"
 #include "keytable.h"
@@ -61,8 +63,9 @@ private:
 };
 
 // The lines of "xd.mas" (or of the template), as views into text or into the template.
-std::vector<std::string_view> readMasterLines(const Quandrel& q, LargeText& text) {
+std::vector<std::string_view> readMasterLines(const Quandrel& q, LargeText& text, bool& fromXdMas) {
     FILE* f = fopen("xd.mas", "r");
+    fromXdMas = f != nullptr;
     if (f == nullptr && !q.masTemplate.empty()) {
         printf("There is no xd.mas: the master file built from %s is the template.\n", q.opt.inputFile);
         return std::vector<std::string_view>(q.masTemplate.begin(), q.masTemplate.end());
@@ -95,12 +98,14 @@ std::size_t findContaining(const std::vector<std::string_view>& lines, std::size
 }
 
 // True when the first word of line is word (an empty word stands for a line without one).
-bool firstWordIs(const std::string& line, const char* word) {
-    std::size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos) return word[0] == '\0';
-    std::size_t end = line.find_first_of(" \t", start);
-    if (end == std::string::npos) end = line.size();
-    return line.compare(start, end - start, word) == 0;
+// Words are separated as atomTableFields separates them.
+bool firstWordIs(std::string_view line, const char* word) {
+    const char* const blanks = " \t\r\n\v\f";
+    line = line.substr(0, line.find('\0'));
+    const std::size_t start = line.find_first_not_of(blanks);
+    if (start == std::string_view::npos) return word[0] == '\0';
+    const std::size_t end = line.find_first_of(blanks, start);
+    return line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start) == word;
 }
 
 std::string firstWord(const std::string& line) {
@@ -121,20 +126,6 @@ const std::vector<std::string>& frameTable(const Quandrel& q) {
               "master files are not written.",
               ATOM_HEADER);
     return q.frameTable;
-}
-
-// Columns ATOM to TBL of a table line as "%s" writes them: its first 52 characters (a
-// shorter line is filled with blanks so that the KAP column stays in place; a NUL byte
-// ends the text).
-void appendColumnsToTbl(std::string& text, std::string_view line) {
-    std::string::size_type length = std::min<std::string::size_type>(line.size(), 52);
-    const char* nul = static_cast<const char*>(std::memchr(line.data(), '\0', length));
-    if (nul != nullptr) {
-        text.append(line.data(), static_cast<std::size_t>(nul - line.data()));
-        return;
-    }
-    text.append(line.data(), length);
-    text.append(52 - length, ' ');
 }
 
 // Where the sections of "xd.mas" stand, each searched behind the one before.
@@ -159,37 +150,123 @@ MasSections findSections(const std::vector<std::string_view>& mas, int nAtoms) {
     return at;
 }
 
+// Atom lines of an ATOM table by their label (the first field; the first of equal labels).
+class AtomLinesByLabel {
+public:
+    // The lines from..to-1.
+    void build(const std::vector<std::string_view>& lines, std::size_t from, std::size_t to) {
+        for (std::size_t k = to; k-- > from;) {
+            const std::vector<std::string_view> fields = atomTableFields(lines[k]);
+            if (!fields.empty()) line_[fields[0]] = lines[k];
+        }
+    }
+    const std::string_view* find(const char* label) const {
+        const auto found = line_.find(label);
+        return found == line_.end() ? nullptr : &found->second;
+    }
+
+private:
+    std::unordered_map<std::string_view, std::string_view> line_;
+};
+
+// The old lines of the atoms the database gave no frame: their lines in the ATOM table of
+// "xd.mas". For a crystal file read with an "xd.mas" of its own beside it, an atom that table
+// does not list takes its line of the template built from the crystal file (its default frame).
+class OldAtomLines {
+public:
+    OldAtomLines(const Quandrel& q, const std::vector<std::string_view>& mas, const MasSections& at, bool fromXdMas)
+        : q_(q), mas_(mas), first_(at.atomHeader + 1), count_(at.endAtom - at.atomHeader - 1),
+          withTemplate_(fromXdMas && !q.masTemplate.empty()) {}
+
+    // The line of atom j (0-based) with the label: the j-th line of the table when it is the
+    // atom's, else the first line that begins with the label. Stops the run when there is none.
+    std::string_view of(int j, const char* label) {
+        const std::size_t at = static_cast<std::size_t>(j);
+        if (at < count_ && firstWordIs(mas_[first_ + at], label)) return mas_[first_ + at];
+        if (!masIndexed_) {
+            byLabel_.build(mas_, first_, first_ + count_);
+            masIndexed_ = true;
+        }
+        if (const std::string_view* line = byLabel_.find(label)) return *line;
+        if (withTemplate_) {
+            if (!templateIndexed_) indexTemplate();
+            if (const std::string_view* line = templateLines_.find(label)) {
+                if (fromTemplate_.size() < 5) fromTemplate_.push_back(label);
+                ++templateCount_;
+                return *line;
+            }
+        }
+        fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
+              "not written.",
+              label, j + 1);
+    }
+
+    // Says which atoms took the line of the template.
+    void tell() const {
+        if (templateCount_ == 0) return;
+        std::string some;
+        for (const std::string& label : fromTemplate_) some += " " + label;
+        if (templateCount_ > static_cast<int>(fromTemplate_.size())) some += " ...";
+        fprintf(stderr,
+                "The ATOM table of xd.mas has no line for %d atom%s of %s (%s): the new master files give %s "
+                "default frame%s.\n",
+                templateCount_, templateCount_ == 1 ? "" : "s", q_.source.c_str(), some.c_str() + 1,
+                templateCount_ == 1 ? "it its" : "them their", templateCount_ == 1 ? "" : "s");
+    }
+
+private:
+    void indexTemplate() {
+        templateViews_.assign(q_.masTemplate.begin(), q_.masTemplate.end());
+        const std::vector<std::string_view>& lines = templateViews_;
+        std::size_t header = 0;
+        while (header < lines.size() && lines[header].rfind("ATOM     ATOM0", 0) != 0) ++header;
+        std::size_t end = header;
+        while (end < lines.size() && lines[end] != "END ATOM") ++end;
+        if (header < lines.size()) templateLines_.build(lines, header + 1, end);
+        templateIndexed_ = true;
+    }
+
+    const Quandrel& q_;
+    const std::vector<std::string_view>& mas_;
+    std::size_t first_, count_;
+    bool withTemplate_;
+    bool masIndexed_ = false, templateIndexed_ = false;
+    AtomLinesByLabel byLabel_, templateLines_;
+    std::vector<std::string_view> templateViews_;
+    std::vector<std::string> fromTemplate_;  // the first few atoms that took the template's line
+    int templateCount_ = 0;
+};
+
 // ATOM table: the coordinate-system line of each atom, or its old line when the database
-// gave none, then the dummy positions and "END ATOM". An atom's line:
-//   cols  1-52  ATOM to TBL as the table line has them (filled with blanks to col 52)
-//   cols 53-56  KAP, 57-60 LMX   right-justified integers (LMX of a hydrogen is 2 in the
-//                                second file)
-//   cols 63-    "_" and SITESYM; the second file adds a blank and the label of the atom
-//               the atom is chemically constrained to (left-justified in 8 columns)
+// gave none, then the dummy positions and "END ATOM". Both are read by fields and written in
+// the table's column layout (core/atomtable.h), whatever their spacing. An atom's line:
+//   cols  1-52  ATOM to TBL, filled with blanks to col 52 (a label longer than its columns
+//               moves the fields behind it to the right)
+//   then        KAP, LMX     right-justified integers in 4 columns each (LMX of a hydrogen
+//                            is 2 in the second file)
+//   then        two blanks, "_" and SITESYM; the second file adds a blank and the label of
+//               the atom the atom is chemically constrained to (left-justified in 8 columns)
 void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string_view>& mas,
-                    const MasSections& at) {
-    std::string record;
+                    const MasSections& at, bool fromXdMas) {
+    std::string record, columns;
     const std::vector<std::string>& table = frameTable(q);
-    const std::size_t oldAtoms = at.endAtom - at.atomHeader - 1;  // old ATOM table lines
+    OldAtomLines oldLines(q, mas, at, fromXdMas);
     std::size_t t = 0;
     for (int j = 0; j < q.nAtoms; ++j) {
         const AtomRecord& a = q.atom[j];
         std::string_view line;
-        if (t < table.size() && firstWordIs(table[t], a.label)) {
+        if (t < table.size() && firstWordIs(table[t], a.label))
             line = table[t++];
-        } else {
-            if (static_cast<std::size_t>(j) >= oldAtoms)
-                fatal("The ATOM table of xd.mas has no line for atom %s (number %d): the new master files are "
-                      "not written.",
-                      a.label, j + 1);
-            line = mas[at.atomHeader + 1 + j];
-        }
-        // first file:  "%s%4d%4d  _%s\n"       columns, KAP, LMX, SITESYM
-        // second file: "%s%4d%4d  _%s %-8s\n"  the same (LMX 2 for a hydrogen) and the label
-        //              of the atom it is chemically constrained to
+        else
+            line = oldLines.of(j, a.label);
+        columns.clear();
+        appendAtomColumnsToTbl(columns, atomTableFields(line));
+        // first file:  columns, KAP, LMX, "  _" SITESYM
+        // second file: the same (LMX 2 for a hydrogen) and the label of the atom it is
+        //              chemically constrained to
         std::string& first = record;
         first.clear();
-        appendColumnsToTbl(first, line);
+        first.append(columns);
         appendInt(first, a.kap, 4);
         appendInt(first, a.lmx, 4);
         first.append("  _").append(a.siteSym).push_back('\n');
@@ -197,7 +274,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         if (!out.withSecond()) continue;
         std::string& second = record;
         second.clear();
-        appendColumnsToTbl(second, line);
+        second.append(columns);
         appendInt(second, a.kap, 4);
         appendInt(second, q.isHydrogen(j) ? 2 : a.lmx, 4);
         second.append("  _").append(a.siteSym).push_back(' ');
@@ -205,6 +282,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         second.push_back('\n');
         out.addSecond(second);
     }
+    oldLines.tell();
     for (; t < table.size(); ++t) {
         // the dummy positions and "END ATOM"
         if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
@@ -321,7 +399,8 @@ std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& 
 
 void writeMasterFiles(Quandrel& q, int molecules) {
     LargeText masText;
-    const std::vector<std::string_view> mas = readMasterLines(q, masText);
+    bool fromXdMas = true;
+    const std::vector<std::string_view> mas = readMasterLines(q, masText, fromXdMas);
     const MasSections at = findSections(mas, q.nAtoms);
     // room for the copied lines and some 100 bytes an atom in each of the three tables
     std::size_t expectedSize = 300 * static_cast<std::size_t>(q.nAtoms > 0 ? q.nAtoms : 0);
@@ -331,7 +410,7 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
     out.copy(mas, at.module + 2, at.atomHeader + 1);
-    writeAtomTable(out, q, mas, at);
+    writeAtomTable(out, q, mas, at, fromXdMas);
     const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
     for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m, members[static_cast<std::size_t>(m)]).c_str());
     out.copy(mas, at.endAtom + 1, at.keyHeader + 1);

@@ -341,9 +341,10 @@ int completeMolecules(const PerceptionRun& run) {
     std::vector<ImageOrigin>& imageOrigin = p.imageOrigin;
     ImageSearch search(run);
     if (!search.usable())
-        fatal("The cell %g %g %g %g %g %g is too thin for completing molecules across symmetry: a bond spans "
+        fatal("The cell %g %g %g %g %g %g%s%s is too thin for completing molecules across symmetry: a bond spans "
               "many cells. Run without -symmBonds (or with -asymOnly).",
-              cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]);
+              cell[0], cell[1], cell[2], cell[3], cell[4], cell[5], run.s.source.empty() ? "" : " of ",
+              run.s.source.c_str());
     p.symmetryOps.clear();
     for (const SymOp& op : search.ops()) p.symmetryOps.push_back(op.text);
     const int input = run.s.nAtoms;

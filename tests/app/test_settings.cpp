@@ -257,3 +257,14 @@ TEST(CommandLine, UnknownSwitchesAndNonNumericValuesWarnAndTheRunGoesOn) {
         EXPECT_EQ(c.options.symmBonds, r.symmBonds) << shown;
     }
 }
+
+TEST(Settings, ACrystalInputTypeWithoutItsFileStopsNamingTheSettingsFile) {
+    for (const char* kind : {"CIF", "SHELX"}) {
+        ScratchDir dir;
+        EXPECT_TRUE(stopsWith([&] { readSettings(dir, std::string("Inputtype[XD|MOPRO]=") + kind + "\n"); }, 1,
+                              std::string("Inputtype ") + kind +
+                                  " needs the file named by \"Inputfile(empty for XD)=\" or by the switch -input.\n"
+                                  "The settings file my.ini names none.\n"))
+            << kind;
+    }
+}

@@ -169,6 +169,11 @@ TEST(BondList, TheBondListHoldsTenBondsPerAtomAndNoMore) {
     EXPECT_TRUE(stopsWith([&] { findBonds(perceiving(*q)); }, 1,
                           "Too many bonds: the bond list holds at most 250 bonds (10 per atom) for 25 atoms\n",
                           "FindBonds"));
+    q->source = "helium.cif";  // a structure read from a file: the message names it
+    q->bonds.clear();
+    EXPECT_TRUE(stopsWith([&] { findBonds(perceiving(*q)); }, 1,
+                          "Too many bonds: the bond list holds at most 250 bonds (10 per atom) for 25 atoms\n"
+                          "The structure is read from helium.cif.\n"));
 }
 
 TEST(NeighbourNodes, NeighboursAreSortedByMarginLargestFirstAndTiesKeepBondOrder) {

@@ -11,6 +11,7 @@
 #include "cif_text.h"
 #include "core/failure.h"
 #include "input/crystal.h"
+#include "core/atomtable.h"
 #include "testutil.h"
 
 namespace {
@@ -150,6 +151,28 @@ TEST(CifReader, FirstBlockWithAtomSitesUnlessABlockIsNamed) {
     EXPECT_NE(err.find("data block global lists no atom sites"), std::string::npos) << err;
 }
 
+namespace {
+
+// An atom-type loop stating the anomalous dispersion of the elements.
+std::string atomTypes(const std::string& rows) {
+    return "loop_\n_atom_type_symbol\n_atom_type_scat_dispersion_real\n_atom_type_scat_dispersion_imag\n" + rows +
+           "\n";
+}
+
+}  // namespace
+
+TEST(CifReader, StatedDispersionIsTakenAndUnknownDispersionComputed) {
+    ScratchDir dir;
+    const CrystalInput in = readText(dir, CifText().text() + atomTypes("O 0.0110 0.0060\nH ? .\nCl 0.1484 0.1585"));
+    Quandrel q(Quandrel::NoInput{});
+    loadCrystal(q, in);
+    ASSERT_EQ(q.nScat, 3);
+    EXPECT_EQ(std::string(q.scatTable[0].symbol) + " " + std::to_string(q.scatTable[0].values[0]), "O 0.011000");
+    EXPECT_DOUBLE_EQ(q.scatTable[0].values[1], 0.006);
+    EXPECT_DOUBLE_EQ(q.scatTable[2].values[1], 0.1585);
+    EXPECT_NEAR(q.scatTable[1].values[0], 0.0, 1e-3) << "hydrogen: computed for the wavelength";
+}
+
 TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
     const CifText base;
     const std::string good = base.text();
@@ -182,6 +205,14 @@ TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
         {"negative occupancy", replaced(good, "0.030 1 .\nH2", "0.030 -0.2 .\nH2"), "site H1 has the occupancy -0.2"},
         {"label twice", replaced(good, "H2 H ", "H1 H "), "the atom label H1 occurs twice"},
         {"label with a blank", replaced(good, "H2 H ", "'H 2' H "), "is empty or holds a blank"},
+        {"dispersion NaN", good + atomTypes("O nan 0.0060"),
+         "atom type O: _atom_type_scat_dispersion_real is \"nan\", no finite number"},
+        {"dispersion infinite", good + atomTypes("O 0.0110 0.0060\nCl 0.1484 -inf"),
+         "atom type Cl: _atom_type_scat_dispersion_imag is \"-inf\", no finite number"},
+        {"dispersion beyond any number", good + atomTypes("H 1e999 0"),
+         "atom type H: _atom_type_scat_dispersion_real is \"1e999\", no finite number"},
+        {"dispersion no number", good + atomTypes("H 0 x0.1"),
+         "atom type H: _atom_type_scat_dispersion_imag is \"x0.1\", no finite number"},
     };
     ScratchDir dir;
     for (const Case& c : cases) {
@@ -459,6 +490,34 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
         EXPECT_EQ(again.scatTable[k].element, q->scatTable[k].element);
         EXPECT_EQ(again.scatTable[k].valenceElectrons, q->scatTable[k].valenceElectrons);
         for (int o = 0; o < 18; ++o) EXPECT_EQ(again.scatTable[k].occupations[o], q->scatTable[k].occupations[o]);
+    }
+}
+
+TEST(CrystalLoader, TemplateAtomLinesKeepLongLabelsApart) {
+    // labels of 9 to 19 characters stand one blank before the next field, so every line
+    // reads back field for field
+    ScratchDir dir;
+    CifText cif;
+    cif.atoms = replaced(replaced(cif.atoms, "H1 H ", "H1_hydroxyl H "), "O1 O ", "O1_water_oxygen_19 O ");
+    cif.aniso = replaced(cif.aniso, "O1 ", "O1_water_oxygen_19 ");
+    auto q = loaded(dir, cif);
+    std::vector<std::vector<std::string>> rows;
+    bool inside = false;
+    for (const std::string& line : q->masTemplate) {
+        if (line == "END ATOM") break;
+        if (inside) {
+            rows.emplace_back();
+            for (std::string_view f : atomTableFields(line)) rows.back().emplace_back(f);
+        }
+        inside = inside || line.rfind("ATOM     ATOM0", 0) == 0;
+    }
+    ASSERT_EQ(rows.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(rows[i].size(), 12u) << q->atom[i].label;
+        EXPECT_EQ(rows[i][0], q->atom[i].label);
+        EXPECT_EQ(rows[i][1], q->atom[q->atom[i].atom0 - 1].label);
+        EXPECT_EQ(rows[i][3], q->atom[i].label);
+        EXPECT_EQ(rows[i][4], q->atom[q->atom[i].atom2 - 1].label);
     }
 }
 

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testutil.h"
 
@@ -62,4 +65,72 @@ TEST(EndToEnd, BundledExampleGivesTheExpectedFilesAndStreams) { checkRun("l_alan
 
 TEST(EndToEnd, BundledExampleWithBothHydrogenConstraintsAndScaledMonopoles) {
     checkRun("l_alanine_both", "output/l_alanine_both/qdltool.ini");
+}
+
+namespace {
+
+// The fields of the ATOM table lines of a master file, labels of `longer` put back.
+std::vector<std::vector<std::string>> atomTableOf(const std::string& mas,
+                                                  const std::vector<std::pair<std::string, std::string>>& longer) {
+    std::vector<std::vector<std::string>> rows;
+    bool inside = false;
+    for (const std::string& line : linesOf(mas)) {
+        if (line == "END ATOM") break;
+        if (inside) {
+            std::vector<std::string> fields;
+            std::istringstream words(line);
+            for (std::string w; words >> w;) {
+                for (const auto& [shortLabel, longLabel] : longer)
+                    if (w == longLabel) w = shortLabel;
+                fields.push_back(w);
+            }
+            rows.push_back(fields);
+        }
+        if (line.rfind("ATOM     ATOM0", 0) == 0) inside = true;
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(EndToEnd, LabelsOfAnyLengthKeepEveryAtomsFrame) {
+    // The example with labels of 9 to 19 characters: both master files carry the frame of
+    // every atom, field for field as with the short labels; lines that hold no long label
+    // are the same bytes.
+    const std::vector<std::pair<std::string, std::string>> longer = {
+        {"C(1)", "C(1)methy"}, {"N(1)", "N(1)ammonium"}, {"H(N1A)", "H(N1A)_nineteen_chr"}};
+    ScratchDir plain;
+    plain.copyFolder(examplePath("l_alanine"));
+    ASSERT_EQ(runTool().code, 0);
+    const std::string plainFirst = plain.read("xd.mas.quandreltool"), plainSecond = plain.read("xd.mas.HasSameSymm");
+
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    for (const char* file : {"xd.mas", "xd.res"}) {
+        std::string text = dir.read(file);
+        for (const auto& [shortLabel, longLabel] : longer)
+            for (std::size_t at = text.find(shortLabel); at != std::string::npos;
+                 at = text.find(shortLabel, at + longLabel.size()))
+                text.replace(at, shortLabel.size(), longLabel);
+        dir.write(file, text);
+    }
+    const RunResult r = runTool();
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find("belongs to no atom"), std::string::npos) << r.err;
+    const std::pair<std::string, std::string> files[] = {{plainFirst, dir.read("xd.mas.quandreltool")},
+                                                          {plainSecond, dir.read("xd.mas.HasSameSymm")}};
+    for (const auto& [before, after] : files) {
+        const auto want = atomTableOf(before, {});
+        EXPECT_EQ(atomTableOf(after, longer), want);
+        EXPECT_EQ(want.size(), 15u);  // 13 atoms and 2 dummies
+        int untouched = 0;
+        for (const std::string& line : linesOf(after)) {
+            bool holdsLong = false;
+            for (const auto& labels : longer) holdsLong = holdsLong || line.find(labels.second) != std::string::npos;
+            if (holdsLong || line.find("  R  ") == std::string::npos) continue;
+            EXPECT_NE(before.find(line + "\n"), std::string::npos) << line;
+            ++untouched;
+        }
+        EXPECT_GE(untouched, 3);
+    }
 }

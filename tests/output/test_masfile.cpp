@@ -357,3 +357,127 @@ TEST(MasterFile, ShortTableLineIsFilledToTheKapColumn) {
     ASSERT_EQ(atoms.size(), 1u);
     EXPECT_EQ(atoms[0], "C(1)     C(2)      X" + std::string(32, ' ') + "   1   4  _1");
 }
+
+// The old ATOM table is read by fields and by label: the same table however it is spaced,
+// ordered or interrupted by comments gives the same lines, in the table's column layout.
+TEST(MasterFile, OldAtomTableIsReadByFieldsAndLabelWhateverItsLayout) {
+    std::vector<std::string> want;
+    {
+        Alanine t;
+        t.table({"C(1)", "H(1A)", "H(2)", "N(1)", "O(2)"});
+        t.write();
+        want = section(t.dir.read("xd.mas.quandreltool"), "ATOM ", "GROUP2");
+        ASSERT_EQ(want.size(), 16u);
+        EXPECT_EQ(want[1], "C(1)     C(2)      Z  C(1)     H(1A)    Y   R   2  1   1   4  _1");
+    }
+    auto reversed = [](const std::string& mas) {
+        std::vector<std::string> lines = linesOf(mas), atoms;
+        std::string out;
+        bool inside = false;
+        for (const std::string& line : lines) {
+            if (line == "END ATOM") {
+                for (auto a = atoms.rbegin(); a != atoms.rend(); ++a) out += *a + "\n";
+                inside = false;
+            }
+            if (inside)
+                atoms.push_back(line);
+            else
+                out += line + "\n";
+            if (line.rfind("ATOM     ATOM0", 0) == 0) inside = true;
+        }
+        return out;
+    };
+    auto withComments = [](const std::string& mas) {
+        std::string out;
+        for (const std::string& line : linesOf(mas)) {
+            if (line.rfind("H(", 0) == 0 && line.find("   R   ") != std::string::npos) out += "! hydrogen\n";
+            out += line + "\n";
+        }
+        return out;
+    };
+    const struct Row {
+        const char* what;
+        const char* master;  // file of tests/data/output/masters
+        std::string (*edit)(const std::string&);
+    } rows[] = {
+        {"freely spaced: blanks, tabs, leading blanks", "l_alanine_free.mas", nullptr},
+        {"atoms in another order", "l_alanine.mas", +reversed},
+        {"freely spaced and in another order", "l_alanine_free.mas", +reversed},
+        {"comment lines among the atom lines", "l_alanine.mas", +withComments},
+    };
+    for (const Row& row : rows) {
+        Alanine t;
+        t.dir.copyIn(std::string("output/masters/") + row.master, "xd.mas");
+        if (row.edit != nullptr) t.dir.write("xd.mas", row.edit(t.dir.read("xd.mas")));
+        t.table({"C(1)", "H(1A)", "H(2)", "N(1)", "O(2)"});
+        const Streams s = t.write();
+        EXPECT_EQ(section(t.dir.read("xd.mas.quandreltool"), "ATOM ", "GROUP2"), want) << row.what;
+        const auto second = section(t.dir.read("xd.mas.HasSameSymm"), "ATOM ", "GROUP2");
+        ASSERT_EQ(second.size(), want.size()) << row.what;
+        EXPECT_EQ(second[7], "N(1)     C(2)      Z  N(1)     H(N1B)   X   R   2  2   3   4  _3m         ") << row.what;
+        EXPECT_EQ(s.err.find("ATOM table"), std::string::npos) << row.what;
+    }
+}
+
+TEST(MasterFile, FrameLinesWithLongLabelsKeepEveryLaterAtomsFrame) {
+    // The kept table as the database stage writes it: a label of 9 or more characters is
+    // followed by a blank, and every later atom still finds its line.
+    Alanine t;
+    std::snprintf(t.q->atom[0].label, sizeof t.q->atom[0].label, "%s", "C(1)methyl_group_1");
+    std::vector<std::string> lines;
+    lines.push_back("C(1)methyl_group_1 C(2) X C(1)methyl_group_1 H(1B) Y R 2 1 1 4 1");
+    lines.push_back("H(1A)    C(1)methyl_group_1 Z  H(1A)    C(2)     X   R   2  4   2   4  mz");
+    lines.push_back(tableLine("H(1B)", "C(1)", "Z", "C(2)", "X", 4, 2, 4, "mz"));
+    writeTable(*t.q, lines);
+    const Streams s = t.write();
+    const auto atoms = section(t.dir.read("xd.mas.quandreltool"), "ATOM ", "GROUP2");
+    ASSERT_GE(atoms.size(), 4u);
+    EXPECT_EQ(atoms[1], "C(1)methyl_group_1 C(2) X C(1)methyl_group_1 H(1B) Y R 2 1   1   4  _1");
+    EXPECT_EQ(atoms[2], "H(1A)    C(1)methyl_group_1 Z H(1A) C(2) X  R   2  4   2   4  _mz");
+    EXPECT_EQ(atoms[3], "H(1B)    C(1)      Z  H(1B)    C(2)     X   R   2  4   2   4  _mz");
+    EXPECT_EQ(s.err.find("belongs to no atom"), std::string::npos) << s.err;
+}
+
+TEST(MasterFile, AnAtomTheOldTableLacksTakesTheTemplatesLineOrStops) {
+    // H(2) and O(2) have no frame from the database; xd.mas lists H(2) under another label
+    // and lacks O(2). Read from a crystal file (a template of its own), they take their
+    // default frames from the template; read from XD files, the run stops.
+    const struct Row {
+        const char* what;
+        bool crystalTemplate;
+        const char* message;  // start of the failure; nullptr: written
+    } rows[] = {
+        {"crystal file with an xd.mas of another structure", true, nullptr},
+        {"XD files whose xd.mas does not fit", false,
+         "The ATOM table of xd.mas has no line for atom H(2) (number 6): the new master files are not written."},
+    };
+    for (const Row& row : rows) {
+        Alanine t;
+        const std::string mas = t.dir.read("xd.mas");
+        if (row.crystalTemplate) {
+            t.q->masTemplate = linesOf(mas);
+            t.q->source = "alanine.cif";
+        }
+        std::string edited;
+        for (const std::string& line : linesOf(mas)) {
+            if (line.rfind("O(2)     C(3)", 0) == 0) continue;
+            edited += (line.rfind("H(2)     C(2)", 0) == 0 ? "H(9)" + line.substr(4) : line) + "\n";
+        }
+        t.dir.write("xd.mas", edited);
+        t.table();
+        if (row.message != nullptr) {
+            EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1, row.message)) << row.what;
+            EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool")) << row.what;
+            continue;
+        }
+        const Streams s = t.write();
+        const auto atoms = section(t.dir.read("xd.mas.quandreltool"), "ATOM ", "GROUP2");
+        ASSERT_EQ(atoms.size(), 16u) << row.what;
+        EXPECT_EQ(atoms[6], "H(2)     C(2)      Z  H(2)     C(1)     X   R   2  4   2   4  _") << row.what;
+        EXPECT_EQ(atoms[13], "O(2)     C(3)      Z  O(2)     O(1)     X   R   2  3   4   4  _4mm") << row.what;
+        EXPECT_NE(s.err.find("The ATOM table of xd.mas has no line for 2 atoms of alanine.cif (H(2) O(2)): the new "
+                             "master files give them their default frames.\n"),
+                  std::string::npos)
+            << s.err;
+    }
+}
