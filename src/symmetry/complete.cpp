@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../core/stage.h"
+#include "../core/text.h"
 #include "../chem/bonds.h"
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
@@ -428,11 +429,12 @@ void Quandrel::warnSymmetryBonds() {
         for (const Candidate& c : search.sameConformer(search.bondedTo(a.frac, elementOf(i), a.part), a.frac,
                                                        elementOf(i), a.part, i, SymmetryCopy())) {
             const double d = laenge(a.frac[0], a.frac[1], a.frac[2], c.frac[0], c.frac[1], c.frac[2]);
-            fprintf(stderr,
-                    "Warning: atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the image "
-                    "of %s by %s. -symmBonds completes the molecule.\n",
-                    a.label, imageLabel(atom[c.origin].label, c).c_str(), d, atom[c.origin].label,
-                    operatorText(search.ops()[c.op], c.shift).c_str());
+            const std::string image = imageLabel(atom[c.origin].label, c);
+            warningLog.warn("bonded neighbour only by symmetry", {a.label, image},
+                            format("atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the "
+                                   "image of %s by %s. -symmBonds completes the molecule.",
+                                   a.label, image.c_str(), d, atom[c.origin].label,
+                                   operatorText(search.ops()[c.op], c.shift).c_str()));
         }
     }
 }
