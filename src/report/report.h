@@ -11,6 +11,7 @@
 
 #include "../driver/Quandrel.h"
 #include "../output/writer.h"
+#include "../scattering/statistics.h"
 
 class NameCatalogue;
 struct NearEntry;
@@ -72,6 +73,7 @@ public:
     MonopoleCorrection correction; // per molecule
     int missing;                   // atoms not found
     Provenance provenance;         // set by writeRunReport
+    const scattering::FitToData* fit = nullptr;  // runs with -hkl: both models against the data
 
     // ---- the run as a whole
     const char* title() const { return q.title; }
@@ -182,4 +184,6 @@ std::string reportPage(const RunReport& run);
 // Writes "Quandrele.json" and "Quandrele.html" into the working directory. A file that
 // cannot be written is reported on standard error; the run's other files are complete by
 // then, so the run still ends normally.
-void writeRunReport(Quandrel& q, const Provenance& provenance = Provenance());
+// fit: the structure factors' fit to the data (runs with -hkl), else nullptr.
+void writeRunReport(Quandrel& q, const Provenance& provenance = Provenance(),
+                    const scattering::FitToData* fit = nullptr);

@@ -47,7 +47,7 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
         });
         NameCatalogue catalogue;
         for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
-        const RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
+        RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
         ASSERT_GT(run.missing, 0);
         ASSERT_LT(run.missing, run.atoms());
         expectStreamIsDump(run, "as read");
@@ -65,6 +65,19 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
         q->atom[1].kappa[2] = HUGE_VAL;
         q->atom[1].frac[0] = -0.0;
         expectStreamIsDump(run, "with numbers that are no finite numbers");
+
+        // a run with -hkl: the fit to the data closes the same document
+        std::vector<scattering::Reflection> data(5);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            data[i].f2 = 10.0 + static_cast<double>(i);
+            data[i].sigma = 0.5;
+        }
+        const scattering::FitToData fit = scattering::fitToData("data \"1\".hkl", data, {0.1, 0.5, 0.2, 0.4, 0.3},
+                                                                {5, 6, 7, 8, 9}, {4, 6, 8, 8, 9}, 3);
+        run.fit = &fit;
+        expectStreamIsDump(run, "with the fit to the data");
+        EXPECT_NE(jsonText(run).find("\"fitToData\": {\n    \"reflectionFile\": \"data \\\"1\\\".hkl\""),
+                  std::string::npos);
     }
 }
 
