@@ -687,7 +687,9 @@ int drawView(TextSink& out, const RunReport& run, const Scene& scene, const View
 
 void drawing(TextSink& out, const RunReport& run) {
     const Scene scene = collectScene(run);
-    const std::vector<View> views = makeViews(run, scene);
+    std::vector<View> views = makeViews(run, scene);
+    const bool oneView = scene.sites.size() > static_cast<std::size_t>(ONE_VIEW_LIMIT);
+    if (oneView) views.resize(1);
     std::string& html = out.text();
     // the view and the frames switch by CSS alone: radio buttons and a check box before the views
     for (const View& v : views)
@@ -705,6 +707,11 @@ void drawing(TextSink& out, const RunReport& run) {
     piece(html,
           "<p class=\"note\">Ellipsoids at 50 %% probability (circles for isotropic atoms, small spheres of "
           "0.15 &Aring; for isotropic hydrogens; symmetry images faded). Point at an atom to see its name and local axes (0.6 &Aring;). ");
+    if (oneView)
+        piece(html,
+              "<span class=\"one-view\">%zu atoms and images are drawn in the best view only (more than %d: views "
+              "along a, b and c would make the page too heavy). </span>",
+              scene.sites.size(), ONE_VIEW_LIMIT);
     if (dropped > 0)
         piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d %s would overlap and %s left out "
                     "(hydrogens first); the tooltips name those atoms.</span>",
@@ -1012,7 +1019,7 @@ double niceStep(double span, int wanted) {
 // A plot's frame: the data range (y in log2 units for a log axis) mapped onto the drawing.
 struct Plot {
     double width = 640, height = 300;
-    double left = 64, right = 18, top = 18, bottom = 46;
+    double left = 64, right = 18, top = 34, bottom = 46;
     double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
     bool logY = false;
 
@@ -1059,16 +1066,15 @@ void plotAxes(std::string& svg, const Plot& p, double xStep, const std::vector<s
           0.5 * (p.top + bottom), 0.5 * (p.top + bottom), yTitle);
 }
 
-// The two models' colours, in the upper right corner.
+// The two models' colours, above the frame (they hide no data there).
 void plotLegend(std::string& svg, const Plot& p) {
     svg += "<g class=\"legend\">";
     for (int m = 0; m < 2; ++m) {
-        const double x = p.width - p.right - 190, y = p.top + 14 + 16 * m;
+        const double x = p.left + 4 + 200 * m, y = p.top - 17;
         piece(svg,
-              "<rect x=\"%.1f\" y=\"%.1f\" width=\"184\" height=\"16\" fill=\"#fcfcfc\" fill-opacity=\"0.85\"/>"
               "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"%s\"/><text x=\"%.1f\" y=\"%.1f\" "
               "dominant-baseline=\"central\" fill=\"#222\">%s</text>",
-              x - 4, y - 8, x + 4, y, MODEL_COLOUR[m], x + 14, y, MODEL_NAME[m]);
+              x, y, MODEL_COLOUR[m], x + 10, y, MODEL_NAME[m]);
     }
     svg += "</g>\n";
 }
@@ -1169,9 +1175,8 @@ void ratioPlot(std::string& html, const scattering::FitToData& fit) {
     }
     // the geometric mean of each resolution shell, a line per model over the points
     const std::vector<scattering::ResolutionShell>* shells[2] = {&fit.model.shells, &fit.spherical.shells};
-    for (int m = 0; m < 2; ++m) {
-        piece(html, "<polyline class=\"shell-means model-%s\" fill=\"none\" stroke=\"%s\" stroke-width=\"2.5\" points=\"",
-              m == 0 ? "transferred" : "spherical", MODEL_COLOUR[m]);
+    for (int m = 1; m >= 0; --m) {
+        std::string points;
         for (const scattering::ResolutionShell& shell : *shells[m]) {
             double sum = 0;
             int n = 0;
@@ -1182,10 +1187,16 @@ void ratioPlot(std::string& html, const scattering::FitToData& fit) {
                 ++n;
             }
             if (n > 0)
-                piece(html, "%.1f,%.1f ", p.px(0.5 * (shell.stolMin + shell.stolMax)),
+                piece(points, "%.1f,%.1f ", p.px(0.5 * (shell.stolMin + shell.stolMax)),
                       p.py(std::exp2(std::min(spread, std::max(-spread, sum / n)))));
         }
-        html += "\"/>\n";
+        // a light halo keeps the line apart from the points under it
+        piece(html, "<g class=\"shell-means model-%s\" fill=\"none\"><polyline stroke=\"#fcfcfc\" stroke-width=\"5\" points=\"",
+              m == 0 ? "transferred" : "spherical");
+        html += points;
+        piece(html, "\"/><polyline stroke=\"%s\" stroke-width=\"2.5\" points=\"", MODEL_COLOUR[m]);
+        html += points;
+        html += "\"/></g>\n";
     }
     plotLegend(html, p);
     html += "</svg>\n";

@@ -26,6 +26,10 @@ void announceMissingAtoms(const Quandrel& q);
 // too big for a browser, so the page says so and keeps only the table.
 constexpr int DRAWING_LIMIT = 5000;
 
+// Above this many drawn atoms and images the page draws the best view alone (not also along
+// a, b and c): each view repeats every atom, and four make a large structure's page heavy.
+constexpr int ONE_VIEW_LIMIT = 1000;
+
 // Version of the layout of "Quandrele.json" (docs/report-format.md); a field added keeps it,
 // a field removed or changed in meaning raises it.
 constexpr int REPORT_SCHEMA_VERSION = 2;

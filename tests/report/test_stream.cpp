@@ -108,8 +108,10 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
     struct Case {
         int atoms;
         bool drawn;
+        int views;  // best view, along a, b, c; the best view alone above ONE_VIEW_LIMIT
     };
-    for (const Case c : {Case{DRAWING_LIMIT, true}, Case{DRAWING_LIMIT + 1, false}}) {
+    for (const Case c : {Case{ONE_VIEW_LIMIT, true, 4}, Case{ONE_VIEW_LIMIT + 1, true, 1},
+                         Case{DRAWING_LIMIT, true, 1}, Case{DRAWING_LIMIT + 1, false, 0}}) {
         SCOPED_TRACE(c.atoms);
         ScratchDir dir;
         std::unique_ptr<Quandrel> q = loneAtoms(c.atoms);
@@ -135,9 +137,11 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
         EXPECT_NE(page.find("</script>\n</body>\n</html>\n"), std::string::npos);
 
         EXPECT_EQ(countOf(page, "<svg class=\"drawing view-best\""), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.drawn ? 4 : 0);  // best view, along a, b, c
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.views);
+        EXPECT_EQ(countOf(page, "<input type=\"radio\" name=\"view\""), c.views);
+        EXPECT_EQ(countOf(page, "<span class=\"one-view\">"), c.views == 1 ? 1 : 0);
         EXPECT_EQ(countOf(page, "<div class=\"legend\">"), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? 4 * c.atoms : 0);
+        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.views * c.atoms);
         const std::string note = "<p class=\"note\">The drawing is left out: " + std::to_string(c.atoms) +
                                  " atoms are more than a drawing can show readably (at most 5000 are drawn). "
                                  "The table below lists every atom.</p>\n";
@@ -165,8 +169,9 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
 }
 
-// A crowded drawing of 3,200 atoms in the browser: every atom drawn once per view, labels
-// left out rather than overlapping, and the script runs without an error.
+// A crowded drawing of 3,200 atoms in the browser: every atom drawn once, in the best view
+// alone (above ONE_VIEW_LIMIT), labels left out rather than overlapping, and the script runs
+// without an error.
 TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     ScratchDir dir;
     std::unique_ptr<Quandrel> q = loneAtoms(3200);
@@ -178,6 +183,9 @@ TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
     const std::string view = drawnView(probe.dom, "best");
     EXPECT_EQ(countOf(view, "class=\"adp\""), 3200);
+    EXPECT_EQ(countOf(probe.dom, "class=\"adp\""), 3200) << "one view";
+    for (const char* other : {"a", "b", "c"}) EXPECT_TRUE(drawnView(probe.dom, other).empty()) << other;
+    EXPECT_NE(probe.dom.find("<span class=\"one-view\">3200 atoms and images"), std::string::npos);
     EXPECT_GT(probe.labels, 100);
     EXPECT_LT(probe.labels, 3200);
     // the page says how many labels it left out
