@@ -430,7 +430,7 @@ void Quandrel::warnSymmetryBonds() {
                                                        elementOf(i), a.part, i, SymmetryCopy())) {
             const double d = laenge(a.frac[0], a.frac[1], a.frac[2], c.frac[0], c.frac[1], c.frac[2]);
             const std::string image = imageLabel(atom[c.origin].label, c);
-            warningLog.warn("bonded neighbour only by symmetry", {a.label, image},
+            warningLog.warn("bonded neighbour only by symmetry", {a.label, atom[c.origin].label},
                             format("atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the "
                                    "image of %s by %s. -symmBonds completes the molecule.",
                                    a.label, image.c_str(), d, atom[c.origin].label,
