@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "../atoms/atoms.h"
 #include "../input/crystal.h"
@@ -94,7 +95,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
         return atoms::printAtomTables(command.options.atomElement, atomSettings(command.options), stdout);
 
     removeRunReport();  // a run that fails leaves no report of an earlier run
-    q = openRun(command.options);
+    q = openRun(command.options, command.warnings);
     // reference output: the switch values confirmed once the structure is read
     for (const std::string& echo : command.echoes) fputs(echo.c_str(), stdout);
     if (!q->opt.fcalcFile.empty()) return runFcalc(*q, q->opt);
@@ -112,8 +113,11 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q->findInDataBase();
     announceMissingAtoms(*q);
     q->setupNewInpAndMasFile();
-    writeRunReport(*q, Provenance{VERSION_ID, std::vector<std::string>(argv + 1, argv + argc), reportTime()});
-    if (!q->opt.hklFile.empty()) runHkl(*q, q->opt);
+    // the structure factors first: the report shows their fit, and a run they stop leaves no report
+    std::optional<scattering::FitToData> fit;
+    if (!q->opt.hklFile.empty()) fit = runHkl(*q, q->opt, q->warningLog);
+    writeRunReport(*q, Provenance{VERSION_ID, std::vector<std::string>(argv + 1, argv + argc), reportTime()},
+                   fit ? &*fit : nullptr);
     q.reset();
     return 0;
 }

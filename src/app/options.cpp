@@ -34,15 +34,16 @@ bool isNumber(const char* text) {
 }
 
 // The lines that can carry a setting, in file order (comment lines never can).
-std::vector<std::string> settingLines(FILE* file, const char* name) {
+std::vector<std::string> settingLines(FILE* file, const char* name, WarningLog& warnings) {
     std::vector<std::string> lines;
     LineReader reader(file);
     std::string line;
     while (reader.next(line)) {
         if (!line.empty() && line[0] == '!') continue;
         if (line.size() > SETTINGS_LINE_MAX) {
-            fprintf(stderr, "Line %ld of %s is longer than %zu characters and is ignored.\n",
-                    reader.lineNumber(), name, SETTINGS_LINE_MAX);
+            warnings.warnLine("settings line ignored", {},
+                              format("Line %ld of %s is longer than %zu characters and is ignored.",
+                                     reader.lineNumber(), name, SETTINGS_LINE_MAX));
             continue;
         }
         lines.push_back(line);
@@ -61,7 +62,7 @@ bool firstMatch(const std::vector<std::string>& lines, const char* format, Out..
 // The settings value inputType ("CIF", "SHELX") and the switch -input (by its extension)
 // choose the reader of the structure; stops the run on an unknown extension or a missing
 // file name.
-void selectCrystalInput(Options& o, const char* inputType, const char* settingsFile) {
+void selectCrystalInput(Options& o, const char* inputType, const char* settingsFile, WarningLog& warnings) {
     if (std::strcmp(inputType, "CIF") == 0) o.crystalInput = 1;
     if (std::strcmp(inputType, "SHELX") == 0) o.crystalInput = 2;
     if (!o.inputSwitch.empty()) {
@@ -86,13 +87,13 @@ void selectCrystalInput(Options& o, const char* inputType, const char* settingsF
               "The settings file %s names none.",
               o.crystalInput == 1 ? "CIF" : "SHELX", settingsFile);
     if (!o.block.empty() && o.crystalInput != 1)
-        fprintf(stderr, "The switch -block applies to CIF input only; it is ignored.\n");
+        warnings.warnLine("switch ignored", {}, "The switch -block applies to CIF input only; it is ignored.");
 }
 
 // Every argument that is neither a switch the program knows nor the value of one gets a
 // warning naming it (a mistyped "-symbonds" would otherwise drop what the user asked for
 // without a word); the run goes on as before.
-void warnUnknownSwitches(int argc, const char* const* argv) {
+void warnUnknownSwitches(int argc, const char* const* argv, WarningLog& warnings) {
     static const char* const flags[] = {"-symmBonds", "-asymOnly", "-nonrelativistic", "-Version",
                                         "-help",      "-h",        "--help"};
     static const char* const valued[] = {"-INIPfad", "-DBPfad",     "-input",         "-block", "-atom",
@@ -117,10 +118,11 @@ void warnUnknownSwitches(int argc, const char* const* argv) {
             continue;
         }
         if (arg[0] == '-') {
-            fprintf(stderr, "Warning: the switch \"%s\" is unknown and is ignored (the switches: -help).\n", arg);
+            warnings.warn("switch ignored", {},
+                          format("the switch \"%s\" is unknown and is ignored (the switches: -help).", arg));
             if (i + 1 < argc && argv[i + 1][0] != '-') ++i;  // its value, if it has one, goes with it
         } else
-            fprintf(stderr, "Warning: the argument \"%s\" belongs to no switch and is ignored.\n", arg);
+            warnings.warn("switch ignored", {}, format("the argument \"%s\" belongs to no switch and is ignored.", arg));
     }
 }
 
@@ -204,11 +206,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             if (i + 1 < argc && isNumber(argv[i + 1])) {
                 o.planaris = std::atof(argv[++i]);
             } else if (i + 1 < argc && argv[i + 1][0] != '-') {
-                fprintf(stderr, "Warning: the value \"%s\" of -planar is not a number; the default %g is kept.\n",
-                        argv[i + 1], o.planaris);
+                c.warnings.warn("switch ignored", {},
+                                format("the value \"%s\" of -planar is not a number; the default %g is kept.",
+                                       argv[i + 1], o.planaris));
                 ++i;
             } else if (i + 1 < argc) {
-                fprintf(stderr, "Warning: -planar is followed by no number; the default %g is kept.\n", o.planaris);
+                c.warnings.warn("switch ignored", {},
+                                format("-planar is followed by no number; the default %g is kept.", o.planaris));
             } else {
                 ++i;
             }
@@ -219,16 +223,20 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         if (is(argv[i], "-symmBonds")) o.symmBonds = 1;
         if (is(argv[i], "-asymOnly")) o.asymOnly = 1;
     }
-    warnUnknownSwitches(argc, argv);
+    warnUnknownSwitches(argc, argv, c.warnings);
     return c;
 }
 
-void readSettingsFile(Options& o) {
+void readSettingsFile(Options& o, WarningLog* log) {
+    WarningLog unkept;
+    WarningLog& warnings = log != nullptr ? *log : unkept;
     Stage stage("readIni");
     const char* openedAs = o.settingsPath.c_str();
     FILE* ini = fopen(openedAs, "rt");
     if (ini == nullptr) {
-        reportSystemError(openedAs);
+        std::string why = systemErrorText(openedAs);  // as perror writes it
+        why.pop_back();
+        warnings.warnLine("settings file not found", {}, why);
         ini = fopen("./qdltool.ini", "rt");
         openedAs = "qdltool.ini";
         if (ini == nullptr) {
@@ -238,7 +246,7 @@ void readSettingsFile(Options& o) {
     }
     // reference output: "succesfully"
     fprintf(stderr, "%s succesfully opened.\n", openedAs);
-    const std::vector<std::string> lines = settingLines(ini, openedAs);
+    const std::vector<std::string> lines = settingLines(ini, openedAs, warnings);
     fclose(ini);
 
     char hydrogen[400] = "";
@@ -270,7 +278,7 @@ void readSettingsFile(Options& o) {
     o.ridingConstrain =
         std::strcmp(o.hydrogenConstrain, "riding") == 0 || std::strcmp(o.hydrogenConstrain, "both") == 0;
     if (std::strcmp(inputType, "MOPRO") == 0) o.moproInput = 1;
-    selectCrystalInput(o, inputType, openedAs);
+    selectCrystalInput(o, inputType, openedAs, warnings);
 
     writeExampleSettings(o);
     // -DBPfad overrides DABA_PATH (the example file keeps the settings file's value)

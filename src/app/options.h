@@ -6,6 +6,7 @@
 
 #include "../atoms/atoms.h"
 #include "../core/options.h"
+#include "../core/warnings.h"
 
 // What the command line asks for.
 enum class Action { Run, Version, Help, Atom };
@@ -16,6 +17,8 @@ struct CommandLine {
     // The values of -findSymm and -planar as the run confirms them on standard output once
     // the structure is read, one line per switch in the order given.
     std::vector<std::string> echoes;
+    // What the switches were warned about (on standard error already), for the report.
+    WarningLog warnings;
 };
 
 // Reads the switches. Stops the run (exit 1) on a value that is missing where one is needed
@@ -25,8 +28,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv);
 
 // Reads the settings file (options.settingsPath, falling back on ./qdltool.ini) into
 // options, chooses the kind of structure input, and writes "example4qdltool.ini". Without a
-// settings file the example is written and the run stops.
-void readSettingsFile(Options& options);
+// settings file the example is written and the run stops. Its warnings go to standard error
+// and, given a log, into it.
+void readSettingsFile(Options& options, WarningLog* warnings = nullptr);
 
 // Writes "example4qdltool.ini": every settings key with its value in options.
 void writeExampleSettings(const Options& options);

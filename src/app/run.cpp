@@ -2,9 +2,11 @@
 
 #include "options.h"
 
-std::unique_ptr<Quandrel> openRun(const Options& options) {
+std::unique_ptr<Quandrel> openRun(const Options& options, const WarningLog& earlier) {
     std::unique_ptr<Quandrel> q(new Quandrel(options));
-    readSettingsFile(q->opt);
+    q->warningLog.adopt(earlier);
+    readSettingsFile(q->opt, &q->warningLog);
     q->readStructure();
+    q->warningLog.adopt(q->readerWarnings);
     return q;
 }

@@ -5,6 +5,9 @@
 #include <memory>
 
 #include "../core/options.h"
+#include "../core/warnings.h"
 #include "../driver/Quandrel.h"
 
-std::unique_ptr<Quandrel> openRun(const Options& options = Options());
+// The run's warning log starts with `earlier` (the command line's), then those of the
+// settings file and the readers, each written to standard error where it arose.
+std::unique_ptr<Quandrel> openRun(const Options& options = Options(), const WarningLog& earlier = WarningLog());

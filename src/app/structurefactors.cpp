@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include <gemmi/fprime.hpp>
 
@@ -11,6 +12,7 @@
 #include "../core/stage.h"
 #include "../core/text.h"
 #include "../input/input.h"
+#include "../scattering/engine.h"
 #include "../scattering/from_quandrel.h"
 #include "../scattering/radial.h"
 #include "../scattering/statistics.h"
@@ -65,11 +67,13 @@ std::vector<scattering::Reflection> readReflections(const std::string& path) {
 }
 
 scattering::Model modelOfStructure(const Structure& s, const Options& o, const std::string& master,
-                                   const std::string& masterName) {
+                                   const std::string& masterName, WarningLog* warnings) {
     scattering::QuandrelInputs inputs;
     inputs.master = scattering::parseMasterExtras(master, masterName);
     if (!o.radialFile.empty()) inputs.radial = scattering::readRadialFile(o.radialFile);
-    scattering::Model m = scattering::modelFromQuandrel(s, inputs).model;
+    scattering::QuandrelModel built = scattering::modelFromQuandrel(s, inputs);
+    if (warnings != nullptr) warnings->adopt(built.warnings);
+    scattering::Model m = std::move(built.model);
     atoms::AtomCache cache(atomSettings(o));
     const double energy = HC_EV_A / m.wavelength;
     for (int t = 0; t < s.nScat && t < static_cast<int>(m.types.size()); ++t) {
@@ -96,7 +100,7 @@ int runFcalc(const Structure& s, const Options& o) {
     return 0;
 }
 
-void runHkl(const Structure& run, const Options& o) {
+scattering::FitToData runHkl(const Structure& run, const Options& o, WarningLog& warnings) {
     Stage stage("hkl");
     const std::vector<scattering::Reflection> data = readReflections(o.hklFile);
     Structure written;
@@ -107,7 +111,7 @@ void runHkl(const Structure& run, const Options& o) {
     written.nScat = run.nScat;
     readWrittenParameterFile(written, "xd.res.quandreltool");
     const scattering::Model model =
-        modelOfStructure(written, o, readTextFile("xd.mas.quandreltool"), "xd.mas.quandreltool");
+        modelOfStructure(written, o, readTextFile("xd.mas.quandreltool"), "xd.mas.quandreltool", &warnings);
 
     std::vector<std::string> files = {"xd.res.quandreltool", "xd.mas.quandreltool", o.hklFile};
     if (!o.radialFile.empty()) files.push_back(o.radialFile);
@@ -120,7 +124,13 @@ void runHkl(const Structure& run, const Options& o) {
     printf("Structure factors of the transferred model for %zu reflections written to Quandrele.fco and "
            "Quandrele.tsc\n",
            data.size());
-    printStatistics("transferred model", scattering::fitStatistics(data, content.f2Model));
-    printStatistics("spherical atoms", scattering::fitStatistics(data, content.f2Spherical));
+    std::vector<double> stol;
+    stol.reserve(data.size());
+    for (const scattering::Reflection& r : data) stol.push_back(scattering::sinThetaOverLambda(model.cell, r.hkl));
+    scattering::FitToData fit =
+        scattering::fitToData(o.hklFile, data, std::move(stol), content.f2Model, content.f2Spherical);
+    printStatistics("transferred model", fit.model.overall);
+    printStatistics("spherical atoms", fit.spherical.overall);
     fflush(stdout);
+    return fit;
 }

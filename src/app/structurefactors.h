@@ -9,6 +9,7 @@
 #include "../core/structure.h"
 #include "../scattering/model.h"
 #include "../scattering/reflections.h"
+#include "../scattering/statistics.h"
 
 // The reflections of a file: XD's format when its first line is a "F^2 NDAT" header, else
 // SHELX HKLF 4.
@@ -18,8 +19,9 @@ std::vector<scattering::Reflection> readReflections(const std::string& path);
 // name), the radial exponents of -radial (standard ones for the other elements), spherical
 // atoms of the options for every scattering-table row, with dispersion computed for the
 // wavelength where the row states none.
+// What the model leaves out is warned about on standard error and, given a log, kept there.
 scattering::Model modelOfStructure(const Structure& s, const Options& options, const std::string& masterText,
-                                   const std::string& masterName);
+                                   const std::string& masterName, WarningLog* warnings = nullptr);
 
 // -fcalc: writes Quandrele.fco for the model as read and prints the R-values; returns 0.
 int runFcalc(const Structure& s, const Options& options);
@@ -28,5 +30,6 @@ int runFcalc(const Structure& s, const Options& options);
 // run's cell, symmetry and scattering table, frames handed as xd.mas.quandreltool says) and
 // its spherical model against the reflections; writes Quandrele.fco and Quandrele.tsc (the
 // written model's own form factors at every reflection and its symmetry equivalents) and
-// prints the R-values.
-void runHkl(const Structure& run, const Options& options);
+// prints the R-values. Returns both models' fit to the data for the report; its warnings go
+// into the log.
+scattering::FitToData runHkl(const Structure& run, const Options& options, WarningLog& warnings);

@@ -13,6 +13,7 @@
 #include "../core/largepages.h"
 #include "../core/options.h"
 #include "../core/structure.h"
+#include "../core/warnings.h"
 
 // One bond of the bond list: first atom < second atom.
 struct Bond {
@@ -101,6 +102,9 @@ struct Perception {
     AtomArray imageAtom;                    // the images
     std::vector<ImageOrigin> imageOrigin;   // origin of image k
     std::vector<std::string> symmetryOps;   // texts of the expanded operator list
+
+    // The warnings perception gave (each also on standard error as it arose).
+    WarningLog warnings;
 
     bool isImage(int index) const { return nInput >= 0 && index >= nInput; }
     // The input atom a site stands for: the site itself, or the input atom an image copies.

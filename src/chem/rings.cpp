@@ -8,6 +8,7 @@
 // Ring membership is decided by atom, never by label text: labels such as C1 and C12 would
 // otherwise make C1 a member of every ring that holds C12.
 #include "../core/stage.h"
+#include "../core/text.h"
 #include "rings.h"
 
 #include <algorithm>
@@ -106,6 +107,12 @@ class RingBook {
 public:
     explicit RingBook(const PerceptionRun& run) : run_(run), ringsAt_(static_cast<std::size_t>(run.sites()), 0) {}
 
+    std::vector<std::string> labelsOf(const std::vector<int>& members) const {
+        std::vector<std::string> labels;
+        for (int m : members) labels.emplace_back(run_.site(m).label);
+        return labels;
+    }
+
     std::string textOf(const std::vector<int>& members) const {
         std::string text;
         for (int m : members) text += run_.site(m).label;
@@ -117,14 +124,16 @@ public:
         const std::string text = textOf(members);
         const int size = static_cast<int>(members.size());
         if (size > MAX_RING_SIZE) {
-            fprintf(stderr, "Warning: ring %s of %d atoms is not recorded: rings of up to %d atoms are handled\n",
-                    text.c_str(), size, MAX_RING_SIZE);
+            run_.p.warnings.warn("ring not recorded", labelsOf(members),
+                               format("ring %s of %d atoms is not recorded: rings of up to %d atoms are handled",
+                                      text.c_str(), size, MAX_RING_SIZE));
             return false;
         }
         for (int m : members)
             if (ringsAt_[m] == MAX_RINGS_PER_ATOM) {
-                fprintf(stderr, "Warning: ring %s is not recorded: atom %s already belongs to %d rings\n",
-                        text.c_str(), run_.site(m).label, MAX_RINGS_PER_ATOM);
+                run_.p.warnings.warn("ring not recorded", labelsOf(members),
+                                   format("ring %s is not recorded: atom %s already belongs to %d rings",
+                                          text.c_str(), run_.site(m).label, MAX_RINGS_PER_ATOM));
                 return false;
             }
         return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "largepages.h"
+#include "warnings.h"
 
 // ---------------------------------------------------------------------------------
 // Capacities. They bound the size of a structure the program handles; every reader
@@ -135,6 +136,7 @@ struct Structure {
     double trailingValues[MAX_TRAILING] = {};
     int nTrailing = 0;
     std::vector<std::string> masTemplate;  // master file built from a crystal file; used when there is no "xd.mas"
+    WarningLog readerWarnings;          // what the readers warned about (on standard error already)
 
     // Records for the atoms, the dummies of the input behind them and the dummy DUM0 behind
     // those; room is kept for as many dummies again as there are atoms, without touching

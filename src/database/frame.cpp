@@ -330,8 +330,9 @@ Reference fallbackAtom2(Quandrel& q, int i, const KsLine& ks) {
     }
     if (pick < 0) {
         pick = anyOtherAtom(q, i, j);
-        fprintf(stderr, "Warning: atom %s has no second-shell atom for its %s axis; %s is taken.\n", label,
-                ks.axis2.c_str(), labelOf(q, pick));
+        q.warningLog.warn("frame axis from another atom", {label, labelOf(q, pick)},
+                          format("atom %s has no second-shell atom for its %s axis; %s is taken.", label,
+                                 ks.axis2.c_str(), labelOf(q, pick)));
     }
     return referTo(q, pick, true);
 }
@@ -381,9 +382,9 @@ bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLin
     if (nn(q, i) == 0 && !atom0.chosen()) referForIsolatedAtom(q, atom0, atom2);
 
     if (!atom0.chosen()) {
-        fprintf(stderr,
-                "Warning: atom %s has no %s neighbour for its %s axis; it keeps its local coordinate system.\n",
-                a.label, ks.element1.c_str(), ks.axis1.c_str());
+        q.warningLog.warn("frame dropped", {a.label},
+                          format("atom %s has no %s neighbour for its %s axis; it keeps its local coordinate system.",
+                                 a.label, ks.element1.c_str(), ks.axis1.c_str()));
         return false;
     }
     if (!atom2.chosen() && ks.element2 == "DUM") {

@@ -33,7 +33,10 @@ Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }
 
 void Quandrel::readStructure() { static_cast<Structure&>(*this) = ::readStructure(opt); }
 
-void Quandrel::findOutNames() { static_cast<Perception&>(*this) = perceive(*this, opt, outFile, logFile); }
+void Quandrel::findOutNames() {
+    static_cast<Perception&>(*this) = perceive(*this, opt, outFile, logFile);
+    warningLog.adopt(warnings);  // already on standard error, in the order they arose
+}
 
 double Quandrel::planarity(int index) {
     const PerceptionRun run{*this, opt, *this, outFile, logFile};

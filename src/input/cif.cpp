@@ -198,7 +198,8 @@ struct FoundSymmetry {
     std::string from;  // what it was read from, for the run's report
 };
 
-FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double alpha, double gamma) {
+FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double alpha, double gamma,
+                           WarningLog& warnings) {
     for (const char* tag : SYMOP_TAGS) {
         cif::Column column = block.find_values(tag);
         if (column.length() == 0) continue;
@@ -244,8 +245,9 @@ FoundSymmetry findSymmetry(cif::Block& block, const std::string& where, double a
         try {
             return {gemmi::symops_from_hall(hall.c_str()), std::string("the Hall symbol \"") + hall + "\""};
         } catch (const std::exception& e) {
-            fprintf(stderr, "%s: the Hall symbol \"%s\" cannot be read (%s); the H-M symbol is tried.\n",
-                    where.c_str(), hall.c_str(), e.what());
+            warnings.warnLine("unreadable symmetry", {},
+                              format("%s: the Hall symbol \"%s\" cannot be read (%s); the H-M symbol is tried.",
+                                     where.c_str(), hall.c_str(), e.what()));
         }
     }
     std::string tried;
@@ -400,7 +402,7 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
               "degrees and spanning a volume).",
               where.c_str(), in.cell[0], in.cell[1], in.cell[2], in.cell[3], in.cell[4], in.cell[5]);
 
-    const FoundSymmetry sym = findSymmetry(block, where, in.cell[3], in.cell[5]);
+    const FoundSymmetry sym = findSymmetry(block, where, in.cell[3], in.cell[5], in.warnings);
     in.symmetry = symmetryCards(sym.ops);
     printf("Symmetry of %s from %s: LATT %c %c, %zu SYMM card(s).\n", where.c_str(), sym.from.c_str(),
            in.symmetry.centric, in.symmetry.lattice, in.symmetry.symm.size());
@@ -480,12 +482,14 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
         }
         requireNumbers(site.frac, 3, where.c_str(), std::string("site ") + label + ", coordinates");
         if (!r.occupancy.empty() && cif::is_null(r.occupancy))
-            fprintf(stderr, "Warning: %s: site %s states no occupancy (\"%s\"); it is taken as 1.\n", where.c_str(),
-                    label, r.occupancy.c_str());
+            in.warnings.warn("occupancy not stated", {label},
+                             format("%s: site %s states no occupancy (\"%s\"); it is taken as 1.", where.c_str(),
+                                    label, r.occupancy.c_str()));
         if (s.occ == 0) {
             // a placeholder of a disordered atom kept at occupancy 0 is no atom of the model
-            fprintf(stderr, "Warning: %s: site %s has the occupancy 0 (a placeholder); it is left out.\n",
-                    where.c_str(), label);
+            in.warnings.warn("occupancy 0 left out", {label},
+                             format("%s: site %s has the occupancy 0 (a placeholder); it is left out.", where.c_str(),
+                                    label));
             continue;
         }
         if (!(s.occ > 0 && s.occ <= 1))

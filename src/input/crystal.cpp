@@ -273,7 +273,9 @@ void loadHeader(Structure& s, const CrystalInput& in) {
     // the title is one word, as a master file's TITLE card gives it
     std::string title = in.title.substr(0, in.title.find_first_of(" \t"));
     if (title.size() > sizeof s.title - 1) {
-        fprintf(stderr, "%s: the title \"%s\" is cut to %zu characters.\n", file, title.c_str(), sizeof s.title - 1);
+        s.readerWarnings.warnLine("title cut", {},
+                                  format("%s: the title \"%s\" is cut to %zu characters.", file, title.c_str(),
+                                         sizeof s.title - 1));
         title.resize(sizeof s.title - 1);
     }
     std::strcpy(s.title, title.empty() ? "STRUCTURE" : title.c_str());
@@ -529,17 +531,19 @@ void separateAlternativeSites(Structure& s, const char* file) {
         const AtomRecord& a = s.atom[static_cast<std::size_t>(p.a)];
         const AtomRecord& b = s.atom[static_cast<std::size_t>(p.b)];
         if (a.part == b.part)
-            fprintf(stderr,
-                    "Warning: %s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) look like alternative "
-                    "sites, but the disorder around them cannot be split in two parts; give them disorder groups.\n",
-                    file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
-                    occupancy[static_cast<std::size_t>(p.b)], p.d);
+            s.readerWarnings.warn(
+                "alternative sites without a disorder group", {a.label, b.label},
+                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) look like alternative "
+                       "sites, but the disorder around them cannot be split in two parts; give them disorder groups.",
+                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                       occupancy[static_cast<std::size_t>(p.b)], p.d));
         else
-            fprintf(stderr,
-                    "Warning: %s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) are alternative sites "
-                    "without a disorder group: they are put in parts %d and %d and never bonded.\n",
-                    file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
-                    occupancy[static_cast<std::size_t>(p.b)], p.d, a.part, b.part);
+            s.readerWarnings.warn(
+                "alternative sites without a disorder group", {a.label, b.label},
+                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) are alternative sites "
+                       "without a disorder group: they are put in parts %d and %d and never bonded.",
+                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                       occupancy[static_cast<std::size_t>(p.b)], p.d, a.part, b.part));
     }
 }
 
@@ -574,6 +578,7 @@ void refuseOverlappingAtoms(const Structure& s, const char* file) {
 
 void loadCrystal(Structure& s, const CrystalInput& in) {
     Stage stage("loadCrystal");
+    s.readerWarnings.adopt(in.warnings);
     s.source = in.source;
     const char* file = in.source.c_str();
     const int n = static_cast<int>(in.sites.size());
@@ -608,10 +613,10 @@ void loadCrystal(Structure& s, const CrystalInput& in) {
     refuseOverlappingAtoms(s, file);
     setDefaultFrames(s);
     if (!hydrogen)
-        fprintf(stderr,
-                "Warning: %s holds no hydrogen atoms; quandrel names of atoms without their hydrogen atoms will "
-                "rarely be in the database.\n",
-                file);
+        s.readerWarnings.warn("no hydrogen atoms", {},
+                              format("%s holds no hydrogen atoms; quandrel names of atoms without their hydrogen "
+                                     "atoms will rarely be in the database.",
+                                     file));
 
     s.masTemplate = buildMasterTemplate(s, in);
     // reference output: "successfull", as the XD readers write it

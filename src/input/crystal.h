@@ -37,6 +37,7 @@ struct CrystalInput {
     CrystalSymmetry symmetry;  // always known after a successful read
     std::vector<CrystalSite> sites;
     std::vector<CrystalAtomType> atomTypes;  // may be empty
+    WarningLog warnings;       // what the reader warned about (on standard error already)
 };
 
 // Readers: each stops the run with a clear message naming the file (and the line where

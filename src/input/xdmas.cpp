@@ -6,6 +6,7 @@
 #include <string>
 
 #include "../core/stage.h"
+#include "../core/text.h"
 #include "../chem/elements.h"
 #include "../geometry/cell.h"
 #include "input.h"
@@ -90,8 +91,10 @@ void readMasterFile(Structure& s) {
         std::string element = elementPartOf(e.symbol);
         e.element = scatteringElementIndex(&element[0]);
         if (e.element == 1 && element != "He")
-            fprintf(stderr, "xd.mas: the symbol %s of scattering entry %d names no element; it counts as helium\n",
-                    e.symbol, t + 1);
+            s.readerWarnings.warnLine("scattering entry counted as helium", {},
+                                      format("xd.mas: the symbol %s of scattering entry %d names no element; it "
+                                             "counts as helium",
+                                             e.symbol, t + 1));
         e.number = t + 1;
         e.electrons = 0;
         e.valenceElectrons = 0;

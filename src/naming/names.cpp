@@ -184,7 +184,11 @@ void getNames(const PerceptionRun& run, int bondCount) {
         const char* verdict = totalCharge == 0.0 ? "OK!" : "probably a problem please check!";
         fprintf(logFile, "total charge is %4.1f and sum over Oxidation numbers is %f. This is %s\n", totalCharge,
                 run.p.totalOxi, verdict);
-        fprintf(stderr, "total charge is %4.1f. This is %s\n", totalCharge, verdict);
+        if (totalCharge == 0.0)
+            fprintf(stderr, "total charge is %4.1f. This is %s\n", totalCharge, verdict);
+        else  // a structure that is not neutral: the guessed charges need a look
+            run.p.warnings.warnLine("total charge not zero", {},
+                                format("total charge is %4.1f. This is %s", totalCharge, verdict));
     }
 
     // The label of the lowest-numbered atom with the same name, empty for that atom itself.

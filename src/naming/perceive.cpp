@@ -135,12 +135,15 @@ void readOverrides(const PerceptionRun& run, FILE* answers) {
         std::vector<std::string> tokens = blankSeparated(line);
         const std::string& first = tokens[0];
         if (first.size() < 2 || first.back() != ':') {
-            fprintf(stderr, "\"%s\" in \"Quandrele.in\" is neither a quandrel nor a label with a colon; line skipped.\n",
-                    line.c_str());
+            run.p.warnings.warnLine("Quandrele.in line skipped", {},
+                                format("\"%s\" in \"Quandrele.in\" is neither a quandrel nor a label with a colon; "
+                                       "line skipped.",
+                                       line.c_str()));
             continue;
         }
         if (tokens.size() < 2) {
-            fprintf(stderr, "\"%s\" in \"Quandrele.in\" gives no new quandrel; line skipped.\n", line.c_str());
+            run.p.warnings.warnLine("Quandrele.in line skipped", {},
+                                format("\"%s\" in \"Quandrele.in\" gives no new quandrel; line skipped.", line.c_str()));
             continue;
         }
         std::string label = first.substr(0, first.size() - 1);
@@ -156,8 +159,9 @@ void readOverrides(const PerceptionRun& run, FILE* answers) {
             offer(j, newName, "quandrel", first);
         }
         if (!found)
-            fprintf(stderr, "There is no atom %s for \"%s\" in \"Quandrele.in\"; line skipped.\n", label.c_str(),
-                    line.c_str());
+            run.p.warnings.warnLine("Quandrele.in line skipped", {},
+                                format("There is no atom %s for \"%s\" in \"Quandrele.in\"; line skipped.",
+                                       label.c_str(), line.c_str()));
     }
     // reference output: "successfull" as users know it
     fprintf(stderr, "Reading of \"Quandrele.in\" was successfull!\n");

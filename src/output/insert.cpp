@@ -2,6 +2,7 @@
 // master files, behind their "RESET" and "!CON " lines; the fragments are removed after.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
@@ -26,6 +27,13 @@ bool copyBlocks(FILE* from, FILE* to) {
     return true;
 }
 
+// A file the merge cannot open: the message and the reason, as perror gives it.
+void cannotMerge(WarningLog& warnings, const char* file) {
+    std::string text = std::string("In insert files: can't open ") + file + systemErrorText(" ");
+    text.pop_back();
+    warnings.warnLine("master file without constraints", {}, text);
+}
+
 // Copies what is left of a fragment file.
 void copyRest(FILE* from, FILE* to) {
     char block[1024];
@@ -34,7 +42,7 @@ void copyRest(FILE* from, FILE* to) {
 }
 
 // Merges the fragments into one master file. False when the master file stays as it was.
-bool mergeInto(const char* master, bool insertConstraints) {
+bool mergeInto(const char* master, bool insertConstraints, WarningLog& warnings) {
     FILE* copy = tmpfile();
     if (copy == nullptr) {
         reportSystemError("In insert files...");
@@ -48,7 +56,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
     const bool copied = copyBlocks(in, copy);
     fclose(in);
     if (!copied) {
-        fprintf(stderr, "%s is left without the inserted lines.\n", master);
+        warnings.warnLine("master file without constraints", {}, std::string(master) + " is left without the inserted lines.");
         fclose(copy);
         return false;
     }
@@ -56,8 +64,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
     FILE* reset = fopen("resetbond.txt", "r");
     FILE* constraints = fopen("H-Uiso-constrain.txt", "r");
     if (reset == nullptr || constraints == nullptr) {
-        fprintf(stderr, "In insert files: can't open %s", reset == nullptr ? "resetbond.txt" : "H-Uiso-constrain.txt");
-        reportSystemError(" ");
+        cannotMerge(warnings, reset == nullptr ? "resetbond.txt" : "H-Uiso-constrain.txt");
         if (reset != nullptr) fclose(reset);
         if (constraints != nullptr) fclose(constraints);
         fclose(copy);
@@ -65,8 +72,7 @@ bool mergeInto(const char* master, bool insertConstraints) {
     }
     FILE* out = fopen(master, "w");
     if (out == nullptr) {
-        fprintf(stderr, "In insert files: can't open %s", master);
-        reportSystemError(" ");
+        cannotMerge(warnings, master);
         fclose(reset);
         fclose(constraints);
         fclose(copy);
@@ -113,8 +119,8 @@ bool mergeInto(const char* master, bool insertConstraints) {
 
 int Quandrel::insertFiles() {
     // "xd.mas.HasSameSymm" only when this run wrote it: an older one is left alone.
-    if (!mergeInto("xd.mas.quandreltool", true)) return 1;
-    if (opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", opt.uisoConstrain || opt.ridingConstrain)) return 1;
+    if (!mergeInto("xd.mas.quandreltool", true, warningLog)) return 1;
+    if (opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", opt.uisoConstrain || opt.ridingConstrain, warningLog)) return 1;
     remove("resetbond.txt");
     remove("H-Uiso-constrain.txt");
     return 0;

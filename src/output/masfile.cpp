@@ -247,7 +247,7 @@ private:
 //   then        two blanks, "_" and SITESYM; the second file adds a blank and the label of
 //               the atom the atom is chemically constrained to (left-justified in 8 columns)
 void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::string_view>& mas,
-                    const MasSections& at, bool fromXdMas) {
+                    const MasSections& at, bool fromXdMas, WarningLog& warnings) {
     std::string record, columns;
     const std::vector<std::string>& table = frameTable(q);
     OldAtomLines oldLines(q, mas, at, fromXdMas);
@@ -288,9 +288,10 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
             out.both("%s\n", table[t].c_str());
         else
-            fprintf(stderr, "Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this place; "
-                            "it is left out of the new master files.\n",
-                    table[t].c_str());
+            warnings.warnLine("frame dropped", {firstWord(table[t])},
+                              format("Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this "
+                                     "place; it is left out of the new master files.",
+                                     table[t].c_str()));
     }
 }
 
@@ -303,7 +304,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
 //               symmetry, a hydrogen's "10 001 ...", or all "0" and a "! chemically
 //               constrained to" comment for an atom constrained to another
 // then one "KAPPA   000000" line per kappa set.
-void writeKeyTable(MasterText& out, const Quandrel& q) {
+void writeKeyTable(MasterText& out, const Quandrel& q, WarningLog& warnings) {
     std::string record;
     for (int i = 0; i < q.nAtoms; ++i) {
         const AtomRecord& a = q.atom[i];
@@ -326,10 +327,10 @@ void writeKeyTable(MasterText& out, const Quandrel& q) {
             flags = "10 001 00000 0000000 000000000";
         } else {
             if (!isKeyTableName(a.siteSym))
-                fprintf(stderr,
-                        "The site symmetry \"%s\" of atom %s is not in the key table: its KEY line in "
-                        "xd.mas.HasSameSymm repeats the multipole flags last looked up.\n",
-                        a.siteSym, a.label);
+                warnings.warnLine("key-table flags inherited", {a.label},
+                                  format("The site symmetry \"%s\" of atom %s is not in the key table: its KEY line "
+                                         "in xd.mas.HasSameSymm repeats the multipole flags last looked up.",
+                                         a.siteSym, a.label));
             flags = symmName2DualString(a.siteSym);
         }
         // "%-8s111 %6s 0000000000 000000000000000 %s%s\n" (six has six characters)
@@ -410,11 +411,11 @@ void writeMasterFiles(Quandrel& q, int molecules) {
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
     out.copy(mas, at.module + 2, at.atomHeader + 1);
-    writeAtomTable(out, q, mas, at, fromXdMas);
+    writeAtomTable(out, q, mas, at, fromXdMas, q.warningLog);
     const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
     for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(q, m, members[static_cast<std::size_t>(m)]).c_str());
     out.copy(mas, at.endAtom + 1, at.keyHeader + 1);
-    writeKeyTable(out, q);
+    writeKeyTable(out, q, q.warningLog);
     out.copy(mas, at.extcn, mas.size());
     writeBoth(out, q.opt.qdlexp != 0);
 }

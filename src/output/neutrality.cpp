@@ -76,21 +76,21 @@ void describeSums(FILE* log, const MoleculeSums& s) {
               "calculated to achieve electroneutrality. You chose to\n");
 }
 
-bool noMonopoles() {
-    fprintf(stderr, "No monopoles to calculate correction factor!\n");
+bool noMonopoles(WarningLog& warnings) {
+    warnings.warnLine("monopoles not corrected", {}, "No monopoles to calculate correction factor!");
     return false;
 }
 
 // The corrections of the four modes for molecule m. Each returns false, with a message on
 // standard error where there is one, when the molecule's monopoles stay uncorrected.
-bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s) {
-    if (s.n == 0) return noMonopoles();
+bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s, WarningLog& warnings) {
+    if (s.n == 0) return noMonopoles(warnings);
     const double factor = s.Sn / s.Sm;
     if (s.Sm == 0.0 || !std::isfinite(factor)) {
-        fprintf(stderr,
-                "The monopoles of molecule %d add up to zero: they cannot be scaled and are "
-                "written uncorrected.\n",
-                m + 1);
+        warnings.warnLine("monopoles not corrected", {},
+                          format("The monopoles of molecule %d add up to zero: they cannot be scaled and are "
+                                 "written uncorrected.",
+                                 m + 1));
         return false;
     }
     c.corrFactor[m] = factor;
@@ -98,14 +98,14 @@ bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s) {
 }
 
 bool weightByElectronegativity(MonopoleCorrection& c, const Quandrel& q, int m, const MoleculeSums& s,
-                               const std::vector<int>& inMolecule) {
-    if (s.n == 0) return noMonopoles();
+                               const std::vector<int>& inMolecule, WarningLog& warnings) {
+    if (s.n == 0) return noMonopoles(warnings);
     const double mean = s.sumElNeg / s.n;
     if (!(mean > 0.0)) {
-        fprintf(stderr,
-                "The atoms of molecule %d have no electronegativity in the element table: its "
-                "monopoles are written uncorrected.\n",
-                m + 1);
+        warnings.warnLine("monopoles not corrected", {},
+                          format("The atoms of molecule %d have no electronegativity in the element table: its "
+                                 "monopoles are written uncorrected.",
+                                 m + 1));
         return false;
     }
     c.corrMeanElNeg[m] = mean;
@@ -114,10 +114,10 @@ bool weightByElectronegativity(MonopoleCorrection& c, const Quandrel& q, int m, 
     if (c.difference[m] > 0)
         for (int i : inMolecule)
             if (!(q.atom[i].elNeg > 0.0))
-                fprintf(stderr,
-                        "Atom %s has no electronegativity in the element table: its monopole is "
-                        "written uncorrected.\n",
-                        q.atom[i].label);
+                warnings.warnLine("monopoles not corrected", {q.atom[i].label},
+                                  format("Atom %s has no electronegativity in the element table: its monopole is "
+                                         "written uncorrected.",
+                                         q.atom[i].label));
     return true;
 }
 
@@ -127,8 +127,8 @@ bool correctHydrogens(MonopoleCorrection& c, int m, const MoleculeSums& s) {
     return true;
 }
 
-bool addAverage(MonopoleCorrection& c, int m, const MoleculeSums& s) {
-    if (s.n == 0) return noMonopoles();
+bool addAverage(MonopoleCorrection& c, int m, const MoleculeSums& s, WarningLog& warnings) {
+    if (s.n == 0) return noMonopoles(warnings);
     c.corrAverage[m] = (s.Sn - s.Sm) / s.n;
     return true;
 }
@@ -218,16 +218,16 @@ MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
         bool applies;
         switch (c.mode) {
         case 1:
-            applies = scaleByFactor(c, m, s);
+            applies = scaleByFactor(c, m, s, q.warningLog);
             break;
         case 2:
-            applies = weightByElectronegativity(c, q, m, s, inMolecule);
+            applies = weightByElectronegativity(c, q, m, s, inMolecule, q.warningLog);
             break;
         case 3:
             applies = correctHydrogens(c, m, s);
             break;
         default:
-            applies = addAverage(c, m, s);
+            applies = addAverage(c, m, s, q.warningLog);
             break;
         }
         c.applies[m] = applies ? 1 : 0;

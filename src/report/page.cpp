@@ -16,6 +16,7 @@
 #include "../database/nearest.h"
 #include "../geometry/cell.h"
 #include "../geometry/vec.h"
+#include "../core/text.h"
 #include "ellipse.h"
 #include "labels.h"
 #include "report.h"
@@ -686,7 +687,9 @@ int drawView(TextSink& out, const RunReport& run, const Scene& scene, const View
 
 void drawing(TextSink& out, const RunReport& run) {
     const Scene scene = collectScene(run);
-    const std::vector<View> views = makeViews(run, scene);
+    std::vector<View> views = makeViews(run, scene);
+    const bool oneView = scene.sites.size() > static_cast<std::size_t>(ONE_VIEW_LIMIT);
+    if (oneView) views.resize(1);
     std::string& html = out.text();
     // the view and the frames switch by CSS alone: radio buttons and a check box before the views
     for (const View& v : views)
@@ -704,6 +707,11 @@ void drawing(TextSink& out, const RunReport& run) {
     piece(html,
           "<p class=\"note\">Ellipsoids at 50 %% probability (circles for isotropic atoms, small spheres of "
           "0.15 &Aring; for isotropic hydrogens; symmetry images faded). Point at an atom to see its name and local axes (0.6 &Aring;). ");
+    if (oneView)
+        piece(html,
+              "<span class=\"one-view\">%zu atoms and images are drawn in the best view only (more than %d: views "
+              "along a, b and c would make the page too heavy). </span>",
+              scene.sites.size(), ONE_VIEW_LIMIT);
     if (dropped > 0)
         piece(html, "<span class=\"labels-dropped\" data-count=\"%d\">%d %s would overlap and %s left out "
                     "(hydrogens first); the tooltips name those atoms.</span>",
@@ -989,15 +997,250 @@ void checkBeforeRefining(std::string& html, const RunReport& run) {
         appendEscaped(html, w.text);
         html += "</td></tr>\n";
     }
-    html += "</tbody></table>\n<p class=\"note\">Listed here so far: damaged database entries, unreadable KS: lines "
-            "and dummies without a position rule. Standard error of the run has every warning.</p>\n</section>\n";
+    html += "</tbody></table>\n<p class=\"note\">Every warning the run wrote to standard error, in its order.</p>\n"
+            "</section>\n";
 }
 
-// ---- Fit to the data: the structure-factor stage adds its section here (R values, plots of
-// observed against calculated intensities). Until then the page holds only this marker.
+// ---- Fit to the data (runs with -hkl): both models' R-values, R1 in resolution shells and
+// k F2_calc / F2_obs of every observed reflection against sin(theta)/lambda.
+
+const char* const MODEL_COLOUR[2] = {"#1565c0", "#ef6c00"};  // transferred, spherical
+const char* const MODEL_NAME[2] = {"transferred multipole model", "spherical atoms"};
+
+// A step of about span / wanted on the 1, 2, 2.5, 5 scale.
+double niceStep(double span, int wanted) {
+    const double raw = span > 0 ? span / wanted : 1;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0})
+        if (m * magnitude >= raw * (1 - 1e-9)) return m * magnitude;
+    return 10 * magnitude;
+}
+
+// A plot's frame: the data range (y in log2 units for a log axis) mapped onto the drawing.
+struct Plot {
+    double width = 640, height = 300;
+    double left = 64, right = 18, top = 34, bottom = 46;
+    double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+    bool logY = false;
+
+    double px(double x) const { return left + (x - x0) / (x1 - x0) * (width - left - right); }
+    double py(double y) const {
+        const double v = logY ? std::log2(y) : y;
+        return height - bottom - (v - y0) / (y1 - y0) * (height - top - bottom);
+    }
+};
+
+void plotStart(std::string& svg, const Plot& p, const char* cls, const char* label) {
+    piece(svg,
+          "<svg class=\"plot %s\" xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" "
+          "height=\"%.0f\" role=\"img\" aria-label=\"%s\" style=\"border: 1px solid #ccc; background: #fcfcfc; "
+          "max-width: 100%%; height: auto; margin: 0.3em 1em 0.3em 0;\" font-size=\"11\">\n",
+          cls, p.width, p.height, p.width, p.height, label);
+}
+
+// The frame, the ticks of both axes with their labels, the axis titles.
+void plotAxes(std::string& svg, const Plot& p, double xStep, const std::vector<std::pair<double, std::string>>& yTicks,
+              const char* xTitle, const char* yTitle) {
+    const double bottom = p.height - p.bottom, right = p.width - p.right;
+    svg += "<g class=\"axes-frame\" stroke=\"#bbb\" fill=\"none\">";
+    piece(svg, "<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>", p.left, p.top, right - p.left,
+          bottom - p.top);
+    svg += "</g>\n<g class=\"ticks\" fill=\"#444\">";
+    for (double x = 0; x <= p.x1 + 1e-9; x += xStep) {
+        if (x < p.x0 - 1e-9) continue;
+        piece(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#bbb\"/>", p.px(x), bottom, p.px(x),
+              bottom + 4);
+        piece(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">%g</text>", p.px(x), bottom + 16,
+              std::round(x * 1000) / 1000);
+    }
+    for (const auto& t : yTicks) {
+        const double y = p.py(t.first);
+        piece(svg, "<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#e3e3e3\"/>", p.left, y, right, y);
+        piece(svg, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"end\" dominant-baseline=\"central\">%s</text>",
+              p.left - 5, y, t.second.c_str());
+    }
+    piece(svg, "</g>\n<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\" fill=\"#222\">%s</text>\n",
+          0.5 * (p.left + right), p.height - 8, xTitle);
+    piece(svg,
+          "<text x=\"14\" y=\"%.1f\" text-anchor=\"middle\" fill=\"#222\" transform=\"rotate(-90 14 %.1f)\">%s</text>\n",
+          0.5 * (p.top + bottom), 0.5 * (p.top + bottom), yTitle);
+}
+
+// The two models' colours, above the frame (they hide no data there).
+void plotLegend(std::string& svg, const Plot& p) {
+    svg += "<g class=\"legend\">";
+    for (int m = 0; m < 2; ++m) {
+        const double x = p.left + 4 + 200 * m, y = p.top - 17;
+        piece(svg,
+              "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"4\" fill=\"%s\"/><text x=\"%.1f\" y=\"%.1f\" "
+              "dominant-baseline=\"central\" fill=\"#222\">%s</text>",
+              x, y, MODEL_COLOUR[m], x + 10, y, MODEL_NAME[m]);
+    }
+    svg += "</g>\n";
+}
+
+// R1(F) per resolution shell of both models, at the shells' middles, joined by lines.
+void shellPlot(std::string& html, const scattering::FitToData& fit) {
+    const std::vector<scattering::ResolutionShell>* shells[2] = {&fit.model.shells, &fit.spherical.shells};
+    Plot p;
+    double top = 0;
+    for (const auto* s : shells)
+        for (const scattering::ResolutionShell& shell : *s) {
+            p.x1 = std::max(p.x1, shell.stolMax);
+            top = std::max(top, shell.r1);
+        }
+    const double xStep = niceStep(p.x1, 8);
+    p.x1 = std::ceil(p.x1 / xStep - 1e-9) * xStep;
+    const double yStep = niceStep(top > 0 ? top : 0.1, 5);
+    p.y1 = std::max(1.0, std::ceil(top / yStep - 1e-9)) * yStep;
+    std::vector<std::pair<double, std::string>> ticks;
+    for (double y = 0; y <= p.y1 + 1e-9; y += yStep) ticks.emplace_back(y, format("%g", std::round(y * 1e4) / 1e4));
+    plotStart(html, p, "fit-shells", "R1(F) in resolution shells, both models");
+    plotAxes(html, p, xStep, ticks, "sin(&#952;)/&#955; (1/&#197;), middle of the shell",
+             "R1(F) of the shell (all reflections)");
+    for (int m = 0; m < 2; ++m) {
+        piece(html, "<g class=\"model model-%s\" stroke=\"%s\" fill=\"%s\">", m == 0 ? "transferred" : "spherical",
+              MODEL_COLOUR[m], MODEL_COLOUR[m]);
+        html += "<polyline fill=\"none\" stroke-width=\"2\" points=\"";
+        for (const scattering::ResolutionShell& shell : *shells[m])
+            piece(html, "%.1f,%.1f ", p.px(0.5 * (shell.stolMin + shell.stolMax)), p.py(shell.r1));
+        html += "\"/>\n";
+        for (const scattering::ResolutionShell& shell : *shells[m])
+            piece(html,
+                  "<circle class=\"shell\" cx=\"%.1f\" cy=\"%.1f\" r=\"3.5\"><title>%s: sin(&#952;)/&#955; %.3f to "
+                  "%.3f, %d reflections, R1(F) %.4f</title></circle>\n",
+                  p.px(0.5 * (shell.stolMin + shell.stolMax)), p.py(shell.r1), MODEL_NAME[m], shell.stolMin,
+                  shell.stolMax, shell.count, shell.r1);
+        html += "</g>\n";
+    }
+    plotLegend(html, p);
+    html += "</svg>\n";
+}
+
+// Points drawn at most per model; above it every n-th reflection is drawn.
+constexpr std::size_t MAX_RATIO_POINTS = 20000;
+
+// k F2_calc / F2_obs of every reflection with F2_obs > 2 sigma against sin(theta)/lambda, on a
+// log2 axis symmetric about 1; a ratio beyond the axis is drawn on its edge. The points of a
+// model are one path of zero-length round-capped segments (a dot each, a few bytes each).
+void ratioPlot(std::string& html, const scattering::FitToData& fit) {
+    const std::vector<double>* f2calc[2] = {&fit.f2Model, &fit.f2Spherical};
+    const double scale[2] = {fit.model.overall.scale, fit.spherical.overall.scale};
+    std::vector<std::size_t> observed;
+    for (std::size_t i = 0; i < fit.data.size(); ++i)
+        if (fit.data[i].f2 > 2 * fit.data[i].sigma && fit.data[i].f2 > 0) observed.push_back(i);
+    Plot p;
+    p.logY = true;
+    double spread = 1;  // log2 of the largest ratio (or its inverse) drawn
+    std::vector<double> logs;
+    for (int m = 0; m < 2; ++m)
+        for (std::size_t i : observed) {
+            const double r = scale[m] * (*f2calc[m])[i] / fit.data[i].f2;
+            if (r > 0 && std::isfinite(r)) logs.push_back(std::fabs(std::log2(r)));
+        }
+    if (!logs.empty()) {
+        // the axis holds 99 % of the ratios, between 1/2..2 and 1/16..16
+        const std::size_t at = std::min(logs.size() - 1, static_cast<std::size_t>(0.99 * static_cast<double>(logs.size())));
+        std::nth_element(logs.begin(), logs.begin() + static_cast<std::ptrdiff_t>(at), logs.end());
+        spread = std::min(4.0, std::max(1.0, std::ceil(logs[at] - 1e-9)));
+    }
+    p.y0 = -spread;
+    p.y1 = spread;
+    for (std::size_t i : observed) p.x1 = std::max(p.x1, fit.stol[i]);
+    const double xStep = niceStep(p.x1, 8);
+    p.x1 = std::ceil(p.x1 / xStep - 1e-9) * xStep;
+    std::vector<std::pair<double, std::string>> ticks;
+    for (int e = -static_cast<int>(spread); e <= static_cast<int>(spread); ++e)
+        ticks.emplace_back(std::ldexp(1.0, e), format("%g", std::ldexp(1.0, e)));
+    plotStart(html, p, "fit-ratio", "k F2 calc / F2 obs against sin(theta)/lambda, both models");
+    plotAxes(html, p, xStep, ticks, "sin(&#952;)/&#955; (1/&#197;)", "k F&#178;calc / F&#178;obs (log scale)");
+    piece(html, "<line class=\"unity\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#666\"/>\n", p.left,
+          p.py(1), p.width - p.right, p.py(1));
+    const std::size_t stride = observed.size() > MAX_RATIO_POINTS ? (observed.size() + MAX_RATIO_POINTS - 1) / MAX_RATIO_POINTS : 1;
+    int clipped = 0;
+    for (int m = 1; m >= 0; --m) {  // the transferred model's points on top
+        piece(html,
+              "<path class=\"points model-%s\" stroke=\"%s\" stroke-opacity=\"0.55\" stroke-width=\"3\" "
+              "stroke-linecap=\"round\" fill=\"none\" d=\"",
+              m == 0 ? "transferred" : "spherical", MODEL_COLOUR[m]);
+        for (std::size_t n = 0; n < observed.size(); n += stride) {
+            const std::size_t i = observed[n];
+            double r = scale[m] * (*f2calc[m])[i] / fit.data[i].f2;
+            if (!(r > 0) || !std::isfinite(r)) r = std::ldexp(1.0, -static_cast<int>(spread));
+            const double lo = std::ldexp(1.0, -static_cast<int>(spread)), hi = std::ldexp(1.0, static_cast<int>(spread));
+            if (r < lo || r > hi) ++clipped;
+            piece(html, "M%.1f %.1fh0", p.px(fit.stol[i]), p.py(std::min(hi, std::max(lo, r))));
+        }
+        html += "\"/>\n";
+    }
+    // the geometric mean of each resolution shell, a line per model over the points
+    const std::vector<scattering::ResolutionShell>* shells[2] = {&fit.model.shells, &fit.spherical.shells};
+    for (int m = 1; m >= 0; --m) {
+        std::string points;
+        for (const scattering::ResolutionShell& shell : *shells[m]) {
+            double sum = 0;
+            int n = 0;
+            for (std::size_t i : observed) {
+                const double r = scale[m] * (*f2calc[m])[i] / fit.data[i].f2;
+                if (fit.stol[i] < shell.stolMin || fit.stol[i] > shell.stolMax || !(r > 0) || !std::isfinite(r)) continue;
+                sum += std::log2(r);
+                ++n;
+            }
+            if (n > 0)
+                piece(points, "%.1f,%.1f ", p.px(0.5 * (shell.stolMin + shell.stolMax)),
+                      p.py(std::exp2(std::min(spread, std::max(-spread, sum / n)))));
+        }
+        // a light halo keeps the line apart from the points under it
+        piece(html, "<g class=\"shell-means model-%s\" fill=\"none\"><polyline stroke=\"#fcfcfc\" stroke-width=\"5\" points=\"",
+              m == 0 ? "transferred" : "spherical");
+        html += points;
+        piece(html, "\"/><polyline stroke=\"%s\" stroke-width=\"2.5\" points=\"", MODEL_COLOUR[m]);
+        html += points;
+        html += "\"/></g>\n";
+    }
+    plotLegend(html, p);
+    html += "</svg>\n";
+    piece(html,
+          "<p class=\"note\">%zu reflections with F&#178;obs &gt; 2&#963; per model%s, k its own scale; the lines "
+          "join the geometric means of the resolution shells. ",
+          observed.size(),
+          stride > 1 ? format(" (every %zu%s drawn)", stride, stride == 2 ? "nd" : stride == 3 ? "rd" : "th").c_str() : "");
+    if (clipped > 0) piece(html, "%d points beyond the axis are drawn on its edge.", clipped);
+    html += "</p>\n";
+}
+
 void fitToDataSection(std::string& html, const RunReport& run) {
-    (void)run;
-    html += "<!-- fit-to-data section -->\n";
+    if (run.fit == nullptr) {
+        html += "<!-- fit-to-data section -->\n";
+        return;
+    }
+    const scattering::FitToData& fit = *run.fit;
+    html += "<section class=\"fit-to-data\">\n<h2>Fit to the data</h2>\n<p class=\"note\">";
+    piece(html, "%zu reflections of <code>", fit.data.size());
+    appendEscaped(html, fit.reflectionFile);
+    html += "</code> against the transferred multipole model (as written to <code>xd.res.quandreltool</code>) and "
+            "against spherical atoms (neutral atoms at the same positions with the same U). Each model has its own "
+            "scale k on F&#178;, fitted by least squares; <code>Quandrele.fco</code> lists every reflection.</p>\n";
+    html += "<table class=\"fit\"><thead><tr><th>Model</th><th>Scale k (F&#178;)</th><th>R1(F), F&#178; &gt; "
+            "2&#963;</th><th>R1(F), all</th><th>wR2(F&#178;), unit weights</th><th>wR2(F&#178;), weights "
+            "1/&#963;&#178;</th><th>Reflections</th></tr></thead><tbody>\n";
+    const scattering::ModelFit* models[2] = {&fit.model, &fit.spherical};
+    for (int m = 0; m < 2; ++m) {
+        const scattering::FitStatistics& s = models[m]->overall;
+        piece(html,
+              "<tr class=\"model-%s\"><td><span style=\"color: %s\">&#9679;</span> %s</td><td class=\"num\">%.5f</td>"
+              "<td class=\"num\">%.4f (%d)</td><td class=\"num\">%.4f</td><td class=\"num\">%.4f</td>"
+              "<td class=\"num\">%.4f</td><td class=\"num\">%d</td></tr>\n",
+              m == 0 ? "transferred" : "spherical", MODEL_COLOUR[m], MODEL_NAME[m], s.scale, s.r1Observed, s.observed,
+              s.r1All, s.wr2Unit, s.wr2Sigma, s.count);
+    }
+    html += "</tbody></table>\n<div class=\"fit-plots\">\n";
+    shellPlot(html, fit);
+    ratioPlot(html, fit);
+    piece(html,
+          "</div>\n<p class=\"note\">Shells: the reflections in order of sin(&#952;)/&#955;, cut into %zu shells of "
+          "equal count; R1 of a shell uses the model's overall scale.</p>\n</section>\n",
+          fit.model.shells.size());
 }
 
 }  // namespace

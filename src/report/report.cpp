@@ -417,6 +417,44 @@ void describeCorrection(const MonopoleCorrection& c, std::size_t m, Out& out) {
     out.close();
 }
 
+// One model's fit to the data: its R-values and scale, then R1 per resolution shell.
+template <class Out>
+void describeModelFit(const char* name, const scattering::ModelFit& fit, Out& out) {
+    const scattering::FitStatistics& s = fit.overall;
+    out.open('{');
+    out.member("model", name);
+    out.member("scale", s.scale);
+    out.member("r1Observed", s.r1Observed);
+    out.member("observed", s.observed);
+    out.member("r1All", s.r1All);
+    out.member("count", s.count);
+    out.member("wR2Unit", s.wr2Unit);
+    out.member("wR2Sigma", s.wr2Sigma);
+    out.open("shells", '[');
+    for (const scattering::ResolutionShell& shell : fit.shells) {
+        out.open('{');
+        out.member("stolMin", shell.stolMin);
+        out.member("stolMax", shell.stolMax);
+        out.member("count", shell.count);
+        out.member("r1", shell.r1);
+        out.close();
+    }
+    out.close();
+    out.close();
+}
+
+template <class Out>
+void describeFitToData(const scattering::FitToData& fit, Out& out) {
+    out.open("fitToData", '{');
+    out.member("reflectionFile", fit.reflectionFile);
+    out.member("reflections", fit.data.size());
+    out.open("models", '[');
+    describeModelFit("transferred", fit.model, out);
+    describeModelFit("spherical", fit.spherical, out);
+    out.close();
+    out.close();
+}
+
 // The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
 template <class Out>
 void describeRun(const RunReport& run, Out& out) {
@@ -519,6 +557,7 @@ void describeRun(const RunReport& run, Out& out) {
         out.close();
     }
     out.close();
+    if (run.fit != nullptr) describeFitToData(*run.fit, out);
     out.close();
 }
 
@@ -722,13 +761,20 @@ bool TextSink::finish() {
 
 namespace {
 
+// A report file that cannot be written: the warning with the reason as perror gives it (the
+// page, written after the JSON, lists it).
+void cannotWrite(WarningLog& warnings, const std::string& what) {
+    std::string text = what + systemErrorText(" ");
+    text.pop_back();
+    warnings.warn("report file not written", {}, text);
+}
+
 // Writes one report file; a file that cannot be created or written is a warning (with the
 // reason) on standard error.
 void writeFile(const char* name, const RunReport& run, void (*write)(const RunReport&, TextSink&)) {
     FileHandle f = openFile(name, "w");
     if (!f) {
-        fprintf(stderr, "Warning: %s could not be created", name);
-        reportSystemError(" ");
+        cannotWrite(run.q.warningLog, std::string(name) + " could not be created");
         return;
     }
     TextSink out(f.get());
@@ -737,20 +783,20 @@ void writeFile(const char* name, const RunReport& run, void (*write)(const RunRe
     const int error = errno;
     if (fclose(f.release()) != 0 || !written) {
         if (!written) errno = error;
-        fprintf(stderr, "Warning: writing %s failed", name);
-        reportSystemError(" ");
+        cannotWrite(run.q.warningLog, std::string("writing ") + name + " failed");
     }
 }
 
 }  // namespace
 
-void writeRunReport(Quandrel& q, const Provenance& provenance) {
+void writeRunReport(Quandrel& q, const Provenance& provenance, const scattering::FitToData* fit) {
     // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
         for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
     RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
     run.provenance = provenance;
+    run.fit = fit;
     writeFile("Quandrele.json", run, writeJson);
     writeFile("Quandrele.html", run, writePage);
 }

@@ -11,6 +11,7 @@
 
 #include "../driver/Quandrel.h"
 #include "../output/writer.h"
+#include "../scattering/statistics.h"
 
 class NameCatalogue;
 struct NearEntry;
@@ -24,6 +25,10 @@ void announceMissingAtoms(const Quandrel& q);
 // The page draws structures of at most this many atoms; a larger drawing is unreadable and
 // too big for a browser, so the page says so and keeps only the table.
 constexpr int DRAWING_LIMIT = 5000;
+
+// Above this many drawn atoms and images the page draws the best view alone (not also along
+// a, b and c): each view repeats every atom, and four make a large structure's page heavy.
+constexpr int ONE_VIEW_LIMIT = 1000;
 
 // Version of the layout of "Quandrele.json" (docs/report-format.md); a field added keeps it,
 // a field removed or changed in meaning raises it.
@@ -72,6 +77,7 @@ public:
     MonopoleCorrection correction; // per molecule
     int missing;                   // atoms not found
     Provenance provenance;         // set by writeRunReport
+    const scattering::FitToData* fit = nullptr;  // runs with -hkl: both models against the data
 
     // ---- the run as a whole
     const char* title() const { return q.title; }
@@ -184,4 +190,6 @@ std::string reportPage(const RunReport& run);
 // Writes "Quandrele.json" and "Quandrele.html" into the working directory. A file that
 // cannot be written is reported on standard error; the run's other files are complete by
 // then, so the run still ends normally.
-void writeRunReport(Quandrel& q, const Provenance& provenance = Provenance());
+// fit: the structure factors' fit to the data (runs with -hkl), else nullptr.
+void writeRunReport(Quandrel& q, const Provenance& provenance = Provenance(),
+                    const scattering::FitToData* fit = nullptr);

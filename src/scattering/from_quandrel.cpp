@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "../core/failure.h"
+#include "../core/text.h"
 #include "frame.h"
 #include "radial.h"
 #include "textfile.h"
@@ -95,8 +96,10 @@ QuandrelModel modelFromQuandrel(const Structure& q, const QuandrelInputs& in) {
     int anharmonic = 0;
     for (int i = 0; i < q.nAtoms; ++i) anharmonic += q.atom[i].tp > 2;
     if (anharmonic > 0)
-        fprintf(stderr, "structure factors: the third- and fourth-order displacement parameters of %d atom(s) are "
-                        "left out\n", anharmonic);
+        out.warnings.warnLine("anharmonic displacement left out", {},
+                              format("structure factors: the third- and fourth-order displacement parameters of "
+                                     "%d atom(s) are left out",
+                                     anharmonic));
     if (q.nTrailing > 0) out.scale = q.trailingValues[q.nTrailing - 1];
     return out;
 }

@@ -32,6 +32,7 @@ struct QuandrelInputs {
 struct QuandrelModel {
     Model model;
     double scale = 0;  // the last number of the parameter file (XD's scale factor on F)
+    WarningLog warnings;  // what was left out of the model (on standard error already)
 };
 
 // Cell, symmetry, scattering types (DELF', DELF''), kappa sets, atoms with their populations

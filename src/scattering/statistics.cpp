@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
+#include <utility>
 
 #include "../core/failure.h"
 
@@ -45,6 +47,53 @@ FitStatistics fitStatistics(const std::vector<Reflection>& data, const std::vect
     s.wr2Unit = std::sqrt(ratio(unit));
     s.wr2Sigma = std::sqrt(ratio(sig));
     return s;
+}
+
+std::vector<ResolutionShell> resolutionShells(const std::vector<Reflection>& data, const std::vector<double>& stol,
+                                              const std::vector<double>& f2calc, double scale, int shells) {
+    if (stol.size() != data.size() || f2calc.size() != data.size())
+        fatal("resolution shells: %zu reflections but %zu sin(theta)/lambda and %zu calculated values", data.size(),
+              stol.size(), f2calc.size());
+    std::vector<std::size_t> order(data.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return stol[a] < stol[b]; });
+    const std::size_t n = std::min(order.size(), static_cast<std::size_t>(std::max(shells, 1)));
+    const double root = std::sqrt(std::max(scale, 0.0));
+    std::vector<ResolutionShell> out;
+    std::size_t begin = 0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t size = order.size() / n + (k < order.size() % n ? 1 : 0);
+        ResolutionShell shell;
+        shell.stolMin = stol[order[begin]];
+        shell.stolMax = stol[order[begin + size - 1]];
+        shell.count = static_cast<int>(size);
+        double diff = 0, sum = 0;
+        for (std::size_t m = begin; m < begin + size; ++m) {
+            const std::size_t i = order[m];
+            const double fo = std::sqrt(std::max(data[i].f2, 0.0));
+            diff += std::fabs(fo - root * std::sqrt(std::max(f2calc[i], 0.0)));
+            sum += fo;
+        }
+        shell.r1 = sum > 0 ? diff / sum : 0;
+        out.push_back(shell);
+        begin += size;
+    }
+    return out;
+}
+
+FitToData fitToData(std::string reflectionFile, std::vector<Reflection> data, std::vector<double> stol,
+                    std::vector<double> f2Model, std::vector<double> f2Spherical, int shells) {
+    FitToData fit;
+    fit.reflectionFile = std::move(reflectionFile);
+    fit.data = std::move(data);
+    fit.stol = std::move(stol);
+    fit.f2Model = std::move(f2Model);
+    fit.f2Spherical = std::move(f2Spherical);
+    fit.model.overall = fitStatistics(fit.data, fit.f2Model);
+    fit.model.shells = resolutionShells(fit.data, fit.stol, fit.f2Model, fit.model.overall.scale, shells);
+    fit.spherical.overall = fitStatistics(fit.data, fit.f2Spherical);
+    fit.spherical.shells = resolutionShells(fit.data, fit.stol, fit.f2Spherical, fit.spherical.overall.scale, shells);
+    return fit;
 }
 
 }  // namespace scattering

@@ -1,6 +1,7 @@
 // Agreement between measured and calculated F^2.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "reflections.h"
@@ -22,5 +23,40 @@ struct FitStatistics {
 // wR2 = sqrt(sum w (F2obs - k F2calc)^2 / sum w F2obs^2). f2calc on the absolute scale, one
 // per reflection.
 FitStatistics fitStatistics(const std::vector<Reflection>& data, const std::vector<double>& f2calc);
+
+// One resolution shell: the reflections with sin(theta)/lambda from stolMin to stolMax.
+struct ResolutionShell {
+    double stolMin = 0, stolMax = 0;  // 1/A, of the shell's own reflections
+    int count = 0;
+    double r1 = 0;  // R1(F) of all its reflections, on the model's overall scale sqrt(k)
+};
+
+// The reflections sorted by sin(theta)/lambda and cut into `shells` shells of equal count
+// (the first ones one larger where it does not divide; fewer shells than asked when there are
+// fewer reflections); R1(F) of each with the scale k on F^2 of the whole data.
+std::vector<ResolutionShell> resolutionShells(const std::vector<Reflection>& data, const std::vector<double>& stol,
+                                              const std::vector<double>& f2calc, double scale, int shells);
+
+// How a model fits the data: the statistics of the whole data and per shell.
+struct ModelFit {
+    FitStatistics overall;
+    std::vector<ResolutionShell> shells;
+};
+
+// Both models of a run against its reflections: the transferred (multipole) model and its
+// spherical-atom model, with what a plot of them needs per reflection.
+struct FitToData {
+    std::string reflectionFile;
+    std::vector<Reflection> data;
+    std::vector<double> stol;         // sin(theta)/lambda per reflection
+    std::vector<double> f2Model;      // absolute scale
+    std::vector<double> f2Spherical;  // absolute scale
+    ModelFit model, spherical;
+};
+
+constexpr int RESOLUTION_SHELLS = 10;
+
+FitToData fitToData(std::string reflectionFile, std::vector<Reflection> data, std::vector<double> stol,
+                    std::vector<double> f2Model, std::vector<double> f2Spherical, int shells = RESOLUTION_SHELLS);
 
 }  // namespace scattering

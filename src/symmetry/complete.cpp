@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../core/stage.h"
+#include "../core/text.h"
 #include "../chem/bonds.h"
 #include "../chem/perception.h"
 #include "../geometry/cell.h"
@@ -424,11 +425,12 @@ void warnSymmetryBonds(const PerceptionRun& run) {
         for (const Candidate& c : search.sameConformer(search.bondedTo(a.frac, element, a.part), a.frac, element,
                                                        a.part, i, SymmetryCopy())) {
             const double d = run.distance(a.frac, c.frac);
-            fprintf(stderr,
-                    "Warning: atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, the image "
-                    "of %s by %s. -symmBonds completes the molecule.\n",
-                    a.label, imageLabel(run.s.atom[c.origin].label, c).c_str(), d, run.s.atom[c.origin].label,
-                    operatorText(search.ops()[c.op], c.shift).c_str());
+            const std::string image = imageLabel(run.s.atom[c.origin].label, c);
+            run.p.warnings.warn("bonded neighbour only by symmetry", {a.label, run.s.atom[c.origin].label},
+                                format("atom %s has a bonded neighbour that only symmetry provides: %s at %.3f A, "
+                                       "the image of %s by %s. -symmBonds completes the molecule.",
+                                       a.label, image.c_str(), d, run.s.atom[c.origin].label,
+                                       operatorText(search.ops()[c.op], c.shift).c_str()));
         }
     }
 }

@@ -162,3 +162,21 @@ std::string groupOf(const std::string& svg, const std::string& head) {
     if (at == std::string::npos) return "";
     return svg.substr(at, svg.find("</g>", at) + 4 - at);
 }
+
+std::vector<HklRow> indexBlock(int n) {
+    std::vector<HklRow> rows;
+    for (int h = 0; h <= n; ++h)
+        for (int k = 0; k <= n; ++k)
+            for (int l = 1; l <= n; ++l) rows.push_back({h, k, l, 100.0 + h + k + l, 2.0});
+    return rows;
+}
+
+std::string xdReflectionFile(const std::vector<HklRow>& rows) {
+    std::string text = "TEST     F^2     NDAT    6\n";
+    char line[160];
+    for (const HklRow& r : rows) {
+        std::snprintf(line, sizeof line, "%4d%4d%4d  1 %.9g %.9g\n", r.h, r.k, r.l, r.f2, r.sigma);
+        text += line;
+    }
+    return text;
+}

@@ -40,3 +40,15 @@ std::string drawnView(const std::string& dom, const std::string& view);
 
 // The element of a DOM that starts with `head` (a "<g ..." tag up to its first "</g>").
 std::string groupOf(const std::string& svg, const std::string& head);
+
+// One measured reflection of a reflection file written by a test.
+struct HklRow {
+    int h = 0, k = 0, l = 0;
+    double f2 = 0, sigma = 0;
+};
+
+// Every index h, k from 0 to n and l from 1 to n, F^2 = 100 + h + k + l, sigma 2.
+std::vector<HklRow> indexBlock(int n);
+
+// The text of an XD reflection file ("F^2 NDAT 6" header, free-format rows h k l batch F^2 sigma).
+std::string xdReflectionFile(const std::vector<HklRow>& rows);

@@ -47,7 +47,7 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
         });
         NameCatalogue catalogue;
         for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
-        const RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
+        RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
         ASSERT_GT(run.missing, 0);
         ASSERT_LT(run.missing, run.atoms());
         expectStreamIsDump(run, "as read");
@@ -65,6 +65,19 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
         q->atom[1].kappa[2] = HUGE_VAL;
         q->atom[1].frac[0] = -0.0;
         expectStreamIsDump(run, "with numbers that are no finite numbers");
+
+        // a run with -hkl: the fit to the data closes the same document
+        std::vector<scattering::Reflection> data(5);
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            data[i].f2 = 10.0 + static_cast<double>(i);
+            data[i].sigma = 0.5;
+        }
+        const scattering::FitToData fit = scattering::fitToData("data \"1\".hkl", data, {0.1, 0.5, 0.2, 0.4, 0.3},
+                                                                {5, 6, 7, 8, 9}, {4, 6, 8, 8, 9}, 3);
+        run.fit = &fit;
+        expectStreamIsDump(run, "with the fit to the data");
+        EXPECT_NE(jsonText(run).find("\"fitToData\": {\n    \"reflectionFile\": \"data \\\"1\\\".hkl\""),
+                  std::string::npos);
     }
 }
 
@@ -95,8 +108,10 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
     struct Case {
         int atoms;
         bool drawn;
+        int views;  // best view, along a, b, c; the best view alone above ONE_VIEW_LIMIT
     };
-    for (const Case c : {Case{DRAWING_LIMIT, true}, Case{DRAWING_LIMIT + 1, false}}) {
+    for (const Case c : {Case{ONE_VIEW_LIMIT, true, 4}, Case{ONE_VIEW_LIMIT + 1, true, 1},
+                         Case{DRAWING_LIMIT, true, 1}, Case{DRAWING_LIMIT + 1, false, 0}}) {
         SCOPED_TRACE(c.atoms);
         ScratchDir dir;
         std::unique_ptr<Quandrel> q = loneAtoms(c.atoms);
@@ -122,9 +137,11 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
         EXPECT_NE(page.find("</script>\n</body>\n</html>\n"), std::string::npos);
 
         EXPECT_EQ(countOf(page, "<svg class=\"drawing view-best\""), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.drawn ? 4 : 0);  // best view, along a, b, c
+        EXPECT_EQ(countOf(page, "<svg class=\"drawing "), c.views);
+        EXPECT_EQ(countOf(page, "<input type=\"radio\" name=\"view\""), c.views);
+        EXPECT_EQ(countOf(page, "<span class=\"one-view\">"), c.views == 1 ? 1 : 0);
         EXPECT_EQ(countOf(page, "<div class=\"legend\">"), c.drawn ? 1 : 0);
-        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.drawn ? 4 * c.atoms : 0);
+        EXPECT_EQ(countOf(page, "<g class=\"atom "), c.views * c.atoms);
         const std::string note = "<p class=\"note\">The drawing is left out: " + std::to_string(c.atoms) +
                                  " atoms are more than a drawing can show readably (at most 5000 are drawn). "
                                  "The table below lists every atom.</p>\n";
@@ -152,8 +169,9 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
 }
 
-// A crowded drawing of 3,200 atoms in the browser: every atom drawn once per view, labels
-// left out rather than overlapping, and the script runs without an error.
+// A crowded drawing of 3,200 atoms in the browser: every atom drawn once, in the best view
+// alone (above ONE_VIEW_LIMIT), labels left out rather than overlapping, and the script runs
+// without an error.
 TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     ScratchDir dir;
     std::unique_ptr<Quandrel> q = loneAtoms(3200);
@@ -165,6 +183,9 @@ TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
     const std::string view = drawnView(probe.dom, "best");
     EXPECT_EQ(countOf(view, "class=\"adp\""), 3200);
+    EXPECT_EQ(countOf(probe.dom, "class=\"adp\""), 3200) << "one view";
+    for (const char* other : {"a", "b", "c"}) EXPECT_TRUE(drawnView(probe.dom, other).empty()) << other;
+    EXPECT_NE(probe.dom.find("<span class=\"one-view\">3200 atoms and images"), std::string::npos);
     EXPECT_GT(probe.labels, 100);
     EXPECT_LT(probe.labels, 3200);
     // the page says how many labels it left out

@@ -74,6 +74,54 @@ TEST(FitStatistics, ScaleAndAgreementFactors) {
     EXPECT_NEAR(w.wr2Sigma, std::sqrt((std::pow(4 - w.scale, 2) + 100 * std::pow(1 - w.scale, 2)) / (16 + 100)), 1e-12);
 }
 
+// Shells of equal count in order of sin(theta)/lambda (the input order shuffled): their sizes
+// for counts that divide, do not divide and fall short of the shells asked for.
+TEST(ResolutionShells, EqualCountsInOrderOfResolution) {
+    struct Case {
+        int reflections, shells;
+        std::vector<int> counts;
+    };
+    for (const Case& c : {Case{20, 4, {5, 5, 5, 5}}, Case{23, 4, {6, 6, 6, 5}}, Case{3, 10, {1, 1, 1}},
+                          Case{0, 10, {}}}) {
+        SCOPED_TRACE(c.reflections);
+        std::vector<sc::Reflection> data(static_cast<std::size_t>(c.reflections));
+        std::vector<double> stol, f2calc;
+        for (int i = 0; i < c.reflections; ++i) {
+            data[static_cast<std::size_t>(i)].f2 = 4;
+            stol.push_back(0.01 * ((i * 7) % std::max(c.reflections, 1)));  // every value once, shuffled
+            f2calc.push_back(1);
+        }
+        const std::vector<sc::ResolutionShell> shells = sc::resolutionShells(data, stol, f2calc, 4.0, c.shells);
+        std::vector<int> counts;
+        double previous = -1;
+        for (const sc::ResolutionShell& s : shells) {
+            counts.push_back(s.count);
+            EXPECT_GT(s.stolMin, previous);
+            EXPECT_GE(s.stolMax, s.stolMin);
+            EXPECT_NEAR(s.stolMax - s.stolMin, 0.01 * (s.count - 1), 1e-12);
+            previous = s.stolMax;
+            EXPECT_NEAR(s.r1, 0, 1e-12);  // F2obs = k F2calc everywhere
+        }
+        EXPECT_EQ(counts, c.counts);
+    }
+}
+
+// R1 of a shell: sum |Fo - sqrt(k) Fc| / sum Fo over its reflections alone, on the given scale.
+TEST(ResolutionShells, R1OfEachShellOnTheOverallScale) {
+    std::vector<sc::Reflection> data(4);
+    const double f2obs[4] = {4, 9, 16, 1};
+    for (int i = 0; i < 4; ++i) data[static_cast<std::size_t>(i)].f2 = f2obs[i];
+    const std::vector<double> stol = {0.4, 0.1, 0.3, 0.2};
+    const std::vector<double> f2calc = {1, 1, 4, 1};
+    const std::vector<sc::ResolutionShell> shells = sc::resolutionShells(data, stol, f2calc, 4.0, 2);
+    ASSERT_EQ(shells.size(), 2u);
+    // low shell: stol 0.1 (Fo 3, 2 Fc 2) and 0.2 (Fo 1, 2 Fc 2); high: 0.3 (4, 4) and 0.4 (2, 2)
+    EXPECT_NEAR(shells[0].r1, 2.0 / 4, 1e-12);
+    EXPECT_NEAR(shells[1].r1, 0.0, 1e-12);
+    EXPECT_DOUBLE_EQ(shells[0].stolMin, 0.1);
+    EXPECT_DOUBLE_EQ(shells[1].stolMax, 0.4);
+}
+
 class Output : public testing::Test {
 protected:
     void SetUp() override {
