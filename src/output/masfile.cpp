@@ -202,16 +202,16 @@ public:
     }
 
     // Says which atoms took the line of the template.
-    void tell() const {
+    void tell(WarningLog& warnings) const {
         if (templateCount_ == 0) return;
         std::string some;
         for (const std::string& label : fromTemplate_) some += " " + label;
         if (templateCount_ > static_cast<int>(fromTemplate_.size())) some += " ...";
-        fprintf(stderr,
-                "The ATOM table of xd.mas has no line for %d atom%s of %s (%s): the new master files give %s "
-                "default frame%s.\n",
-                templateCount_, templateCount_ == 1 ? "" : "s", q_.source.c_str(), some.c_str() + 1,
-                templateCount_ == 1 ? "it its" : "them their", templateCount_ == 1 ? "" : "s");
+        warnings.warnLine("default frames for atoms xd.mas lacks", fromTemplate_,
+                          format("The ATOM table of xd.mas has no line for %d atom%s of %s (%s): the new master "
+                                 "files give %s default frame%s.",
+                                 templateCount_, templateCount_ == 1 ? "" : "s", q_.source.c_str(), some.c_str() + 1,
+                                 templateCount_ == 1 ? "it its" : "them their", templateCount_ == 1 ? "" : "s"));
     }
 
 private:
@@ -282,7 +282,7 @@ void writeAtomTable(MasterText& out, const Quandrel& q, const std::vector<std::s
         second.push_back('\n');
         out.addSecond(second);
     }
-    oldLines.tell();
+    oldLines.tell(warnings);
     for (; t < table.size(); ++t) {
         // the dummy positions and "END ATOM"
         if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
