@@ -1,13 +1,16 @@
 // Bonds from covalent radii and electronegativities; the neighbour node of every atom.
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "../core/stage.h"
 #include "../driver/Quandrel.h"
 #include "../core/failure.h"
+#include "../core/text.h"
 #include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
@@ -19,6 +22,78 @@
 double bondReferenceLength(int elementA, int elementB) {
     const int enDifference = elNegOf(elementB) - elNegOf(elementA);
     return radiusOf(elementA) / 100.0 + radiusOf(elementB) / 100.0 - 0.08 * std::fabs(enDifference / 100.0);
+}
+
+namespace {
+
+// Covalent radii in pm for bonds to metals, from B. Cordero, V. Gomez, A. E. Platero-Prats,
+// M. Reves, J. Echeverria, E. Cremades, F. Barragan and S. Alvarez, "Covalent radii
+// revisited", Dalton Trans. (2008) 2832-2838. Mn, Fe and Co take their high-spin radii
+// (the longer bonds: a bond criterion must not miss them); carbon its sp3 radius. Indexed
+// by element index up to curium; 0 where the paper gives none.
+// clang-format off
+const std::uint16_t COORDINATION_RADII[] = {
+    /*H*/ 31, /*He*/ 28,
+    /*Li*/ 128, /*Be*/ 96, /*B*/ 84, /*C*/ 76, /*N*/ 71, /*O*/ 66, /*F*/ 57, /*Ne*/ 58,
+    /*Na*/ 166, /*Mg*/ 141, /*Al*/ 121, /*Si*/ 111, /*P*/ 107, /*S*/ 105, /*Cl*/ 102, /*Ar*/ 106,
+    /*K*/ 203, /*Ca*/ 176, /*Sc*/ 170, /*Ti*/ 160, /*V*/ 153, /*Cr*/ 139, /*Mn*/ 161, /*Fe*/ 152, /*Co*/ 150,
+    /*Ni*/ 124, /*Cu*/ 132, /*Zn*/ 122, /*Ga*/ 122, /*Ge*/ 120, /*As*/ 119, /*Se*/ 120, /*Br*/ 120, /*Kr*/ 116,
+    /*Rb*/ 220, /*Sr*/ 195, /*Y*/ 190, /*Zr*/ 175, /*Nb*/ 164, /*Mo*/ 154, /*Tc*/ 147, /*Ru*/ 146, /*Rh*/ 142,
+    /*Pd*/ 139, /*Ag*/ 145, /*Cd*/ 144, /*In*/ 142, /*Sn*/ 139, /*Sb*/ 139, /*Te*/ 138, /*I*/ 139, /*Xe*/ 140,
+    /*Cs*/ 244, /*Ba*/ 215, /*La*/ 207, /*Ce*/ 204, /*Pr*/ 203, /*Nd*/ 201, /*Pm*/ 199, /*Sm*/ 198, /*Eu*/ 198,
+    /*Gd*/ 196, /*Tb*/ 194, /*Dy*/ 192, /*Ho*/ 192, /*Er*/ 189, /*Tm*/ 190, /*Yb*/ 187, /*Lu*/ 187, /*Hf*/ 175,
+    /*Ta*/ 170, /*W*/ 162, /*Re*/ 151, /*Os*/ 144, /*Ir*/ 141, /*Pt*/ 136, /*Au*/ 136, /*Hg*/ 132, /*Tl*/ 145,
+    /*Pb*/ 146, /*Bi*/ 148, /*Po*/ 140, /*At*/ 150, /*Rn*/ 150,
+    /*Fr*/ 260, /*Ra*/ 221, /*Ac*/ 215, /*Th*/ 206, /*Pa*/ 200, /*U*/ 196, /*Np*/ 190, /*Pu*/ 187, /*Am*/ 180,
+    /*Cm*/ 169,
+};
+// clang-format on
+constexpr int N_COORDINATION_RADII = sizeof COORDINATION_RADII / sizeof COORDINATION_RADII[0];
+static_assert(N_COORDINATION_RADII == 96, "hydrogen .. curium");
+
+int coordinationRadius(int element) {
+    return element >= 0 && element < N_COORDINATION_RADII ? COORDINATION_RADII[element] : 0;
+}
+
+}  // namespace
+
+bool isMetal(int element) {
+    const int z = element + 1;
+    auto in = [z](int lo, int hi) { return z >= lo && z <= hi; };
+    return z == 3 || z == 4 || z == 11 || z == 12 || z == 13 || in(19, 31) || in(37, 50) || in(55, 83) ||
+           in(87, 96);
+}
+
+bool isLigandAtom(int element) {
+    switch (element + 1) {
+        case 5: case 6: case 7: case 8: case 9: case 14: case 15: case 16: case 17: case 33: case 34: case 35:
+        case 52: case 53:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isMetalLigandPair(int elementA, int elementB) {
+    return (isMetal(elementA) && isLigandAtom(elementB)) || (isMetal(elementB) && isLigandAtom(elementA));
+}
+
+double coordinationRadiusSum(int elementA, int elementB) {
+    const int a = coordinationRadius(elementA), b = coordinationRadius(elementB);
+    return a > 0 && b > 0 ? (a + b) / 100.0 : -1.0;
+}
+
+bool elementsBondedAt(int elementA, int elementB, double d, bool metalBonds) {
+    if (bondedAt(bondReferenceLength(elementA, elementB), d)) return true;
+    if (!metalBonds || !isMetalLigandPair(elementA, elementB)) return false;
+    const double sum = coordinationRadiusSum(elementA, elementB);
+    return sum > 0 && d > 0.6 * sum && d <= METAL_BOND_FACTOR * sum;
+}
+
+double longestBond(int elementA, int elementB, bool metalBonds) {
+    const double longest = bondReferenceLength(elementA, elementB) / 0.85;
+    if (!metalBonds || !isMetalLigandPair(elementA, elementB)) return longest;
+    return std::max(longest, METAL_BOND_FACTOR * coordinationRadiusSum(elementA, elementB));
 }
 
 namespace {
@@ -97,6 +172,39 @@ void keepOneCopyPerOrderedAtom(Quandrel& q) {
                   q.bonds.end());
 }
 
+// A metal-ligand contact that is no bond: the atoms and their distance.
+struct MetalContact {
+    int a, b;
+    double d;
+};
+
+// One warning for the run naming the metal-ligand contacts within METAL_CONTACT_FACTOR times
+// the radius sum that are no bonds (the first few with their distances).
+void warnMetalContacts(Quandrel& q, const std::vector<MetalContact>& contacts) {
+    if (contacts.empty()) return;
+    constexpr std::size_t LISTED = 20;
+    std::vector<std::string> labels;
+    std::string list;
+    for (std::size_t k = 0; k < contacts.size() && k < LISTED; ++k) {
+        const MetalContact& c = contacts[k];
+        labels.push_back(q.atom[c.a].label);
+        labels.push_back(q.atom[c.b].label);
+        list += format("%s%s-%s %.3f A", k == 0 ? "" : ", ", q.atom[c.a].label, q.atom[c.b].label, c.d);
+    }
+    if (contacts.size() > LISTED) list += format(" and %d more", static_cast<int>(contacts.size() - LISTED));
+    const bool on = q.opt.metalBondsOn();
+    const bool one = contacts.size() == 1;
+    const std::string advice =
+        on ? format("%s longer than a metal-ligand bond (up to %.2f times the sum); check the coordination.",
+                    one ? "It is" : "They are", METAL_BOND_FACTOR)
+           : format("MetalBonds[0|1]=1 bonds metals and ligand atoms up to %.2f times the sum.", METAL_BOND_FACTOR);
+    q.warningLog.warn("metal-ligand contact without a bond", labels,
+                      format("%d metal-ligand contact%s within %.2f times the sum of the coordination radii %s no "
+                             "bond%s: %s. %s",
+                             static_cast<int>(contacts.size()), one ? "" : "s", METAL_CONTACT_FACTOR,
+                             one ? "is" : "are", one ? "" : "s", list.c_str(), advice.c_str()));
+}
+
 }  // namespace
 
 // Bonds are searched among the atoms near each atom: a cell list with the longest possible
@@ -111,14 +219,23 @@ int Quandrel::findBonds() {
         bonds.reserve(capacity);
     }
 
+    const bool metalBonds = opt.metalBondsOn();
+    std::vector<MetalContact> contacts;
+
     // Tests the pair i < j and appends it when it is a bond.
     auto testPair = [&](int i, int j) {
         const AtomRecord& a = atom[i];
         const AtomRecord& b = atom[j];
         if (!copiesMayBond(a.part, copyOf(*this, i), b.part, copyOf(*this, j))) return;
         const double d = laenge(a.frac[0], a.frac[1], a.frac[2], b.frac[0], b.frac[1], b.frac[2]);
-        const double r = bondReferenceLength(elementOf(i), elementOf(j));
-        if (!bondedAt(r, d)) return;
+        const int ea = elementOf(i), eb = elementOf(j);
+        const double r = bondReferenceLength(ea, eb);
+        if (!elementsBondedAt(ea, eb, d, metalBonds)) {
+            const double sum = coordinationRadiusSum(ea, eb);
+            if (isMetalLigandPair(ea, eb) && d > 0.6 * sum && d <= METAL_CONTACT_FACTOR * sum)
+                contacts.push_back({i, j, d});
+            return;
+        }
         const double margin = r - d;
         if (bonds.size() == capacity)
             fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms",
@@ -134,8 +251,23 @@ int Quandrel::findBonds() {
     // The longest bond any two of these atoms can form: twice the largest covalent radius
     // (the electronegativity term only shortens), over 0.85.
     int largestRadius = 0;
-    for (int i = 0; i < nAtoms; ++i) largestRadius = std::max(largestRadius, radiusOf(elementOf(i)));
-    const double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    bool metal = false, ligand = false;
+    for (int i = 0; i < nAtoms; ++i) {
+        largestRadius = std::max(largestRadius, radiusOf(elementOf(i)));
+        metal = metal || isMetal(elementOf(i));
+        ligand = ligand || isLigandAtom(elementOf(i));
+    }
+    double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    // with a metal and a ligand atom present, the longest metal-ligand contact that is named
+    if (metal && ligand) {
+        double largestMetal = 0, largestLigand = 0;
+        for (int i = 0; i < nAtoms; ++i) {
+            const double radius = coordinationRadiusSum(elementOf(i), elementOf(i)) / 2.0;
+            if (isMetal(elementOf(i))) largestMetal = std::max(largestMetal, radius);
+            if (isLigandAtom(elementOf(i))) largestLigand = std::max(largestLigand, radius);
+        }
+        longest = std::max(longest, METAL_CONTACT_FACTOR * (largestMetal + largestLigand));
+    }
     // Cell edge a little above it, so that rounding between the cell metric and Cartesian
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;
@@ -158,6 +290,7 @@ int Quandrel::findBonds() {
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
         keepOneCopyPerOrderedAtom(*this);
+        warnMetalContacts(*this, contacts);
         bonds.shrink_to_fit();
         return static_cast<int>(bonds.size());
     }
@@ -175,6 +308,7 @@ int Quandrel::findBonds() {
         for (int j : partners) testPair(i, j);
     }
     keepOneCopyPerOrderedAtom(*this);
+    warnMetalContacts(*this, contacts);
     bonds.shrink_to_fit();
     return static_cast<int>(bonds.size());
 }

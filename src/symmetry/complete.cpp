@@ -57,7 +57,7 @@ public:
         elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
         double cutoff = COINCIDENT;
         for (int a : elements)
-            for (int b : elements) cutoff = std::max(cutoff, bondReferenceLength(a, b) / 0.85);
+            for (int b : elements) cutoff = std::max(cutoff, longestBond(a, b, q.opt.metalBondsOn()));
         cutoff_ = cutoff * 1.0001 + 1e-6;
 
         // Perpendicular widths of the cell give the bin counts and the search extent.
@@ -176,7 +176,7 @@ public:
                         for (int k = 0; k < 3; ++k) c.frac[k] = w.frac[k] + static_cast<double>(cellShift[k]);
                         const double d =
                             q_.laenge(frac[0], frac[1], frac[2], c.frac[0], c.frac[1], c.frac[2]);
-                        if (!bondedAt(bondReferenceLength(element, originElement), d)) continue;
+                        if (!elementsBondedAt(element, originElement, d, q_.opt.metalBondsOn())) continue;
                         if (coincides(c.frac)) continue;
                         c.origin = w.origin;
                         c.op = w.op;
@@ -215,7 +215,7 @@ public:
         return anyPresentNear(frac, [&](const auto& p) {
             if (p.index == self || q_.atom[p.index].part != part) return false;
             const double d = q_.laenge(frac[0], frac[1], frac[2], p.frac[0], p.frac[1], p.frac[2]);
-            return bondedAt(bondReferenceLength(element, q_.elementOf(p.index)), d);
+            return elementsBondedAt(element, q_.elementOf(p.index), d, q_.opt.metalBondsOn());
         });
     }
 
