@@ -52,6 +52,20 @@ void checkNameLength(const std::string& name) {
     unusable();
 }
 
+// Every hydrogen atom without a bonded neighbour gets a warning (its name describes a lone
+// atom, and no hydrogen constraint can ride on a parent).
+void warnLoneHydrogens(Quandrel& q) {
+    const bool constraints = q.opt.uisoConstrain || q.opt.ridingConstrain;
+    for (int h = 0; h < q.nAtoms; ++h) {
+        if (!q.isHydrogen(h)) continue;
+        if (h < static_cast<int>(q.knopf.size()) && q.knopf[static_cast<std::size_t>(h)].count() > 0) continue;
+        const char* label = q.atom[static_cast<std::size_t>(h)].label;
+        q.warningLog.warn("hydrogen without neighbours", {label},
+                          format("hydrogen atom %s has no bonded neighbour%s", label,
+                                 constraints ? "; it gets no hydrogen constraint." : "."));
+    }
+}
+
 }  // namespace
 
 void Quandrel::findOutNames() {
@@ -70,6 +84,7 @@ void Quandrel::findOutNames() {
     getNames(bondCount);
     asymm();
     if (nInput >= 0) nAtoms = nInput;
+    warnLoneHydrogens(*this);
     {
         // An unusable "Quandrele.in" has always been reported in the banner as a failure of
         // the chirality stage that ran before it; users and scripts know that line.
