@@ -172,6 +172,65 @@ void keepOneCopyPerOrderedAtom(Quandrel& q) {
                   q.bonds.end());
 }
 
+// An atom of no part next to atoms of several disorder parts is named for one conformer:
+// it is bonded to the lowest positive part around it, else (only negative parts) to the
+// part of largest occupancy among its bonded atoms (the higher part number among equals).
+// Its bonds to the atoms of the other parts become one-sided: it leaves them out, those
+// atoms keep it as their neighbour. The bond list itself (its order and count) stays.
+void markOneSidedBonds(Quandrel& q) {
+    struct Around {
+        int part;
+        double occupancy;
+    };
+    std::vector<std::vector<Around>> around(static_cast<std::size_t>(q.nAtoms));
+    bool several = false;
+    for (const Bond& b : q.bonds) {
+        const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
+        for (const auto& e : ends) {
+            const AtomRecord& other = q.atom[e[1]];
+            if (q.atom[e[0]].part != 0 || other.part == 0) continue;
+            auto& list = around[static_cast<std::size_t>(e[0])];
+            auto at = std::find_if(list.begin(), list.end(), [&](const Around& x) { return x.part == other.part; });
+            if (at == list.end()) {
+                list.push_back({other.part, other.occupancy});
+                several = several || list.size() > 1;
+            } else {
+                at->occupancy = std::max(at->occupancy, other.occupancy);
+            }
+        }
+    }
+    if (!several) return;
+    std::vector<int> kept(static_cast<std::size_t>(q.nAtoms), 0);  // the part an ordered atom is bonded to
+    for (std::size_t i = 0; i < around.size(); ++i) {
+        const auto& list = around[i];
+        if (list.size() < 2) continue;
+        const Around* best = nullptr;
+        for (const Around& x : list) {
+            if (best == nullptr) {
+                best = &x;
+                continue;
+            }
+            const bool positive = x.part > 0, bestPositive = best->part > 0;
+            if (positive != bestPositive) {
+                if (positive) best = &x;
+            } else if (positive) {
+                if (x.part < best->part) best = &x;
+            } else if (x.occupancy > best->occupancy || (x.occupancy == best->occupancy && x.part > best->part)) {
+                best = &x;
+            }
+        }
+        kept[i] = best->part;
+    }
+    for (Bond& b : q.bonds) {
+        const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
+        for (const auto& e : ends) {
+            const int part = kept[static_cast<std::size_t>(e[0])];
+            const int other = q.atom[e[1]].part;
+            if (part != 0 && other != 0 && other != part) b.hiddenFrom = e[0];
+        }
+    }
+}
+
 // A metal-ligand contact that is no bond: the atoms and their distance.
 struct MetalContact {
     int a, b;
@@ -290,6 +349,7 @@ int Quandrel::findBonds() {
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
         keepOneCopyPerOrderedAtom(*this);
+        markOneSidedBonds(*this);
         warnMetalContacts(*this, contacts);
         bonds.shrink_to_fit();
         return static_cast<int>(bonds.size());
@@ -308,6 +368,7 @@ int Quandrel::findBonds() {
         for (int j : partners) testPair(i, j);
     }
     keepOneCopyPerOrderedAtom(*this);
+    markOneSidedBonds(*this);
     warnMetalContacts(*this, contacts);
     bonds.shrink_to_fit();
     return static_cast<int>(bonds.size());
@@ -357,8 +418,8 @@ int Quandrel::verknopfung(int bondCount) {
     };
     for (int b = 0; b < bondCount; ++b) {
         const Bond& bond = bonds[b];
-        append(bond.first, bond.second, bond.margin);
-        append(bond.second, bond.first, bond.margin);
+        if (bond.seenFrom(bond.first)) append(bond.first, bond.second, bond.margin);
+        if (bond.seenFrom(bond.second)) append(bond.second, bond.first, bond.margin);
     }
 
     // Largest margin first; a bubble sort keeps equal margins in bond-list order.

@@ -117,6 +117,13 @@ int Quandrel::countMols() {
     int count = 0;
     std::vector<int> queue;
     queue.reserve(nAtoms);
+    // a one-sided bond joins its atoms to one molecule all the same
+    std::vector<std::vector<int>> oneSided;
+    for (const Bond& b : bonds) {
+        if (b.hiddenFrom < 0 || b.hiddenFrom >= static_cast<int>(knopf.size())) continue;
+        if (oneSided.empty()) oneSided.resize(knopf.size());
+        oneSided[static_cast<std::size_t>(b.hiddenFrom)].push_back(b.hiddenFrom == b.first ? b.second : b.first);
+    }
     for (int start = 0; start < nAtoms; ++start) {
         if (atom[start].molecule != 0) continue;
         ++count;
@@ -126,12 +133,15 @@ int Quandrel::countMols() {
             const int a = queue[head];
             if (a >= static_cast<int>(knopf.size())) continue;
             const Knopf& node = knopf[a];
-            for (int k = 0; k < node.anzahl; ++k) {
-                const int n = originOf(node.nachbar[k]);  // an image stands for its input atom
-                if (n < 0 || n >= nAtoms || atom[n].molecule != 0) continue;
+            auto reach = [&](int neighbour) {
+                const int n = originOf(neighbour);  // an image stands for its input atom
+                if (n < 0 || n >= nAtoms || atom[n].molecule != 0) return;
                 atom[n].molecule = count;
                 queue.push_back(n);
-            }
+            };
+            for (int k = 0; k < node.anzahl; ++k) reach(node.nachbar[k]);
+            if (!oneSided.empty())
+                for (int n : oneSided[static_cast<std::size_t>(a)]) reach(n);
         }
     }
 
