@@ -1,12 +1,13 @@
 // Benchmark of whole runs beyond the old capacities: translated copies of phenol (one
 // aromatic ring each, so ring perception is exercised) in a large cubic cell, 3,200, 12,800
-// and 51,200 atoms, against generated databases of 20,000 and 100,000 entries. Each run is
-// a child process, so that its peak memory (ru_maxrss) is its own. Not a test: it prints
-// figures.
+// and 51,200 atoms, against generated databases of 20,000 and 100,000 entries, read from XD
+// files, from a MoPro file and from a P1 CIF (without xd.mas, so the master-file template
+// and the default frames are built). Each run is a child process, so that its peak memory
+// (ru_maxrss) is its own. Not a test: it prints figures.
 //
 //   build/bench_scale [repeats]      (default 3; the best run of each case is reported)
-//   build/bench_scale --case ATOMS ENTRIES xd|mopro REPEATS   (that one case)
-//   build/bench_scale --write ATOMS ENTRIES xd|mopro
+//   build/bench_scale --case ATOMS ENTRIES xd|mopro|cif REPEATS   (that one case)
+//   build/bench_scale --write ATOMS ENTRIES xd|mopro|cif
 //                                    (writes that case's input into the current directory)
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -61,9 +62,12 @@ std::vector<GeneratedAtom> generateAtoms(int n, double& cellEdge) {
             atoms.push_back(copyOf(t, t.name + std::to_string(atoms.size() + 1), m * PER_MOLECULE, cart, cellEdge));
         }
     }
+    // the lone atoms 3 A apart in a row: unbonded, and not one atom given twice (a CIF reader
+    // refuses atoms of one part closer than 0.1 A)
+    const double step = 3.0 / cellEdge;
     while (static_cast<int>(atoms.size()) < n) {
         const int k = static_cast<int>(atoms.size()) + 1;
-        atoms.push_back({"OW" + std::to_string(k), 3, 1, k, k, k, 1, {0.995, 0.995 - 0.0005 * (k % 100), 0.995}});
+        atoms.push_back({"OW" + std::to_string(k), 3, 1, k, k, k, 1, {0.995, 0.995 - step * (k % 20), 0.995}});
     }
     return atoms;
 }
@@ -106,6 +110,33 @@ void writeMoPro(const std::vector<GeneratedAtom>& atoms, double cell) {
     p += "STOP\n";
     writeFile("bench.01", p);
     writeFile("mopro.tab", "CHEM O\n  1s 2 2s 2 2p 4\nCHEM C\n  1s 2 2s 2 2p 2\nCHEM H\n  1s 1\n");
+}
+
+// The same structure as a P1 CIF: labels, type symbols, fractional coordinates, U iso.
+void writeCif(const std::vector<GeneratedAtom>& atoms, double cell) {
+    writeFile("qdltool.ini", settingsText("Inputtype[XD|MOPRO]=CIF\nInputfile(empty for XD)=bench.cif\n"));
+    std::remove("xd.mas");
+    std::string c = "data_bench\n";
+    c += format("_cell_length_a %.4f\n_cell_length_b %.4f\n_cell_length_c %.4f\n", cell, cell, cell);
+    c += "_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n"
+         "_diffrn_radiation_wavelength 0.71073\n_symmetry_space_group_name_H-M 'P 1'\n"
+         "loop_\n_symmetry_equiv_pos_as_xyz\n'x, y, z'\n"
+         "loop_\n_atom_site_label\n_atom_site_type_symbol\n_atom_site_fract_x\n_atom_site_fract_y\n"
+         "_atom_site_fract_z\n_atom_site_U_iso_or_equiv\n_atom_site_occupancy\n";
+    for (const GeneratedAtom& a : atoms)
+        c += format("%s %s %.7f %.7f %.7f 0.0200 1\n", a.label.c_str(),
+                    a.tbl == 1 ? "O" : a.tbl == 3 ? "H" : "C", a.frac[0], a.frac[1], a.frac[2]);
+    writeFile("bench.cif", c);
+}
+
+// Writes the input of one kind of case: "xd", "mopro" or "cif".
+void writeInput(const std::vector<GeneratedAtom>& atoms, double cell, const std::string& kind) {
+    if (kind == "mopro")
+        writeMoPro(atoms, cell);
+    else if (kind == "cif")
+        writeCif(atoms, cell);
+    else
+        writeXd(atoms, cell);
 }
 
 struct Figures {
@@ -177,19 +208,19 @@ std::vector<std::string> perceivedNames() {
 
 // Writes one case's input files into the current directory, to run the program on by hand
 // (under a profiler, say).
-int writeCase(int atomsWanted, int entries, bool mopro) {
+int writeCase(int atomsWanted, int entries, const std::string& kind) {
     double cell = 0;
     const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
-    if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
+    writeInput(atoms, cell, kind);
     writeDatabase(entries, perceivedNames(), false);
     return 0;
 }
 
 // Runs one case `repeats` times and prints its row: the best whole run with its stages.
-void runCase(int atomsWanted, int entries, bool mopro, int repeats) {
+void runCase(int atomsWanted, int entries, const std::string& kind, int repeats) {
     double cell = 0;
     const std::vector<GeneratedAtom> atoms = generateAtoms(atomsWanted, cell);
-    if (mopro) writeMoPro(atoms, cell); else writeXd(atoms, cell);
+    writeInput(atoms, cell, kind);
     writeDatabase(entries, perceivedNames(), false);
     Figures best;
     for (int r = 0; r < repeats; ++r) {
@@ -203,14 +234,14 @@ void runCase(int atomsWanted, int entries, bool mopro, int repeats) {
                                                      {best.report, "report"}};
     const auto slowest = *std::max_element(std::begin(stages), std::end(stages));
     std::fprintf(report, "| %d | %d | %s | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f | %s | %.0f |\n", atomsWanted,
-                 entries, mopro ? "MoPro" : "XD", best.total(), best.read, best.perceive, best.database, best.write,
-                 best.report, slowest.second, best.maxrssKb / 1024.0);
+                 entries, kind == "mopro" ? "MoPro" : kind == "cif" ? "CIF" : "XD", best.total(), best.read,
+                 best.perceive, best.database, best.write, best.report, slowest.second, best.maxrssKb / 1024.0);
     std::fflush(report);
 }
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::string(argv[1]) == "--write")
-        return writeCase(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[4]) == "mopro");
+        return writeCase(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     const bool one = argc == 6 && std::string(argv[1]) == "--case";
     const int repeats = one ? std::max(1, std::atoi(argv[5])) : argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const std::string dir = enterScratch();
@@ -219,11 +250,11 @@ int main(int argc, char** argv) {
     std::fprintf(report, "| atoms | entries | input | whole run (s) | read | perceive | database | write | report | slowest stage | peak memory (MB) |\n");
     std::fprintf(report, "|---|---|---|---|---|---|---|---|---|---|---|\n");
     if (one) {
-        runCase(std::atoi(argv[2]), std::atoi(argv[3]), std::string(argv[4]) == "mopro", repeats);
+        runCase(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], repeats);
     } else {
         for (int atomsWanted : {3200, 12800, 51200})
             for (int entries : {20000, 100000})
-                for (int mopro = 0; mopro < 2; ++mopro) runCase(atomsWanted, entries, mopro != 0, repeats);
+                for (const char* kind : {"xd", "mopro", "cif"}) runCase(atomsWanted, entries, kind, repeats);
     }
     return leaveScratch(dir);
 }

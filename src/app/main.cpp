@@ -75,7 +75,8 @@ const char* const USAGE =
     "  achieve_neutrality[0-3]=                            monopole correction mode\n"
     "  qdlexp=  Ions=  UseNewRingNomenclature=\n"
     "  Hydrogen-Constrain[Uiso|riding|both|none]=\n"
-    "  Inputtype[XD|MOPRO]= (XD, MOPRO, CIF, SHELX)  Inputfile(empty for XD)=  Path_to_mopro.tab=\n";
+    "  Inputtype[XD|MOPRO]= (XD, MOPRO, CIF, SHELX)  Inputfile(empty for XD)=  Path_to_mopro.tab=\n"
+    "  MetalBonds[0|1]=            metal-ligand bonds by coordination radii (CIF, SHELX: 1)\n";
 
 // The run after the crash handler is in place: the options and the stages. Returns the
 // exit code of a run that ends normally; a failure leaves it as an exception. The object

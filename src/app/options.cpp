@@ -268,6 +268,14 @@ void readSettingsFile(Options& o, WarningLog* log) {
     o.inputFile[0] = '\0';
     firstMatch(lines, "Inputfile(empty for XD)=%399[^\n]", o.inputFile);
     firstMatch(lines, "Path_to_mopro.tab=%511[^\n]", o.moproTabPath);
+    char metalBonds[80] = "";
+    if (firstMatch(lines, "MetalBonds[0|1]=%79s", metalBonds)) {
+        if (std::strcmp(metalBonds, "0") == 0 || std::strcmp(metalBonds, "1") == 0)
+            o.metalBonds = metalBonds[0] - '0';
+        else
+            fprintf(stderr, "Warning: \"MetalBonds[0|1]=%s\" in %s is neither 0 nor 1; the default is kept.\n",
+                    metalBonds, openedAs);
+    }
 
     if (std::strcmp(hydrogen, "riding") == 0 || std::strcmp(hydrogen, "Uiso") == 0 ||
         std::strcmp(hydrogen, "both") == 0)

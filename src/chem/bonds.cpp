@@ -1,12 +1,15 @@
 // Bonds from covalent radii and electronegativities; the neighbour node of every atom.
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "../core/stage.h"
 #include "../core/failure.h"
+#include "../core/text.h"
 #include "../geometry/cell.h"
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
@@ -19,6 +22,78 @@
 double bondReferenceLength(int elementA, int elementB) {
     const int enDifference = elNegOf(elementB) - elNegOf(elementA);
     return radiusOf(elementA) / 100.0 + radiusOf(elementB) / 100.0 - 0.08 * std::fabs(enDifference / 100.0);
+}
+
+namespace {
+
+// Covalent radii in pm for bonds to metals, from B. Cordero, V. Gomez, A. E. Platero-Prats,
+// M. Reves, J. Echeverria, E. Cremades, F. Barragan and S. Alvarez, "Covalent radii
+// revisited", Dalton Trans. (2008) 2832-2838. Mn, Fe and Co take their high-spin radii
+// (the longer bonds: a bond criterion must not miss them); carbon its sp3 radius. Indexed
+// by element index up to curium; 0 where the paper gives none.
+// clang-format off
+const std::uint16_t COORDINATION_RADII[] = {
+    /*H*/ 31, /*He*/ 28,
+    /*Li*/ 128, /*Be*/ 96, /*B*/ 84, /*C*/ 76, /*N*/ 71, /*O*/ 66, /*F*/ 57, /*Ne*/ 58,
+    /*Na*/ 166, /*Mg*/ 141, /*Al*/ 121, /*Si*/ 111, /*P*/ 107, /*S*/ 105, /*Cl*/ 102, /*Ar*/ 106,
+    /*K*/ 203, /*Ca*/ 176, /*Sc*/ 170, /*Ti*/ 160, /*V*/ 153, /*Cr*/ 139, /*Mn*/ 161, /*Fe*/ 152, /*Co*/ 150,
+    /*Ni*/ 124, /*Cu*/ 132, /*Zn*/ 122, /*Ga*/ 122, /*Ge*/ 120, /*As*/ 119, /*Se*/ 120, /*Br*/ 120, /*Kr*/ 116,
+    /*Rb*/ 220, /*Sr*/ 195, /*Y*/ 190, /*Zr*/ 175, /*Nb*/ 164, /*Mo*/ 154, /*Tc*/ 147, /*Ru*/ 146, /*Rh*/ 142,
+    /*Pd*/ 139, /*Ag*/ 145, /*Cd*/ 144, /*In*/ 142, /*Sn*/ 139, /*Sb*/ 139, /*Te*/ 138, /*I*/ 139, /*Xe*/ 140,
+    /*Cs*/ 244, /*Ba*/ 215, /*La*/ 207, /*Ce*/ 204, /*Pr*/ 203, /*Nd*/ 201, /*Pm*/ 199, /*Sm*/ 198, /*Eu*/ 198,
+    /*Gd*/ 196, /*Tb*/ 194, /*Dy*/ 192, /*Ho*/ 192, /*Er*/ 189, /*Tm*/ 190, /*Yb*/ 187, /*Lu*/ 187, /*Hf*/ 175,
+    /*Ta*/ 170, /*W*/ 162, /*Re*/ 151, /*Os*/ 144, /*Ir*/ 141, /*Pt*/ 136, /*Au*/ 136, /*Hg*/ 132, /*Tl*/ 145,
+    /*Pb*/ 146, /*Bi*/ 148, /*Po*/ 140, /*At*/ 150, /*Rn*/ 150,
+    /*Fr*/ 260, /*Ra*/ 221, /*Ac*/ 215, /*Th*/ 206, /*Pa*/ 200, /*U*/ 196, /*Np*/ 190, /*Pu*/ 187, /*Am*/ 180,
+    /*Cm*/ 169,
+};
+// clang-format on
+constexpr int N_COORDINATION_RADII = sizeof COORDINATION_RADII / sizeof COORDINATION_RADII[0];
+static_assert(N_COORDINATION_RADII == 96, "hydrogen .. curium");
+
+int coordinationRadius(int element) {
+    return element >= 0 && element < N_COORDINATION_RADII ? COORDINATION_RADII[element] : 0;
+}
+
+}  // namespace
+
+bool isMetal(int element) {
+    const int z = element + 1;
+    auto in = [z](int lo, int hi) { return z >= lo && z <= hi; };
+    return z == 3 || z == 4 || z == 11 || z == 12 || z == 13 || in(19, 31) || in(37, 50) || in(55, 83) ||
+           in(87, 96);
+}
+
+bool isLigandAtom(int element) {
+    switch (element + 1) {
+        case 5: case 6: case 7: case 8: case 9: case 14: case 15: case 16: case 17: case 33: case 34: case 35:
+        case 52: case 53:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool isMetalLigandPair(int elementA, int elementB) {
+    return (isMetal(elementA) && isLigandAtom(elementB)) || (isMetal(elementB) && isLigandAtom(elementA));
+}
+
+double coordinationRadiusSum(int elementA, int elementB) {
+    const int a = coordinationRadius(elementA), b = coordinationRadius(elementB);
+    return a > 0 && b > 0 ? (a + b) / 100.0 : -1.0;
+}
+
+bool elementsBondedAt(int elementA, int elementB, double d, bool metalBonds) {
+    if (bondedAt(bondReferenceLength(elementA, elementB), d)) return true;
+    if (!metalBonds || !isMetalLigandPair(elementA, elementB)) return false;
+    const double sum = coordinationRadiusSum(elementA, elementB);
+    return sum > 0 && d > 0.6 * sum && d <= METAL_BOND_FACTOR * sum;
+}
+
+double longestBond(int elementA, int elementB, bool metalBonds) {
+    const double longest = bondReferenceLength(elementA, elementB) / 0.85;
+    if (!metalBonds || !isMetalLigandPair(elementA, elementB)) return longest;
+    return std::max(longest, METAL_BOND_FACTOR * coordinationRadiusSum(elementA, elementB));
 }
 
 namespace {
@@ -97,6 +172,98 @@ void keepOneCopyPerOrderedAtom(const PerceptionRun& run) {
                   run.p.bonds.end());
 }
 
+// An atom of no part next to atoms of several disorder parts is named for one conformer:
+// it is bonded to the lowest positive part around it, else (only negative parts) to the
+// part of largest occupancy among its bonded atoms (the higher part number among equals).
+// Its bonds to the atoms of the other parts become one-sided: it leaves them out, those
+// atoms keep it as their neighbour. The bond list itself (its order and count) stays.
+void markOneSidedBonds(const PerceptionRun& run) {
+    struct Around {
+        int part;
+        double occupancy;
+    };
+    std::vector<std::vector<Around>> around(static_cast<std::size_t>(run.sites()));
+    bool several = false;
+    for (const Bond& b : run.p.bonds) {
+        const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
+        for (const auto& e : ends) {
+            const AtomRecord& other = run.site(e[1]);
+            if (run.site(e[0]).part != 0 || other.part == 0) continue;
+            auto& list = around[static_cast<std::size_t>(e[0])];
+            auto at = std::find_if(list.begin(), list.end(), [&](const Around& x) { return x.part == other.part; });
+            if (at == list.end()) {
+                list.push_back({other.part, other.occupancy});
+                several = several || list.size() > 1;
+            } else {
+                at->occupancy = std::max(at->occupancy, other.occupancy);
+            }
+        }
+    }
+    if (!several) return;
+    std::vector<int> kept(static_cast<std::size_t>(run.sites()), 0);  // the part an ordered atom is bonded to
+    for (std::size_t i = 0; i < around.size(); ++i) {
+        const auto& list = around[i];
+        if (list.size() < 2) continue;
+        const Around* best = nullptr;
+        for (const Around& x : list) {
+            if (best == nullptr) {
+                best = &x;
+                continue;
+            }
+            const bool positive = x.part > 0, bestPositive = best->part > 0;
+            if (positive != bestPositive) {
+                if (positive) best = &x;
+            } else if (positive) {
+                if (x.part < best->part) best = &x;
+            } else if (x.occupancy > best->occupancy || (x.occupancy == best->occupancy && x.part > best->part)) {
+                best = &x;
+            }
+        }
+        kept[i] = best->part;
+    }
+    for (Bond& b : run.p.bonds) {
+        const int ends[2][2] = {{b.first, b.second}, {b.second, b.first}};
+        for (const auto& e : ends) {
+            const int part = kept[static_cast<std::size_t>(e[0])];
+            const int other = run.site(e[1]).part;
+            if (part != 0 && other != 0 && other != part) b.hiddenFrom = e[0];
+        }
+    }
+}
+
+// A metal-ligand contact that is no bond: the atoms and their distance.
+struct MetalContact {
+    int a, b;
+    double d;
+};
+
+// One warning for the run naming the metal-ligand contacts within METAL_CONTACT_FACTOR times
+// the radius sum that are no bonds (the first few with their distances).
+void warnMetalContacts(const PerceptionRun& run, const std::vector<MetalContact>& contacts) {
+    if (contacts.empty()) return;
+    constexpr std::size_t LISTED = 20;
+    std::vector<std::string> labels;
+    std::string list;
+    for (std::size_t k = 0; k < contacts.size() && k < LISTED; ++k) {
+        const MetalContact& c = contacts[k];
+        labels.push_back(run.site(c.a).label);
+        labels.push_back(run.site(c.b).label);
+        list += format("%s%s-%s %.3f A", k == 0 ? "" : ", ", run.site(c.a).label, run.site(c.b).label, c.d);
+    }
+    if (contacts.size() > LISTED) list += format(" and %d more", static_cast<int>(contacts.size() - LISTED));
+    const bool on = run.opt.metalBondsOn();
+    const bool one = contacts.size() == 1;
+    const std::string advice =
+        on ? format("%s longer than a metal-ligand bond (up to %.2f times the sum); check the coordination.",
+                    one ? "It is" : "They are", METAL_BOND_FACTOR)
+           : format("MetalBonds[0|1]=1 bonds metals and ligand atoms up to %.2f times the sum.", METAL_BOND_FACTOR);
+    run.p.warnings.warn("metal-ligand contact without a bond", labels,
+                      format("%d metal-ligand contact%s within %.2f times the sum of the coordination radii %s no "
+                             "bond%s: %s. %s",
+                             static_cast<int>(contacts.size()), one ? "" : "s", METAL_CONTACT_FACTOR,
+                             one ? "is" : "are", one ? "" : "s", list.c_str(), advice.c_str()));
+}
+
 }  // namespace
 
 // Bonds are searched among the atoms near each atom: a cell list with the longest possible
@@ -113,14 +280,23 @@ int findBonds(const PerceptionRun& run) {
         bonds.reserve(capacity);
     }
 
+    const bool metalBonds = run.opt.metalBondsOn();
+    std::vector<MetalContact> contacts;
+
     // Tests the pair i < j and appends it when it is a bond.
     auto testPair = [&](int i, int j) {
         const AtomRecord& a = run.site(i);
         const AtomRecord& b = run.site(j);
         if (!copiesMayBond(a.part, copyOf(run.p, i), b.part, copyOf(run.p, j))) return;
         const double d = run.distance(a.frac, b.frac);
-        const double r = bondReferenceLength(run.elementOf(i), run.elementOf(j));
-        if (!bondedAt(r, d)) return;
+        const int ea = run.elementOf(i), eb = run.elementOf(j);
+        const double r = bondReferenceLength(ea, eb);
+        if (!elementsBondedAt(ea, eb, d, metalBonds)) {
+            const double sum = coordinationRadiusSum(ea, eb);
+            if (isMetalLigandPair(ea, eb) && d > 0.6 * sum && d <= METAL_CONTACT_FACTOR * sum)
+                contacts.push_back({i, j, d});
+            return;
+        }
         const double margin = r - d;
         if (bonds.size() == capacity)
             fatal("Too many bonds: the bond list holds at most %d bonds (%d per atom) for %d atoms%s%s%s",
@@ -138,8 +314,23 @@ int findBonds(const PerceptionRun& run) {
     // The longest bond any two of these atoms can form: twice the largest covalent radius
     // (the electronegativity term only shortens), over 0.85.
     int largestRadius = 0;
-    for (int i = 0; i < nAtoms; ++i) largestRadius = std::max(largestRadius, radiusOf(run.elementOf(i)));
-    const double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    bool metal = false, ligand = false;
+    for (int i = 0; i < nAtoms; ++i) {
+        largestRadius = std::max(largestRadius, radiusOf(run.elementOf(i)));
+        metal = metal || isMetal(run.elementOf(i));
+        ligand = ligand || isLigandAtom(run.elementOf(i));
+    }
+    double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    // with a metal and a ligand atom present, the longest metal-ligand contact that is named
+    if (metal && ligand) {
+        double largestMetal = 0, largestLigand = 0;
+        for (int i = 0; i < nAtoms; ++i) {
+            const double radius = coordinationRadiusSum(run.elementOf(i), run.elementOf(i)) / 2.0;
+            if (isMetal(run.elementOf(i))) largestMetal = std::max(largestMetal, radius);
+            if (isLigandAtom(run.elementOf(i))) largestLigand = std::max(largestLigand, radius);
+        }
+        longest = std::max(longest, METAL_CONTACT_FACTOR * (largestMetal + largestLigand));
+    }
     // Cell edge a little above it, so that rounding between the cell metric and Cartesian
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;
@@ -162,6 +353,8 @@ int findBonds(const PerceptionRun& run) {
         for (int i = 0; i < nAtoms; ++i)
             for (int j = i + 1; j < nAtoms; ++j) testPair(i, j);
         keepOneCopyPerOrderedAtom(run);
+        markOneSidedBonds(run);
+        warnMetalContacts(run, contacts);
         bonds.shrink_to_fit();
         return static_cast<int>(bonds.size());
     }
@@ -179,6 +372,8 @@ int findBonds(const PerceptionRun& run) {
         for (int j : partners) testPair(i, j);
     }
     keepOneCopyPerOrderedAtom(run);
+    markOneSidedBonds(run);
+    warnMetalContacts(run, contacts);
     bonds.shrink_to_fit();
     return static_cast<int>(bonds.size());
 }
@@ -230,8 +425,8 @@ int verknopfung(const PerceptionRun& run, int bondCount) {
     };
     for (int b = 0; b < bondCount; ++b) {
         const Bond& bond = bonds[b];
-        append(bond.first, bond.second, bond.margin);
-        append(bond.second, bond.first, bond.margin);
+        if (bond.seenFrom(bond.first)) append(bond.first, bond.second, bond.margin);
+        if (bond.seenFrom(bond.second)) append(bond.second, bond.first, bond.margin);
     }
 
     // Largest margin first; a bubble sort keeps equal margins in bond-list order.

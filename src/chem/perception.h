@@ -21,6 +21,13 @@ struct Bond {
     int second = 0;
     double length = 0;
     double margin = 0;  // reference length minus length
+    // A one-sided bond: an atom of no part next to atoms of several disorder parts is
+    // bonded to one part only; to the atoms of the others the bond is one-sided. The atom
+    // named here (first or second) leaves it out of its node and its name; the other atom
+    // keeps it. -1: an ordinary bond.
+    int hiddenFrom = -1;
+    // Whether atom a sees the bond (as its first or second atom).
+    bool seenFrom(int a) const { return hiddenFrom != a; }
 };
 
 // Neighbourhood of one atom, neighbours sorted by margin (largest first). A node holds

@@ -120,6 +120,13 @@ int countMols(const PerceptionRun& run) {
     int count = 0;
     std::vector<int> queue;
     queue.reserve(nAtoms);
+    // a one-sided bond joins its atoms to one molecule all the same
+    std::vector<std::vector<int>> oneSided;
+    for (const Bond& b : run.p.bonds) {
+        if (b.hiddenFrom < 0 || b.hiddenFrom >= static_cast<int>(knopf.size())) continue;
+        if (oneSided.empty()) oneSided.resize(knopf.size());
+        oneSided[static_cast<std::size_t>(b.hiddenFrom)].push_back(b.hiddenFrom == b.first ? b.second : b.first);
+    }
     for (int start = 0; start < nAtoms; ++start) {
         if (molecule[start] != 0) continue;
         ++count;
@@ -129,12 +136,15 @@ int countMols(const PerceptionRun& run) {
             const int a = queue[head];
             if (a >= static_cast<int>(knopf.size())) continue;
             const Knopf& node = knopf[a];
-            for (int k = 0; k < node.anzahl; ++k) {
-                const int n = run.p.originOf(node.nachbar[k]);  // an image stands for its input atom
-                if (n < 0 || n >= nAtoms || molecule[n] != 0) continue;
+            auto reach = [&](int neighbour) {
+                const int n = run.p.originOf(neighbour);  // an image stands for its input atom
+                if (n < 0 || n >= nAtoms || molecule[n] != 0) return;
                 molecule[n] = count;
                 queue.push_back(n);
-            }
+            };
+            for (int k = 0; k < node.anzahl; ++k) reach(node.nachbar[k]);
+            if (!oneSided.empty())
+                for (int n : oneSided[static_cast<std::size_t>(a)]) reach(n);
         }
     }
 

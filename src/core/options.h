@@ -40,4 +40,8 @@ struct Options {
     int crystalInput = 0;              // 1: a CIF, 2: a SHELX .res/.ins file (Inputtype= or -input)
     char inputFile[400] = "";          // Inputfile(empty for XD)=, or the -input file
     char moproTabPath[512] = "";       // Path_to_mopro.tab=
+    int metalBonds = -1;               // MetalBonds[0|1]=; -1: not set (on for CIF and SHELX input)
+
+    // Whether metal-ligand pairs are bonded by coordination radii as well.
+    bool metalBondsOn() const { return metalBonds > 0 || (metalBonds < 0 && crystalInput != 0); }
 };

@@ -137,24 +137,62 @@ double neutronLength(int element) {
     return z >= 1 && z <= 118 ? gemmi::Neutron92<double>::data[z] / 10.0 : 0.0;
 }
 
+// Where the default frames look for the nearest atoms: a cell list of every atom, and the
+// distance within which every atom lies.
+struct NearbyAtoms {
+    // First reach of the search, and the cell edge: a few bond lengths hold eight atoms in
+    // any structure of molecules.
+    static constexpr double FIRST_REACH = 3.5;
+
+    explicit NearbyAtoms(const Structure& s)
+        : grid(everyAtom(s), [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, FIRST_REACH) {
+        double low[3], high[3];
+        for (int k = 0; k < 3; ++k) low[k] = high[k] = s.nAtoms > 0 ? s.atom[0].cart[k] : 0.0;
+        for (int i = 0; i < s.nAtoms; ++i)
+            for (int k = 0; k < 3; ++k) {
+                low[k] = std::min(low[k], s.atom[static_cast<std::size_t>(i)].cart[k]);
+                high[k] = std::max(high[k], s.atom[static_cast<std::size_t>(i)].cart[k]);
+            }
+        span = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
+                         (high[2] - low[2]) * (high[2] - low[2]));
+    }
+    static std::vector<int> everyAtom(const Structure& s) {
+        std::vector<int> all(static_cast<std::size_t>(s.nAtoms));
+        for (int i = 0; i < s.nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
+        return all;
+    }
+
+    PointGrid grid;
+    double span = 0;  // no two atoms are farther apart
+};
+
 // Two atoms of the default frame of atom i: the nearest atom, and the next nearest that
 // does not lie on the line through both. Atoms of two different non-zero parts are
 // never taken together. -1 where the structure has no such atom.
-void defaultFrame(const Structure& s, int i, int& atom0, int& atom2) {
+void defaultFrame(const Structure& s, const NearbyAtoms& nearby, int i, int& atom0, int& atom2) {
     struct Near {
         double d;
         int j;
     };
+    // the few nearest atoms are enough: a frame atom is a neighbour or a second neighbour
+    constexpr std::size_t FEW = 8;
     std::vector<Near> near;
     const AtomRecord& a = s.atom[i];
-    for (int j = 0; j < s.nAtoms; ++j) {
-        const AtomRecord& b = s.atom[j];
-        if (j == i || !partsMayBond(a.part, b.part)) continue;
-        const double dx = b.cart[0] - a.cart[0], dy = b.cart[1] - a.cart[1], dz = b.cart[2] - a.cart[2];
-        near.push_back({dx * dx + dy * dy + dz * dz, j});
+    // The reach grows until it holds the few nearest atoms (every atom outside it is farther
+    // than every atom inside) or every atom of the structure.
+    for (double reach = NearbyAtoms::FIRST_REACH;; reach *= 2) {
+        near.clear();
+        const double reach2 = reach * reach;
+        nearby.grid.within(a.cart, reach * 1.001 + 1e-6, [&](int j) {
+            const AtomRecord& b = s.atom[static_cast<std::size_t>(j)];
+            if (j == i || !partsMayBond(a.part, b.part)) return;
+            const double dx = b.cart[0] - a.cart[0], dy = b.cart[1] - a.cart[1], dz = b.cart[2] - a.cart[2];
+            const double d = dx * dx + dy * dy + dz * dz;
+            if (d <= reach2) near.push_back({d, j});
+        });
+        if (near.size() >= FEW || reach >= nearby.span) break;
     }
-    // the few nearest atoms are enough: a frame atom is a neighbour or a second neighbour
-    const std::size_t keep = std::min<std::size_t>(near.size(), 8);
+    const std::size_t keep = std::min<std::size_t>(near.size(), FEW);
     std::partial_sort(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(keep), near.end(),
                       [](const Near& x, const Near& y) { return x.d < y.d || (x.d == y.d && x.j < y.j); });
     atom0 = atom2 = -1;
@@ -394,10 +432,11 @@ void loadAtom(Structure& s, const CrystalInput& in, int i, int entry, const Isot
 
 // Every atom's frame: Z towards the nearest atom, Y towards the next one off that line.
 void setDefaultFrames(Structure& s) {
+    const NearbyAtoms nearby(s);
     for (int i = 0; i < s.nAtoms; ++i) {
         AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
         int atom0, atom2;
-        defaultFrame(s, i, atom0, atom2);
+        defaultFrame(s, nearby, i, atom0, atom2);
         if (atom0 < 0) atom0 = i;
         if (atom2 < 0) atom2 = atom0;
         a.ax1 = 3;

@@ -1,13 +1,16 @@
 // Construction of the quandrel name of every atom.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "../core/stage.h"
 #include "../chem/causes.h"
+#include "../chem/bonds.h"
 #include "../chem/elements.h"
 #include "../chem/perception.h"
 #include "../core/failure.h"
@@ -38,8 +41,36 @@ const char* bondClass(const PerceptionRun& run, double v) {
 struct NameView {
     const PerceptionRun& run;
     bool rings;
+    // per atom the neighbours (and margins) of its one-sided bonds, which its node leaves
+    // out; null or empty rows where there are none
+    const std::vector<std::vector<std::pair<int, double>>>* hidden = nullptr;
     int ringCode(int atomIndex) const { return rings ? run.p.ringCode[static_cast<std::size_t>(atomIndex)] : 0; }
+    bool hasHidden(int atomIndex) const {
+        return hidden != nullptr && static_cast<std::size_t>(atomIndex) < hidden->size() &&
+               !(*hidden)[static_cast<std::size_t>(atomIndex)].empty();
+    }
 };
+
+// The neighbours of n as an atom c of a disorder part sees them, when n leaves atoms of some
+// parts out of its node (one-sided bonds): the node's and the left-out neighbours of c's own
+// conformer (part 0 or c's part), largest margin first, the node's first among equals.
+std::vector<std::pair<int, double>> neighboursSeenFrom(const NameView& view, int c, int n) {
+    const PerceptionRun& run = view.run;
+    const int part = run.site(c).part;
+    std::vector<std::pair<int, double>> seen;
+    const Knopf& node = run.p.knopf[n];
+    for (int k = 0; k < node.count(); ++k)
+        if (partsMayBond(part, run.site(node.nachbar[k]).part)) seen.push_back({node.nachbar[k], node.marge[k]});
+    for (const auto& m : (*view.hidden)[static_cast<std::size_t>(n)])
+        if (partsMayBond(part, run.site(m.first).part)) seen.push_back(m);
+    std::stable_sort(seen.begin(), seen.end(), [](const std::pair<int, double>& a, const std::pair<int, double>& b) {
+        return a.second > b.second;
+    });
+    return seen;
+}
+
+// Whether c sees n through n's node alone.
+bool seesNode(const NameView& view, int c, int n) { return view.run.site(c).part == 0 || !view.hasHidden(n); }
 
 // The bond descriptor of a term: a bond class, or "#"/"@" and a ring code.
 struct Descriptor {
@@ -59,12 +90,15 @@ void ringDescriptor(const NameView& v, int from, int neighbour, Descriptor& d) {
 void appendSecondShell(const NameView& view, int c, int n, std::string& name) {
     const PerceptionRun& run = view.run;
     const Knopf& node = run.p.knopf[n];
-    const int count = node.count();
+    std::vector<std::pair<int, double>> seen;
+    const bool fromNode = seesNode(view, c, n);
+    if (!fromNode) seen = neighboursSeenFrom(view, c, n);
+    const int count = fromNode ? node.count() : static_cast<int>(seen.size());
     name += '[';
     for (int k = 0; k < count; ++k) {
-        int m = node.nachbar[k];
+        int m = fromNode ? node.nachbar[k] : seen[static_cast<std::size_t>(k)].first;
         if (m == c) continue;
-        double v = node.marge[k];
+        double v = fromNode ? node.marge[k] : seen[static_cast<std::size_t>(k)].second;
         Descriptor d;
         d.set(bondClass(run, v));
         if (run.isHydrogen(m)) d.set("1");
@@ -93,7 +127,9 @@ void appendNeighbourTerm(const NameView& view, int c, int n, double v, std::stri
         return;
     }
     bool due = std::strcmp(d.text, "1.5") == 0 || d.has('#') || run.elementOf(n) > 11 || (hydrogen && !d.has('@'));
-    if (due && run.p.knopf[n].anzahl > 1) appendSecondShell(view, c, n, name);
+    const int around =
+        seesNode(view, c, n) ? run.p.knopf[n].anzahl : static_cast<int>(neighboursSeenFrom(view, c, n).size());
+    if (due && around > 1) appendSecondShell(view, c, n, name);
 }
 
 // The whole name of atom i from its bonds (indices into the bond list), built in name.
@@ -135,11 +171,19 @@ void getNames(const PerceptionRun& run, int bondCount) {
 
     // The bonds of every atom in bond-list order; as the list is sorted by atom pair, the
     // neighbours come in ascending index.
+    // A one-sided bond counts for the atom that sees it only.
     std::vector<std::vector<int>> bondsOf(nAtoms);
+    std::vector<std::vector<std::pair<int, double>>> hidden;
     for (int b = 0; b < bondCount; ++b) {
-        if (bonds[b].first >= 0 && bonds[b].first < nAtoms) bondsOf[bonds[b].first].push_back(b);
-        if (bonds[b].second >= 0 && bonds[b].second < nAtoms && bonds[b].second != bonds[b].first)
-            bondsOf[bonds[b].second].push_back(b);
+        const Bond& bond = bonds[b];
+        if (bond.first >= 0 && bond.first < nAtoms && bond.seenFrom(bond.first)) bondsOf[bond.first].push_back(b);
+        if (bond.second >= 0 && bond.second < nAtoms && bond.second != bond.first && bond.seenFrom(bond.second))
+            bondsOf[bond.second].push_back(b);
+        if (bond.hiddenFrom >= 0 && bond.hiddenFrom < nAtoms) {
+            if (hidden.empty()) hidden.resize(static_cast<std::size_t>(nAtoms));
+            const int other = bond.hiddenFrom == bond.first ? bond.second : bond.first;
+            hidden[static_cast<std::size_t>(bond.hiddenFrom)].push_back({other, bond.margin});
+        }
     }
 
     double totalCharge = 0.0;
@@ -148,7 +192,7 @@ void getNames(const PerceptionRun& run, int bondCount) {
         double planarity = planar(run, knopf[i], i);
         fprintf(logFile, "%-30s %f %d/%d\n", run.site(i).label, planarity, i, nAtoms);
 
-        buildName(NameView{run, true}, i, bondsOf[i], name);
+        buildName(NameView{run, true, &hidden}, i, bondsOf[i], name);
         storeName(run, i, name);
 
         if (opt.ions != 0) {
@@ -157,7 +201,7 @@ void getNames(const PerceptionRun& run, int bondCount) {
             const double oxidationBefore = run.p.totalOxi;
             double charge;
             if (opt.useNewRingNomenclature > 0) {
-                buildName(NameView{run, false}, i, bondsOf[i], bondOrderName);
+                buildName(NameView{run, false, &hidden}, i, bondsOf[i], bondOrderName);
                 charge = calcValeces(run, i, bondOrderName.c_str());
             } else {
                 charge = calcValeces(run, i);

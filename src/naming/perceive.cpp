@@ -55,6 +55,20 @@ void checkNameLength(const std::string& name) {
     unusable();
 }
 
+// Every hydrogen atom without a bonded neighbour gets a warning (its name describes a lone
+// atom, and no hydrogen constraint can ride on a parent).
+void warnLoneHydrogens(const PerceptionRun& run) {
+    const bool constraints = run.opt.uisoConstrain || run.opt.ridingConstrain;
+    for (int h = 0; h < run.s.nAtoms; ++h) {
+        if (!run.isHydrogen(h)) continue;
+        if (h < static_cast<int>(run.p.knopf.size()) && run.p.knopf[static_cast<std::size_t>(h)].count() > 0) continue;
+        const char* label = run.s.atom[static_cast<std::size_t>(h)].label;
+        run.p.warnings.warn("hydrogen without neighbours", {label},
+                          format("hydrogen atom %s has no bonded neighbour%s", label,
+                                 constraints ? "; it gets no hydrogen constraint." : "."));
+    }
+}
+
 }  // namespace
 
 Perception perceive(const Structure& s, const Options& opt, FILE* out, FILE* log, FILE* answers) {
@@ -75,6 +89,7 @@ Perception perceive(const Structure& s, const Options& opt, FILE* out, FILE* log
     if (opt.useNewRingNomenclature > 0) ringlord(run);
     getNames(run, bondCount);
     asymm(run);
+    warnLoneHydrogens(run);
     {
         // An unusable "Quandrele.in" has always been reported in the banner as a failure of
         // the chirality stage that ran before it; users and scripts know that line.

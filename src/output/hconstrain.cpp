@@ -45,8 +45,11 @@ void Quandrel::huconstrain() {
 
     FILE* con = fopen("H-Uiso-constrain.txt", "w");
 
+    // (a hydrogen without any neighbour was named after perception; here the one whose
+    // neighbours are all symmetry images)
     for (int h = 0; h < nAtoms; ++h)
-        if (isHydrogen(h) && parentOf(*this, h) < 0 && (opt.uisoConstrain || opt.ridingConstrain))
+        if (isHydrogen(h) && parentOf(*this, h) < 0 && h < static_cast<int>(knopf.size()) && knopf[h].anzahl > 0 &&
+            (opt.uisoConstrain || opt.ridingConstrain))
             fprintf(stderr, "Hydrogen atom %s has no bonded neighbour: it gets no hydrogen constraint.\n",
                     atom[h].label);
 

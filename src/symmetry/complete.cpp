@@ -60,7 +60,7 @@ public:
         elements.erase(std::unique(elements.begin(), elements.end()), elements.end());
         double cutoff = COINCIDENT;
         for (int a : elements)
-            for (int b : elements) cutoff = std::max(cutoff, bondReferenceLength(a, b) / 0.85);
+            for (int b : elements) cutoff = std::max(cutoff, longestBond(a, b, run.opt.metalBondsOn()));
         cutoff_ = cutoff * 1.0001 + 1e-6;
 
         // Perpendicular widths of the cell give the bin counts and the search extent.
@@ -179,7 +179,7 @@ public:
                         for (int k = 0; k < 3; ++k) c.frac[k] = w.frac[k] + static_cast<double>(cellShift[k]);
                         const double d =
                             run_.distance(frac, c.frac);
-                        if (!bondedAt(bondReferenceLength(element, originElement), d)) continue;
+                        if (!elementsBondedAt(element, originElement, d, run_.opt.metalBondsOn())) continue;
                         if (coincides(c.frac)) continue;
                         c.origin = w.origin;
                         c.op = w.op;
@@ -218,7 +218,7 @@ public:
         return anyPresentNear(frac, [&](const auto& p) {
             if (p.index == self || run_.site(p.index).part != part) return false;
             const double d = run_.distance(frac, p.frac);
-            return bondedAt(bondReferenceLength(element, run_.elementOf(p.index)), d);
+            return elementsBondedAt(element, run_.elementOf(p.index), d, run_.opt.metalBondsOn());
         });
     }
 

@@ -116,6 +116,36 @@ TEST(Settings, HydrogenConstraintValuesAreExactAndCaseSensitive) {
     }
 }
 
+// MetalBonds[0|1]= sets the metal-ligand rule; unset, it follows the kind of input; another
+// value warns and keeps the default. The key never enters the example file.
+TEST(Settings, MetalBondsKeyAndItsDefaultByInput) {
+    struct Row {
+        const char* text;
+        int value;
+        bool on;
+        bool warned;
+    } rows[] = {
+        {"", -1, false, false},
+        {"Inputtype[XD|MOPRO]=CIF\nInputfile(empty for XD)=a.cif\n", -1, true, false},
+        {"Inputtype[XD|MOPRO]=SHELX\nInputfile(empty for XD)=a.res\n", -1, true, false},
+        {"Inputtype[XD|MOPRO]=MOPRO\n", -1, false, false},
+        {"MetalBonds[0|1]=1\n", 1, true, false},
+        {"MetalBonds[0|1]=0\nInputtype[XD|MOPRO]=CIF\nInputfile(empty for XD)=a.cif\n", 0, false, false},
+        {"MetalBonds[0|1]=yes\n", -1, false, true},
+        {"MetalBonds[0|1]=2\nMetalBonds[0|1]=1\n", -1, false, true},  // the first line wins
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
+        ScratchDir dir;
+        std::unique_ptr<Options> o;
+        const std::string err = captureStderr([&] { o = readSettings(dir, r.text); });
+        EXPECT_EQ(o->metalBonds, r.value);
+        EXPECT_EQ(o->metalBondsOn(), r.on);
+        EXPECT_EQ(countOf(err, "is neither 0 nor 1"), r.warned ? 1 : 0) << err;
+        EXPECT_EQ(dir.read("example4qdltool.ini").find("MetalBonds"), std::string::npos);
+    }
+}
+
 TEST(Settings, OnlyUpperCaseMoproSelectsTheMoproReader) {
     ScratchDir dir;
     EXPECT_EQ(readSettings(dir, "Inputtype[XD|MOPRO]=mopro\n")->moproInput, 0);

@@ -1,6 +1,8 @@
 // The CIF reader and the loader that turns a crystal file into the structure model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -10,6 +12,7 @@
 #include "input/input.h"
 #include "cif_text.h"
 #include "core/failure.h"
+#include "chem/bonds.h"
 #include "input/crystal.h"
 #include "core/atomtable.h"
 #include "testutil.h"
@@ -540,6 +543,109 @@ TEST(CrystalLoader, NoHydrogenWarnsOnceAndFramesKeepToTheirPart) {
     EXPECT_NE(q->atom[1].atom2, 3);
     EXPECT_NE(q->atom[2].atom0, 2);
     EXPECT_NE(q->atom[2].atom2, 2);
+}
+
+// The default frame as a scan of every atom gives it: the nearest atom of a part that may
+// bond, then among the eight nearest the first one off the line through both, else the
+// second nearest; ties go to the lower index.
+void scannedFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
+    std::vector<std::pair<double, int>> near;
+    const double* c = q.atom[i].cart;
+    for (int j = 0; j < q.nAtoms; ++j) {
+        if (j == i || !partsMayBond(q.atom[i].part, q.atom[j].part)) continue;
+        const double* p = q.atom[j].cart;
+        near.push_back({(p[0] - c[0]) * (p[0] - c[0]) + (p[1] - c[1]) * (p[1] - c[1]) + (p[2] - c[2]) * (p[2] - c[2]),
+                        j});
+    }
+    std::sort(near.begin(), near.end());
+    atom0 = near.empty() ? i : near[0].second;
+    atom2 = near.size() > 1 ? near[1].second : atom0;
+    for (std::size_t k = 1; k < near.size() && k < 8; ++k) {
+        const double* p = q.atom[atom0].cart;
+        const double* r = q.atom[near[k].second].cart;
+        double uv = 0, uu = 0;
+        for (int m = 0; m < 3; ++m) {
+            uv += (p[m] - c[m]) * (r[m] - c[m]);
+            uu += (p[m] - c[m]) * (p[m] - c[m]);
+        }
+        if (std::fabs(uv) / std::sqrt(uu * near[k].first) < std::cos(5.0 * M_PI / 180.0)) {
+            atom2 = near[k].second;
+            break;
+        }
+    }
+}
+
+// P1 structures whose nearest atoms lie close, far (the search must reach out), in rows,
+// at equal distances and in parts: the frames the loader gives are those of a full scan.
+TEST(CrystalLoader, DefaultFramesAreThoseOfAScanOfEveryAtom) {
+    struct Row {
+        const char* what;
+        double cell;
+        std::vector<std::array<double, 4>> sites;  // Cartesian x y z, part
+    };
+    std::vector<Row> rows;
+    unsigned seed = 12345;
+    auto random = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<double>((seed >> 8) % 100000) / 100000.0;
+    };
+    Row cloud{"a random cloud", 20.0, {}};
+    while (cloud.sites.size() < 300) {
+        const std::array<double, 4> p{20 * random(), 20 * random(), 20 * random(), 0};
+        bool apart = true;
+        for (const auto& o : cloud.sites)
+            apart = apart && std::hypot(p[0] - o[0], p[1] - o[1], p[2] - o[2]) > 0.5;
+        if (apart) cloud.sites.push_back(p);
+    }
+    rows.push_back(cloud);
+    Row sparse{"lone atoms 17 A apart", 80.0, {}};
+    for (int k = 0; k < 12; ++k) sparse.sites.push_back({1.0 + 17.0 * (k % 4), 1.0 + 17.0 * (k / 4), 5.0, 0});
+    rows.push_back(sparse);
+    // in the row, the atom off it is among the eight nearest but beyond the first reach
+    Row line{"a row, one atom 4.2 A off it and one far off it", 60.0, {}};
+    for (int k = 0; k < 10; ++k) line.sites.push_back({5.0 + 1.5 * k, 5.0, 5.0, 0});
+    line.sites.push_back({11.0, 9.2, 5.0, 0});
+    line.sites.push_back({12.0, 40.0, 5.0, 0});
+    rows.push_back(line);
+    Row lattice{"a cubic lattice: equal distances", 20.0, {}};
+    for (int k = 0; k < 64; ++k)
+        lattice.sites.push_back({2.0 + 1.5 * (k % 4), 2.0 + 1.5 * (k / 4 % 4), 2.0 + 1.5 * (k / 16), 0});
+    rows.push_back(lattice);
+    Row parts{"two parts and atoms of no part", 20.0, {}};
+    for (int k = 0; k < 40; ++k)
+        parts.sites.push_back({3.0 + 1.2 * (k % 5) + 0.3 * (k % 2), 3.0 + 1.3 * (k / 5), 4.0 + 0.4 * (k % 3),
+                               static_cast<double>(k % 3)});
+    rows.push_back(parts);
+    rows.push_back({"two atoms", 10.0, {{1, 1, 1, 0}, {2, 1, 1, 0}}});
+    rows.push_back({"one atom", 10.0, {{1, 1, 1, 0}}});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDir dir;
+        CifText cif;
+        cif.cell = "_cell_length_a " + std::to_string(row.cell) + "\n_cell_length_b " + std::to_string(row.cell) +
+                   "\n_cell_length_c " + std::to_string(row.cell) +
+                   "\n_cell_angle_alpha 90\n_cell_angle_beta 90\n_cell_angle_gamma 90\n";
+        cif.symmetry = "loop_\n_space_group_symop_operation_xyz\n'x, y, z'\n";
+        cif.aniso = "";
+        cif.atoms.clear();
+        for (std::size_t k = 0; k < row.sites.size(); ++k) {
+            const auto& p = row.sites[k];
+            char line[160];
+            std::snprintf(line, sizeof line, "C%zu C %.8f %.8f %.8f 0.02 %s %s\n", k + 1, p[0] / row.cell,
+                          p[1] / row.cell, p[2] / row.cell, p[3] == 0 ? "1" : "0.5",
+                          p[3] == 0 ? "." : p[3] == 1 ? "1" : "2");
+            cif.atoms += line;
+        }
+        std::unique_ptr<Quandrel> q;
+        captureStderr([&] { q = loaded(dir, cif); });
+        ASSERT_EQ(q->nAtoms, static_cast<int>(row.sites.size()));
+        for (int i = 0; i < q->nAtoms; ++i) {
+            int atom0, atom2;
+            scannedFrame(*q, i, atom0, atom2);
+            EXPECT_EQ(q->atom[i].atom0, atom0 + 1) << q->atom[i].label;
+            EXPECT_EQ(q->atom[i].atom2, atom2 + 1) << q->atom[i].label;
+        }
+    }
 }
 
 TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
