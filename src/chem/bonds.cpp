@@ -264,6 +264,31 @@ void warnMetalContacts(const PerceptionRun& run, const std::vector<MetalContact>
                              one ? "is" : "are", one ? "" : "s", list.c_str(), advice.c_str()));
 }
 
+// The longest bond any two sites can form: twice the largest covalent radius (the
+// electronegativity term only shortens), over 0.85; with a metal and a ligand atom present,
+// at least the longest metal-ligand contact that is named.
+double longestPair(const PerceptionRun& run) {
+    const int nAtoms = run.sites();
+    int largestRadius = 0;
+    bool metal = false, ligand = false;
+    for (int i = 0; i < nAtoms; ++i) {
+        largestRadius = std::max(largestRadius, radiusOf(run.elementOf(i)));
+        metal = metal || isMetal(run.elementOf(i));
+        ligand = ligand || isLigandAtom(run.elementOf(i));
+    }
+    double longest = 2.0 * largestRadius / 100.0 / 0.85;
+    if (metal && ligand) {
+        double largestMetal = 0, largestLigand = 0;
+        for (int i = 0; i < nAtoms; ++i) {
+            const double radius = coordinationRadiusSum(run.elementOf(i), run.elementOf(i)) / 2.0;
+            if (isMetal(run.elementOf(i))) largestMetal = std::max(largestMetal, radius);
+            if (isLigandAtom(run.elementOf(i))) largestLigand = std::max(largestLigand, radius);
+        }
+        longest = std::max(longest, METAL_CONTACT_FACTOR * (largestMetal + largestLigand));
+    }
+    return longest;
+}
+
 }  // namespace
 
 // Bonds are searched among the atoms near each atom: a cell list with the longest possible
@@ -311,26 +336,7 @@ int findBonds(const PerceptionRun& run) {
         bonds.push_back(bond);
     };
 
-    // The longest bond any two of these atoms can form: twice the largest covalent radius
-    // (the electronegativity term only shortens), over 0.85.
-    int largestRadius = 0;
-    bool metal = false, ligand = false;
-    for (int i = 0; i < nAtoms; ++i) {
-        largestRadius = std::max(largestRadius, radiusOf(run.elementOf(i)));
-        metal = metal || isMetal(run.elementOf(i));
-        ligand = ligand || isLigandAtom(run.elementOf(i));
-    }
-    double longest = 2.0 * largestRadius / 100.0 / 0.85;
-    // with a metal and a ligand atom present, the longest metal-ligand contact that is named
-    if (metal && ligand) {
-        double largestMetal = 0, largestLigand = 0;
-        for (int i = 0; i < nAtoms; ++i) {
-            const double radius = coordinationRadiusSum(run.elementOf(i), run.elementOf(i)) / 2.0;
-            if (isMetal(run.elementOf(i))) largestMetal = std::max(largestMetal, radius);
-            if (isLigandAtom(run.elementOf(i))) largestLigand = std::max(largestLigand, radius);
-        }
-        longest = std::max(longest, METAL_CONTACT_FACTOR * (largestMetal + largestLigand));
-    }
+    const double longest = longestPair(run);
     // Cell edge a little above it, so that rounding between the cell metric and Cartesian
     // coordinates never hides a pair.
     const double edge = longest * 1.001 + 1e-6;

@@ -385,6 +385,58 @@ void requireFiniteDispersion(cif::Block& block, const std::string& where) {
         }
 }
 
+// The order of the site symmetry of every site, from the multiplicity the CIF states where
+// the ordered sites show what that column means; the multiplicity is then cleared.
+void settleSymmetryOrders(std::vector<RawSite>& raw, const gemmi::SmallStructure& st, const gemmi::UnitCell& cell,
+                          const gemmi::GroupOps& ops) {
+    const int groupOrder = static_cast<int>(ops.order());
+    // _atom_site_symmetry_multiplicity is the number of positions in the cell, but older
+    // refinement programs wrote the order of the site symmetry under that name (1 for a
+    // general position). The ordered sites decide which meaning the column has; where they
+    // agree with neither, it is not used.
+    bool countsPositions = true, givesOrder = true, anyMultiplicity = false;
+    for (std::size_t k = 0; k < st.sites.size() && k < raw.size(); ++k) {
+        if (raw[k].multiplicity == 0 || st.sites[k].disorder_group < 0 || !std::isfinite(st.sites[k].fract.x) ||
+            !std::isfinite(st.sites[k].fract.y) || !std::isfinite(st.sites[k].fract.z))
+            continue;
+        anyMultiplicity = true;
+        const int computed = siteSymmetryOrder(cell, ops, st.sites[k].fract);
+        countsPositions = countsPositions && raw[k].multiplicity * computed == groupOrder;
+        givesOrder = givesOrder && raw[k].multiplicity == computed;
+    }
+    for (RawSite& r : raw) {
+        if (r.multiplicity == 0) continue;
+        if (anyMultiplicity && countsPositions && groupOrder % r.multiplicity == 0)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : groupOrder / r.multiplicity;
+        else if (anyMultiplicity && givesOrder && !countsPositions)
+            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : r.multiplicity;
+        r.multiplicity = 0;
+    }
+}
+
+// The element of a site: its type symbol where one is stated, else from its label (guided
+// by the formula); stops the run naming what was tried.
+int siteElement(const gemmi::SmallStructure::Site& s, const RawSite& r, const std::set<int>& formula,
+                const std::string& where) {
+    const char* label = s.label.c_str();
+    int element = -1;
+    if (!r.typeSymbol.empty() && !cif::is_null(r.typeSymbol)) {
+        // a stated type symbol is the element; a damaged one is not guessed over
+        element = elementIndexOf(s.element);
+        if (element < 0)
+            fatal("%s: site %s: the type symbol \"%s\" names no element.", where.c_str(), label,
+                  s.type_symbol.c_str());
+    } else {
+        std::string tried;
+        element = elementFromLabel(s.label, formula, tried);
+        if (element < 0)
+            fatal("%s: site %s: %s, and the label names no element (tried%s%s).", where.c_str(), label,
+                  r.typeSymbol.empty() ? "there is no _atom_site_type_symbol" : "the type symbol is unknown",
+                  tried.c_str(), formula.empty() ? "" : ", guided by _chemical_formula_sum");
+    }
+    return element;
+}
+
 CrystalInput readBlock(cif::Block& block, const std::string& path) {
     CrystalInput in;
     in.source = path;
@@ -427,29 +479,7 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
     std::set<std::string> labels;
     const std::set<int> formula = formulaElements(block);
     std::vector<RawSite> raw = rawSites(block);
-    const int groupOrder = static_cast<int>(sym.ops.order());
-    // _atom_site_symmetry_multiplicity is the number of positions in the cell, but older
-    // refinement programs wrote the order of the site symmetry under that name (1 for a
-    // general position). The ordered sites decide which meaning the column has; where they
-    // agree with neither, it is not used.
-    bool countsPositions = true, givesOrder = true, anyMultiplicity = false;
-    for (std::size_t k = 0; k < st.sites.size() && k < raw.size(); ++k) {
-        if (raw[k].multiplicity == 0 || st.sites[k].disorder_group < 0 || !std::isfinite(st.sites[k].fract.x) ||
-            !std::isfinite(st.sites[k].fract.y) || !std::isfinite(st.sites[k].fract.z))
-            continue;
-        anyMultiplicity = true;
-        const int computed = siteSymmetryOrder(cell, sym.ops, st.sites[k].fract);
-        countsPositions = countsPositions && raw[k].multiplicity * computed == groupOrder;
-        givesOrder = givesOrder && raw[k].multiplicity == computed;
-    }
-    for (RawSite& r : raw) {
-        if (r.multiplicity == 0) continue;
-        if (anyMultiplicity && countsPositions && groupOrder % r.multiplicity == 0)
-            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : groupOrder / r.multiplicity;
-        else if (anyMultiplicity && givesOrder && !countsPositions)
-            r.symmetryOrder = r.symmetryOrder != 0 ? r.symmetryOrder : r.multiplicity;
-        r.multiplicity = 0;
-    }
+    settleSymmetryOrders(raw, st, cell, sym.ops);
     for (std::size_t k = 0; k < st.sites.size(); ++k) {
         const gemmi::SmallStructure::Site& s = st.sites[k];
         const RawSite r = k < raw.size() ? raw[k] : RawSite();
@@ -459,20 +489,7 @@ CrystalInput readBlock(cif::Block& block, const std::string& path) {
             fatal("%s: the atom label \"%s\" is empty or holds a blank.", where.c_str(), label);
         CrystalSite site;
         site.label = s.label;
-        if (!r.typeSymbol.empty() && !cif::is_null(r.typeSymbol)) {
-            // a stated type symbol is the element; a damaged one is not guessed over
-            site.element = elementIndexOf(s.element);
-            if (site.element < 0)
-                fatal("%s: site %s: the type symbol \"%s\" names no element.", where.c_str(), label,
-                      s.type_symbol.c_str());
-        } else {
-            std::string tried;
-            site.element = elementFromLabel(s.label, formula, tried);
-            if (site.element < 0)
-                fatal("%s: site %s: %s, and the label names no element (tried%s%s).", where.c_str(), label,
-                      r.typeSymbol.empty() ? "there is no _atom_site_type_symbol" : "the type symbol is unknown",
-                      tried.c_str(), formula.empty() ? "" : ", guided by _chemical_formula_sum");
-        }
+        site.element = siteElement(s, r, formula, where);
         const double f[3] = {s.fract.x, s.fract.y, s.fract.z};
         for (int k = 0; k < 3; ++k) {
             if (!std::isfinite(f[k]))

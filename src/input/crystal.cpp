@@ -465,6 +465,38 @@ int siteOrder(const std::vector<SymOp>& ops, const CellGeometry& geometry, const
     return std::max(order, 1);
 }
 
+// Two partly occupied sites: alternatives of one atom, or bonded within one conformer.
+struct Pair {
+    int a, b;
+    double d;
+    int relation;  // 1: alternatives, 0: bonded within one conformer
+    int rank;      // 0: far too close, 1: occupancies adding to at most 1, 2: bonded
+};
+
+// A warning for every pair of alternative sites: the parts they were put in, or that the
+// disorder around them could not be split.
+void warnAlternativeSites(Structure& s, const char* file, const std::vector<Pair>& alternatives,
+                          const std::vector<double>& occupancy) {
+    for (const Pair& p : alternatives) {
+        const AtomRecord& a = s.atom[static_cast<std::size_t>(p.a)];
+        const AtomRecord& b = s.atom[static_cast<std::size_t>(p.b)];
+        if (a.part == b.part)
+            s.readerWarnings.warn(
+                "alternative sites without a disorder group", {a.label, b.label},
+                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) look like alternative "
+                       "sites, but the disorder around them cannot be split in two parts; give them disorder groups.",
+                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                       occupancy[static_cast<std::size_t>(p.b)], p.d));
+        else
+            s.readerWarnings.warn(
+                "alternative sites without a disorder group", {a.label, b.label},
+                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) are alternative sites "
+                       "without a disorder group: they are put in parts %d and %d and never bonded.",
+                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
+                       occupancy[static_cast<std::size_t>(p.b)], p.d, a.part, b.part));
+    }
+}
+
 // Partly occupied atoms of no disorder part that cannot both be there: closer than 0.6
 // times the sum of their covalent radii, or closer than a bond while their occupancies add
 // to at most 1. Each such pair goes into two different new parts (atoms of a connected
@@ -495,12 +527,6 @@ void separateAlternativeSites(Structure& s, const char* file) {
             i = parent[static_cast<std::size_t>(i)];
         }
         return i;
-    };
-    struct Pair {
-        int a, b;
-        double d;
-        int relation;  // 1: alternatives, 0: bonded within one conformer
-        int rank;      // 0: far too close, 1: occupancies adding to at most 1, 2: bonded
     };
     // a relation that contradicts the ones already taken is dropped; it returns false then
     auto join = [&](int a, int b, int relation) {
@@ -566,24 +592,7 @@ void separateAlternativeSites(Structure& s, const char* file) {
         }
         s.atom[static_cast<std::size_t>(i)].part = firstPart[r] + (parityOf ^ firstParity);
     }
-    for (const Pair& p : alternatives) {
-        const AtomRecord& a = s.atom[static_cast<std::size_t>(p.a)];
-        const AtomRecord& b = s.atom[static_cast<std::size_t>(p.b)];
-        if (a.part == b.part)
-            s.readerWarnings.warn(
-                "alternative sites without a disorder group", {a.label, b.label},
-                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) look like alternative "
-                       "sites, but the disorder around them cannot be split in two parts; give them disorder groups.",
-                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
-                       occupancy[static_cast<std::size_t>(p.b)], p.d));
-        else
-            s.readerWarnings.warn(
-                "alternative sites without a disorder group", {a.label, b.label},
-                format("%s: atoms %s and %s (occupancies %.3f and %.3f, %.3f A apart) are alternative sites "
-                       "without a disorder group: they are put in parts %d and %d and never bonded.",
-                       file, a.label, b.label, occupancy[static_cast<std::size_t>(p.a)],
-                       occupancy[static_cast<std::size_t>(p.b)], p.d, a.part, b.part));
-    }
+    warnAlternativeSites(s, file, alternatives, occupancy);
 }
 
 // Two atoms of one part closer than 0.1 A are one atom given twice: refused with both labels.

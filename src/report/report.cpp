@@ -455,34 +455,10 @@ void describeFitToData(const scattering::FitToData& fit, Out& out) {
     out.close();
 }
 
-// The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
+// The dummies (with the image each stands for) and the symmetry images.
 template <class Out>
-void describeRun(const RunReport& run, Out& out) {
+void describeDummiesAndImages(const RunReport& run, Out& out) {
     char scratch[24];
-    out.open('{');
-    out.member("program", "QuandrelTool");
-    out.member("schemaVersion", REPORT_SCHEMA_VERSION);
-    out.member("title", run.title());
-    describeProvenance(run, out);
-    describeSettings(run.options(), out);
-    out.open("database", '{');
-    out.member("path", run.databasePath());
-    out.member("entries", run.entries);
-    out.close();
-    out.open("cell", '[');
-    for (int c = 0; c < 6; ++c) out.item(run.cell()[c]);
-    out.close();
-    out.member("spaceGroup", run.spaceGroup());
-    out.open("operators", '[');
-    for (const std::string& op : run.operators()) out.item(op);
-    out.close();
-    out.open("atoms", '[');
-    for (int i = 0; i < run.atoms(); ++i) {
-        describeAtom(run, i, out);
-        out.spill();
-    }
-    out.close();
-    out.member("missing", run.missing);
     out.open("dummies", '[');
     for (int k = 0; k < run.dummies(); ++k) {
         double cart[3];
@@ -517,6 +493,36 @@ void describeRun(const RunReport& run, Out& out) {
         out.close();
     }
     out.close();
+}
+
+// The whole run. `Out` is a JsonStream (the text) or a JsonTree (the library's document).
+template <class Out>
+void describeRun(const RunReport& run, Out& out) {
+    out.open('{');
+    out.member("program", "QuandrelTool");
+    out.member("schemaVersion", REPORT_SCHEMA_VERSION);
+    out.member("title", run.title());
+    describeProvenance(run, out);
+    describeSettings(run.options(), out);
+    out.open("database", '{');
+    out.member("path", run.databasePath());
+    out.member("entries", run.entries);
+    out.close();
+    out.open("cell", '[');
+    for (int c = 0; c < 6; ++c) out.item(run.cell()[c]);
+    out.close();
+    out.member("spaceGroup", run.spaceGroup());
+    out.open("operators", '[');
+    for (const std::string& op : run.operators()) out.item(op);
+    out.close();
+    out.open("atoms", '[');
+    for (int i = 0; i < run.atoms(); ++i) {
+        describeAtom(run, i, out);
+        out.spill();
+    }
+    out.close();
+    out.member("missing", run.missing);
+    describeDummiesAndImages(run, out);
     out.open("bonds", '[');
     run.forEachBond([&](int i, int j) {
         out.open('[');
