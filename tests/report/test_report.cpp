@@ -233,7 +233,23 @@ namespace {
 // element, a different one for each), three axis arrows per found atom, the missing atoms
 // marked, disorder parts dashed and named, images faded with their bonds, the dummies that
 // frames use; labels that do not overlap; the provenance; nothing fetched; no script error.
-void checkPage(const ScratchDir& dir) {
+// Every "Warning: " line of the run's standard error stands in the DOM's "Check before
+// refining" section (text as the browser serialises it) and in the JSON.
+void expectWarningsListed(const std::string& dom, const json& run, const std::string& err) {
+    const std::size_t section = dom.find("Check before refining");
+    int warned = 0;
+    for (const std::string& line : linesOf(err)) {
+        if (line.compare(0, 9, "Warning: ") != 0) continue;
+        ++warned;
+        std::string text;
+        for (char c : line.substr(9)) text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+        ASSERT_NE(section, std::string::npos) << line;
+        EXPECT_NE(dom.find("<td>" + text + "</td>", section), std::string::npos) << line;
+    }
+    EXPECT_GE(static_cast<int>(run["warnings"].size()), warned);
+}
+
+void checkPage(const ScratchDir& dir, const std::string& err = "") {
     SCOPED_TRACE(dir.path());
     const json run = json::parse(dir.read("Quandrele.json"));
     const std::string page = dir.read("Quandrele.html");
@@ -248,6 +264,7 @@ void checkPage(const ScratchDir& dir) {
     EXPECT_GT(probe.labels, 0);
     EXPECT_EQ(probe.hoveredAxes, run["missing"].get<int>() < static_cast<int>(run["atoms"].size()) ? 1 : -1);
     const std::string& dom = probe.dom;
+    expectWarningsListed(dom, run, err);
     const std::string view = drawnView(dom, "best");
     ASSERT_FALSE(view.empty());
     for (const char* other : {"a", "b", "c"}) EXPECT_FALSE(drawnView(dom, other).empty()) << other;
@@ -345,13 +362,15 @@ TEST(RunReport, ThePageShowsEveryAtomInARealBrowser) {
     {
         ScratchDir dir;  // the bundled example: every atom found
         dir.copyFolder(examplePath("l_alanine"));
-        ASSERT_EQ(runTool().code, 0);
-        checkPage(dir);
+        const RunResult r = runTool();
+        ASSERT_EQ(r.code, 0);
+        checkPage(dir, r.err);
     }
     {
         ScratchDir dir;  // half the names missing
-        ASSERT_EQ(runAgainstHalfDatabase(dir, "naphthalene").code, 0);
-        checkPage(dir);
+        const RunResult r = runAgainstHalfDatabase(dir, "naphthalene");
+        ASSERT_EQ(r.code, 0);
+        checkPage(dir, r.err);
     }
 }
 
@@ -362,7 +381,7 @@ TEST(RunReport, ThePageDrawsSymmetryImagesAndDisorderParts) {
         dir.copyFolder(sharedFixture("symmetry/cod_2100348_benzene_pbca/asym"));
         const RunResult r = runTool("-symmBonds");
         ASSERT_EQ(r.code, 0) << r.err;
-        checkPage(dir);
+        checkPage(dir, r.err);
         const json run = json::parse(dir.read("Quandrele.json"));
         EXPECT_EQ(run["images"].size(), 6u);
         const std::map<std::string, int> bonds = carbonBonds(drawnView(browserDom(dir.path() + "/Quandrele.html"), "best"), run);
@@ -383,7 +402,7 @@ TEST(RunReport, ThePageDrawsSymmetryImagesAndDisorderParts) {
         dir.copyFolder(sharedFixture("cif/cod_2224635_p-1_disorder/xd"));
         const RunResult r = runTool("-input " + cif);
         ASSERT_EQ(r.code, 0) << r.err;
-        checkPage(dir);
+        checkPage(dir, r.err);
         const json run = json::parse(dir.read("Quandrele.json"));
         std::set<int> parts;
         for (const json& a : run["atoms"]) parts.insert(a["part"].get<int>());
@@ -566,7 +585,7 @@ TEST(RunReport, TheWarningsOfTheRunLeadThePage) {
     dir.copyFolder(sharedFixture("cif/cod_2205750_pna21_s/xd"));
     const RunResult r = runTool();
     ASSERT_EQ(r.code, 0) << r.err;
-    checkPage(dir);
+    checkPage(dir, r.err);
     const json run = json::parse(dir.read("Quandrele.json"));
     const std::string page = dir.read("Quandrele.html");
     std::map<std::string, int> perKind;
