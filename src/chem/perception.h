@@ -160,6 +160,9 @@ void ringlord(const PerceptionRun& run);
 // Degree of planarity of a site's neighbourhood (1 planar), kept the first time it is
 // computed: later calls give that value whatever node they pass.
 double planar(const PerceptionRun& run, const Knopf& node, int atomIndex);
+// The degree of planarity of a site's node as perception kept it; computed (not kept) for a
+// site perception did not measure.
+double planarityOf(const Structure& s, const Perception& p, int atomIndex);
 // Guesses the charge of an atom from the bond orders of a name: bondOrderName, or the
 // atom's quandrel name when null. Adds the oxidation number to the running sum; the log
 // line shows the atom's quandrel name.

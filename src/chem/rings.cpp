@@ -69,15 +69,15 @@ int ringCodeSort(int code) {
     return sorted > INT_MAX ? code : static_cast<int>(sorted);
 }
 
-double planar(const PerceptionRun& run, const Knopf& node, int atomIndex) {
-    std::vector<double>& cache = run.p.planarCache;
-    if (static_cast<int>(cache.size()) < run.sites()) run.p.growSites(run.sites());
-    if (cache[static_cast<std::size_t>(atomIndex)] != -1.0) return cache[static_cast<std::size_t>(atomIndex)];
-    const AtomRecord& centre = run.site(atomIndex);
+namespace {
+
+// The degree of planarity of a node, computed.
+double nodePlanarity(const Structure& s, const Perception& p, const Knopf& node, int atomIndex) {
+    const AtomRecord& centre = siteOf(s, p, atomIndex);
 
     const int n = node.count();
     vec direction[MAX_NEIGHBOURS];
-    for (int k = 0; k < n; ++k) direction[k] = normalised(toVec(run.site(node.nachbar[k]).cart) - toVec(centre.cart));
+    for (int k = 0; k < n; ++k) direction[k] = normalised(toVec(siteOf(s, p, node.nachbar[k]).cart) - toVec(centre.cart));
 
     // Normal of the plane of each neighbour direction and the next one. Two directions on
     // one line span no plane: their normal is left out of the product.
@@ -95,8 +95,23 @@ double planar(const PerceptionRun& run, const Knopf& node, int atomIndex) {
         for (int b = a + 1; b < n; ++b)
             if (spansPlane[a] && spansPlane[b]) planarity *= std::fabs(dot(normal[a], normal[b]));
 
-    cache[static_cast<std::size_t>(atomIndex)] = planarity;
     return planarity;
+}
+
+}  // namespace
+
+double planar(const PerceptionRun& run, const Knopf& node, int atomIndex) {
+    std::vector<double>& cache = run.p.planarCache;
+    if (static_cast<int>(cache.size()) < run.sites()) run.p.growSites(run.sites());
+    double& kept = cache[static_cast<std::size_t>(atomIndex)];
+    if (kept == -1.0) kept = nodePlanarity(run.s, run.p, node, atomIndex);
+    return kept;
+}
+
+double planarityOf(const Structure& s, const Perception& p, int atomIndex) {
+    const std::size_t i = static_cast<std::size_t>(atomIndex);
+    if (i < p.planarCache.size() && p.planarCache[i] != -1.0) return p.planarCache[i];
+    return nodePlanarity(s, p, p.knopf[i], atomIndex);
 }
 
 namespace {

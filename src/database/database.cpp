@@ -76,41 +76,41 @@ private:
 // Hydrogen bond reset: the target length of the bond from hydrogen i to the atom its KS:
 // line names first, and the first atom (in atom order) within reach of it. near files the
 // atoms of the structure by their Cartesian positions; it is built on first use.
-void resetHydrogenBond(Quandrel& q, int i, KsLine& ks, FILE* resetFile, std::unique_ptr<PointGrid>& near) {
+void resetHydrogenBond(const TransferRun& run, int i, KsLine& ks, FILE* resetFile, std::unique_ptr<PointGrid>& near) {
     const int partnerElement = elementIndex(ks.element1);
     if (partnerElement < 0) return;
-    const int own = q.elementOf(i);
+    const int own = run.s.elementOf(i);
     const double d = (radiusOf(partnerElement) + radiusOf(own)) / 100.0 -
                      0.08 * std::abs(elNegOf(partnerElement) - elNegOf(own)) / 100.0 - ks.number1;
     ks.number1 = d;
 
-    const AtomRecord& h = q.atom[static_cast<std::size_t>(i)];
+    const AtomRecord& h = run.s.atom[static_cast<std::size_t>(i)];
     // Atoms clearly out of reach are passed over on their Cartesian distance; the atoms
     // that may be in reach are decided on laenge() as the rule states.
     const double reach = d / 0.85 + 1e-4;
     if (reach < 0.0) return;
     if (!near) {
-        std::vector<int> atoms(static_cast<std::size_t>(q.nAtoms));
-        for (int j = 0; j < q.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
-        near.reset(new PointGrid(atoms, [&q](int j) { return q.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
+        std::vector<int> atoms(static_cast<std::size_t>(run.s.nAtoms));
+        for (int j = 0; j < run.s.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
+        near.reset(new PointGrid(atoms, [&run](int j) { return run.s.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
     }
     int partner = -1;
     double partnerLength = 0.0;
     near->within(h.cart, reach, [&](int j) {
         if (j == i || (partner >= 0 && j > partner)) return;
-        const AtomRecord& other = q.atom[static_cast<std::size_t>(j)];
+        const AtomRecord& other = run.s.atom[static_cast<std::size_t>(j)];
         double r2 = 0.0;
         for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
         if (r2 > reach * reach) return;
         const double length =
-            cellGeometry(q.cell).distance(h.frac, other.frac);
+            cellGeometry(run.s.cell).distance(h.frac, other.frac);
         if (0.85 * length <= d) {
             partner = j;
             partnerLength = length;
         }
     });
     if (partner >= 0)
-        fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", q.atom[static_cast<std::size_t>(partner)].label,
+        fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", run.s.atom[static_cast<std::size_t>(partner)].label,
                 h.label, d, partnerLength);
 }
 
@@ -119,32 +119,32 @@ const char* const TABLE_HEADER =
 
 // The coordinate-system table goes to the log and, line by line, into the object's
 // frameTable for the master-file writer.
-void beginFrameTable(Quandrel& q) {
-    fprintf(q.logFile, "The following lines contain the local coordinate systems. Please do not Edit!\n");
-    fprintf(q.logFile, "=============================================================================\n");
-    fprintf(q.logFile, "%s\n", TABLE_HEADER);
-    q.frameTable.clear();
+void beginFrameTable(const TransferRun& run) {
+    fprintf(run.log, "The following lines contain the local coordinate systems. Please do not Edit!\n");
+    fprintf(run.log, "=============================================================================\n");
+    fprintf(run.log, "%s\n", TABLE_HEADER);
+    run.t.frameTable.clear();
 }
 
-void addFrameLine(Quandrel& q, const std::string& line) {
-    fprintf(q.logFile, "%s\n", line.c_str());
-    q.frameTable.push_back(line);
+void addFrameLine(const TransferRun& run, const std::string& line) {
+    fprintf(run.log, "%s\n", line.c_str());
+    run.t.frameTable.push_back(line);
 }
 
 // Dummy lines (DUM0 included) and the end of the table:
 //   cols 1-3 "DUM", 4-5 the dummy number left-justified, 11-19, 21-29, 31-39 its fractional
 //   coordinates (%9.6f, one blank between them)
-void endFrameTable(Quandrel& q) {
+void endFrameTable(const TransferRun& run) {
     char line[1024];  // room for three coordinates of any size (%f writes at most 317 characters)
-    for (int k = 0; k < q.nDummy; ++k) {
-        const double* f = q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac;
+    for (int k = 0; k < run.s.nDummy; ++k) {
+        const double* f = run.s.atom[static_cast<std::size_t>(run.s.nAtoms + k)].frac;
         std::snprintf(line, sizeof line, "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
-        addFrameLine(q, line);
+        addFrameLine(run, line);
     }
-    addFrameLine(q, "END ATOM");
-    fprintf(q.logFile, "\n");
-    fprintf(q.logFile, "====================================================================\n");
-    fflush(q.logFile);
+    addFrameLine(run, "END ATOM");
+    fprintf(run.log, "\n");
+    fprintf(run.log, "====================================================================\n");
+    fflush(run.log);
 }
 
 FileHandle openDatabase(const char* path) {
@@ -206,28 +206,28 @@ struct EntryTransfer {
     }
 };
 
-void reportMissing(Quandrel& q, int i, EntryTransfer& t) {
-    const char* name = q.quandrelName[i];
-    q.inDatabase[static_cast<std::size_t>(i)] = 0;
-    if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", q.atom[i].label, name);
-    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, q.opt.databasePath);
-    fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", q.atom[i].label);
+void reportMissing(const TransferRun& run, int i, EntryTransfer& t) {
+    const char* name = run.p.quandrelName[i];
+    run.t.inDatabase[static_cast<std::size_t>(i)] = 0;
+    if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", run.s.atom[i].label, name);
+    fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, run.opt.databasePath);
+    fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", run.s.atom[i].label);
 }
 
 // The populations, the site symmetry and the KS: line of an entry, with their checks.
-KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, EntryTransfer& t) {
-    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    const char* name = q.quandrelName[i];
+KsLine readEntryHead(const TransferRun& run, int i, long entry, const ParsedEntry& e, EntryTransfer& t) {
+    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+    const char* name = run.p.quandrelName[i];
     const int populations = e.populationCount;
     std::copy(e.populations, e.populations + populations, a.multipole);
-    requireNumbersf(a.multipole, populations, q.opt.databasePath, "entry %s, populations", name);
+    requireNumbersf(a.multipole, populations, run.opt.databasePath, "entry %s, populations", name);
     if (populations < N_POPULATIONS)
         t.warnings.warn(entry, name, "only " + std::to_string(populations) + " of the 26 populations could be read.", a.label);
 
     if (e.hasSiteSym) std::strcpy(a.siteSym, e.siteSym);
     if (!e.complete) t.warnings.warn(entry, name, "the file ends before the entry is complete.", a.label);
     KsLine ks = e.ks;
-    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, q.opt.databasePath, "entry %s, KS: line", name);
+    if (ks.fields >= 8) requireNumbersf(&ks.number1, 1, run.opt.databasePath, "entry %s, KS: line", name);
     const std::pair<int, const std::string*> elements[] = {{2, &ks.element1}, {5, &ks.element2}};
     for (const auto& element : elements) {
         const std::string& symbol = *element.second;
@@ -239,92 +239,97 @@ KsLine readEntryHead(Quandrel& q, int i, long entry, const ParsedEntry& e, Entry
 
 // The frame: axis codes, reference atoms and the table line, all or nothing, so that an
 // atom without a table line keeps the whole frame it was read with.
-void transferFrame(Quandrel& q, int i, long entry, const KsLine& ks, bool complete, EntryTransfer& t) {
+void transferFrame(const TransferRun& run, int i, long entry, const KsLine& ks, bool complete, EntryTransfer& t) {
     std::string tableLine;
     if (ks.fields < 8) {
         if (complete)
-            t.warnings.warn(entry, q.quandrelName[i],
+            t.warnings.warn(entry, run.p.quandrelName[i],
                             "its KS: line could not be read; the atom keeps its local coordinate system.",
-                            q.atom[static_cast<std::size_t>(i)].label, "unreadable KS: line");
-    } else if (buildLocalFrame(q, i, ks, tableLine)) {
-        AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+                            run.s.atom[static_cast<std::size_t>(i)].label, "unreadable KS: line");
+    } else if (buildLocalFrame(run, i, ks, tableLine)) {
+        AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
         a.ax1 = axisCode(ks.axis1);
         a.ax2 = axisCode(ks.axis2);
-        addFrameLine(q, tableLine);
+        addFrameLine(run, tableLine);
         fprintf(t.symmetryFile, "Atom %s has %s-symmetry \n", a.label, a.siteSym);
     }
 }
 
 // Without kappa values the atom gets the standard ones.
-void transferKappas(Quandrel& q, int i, const std::vector<double>& kappas) {
-    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), q.opt.databasePath, "entry %s, kappa line",
-                    q.quandrelName[i]);
-    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
+void transferKappas(const TransferRun& run, int i, const std::vector<double>& kappas) {
+    requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), run.opt.databasePath, "entry %s, kappa line",
+                    run.p.quandrelName[i]);
+    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
     if (kappas.empty()) {
-        const double standard = q.isHydrogen(i) ? 1.2 : 1.0;
+        const double standard = run.s.isHydrogen(i) ? 1.2 : 1.0;
         for (double& kappa : a.kappa) kappa = standard;
     }
 }
 
-void transferEntry(Quandrel& q, int i, long entry, EntryTransfer& t) {
-    AtomRecord& a = q.atom[static_cast<std::size_t>(i)];
-    std::string model = modelCompoundName(q.databaseSeen.modelLine.c_str());
+void transferEntry(const TransferRun& run, int i, long entry, EntryTransfer& t) {
+    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+    std::string model = modelCompoundName(run.t.databaseSeen.modelLine.c_str());
     if (model.size() <= 511) a.modelCompound = std::move(model);  // cannot be longer: the line is cut
-    a.planarity = q.databaseSeen.planarity;
+    a.planarity = run.t.databaseSeen.planarity;
     if (t.descent != nullptr)
-        fprintf(t.descent, "%s: %s from: %s\n", a.label, q.quandrelName[i], a.modelCompound.c_str());
+        fprintf(t.descent, "%s: %s from: %s\n", a.label, run.p.quandrelName[i], a.modelCompound.c_str());
 
     const ParsedEntry& e = t.entry(entry);
-    KsLine ks = readEntryHead(q, i, entry, e, t);
-    if (q.isHydrogen(i)) resetHydrogenBond(q, i, ks, t.resetFile, t.near);
+    KsLine ks = readEntryHead(run, i, entry, e, t);
+    if (run.s.isHydrogen(i)) resetHydrogenBond(run, i, ks, t.resetFile, t.near);
     a.atom1 = i + 1;
-    q.inDatabase[static_cast<std::size_t>(i)] = 1;
-    transferFrame(q, i, entry, ks, e.complete, t);  // may move the atom array
-    transferKappas(q, i, e.kappas);
+    run.t.inDatabase[static_cast<std::size_t>(i)] = 1;
+    transferFrame(run, i, entry, ks, e.complete, t);  // may move the atom array
+    transferKappas(run, i, e.kappas);
 }
 
 }  // namespace
 
-void Quandrel::findInDataBase() {
+void findInDataBase(const TransferRun& run) {
     Stage stage("findInDataBase");
+    Structure& s = run.s;
+    Transfer& transfer = run.t;
+    const int nAtoms = s.nAtoms;
 
     FileHandle symmetry = createSideFile("symmetry.txt", "can't open symmetry file");
     FileHandle reset = createSideFile("resetbond.txt", "can't open reset-bond file");
-    inDatabase.assign(static_cast<std::size_t>(nAtoms), 0);
-    imageDummy.assign(imageOrigin.size(), -1);
-    nDummy = 1;
+    transfer.inDatabase.assign(static_cast<std::size_t>(nAtoms), 0);
+    transfer.imageDummy.assign(run.p.imageOrigin.size(), -1);
+    s.nDummy = 1;
     // DUM0 stands right behind the atoms even when the input had no dummy.
-    if (atom.size() < static_cast<std::size_t>(nAtoms) + 1) atom.resize(static_cast<std::size_t>(nAtoms) + 1);
+    if (s.atom.size() < static_cast<std::size_t>(nAtoms) + 1) s.atom.resize(static_cast<std::size_t>(nAtoms) + 1);
 
-    beginFrameTable(*this);
-    FileHandle database = openDatabase(opt.databasePath);
-    fprintf(stderr, "Database path: %s\n", opt.databasePath);
+    beginFrameTable(run);
+    FileHandle database = openDatabase(run.opt.databasePath);
+    fprintf(stderr, "Database path: %s\n", run.opt.databasePath);
     printf("Reading database...\n");
     FileHandle descent = openFile("Quandrele.descent", "wt");
 
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(nAtoms));
-    for (int i = 0; i < nAtoms; ++i) names.emplace_back(quandrelName[i]);
+    for (int i = 0; i < nAtoms; ++i) names.emplace_back(run.p.quandrelName[i]);
     DatabaseIndex index;
     index.build(database.get(), names);
-    databaseEntries = index.entryNames();
+    transfer.databaseEntries = index.entryNames();
 
-    EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr, EntryWarnings(warningLog), {}};
+    EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr,
+                    EntryWarnings(transfer.warningLog), {}};
     for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
-        applyScanState(index, entry != nullptr ? entry->state : index.endState(), databaseSeen);
+        applyScanState(index, entry != nullptr ? entry->state : index.endState(), transfer.databaseSeen);
         if (entry == nullptr)
-            reportMissing(*this, i, t);
+            reportMissing(run, i, t);
         else
-            transferEntry(*this, i, entry->dataOffset, t);
+            transferEntry(run, i, entry->dataOffset, t);
     }
     // The report ranks the nearest entries of missing atoms among the database's names.
-    if (std::find(inDatabase.begin(), inDatabase.end(), 0) != inDatabase.end()) databaseNames = index.entryNameList();
+    if (std::find(transfer.inDatabase.begin(), transfer.inDatabase.end(), 0) != transfer.inDatabase.end())
+        transfer.databaseNames = index.entryNameList();
     descent.reset();
     database.reset();
 
-    endFrameTable(*this);
+    endFrameTable(run);
     symmetry.reset();
     reset.reset();
 }

@@ -14,8 +14,32 @@
 #include <unordered_map>
 #include <vector>
 
-#include "../driver/Quandrel.h"
+#include "../chem/perception.h"
+#include "../core/options.h"
+#include "../core/structure.h"
 #include "../core/text.h"
+#include "transfer.h"
+
+// One database stage: the structure whose atoms take the transferred populations, kappas,
+// frames and dummies; what perception found and the options, which it only reads; the
+// Transfer record it fills; and the log file (the coordinate-system table).
+struct TransferRun {
+    Structure& s;
+    const Perception& p;
+    const Options& opt;
+    Transfer& t;
+    FILE* log;
+
+    // An input atom or a symmetry image, and its element (an image has its atom's).
+    const AtomRecord& site(int i) const { return siteOf(s, p, i); }
+    int siteElement(int i) const { return s.elementOf(p.originOf(i)); }
+    // Degree of planarity of the node of atom i as perception found it.
+    double planarity(int i) const { return planarityOf(s, p, i); }
+};
+
+// The database stage: every atom whose name is in the database takes its entry's
+// populations, kappas and local frame (with the dummies it needs); the others are reported.
+void findInDataBase(const TransferRun& run);
 
 // ---------------------------------------------------------------------------------
 // The index of the database file
@@ -107,4 +131,4 @@ std::string modelCompoundName(const char* modelLine);
 // reading the atom's site symmetry.
 // Sets atom0 and atom2 of the atom. Returns false, with a warning on standard error and
 // nothing changed, when no neighbour has the element the first axis names.
-bool buildLocalFrame(Quandrel& q, int i, const KsLine& ks, std::string& tableLine);
+bool buildLocalFrame(const TransferRun& run, int i, const KsLine& ks, std::string& tableLine);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "../database/database.h"
 #include "../input/input.h"
 #include "../core/failure.h"
 #include "../naming/naming.h"
@@ -38,10 +39,7 @@ void Quandrel::findOutNames() {
     warningLog.adopt(warnings);  // already on standard error, in the order they arose
 }
 
-double Quandrel::planarity(int index) {
-    const PerceptionRun run{*this, opt, *this, outFile, logFile};
-    return planar(run, knopf[static_cast<std::size_t>(index)], index);
-}
+void Quandrel::findInDataBase() { ::findInDataBase(TransferRun{*this, *this, opt, *this, logFile}); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

@@ -52,8 +52,6 @@ public:
     int inputAtoms() const { return nInput >= 0 ? nInput : nAtoms; }
     const AtomRecord& site(int index) const { return siteOf(*this, *this, index); }
     int siteElement(int index) const { return elementOf(originOf(index)); }
-    // Degree of planarity of an atom's node (as perception found it).
-    double planarity(int index);
 
     // ---- database transfer ----
     void findInDataBase();
