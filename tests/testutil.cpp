@@ -338,3 +338,5 @@ void toCartesian(const Structure& s, const double* frac, double (&cart)[3]) {
 void toFractional(const Structure& s, const double* cart, double (&frac)[3]) {
     cellGeometry(s.cell).toFractional(cart, frac);
 }
+
+TransferRun writing(Quandrel& q) { return TransferRun{q, q, q.opt, q, q.outFile, q.logFile}; }

@@ -12,6 +12,7 @@
 
 #include "driver/Quandrel.h"
 #include "naming/naming.h"
+#include "output/writer.h"
 #include "symmetry/completion.h"
 #include "core/failure.h"
 #include "openfiles.h"
@@ -102,6 +103,10 @@ void connect(Quandrel& q, int i, std::initializer_list<int> neighbours);
 // The perception run of a test object: its structure, options, perception and report
 // files. The per-site tables are made large enough for its atoms and images.
 PerceptionRun perceiving(Quandrel& q);
+
+// The database stage and the writers of a test object: its structure, perception, options,
+// transfer record and report files.
+TransferRun writing(Quandrel& q);
 
 // Cell geometry of a structure: distance of two fractional positions, and the conversions.
 double distanceBetween(const Structure& s, double x1, double y1, double z1, double x2, double y2, double z2);

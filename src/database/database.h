@@ -20,23 +20,6 @@
 #include "../core/text.h"
 #include "transfer.h"
 
-// One database stage: the structure whose atoms take the transferred populations, kappas,
-// frames and dummies; what perception found and the options, which it only reads; the
-// Transfer record it fills; and the log file (the coordinate-system table).
-struct TransferRun {
-    Structure& s;
-    const Perception& p;
-    const Options& opt;
-    Transfer& t;
-    FILE* log;
-
-    // An input atom or a symmetry image, and its element (an image has its atom's).
-    const AtomRecord& site(int i) const { return siteOf(s, p, i); }
-    int siteElement(int i) const { return s.elementOf(p.originOf(i)); }
-    // Degree of planarity of the node of atom i as perception found it.
-    double planarity(int i) const { return planarityOf(s, p, i); }
-};
-
 // The database stage: every atom whose name is in the database takes its entry's
 // populations, kappas and local frame (with the dummies it needs); the others are reported.
 void findInDataBase(const TransferRun& run);

@@ -11,6 +11,7 @@
 #include "../core/structure.h"
 #include "../core/warnings.h"
 #include "../chem/perception.h"
+#include "../core/options.h"
 
 // What the database searches have seen last while scanning the file from its start.
 struct DatabaseSeen {
@@ -61,4 +62,23 @@ struct Transfer {
     // The warnings of the database stage that the report lists (damaged entries, dummies
     // no position rule placed), each also on standard error.
     WarningLog warningLog;
+};
+
+// The database stage and the writers after it: the structure whose atoms take the
+// transferred populations, kappas, frames and dummies (and, when written, the constrained
+// hydrogen U and the rebuilt kappa sets); what perception found and the options, which they
+// only read; the Transfer record they fill; and the report files.
+struct TransferRun {
+    Structure& s;
+    const Perception& p;
+    const Options& opt;
+    Transfer& t;
+    FILE* out;  // Quandrele.out
+    FILE* log;  // Quandrele.log
+
+    // An input atom or a symmetry image, and its element (an image has its atom's).
+    const AtomRecord& site(int i) const { return siteOf(s, p, i); }
+    int siteElement(int i) const { return s.elementOf(p.originOf(i)); }
+    // Degree of planarity of the node of atom i as perception found it.
+    double planarity(int i) const { return planarityOf(s, p, i); }
 };

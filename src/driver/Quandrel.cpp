@@ -7,6 +7,7 @@
 
 #include "../database/database.h"
 #include "../input/input.h"
+#include "../output/writer.h"
 #include "../core/failure.h"
 #include "../naming/naming.h"
 
@@ -39,7 +40,13 @@ void Quandrel::findOutNames() {
     warningLog.adopt(warnings);  // already on standard error, in the order they arose
 }
 
-void Quandrel::findInDataBase() { ::findInDataBase(TransferRun{*this, *this, opt, *this, logFile}); }
+void Quandrel::setupNewInpAndMasFile() { ::setupNewInpAndMasFile(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+
+void Quandrel::huconstrain() { ::huconstrain(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+
+int Quandrel::insertFiles() { return ::insertFiles(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+
+void Quandrel::findInDataBase() { ::findInDataBase(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "../driver/Quandrel.h"
+#include "../database/transfer.h"
 #include "../core/failure.h"
 #include "writer.h"
 
@@ -117,10 +117,10 @@ bool mergeInto(const char* master, bool insertConstraints, WarningLog& warnings)
 
 }  // namespace
 
-int Quandrel::insertFiles() {
+int insertFiles(const TransferRun& run) {
     // "xd.mas.HasSameSymm" only when this run wrote it: an older one is left alone.
-    if (!mergeInto("xd.mas.quandreltool", true, warningLog)) return 1;
-    if (opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", opt.uisoConstrain || opt.ridingConstrain, warningLog)) return 1;
+    if (!mergeInto("xd.mas.quandreltool", true, run.t.warningLog)) return 1;
+    if (run.opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", run.opt.uisoConstrain || run.opt.ridingConstrain, run.t.warningLog)) return 1;
     remove("resetbond.txt");
     remove("H-Uiso-constrain.txt");
     return 0;

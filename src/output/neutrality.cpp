@@ -53,14 +53,14 @@ struct MoleculeSums {
     double sumElNeg = 0;    // electronegativities
 };
 
-MoleculeSums sumMolecule(const Quandrel& q, const std::vector<int>& inMolecule) {
+MoleculeSums sumMolecule(const TransferRun& run, const std::vector<int>& inMolecule) {
     MoleculeSums s;
     for (int i : inMolecule) {
-        const AtomRecord& a = q.atom[i];
-        if (i >= static_cast<int>(q.inDatabase.size()) || q.inDatabase[i] == 0) continue;
+        const AtomRecord& a = run.s.atom[i];
+        if (i >= static_cast<int>(run.t.inDatabase.size()) || run.t.inDatabase[i] == 0) continue;
         ++s.n;
-        if (q.isHydrogen(i)) ++s.nH;
-        if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * q.scatTable[a.tbl - 1].valenceElectrons;
+        if (run.s.isHydrogen(i)) ++s.nH;
+        if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * run.s.scatTable[a.tbl - 1].valenceElectrons;
         s.Sm += a.occupancy * a.multipole[0];
         s.sumElNeg += a.elNeg;
     }
@@ -97,7 +97,7 @@ bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s, WarningL
     return true;
 }
 
-bool weightByElectronegativity(MonopoleCorrection& c, const Quandrel& q, int m, const MoleculeSums& s,
+bool weightByElectronegativity(MonopoleCorrection& c, const TransferRun& run, int m, const MoleculeSums& s,
                                const std::vector<int>& inMolecule, WarningLog& warnings) {
     if (s.n == 0) return noMonopoles(warnings);
     const double mean = s.sumElNeg / s.n;
@@ -113,11 +113,11 @@ bool weightByElectronegativity(MonopoleCorrection& c, const Quandrel& q, int m, 
     c.counted[m] = s.n;
     if (c.difference[m] > 0)
         for (int i : inMolecule)
-            if (!(q.atom[i].elNeg > 0.0))
-                warnings.warnLine("monopoles not corrected", {q.atom[i].label},
+            if (!(run.s.atom[i].elNeg > 0.0))
+                warnings.warnLine("monopoles not corrected", {run.s.atom[i].label},
                                   format("Atom %s has no electronegativity in the element table: its monopole is "
                                          "written uncorrected.",
-                                         q.atom[i].label));
+                                         run.s.atom[i].label));
     return true;
 }
 
@@ -197,41 +197,41 @@ MonopoleCorrection emptyCorrection(int mode, int molecules) {
 
 }  // namespace
 
-MonopoleCorrection computeNeutrality(Quandrel& q, int molecules) {
-    MonopoleCorrection c = emptyCorrection(q.opt.achieveNeutrality, molecules);
+MonopoleCorrection computeNeutrality(const TransferRun& run, int molecules) {
+    MonopoleCorrection c = emptyCorrection(run.opt.achieveNeutrality, molecules);
     const std::vector<double> charges = readMoleculeCharges(molecules);
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
            "the program calculates a correction factor:\n");
 
-    for (int i = 0; i < q.nAtoms; ++i) q.atom[i].elNeg = elNegOf(q.elementOf(i)) / 100.0;
+    for (int i = 0; i < run.s.nAtoms; ++i) run.s.atom[i].elNeg = elNegOf(run.s.elementOf(i)) / 100.0;
 
-    const std::vector<std::vector<int>> members = atomsByMolecule(q, molecules);
+    const std::vector<std::vector<int>> members = atomsByMolecule(run, molecules);
     for (int m = 0; m < molecules; ++m) {
         printf("MOLECULE NO %d\n", m + 1);
         const std::vector<int>& inMolecule = members[static_cast<std::size_t>(m) + 1];
-        MoleculeSums s = sumMolecule(q, inMolecule);
+        MoleculeSums s = sumMolecule(run, inMolecule);
         if (!charges.empty()) s.Sn = charges[m];
         c.expected[m] = s.Sn;
         c.monopoleSum[m] = s.Sm;
-        describeSums(q.logFile, s);
+        describeSums(run.log, s);
 
         bool applies;
         switch (c.mode) {
         case 1:
-            applies = scaleByFactor(c, m, s, q.warningLog);
+            applies = scaleByFactor(c, m, s, run.t.warningLog);
             break;
         case 2:
-            applies = weightByElectronegativity(c, q, m, s, inMolecule, q.warningLog);
+            applies = weightByElectronegativity(c, run, m, s, inMolecule, run.t.warningLog);
             break;
         case 3:
             applies = correctHydrogens(c, m, s);
             break;
         default:
-            applies = addAverage(c, m, s, q.warningLog);
+            applies = addAverage(c, m, s, run.t.warningLog);
             break;
         }
         c.applies[m] = applies ? 1 : 0;
-        if (applies) describeCorrection(c, m, s, q.logFile);
+        if (applies) describeCorrection(c, m, s, run.log);
     }
     return c;
 }

@@ -14,79 +14,79 @@ namespace {
 
 // A MoPro parameter file carries no title; the new parameter file takes the one of the
 // master file "xd.mas" that the new master files are built from, when there is one.
-void takeTitleFromMasterFile(Quandrel& q) {
+void takeTitleFromMasterFile(const TransferRun& run) {
     FileHandle f = openFile("xd.mas", "r");
     if (!f) return;
     LineReader reader(f.get());
     std::string line;
-    char word[sizeof q.title] = "";
-    if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(q.title, sizeof q.title, word);
+    char word[sizeof run.s.title] = "";
+    if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(run.s.title, sizeof run.s.title, word);
 }
 
 }  // namespace
 
-void Quandrel::setupNewInpAndMasFile() {
+void setupNewInpAndMasFile(const TransferRun& run) {
     {
         Stage stage("setupNewInp_and_MasFile");
-        if (nAtoms + nDummy > MAX_ATOMS)
+        if (run.s.nAtoms + run.s.nDummy > MAX_ATOMS)
             fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
                   "atoms in five columns, so at most %d of them together can be written. No file is written.",
-                  nAtoms, nDummy, MAX_ATOMS);
+                  run.s.nAtoms, run.s.nDummy, MAX_ATOMS);
         // Atom lines of anharmonic atoms give ATOM1 and ATOM2 four columns only.
-        for (int i = 0; i < nAtoms; ++i)
-            if ((atom[i].tp == 3 || atom[i].tp == 4) && (atom[i].atom1 > 9999 || atom[i].atom2 > 9999))
+        for (int i = 0; i < run.s.nAtoms; ++i)
+            if ((run.s.atom[i].tp == 3 || run.s.atom[i].tp == 4) && (run.s.atom[i].atom1 > 9999 || run.s.atom[i].atom2 > 9999))
                 fatal("Atom %s (TP %d) has frame atoms %d and %d: its line in the parameter file has four "
                       "columns for them, so at most 9999 can be written. No file is written.",
-                      atom[i].label, atom[i].tp, atom[i].atom1, atom[i].atom2);
+                      run.s.atom[i].label, run.s.atom[i].tp, run.s.atom[i].atom1, run.s.atom[i].atom2);
         // CHEMCON, read from the input and written back, has four columns on every atom line.
-        for (int i = 0; i < nAtoms; ++i)
-            if (atom[i].chemCon > 9999 || atom[i].chemCon < -999)
+        for (int i = 0; i < run.s.nAtoms; ++i)
+            if (run.s.atom[i].chemCon > 9999 || run.s.atom[i].chemCon < -999)
                 fatal("Atom %s has CHEMCON %d: its line in the parameter file has four columns for it, so it "
                       "must lie between -999 and 9999. No file is written.",
-                      atom[i].label, atom[i].chemCon);
-        huconstrain();
-        const int molecules = static_cast<int>(molElectrons.size());  // as perception found them
-        announceMolecules(*this);
-        const MonopoleCorrection correction = computeNeutrality(*this, molecules);
-        appliedCorrection = correction;
-        rebuildKappaSets(*this);
-        if (opt.moproInput != 0 && title[0] == '\0') takeTitleFromMasterFile(*this);
-        writeParameterFile(*this, correction);
+                      run.s.atom[i].label, run.s.atom[i].chemCon);
+        huconstrain(run);
+        const int molecules = static_cast<int>(run.p.molElectrons.size());  // as perception found them
+        announceMolecules(run.p);
+        const MonopoleCorrection correction = computeNeutrality(run, molecules);
+        run.t.appliedCorrection = correction;
+        rebuildKappaSets(run);
+        if (run.opt.moproInput != 0 && run.s.title[0] == '\0') takeTitleFromMasterFile(run);
+        writeParameterFile(run, correction);
         // reference output: the "MAS-FILE writing!" line
         printf("MAS-FILE writing!\n");
-        writeMasterFiles(*this, molecules);
+        writeMasterFiles(run, molecules);
     }
-    insertFiles();
+    insertFiles(run);
 }
 
-void rebuildKappaSets(Quandrel& q) {
+void rebuildKappaSets(const TransferRun& run) {
     for (int k = 0; k < MAX_KAPPA; ++k) {
-        for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = 0.0;
-        q.kappaNo[k] = -1;
+        for (int v = 0; v < 6; ++v) run.s.kappaSet[v][k] = 0.0;
+        run.s.kappaNo[k] = -1;
     }
-    q.nKappa = 1;
-    for (int i = 0; i < q.nAtoms; ++i) {
-        AtomRecord& a = q.atom[i];
+    run.s.nKappa = 1;
+    for (int i = 0; i < run.s.nAtoms; ++i) {
+        AtomRecord& a = run.s.atom[i];
         for (int k = 0;; ++k) {
             if (k >= MAX_KAPPA)
                 fatal("The atoms need more than %d kappa sets (distinct pairs of first kappa value and "
                       "scattering type); an XD parameter file holds at most %d.",
                       MAX_KAPPA, MAX_KAPPA);
             // values are compared exactly: a difference in the last digit makes a new set
-            if (q.kappaSet[0][k] == a.kappa[0] && q.kappaNo[k] == a.tbl) {
+            if (run.s.kappaSet[0][k] == a.kappa[0] && run.s.kappaNo[k] == a.tbl) {
                 a.kap = k + 1;
                 break;
             }
-            if (k == q.nKappa - 1) {
-                a.kap = q.nKappa;
-                for (int v = 0; v < 6; ++v) q.kappaSet[v][k] = a.kappa[v];
-                q.kappaNo[k] = a.tbl;
-                ++q.nKappa;
+            if (k == run.s.nKappa - 1) {
+                a.kap = run.s.nKappa;
+                for (int v = 0; v < 6; ++v) run.s.kappaSet[v][k] = a.kappa[v];
+                run.s.kappaNo[k] = a.tbl;
+                ++run.s.nKappa;
                 break;
             }
         }
     }
-    --q.nKappa;
+    --run.s.nKappa;
 }
 
 void closeWritten(FILE* f, const char* name) {
@@ -99,18 +99,18 @@ void closeWritten(FILE* f, const char* name) {
 namespace {
 
 // The populations of atom i as written: occupancy times the population, the monopole corrected.
-void populationsOf(Quandrel& q, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
-    const AtomRecord& a = q.atom[i];
-    p[0] = correction.monopole(q, q, i);
+void populationsOf(const TransferRun& run, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
+    const AtomRecord& a = run.s.atom[i];
+    p[0] = correction.monopole(run.s, run.p, i);
     for (int v = 1; v < N_POPULATIONS; ++v) p[v] = a.occupancy * a.multipole[v];
 }
 
 // Populations stand in columns of 8 characters without a separator: a value that needs
 // more would run into its neighbour and XD would read other numbers.
-void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
-    for (int i = 0; i < q.nAtoms; ++i) {
+void checkPopulationColumns(const TransferRun& run, const MonopoleCorrection& correction) {
+    for (int i = 0; i < run.s.nAtoms; ++i) {
         double p[N_POPULATIONS];
-        populationsOf(q, correction, i, p);
+        populationsOf(run, correction, i, p);
         for (int v = 0; v < N_POPULATIONS; ++v) {
             // Below 99 in magnitude "%8.4f" needs at most 8 characters ("-98.9999", or
             // "-99.0000" rounded up): only larger values, NaN and infinities are formatted.
@@ -119,7 +119,7 @@ void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
             if (snprintf(field, sizeof field, "%8.4f", p[v]) > 8)
                 fatal("Population %d of atom %s is %g, which does not fit the 8 columns of its field in "
                       "xd.res.quandreltool: the new parameter file is not written.",
-                      v + 1, q.atom[i].label, p[v]);
+                      v + 1, run.s.atom[i].label, p[v]);
         }
     }
 }
@@ -141,10 +141,10 @@ void checkPopulationColumns(Quandrel& q, const MonopoleCorrection& correction) {
 //                   (cols 1-8, 9-16, ...)
 //   kappa line      cols 1-3 the set number, then six values, each a blank and %9.6f
 //   last line       the values read from the input's last line, each % 9.6E
-void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
-    if (static_cast<int>(q.atom.size()) < q.nAtoms + q.nDummy)
-        fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", q.nDummy, q.nAtoms);
-    checkPopulationColumns(q, correction);
+void writeParameterFile(const TransferRun& run, const MonopoleCorrection& correction) {
+    if (static_cast<int>(run.s.atom.size()) < run.s.nAtoms + run.s.nDummy)
+        fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", run.s.nDummy, run.s.nAtoms);
+    checkPopulationColumns(run, correction);
 
     FILE* res = fopen("xd.res.quandreltool", "w");
     if (res == nullptr) cannotOpen("xd.res.quandreltool.");
@@ -158,25 +158,25 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
     fprintf(res, "!                 <<< QUANDREL-TRANSFER Multipole file >>>                    !\n");
     fprintf(res, "%s\n", bangs);
     fprintf(res, "XDPARFILE VERSION  2\n");
-    fprintf(res, "%s   MODEL  4  2  1  0\n", q.title);
+    fprintf(res, "%s   MODEL  4  2  1  0\n", run.s.title);
     fprintf(res, "LIMITS nat  2000 ntx  31 lmx  4 nzz  30 nto  0 nsc  20 ntb  20 nov   2500\n");
-    q.multipoleLevel = 4;
-    const int* r = q.usageRest;
-    fprintf(res, "USAGE    %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d\n", q.nAtoms, r[0],
-            q.multipoleLevel, q.nKappa, r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], q.nDummy);
+    run.s.multipoleLevel = 4;
+    const int* r = run.s.usageRest;
+    fprintf(res, "USAGE    %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d\n", run.s.nAtoms, r[0],
+            run.s.multipoleLevel, run.s.nKappa, r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], run.s.nDummy);
     fprintf(res, "  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000 0.000E+00\n");
     fprintf(res, " -2.000000  0.000000  0.000000  0.000000  0.000000  0.333333\n");
 
-    for (int k = 0; k < q.nDummy; ++k) {
-        const double* f = q.atom[q.nAtoms + k].frac;
+    for (int k = 0; k < run.s.nDummy; ++k) {
+        const double* f = run.s.atom[run.s.nAtoms + k].frac;
         fprintf(res, "%15.6f%15.6f%15.6f\n", f[0], f[1], f[2]);
     }
 
     // Records are put together in one reused text and written at once: the numbers are
     // formatted by appendFixed and appendInt, which give printf's bytes.
     std::string record;
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const AtomRecord& a = q.atom[i];
+    for (int i = 0; i < run.s.nAtoms; ++i) {
+        const AtomRecord& a = run.s.atom[i];
         const double* u = a.u;
         record.clear();
         if (a.tp <= 4) {
@@ -219,18 +219,18 @@ void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction) {
             record.push_back('\n');
         }
         double p[N_POPULATIONS];
-        populationsOf(q, correction, i, p);
+        populationsOf(run, correction, i, p);
         appendFixedPopulationRows(record, p, N_POPULATIONS, 8, 4);
         fwrite(record.data(), 1, record.size(), res);
     }
 
-    for (int k = 0; k < q.nKappa; ++k)
-        fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", q.kappaNo[k], q.kappaSet[0][k], q.kappaSet[1][k],
-                q.kappaSet[2][k], q.kappaSet[3][k], q.kappaSet[4][k], q.kappaSet[5][k]);
+    for (int k = 0; k < run.s.nKappa; ++k)
+        fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", run.s.kappaNo[k], run.s.kappaSet[0][k], run.s.kappaSet[1][k],
+                run.s.kappaSet[2][k], run.s.kappaSet[3][k], run.s.kappaSet[4][k], run.s.kappaSet[5][k]);
 
     fprintf(res, " 0.0000E+00 0.0000E+00 0.0000E+00  0.0000E+00  0.0000E+00  0.0000E+00 0.0000E+00\n");
     fprintf(res, " 0.0000E+00\n");
-    for (int k = 0; k < q.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", q.trailingValues[k]);
+    for (int k = 0; k < run.s.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", run.s.trailingValues[k]);
     fprintf(res, "\n");
 
     closeWritten(res, "xd.res.quandreltool");

@@ -1,4 +1,4 @@
-// Internal steps of the refinement input writer (Quandrel::setupNewInpAndMasFile).
+// The refinement input writer and its steps.
 // They are declared here so that the tests reach each step on its own.
 #pragma once
 
@@ -6,28 +6,37 @@
 #include <string>
 #include <vector>
 
-#include "../driver/Quandrel.h"
+#include "../database/transfer.h"
+
+// Writes the new XD files: the hydrogen constraints, the neutrality correction, the
+// parameter file and the master files, then merges the constraint files into them.
+void setupNewInpAndMasFile(const TransferRun& run);
+// The hydrogen constraints: U iso of riding hydrogens and the CON lines of
+// "H-Uiso-constrain.txt", as the settings ask for them.
+void huconstrain(const TransferRun& run);
+// Merges the constraint files into the new master files; 1 when a merge failed.
+int insertFiles(const TransferRun& run);
 
 // Computes the corrections for the molecules 1..molecules (atom field `molecule`),
 // honouring "Molecule-Charges.in"; writes the report to standard output and the log.
-MonopoleCorrection computeNeutrality(Quandrel& q, int molecules);
+MonopoleCorrection computeNeutrality(const TransferRun& run, int molecules);
 
 // Rebuilds the kappa sets from the atoms: one set per distinct (first kappa value, tbl).
-void rebuildKappaSets(Quandrel& q);
+void rebuildKappaSets(const TransferRun& run);
 
 // Writes "xd.res.quandreltool".
-void writeParameterFile(Quandrel& q, const MonopoleCorrection& correction);
+void writeParameterFile(const TransferRun& run, const MonopoleCorrection& correction);
 
 // Writes "xd.mas.quandreltool" (and "xd.mas.HasSameSymm" when opt.qdlexp is set) from
 // "xd.mas" and the coordinate-system table in "Quandrele.log".
-void writeMasterFiles(Quandrel& q, int molecules);
+void writeMasterFiles(const TransferRun& run, int molecules);
 
 // The GROUP and KEEP CHARGE lines of one molecule (1-based number).
-std::string groupLines(const Quandrel& q, int molecule);
+std::string groupLines(const TransferRun& run, int molecule);
 // The same for the atoms given (those of the molecule, in atom order).
-std::string groupLines(const Quandrel& q, int molecule, const std::vector<int>& members);
+std::string groupLines(const TransferRun& run, int molecule, const std::vector<int>& members);
 // The atoms of each molecule number 0..molecules in atom order (numbers outside are left out).
-std::vector<std::vector<int>> atomsByMolecule(const Quandrel& q, int molecules);
+std::vector<std::vector<int>> atomsByMolecule(const TransferRun& run, int molecules);
 
 // Closes a file that was written; a write error stops the program with a clear message.
 void closeWritten(FILE* f, const char* name);

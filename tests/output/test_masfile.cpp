@@ -94,7 +94,7 @@ struct Alanine {
     }
 
     Streams write(int molecules = 1) {
-        return capture(*q, [&] { writeMasterFiles(*q, molecules); });
+        return capture(*q, [&] { writeMasterFiles(writing(*q), molecules); });
     }
 };
 
@@ -240,7 +240,7 @@ TEST(MasterFile, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     }
     q->nKappa = 3;
     writeTable(*q, {});
-    capture(*q, [&] { writeMasterFiles(*q, 1); });
+    capture(*q, [&] { writeMasterFiles(writing(*q), 1); });
     auto keys = section(dir.read("xd.mas.quandreltool"), "Hg1     111", "KAPPA");
     ASSERT_EQ(keys.size(), 3u);
     EXPECT_EQ(keys[0], "Hg1     111 111111 0000000000 000000000000000 00 000 00000 0000000 000000000");
@@ -265,13 +265,13 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     std::string row12;
     for (int i = 18; i < 30; ++i) row12 += " C(" + std::to_string(10 + i) + ")";
     // 7 + 18 x 6 = 115 > 113 after the eighteenth label
-    EXPECT_EQ(groupLines(*q, 1), "GROUP2 " + row18 + "\nGROUP2 " + row12 + "\nKEEP CHARGE GROUP2\n");
+    EXPECT_EQ(groupLines(writing(*q), 1), "GROUP2 " + row18 + "\nGROUP2 " + row12 + "\nKEEP CHARGE GROUP2\n");
     EXPECT_EQ((std::string("GROUP2 ") + row18).size(), 115u);
-    EXPECT_EQ(groupLines(*q, 2), "GROUP3  C(40)\nKEEP CHARGE GROUP3\n");
+    EXPECT_EQ(groupLines(writing(*q), 2), "GROUP3  C(40)\nKEEP CHARGE GROUP3\n");
 
     // a wrap after the last label leaves an empty GROUP line
     for (int i = 18; i < 30; ++i) q->molecule[i] = 2;
-    EXPECT_EQ(groupLines(*q, 1), "GROUP2 " + row18 + "\nGROUP2 \nKEEP CHARGE GROUP2\n");
+    EXPECT_EQ(groupLines(writing(*q), 1), "GROUP2 " + row18 + "\nGROUP2 \nKEEP CHARGE GROUP2\n");
     // 113 exactly does not wrap: 7 + 17 x 6 + (3 + 1) = 113
     ScratchDir dir2;
     StructureBuilder b2(100);
@@ -279,7 +279,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     b2.add("N11", "N", 40, 1, 1);
     auto q2 = b2.build();
     for (int i = 0; i < 18; ++i) q2->molecule[i] = 1;
-    std::string text = groupLines(*q2, 1);
+    std::string text = groupLines(writing(*q2), 1);
     EXPECT_EQ(linesOf(text).size(), 2u) << text;
     EXPECT_EQ(linesOf(text)[0].size(), 113u);
 }
@@ -311,7 +311,7 @@ TEST(MasterFile, MissingSectionStopsBeforeAnyMasterFileIsWritten) {
         for (const std::string& line : linesOf(t.dir.read("xd.mas")))
             if (line.rfind(row.drop, 0) != 0) mas += line + "\n";
         t.dir.write("xd.mas", mas);
-        EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1, row.message)) << row.drop;
+        EXPECT_TRUE(stopsWith([&] { writeMasterFiles(writing(*t.q), 1); }, 1, row.message)) << row.drop;
         EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool")) << row.drop;
         EXPECT_FALSE(t.dir.exists("xd.mas.HasSameSymm")) << row.drop;
     }
@@ -331,7 +331,7 @@ TEST(MasterFile, AtomLinesComeFromTheKeptTableWhateverTheLogHolds) {
 TEST(MasterFile, LogWithoutTableStops) {
     Alanine t;
     std::fprintf(t.q->logFile, "no table in this log\n");
-    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1,
+    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(writing(*t.q), 1); }, 1,
                           "Quandrele.log holds no complete coordinate-system table"));
     EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool"));
 }
@@ -343,7 +343,7 @@ TEST(MasterFile, AtomMissingFromBothLogAndOldTableStops) {
     for (const std::string& line : linesOf(t.dir.read("xd.mas")))
         if (line.rfind("O(2)     C(3)", 0) != 0) mas += line + "\n";
     t.dir.write("xd.mas", mas);
-    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1,
+    EXPECT_TRUE(stopsWith([&] { writeMasterFiles(writing(*t.q), 1); }, 1,
                           "The ATOM table of xd.mas has no line for atom O(2) (number 13)"));
 }
 
@@ -466,7 +466,7 @@ TEST(MasterFile, AnAtomTheOldTableLacksTakesTheTemplatesLineOrStops) {
         t.dir.write("xd.mas", edited);
         t.table();
         if (row.message != nullptr) {
-            EXPECT_TRUE(stopsWith([&] { writeMasterFiles(*t.q, 1); }, 1, row.message)) << row.what;
+            EXPECT_TRUE(stopsWith([&] { writeMasterFiles(writing(*t.q), 1); }, 1, row.message)) << row.what;
             EXPECT_FALSE(t.dir.exists("xd.mas.quandreltool")) << row.what;
             continue;
         }

@@ -36,7 +36,7 @@ struct TwoMolecules {
     MonopoleCorrection run(int mode, Streams* streams = nullptr) {
         q->opt.achieveNeutrality = mode;
         MonopoleCorrection c;
-        Streams s = capture(*q, [&] { c = computeNeutrality(*q, 2); });
+        Streams s = capture(*q, [&] { c = computeNeutrality(writing(*q), 2); });
         if (streams != nullptr) *streams = s;
         return c;
     }
@@ -184,7 +184,7 @@ TEST(Neutrality, ChargesFileWithTooFewLinesStops) {
     TwoMolecules t;
     t.dir.write("Molecule-Charges.in", "Molecule 1 8.0\n");
     t.q->opt.achieveNeutrality = 0;
-    EXPECT_TRUE(stopsWith([&] { computeNeutrality(*t.q, 2); }, 1,
+    EXPECT_TRUE(stopsWith([&] { computeNeutrality(writing(*t.q), 2); }, 1,
                           "Molecule-Charges.in has no line for molecule 2: the structure contains 2 molecules"));
 }
 
@@ -192,7 +192,7 @@ TEST(Neutrality, ChargesFileWithAnUnreadableLineStops) {
     for (const char* bad : {"Molecule 2 eight\n", "Mol 2 8\n", "Molecule 2 nan\n", "Molecule 2\n"}) {
         TwoMolecules t;
         t.dir.write("Molecule-Charges.in", std::string("Molecule 1 8.0\n") + bad);
-        const Stopped s = failureOf([&] { computeNeutrality(*t.q, 2); });
+        const Stopped s = failureOf([&] { computeNeutrality(writing(*t.q), 2); });
         EXPECT_EQ(s.code, 1) << bad;
         EXPECT_EQ(s.message.rfind("Molecule-Charges.in, line for molecule 2: ", 0), 0u) << s.message;
         EXPECT_NE(s.message.find(" is not of the form"), std::string::npos) << s.message;
@@ -236,7 +236,7 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     q->inDatabase.assign(2, 1);
     q->opt.achieveNeutrality = 2;
     MonopoleCorrection c;
-    auto s = capture(*q, [&] { c = computeNeutrality(*q, 1); });
+    auto s = capture(*q, [&] { c = computeNeutrality(writing(*q), 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");
     EXPECT_DOUBLE_EQ(c.monopole(*q, *q, 0), 5.0);
     EXPECT_NEAR(c.monopole(*q, *q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);

@@ -77,7 +77,7 @@ TEST(KappaSets, OneSetPerFirstKappaAndScatteringType) {
     setKappa(q->atom[4], 1.0, 0.7);
     q->nKappa = 7;
     for (int k = 0; k < 7; ++k) q->kappaNo[k] = k + 1;
-    rebuildKappaSets(*q);
+    rebuildKappaSets(writing(*q));
     EXPECT_EQ(q->nKappa, 3);
     const int kap[] = {1, 2, 1, 3, 1};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(q->atom[i].kap, kap[i]) << q->atom[i].label;
@@ -95,7 +95,7 @@ TEST(KappaSets, NoAtomsNoSets) {
     StructureBuilder b;
     auto q = b.build();
     q->nKappa = 4;
-    rebuildKappaSets(*q);
+    rebuildKappaSets(writing(*q));
     EXPECT_EQ(q->nKappa, 0);
 }
 
@@ -105,18 +105,18 @@ TEST(KappaSets, CapacityOf999SetsIsKept) {
     for (int i = 0; i < MAX_KAPPA + 1; ++i) b.add("C" + std::to_string(i), "C", 0.05 * i, 1, 1);
     auto q = b.build();
     for (int i = 0; i <= MAX_KAPPA; ++i) setKappa(q->atom[i], 1.0 + 0.001 * (i % MAX_KAPPA), 1.0);
-    rebuildKappaSets(*q);
+    rebuildKappaSets(writing(*q));
     EXPECT_EQ(q->nKappa, MAX_KAPPA) << "999 distinct sets fit; the 1000th atom shares the first set";
     EXPECT_EQ(q->atom[MAX_KAPPA].kap, 1);
 
     setKappa(q->atom[MAX_KAPPA], 2.5, 1.0);
-    EXPECT_TRUE(stopsWith([&] { rebuildKappaSets(*q); }, 1, "more than 999 kappa sets"));
+    EXPECT_TRUE(stopsWith([&] { rebuildKappaSets(writing(*q)); }, 1, "more than 999 kappa sets"));
 }
 
 TEST(ParameterFile, LayoutOfTheWholeFile) {
     ScratchDir dir;
     auto q = twoAtoms();
-    auto s = capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
+    auto s = capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     EXPECT_EQ(q->multipoleLevel, 4);
     EXPECT_EQ(dir.read("xd.res.quandreltool"),
               "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!\n"
@@ -158,7 +158,7 @@ TEST(ParameterFile, AnharmonicRecordsByTp) {
     q->atom[1].tp = 5;
 
     c.tp = 3;
-    capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
+    capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     auto lines = linesOf(dir.read("xd.res.quandreltool"));
     EXPECT_EQ(lines[10], "C1        3 2   12 1231234 3  1  1 4  0   0  0.536955  0.253269  0.459459 1.0000");
     EXPECT_EQ(lines[12], "       0.001000       0.002000       0.003000       0.004000       0.005000");
@@ -168,7 +168,7 @@ TEST(ParameterFile, AnharmonicRecordsByTp) {
     EXPECT_EQ(lines[17].substr(0, 8), "  0.4000");
 
     c.tp = 4;
-    capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
+    capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     lines = linesOf(dir.read("xd.res.quandreltool"));
     EXPECT_EQ(lines[10].substr(0, 36), "C1        3 2   12 1231234 4  1  1 4");
     EXPECT_EQ(lines[14], "      -0.000100      -0.000200      -0.000300      -0.000400      -0.000500");
@@ -184,7 +184,7 @@ TEST(ParameterFile, MonopoleCarriesOccupancyAndCorrection) {
     c.mode = 0;
     c.corrAverage = {0.25};
     c.applies = {1};
-    capture(*q, [&] { writeParameterFile(*q, c); });
+    capture(*q, [&] { writeParameterFile(writing(*q), c); });
     auto lines = linesOf(dir.read("xd.res.quandreltool"));
     EXPECT_EQ(lines[12].substr(0, 16), "  4.2500  0.0100");
     EXPECT_EQ(lines[17].substr(0, 16), "  0.6500  0.0050") << "0.5 x 0.8 + 0.25";
@@ -195,7 +195,7 @@ TEST(ParameterFile, UncreatableFileStops) {
     auto q = twoAtoms();
     std::string cmd = "mkdir " + dir.path() + "/xd.res.quandreltool";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    const Stopped s = failureOf([&] { writeParameterFile(*q, MonopoleCorrection()); });
+    const Stopped s = failureOf([&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     EXPECT_EQ(s.code, 1);
     EXPECT_TRUE(s.banner);
     EXPECT_EQ(s.message, "can't open xd.res.quandreltool. : Is a directory\n");
@@ -207,7 +207,7 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
         ScratchDir dir;
         auto q = twoAtoms();
         q->atom[1].multipole[7] = value / 0.5;  // the hydrogen is half occupied
-        const Stopped s = failureOf([&] { writeParameterFile(*q, MonopoleCorrection()); });
+        const Stopped s = failureOf([&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
         EXPECT_EQ(s.code, 1);
         EXPECT_EQ(s.message.rfind("Population 8 of atom H1 is ", 0), 0u) << s.message;
         EXPECT_NE(s.message.find(" does not fit the 8 columns"), std::string::npos) << s.message;
@@ -217,7 +217,7 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
     auto q = twoAtoms();
     q->atom[0].multipole[7] = 999.9999;
     q->atom[1].multipole[7] = -2 * 99.9999;
-    capture(*q, [&] { writeParameterFile(*q, MonopoleCorrection()); });
+    capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     EXPECT_TRUE(dir.exists("xd.res.quandreltool")) << "the widest values that fit are written";
 }
 
