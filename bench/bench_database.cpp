@@ -84,7 +84,7 @@ WholeRun wholeRun() {
     t.perceive = seconds([&] { q->findOutNames(); });
     t.database = seconds([&] { q->findInDataBase(); });
     t.write = seconds([&] { q->setupNewInpAndMasFile(); });
-    t.report = seconds([&] { writeRunReport(*q); });
+    t.report = seconds([&] { writeRunReport(q->records()); });
     return t;
 }
 
@@ -122,7 +122,7 @@ double missingNamesReport(const std::vector<std::string>& names) {
     for (int i = 0; i < q->nAtoms; ++i) std::snprintf(q->quandrelName[i], NAME_CAP, "%s", names[i].c_str());
     q->findInDataBase();
     q->setupNewInpAndMasFile();
-    return seconds([&] { writeRunReport(*q); });
+    return seconds([&] { writeRunReport(q->records()); });
 }
 
 }  // namespace

@@ -159,7 +159,7 @@ Figures runOnce() {
         t.perceive = seconds([&] { q->findOutNames(); });
         t.database = seconds([&] { q->findInDataBase(); });
         t.write = seconds([&] { q->setupNewInpAndMasFile(); });
-        t.report = seconds([&] { writeRunReport(*q); });
+        t.report = seconds([&] { writeRunReport(q->records()); });
         if (write(fd[1], &t, sizeof t) != static_cast<ssize_t>(sizeof t)) _exit(1);
         _exit(0);
     }

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::requireFinite(*q);
         NameCatalogue catalogue;
         if (FileHandle db = openFile("DABA.txt", "r")) catalogue.read(db.get());
-        const auto run = runReport(*q, catalogue, catalogue.size(), MonopoleCorrection());
+        const auto run = runReport(q->records(), catalogue, catalogue.size(), MonopoleCorrection());
         if (jsonText(run).empty() || reportPage(run).empty()) __builtin_trap();
     });
     return 0;

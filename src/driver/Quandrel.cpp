@@ -40,13 +40,13 @@ void Quandrel::findOutNames() {
     warningLog.adopt(warnings);  // already on standard error, in the order they arose
 }
 
-void Quandrel::setupNewInpAndMasFile() { ::setupNewInpAndMasFile(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+void Quandrel::setupNewInpAndMasFile() { ::setupNewInpAndMasFile(records()); }
 
-void Quandrel::huconstrain() { ::huconstrain(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+void Quandrel::huconstrain() { ::huconstrain(records()); }
 
-int Quandrel::insertFiles() { return ::insertFiles(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+int Quandrel::insertFiles() { return ::insertFiles(records()); }
 
-void Quandrel::findInDataBase() { ::findInDataBase(TransferRun{*this, *this, opt, *this, outFile, logFile}); }
+void Quandrel::findInDataBase() { ::findInDataBase(records()); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

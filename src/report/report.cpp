@@ -27,41 +27,40 @@
 
 using json = nlohmann::ordered_json;
 
-int missingAtoms(const Quandrel& q) {
+int missingAtoms(const TransferRun& q) {
     int missing = 0;
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (static_cast<std::size_t>(i) >= q.inDatabase.size() || q.inDatabase[static_cast<std::size_t>(i)] == 0) ++missing;
+    for (int i = 0; i < q.s.nAtoms; ++i)
+        if (static_cast<std::size_t>(i) >= q.t.inDatabase.size() || q.t.inDatabase[static_cast<std::size_t>(i)] == 0) ++missing;
     return missing;
 }
 
-void announceMissingAtoms(const Quandrel& q) {
+void announceMissingAtoms(const TransferRun& q) {
     const int missing = missingAtoms(q);
     if (missing == 0) return;
     fprintf(stderr, "%d of %d atoms were not found in the database; Quandrele.html lists the nearest database "
                     "entries for each.\n",
-            missing, q.nAtoms);
+            missing, q.s.nAtoms);
 }
 
 // ---- the run as the report tells it
 
-RunReport::RunReport(Quandrel& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
+RunReport::RunReport(const TransferRun& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
     : q(run), catalogue(names), entries(databaseEntries), correction(std::move(applied)), missing(missingAtoms(run)) {}
 
-RunReport runReport(Quandrel& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+RunReport runReport(const TransferRun& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                     const MonopoleCorrection& correction) {
     return RunReport(q, catalogue, databaseEntries, correction);
 }
 
 bool RunReport::found(int i) const {
-    return static_cast<std::size_t>(i) < q.inDatabase.size() && q.inDatabase[static_cast<std::size_t>(i)] != 0;
+    return static_cast<std::size_t>(i) < q.t.inDatabase.size() && q.t.inDatabase[static_cast<std::size_t>(i)] != 0;
 }
 
 const char* RunReport::name(int i) const {
-    const Quandrel& run = q;
-    return i < MAX_ATOMS ? run.quandrelName[static_cast<std::size_t>(i)] : "";
+    return i < MAX_ATOMS ? q.p.quandrelName[static_cast<std::size_t>(i)] : "";
 }
 
-const char* RunReport::element(int i) const { return elementSymbol(q.elementOf(i)); }
+const char* RunReport::element(int i) const { return elementSymbol(q.s.elementOf(i)); }
 
 const std::string* RunReport::modelCompound(int i) const {
     const std::string& compound = atom(i).modelCompound;
@@ -77,23 +76,23 @@ char RunReport::stereo(int i) const {
 }
 
 const char* RunReport::constrainedTo(int i) const {
-    const std::string& label = q.sameNameAs[static_cast<std::size_t>(i)];
+    const std::string& label = q.p.sameNameAs[static_cast<std::size_t>(i)];
     return label.empty() ? nullptr : label.c_str();
 }
 
 double RunReport::monopoleBefore(int i) const { return atom(i).occupancy * atom(i).multipole[0]; }
 
-double RunReport::monopoleWritten(int i) const { return correction.monopole(q, q, i); }
+double RunReport::monopoleWritten(int i) const { return correction.monopole(q.s, q.p, i); }
 
 const std::vector<NearEntry>& RunReport::nearest(int i) const { return catalogue.nearest(name(i)); }
 
 int RunReport::dummyOf(int number) const {
-    const int d = number - 1 - q.nAtoms;
-    return d >= 0 && d < q.nDummy ? d : -1;
+    const int d = number - 1 - q.s.nAtoms;
+    return d >= 0 && d < q.s.nDummy ? d : -1;
 }
 
 std::string_view RunReport::referenceLabel(int number, char (&scratch)[24]) const {
-    if (number >= 1 && number <= q.nAtoms) return atom(number - 1).label;
+    if (number >= 1 && number <= q.s.nAtoms) return atom(number - 1).label;
     const int d = dummyOf(number);
     if (d < 0) return {};
     std::snprintf(scratch, sizeof scratch, "DUM%d", d);
@@ -102,12 +101,12 @@ std::string_view RunReport::referenceLabel(int number, char (&scratch)[24]) cons
 
 int RunReport::dummies() const {
     int n = 0;
-    while (n < q.nDummy && static_cast<std::size_t>(q.nAtoms + n) < q.atom.size()) ++n;
+    while (n < q.s.nDummy && static_cast<std::size_t>(q.s.nAtoms + n) < q.s.atom.size()) ++n;
     return n;
 }
 
 void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
-    cellGeometry(q.cell).toCartesian(q.atom[static_cast<std::size_t>(q.nAtoms + k)].frac, cart);
+    cellGeometry(q.s.cell).toCartesian(q.s.atom[static_cast<std::size_t>(q.s.nAtoms + k)].frac, cart);
 }
 
 namespace {
@@ -141,7 +140,7 @@ std::vector<InputFile> RunReport::inputFiles() const {
     const Options& o = q.opt;
     add("settings", o.settingsPath);
     add("settings", "qdltool.ini");
-    add("structure", q.source);
+    add("structure", q.s.source);
     add("structure", o.inputFile);
     if (o.crystalInput == 0 && o.moproInput == 0) add("structure", access("xd.res", F_OK) == 0 ? "xd.res" : "xd.inp");
     add("master file", "xd.mas");
@@ -154,14 +153,14 @@ std::vector<InputFile> RunReport::inputFiles() const {
 }
 
 std::vector<std::string> RunReport::operators() const {
-    if (!q.symmetryOps.empty()) return q.symmetryOps;
+    if (!q.p.symmetryOps.empty()) return q.p.symmetryOps;
     std::vector<std::string> texts;
-    for (const SymOp& op : expandSymmetry(q.symmetry, q.source.c_str())) texts.push_back(op.text);
+    for (const SymOp& op : expandSymmetry(q.s.symmetry, q.s.source.c_str())) texts.push_back(op.text);
     return texts;
 }
 
 std::string RunReport::spaceGroup() const {
-    if (!q.symmetry.known) return "";  // the input stated none: it is not taken as P1
+    if (!q.s.symmetry.known) return "";  // the input stated none: it is not taken as P1
     try {
         std::vector<gemmi::Op> ops;
         for (const std::string& text : operators()) ops.push_back(gemmi::parse_triplet(text));
@@ -181,17 +180,17 @@ std::vector<double> RunReport::displacement(int i) const {
     return {u, u + 6};
 }
 
-void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.cell, atom(i).u, out); }
+void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.s.cell, atom(i).u, out); }
 
 int RunReport::images() const {
-    if (q.nInput < 0) return 0;
-    return static_cast<int>(std::min(q.imageOrigin.size(), q.imageAtom.size()));
+    if (q.p.nInput < 0) return 0;
+    return static_cast<int>(std::min(q.p.imageOrigin.size(), q.p.imageAtom.size()));
 }
 
 ImageView RunReport::image(int k) const {
-    const ImageOrigin& o = q.imageOrigin[static_cast<std::size_t>(k)];
+    const ImageOrigin& o = q.p.imageOrigin[static_cast<std::size_t>(k)];
     ImageView v;
-    v.record = &q.imageAtom[static_cast<std::size_t>(k)];
+    v.record = &q.p.imageAtom[static_cast<std::size_t>(k)];
     v.label = v.record->label;
     v.origin = o.atom;
     v.op = o.op + 1;
@@ -210,31 +209,31 @@ void RunReport::imageCartesianU(int k, double (&u)[6]) const {
         std::copy(atomU, atomU + 6, u);
         return;
     }
-    rotatedDisplacement(q.cell, op.rot, atomU, u);
+    rotatedDisplacement(q.s.cell, op.rot, atomU, u);
 }
 
 std::vector<std::pair<int, int>> RunReport::imageBonds() const {
     std::vector<std::pair<int, int>> out;
     const int end = atoms() + images();
     if (images() == 0) return out;
-    for (const Bond& b : q.bonds)
+    for (const Bond& b : q.p.bonds)
         if ((b.first >= atoms() || b.second >= atoms()) && b.first < end && b.second < end)
             out.emplace_back(b.first, b.second);
     return out;
 }
 
 const char* RunReport::siteLabel(int index) const {
-    return index < atoms() ? atom(index).label : q.imageAtom[static_cast<std::size_t>(index - atoms())].label;
+    return index < atoms() ? atom(index).label : q.p.imageAtom[static_cast<std::size_t>(index - atoms())].label;
 }
 
 int RunReport::imageOfDummy(int k) const {
-    for (std::size_t m = 0; m < q.imageDummy.size(); ++m)
-        if (q.imageDummy[m] == q.nAtoms + k) return static_cast<int>(m);
+    for (std::size_t m = 0; m < q.t.imageDummy.size(); ++m)
+        if (q.t.imageDummy[m] == q.s.nAtoms + k) return static_cast<int>(m);
     return -1;
 }
 
 bool RunReport::dummyUnplaced(int k) const {
-    const char* label = q.atom[static_cast<std::size_t>(q.nAtoms + k)].label;
+    const char* label = q.s.atom[static_cast<std::size_t>(q.s.nAtoms + k)].label;
     for (const RunWarning& w : warnings())
         if (w.kind == "dummy without a position rule" && w.atoms.size() > 1 && w.atoms[1] == label) return true;
     return false;
@@ -242,8 +241,8 @@ bool RunReport::dummyUnplaced(int k) const {
 
 std::vector<int> RunReport::moleculeSizes() const {
     std::vector<int> count(correction.applies.size(), 0);
-    for (int i = 0; i < q.nAtoms; ++i) {
-        const int m = q.molecule[static_cast<std::size_t>(i)];
+    for (int i = 0; i < q.s.nAtoms; ++i) {
+        const int m = q.p.molecule[static_cast<std::size_t>(i)];
         if (m >= 1 && static_cast<std::size_t>(m) <= count.size()) ++count[static_cast<std::size_t>(m - 1)];
     }
     return count;
@@ -780,7 +779,7 @@ void cannotWrite(WarningLog& warnings, const std::string& what) {
 void writeFile(const char* name, const RunReport& run, void (*write)(const RunReport&, TextSink&)) {
     FileHandle f = openFile(name, "w");
     if (!f) {
-        cannotWrite(run.q.warningLog, std::string(name) + " could not be created");
+        cannotWrite(run.q.t.warningLog, std::string(name) + " could not be created");
         return;
     }
     TextSink out(f.get());
@@ -789,18 +788,18 @@ void writeFile(const char* name, const RunReport& run, void (*write)(const RunRe
     const int error = errno;
     if (fclose(f.release()) != 0 || !written) {
         if (!written) errno = error;
-        cannotWrite(run.q.warningLog, std::string("writing ") + name + " failed");
+        cannotWrite(run.q.t.warningLog, std::string("writing ") + name + " failed");
     }
 }
 
 }  // namespace
 
-void writeRunReport(Quandrel& q, const Provenance& provenance, const scattering::FitToData* fit) {
+void writeRunReport(const TransferRun& q, const Provenance& provenance, const scattering::FitToData* fit) {
     // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)
-        for (const auto& entry : q.databaseNames) catalogue.add(entry.first, entry.second);
-    RunReport run(q, catalogue, q.databaseEntries, q.appliedCorrection);
+        for (const auto& entry : q.t.databaseNames) catalogue.add(entry.first, entry.second);
+    RunReport run(q, catalogue, q.t.databaseEntries, q.t.appliedCorrection);
     run.provenance = provenance;
     run.fit = fit;
     writeFile("Quandrele.json", run, writeJson);

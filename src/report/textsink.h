@@ -38,7 +38,6 @@ private:
 
 // Writers of the two files (report.cpp and page.cpp); the run is described in report.h.
 class RunReport;
-class Quandrel;
 void writeJson(const RunReport& run, TextSink& out);
 void writePage(const RunReport& run, TextSink& out);
 

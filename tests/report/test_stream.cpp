@@ -47,7 +47,7 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
         });
         NameCatalogue catalogue;
         for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
-        RunReport run(*q, catalogue, q->databaseNames.size(), q->appliedCorrection);
+        RunReport run(writing(*q), catalogue, q->databaseNames.size(), q->appliedCorrection);
         ASSERT_GT(run.missing, 0);
         ASSERT_LT(run.missing, run.atoms());
         expectStreamIsDump(run, "as read");
@@ -117,7 +117,7 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
         std::unique_ptr<Quandrel> q = loneAtoms(c.atoms);
         NameCatalogue catalogue;
         catalogue.add("O", "water");
-        const RunReport run(*q, catalogue, 1, MonopoleCorrection());
+        const RunReport run(writing(*q), catalogue, 1, MonopoleCorrection());
         const std::string page = reportPage(run);
 
         int missing = 0, missingOxygens = 0;
@@ -162,8 +162,8 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     q->databaseEntries = 1;
     NameCatalogue catalogue;
     catalogue.add("O", "water");
-    const RunReport run(*q, catalogue, 1, q->appliedCorrection);
-    writeRunReport(*q);
+    const RunReport run(writing(*q), catalogue, 1, q->appliedCorrection);
+    writeRunReport(writing(*q));
     EXPECT_TRUE(dir.read("Quandrele.json") == jsonText(run));
     EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));
     EXPECT_GT(dir.read("Quandrele.json").size(), std::size_t(2) << 20);  // more than one block
@@ -177,7 +177,7 @@ TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     std::unique_ptr<Quandrel> q = loneAtoms(3200);
     q->databaseNames = {{"O", "water"}};
     q->databaseEntries = 1;
-    writeRunReport(*q);
+    writeRunReport(writing(*q));
     const PageProbe probe = probePage(dir.path() + "/Quandrele.html");
     EXPECT_EQ(probe.errors, 0) << probe.errorText;
     EXPECT_EQ(probe.overlaps, 0) << probe.errorText;
