@@ -19,7 +19,7 @@
 
 #include "app/run.h"
 #include "benchutil.h"
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 #include "report/report.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "benchutil.h"
 #include "chem/elements.h"
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 
 namespace {
 

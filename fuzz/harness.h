@@ -11,7 +11,7 @@
 #include <string>
 
 #include "../tests/openfiles.h"
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 #include "core/failure.h"
 
 namespace fuzz {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 #include "naming/naming.h"
 #include "output/writer.h"
 #include "symmetry/completion.h"

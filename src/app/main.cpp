@@ -12,7 +12,7 @@
 #include "../atoms/atoms.h"
 #include "../input/crystal.h"
 #include "../report/report.h"
-#include "../driver/Quandrel.h"
+#include "Quandrel.h"
 #include "../core/failure.h"
 #include "../core/stage.h"
 #include "../core/text.h"

@@ -6,7 +6,7 @@
 
 #include "../core/options.h"
 #include "../core/warnings.h"
-#include "../driver/Quandrel.h"
+#include "Quandrel.h"
 
 // The run's warning log starts with `earlier` (the command line's), then those of the
 // settings file and the readers, each written to standard error where it arose.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 #include "core/largepages.h"
 
 TEST(LargePages, BlocksOfEverySizeHoldTheirContents) {

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "driver/Quandrel.h"
+#include "app/Quandrel.h"
 #include "geometry/geometry.h"
 #include "geometry/vec.h"
 

@@ -1,6 +1,6 @@
-// The run: the structure (the readers' record), what perception found (Perception), what the
-// database stage transferred (Transfer), the options and the report files. The stages that
-// are still member operations hand results to one another through these records.
+// The run as main holds it: the structure (the readers' record), what perception found
+// (Perception), what the database stage transferred (Transfer), the options and the report
+// files. Its operations call the stages, which are free functions of the records.
 #pragma once
 
 #include <cstddef>

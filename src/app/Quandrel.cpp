@@ -1,4 +1,4 @@
-// Construction, destruction and the process-wide values of the central object.
+// The run: its report files, and the stages called on its records.
 #include "Quandrel.h"
 
 #include <algorithm>
