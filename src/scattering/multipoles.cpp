@@ -55,7 +55,11 @@ std::array<double, N_MULTIPOLES> computeNorms() {
         double sum = 0;
         for (int i = 0; i < steps; ++i) {
             const double z = -1 + (i + 0.5) * 2.0 / steps;
-            sum += std::fabs(legendreDerivative(idx.l, idx.m, z) * std::pow(1 - z * z, idx.m / 2.0));
+            // (1 - z^2)^(m/2): whole powers by products, a half power by one square root
+            const double s2 = 1 - z * z;
+            double weight = idx.m % 2 != 0 ? std::sqrt(s2) : 1.0;
+            for (int p = 0; p < idx.m / 2; ++p) weight *= s2;
+            sum += std::fabs(legendreDerivative(idx.l, idx.m, z) * weight);
         }
         const double theta = sum * 2.0 / steps;
         const double phi = idx.m == 0 ? 2 * M_PI : 4.0;  // integral of |cos m phi| over a turn
