@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         q->inDatabase.assign(static_cast<std::size_t>(q->nAtoms), 1);
         q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
         for (int i = 0; i < q->nAtoms; ++i) q->molecule[i] = 1 + i % molecules;
-        const MonopoleCorrection c = computeNeutrality(TransferRun{*q, *q, q->opt, *q, q->outFile, q->logFile}, molecules);
+        const MonopoleCorrection c = computeNeutrality(q->records(), molecules);
         for (int i = 0; i < q->nAtoms; ++i)
             if (!std::isfinite(c.monopole(*q, *q, i))) std::abort();
     });

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::removeFile("xd.mas.HasSameSymm");
     bool written = false;
     fuzz::guarded([&] {
-        writeMasterFiles(TransferRun{q, q, q.opt, q, q.outFile, q.logFile}, 1);
+        writeMasterFiles(q.records(), 1);
         written = true;
     });
     if (written) {

@@ -339,4 +339,4 @@ void toFractional(const Structure& s, const double* cart, double (&frac)[3]) {
     cellGeometry(s.cell).toFractional(cart, frac);
 }
 
-TransferRun writing(Quandrel& q) { return TransferRun{q, q, q.opt, q, q.outFile, q.logFile}; }
+TransferRun writing(Quandrel& q) { return q.records(); }

@@ -12,23 +12,26 @@
 #include "../naming/naming.h"
 
 
-void Quandrel::openReports() {
+namespace {
+
+// Opens a report file for writing, or warns and hands back the standard stream in its place.
+FILE* openReport(const char* name, FILE* fallback) {
     // The log of a large structure runs to many megabytes: it is written in large blocks.
     constexpr std::size_t REPORT_BUFFER = std::size_t(1) << 20;
-    outFile = fopen("Quandrele.out", "wt");
-    if (outFile == nullptr) {
-        warnCannotOpen("Quandrele.out");
-        outFile = stdout;
-    } else {
-        setvbuf(outFile, nullptr, _IOFBF, REPORT_BUFFER);
+    FILE* file = fopen(name, "wt");
+    if (file == nullptr) {
+        warnCannotOpen("%s", name);
+        return fallback;
     }
-    logFile = fopen("Quandrele.log", "wt");
-    if (logFile == nullptr) {
-        warnCannotOpen("Quandrele.log");
-        logFile = stderr;
-    } else {
-        setvbuf(logFile, nullptr, _IOFBF, REPORT_BUFFER);
-    }
+    setvbuf(file, nullptr, _IOFBF, REPORT_BUFFER);
+    return file;
+}
+
+}  // namespace
+
+void Quandrel::openReports() {
+    outFile = openReport("Quandrele.out", stdout);
+    logFile = openReport("Quandrele.log", stderr);
 }
 
 Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }

@@ -49,10 +49,6 @@ public:
     // standard input.
     void findOutNames();
 
-    int inputAtoms() const { return nInput >= 0 ? nInput : nAtoms; }
-    const AtomRecord& site(int index) const { return siteOf(*this, *this, index); }
-    int siteElement(int index) const { return elementOf(originOf(index)); }
-
     // The records of the run as the database stage, the writers and the report take them.
     TransferRun records() { return TransferRun{*this, *this, opt, *this, outFile, logFile}; }
 
