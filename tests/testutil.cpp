@@ -125,6 +125,7 @@ std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& 
     std::unique_ptr<Quandrel> q = openRun();
     q->growSites(q->nAtoms);
     q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
+    beginTransfer(*q, *q);
     return q;
 }
 
@@ -276,6 +277,7 @@ std::unique_ptr<Quandrel> StructureBuilder::build() {
     q.makeRoomForAtoms(q.nAtoms, 0);
     q.growSites(q.nAtoms);
     q.molecule.assign(static_cast<std::size_t>(q.nAtoms), 0);
+    beginTransfer(q, q);
     return std::move(q_);
 }
 

@@ -90,7 +90,7 @@ std::string captureStdout(const std::function<void()>& step);
 std::string captureStderr(const std::function<void()>& step);
 
 // A fixture folder of tests/data/fixtures copied into the directory and read by the XD
-// readers as a run reads it.
+// readers as a run reads it. As for a built structure, the Transfer's model starts as its copy.
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name);
 
 // Index of the atom with the label; -1, and a test failure, when there is none.
@@ -120,8 +120,10 @@ void name(Quandrel& q, int i, const std::string& text);
 void setU(AtomRecord& a, double u11, double u22, double u33, double u12 = 0, double u13 = 0, double u23 = 0);
 
 // Builds a structure in memory for stage tests: a cubic cell, one scattering entry per
-// element, atoms placed by Cartesian coordinates. The object writes its report files
-// into the current directory, so use it inside a ScratchDir.
+// element, atoms placed by Cartesian coordinates. The Transfer's model starts as its copy,
+// so a writer test sets its values in q->model as the database stage would have left them
+// (the database stage itself copies the structure again). The object writes its report
+// files into the current directory, so use it inside a ScratchDir.
 class StructureBuilder {
 public:
     explicit StructureBuilder(double cellEdge = 30.0);

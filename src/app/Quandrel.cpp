@@ -49,7 +49,7 @@ void Quandrel::huconstrain() { ::huconstrain(records()); }
 
 int Quandrel::insertFiles() { return ::insertFiles(records()); }
 
-void Quandrel::findInDataBase() { ::findInDataBase(records()); }
+void Quandrel::findInDataBase() { ::findInDataBase(*this, records()); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

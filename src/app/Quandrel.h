@@ -49,8 +49,13 @@ public:
     // standard input.
     void findOutNames();
 
+    // The run's warnings, in the order they arose (each on standard error already): the
+    // command line's, the settings file's, the readers', perception's, then those of the
+    // later stages. The report lists them.
+    WarningLog warningLog;
+
     // The records of the run as the database stage, the writers and the report take them.
-    TransferRun records() { return TransferRun{*this, *this, opt, *this, outFile, logFile}; }
+    TransferRun records() { return TransferRun{*this, opt, *this, outFile, logFile, warningLog}; }
 
     // ---- database transfer ----
     void findInDataBase();

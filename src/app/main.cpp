@@ -116,7 +116,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q->setupNewInpAndMasFile();
     // the structure factors first: the report shows their fit, and a run they stop leaves no report
     std::optional<scattering::FitToData> fit;
-    if (!q->opt.hklFile.empty()) fit = runHkl(*q, q->opt, q->warningLog);
+    if (!q->opt.hklFile.empty()) fit = runHkl(q->model, q->opt, q->warningLog);
     writeRunReport(q->records(), Provenance{VERSION_ID, std::vector<std::string>(argv + 1, argv + argc), reportTime()},
                    fit ? &*fit : nullptr);
     q.reset();

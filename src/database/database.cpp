@@ -79,38 +79,38 @@ private:
 void resetHydrogenBond(const TransferRun& run, int i, KsLine& ks, FILE* resetFile, std::unique_ptr<PointGrid>& near) {
     const int partnerElement = elementIndex(ks.element1);
     if (partnerElement < 0) return;
-    const int own = run.s.elementOf(i);
+    const int own = run.model.elementOf(i);
     const double d = (radiusOf(partnerElement) + radiusOf(own)) / 100.0 -
                      0.08 * std::abs(elNegOf(partnerElement) - elNegOf(own)) / 100.0 - ks.number1;
     ks.number1 = d;
 
-    const AtomRecord& h = run.s.atom[static_cast<std::size_t>(i)];
+    const AtomRecord& h = run.model.atom[static_cast<std::size_t>(i)];
     // Atoms clearly out of reach are passed over on their Cartesian distance; the atoms
     // that may be in reach are decided on laenge() as the rule states.
     const double reach = d / 0.85 + 1e-4;
     if (reach < 0.0) return;
     if (!near) {
-        std::vector<int> atoms(static_cast<std::size_t>(run.s.nAtoms));
-        for (int j = 0; j < run.s.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
-        near.reset(new PointGrid(atoms, [&run](int j) { return run.s.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
+        std::vector<int> atoms(static_cast<std::size_t>(run.model.nAtoms));
+        for (int j = 0; j < run.model.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
+        near.reset(new PointGrid(atoms, [&run](int j) { return run.model.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
     }
     int partner = -1;
     double partnerLength = 0.0;
     near->within(h.cart, reach, [&](int j) {
         if (j == i || (partner >= 0 && j > partner)) return;
-        const AtomRecord& other = run.s.atom[static_cast<std::size_t>(j)];
+        const AtomRecord& other = run.model.atom[static_cast<std::size_t>(j)];
         double r2 = 0.0;
         for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
         if (r2 > reach * reach) return;
         const double length =
-            cellGeometry(run.s.cell).distance(h.frac, other.frac);
+            cellGeometry(run.model.cell).distance(h.frac, other.frac);
         if (0.85 * length <= d) {
             partner = j;
             partnerLength = length;
         }
     });
     if (partner >= 0)
-        fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", run.s.atom[static_cast<std::size_t>(partner)].label,
+        fprintf(resetFile, "! RESET BOND %s %s %f! it was %f A before.\n", run.model.atom[static_cast<std::size_t>(partner)].label,
                 h.label, d, partnerLength);
 }
 
@@ -136,8 +136,8 @@ void addFrameLine(const TransferRun& run, const std::string& line) {
 //   coordinates (%9.6f, one blank between them)
 void endFrameTable(const TransferRun& run) {
     char line[1024];  // room for three coordinates of any size (%f writes at most 317 characters)
-    for (int k = 0; k < run.s.nDummy; ++k) {
-        const double* f = run.s.atom[static_cast<std::size_t>(run.s.nAtoms + k)].frac;
+    for (int k = 0; k < run.model.nDummy; ++k) {
+        const double* f = run.model.atom[static_cast<std::size_t>(run.model.nAtoms + k)].frac;
         std::snprintf(line, sizeof line, "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
         addFrameLine(run, line);
     }
@@ -209,14 +209,14 @@ struct EntryTransfer {
 void reportMissing(const TransferRun& run, int i, EntryTransfer& t) {
     const char* name = run.p.quandrelName[i];
     run.t.inDatabase[static_cast<std::size_t>(i)] = 0;
-    if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", run.s.atom[i].label, name);
+    if (t.descent != nullptr) fprintf(t.descent, "%s: %s IS NOT IN THE DATABASE YET!\n", run.model.atom[i].label, name);
     fprintf(stderr, "Quandrel[%d] %s was NOT found in Database %s!\n", i, name, run.opt.databasePath);
-    fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", run.s.atom[i].label);
+    fprintf(t.symmetryFile, "Symmetry has not yet been assigned to atom %s\n", run.model.atom[i].label);
 }
 
 // The populations, the site symmetry and the KS: line of an entry, with their checks.
 KsLine readEntryHead(const TransferRun& run, int i, long entry, const ParsedEntry& e, EntryTransfer& t) {
-    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+    AtomRecord& a = run.model.atom[static_cast<std::size_t>(i)];
     const char* name = run.p.quandrelName[i];
     const int populations = e.populationCount;
     std::copy(e.populations, e.populations + populations, a.multipole);
@@ -245,9 +245,9 @@ void transferFrame(const TransferRun& run, int i, long entry, const KsLine& ks, 
         if (complete)
             t.warnings.warn(entry, run.p.quandrelName[i],
                             "its KS: line could not be read; the atom keeps its local coordinate system.",
-                            run.s.atom[static_cast<std::size_t>(i)].label, "unreadable KS: line");
+                            run.model.atom[static_cast<std::size_t>(i)].label, "unreadable KS: line");
     } else if (buildLocalFrame(run, i, ks, tableLine)) {
-        AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+        AtomRecord& a = run.model.atom[static_cast<std::size_t>(i)];
         a.ax1 = axisCode(ks.axis1);
         a.ax2 = axisCode(ks.axis2);
         addFrameLine(run, tableLine);
@@ -259,16 +259,16 @@ void transferFrame(const TransferRun& run, int i, long entry, const KsLine& ks, 
 void transferKappas(const TransferRun& run, int i, const std::vector<double>& kappas) {
     requireNumbersf(kappas.data(), static_cast<int>(kappas.size()), run.opt.databasePath, "entry %s, kappa line",
                     run.p.quandrelName[i]);
-    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+    AtomRecord& a = run.model.atom[static_cast<std::size_t>(i)];
     for (std::size_t k = 0; k < kappas.size(); ++k) a.kappa[k] = kappas[k];
     if (kappas.empty()) {
-        const double standard = run.s.isHydrogen(i) ? 1.2 : 1.0;
+        const double standard = run.model.isHydrogen(i) ? 1.2 : 1.0;
         for (double& kappa : a.kappa) kappa = standard;
     }
 }
 
 void transferEntry(const TransferRun& run, int i, long entry, EntryTransfer& t) {
-    AtomRecord& a = run.s.atom[static_cast<std::size_t>(i)];
+    AtomRecord& a = run.model.atom[static_cast<std::size_t>(i)];
     std::string model = modelCompoundName(run.t.databaseSeen.modelLine.c_str());
     if (model.size() <= 511) a.modelCompound = std::move(model);  // cannot be longer: the line is cut
     a.planarity = run.t.databaseSeen.planarity;
@@ -277,7 +277,7 @@ void transferEntry(const TransferRun& run, int i, long entry, EntryTransfer& t) 
 
     const ParsedEntry& e = t.entry(entry);
     KsLine ks = readEntryHead(run, i, entry, e, t);
-    if (run.s.isHydrogen(i)) resetHydrogenBond(run, i, ks, t.resetFile, t.near);
+    if (run.model.isHydrogen(i)) resetHydrogenBond(run, i, ks, t.resetFile, t.near);
     a.atom1 = i + 1;
     run.t.inDatabase[static_cast<std::size_t>(i)] = 1;
     transferFrame(run, i, entry, ks, e.complete, t);  // may move the atom array
@@ -286,9 +286,15 @@ void transferEntry(const TransferRun& run, int i, long entry, EntryTransfer& t) 
 
 }  // namespace
 
-void findInDataBase(const TransferRun& run) {
+void beginTransfer(Transfer& t, const Structure& input) {
+    t.model = input;
+    t.model.makeRoomForAtoms(input.nAtoms, input.nDummy);
+}
+
+void findInDataBase(const Structure& input, const TransferRun& run) {
     Stage stage("findInDataBase");
-    Structure& s = run.s;
+    beginTransfer(run.t, input);
+    Structure& s = run.model;
     Transfer& transfer = run.t;
     const int nAtoms = s.nAtoms;
 
@@ -314,7 +320,7 @@ void findInDataBase(const TransferRun& run) {
     transfer.databaseEntries = index.entryNames();
 
     EntryTransfer t{database.get(), descent.get(), symmetry.get(), reset.get(), nullptr,
-                    EntryWarnings(transfer.warningLog), {}};
+                    EntryWarnings(run.warnings), {}};
     for (int i = 0; i < nAtoms; ++i) {
         const IndexedEntry* entry = index.find(names[static_cast<std::size_t>(i)]);
         applyScanState(index, entry != nullptr ? entry->state : index.endState(), transfer.databaseSeen);

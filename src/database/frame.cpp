@@ -64,12 +64,12 @@ void pyramidVectors(const TransferRun& run, int i, int odd, vec& p, vec& qv) {
 // Places dummy d at X(i) + unit(direction) and converts it to fractional coordinates.
 void placeDummy(const TransferRun& run, int d, int i, vec direction) {
     const vec unit = normalised(direction);
-    AtomRecord& dummy = run.s.atom[static_cast<std::size_t>(d)];
-    const double* x = run.s.atom[static_cast<std::size_t>(i)].cart;
+    AtomRecord& dummy = run.model.atom[static_cast<std::size_t>(d)];
+    const double* x = run.model.atom[static_cast<std::size_t>(i)].cart;
     dummy.cart[0] = x[0] + unit.x;
     dummy.cart[1] = x[1] + unit.y;
     dummy.cart[2] = x[2] + unit.z;
-    cellGeometry(run.s.cell).toFractional(dummy.cart, dummy.frac);
+    cellGeometry(run.model.cell).toFractional(dummy.cart, dummy.frac);
 }
 
 bool firstLetterIs(const std::string& axis, char letter) { return !axis.empty() && axis[0] == letter; }
@@ -77,9 +77,9 @@ bool firstLetterIs(const std::string& axis, char letter) { return !axis.empty() 
 // Appends dummy number nDummy behind the atoms (growing the atom array when needed) and
 // returns its array position.
 int newDummy(const TransferRun& run) {
-    const std::size_t d = static_cast<std::size_t>(run.s.nAtoms + run.s.nDummy);
-    if (run.s.atom.size() <= d) run.s.atom.resize(d + 1);
-    std::snprintf(run.s.atom[d].label, sizeof run.s.atom[d].label, "DUM%d", run.s.nDummy);
+    const std::size_t d = static_cast<std::size_t>(run.model.nAtoms + run.model.nDummy);
+    if (run.model.atom.size() <= d) run.model.atom.resize(d + 1);
+    std::snprintf(run.model.atom[d].label, sizeof run.model.atom[d].label, "DUM%d", run.model.nDummy);
     return static_cast<int>(d);
 }
 
@@ -92,21 +92,21 @@ int dummyForImage(const TransferRun& run, int image) {
     if (run.t.imageDummy[k] >= 0) return run.t.imageDummy[k];
     const AtomRecord position = run.site(image);
     const int d = newDummy(run);
-    AtomRecord& dummy = run.s.atom[static_cast<std::size_t>(d)];
+    AtomRecord& dummy = run.model.atom[static_cast<std::size_t>(d)];
     std::memcpy(dummy.frac, position.frac, sizeof dummy.frac);
     std::memcpy(dummy.cart, position.cart, sizeof dummy.cart);
     printf("Dummy atom %s stands for the symmetry image %s\n", dummy.label, position.label);
-    ++run.s.nDummy;
+    ++run.model.nDummy;
     run.t.imageDummy[k] = d;
     return d;
 }
 
 void warnUnplaced(const TransferRun& run, int d, int i) {
-    const AtomRecord& dummy = run.s.atom[static_cast<std::size_t>(d)];
+    const AtomRecord& dummy = run.model.atom[static_cast<std::size_t>(d)];
     char text[256];
     std::snprintf(text, sizeof text, "no position rule applies to dummy atom %s of atom %s; it stays at %f %f %f.",
                   dummy.label, labelOf(run, i), dummy.frac[0], dummy.frac[1], dummy.frac[2]);
-    run.t.warningLog.warn("dummy without a position rule", {labelOf(run, i), dummy.label}, text);
+    run.warnings.warn("dummy without a position rule", {labelOf(run, i), dummy.label}, text);
 }
 
 // Position of a dummy that defines the first axis of atom i.
@@ -166,7 +166,7 @@ void placeAtom0Dummy(const TransferRun& run, int i, int d, const KsLine& ks, con
             return;
         }
         placeDummy(run, d, i, bondVector(run, i, neighbour(run, i, first)) + bondVector(run, i, neighbour(run, i, partner)));
-        const AtomRecord& dummy = run.s.atom[static_cast<std::size_t>(d)];
+        const AtomRecord& dummy = run.model.atom[static_cast<std::size_t>(d)];
         // reference output: the dummy line of the mm2 axis, with its "---" end
         printf("%d MM2!!!%s %f %f %f --- \n", i, dummy.label, dummy.frac[0], dummy.frac[1], dummy.frac[2]);
     } else if (std::strcmp(siteSym, "3") == 0 && n == 3) {
@@ -206,7 +206,7 @@ void placeAtom2Dummy(const TransferRun& run, int i, int d, const KsLine& ks, con
 // the structure that is neither the atom nor its first neighbour (the atom itself in a
 // structure of one atom).
 int anyOtherAtom(const TransferRun& run, int i, int j) {
-    for (int m = 0; m < run.s.nAtoms; ++m)
+    for (int m = 0; m < run.model.nAtoms; ++m)
         if (m != i && m != j) return m;
     return j >= 0 ? j : i;
 }
@@ -237,8 +237,8 @@ struct NeighbourChoice {
 };
 
 NeighbourChoice chooseAmongNeighbours(const TransferRun& run, int i, const KsLine& ks) {
-    const char* siteSym = run.s.atom[static_cast<std::size_t>(i)].siteSym;
-    const char* label = run.s.atom[static_cast<std::size_t>(i)].label;
+    const char* siteSym = run.model.atom[static_cast<std::size_t>(i)].siteSym;
+    const char* label = run.model.atom[static_cast<std::size_t>(i)].label;
     const int n = nn(run, i);
     const bool dummy1 = ks.element1 == "DUM";
     NeighbourChoice choice;
@@ -279,7 +279,7 @@ Reference referTo(const TransferRun& run, int s, bool underscore) {
     r.underscore = underscore;
     if (run.p.isImage(s)) {
         r.position = dummyForImage(run, s);
-        r.number = r.position - run.s.nAtoms;
+        r.number = r.position - run.model.nAtoms;
         r.label = format("DUM%d", r.number);
     } else {
         r.position = s;
@@ -294,7 +294,7 @@ Reference newPlacedDummy(const TransferRun& run, int i, const KsLine& ks, const 
     Reference r;
     r.position = newDummy(run);
     place(run, i, r.position, ks, siteSym);
-    r.number = run.s.nDummy++;
+    r.number = run.model.nDummy++;
     r.placed = true;
     return r;
 }
@@ -302,9 +302,9 @@ Reference newPlacedDummy(const TransferRun& run, int i, const KsLine& ks, const 
 // An isolated atom: its first axis points to DUM0, its second to the first atom of the
 // structure that has neighbours.
 void referForIsolatedAtom(const TransferRun& run, Reference& atom0, Reference& atom2) {
-    atom0.position = run.s.nAtoms;
+    atom0.position = run.model.nAtoms;
     atom0.label = "DUM0";
-    for (int m = 0; m < run.s.nAtoms; ++m) {
+    for (int m = 0; m < run.model.nAtoms; ++m) {
         if (nn(run, m) == 0) continue;
         atom2.position = m;
         atom2.label = labelOf(run, m);
@@ -316,7 +316,7 @@ void referForIsolatedAtom(const TransferRun& run, Reference& atom0, Reference& a
 // ATOM2 when the rules give none: the neighbour's first neighbour, or its second when the
 // first is the atom itself.
 Reference fallbackAtom2(const TransferRun& run, int i, const KsLine& ks) {
-    const char* label = run.s.atom[static_cast<std::size_t>(i)].label;
+    const char* label = run.model.atom[static_cast<std::size_t>(i)].label;
     // reference output: the tilde line of a non-hydrogen atom whose second axis is taken from the second shell
     if (!isHydrogen(run, i)) printf("~~~~~~~o ~~~~~~~o (.%s.) o~~~~~~~ o~~~~~~~ \n", label);
     const int n = nn(run, i);
@@ -331,7 +331,7 @@ Reference fallbackAtom2(const TransferRun& run, int i, const KsLine& ks) {
     }
     if (pick < 0) {
         pick = anyOtherAtom(run, i, j);
-        run.t.warningLog.warn("frame axis from another atom", {label, labelOf(run, pick)},
+        run.warnings.warn("frame axis from another atom", {label, labelOf(run, pick)},
                           format("atom %s has no second-shell atom for its %s axis; %s is taken.", label,
                                  ks.axis2.c_str(), labelOf(run, pick)));
     }
@@ -369,7 +369,7 @@ std::string formatTableLine(const AtomRecord& a, const KsLine& ks, const Referen
 
 bool buildLocalFrame(const TransferRun& run, int i, const KsLine& ks, std::string& tableLine) {
     // Copies: creating a dummy may move the atom array.
-    const AtomRecord a = run.s.atom[static_cast<std::size_t>(i)];
+    const AtomRecord a = run.model.atom[static_cast<std::size_t>(i)];
     const NeighbourChoice choice = chooseAmongNeighbours(run, i, ks);
 
     Reference atom0, atom2;
@@ -383,7 +383,7 @@ bool buildLocalFrame(const TransferRun& run, int i, const KsLine& ks, std::strin
     if (nn(run, i) == 0 && !atom0.chosen()) referForIsolatedAtom(run, atom0, atom2);
 
     if (!atom0.chosen()) {
-        run.t.warningLog.warn("frame dropped", {a.label},
+        run.warnings.warn("frame dropped", {a.label},
                           format("atom %s has no %s neighbour for its %s axis; it keeps its local coordinate system.",
                                  a.label, ks.element1.c_str(), ks.axis1.c_str()));
         return false;
@@ -394,7 +394,7 @@ bool buildLocalFrame(const TransferRun& run, int i, const KsLine& ks, std::strin
     }
     if (!atom2.chosen()) atom2 = fallbackAtom2(run, i, ks);
 
-    AtomRecord& target = run.s.atom[static_cast<std::size_t>(i)];
+    AtomRecord& target = run.model.atom[static_cast<std::size_t>(i)];
     target.atom0 = atom0.position + 1;
     target.atom2 = atom2.position + 1;
     tableLine = formatTableLine(a, ks, atom0, atom2);

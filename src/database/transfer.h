@@ -1,6 +1,7 @@
-// What the database stage transferred onto the structure: which atoms it found, the
-// coordinate-system table, what it read of the database, the dummies standing for symmetry
-// images, and the electroneutrality correction the writer applied.
+// What the database stage transferred: the model (the structure as read with the transferred
+// populations, kappas, frames and dummies), which atoms it found, the coordinate-system table,
+// what it read of the database, the dummies standing for symmetry images, and the
+// electroneutrality correction the writer applied.
 #pragma once
 
 #include <cstddef>
@@ -40,6 +41,13 @@ struct MonopoleCorrection {
 };
 
 struct Transfer {
+    // The transferred model. beginTransfer starts it as a copy of the structure as read; the
+    // database stage writes into its atoms the populations and kappas (multipole, kappa), the
+    // frames (ax1, ax2, atom0..atom2), siteSym, planarity and modelCompound of every atom found,
+    // and appends the dummies behind them. finishModel, before the files are written, sets the
+    // U of constrained hydrogens, each atom's electronegativity (elNeg) and kappa set (kap),
+    // the kappa sets, and for MoPro input the title. The writers and the report read it.
+    Structure model;
     std::vector<int> inDatabase;  // per atom: 1 when its name was found in the database
     // The database's distinct entry names in file order with their model compounds (database
     // stage); the report ranks the nearest entries of missing atoms among them.
@@ -59,26 +67,52 @@ struct Transfer {
     std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
     // The correction the writer applied to the monopoles (the report reads it).
     MonopoleCorrection appliedCorrection;
-    // The warnings of the database stage that the report lists (damaged entries, dummies
-    // no position rule placed), each also on standard error.
-    WarningLog warningLog;
 };
 
-// The database stage and the writers after it: the structure whose atoms take the
-// transferred populations, kappas, frames and dummies (and, when written, the constrained
-// hydrogen U and the rebuilt kappa sets); what perception found and the options, which they
-// only read; the Transfer record they fill; and the report files.
+// Starts the transferred model as a copy of the structure as read, with room behind its atoms
+// for the dummies the database stage adds.
+void beginTransfer(Transfer& t, const Structure& input);
+
+// The records as the writers and the report read them, every one by const reference: the
+// transferred model, what perception found, the options and the Transfer record; and where
+// they report: the report files and the run's warning log (which the report lists).
+struct TransferRecords {
+    const Structure& model;  // the Transfer's model
+    const Perception& p;
+    const Options& opt;
+    const Transfer& t;
+    FILE* out;              // Quandrele.out
+    FILE* log;              // Quandrele.log
+    WarningLog& warnings;   // the run's warnings, each also on standard error
+
+    // An input atom of the model or a symmetry image, and its element (an image has its atom's).
+    const AtomRecord& site(int i) const { return siteOf(model, p, i); }
+    int siteElement(int i) const { return model.elementOf(p.originOf(i)); }
+    // Degree of planarity of the node of atom i as perception found it.
+    double planarity(int i) const { return planarityOf(model, p, i); }
+};
+
+// The database stage and finishModel, which build the Transfer record: its model (the
+// Transfer's own, which they write into), what perception found and the options, which they
+// only read, the Transfer record itself, the report files and the run's warning log.
 struct TransferRun {
-    Structure& s;
+    Structure& model;  // the Transfer's model
     const Perception& p;
     const Options& opt;
     Transfer& t;
-    FILE* out;  // Quandrele.out
-    FILE* log;  // Quandrele.log
+    FILE* out;             // Quandrele.out
+    FILE* log;             // Quandrele.log
+    WarningLog& warnings;  // the run's warnings, each also on standard error
 
-    // An input atom or a symmetry image, and its element (an image has its atom's).
-    const AtomRecord& site(int i) const { return siteOf(s, p, i); }
-    int siteElement(int i) const { return s.elementOf(p.originOf(i)); }
-    // Degree of planarity of the node of atom i as perception found it.
-    double planarity(int i) const { return planarityOf(s, p, i); }
+    TransferRun(const Perception& perception, const Options& options, Transfer& transfer, FILE* outFile,
+                FILE* logFile, WarningLog& runWarnings)
+        : model(transfer.model), p(perception), opt(options), t(transfer), out(outFile), log(logFile),
+          warnings(runWarnings) {}
+
+    // The same records, read only.
+    operator TransferRecords() const { return TransferRecords{model, p, opt, t, out, log, warnings}; }  // NOLINT
+    TransferRecords records() const { return *this; }
+    const AtomRecord& site(int i) const { return records().site(i); }
+    int siteElement(int i) const { return records().siteElement(i); }
+    double planarity(int i) const { return records().planarity(i); }
 };

@@ -117,10 +117,10 @@ bool mergeInto(const char* master, bool insertConstraints, WarningLog& warnings)
 
 }  // namespace
 
-int insertFiles(const TransferRun& run) {
+int insertFiles(const TransferRecords& run) {
     // "xd.mas.HasSameSymm" only when this run wrote it: an older one is left alone.
-    if (!mergeInto("xd.mas.quandreltool", true, run.t.warningLog)) return 1;
-    if (run.opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", run.opt.uisoConstrain || run.opt.ridingConstrain, run.t.warningLog)) return 1;
+    if (!mergeInto("xd.mas.quandreltool", true, run.warnings)) return 1;
+    if (run.opt.qdlexp != 0 && !mergeInto("xd.mas.HasSameSymm", run.opt.uisoConstrain || run.opt.ridingConstrain, run.warnings)) return 1;
     remove("resetbond.txt");
     remove("H-Uiso-constrain.txt");
     return 0;

@@ -63,12 +63,12 @@ private:
 };
 
 // The lines of "xd.mas" (or of the template), as views into text or into the template.
-std::vector<std::string_view> readMasterLines(const TransferRun& run, LargeText& text, bool& fromXdMas) {
+std::vector<std::string_view> readMasterLines(const TransferRecords& run, LargeText& text, bool& fromXdMas) {
     FILE* f = fopen("xd.mas", "r");
     fromXdMas = f != nullptr;
-    if (f == nullptr && !run.s.masTemplate.empty()) {
+    if (f == nullptr && !run.model.masTemplate.empty()) {
         printf("There is no xd.mas: the master file built from %s is the template.\n", run.opt.inputFile);
-        return std::vector<std::string_view>(run.s.masTemplate.begin(), run.s.masTemplate.end());
+        return std::vector<std::string_view>(run.model.masTemplate.begin(), run.model.masTemplate.end());
     }
     if (f == nullptr) {
         warnCannotOpen("xd.mas");
@@ -117,7 +117,7 @@ std::string firstWord(const std::string& line) {
 
 // The coordinate-system table the database stage wrote to the log and kept for this writer:
 // the master files are written only beside a log that holds it.
-const std::vector<std::string>& frameTable(const TransferRun& run) {
+const std::vector<std::string>& frameTable(const TransferRecords& run) {
     if (run.log == nullptr || run.log == stderr || run.log == stdout)
         fatal("Quandrele.log could not be written, so it holds no coordinate-system table: the new master "
               "files are not written.");
@@ -174,9 +174,9 @@ private:
 // does not list takes its line of the template built from the crystal file (its default frame).
 class OldAtomLines {
 public:
-    OldAtomLines(const TransferRun& run, const std::vector<std::string_view>& mas, const MasSections& at, bool fromXdMas)
+    OldAtomLines(const TransferRecords& run, const std::vector<std::string_view>& mas, const MasSections& at, bool fromXdMas)
         : run_(run), mas_(mas), first_(at.atomHeader + 1), count_(at.endAtom - at.atomHeader - 1),
-          withTemplate_(fromXdMas && !run.s.masTemplate.empty()) {}
+          withTemplate_(fromXdMas && !run.model.masTemplate.empty()) {}
 
     // The line of atom j (0-based) with the label: the j-th line of the table when it is the
     // atom's, else the first line that begins with the label. Stops the run when there is none.
@@ -210,13 +210,13 @@ public:
         warnings.warnLine("default frames for atoms xd.mas lacks", fromTemplate_,
                           format("The ATOM table of xd.mas has no line for %d atom%s of %s (%s): the new master "
                                  "files give %s default frame%s.",
-                                 templateCount_, templateCount_ == 1 ? "" : "s", run_.s.source.c_str(), some.c_str() + 1,
+                                 templateCount_, templateCount_ == 1 ? "" : "s", run_.model.source.c_str(), some.c_str() + 1,
                                  templateCount_ == 1 ? "it its" : "them their", templateCount_ == 1 ? "" : "s"));
     }
 
 private:
     void indexTemplate() {
-        templateViews_.assign(run_.s.masTemplate.begin(), run_.s.masTemplate.end());
+        templateViews_.assign(run_.model.masTemplate.begin(), run_.model.masTemplate.end());
         const std::vector<std::string_view>& lines = templateViews_;
         std::size_t header = 0;
         while (header < lines.size() && lines[header].rfind("ATOM     ATOM0", 0) != 0) ++header;
@@ -226,7 +226,7 @@ private:
         templateIndexed_ = true;
     }
 
-    const TransferRun& run_;
+    const TransferRecords& run_;
     const std::vector<std::string_view>& mas_;
     std::size_t first_, count_;
     bool withTemplate_;
@@ -246,14 +246,14 @@ private:
 //                            is 2 in the second file)
 //   then        two blanks, "_" and SITESYM; the second file adds a blank and the label of
 //               the atom the atom is chemically constrained to (left-justified in 8 columns)
-void writeAtomTable(MasterText& out, const TransferRun& run, const std::vector<std::string_view>& mas,
+void writeAtomTable(MasterText& out, const TransferRecords& run, const std::vector<std::string_view>& mas,
                     const MasSections& at, bool fromXdMas, WarningLog& warnings) {
     std::string record, columns;
     const std::vector<std::string>& table = frameTable(run);
     OldAtomLines oldLines(run, mas, at, fromXdMas);
     std::size_t t = 0;
-    for (int j = 0; j < run.s.nAtoms; ++j) {
-        const AtomRecord& a = run.s.atom[j];
+    for (int j = 0; j < run.model.nAtoms; ++j) {
+        const AtomRecord& a = run.model.atom[j];
         std::string_view line;
         if (t < table.size() && firstWordIs(table[t], a.label))
             line = table[t++];
@@ -276,7 +276,7 @@ void writeAtomTable(MasterText& out, const TransferRun& run, const std::vector<s
         second.clear();
         second.append(columns);
         appendInt(second, a.kap, 4);
-        appendInt(second, run.s.isHydrogen(j) ? 2 : a.lmx, 4);
+        appendInt(second, run.model.isHydrogen(j) ? 2 : a.lmx, 4);
         second.append("  _").append(a.siteSym).push_back(' ');
         appendLeft(second, run.p.sameNameAs[static_cast<std::size_t>(j)].c_str(), 8);
         second.push_back('\n');
@@ -304,11 +304,11 @@ void writeAtomTable(MasterText& out, const TransferRun& run, const std::vector<s
 //               symmetry, a hydrogen's "10 001 ...", or all "0" and a "! chemically
 //               constrained to" comment for an atom constrained to another
 // then one "KAPPA   000000" line per kappa set.
-void writeKeyTable(MasterText& out, const TransferRun& run, WarningLog& warnings) {
+void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warnings) {
     std::string record;
-    for (int i = 0; i < run.s.nAtoms; ++i) {
-        const AtomRecord& a = run.s.atom[i];
-        const bool hydrogen = run.s.isHydrogen(i);
+    for (int i = 0; i < run.model.nAtoms; ++i) {
+        const AtomRecord& a = run.model.atom[i];
+        const bool hydrogen = run.model.isHydrogen(i);
         const char* six = hydrogen ? "100000" : "111111";
         // "%-8s111 %s 0000000000 000000000000000 00 000 00000 0000000 000000000\n"
         std::string& first = record;
@@ -341,7 +341,7 @@ void writeKeyTable(MasterText& out, const TransferRun& run, WarningLog& warnings
         second.append(comment.c_str()).push_back('\n');
         out.addSecond(second);
     }
-    for (int k = 0; k < run.s.nKappa; ++k) out.both("KAPPA   000000\n");
+    for (int k = 0; k < run.model.nKappa; ++k) out.both("KAPPA   000000\n");
 }
 
 FILE* createMasterFile(const char* name) {
@@ -364,31 +364,31 @@ void writeBoth(const MasterText& out, bool withSecond) {
 
 }  // namespace
 
-std::vector<std::vector<int>> atomsByMolecule(const TransferRun& run, int molecules) {
+std::vector<std::vector<int>> atomsByMolecule(const TransferRecords& run, int molecules) {
     std::vector<std::vector<int>> members(static_cast<std::size_t>(molecules > 0 ? molecules : 0) + 1);
-    for (int i = 0; i < run.s.nAtoms; ++i) {
+    for (int i = 0; i < run.model.nAtoms; ++i) {
         const int m = run.p.molecule[static_cast<std::size_t>(i)];
         if (m >= 0 && m <= molecules) members[static_cast<std::size_t>(m)].push_back(i);
     }
     return members;
 }
 
-std::string groupLines(const TransferRun& run, int molecule) {
+std::string groupLines(const TransferRecords& run, int molecule) {
     std::vector<int> members;
-    for (int i = 0; i < run.s.nAtoms; ++i)
+    for (int i = 0; i < run.model.nAtoms; ++i)
         if (run.p.molecule[static_cast<std::size_t>(i)] == molecule) members.push_back(i);
     return groupLines(run, molecule, members);
 }
 
-std::string groupLines(const TransferRun& run, int molecule, const std::vector<int>& members) {
+std::string groupLines(const TransferRecords& run, int molecule, const std::vector<int>& members) {
     const int group = molecule + 1;
     std::string text;
     appendf(text, "GROUP%d ", group);
     int length = 7;
     for (int i : members) {
         text.push_back(' ');
-        text.append(run.s.atom[i].label);
-        length += static_cast<int>(std::strlen(run.s.atom[i].label)) + 1;
+        text.append(run.model.atom[i].label);
+        length += static_cast<int>(std::strlen(run.model.atom[i].label)) + 1;
         if (length > 113) {
             appendf(text, "\nGROUP%d ", group);
             length = 7;
@@ -398,24 +398,24 @@ std::string groupLines(const TransferRun& run, int molecule, const std::vector<i
     return text;
 }
 
-void writeMasterFiles(const TransferRun& run, int molecules) {
+void writeMasterFiles(const TransferRecords& run, int molecules) {
     LargeText masText;
     bool fromXdMas = true;
     const std::vector<std::string_view> mas = readMasterLines(run, masText, fromXdMas);
-    const MasSections at = findSections(mas, run.s.nAtoms);
+    const MasSections at = findSections(mas, run.model.nAtoms);
     // room for the copied lines and some 100 bytes an atom in each of the three tables
-    std::size_t expectedSize = 300 * static_cast<std::size_t>(run.s.nAtoms > 0 ? run.s.nAtoms : 0);
+    std::size_t expectedSize = 300 * static_cast<std::size_t>(run.model.nAtoms > 0 ? run.model.nAtoms : 0);
     for (std::string_view line : mas) expectedSize += line.size() + 1;
     MasterText out(run.opt.qdlexp != 0, expectedSize);
 
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
     out.copy(mas, at.module + 2, at.atomHeader + 1);
-    writeAtomTable(out, run, mas, at, fromXdMas, run.t.warningLog);
+    writeAtomTable(out, run, mas, at, fromXdMas, run.warnings);
     const std::vector<std::vector<int>> members = atomsByMolecule(run, molecules);
     for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(run, m, members[static_cast<std::size_t>(m)]).c_str());
     out.copy(mas, at.endAtom + 1, at.keyHeader + 1);
-    writeKeyTable(out, run, run.t.warningLog);
+    writeKeyTable(out, run, run.warnings);
     out.copy(mas, at.extcn, mas.size());
     writeBoth(out, run.opt.qdlexp != 0);
 }

@@ -53,14 +53,14 @@ struct MoleculeSums {
     double sumElNeg = 0;    // electronegativities
 };
 
-MoleculeSums sumMolecule(const TransferRun& run, const std::vector<int>& inMolecule) {
+MoleculeSums sumMolecule(const TransferRecords& run, const std::vector<int>& inMolecule) {
     MoleculeSums s;
     for (int i : inMolecule) {
-        const AtomRecord& a = run.s.atom[i];
+        const AtomRecord& a = run.model.atom[i];
         if (i >= static_cast<int>(run.t.inDatabase.size()) || run.t.inDatabase[i] == 0) continue;
         ++s.n;
-        if (run.s.isHydrogen(i)) ++s.nH;
-        if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * run.s.scatTable[a.tbl - 1].valenceElectrons;
+        if (run.model.isHydrogen(i)) ++s.nH;
+        if (a.tbl >= 1 && a.tbl <= MAX_SCAT) s.Sn += a.occupancy * run.model.scatTable[a.tbl - 1].valenceElectrons;
         s.Sm += a.occupancy * a.multipole[0];
         s.sumElNeg += a.elNeg;
     }
@@ -97,7 +97,7 @@ bool scaleByFactor(MonopoleCorrection& c, int m, const MoleculeSums& s, WarningL
     return true;
 }
 
-bool weightByElectronegativity(MonopoleCorrection& c, const TransferRun& run, int m, const MoleculeSums& s,
+bool weightByElectronegativity(MonopoleCorrection& c, const TransferRecords& run, int m, const MoleculeSums& s,
                                const std::vector<int>& inMolecule, WarningLog& warnings) {
     if (s.n == 0) return noMonopoles(warnings);
     const double mean = s.sumElNeg / s.n;
@@ -113,11 +113,11 @@ bool weightByElectronegativity(MonopoleCorrection& c, const TransferRun& run, in
     c.counted[m] = s.n;
     if (c.difference[m] > 0)
         for (int i : inMolecule)
-            if (!(run.s.atom[i].elNeg > 0.0))
-                warnings.warnLine("monopoles not corrected", {run.s.atom[i].label},
+            if (!(run.model.atom[i].elNeg > 0.0))
+                warnings.warnLine("monopoles not corrected", {run.model.atom[i].label},
                                   format("Atom %s has no electronegativity in the element table: its monopole is "
                                          "written uncorrected.",
-                                         run.s.atom[i].label));
+                                         run.model.atom[i].label));
     return true;
 }
 
@@ -203,7 +203,7 @@ MonopoleCorrection computeNeutrality(const TransferRun& run, int molecules) {
     printf("For the scaling of the monopoles to achieve electroneutrality, \n"
            "the program calculates a correction factor:\n");
 
-    for (int i = 0; i < run.s.nAtoms; ++i) run.s.atom[i].elNeg = elNegOf(run.s.elementOf(i)) / 100.0;
+    for (int i = 0; i < run.model.nAtoms; ++i) run.model.atom[i].elNeg = elNegOf(run.model.elementOf(i)) / 100.0;
 
     const std::vector<std::vector<int>> members = atomsByMolecule(run, molecules);
     for (int m = 0; m < molecules; ++m) {
@@ -218,16 +218,16 @@ MonopoleCorrection computeNeutrality(const TransferRun& run, int molecules) {
         bool applies;
         switch (c.mode) {
         case 1:
-            applies = scaleByFactor(c, m, s, run.t.warningLog);
+            applies = scaleByFactor(c, m, s, run.warnings);
             break;
         case 2:
-            applies = weightByElectronegativity(c, run, m, s, inMolecule, run.t.warningLog);
+            applies = weightByElectronegativity(c, run, m, s, inMolecule, run.warnings);
             break;
         case 3:
             applies = correctHydrogens(c, m, s);
             break;
         default:
-            applies = addAverage(c, m, s, run.t.warningLog);
+            applies = addAverage(c, m, s, run.warnings);
             break;
         }
         c.applies[m] = applies ? 1 : 0;

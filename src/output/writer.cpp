@@ -19,74 +19,88 @@ void takeTitleFromMasterFile(const TransferRun& run) {
     if (!f) return;
     LineReader reader(f.get());
     std::string line;
-    char word[sizeof run.s.title] = "";
-    if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(run.s.title, sizeof run.s.title, word);
+    char word[sizeof run.model.title] = "";
+    if (reader.nextContent(line) && sscanf(line.c_str(), "TITLE %49s", word) == 1) copyText(run.model.title, sizeof run.model.title, word);
 }
 
 }  // namespace
 
+namespace {
+
+// Fields that XD's parameter file gives a fixed number of columns: a model whose values do not
+// fit stops the run before anything is written.
+void checkColumns(const TransferRecords& run) {
+    const Structure& m = run.model;
+    if (m.nAtoms + m.nDummy > MAX_ATOMS)
+        fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
+              "atoms in five columns, so at most %d of them together can be written. No file is written.",
+              m.nAtoms, m.nDummy, MAX_ATOMS);
+    // Atom lines of anharmonic atoms give ATOM1 and ATOM2 four columns only.
+    for (int i = 0; i < m.nAtoms; ++i)
+        if ((m.atom[i].tp == 3 || m.atom[i].tp == 4) && (m.atom[i].atom1 > 9999 || m.atom[i].atom2 > 9999))
+            fatal("Atom %s (TP %d) has frame atoms %d and %d: its line in the parameter file has four "
+                  "columns for them, so at most 9999 can be written. No file is written.",
+                  m.atom[i].label, m.atom[i].tp, m.atom[i].atom1, m.atom[i].atom2);
+    // CHEMCON, read from the input and written back, has four columns on every atom line.
+    for (int i = 0; i < m.nAtoms; ++i)
+        if (m.atom[i].chemCon > 9999 || m.atom[i].chemCon < -999)
+            fatal("Atom %s has CHEMCON %d: its line in the parameter file has four columns for it, so it "
+                  "must lie between -999 and 9999. No file is written.",
+                  m.atom[i].label, m.atom[i].chemCon);
+}
+
+}  // namespace
+
+void finishModel(const TransferRun& run) {
+    huconstrain(run);
+    announceMolecules(run.p);
+    run.t.appliedCorrection = computeNeutrality(run, static_cast<int>(run.p.molElectrons.size()));
+    rebuildKappaSets(run);
+    run.model.multipoleLevel = 4;  // as written: multipoles up to hexadecapoles
+    if (run.opt.moproInput != 0 && run.model.title[0] == '\0') takeTitleFromMasterFile(run);
+}
+
 void setupNewInpAndMasFile(const TransferRun& run) {
     {
         Stage stage("setupNewInp_and_MasFile");
-        if (run.s.nAtoms + run.s.nDummy > MAX_ATOMS)
-            fatal("The structure has %d atoms and %d dummy atoms: XD's parameter file numbers atoms and dummy "
-                  "atoms in five columns, so at most %d of them together can be written. No file is written.",
-                  run.s.nAtoms, run.s.nDummy, MAX_ATOMS);
-        // Atom lines of anharmonic atoms give ATOM1 and ATOM2 four columns only.
-        for (int i = 0; i < run.s.nAtoms; ++i)
-            if ((run.s.atom[i].tp == 3 || run.s.atom[i].tp == 4) && (run.s.atom[i].atom1 > 9999 || run.s.atom[i].atom2 > 9999))
-                fatal("Atom %s (TP %d) has frame atoms %d and %d: its line in the parameter file has four "
-                      "columns for them, so at most 9999 can be written. No file is written.",
-                      run.s.atom[i].label, run.s.atom[i].tp, run.s.atom[i].atom1, run.s.atom[i].atom2);
-        // CHEMCON, read from the input and written back, has four columns on every atom line.
-        for (int i = 0; i < run.s.nAtoms; ++i)
-            if (run.s.atom[i].chemCon > 9999 || run.s.atom[i].chemCon < -999)
-                fatal("Atom %s has CHEMCON %d: its line in the parameter file has four columns for it, so it "
-                      "must lie between -999 and 9999. No file is written.",
-                      run.s.atom[i].label, run.s.atom[i].chemCon);
-        huconstrain(run);
-        const int molecules = static_cast<int>(run.p.molElectrons.size());  // as perception found them
-        announceMolecules(run.p);
-        const MonopoleCorrection correction = computeNeutrality(run, molecules);
-        run.t.appliedCorrection = correction;
-        rebuildKappaSets(run);
-        if (run.opt.moproInput != 0 && run.s.title[0] == '\0') takeTitleFromMasterFile(run);
-        writeParameterFile(run, correction);
+        checkColumns(run);
+        finishModel(run);
+        writeParameterFile(run, run.t.appliedCorrection);
         // reference output: the "MAS-FILE writing!" line
         printf("MAS-FILE writing!\n");
-        writeMasterFiles(run, molecules);
+        writeMasterFiles(run, static_cast<int>(run.p.molElectrons.size()));  // molecules as perception found them
     }
     insertFiles(run);
 }
 
 void rebuildKappaSets(const TransferRun& run) {
     for (int k = 0; k < MAX_KAPPA; ++k) {
-        for (int v = 0; v < 6; ++v) run.s.kappaSet[v][k] = 0.0;
-        run.s.kappaNo[k] = -1;
+        for (int v = 0; v < 6; ++v) run.model.kappaSet[v][k] = 0.0;
+        run.model.kappaNo[k] = -1;
     }
-    run.s.nKappa = 1;
-    for (int i = 0; i < run.s.nAtoms; ++i) {
-        AtomRecord& a = run.s.atom[i];
+    run.model.nKappa = 1;
+    for (int i = 0; i < run.model.nAtoms; ++i) {
+        AtomRecord& a = run.model.atom[i];
         for (int k = 0;; ++k) {
             if (k >= MAX_KAPPA)
                 fatal("The atoms need more than %d kappa sets (distinct pairs of first kappa value and "
                       "scattering type); an XD parameter file holds at most %d.",
                       MAX_KAPPA, MAX_KAPPA);
             // values are compared exactly: a difference in the last digit makes a new set
-            if (run.s.kappaSet[0][k] == a.kappa[0] && run.s.kappaNo[k] == a.tbl) {
+            if (run.model.kappaSet[0][k] == a.kappa[0] && run.model.kappaNo[k] == a.tbl) {
                 a.kap = k + 1;
                 break;
             }
-            if (k == run.s.nKappa - 1) {
-                a.kap = run.s.nKappa;
-                for (int v = 0; v < 6; ++v) run.s.kappaSet[v][k] = a.kappa[v];
-                run.s.kappaNo[k] = a.tbl;
-                ++run.s.nKappa;
+            if (k == run.model.nKappa - 1) {
+                a.kap = run.model.nKappa;
+                for (int v = 0; v < 6; ++v) run.model.kappaSet[v][k] = a.kappa[v];
+                run.model.kappaNo[k] = a.tbl;
+                ++run.model.nKappa;
                 break;
             }
         }
     }
-    --run.s.nKappa;
+    --run.model.nKappa;
 }
 
 void closeWritten(FILE* f, const char* name) {
@@ -99,16 +113,16 @@ void closeWritten(FILE* f, const char* name) {
 namespace {
 
 // The populations of atom i as written: occupancy times the population, the monopole corrected.
-void populationsOf(const TransferRun& run, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
-    const AtomRecord& a = run.s.atom[i];
-    p[0] = correction.monopole(run.s, run.p, i);
+void populationsOf(const TransferRecords& run, const MonopoleCorrection& correction, int i, double (&p)[N_POPULATIONS]) {
+    const AtomRecord& a = run.model.atom[i];
+    p[0] = correction.monopole(run.model, run.p, i);
     for (int v = 1; v < N_POPULATIONS; ++v) p[v] = a.occupancy * a.multipole[v];
 }
 
 // Populations stand in columns of 8 characters without a separator: a value that needs
 // more would run into its neighbour and XD would read other numbers.
-void checkPopulationColumns(const TransferRun& run, const MonopoleCorrection& correction) {
-    for (int i = 0; i < run.s.nAtoms; ++i) {
+void checkPopulationColumns(const TransferRecords& run, const MonopoleCorrection& correction) {
+    for (int i = 0; i < run.model.nAtoms; ++i) {
         double p[N_POPULATIONS];
         populationsOf(run, correction, i, p);
         for (int v = 0; v < N_POPULATIONS; ++v) {
@@ -119,7 +133,7 @@ void checkPopulationColumns(const TransferRun& run, const MonopoleCorrection& co
             if (snprintf(field, sizeof field, "%8.4f", p[v]) > 8)
                 fatal("Population %d of atom %s is %g, which does not fit the 8 columns of its field in "
                       "xd.res.quandreltool: the new parameter file is not written.",
-                      v + 1, run.s.atom[i].label, p[v]);
+                      v + 1, run.model.atom[i].label, p[v]);
         }
     }
 }
@@ -141,9 +155,9 @@ void checkPopulationColumns(const TransferRun& run, const MonopoleCorrection& co
 //                   (cols 1-8, 9-16, ...)
 //   kappa line      cols 1-3 the set number, then six values, each a blank and %9.6f
 //   last line       the values read from the input's last line, each % 9.6E
-void writeParameterFile(const TransferRun& run, const MonopoleCorrection& correction) {
-    if (static_cast<int>(run.s.atom.size()) < run.s.nAtoms + run.s.nDummy)
-        fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", run.s.nDummy, run.s.nAtoms);
+void writeParameterFile(const TransferRecords& run, const MonopoleCorrection& correction) {
+    if (static_cast<int>(run.model.atom.size()) < run.model.nAtoms + run.model.nDummy)
+        fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", run.model.nDummy, run.model.nAtoms);
     checkPopulationColumns(run, correction);
 
     FILE* res = fopen("xd.res.quandreltool", "w");
@@ -158,25 +172,25 @@ void writeParameterFile(const TransferRun& run, const MonopoleCorrection& correc
     fprintf(res, "!                 <<< QUANDREL-TRANSFER Multipole file >>>                    !\n");
     fprintf(res, "%s\n", bangs);
     fprintf(res, "XDPARFILE VERSION  2\n");
-    fprintf(res, "%s   MODEL  4  2  1  0\n", run.s.title);
+    fprintf(res, "%s   MODEL  4  2  1  0\n", run.model.title);
     fprintf(res, "LIMITS nat  2000 ntx  31 lmx  4 nzz  30 nto  0 nsc  20 ntb  20 nov   2500\n");
-    run.s.multipoleLevel = 4;
-    const int* r = run.s.usageRest;
-    fprintf(res, "USAGE    %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d\n", run.s.nAtoms, r[0],
-            run.s.multipoleLevel, run.s.nKappa, r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], run.s.nDummy);
+    const int* r = run.model.usageRest;
+    // the new file holds multipoles up to hexadecapoles whatever level the input had
+    fprintf(res, "USAGE    %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d   %d\n", run.model.nAtoms, r[0],
+            4, run.model.nKappa, r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8], r[9], run.model.nDummy);
     fprintf(res, "  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000  0.000000 0.000E+00\n");
     fprintf(res, " -2.000000  0.000000  0.000000  0.000000  0.000000  0.333333\n");
 
-    for (int k = 0; k < run.s.nDummy; ++k) {
-        const double* f = run.s.atom[run.s.nAtoms + k].frac;
+    for (int k = 0; k < run.model.nDummy; ++k) {
+        const double* f = run.model.atom[run.model.nAtoms + k].frac;
         fprintf(res, "%15.6f%15.6f%15.6f\n", f[0], f[1], f[2]);
     }
 
     // Records are put together in one reused text and written at once: the numbers are
     // formatted by appendFixed and appendInt, which give printf's bytes.
     std::string record;
-    for (int i = 0; i < run.s.nAtoms; ++i) {
-        const AtomRecord& a = run.s.atom[i];
+    for (int i = 0; i < run.model.nAtoms; ++i) {
+        const AtomRecord& a = run.model.atom[i];
         const double* u = a.u;
         record.clear();
         if (a.tp <= 4) {
@@ -224,13 +238,13 @@ void writeParameterFile(const TransferRun& run, const MonopoleCorrection& correc
         fwrite(record.data(), 1, record.size(), res);
     }
 
-    for (int k = 0; k < run.s.nKappa; ++k)
-        fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", run.s.kappaNo[k], run.s.kappaSet[0][k], run.s.kappaSet[1][k],
-                run.s.kappaSet[2][k], run.s.kappaSet[3][k], run.s.kappaSet[4][k], run.s.kappaSet[5][k]);
+    for (int k = 0; k < run.model.nKappa; ++k)
+        fprintf(res, "%3d %9.6f %9.6f %9.6f %9.6f %9.6f %9.6f\n", run.model.kappaNo[k], run.model.kappaSet[0][k], run.model.kappaSet[1][k],
+                run.model.kappaSet[2][k], run.model.kappaSet[3][k], run.model.kappaSet[4][k], run.model.kappaSet[5][k]);
 
     fprintf(res, " 0.0000E+00 0.0000E+00 0.0000E+00  0.0000E+00  0.0000E+00  0.0000E+00 0.0000E+00\n");
     fprintf(res, " 0.0000E+00\n");
-    for (int k = 0; k < run.s.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", run.s.trailingValues[k]);
+    for (int k = 0; k < run.model.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", run.model.trailingValues[k]);
     fprintf(res, "\n");
 
     closeWritten(res, "xd.res.quandreltool");

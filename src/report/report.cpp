@@ -27,27 +27,27 @@
 
 using json = nlohmann::ordered_json;
 
-int missingAtoms(const TransferRun& q) {
+int missingAtoms(const TransferRecords& q) {
     int missing = 0;
-    for (int i = 0; i < q.s.nAtoms; ++i)
+    for (int i = 0; i < q.model.nAtoms; ++i)
         if (static_cast<std::size_t>(i) >= q.t.inDatabase.size() || q.t.inDatabase[static_cast<std::size_t>(i)] == 0) ++missing;
     return missing;
 }
 
-void announceMissingAtoms(const TransferRun& q) {
+void announceMissingAtoms(const TransferRecords& q) {
     const int missing = missingAtoms(q);
     if (missing == 0) return;
     fprintf(stderr, "%d of %d atoms were not found in the database; Quandrele.html lists the nearest database "
                     "entries for each.\n",
-            missing, q.s.nAtoms);
+            missing, q.model.nAtoms);
 }
 
 // ---- the run as the report tells it
 
-RunReport::RunReport(const TransferRun& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
+RunReport::RunReport(const TransferRecords& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
     : q(run), catalogue(names), entries(databaseEntries), correction(std::move(applied)), missing(missingAtoms(run)) {}
 
-RunReport runReport(const TransferRun& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+RunReport runReport(const TransferRecords& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                     const MonopoleCorrection& correction) {
     return RunReport(q, catalogue, databaseEntries, correction);
 }
@@ -60,7 +60,7 @@ const char* RunReport::name(int i) const {
     return i < MAX_ATOMS ? q.p.quandrelName[static_cast<std::size_t>(i)] : "";
 }
 
-const char* RunReport::element(int i) const { return elementSymbol(q.s.elementOf(i)); }
+const char* RunReport::element(int i) const { return elementSymbol(q.model.elementOf(i)); }
 
 const std::string* RunReport::modelCompound(int i) const {
     const std::string& compound = atom(i).modelCompound;
@@ -82,17 +82,17 @@ const char* RunReport::constrainedTo(int i) const {
 
 double RunReport::monopoleBefore(int i) const { return atom(i).occupancy * atom(i).multipole[0]; }
 
-double RunReport::monopoleWritten(int i) const { return correction.monopole(q.s, q.p, i); }
+double RunReport::monopoleWritten(int i) const { return correction.monopole(q.model, q.p, i); }
 
 const std::vector<NearEntry>& RunReport::nearest(int i) const { return catalogue.nearest(name(i)); }
 
 int RunReport::dummyOf(int number) const {
-    const int d = number - 1 - q.s.nAtoms;
-    return d >= 0 && d < q.s.nDummy ? d : -1;
+    const int d = number - 1 - q.model.nAtoms;
+    return d >= 0 && d < q.model.nDummy ? d : -1;
 }
 
 std::string_view RunReport::referenceLabel(int number, char (&scratch)[24]) const {
-    if (number >= 1 && number <= q.s.nAtoms) return atom(number - 1).label;
+    if (number >= 1 && number <= q.model.nAtoms) return atom(number - 1).label;
     const int d = dummyOf(number);
     if (d < 0) return {};
     std::snprintf(scratch, sizeof scratch, "DUM%d", d);
@@ -101,12 +101,12 @@ std::string_view RunReport::referenceLabel(int number, char (&scratch)[24]) cons
 
 int RunReport::dummies() const {
     int n = 0;
-    while (n < q.s.nDummy && static_cast<std::size_t>(q.s.nAtoms + n) < q.s.atom.size()) ++n;
+    while (n < q.model.nDummy && static_cast<std::size_t>(q.model.nAtoms + n) < q.model.atom.size()) ++n;
     return n;
 }
 
 void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
-    cellGeometry(q.s.cell).toCartesian(q.s.atom[static_cast<std::size_t>(q.s.nAtoms + k)].frac, cart);
+    cellGeometry(q.model.cell).toCartesian(q.model.atom[static_cast<std::size_t>(q.model.nAtoms + k)].frac, cart);
 }
 
 namespace {
@@ -140,7 +140,7 @@ std::vector<InputFile> RunReport::inputFiles() const {
     const Options& o = q.opt;
     add("settings", o.settingsPath);
     add("settings", "qdltool.ini");
-    add("structure", q.s.source);
+    add("structure", q.model.source);
     add("structure", o.inputFile);
     if (o.crystalInput == 0 && o.moproInput == 0) add("structure", access("xd.res", F_OK) == 0 ? "xd.res" : "xd.inp");
     add("master file", "xd.mas");
@@ -155,12 +155,12 @@ std::vector<InputFile> RunReport::inputFiles() const {
 std::vector<std::string> RunReport::operators() const {
     if (!q.p.symmetryOps.empty()) return q.p.symmetryOps;
     std::vector<std::string> texts;
-    for (const SymOp& op : expandSymmetry(q.s.symmetry, q.s.source.c_str())) texts.push_back(op.text);
+    for (const SymOp& op : expandSymmetry(q.model.symmetry, q.model.source.c_str())) texts.push_back(op.text);
     return texts;
 }
 
 std::string RunReport::spaceGroup() const {
-    if (!q.s.symmetry.known) return "";  // the input stated none: it is not taken as P1
+    if (!q.model.symmetry.known) return "";  // the input stated none: it is not taken as P1
     try {
         std::vector<gemmi::Op> ops;
         for (const std::string& text : operators()) ops.push_back(gemmi::parse_triplet(text));
@@ -180,7 +180,7 @@ std::vector<double> RunReport::displacement(int i) const {
     return {u, u + 6};
 }
 
-void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.s.cell, atom(i).u, out); }
+void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.model.cell, atom(i).u, out); }
 
 int RunReport::images() const {
     if (q.p.nInput < 0) return 0;
@@ -209,7 +209,7 @@ void RunReport::imageCartesianU(int k, double (&u)[6]) const {
         std::copy(atomU, atomU + 6, u);
         return;
     }
-    rotatedDisplacement(q.s.cell, op.rot, atomU, u);
+    rotatedDisplacement(q.model.cell, op.rot, atomU, u);
 }
 
 std::vector<std::pair<int, int>> RunReport::imageBonds() const {
@@ -228,12 +228,12 @@ const char* RunReport::siteLabel(int index) const {
 
 int RunReport::imageOfDummy(int k) const {
     for (std::size_t m = 0; m < q.t.imageDummy.size(); ++m)
-        if (q.t.imageDummy[m] == q.s.nAtoms + k) return static_cast<int>(m);
+        if (q.t.imageDummy[m] == q.model.nAtoms + k) return static_cast<int>(m);
     return -1;
 }
 
 bool RunReport::dummyUnplaced(int k) const {
-    const char* label = q.s.atom[static_cast<std::size_t>(q.s.nAtoms + k)].label;
+    const char* label = q.model.atom[static_cast<std::size_t>(q.model.nAtoms + k)].label;
     for (const RunWarning& w : warnings())
         if (w.kind == "dummy without a position rule" && w.atoms.size() > 1 && w.atoms[1] == label) return true;
     return false;
@@ -241,7 +241,7 @@ bool RunReport::dummyUnplaced(int k) const {
 
 std::vector<int> RunReport::moleculeSizes() const {
     std::vector<int> count(correction.applies.size(), 0);
-    for (int i = 0; i < q.s.nAtoms; ++i) {
+    for (int i = 0; i < q.model.nAtoms; ++i) {
         const int m = q.p.molecule[static_cast<std::size_t>(i)];
         if (m >= 1 && static_cast<std::size_t>(m) <= count.size()) ++count[static_cast<std::size_t>(m - 1)];
     }
@@ -779,7 +779,7 @@ void cannotWrite(WarningLog& warnings, const std::string& what) {
 void writeFile(const char* name, const RunReport& run, void (*write)(const RunReport&, TextSink&)) {
     FileHandle f = openFile(name, "w");
     if (!f) {
-        cannotWrite(run.q.t.warningLog, std::string(name) + " could not be created");
+        cannotWrite(run.q.warnings, std::string(name) + " could not be created");
         return;
     }
     TextSink out(f.get());
@@ -788,13 +788,13 @@ void writeFile(const char* name, const RunReport& run, void (*write)(const RunRe
     const int error = errno;
     if (fclose(f.release()) != 0 || !written) {
         if (!written) errno = error;
-        cannotWrite(run.q.t.warningLog, std::string("writing ") + name + " failed");
+        cannotWrite(run.q.warnings, std::string("writing ") + name + " failed");
     }
 }
 
 }  // namespace
 
-void writeRunReport(const TransferRun& q, const Provenance& provenance, const scattering::FitToData* fit) {
+void writeRunReport(const TransferRecords& q, const Provenance& provenance, const scattering::FitToData* fit) {
     // The nearest entries of missing atoms are ranked among the names the database stage read.
     NameCatalogue catalogue;
     if (missingAtoms(q) > 0)

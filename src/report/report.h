@@ -17,10 +17,10 @@ class NameCatalogue;
 struct NearEntry;
 
 // Number of atoms the database stage did not find.
-int missingAtoms(const TransferRun& q);
+int missingAtoms(const TransferRecords& q);
 
 // One line on standard error after the database stage when atoms are missing.
-void announceMissingAtoms(const TransferRun& q);
+void announceMissingAtoms(const TransferRecords& q);
 
 // The page draws structures of at most this many atoms; a larger drawing is unreadable and
 // too big for a browser, so the page says so and keeps only the table.
@@ -69,9 +69,9 @@ void removeRunReport();
 // catalogue. The JSON and the page both read the run through this, so they agree.
 class RunReport {
 public:
-    RunReport(const TransferRun& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied);
+    RunReport(const TransferRecords& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied);
 
-    TransferRun q;  // the records of the run (and its warning log, which the report adds to)
+    TransferRecords q;  // the records of the run (and its warning log, which the report adds to)
     NameCatalogue& catalogue;
     std::size_t entries;           // distinct names in the database
     MonopoleCorrection correction; // per molecule
@@ -80,8 +80,8 @@ public:
     const scattering::FitToData* fit = nullptr;  // runs with -hkl: both models against the data
 
     // ---- the run as a whole
-    const char* title() const { return q.s.title; }
-    const double* cell() const { return q.s.cell; }
+    const char* title() const { return q.model.title; }
+    const double* cell() const { return q.model.cell; }
     const char* databasePath() const { return q.opt.databasePath; }
     const Options& options() const { return q.opt; }
     // The files the run read, that exist, with their modification times.
@@ -116,18 +116,18 @@ public:
     const char* siteLabel(int index) const;
 
     // ---- warnings the run collected (each also on standard error)
-    const std::vector<RunWarning>& warnings() const { return q.t.warningLog.all(); }
-    std::vector<std::pair<std::string, int>> warningCounts() const { return q.t.warningLog.counts(); }
+    const std::vector<RunWarning>& warnings() const { return q.warnings.all(); }
+    std::vector<std::pair<std::string, int>> warningCounts() const { return q.warnings.counts(); }
 
     // ---- dummies
     // The image that dummy k stands for, -1 when it stands for none.
     int imageOfDummy(int k) const;
     // A dummy that no position rule placed (the run warned): it stayed where it was, at the origin.
     bool dummyUnplaced(int k) const;
-    const double* dummyFractional(int k) const { return q.s.atom[static_cast<std::size_t>(q.s.nAtoms + k)].frac; }
+    const double* dummyFractional(int k) const { return q.model.atom[static_cast<std::size_t>(q.model.nAtoms + k)].frac; }
 
-    int atoms() const { return q.s.nAtoms; }
-    const AtomRecord& atom(int i) const { return q.s.atom[static_cast<std::size_t>(i)]; }
+    int atoms() const { return q.model.nAtoms; }
+    const AtomRecord& atom(int i) const { return q.model.atom[static_cast<std::size_t>(i)]; }
     int molecule(int i) const { return q.p.molecule[static_cast<std::size_t>(i)]; }
     int ringCode(int i) const { return q.p.ringCode[static_cast<std::size_t>(i)]; }
     bool found(int i) const;
@@ -158,11 +158,11 @@ public:
     // Each bond once, atoms in order (first < second), as a pair of atom indices.
     template <class Visit>
     void forEachBond(Visit visit) const {
-        for (int i = 0; i < q.s.nAtoms && static_cast<std::size_t>(i) < q.p.knopf.size(); ++i) {
+        for (int i = 0; i < q.model.nAtoms && static_cast<std::size_t>(i) < q.p.knopf.size(); ++i) {
             const Knopf& node = q.p.knopf[static_cast<std::size_t>(i)];
             for (int k = 0; k < node.anzahl && k < 13; ++k) {
                 const int j = node.nachbar[k];
-                if (j > i && j < q.s.nAtoms) visit(i, j);
+                if (j > i && j < q.model.nAtoms) visit(i, j);
             }
         }
     }
@@ -171,7 +171,7 @@ public:
     std::vector<int> moleculeSizes() const;
 };
 
-RunReport runReport(const TransferRun& q, NameCatalogue& catalogue, std::size_t databaseEntries,
+RunReport runReport(const TransferRecords& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                     const MonopoleCorrection& correction);
 
 // The text of "Quandrele.json", written piece by piece. Bytes that are no UTF-8 (a Latin-1
@@ -191,5 +191,5 @@ std::string reportPage(const RunReport& run);
 // cannot be written is reported on standard error; the run's other files are complete by
 // then, so the run still ends normally.
 // fit: the structure factors' fit to the data (runs with -hkl), else nullptr.
-void writeRunReport(const TransferRun& q, const Provenance& provenance = Provenance(),
+void writeRunReport(const TransferRecords& q, const Provenance& provenance = Provenance(),
                     const scattering::FitToData* fit = nullptr);

@@ -17,7 +17,7 @@ struct Vec3 {
     double x, y, z;
 };
 
-Vec3 at(const Quandrel& q, int i) { return {q.atom[i].cart[0], q.atom[i].cart[1], q.atom[i].cart[2]}; }
+Vec3 at(const Quandrel& q, int i) { return {q.model.atom[i].cart[0], q.model.atom[i].cart[1], q.model.atom[i].cart[2]}; }
 Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
@@ -28,12 +28,12 @@ Vec3 unit(Vec3 a) {
 
 void expectAt(const Quandrel& q, int d, Vec3 want, const std::string& what) {
     SCOPED_TRACE(what);
-    EXPECT_NEAR(q.atom[d].cart[0], want.x, 1e-9);
-    EXPECT_NEAR(q.atom[d].cart[1], want.y, 1e-9);
-    EXPECT_NEAR(q.atom[d].cart[2], want.z, 1e-9);
+    EXPECT_NEAR(q.model.atom[d].cart[0], want.x, 1e-9);
+    EXPECT_NEAR(q.model.atom[d].cart[1], want.y, 1e-9);
+    EXPECT_NEAR(q.model.atom[d].cart[2], want.z, 1e-9);
     double frac[3];
-    toFractional(q, q.atom[d].cart, frac);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q.atom[d].frac[c], frac[c], 1e-12);
+    toFractional(q, q.model.atom[d].cart, frac);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q.model.atom[d].frac[c], frac[c], 1e-12);
 }
 
 // A pyramidal nitrogen N1 (atom 0) with the neighbours given by their element, at
@@ -77,11 +77,11 @@ TEST(LocalFrame, SameElementOnBothAxesTakesTheFirstAndSecondSuchNeighbour) {
     StageRun run = runStage(*q, entry("N1c1c1h", "1", "KS: Z:C(1) X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     ASSERT_GE(tableLines(run.log).size(), 1u);
     EXPECT_EQ(tableLines(run.log)[0], "N1       C1        Z  N1       C2       X   R   2  1   1   4  1");
-    EXPECT_EQ(q->atom[0].atom0, 2);
-    EXPECT_EQ(q->atom[0].atom1, 1);
-    EXPECT_EQ(q->atom[0].atom2, 4);
-    EXPECT_EQ(q->atom[0].ax1, 3);
-    EXPECT_EQ(q->atom[0].ax2, 1);
+    EXPECT_EQ(q->model.atom[0].atom0, 2);
+    EXPECT_EQ(q->model.atom[0].atom1, 1);
+    EXPECT_EQ(q->model.atom[0].atom2, 4);
+    EXPECT_EQ(q->model.atom[0].ax1, 3);
+    EXPECT_EQ(q->model.atom[0].ax2, 1);
 }
 
 TEST(LocalFrame, TerminalMirrorAtomTakesItsSecondAxisFromTheSecondShell) {
@@ -101,7 +101,7 @@ TEST(LocalFrame, TerminalMirrorAtomTakesItsSecondAxisFromTheSecondShell) {
     name(*q, 0, "O2c");
     StageRun run = runStage(*q, entry("O2c", "mz", "KS: Z:C(1) X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_EQ(tableLines(run.log)[0], "O1       C1        Z  O1       N1       X   R   2  1   1   4  mz");
-    EXPECT_EQ(q->atom[0].atom2, 3);
+    EXPECT_EQ(q->model.atom[0].atom2, 3);
     EXPECT_EQ(run.out.find("~~~~"), std::string::npos);  // not the fallback
 }
 
@@ -118,9 +118,9 @@ TEST(LocalFrame, IsolatedAtomPointsToDum0AndTheFirstConnectedAtom) {
     name(*q, 0, "Cl-1.0");
     StageRun run = runStage(*q, entry("Cl-1.0", "1", "KS: Z:DUM(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_EQ(tableLines(run.log)[0], "Cl1      DUM0      Z  Cl1      O1       X   R   2  1   1   4  _1");
-    EXPECT_EQ(q->atom[0].atom0, q->nAtoms + 1);  // the 1-based number of DUM0
-    EXPECT_EQ(q->atom[0].atom2, 2);
-    EXPECT_EQ(q->nDummy, 1);  // DUM0 is no new dummy
+    EXPECT_EQ(q->model.atom[0].atom0, q->nAtoms + 1);  // the 1-based number of DUM0
+    EXPECT_EQ(q->model.atom[0].atom2, 2);
+    EXPECT_EQ(q->model.nDummy, 1);  // DUM0 is no new dummy
 }
 
 TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
@@ -139,10 +139,10 @@ TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
     name(*q, 0, "H1c");
     StageRun run = runStage(*q, entry("H1c", "1", "KS: Z:DUM1 X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     const int d = q->nAtoms + 1;
-    ASSERT_GE(static_cast<int>(q->atom.size()), d + 1);
+    ASSERT_GE(static_cast<int>(q->model.atom.size()), d + 1);
     expectAt(*q, d, at(*q, 0) + unit(cross(at(*q, 0) - at(*q, 1), at(*q, 3) - at(*q, 1))), "third neighbour");
-    EXPECT_STREQ(q->atom[d].label, "DUM1");
-    EXPECT_EQ(q->atom[0].atom0, q->nAtoms + 2);
+    EXPECT_STREQ(q->model.atom[d].label, "DUM1");
+    EXPECT_EQ(q->model.atom[0].atom0, q->nAtoms + 2);
     EXPECT_EQ(tableLines(run.log)[0], "H1       DUM1      Z  H1       C1       X   R   2  1   1   4  1");
 
     // Tetrahedral C1: the second neighbour is more than 90 degrees away and counts.
@@ -210,8 +210,8 @@ TEST(LocalFrame, Mm2DummyBisectsTheTwoNeighboursOfOneAtomType) {
     expectAt(*q, d, at(*q, 0) + unit((at(*q, 1) - at(*q, 0)) + (at(*q, 2) - at(*q, 0))), "bisector");
     EXPECT_NE(run.out.find("MM2!!! H1 H2 O1 \n"), std::string::npos);
     char line[120];
-    std::snprintf(line, sizeof line, "0 MM2!!!DUM1 %f %f %f --- \n", q->atom[d].frac[0], q->atom[d].frac[1],
-                  q->atom[d].frac[2]);
+    std::snprintf(line, sizeof line, "0 MM2!!!DUM1 %f %f %f --- \n", q->model.atom[d].frac[0], q->model.atom[d].frac[1],
+                  q->model.atom[d].frac[2]);
     EXPECT_NE(run.out.find(line), std::string::npos);
     EXPECT_EQ(tableLines(run.log)[0], "O1       DUM1      Z  O1       H1       X   R   2  1   1   4  mm2");
 }
@@ -240,7 +240,7 @@ TEST(LocalFrame, SecondAxisDummyOfAPyramidalMirrorAtom) {
     StageRun run = runStage(q, entry("N1c1h1h", "mz", "KS: Z:C(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     expectAt(q, q.nAtoms + 1, at(q, 0) + unit((at(q, 1) - at(q, 0)) + (at(q, 2) - at(q, 0))), "dummy");
     EXPECT_EQ(tableLines(run.log)[0], "N1       C3        Z  N1       DUM1     X   R   2  1   1   4  _mz");
-    EXPECT_EQ(q.atom[0].atom2, q.nAtoms + 2);
+    EXPECT_EQ(q.model.atom[0].atom2, q.nAtoms + 2);
     char want[400];
     std::snprintf(want, sizeof want, "Kandidat fuer Tremons weg\n%-30s 3\n%-30s 3\n%-30s 3\n%-30s unterscheident sich von den anderen beiden\n",
                   "H1n", "H1n", "C1n", "C1n");
@@ -259,7 +259,7 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
         b.add("H" + std::to_string(k + 3), "H", 20 + 1.01 * TETRAHEDRON[k][0], 20 + 1.01 * TETRAHEDRON[k][1],
               20 + 1.01 * TETRAHEDRON[k][2]);
     auto q = b.build();
-    q->atom.resize(static_cast<std::size_t>(q->nAtoms));
+    q->model.atom.resize(static_cast<std::size_t>(q->nAtoms));
     connect(*q, 0, {1, 2});
     connect(*q, 3, {4, 5, 6});
     name(*q, 0, "O1h1h");
@@ -267,17 +267,17 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
     const std::string db = entry("O1h1h", "mm2", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") +
                            entry("N1h1h1h", "3", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n";
     StageRun run = runStage(*q, db);
-    EXPECT_EQ(q->nDummy, 3);
-    ASSERT_EQ(q->atom.size(), static_cast<std::size_t>(q->nAtoms + 3));
-    EXPECT_EQ(q->atom[0].atom0, 9);
-    EXPECT_EQ(q->atom[3].atom0, 10);
+    EXPECT_EQ(q->model.nDummy, 3);
+    ASSERT_EQ(q->model.atom.size(), static_cast<std::size_t>(q->nAtoms + 3));
+    EXPECT_EQ(q->model.atom[0].atom0, 9);
+    EXPECT_EQ(q->model.atom[3].atom0, 10);
     const std::vector<std::string> table = tableLines(run.log);
     ASSERT_EQ(table.size(), 5u);
     EXPECT_EQ(table[0].substr(0, 20), "O1       DUM1      Z");
     EXPECT_EQ(table[1].substr(0, 20), "N1       DUM2      Z");
     char want[3][80];
     for (int k = 0; k < 3; ++k) {
-        const double* f = q->atom[static_cast<std::size_t>(q->nAtoms + k)].frac;
+        const double* f = q->model.atom[static_cast<std::size_t>(q->nAtoms + k)].frac;
         std::snprintf(want[k], sizeof want[k], "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
     }
     EXPECT_EQ(table[2], want[0]);
@@ -327,9 +327,9 @@ TEST(LocalFrame, DegenerateFramesStayInsideTheStructure) {
     EXPECT_NEAR(d1.x * d1.x + d1.y * d1.y + d1.z * d1.z, 1.0, 1e-9);
     EXPECT_NEAR(d1.z, 0.0, 1e-12);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_GE(q->atom[i].atom2, 1);
-        EXPECT_LE(q->atom[i].atom2, q->nAtoms);
-        EXPECT_NE(q->atom[i].atom2, i + 1);
+        EXPECT_GE(q->model.atom[i].atom2, 1);
+        EXPECT_LE(q->model.atom[i].atom2, q->nAtoms);
+        EXPECT_NE(q->model.atom[i].atom2, i + 1);
     }
     EXPECT_NE(run.err.find("Warning: atom Cl1 has no second-shell atom"), std::string::npos);
 

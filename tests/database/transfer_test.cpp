@@ -39,7 +39,7 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
                            entry("C1c1h", "mz", KS_C_C, "KAPPA= 0.98 ; 0.97", 4.25) + entry("C1c", "1", KS_C_C) +
                            entry("H1c", "3m", KS_C_C, "K=1.15") + "END\n";
     StageRun run = runStage(*m.q, db);
-    const AtomRecord& c = m.q->atom[0];
+    const AtomRecord& c = m.q->model.atom[0];
     EXPECT_EQ(m.q->inDatabase, (std::vector<int>{1, 1, 1}));
     EXPECT_DOUBLE_EQ(c.multipole[0], 4.25);
     for (int k = 1; k < 26; ++k) EXPECT_NEAR(c.multipole[k], 0.01 * k, 1e-12) << k;
@@ -52,7 +52,7 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
     EXPECT_EQ(c.ax2, 1);
     EXPECT_EQ(c.atom0, 2);
     EXPECT_EQ(c.atom1, 1);
-    EXPECT_EQ(m.q->nDummy, 1);
+    EXPECT_EQ(m.q->model.nDummy, 1);
 
     EXPECT_NE(run.err.find("Database path: DABA.txt\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Reading database...\n"), 0u);
@@ -72,8 +72,8 @@ TEST(DatabaseTransfer, PopulationsAreReadAsNumbersWhateverTheirLineBreaks) {
     for (int k = 0; k < 26; ++k) numbers += std::to_string(0.5 + k) + ((k % 4 == 3) ? "\n" : "  ");
     const std::string db = "C1c1h\n" + numbers + "\nSymmetrie: 1\n" + KS_C_C + "\nK=1.0\nEND\n";
     runStage(*m.q, db);
-    for (int k = 0; k < 26; ++k) EXPECT_DOUBLE_EQ(m.q->atom[0].multipole[k], 0.5 + k);
-    EXPECT_STREQ(m.q->atom[0].siteSym, "1");
+    for (int k = 0; k < 26; ++k) EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[k], 0.5 + k);
+    EXPECT_STREQ(m.q->model.atom[0].siteSym, "1");
 }
 
 TEST(DatabaseTransfer, KappaLineCases) {
@@ -99,7 +99,7 @@ TEST(DatabaseTransfer, KappaLineCases) {
         // Another entry follows, so without a kappa line its name and first numbers are read.
         const std::string db = entry(key, "1", KS_C_C, c.kappaLine) + entry("Q1q", "1", KS_C_C, "K=0.5") + "END\n";
         runStage(*m.q, db);
-        for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(m.q->atom[static_cast<std::size_t>(c.atom)].kappa[k], c.want[k]) << k;
+        for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(m.q->model.atom[static_cast<std::size_t>(c.atom)].kappa[k], c.want[k]) << k;
     }
 }
 
@@ -107,7 +107,7 @@ TEST(DatabaseTransfer, LastEntryWithoutKappaLineAtTheEndOfTheFileGetsTheDefaults
     Methyl m;
     runStage(*m.q, entry("C1c1h", "1", KS_C_C));
     EXPECT_EQ(m.q->inDatabase[0], 1);
-    for (double k : m.q->atom[0].kappa) EXPECT_DOUBLE_EQ(k, 1.0);
+    for (double k : m.q->model.atom[0].kappa) EXPECT_DOUBLE_EQ(k, 1.0);
 }
 
 TEST(DatabaseTransfer, MissingAtomIsReportedAndKeepsItsValues) {
@@ -121,7 +121,7 @@ TEST(DatabaseTransfer, MissingAtomIsReportedAndKeepsItsValues) {
     EXPECT_NE(run.err.find("Quandrel[1] C1c was NOT found in Database DABA.txt!\n"), std::string::npos);
     EXPECT_NE(run.descent.find("C2: C1c IS NOT IN THE DATABASE YET!\n"), std::string::npos);
     EXPECT_NE(run.symmetry.find("Symmetry has not yet been assigned to atom C2\n"), std::string::npos);
-    const AtomRecord& c2 = m.q->atom[1];
+    const AtomRecord& c2 = m.q->model.atom[1];
     EXPECT_DOUBLE_EQ(c2.multipole[0], 3.75);
     EXPECT_STREQ(c2.siteSym, "old");
     EXPECT_EQ(c2.ax1, 2);
@@ -138,8 +138,8 @@ TEST(DatabaseTransfer, RescanRulesHoldThroughTheStage) {
                            entry("H1c ", "1", KS_C_C, "K=1") + "C1c1h\n";
     StageRun run = runStage(*m.q, db);
     EXPECT_EQ(m.q->inDatabase, (std::vector<int>{0, 1, 0}));
-    EXPECT_DOUBLE_EQ(m.q->atom[1].multipole[0], 1.0);
-    EXPECT_EQ(m.q->atom[1].modelCompound, "first");
+    EXPECT_DOUBLE_EQ(m.q->model.atom[1].multipole[0], 1.0);
+    EXPECT_EQ(m.q->model.atom[1].modelCompound, "first");
     // C2's search stops before the second model compound; the failed search for H1c that
     // follows reads the whole file and leaves the last one.
     EXPECT_EQ(m.q->databaseSeen.modelLine, "Model Compound Name:    second");
@@ -152,8 +152,8 @@ TEST(DatabaseTransfer, EntryBeforeAnyModelCompoundInheritsTheLastOneSeen) {
     const std::string db = entry("C1c", "1", KS_C_C, "K=1") + "Model Compound Name:    late\n" +
                            "!Degree of planarity (1 is planar): 0.75\n" + entry("H1c", "1", KS_C_C, "K=1") + "END\n";
     StageRun run = runStage(*m.q, db);
-    EXPECT_EQ(m.q->atom[1].modelCompound, "late");
-    EXPECT_DOUBLE_EQ(m.q->atom[1].planarity, 0.75);
+    EXPECT_EQ(m.q->model.atom[1].modelCompound, "late");
+    EXPECT_DOUBLE_EQ(m.q->model.atom[1].planarity, 0.75);
     EXPECT_NE(run.descent.find("C2: C1c from: late\n"), std::string::npos);
 }
 
@@ -193,8 +193,8 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
         Methyl m;
         for (double& p : m.q->atom[0].multipole) p = -1;
         StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25 abc\nSymmetrie: mz\n" + std::string(KS_C_C) + "\nK=1\nEND\n");
-        EXPECT_DOUBLE_EQ(m.q->atom[0].multipole[1], 0.25);
-        EXPECT_DOUBLE_EQ(m.q->atom[0].multipole[2], -1);  // the rest keep their values
+        EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[1], 0.25);
+        EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[2], -1);  // the rest keep their values
         EXPECT_NE(run.err.find("Warning: database entry C1c1h: only 2 of the 26 populations could be read."),
                   std::string::npos);
     }
@@ -204,7 +204,7 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
         std::snprintf(m.q->atom[0].siteSym, sizeof m.q->atom[0].siteSym, "old");
         StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25\n");
         EXPECT_EQ(m.q->inDatabase[0], 1);
-        EXPECT_STREQ(m.q->atom[0].siteSym, "old");
+        EXPECT_STREQ(m.q->model.atom[0].siteSym, "old");
         EXPECT_NE(run.err.find("the file ends before the entry is complete."), std::string::npos);
         EXPECT_EQ(tableLines(run.log).size(), 1u);  // DUM0 only
     }
@@ -214,8 +214,8 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
         m.q->atom[0].ax1 = 2;
         m.q->atom[0].ax2 = 1;
         StageRun run = runStage(*m.q, entry("C1c1h", "mz", "KS: bad line", "K=1") + "END\n");
-        EXPECT_EQ(m.q->atom[0].ax1, 2);
-        EXPECT_EQ(m.q->atom[0].ax2, 1);
+        EXPECT_EQ(m.q->model.atom[0].ax1, 2);
+        EXPECT_EQ(m.q->model.atom[0].ax2, 1);
         EXPECT_NE(run.err.find("its KS: line could not be read"), std::string::npos);
         EXPECT_EQ(run.symmetry.find("Atom C1"), std::string::npos);
     }
@@ -242,11 +242,11 @@ TEST(DatabaseTransfer, AtomsSharingAnEntryEachKeepWhatTheEntryDoesNotGive) {
     for (int a = 0; a < 2; ++a) {
         SCOPED_TRACE("atom " + std::to_string(a));
         EXPECT_EQ(m.q->inDatabase[a], 1);
-        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[0], 4.5);
-        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[1], 0.25);
-        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[2], -1.0 - a);
-        EXPECT_DOUBLE_EQ(m.q->atom[a].multipole[25], -1.0 - a);
-        EXPECT_EQ(std::string(m.q->atom[a].siteSym), "old" + std::to_string(a));
+        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[0], 4.5);
+        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[1], 0.25);
+        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[2], -1.0 - a);
+        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[25], -1.0 - a);
+        EXPECT_EQ(std::string(m.q->model.atom[a].siteSym), "old" + std::to_string(a));
     }
     for (const char* warning : {"only 2 of the 26 populations could be read.", "the file ends before the entry"}) {
         const std::size_t first = run.err.find(warning);
@@ -261,8 +261,8 @@ TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
     const std::string ks = "KS: Z:C(1" + std::string(300, ' ') + ") X:C(2)" + std::string(300, 'r') + ": " +
                            std::string(300, 'w') + " 0.0 " + std::string(200, 't') + ": 1.0";
     runStage(*m.q, entry("C1c1h", longSym, ks, "K=1") + "END\n");
-    EXPECT_EQ(std::string(m.q->atom[0].siteSym), std::string(29, 'm'));
-    EXPECT_EQ(m.q->atom[0].atom0, 2);
+    EXPECT_EQ(std::string(m.q->model.atom[0].siteSym), std::string(29, 'm'));
+    EXPECT_EQ(m.q->model.atom[0].atom0, 2);
 }
 
 TEST(DatabaseTransfer, UnreadableDatabaseStopsWithItsPath) {

@@ -73,15 +73,15 @@ struct Alanine {
         for (std::size_t i = 0; i < atoms.size(); ++i) b.add(atoms[i].label, atoms[i].element, 0.5 * i, 1, 1);
         q = b.build();
         for (std::size_t i = 0; i < atoms.size(); ++i) {
-            AtomRecord& a = q->atom[i];
+            AtomRecord& a = q->model.atom[i];
             a.kap = atoms[i].kap;
             a.lmx = 4;
             q->molecule[i] = 1;
             std::snprintf(a.siteSym, sizeof a.siteSym, "%s", atoms[i].sym);
             q->sameNameAs[i] = atoms[i].sameAs;
         }
-        q->nKappa = 4;
-        q->nDummy = 1;
+        q->model.nKappa = 4;
+        q->model.nDummy = 1;
     }
 
     // The log table of every atom except those named.
@@ -233,12 +233,12 @@ TEST(MasterFile, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     b.add("X1", "H", 5, 1, 1);
     auto q = b.build();
     for (int i = 0; i < 3; ++i) {
-        q->atom[i].kap = i + 1;
-        q->atom[i].lmx = 4;
+        q->model.atom[i].kap = i + 1;
+        q->model.atom[i].lmx = 4;
         q->molecule[i] = 1;
-        std::snprintf(q->atom[i].siteSym, sizeof q->atom[i].siteSym, "%s", i == 0 ? "-1" : "m");
+        std::snprintf(q->model.atom[i].siteSym, sizeof q->model.atom[i].siteSym, "%s", i == 0 ? "-1" : "m");
     }
-    q->nKappa = 3;
+    q->model.nKappa = 3;
     writeTable(*q, {});
     capture(*q, [&] { writeMasterFiles(writing(*q), 1); });
     auto keys = section(dir.read("xd.mas.quandreltool"), "Hg1     111", "KAPPA");
@@ -423,7 +423,7 @@ TEST(MasterFile, FrameLinesWithLongLabelsKeepEveryLaterAtomsFrame) {
     // The kept table as the database stage writes it: a label of 9 or more characters is
     // followed by a blank, and every later atom still finds its line.
     Alanine t;
-    std::snprintf(t.q->atom[0].label, sizeof t.q->atom[0].label, "%s", "C(1)methyl_group_1");
+    std::snprintf(t.q->model.atom[0].label, sizeof t.q->model.atom[0].label, "%s", "C(1)methyl_group_1");
     std::vector<std::string> lines;
     lines.push_back("C(1)methyl_group_1 C(2) X C(1)methyl_group_1 H(1B) Y R 2 1 1 4 1");
     lines.push_back("H(1A)    C(1)methyl_group_1 Z  H(1A)    C(2)     X   R   2  4   2   4  mz");
@@ -455,8 +455,8 @@ TEST(MasterFile, AnAtomTheOldTableLacksTakesTheTemplatesLineOrStops) {
         Alanine t;
         const std::string mas = t.dir.read("xd.mas");
         if (row.crystalTemplate) {
-            t.q->masTemplate = linesOf(mas);
-            t.q->source = "alanine.cif";
+            t.q->model.masTemplate = linesOf(mas);
+            t.q->model.source = "alanine.cif";
         }
         std::string edited;
         for (const std::string& line : linesOf(mas)) {

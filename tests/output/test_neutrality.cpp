@@ -27,7 +27,7 @@ struct TwoMolecules {
         const double pv[] = {6.2, 0.85, 0.85, 4.1, 0.95};
         const int molecule[] = {1, 1, 1, 2, 2};
         for (int i = 0; i < 5; ++i) {
-            q->atom[i].multipole[0] = pv[i];
+            q->model.atom[i].multipole[0] = pv[i];
             q->molecule[i] = molecule[i];
         }
         q->inDatabase.assign(5, 1);
@@ -40,7 +40,7 @@ struct TwoMolecules {
         if (streams != nullptr) *streams = s;
         return c;
     }
-    double written(const MonopoleCorrection& c, int i) { return c.monopole(*q, *q, i); }
+    double written(const MonopoleCorrection& c, int i) { return c.monopole(q->model, *q, i); }
 };
 
 const char* const SUMS_TEXT =
@@ -75,8 +75,8 @@ TEST(Neutrality, AverageModeAddsTheMeanDifferenceToEveryMonopole) {
                          SUMS_TEXT +
                          "add an average of difference of -0.025000 to each of the 2\n monopoles. Please check the result.\n");
     EXPECT_EQ(s.err, "");
-    EXPECT_DOUBLE_EQ(t.q->atom[t.O1].elNeg, 3.5);
-    EXPECT_DOUBLE_EQ(t.q->atom[t.H1].elNeg, 2.2);
+    EXPECT_DOUBLE_EQ(t.q->model.atom[t.O1].elNeg, 3.5);
+    EXPECT_DOUBLE_EQ(t.q->model.atom[t.H1].elNeg, 2.2);
 }
 
 TEST(Neutrality, ModesOutsideOneToThreeAverageToo) {
@@ -123,7 +123,7 @@ TEST(Neutrality, ElectronegativityModeKeepsDifferenceAndCountPerMolecule) {
 
 TEST(Neutrality, ElectronegativityModeAddsNothingWhenBalanced) {
     TwoMolecules t;
-    t.q->atom[t.O1].multipole[0] = 6.3;  // water: 8 = 8
+    t.q->model.atom[t.O1].multipole[0] = 6.3;  // water: 8 = 8
     MonopoleCorrection c = t.run(2);
     EXPECT_DOUBLE_EQ(t.written(c, t.O1), 6.3);
     EXPECT_DOUBLE_EQ(t.written(c, t.H2), 0.85);
@@ -156,7 +156,7 @@ TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
 
 TEST(Neutrality, OccupancyWeightsTheSumsAndTheWrittenMonopole) {
     TwoMolecules t;
-    t.q->atom[t.H3].occupancy = 0.5;
+    t.q->model.atom[t.H3].occupancy = 0.5;
     Streams s;
     MonopoleCorrection c = t.run(0, &s);
     // molecule 2: S_n = 4 + 0.5, S_m = 4.1 + 0.475
@@ -214,8 +214,8 @@ TEST(Neutrality, MoleculeWithoutFoundAtomsKeepsItsMonopoles) {
 
 TEST(Neutrality, FactorModeWithZeroMonopoleSumWritesTheMonopolesUncorrected) {
     TwoMolecules t;
-    t.q->atom[t.C1].multipole[0] = 0;
-    t.q->atom[t.H3].multipole[0] = 0;
+    t.q->model.atom[t.C1].multipole[0] = 0;
+    t.q->model.atom[t.H3].multipole[0] = 0;
     Streams s;
     MonopoleCorrection c = t.run(1, &s);
     EXPECT_EQ(s.err, "The monopoles of molecule 2 add up to zero: they cannot be scaled and are written uncorrected.\n");
@@ -230,16 +230,16 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     b.add("Po1", "Po", 1, 1, 1);
     b.add("C1", "C", 2, 1, 1);
     auto q = b.build();
-    q->atom[0].multipole[0] = 5.0;
-    q->atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
+    q->model.atom[0].multipole[0] = 5.0;
+    q->model.atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
     q->molecule[0] = q->molecule[1] = 1;
     q->inDatabase.assign(2, 1);
     q->opt.achieveNeutrality = 2;
     MonopoleCorrection c;
     auto s = capture(*q, [&] { c = computeNeutrality(writing(*q), 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");
-    EXPECT_DOUBLE_EQ(c.monopole(*q, *q, 0), 5.0);
-    EXPECT_NEAR(c.monopole(*q, *q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
+    EXPECT_DOUBLE_EQ(c.monopole(q->model, *q, 0), 5.0);
+    EXPECT_NEAR(c.monopole(q->model, *q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
 }
 
 TEST(Neutrality, AtomsOutsideAnyMoleculeAreWrittenUncorrected) {

@@ -61,9 +61,9 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
             EXPECT_NE(text.find("\"label\": \"DUM0\""), std::string::npos);
         }
 
-        q->atom[0].occupancy = std::nan("");
-        q->atom[1].kappa[2] = HUGE_VAL;
-        q->atom[1].frac[0] = -0.0;
+        q->model.atom[0].occupancy = std::nan("");
+        q->model.atom[1].kappa[2] = HUGE_VAL;
+        q->model.atom[1].frac[0] = -0.0;
         expectStreamIsDump(run, "with numbers that are no finite numbers");
 
         // a run with -hkl: the fit to the data closes the same document
@@ -96,7 +96,7 @@ std::unique_ptr<Quandrel> loneAtoms(int n) {
         name(*q, i, i % 3 == 0 ? "H" : "O");
         if (i % 2 == 0) {
             q->inDatabase[static_cast<std::size_t>(i)] = 1;
-            q->atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
+            q->model.atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
         }
     }
     return q;
