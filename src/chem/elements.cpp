@@ -78,12 +78,9 @@ int radiusOf(int element) { return (element >= 0 && element < N_RADII) ? Kovalen
 int elNegOf(int element) { return (element >= 0 && element < N_ELNEG) ? ElNeg[element] : 0; }
 int valenceOf(int element) { return (element >= 0 && element < N_VALENCES) ? wertigkeiten[element] : 0; }
 
-char* klein(const char* text) {
-    static char lower[256];
-    std::size_t i = 0;
-    for (; text[i] != '\0' && i < sizeof lower - 1; ++i)
-        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
-    lower[i] = '\0';
+std::string klein(const char* text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
 }
 

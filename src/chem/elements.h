@@ -34,6 +34,5 @@ const char* elementSymbol(int element, const char* unknown = "");
 // first letter upper case, the others lower case ("CL1-" gives "Cl").
 std::string elementPartOf(const char* word);
 
-// Lower-case form of text in one process-wide buffer of 256 characters; valid until
-// the next call. Longer text is cut at 255 characters.
-char* klein(const char* text);
+// Lower-case form of text.
+std::string klein(const char* text);

@@ -391,9 +391,8 @@ void readAtom(Structure& s, MoProLines& in, int i, std::vector<std::string>& sca
     cellGeometry(s.cell).toCartesian(a.frac, a.cart);
     // reference output: every atom read is listed with its coordinates and 26 populations:
     // "%-10s %9f %9f %9f   %9f %9f %9f\n", then the populations as "%8.4f" ten to a row
-    // (put together in one reused text; appendFixed gives printf's bytes)
-    static std::string listing;
-    listing.clear();
+    // (put together in one text; appendFixed gives printf's bytes)
+    std::string listing;
     appendLeft(listing, a.label, 10);
     for (int k = 0; k < 6; ++k) {
         listing.append(k == 3 ? "   " : " ");

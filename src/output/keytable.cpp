@@ -75,14 +75,11 @@ bool numericForm(const char* name, unsigned long& number) {
 
 }  // namespace
 
-const char* symmName2DualString(const char* name) {
-    static char flags[48] = "";
-    if (const KeyRow* row = findRow(name)) {
-        std::snprintf(flags, sizeof flags, "%s", row->flags);
-        return flags;
-    }
+std::string symmName2DualString(const char* name, const std::string& previous) {
+    if (const KeyRow* row = findRow(name)) return row->flags;
     unsigned long n = 0;
     if (numericForm(name, n)) {
+        char flags[48];
         char bit[26];
         for (int b = 25; b >= 0; --b) bit[25 - b] = ((n >> b) & 1UL) ? '1' : '0';
         std::snprintf(flags, sizeof flags,
@@ -90,8 +87,9 @@ const char* symmName2DualString(const char* name) {
                       bit[0], bit[1], bit[2], bit[3], bit[4], bit[5], bit[6], bit[7], bit[8], bit[9],
                       bit[10], bit[11], bit[12], bit[13], bit[14], bit[15], bit[16], bit[17], bit[18],
                       bit[19], bit[20], bit[21], bit[22], bit[23], bit[24], bit[25]);
+        return flags;
     }
-    return flags;
+    return previous;
 }
 
 bool isKeyTableName(const char* name) {

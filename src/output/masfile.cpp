@@ -306,6 +306,7 @@ void writeAtomTable(MasterText& out, const TransferRecords& run, const std::vect
 // then one "KAPPA   000000" line per kappa set.
 void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warnings) {
     std::string record;
+    std::string lookedUp;  // the flags of the last site symmetry looked up in the key table
     for (int i = 0; i < run.model.nAtoms; ++i) {
         const AtomRecord& a = run.model.atom[i];
         const bool hydrogen = run.model.isHydrogen(i);
@@ -317,7 +318,7 @@ void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warn
         first.append("111 ").append(six).append(" 0000000000 000000000000000 00 000 00000 0000000 000000000\n");
         out.addFirst(first);
         if (run.opt.qdlexp == 0) continue;
-        const char* flags;
+        std::string flags;
         std::string comment;
         const std::string& sameNameAs = run.p.sameNameAs[static_cast<std::size_t>(i)];
         if (!sameNameAs.empty()) {
@@ -331,7 +332,7 @@ void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warn
                                   format("The site symmetry \"%s\" of atom %s is not in the key table: its KEY line "
                                          "in xd.mas.HasSameSymm repeats the multipole flags last looked up.",
                                          a.siteSym, a.label));
-            flags = symmName2DualString(a.siteSym);
+            flags = lookedUp = symmName2DualString(a.siteSym, lookedUp);
         }
         // "%-8s111 %6s 0000000000 000000000000000 %s%s\n" (six has six characters)
         std::string& second = record;
