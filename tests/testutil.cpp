@@ -129,7 +129,7 @@ std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& 
     return q;
 }
 
-int atomNamed(const Quandrel& q, const char* label) {
+int atomNamed(const Structure& q, const char* label) {
     for (int i = 0; i < q.nAtoms; ++i)
         if (std::strcmp(q.atom[i].label, label) == 0) return i;
     ADD_FAILURE() << "no atom " << label;
@@ -226,23 +226,20 @@ RunResult runTool(const std::string& args, const std::string& stdinText) {
     return r;
 }
 
-StructureBuilder::StructureBuilder(double cellEdge) : q_(new Quandrel(Quandrel::NoInput{})) {
-    setCell(cellEdge, cellEdge, cellEdge, 90, 90, 90);
-}
+StructureBuilder::StructureBuilder(double cellEdge) { setCell(cellEdge, cellEdge, cellEdge, 90, 90, 90); }
 
 void StructureBuilder::setCell(double a, double b, double c, double alpha, double beta, double gamma) {
     double v[6] = {a, b, c, alpha, beta, gamma};
-    std::memcpy(q_->cell, v, sizeof v);
+    std::memcpy(s_.cell, v, sizeof v);
 }
 
 int StructureBuilder::add(const std::string& label, const std::string& symbol, double x, double y, double z) {
-    Quandrel& q = *q_;
     int t = 0;
-    for (; t < q.nScat; ++t)
-        if (symbol == q.scatTable[t].symbol) break;
-    if (t == q.nScat) {
-        if (q.nScat == MAX_SCAT) throw std::runtime_error("too many element kinds");
-        ScatEntry& e = q.scatTable[t];
+    for (; t < s_.nScat; ++t)
+        if (symbol == s_.scatTable[t].symbol) break;
+    if (t == s_.nScat) {
+        if (s_.nScat == MAX_SCAT) throw std::runtime_error("too many element kinds");
+        ScatEntry& e = s_.scatTable[t];
         std::snprintf(e.symbol, sizeof e.symbol, "%s", symbol.c_str());
         e.number = t + 1;
         e.element = scatteringElementIndex(e.symbol);
@@ -253,14 +250,14 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
         for (int s : shells)
             if (s < e.electrons) core = s;
         e.valenceElectrons = e.electrons - core;
-        ++q.nScat;
+        ++s_.nScat;
     }
     AtomRecord a;
     std::snprintf(a.label, sizeof a.label, "%s", label.c_str());
     a.cart[0] = x;
     a.cart[1] = y;
     a.cart[2] = z;
-    toFractional(q, a.cart, a.frac);
+    toFractional(s_, a.cart, a.frac);
     a.tbl = t + 1;
     a.tp = 2;
     a.lmx = 4;
@@ -270,15 +267,57 @@ int StructureBuilder::add(const std::string& label, const std::string& symbol, d
     return static_cast<int>(atoms_.size()) - 1;
 }
 
-std::unique_ptr<Quandrel> StructureBuilder::build() {
-    Quandrel& q = *q_;
-    q.nAtoms = static_cast<int>(atoms_.size());
-    q.atom.assign(atoms_.begin(), atoms_.end());
-    q.makeRoomForAtoms(q.nAtoms, 0);
-    q.growSites(q.nAtoms);
-    q.molecule.assign(static_cast<std::size_t>(q.nAtoms), 0);
-    beginTransfer(q, q);
-    return std::move(q_);
+Structure StructureBuilder::structure() const {
+    Structure s = s_;
+    s.nAtoms = static_cast<int>(atoms_.size());
+    s.atom.assign(atoms_.begin(), atoms_.end());
+    s.makeRoomForAtoms(s.nAtoms, 0);
+    return s;
+}
+
+std::unique_ptr<Quandrel> StructureBuilder::build() const {
+    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
+    static_cast<Structure&>(*q) = structure();
+    q->growSites(q->nAtoms);
+    q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
+    beginTransfer(*q, *q);
+    return q;
+}
+
+Records::Records(Structure s) : structure(std::move(s)), out(std::tmpfile()), log(std::tmpfile()) {
+    if (out == nullptr || log == nullptr) throw std::runtime_error("no temporary file for the report files");
+    perception.growSites(structure.nAtoms);
+    perception.molecule.assign(static_cast<std::size_t>(structure.nAtoms), 0);
+    beginTransfer(transfer, structure);
+}
+
+Records::~Records() {
+    std::fclose(out);
+    std::fclose(log);
+}
+
+void Records::perceive() {
+    FILE* noAnswers = std::tmpfile();
+    perception = ::perceive(structure, opt, out, log, noAnswers);
+    std::fclose(noAnswers);
+}
+
+std::string Records::logText() const {
+    std::fflush(log);
+    std::string text;
+    std::rewind(log);
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, log)) > 0) text.append(buffer, n);
+    std::fseek(log, 0, SEEK_END);
+    return text;
+}
+
+Streams capture(Records& r, const std::function<void()>& step) {
+    const std::size_t before = r.logText().size();
+    Streams s = capture(step);
+    s.log = r.logText().substr(before);
+    return s;
 }
 
 Stopped failureOf(const std::function<void()>& code) {

@@ -94,7 +94,7 @@ std::string captureStderr(const std::function<void()>& step);
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name);
 
 // Index of the atom with the label; -1, and a test failure, when there is none.
-int atomNamed(const Quandrel& q, const char* label);
+int atomNamed(const Structure& q, const char* label);
 
 // Sets the neighbour node of atom i by hand: the neighbours in the given order and their
 // angles from the positions, as the node stage leaves them.
@@ -120,10 +120,7 @@ void name(Quandrel& q, int i, const std::string& text);
 void setU(AtomRecord& a, double u11, double u22, double u33, double u12 = 0, double u13 = 0, double u23 = 0);
 
 // Builds a structure in memory for stage tests: a cubic cell, one scattering entry per
-// element, atoms placed by Cartesian coordinates. The Transfer's model starts as its copy,
-// so a writer test sets its values in q->model as the database stage would have left them
-// (the database stage itself copies the structure again). The object writes its report
-// files into the current directory, so use it inside a ScratchDir.
+// element, atoms placed by Cartesian coordinates.
 class StructureBuilder {
 public:
     explicit StructureBuilder(double cellEdge = 30.0);
@@ -131,15 +128,52 @@ public:
     int add(const std::string& label, const std::string& symbol, double x, double y, double z);
     // Sets the cell (before adding atoms); angles in degrees.
     void setCell(double a, double b, double c, double alpha, double beta, double gamma);
-    // Finishes the structure and hands the object over.
-    std::unique_ptr<Quandrel> build();
-
-    Quandrel& q() { return *q_; }
+    // The structure record as a reader would return it.
+    Structure structure() const;
+    // A run object holding the structure, for tests of the run and its stages together. The
+    // Transfer's model starts as its copy, so a writer test sets its values in q->model as the
+    // database stage would have left them (the database stage itself copies the structure
+    // again). The object writes its report files into the current directory, so use it
+    // inside a ScratchDir.
+    std::unique_ptr<Quandrel> build() const;
 
 private:
-    std::unique_ptr<Quandrel> q_;
+    Structure s_;
     std::vector<AtomRecord> atoms_;
 };
+
+// The records of a run, each built as a stage test needs it, without the run object: the
+// options, the structure (a StructureBuilder's), what perception found (empty per-atom tables
+// until perceive() fills it, or set by hand), the Transfer with its model a copy of the
+// structure, the run's warnings, and report files that are temporary files.
+struct Records {
+    explicit Records(Structure s);
+    ~Records();
+    Records(const Records&) = delete;
+    Records& operator=(const Records&) = delete;
+
+    Options opt;
+    Structure structure;
+    Perception perception;
+    Transfer transfer;
+    WarningLog warnings;
+    FILE* out;  // stands for Quandrele.out
+    FILE* log;  // stands for Quandrele.log
+
+    // Perceives the structure with the options (no answers on standard input).
+    void perceive();
+    // The records as a single step of perception takes them.
+    PerceptionRun perceiving() { return PerceptionRun{structure, opt, perception, out, log}; }
+    // The records as the database stage and finishModel take them, and as the writers and the
+    // report read them.
+    TransferRun transferring() { return TransferRun(perception, opt, transfer, out, log, warnings); }
+    TransferRecords reading() { return transferring(); }
+    Structure& model() { return transfer.model; }
+    // Everything written to the log file so far.
+    std::string logText() const;
+};
+// The same as capture(q, step) for records.
+Streams capture(Records& r, const std::function<void()>& step);
 
 // How a piece of code stopped the run: the failure it threw (the stage it names, its code,
 // whether the error banner is due) and standard error as main leaves it before the

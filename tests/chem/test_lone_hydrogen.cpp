@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "output/writer.h"
 #include "testutil.h"
 
 namespace {
@@ -31,16 +32,16 @@ TEST(LoneHydrogen, WarnedOncePerAtomAfterPerceptionAndKept) {
         s.add("H1", "H", 9.76, 10.93, 10);
         s.add("H2", "H", c.hx, 10, 10);
         s.add("H3", "H", 20, 20, 20);  // a lone hydrogen atom far from everything
-        auto q = s.build();
-        q->opt.uisoConstrain = q->opt.ridingConstrain = c.constraints;
-        const Streams st = capture([&] { q->findOutNames(); });
+        Records r(s.structure());
+        r.opt.uisoConstrain = r.opt.ridingConstrain = c.constraints;
+        const Streams st = capture([&] { r.perceive(); });
         const int lone = c.lone + 1;
         EXPECT_EQ(countOf(st.err, "has no bonded neighbour"), lone) << st.err;
         EXPECT_EQ(countOf(st.err, "Warning: hydrogen atom H3 has no bonded neighbour"), 1) << st.err;
         EXPECT_EQ(countOf(st.err, "Warning: hydrogen atom H2 has no bonded neighbour"), c.lone) << st.err;
         EXPECT_EQ(countOf(st.err, "; it gets no hydrogen constraint."), c.constraints ? lone : 0) << st.err;
-        ASSERT_EQ(static_cast<int>(q->warningLog.all().size()), lone);
-        for (const RunWarning& w : q->warningLog.all()) {
+        ASSERT_EQ(static_cast<int>(r.perception.warnings.all().size()), lone);
+        for (const RunWarning& w : r.perception.warnings.all()) {
             EXPECT_EQ(w.kind, "hydrogen without neighbours");
             ASSERT_EQ(w.atoms.size(), 1u);
             EXPECT_NE(w.text.find(w.atoms[0]), std::string::npos);
@@ -57,11 +58,11 @@ TEST(LoneHydrogen, TheConstraintStageDoesNotRepeatIt) {
     s.add("O1", "O", 10, 10, 10);
     s.add("H1", "H", 10.96, 10, 10);
     s.add("H3", "H", 20, 20, 20);
-    auto q = s.build();
-    q->opt.uisoConstrain = true;
+    Records r(s.structure());
+    r.opt.uisoConstrain = true;
     const std::string err = captureStderr([&] {
-        q->findOutNames();
-        q->huconstrain();
+        r.perceive();
+        huconstrain(r.transferring());
     });
     EXPECT_EQ(countOf(err, "H3 has no bonded neighbour"), 1) << err;
 }

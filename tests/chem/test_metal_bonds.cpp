@@ -29,11 +29,11 @@ int bondsOf(const Pair& p, std::string& err) {
     StructureBuilder s(32.0);
     s.add("M1", p.metal, 5, 5, 5);
     s.add("L1", p.ligand, 5 + p.d, 5, 5);
-    auto q = s.build();
-    q->opt.metalBonds = p.setting;
-    q->opt.crystalInput = p.crystalInput;
+    Records r(s.structure());
+    r.opt.metalBonds = p.setting;
+    r.opt.crystalInput = p.crystalInput;
     int count = 0;
-    err = captureStderr([&] { count = findBonds(perceiving(*q)); });
+    err = captureStderr([&] { count = findBonds(r.perceiving()); });
     return count;
 }
 
@@ -101,7 +101,7 @@ namespace {
 
 // Hexaaqua iron: Fe on the origin of the octahedron, six water oxygens at distance d, each
 // with two hydrogen atoms pointing away.
-std::unique_ptr<Quandrel> hexaaqua(double d) {
+Structure hexaaqua(double d) {
     StructureBuilder s(30.0);
     s.add("Fe1", "Fe", 10, 10, 10);
     const double axes[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
@@ -118,7 +118,7 @@ std::unique_ptr<Quandrel> hexaaqua(double d) {
                   o[1] + along * e[1] + sign * across * side[1], o[2] + along * e[2] + sign * across * side[2]);
         }
     }
-    return s.build();
+    return s.structure();
 }
 
 }  // namespace
@@ -127,23 +127,23 @@ TEST(MetalBonds, AHexaaquaComplexIsOneMoleculeOnlyWithTheRule) {
     for (int setting : {0, 1}) {
         SCOPED_TRACE(setting);
         ScratchDir dir;
-        auto q = hexaaqua(2.13);
-        q->opt.metalBonds = setting;
+        Records r(hexaaqua(2.13));
+        r.opt.metalBonds = setting;
         int molecules = 0;
         const Streams s = capture([&] {
-            const int count = findBonds(perceiving(*q));
-            verknopfung(perceiving(*q), count);
-            molecules = countMols(perceiving(*q));
+            const int count = findBonds(r.perceiving());
+            verknopfung(r.perceiving(), count);
+            molecules = countMols(r.perceiving());
         });
-        const int fe = atomNamed(*q, "Fe1");
-        EXPECT_EQ(q->knopf[fe].count(), setting == 1 ? 6 : 0);
+        const int fe = atomNamed(r.structure, "Fe1");
+        EXPECT_EQ(r.perception.knopf[fe].count(), setting == 1 ? 6 : 0);
         EXPECT_EQ(molecules, setting == 1 ? 1 : 7);
         // one warning for the run, listing all six pairs
         EXPECT_EQ(countOf(s.err, "Warning: 6 metal-ligand contacts"), setting == 1 ? 0 : 1) << s.err;
         EXPECT_EQ(countOf(s.err, "Fe1-O"), setting == 1 ? 0 : 6) << s.err;
-        ASSERT_EQ(q->warnings.all().size(), setting == 1 ? 0u : 1u);
+        ASSERT_EQ(r.perception.warnings.all().size(), setting == 1 ? 0u : 1u);
         if (setting == 0) {
-            EXPECT_EQ(q->warnings.all()[0].atoms.size(), 12u);
+            EXPECT_EQ(r.perception.warnings.all()[0].atoms.size(), 12u);
         }
     }
 }

@@ -11,7 +11,7 @@ TEST(Geometry, CubicCellScalesFractionalCoordinates) {
     ScratchDir dir;
     StructureBuilder b(10.0);
     double frac[3] = {0.1, 0.2, 0.3}, cart[3];
-    toCartesian(b.q(), frac, cart);
+    toCartesian(b.structure(), frac, cart);
     EXPECT_NEAR(cart[0], 1.0, 1e-12);
     EXPECT_NEAR(cart[1], 2.0, 1e-12);
     EXPECT_NEAR(cart[2], 3.0, 1e-12);
@@ -24,12 +24,12 @@ TEST(Geometry, FractionalCartesianRoundTripInTriclinicAndMonoclinicCells) {
     for (const auto& c : cells) {
         b.setCell(c[0], c[1], c[2], c[3], c[4], c[5]);
         double frac[3] = {0.123, -0.456, 0.789}, cart[3], back[3];
-        toCartesian(b.q(), frac, cart);
-        toFractional(b.q(), cart, back);
+        toCartesian(b.structure(), frac, cart);
+        toFractional(b.structure(), cart, back);
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(back[k], frac[k], 1e-12);
         // the Cartesian x axis runs along a
         double ax[3] = {1, 0, 0}, ca[3];
-        toCartesian(b.q(), ax, ca);
+        toCartesian(b.structure(), ax, ca);
         EXPECT_NEAR(ca[0], c[0], 1e-12);
         EXPECT_NEAR(ca[1], 0.0, 1e-12);
         EXPECT_NEAR(ca[2], 0.0, 1e-12);
@@ -39,15 +39,15 @@ TEST(Geometry, FractionalCartesianRoundTripInTriclinicAndMonoclinicCells) {
 TEST(Geometry, DistanceUsesTheCellMetricWithoutTranslations) {
     ScratchDir dir;
     StructureBuilder b(5.0);
-    EXPECT_DOUBLE_EQ(distanceBetween(b.q(), 0.3, 0.3, 0.3, 0.3, 0.3, 0.3), 0.0);
-    EXPECT_NEAR(distanceBetween(b.q(), 0, 0, 0, 0.2, 0, 0), 1.0, 1e-12);
-    EXPECT_NEAR(distanceBetween(b.q(), 0.05, 0, 0, 0.95, 0, 0), 4.5, 1e-12) << "no lattice translation";
+    EXPECT_DOUBLE_EQ(distanceBetween(b.structure(), 0.3, 0.3, 0.3, 0.3, 0.3, 0.3), 0.0);
+    EXPECT_NEAR(distanceBetween(b.structure(), 0, 0, 0, 0.2, 0, 0), 1.0, 1e-12);
+    EXPECT_NEAR(distanceBetween(b.structure(), 0.05, 0, 0, 0.95, 0, 0), 4.5, 1e-12) << "no lattice translation";
     b.setCell(7.1, 8.3, 9.7, 81.5, 97.2, 113.4);
     double f1[3] = {0.1, 0.2, 0.3}, f2[3] = {0.4, -0.1, 0.25}, c1[3], c2[3];
-    toCartesian(b.q(), f1, c1);
-    toCartesian(b.q(), f2, c2);
+    toCartesian(b.structure(), f1, c1);
+    toCartesian(b.structure(), f2, c2);
     double cartesian = std::sqrt(std::pow(c1[0] - c2[0], 2) + std::pow(c1[1] - c2[1], 2) + std::pow(c1[2] - c2[2], 2));
-    EXPECT_NEAR(distanceBetween(b.q(), f1[0], f1[1], f1[2], f2[0], f2[1], f2[2]), cartesian, 1e-12);
+    EXPECT_NEAR(distanceBetween(b.structure(), f1[0], f1[1], f1[2], f2[0], f2[1], f2[2]), cartesian, 1e-12);
 }
 
 TEST(Geometry, AnglesAtTheFirstAtom) {
@@ -81,12 +81,12 @@ TEST(Geometry, DistancesFollowTheCellWhenCellsTakeTurns) {
     StructureBuilder cubic(10.0), oblique;
     oblique.setCell(10.0, 10.0, 10.0, 90, 90, 60);
     for (int turn = 0; turn < 3; ++turn) {
-        EXPECT_NEAR(distanceBetween(cubic.q(), 0, 0, 0, 0.1, 0.1, 0), std::sqrt(2.0), 1e-12) << turn;
-        EXPECT_NEAR(distanceBetween(oblique.q(), 0, 0, 0, 0.1, 0.1, 0), std::sqrt(3.0), 1e-12) << turn;
+        EXPECT_NEAR(distanceBetween(cubic.structure(), 0, 0, 0, 0.1, 0.1, 0), std::sqrt(2.0), 1e-12) << turn;
+        EXPECT_NEAR(distanceBetween(oblique.structure(), 0, 0, 0, 0.1, 0.1, 0), std::sqrt(3.0), 1e-12) << turn;
         double frac[3] = {0.1, 0.1, 0}, cart[3];
-        toCartesian(oblique.q(), frac, cart);
+        toCartesian(oblique.structure(), frac, cart);
         EXPECT_NEAR(cart[0], 1.5, 1e-12) << turn;
-        toCartesian(cubic.q(), frac, cart);
+        toCartesian(cubic.structure(), frac, cart);
         EXPECT_NEAR(cart[0], 1.0, 1e-12) << turn;
     }
 }

@@ -11,9 +11,11 @@ namespace {
 
 // Water (O1 H1 H2, monopoles 7.9 against 8 valence electrons) and a CH fragment
 // (C1 H3, monopoles 5.05 against 5).
+// The records are built one by one: the structure, the molecules perception would have found,
+// and the transferred monopoles with every atom found.
 struct TwoMolecules {
     ScratchDir dir;
-    std::unique_ptr<Quandrel> q;
+    std::unique_ptr<Records> r;
     enum { O1, H1, H2, C1, H3 };
 
     TwoMolecules() {
@@ -23,24 +25,24 @@ struct TwoMolecules {
         b.add("H2", "H", 1, 2, 1);
         b.add("C1", "C", 9, 9, 9);
         b.add("H3", "H", 10, 9, 9);
-        q = b.build();
+        r.reset(new Records(b.structure()));
         const double pv[] = {6.2, 0.85, 0.85, 4.1, 0.95};
         const int molecule[] = {1, 1, 1, 2, 2};
         for (int i = 0; i < 5; ++i) {
-            q->model.atom[i].multipole[0] = pv[i];
-            q->molecule[i] = molecule[i];
+            r->model().atom[i].multipole[0] = pv[i];
+            r->perception.molecule[i] = molecule[i];
         }
-        q->inDatabase.assign(5, 1);
+        r->transfer.inDatabase.assign(5, 1);
     }
 
     MonopoleCorrection run(int mode, Streams* streams = nullptr) {
-        q->opt.achieveNeutrality = mode;
+        r->opt.achieveNeutrality = mode;
         MonopoleCorrection c;
-        Streams s = capture(*q, [&] { c = computeNeutrality(writing(*q), 2); });
+        Streams s = capture(*r, [&] { c = computeNeutrality(r->transferring(), 2); });
         if (streams != nullptr) *streams = s;
         return c;
     }
-    double written(const MonopoleCorrection& c, int i) { return c.monopole(q->model, *q, i); }
+    double written(const MonopoleCorrection& c, int i) { return c.monopole(r->model(), r->perception, i); }
 };
 
 const char* const SUMS_TEXT =
@@ -75,8 +77,8 @@ TEST(Neutrality, AverageModeAddsTheMeanDifferenceToEveryMonopole) {
                          SUMS_TEXT +
                          "add an average of difference of -0.025000 to each of the 2\n monopoles. Please check the result.\n");
     EXPECT_EQ(s.err, "");
-    EXPECT_DOUBLE_EQ(t.q->model.atom[t.O1].elNeg, 3.5);
-    EXPECT_DOUBLE_EQ(t.q->model.atom[t.H1].elNeg, 2.2);
+    EXPECT_DOUBLE_EQ(t.r->model().atom[t.O1].elNeg, 3.5);
+    EXPECT_DOUBLE_EQ(t.r->model().atom[t.H1].elNeg, 2.2);
 }
 
 TEST(Neutrality, ModesOutsideOneToThreeAverageToo) {
@@ -123,7 +125,7 @@ TEST(Neutrality, ElectronegativityModeKeepsDifferenceAndCountPerMolecule) {
 
 TEST(Neutrality, ElectronegativityModeAddsNothingWhenBalanced) {
     TwoMolecules t;
-    t.q->model.atom[t.O1].multipole[0] = 6.3;  // water: 8 = 8
+    t.r->model().atom[t.O1].multipole[0] = 6.3;  // water: 8 = 8
     MonopoleCorrection c = t.run(2);
     EXPECT_DOUBLE_EQ(t.written(c, t.O1), 6.3);
     EXPECT_DOUBLE_EQ(t.written(c, t.H2), 0.85);
@@ -146,7 +148,7 @@ TEST(Neutrality, HydrogenModeCorrectsOnlyHydrogens) {
 
 TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
     TwoMolecules t;
-    t.q->inDatabase[t.H3] = 0;  // molecule 2 has no found hydrogen
+    t.r->transfer.inDatabase[t.H3] = 0;  // molecule 2 has no found hydrogen
     Streams s;
     MonopoleCorrection c = t.run(3, &s);
     EXPECT_DOUBLE_EQ(t.written(c, t.H3), 0.95);
@@ -156,7 +158,7 @@ TEST(Neutrality, HydrogenModeWithoutHydrogensWritesNothingAndCorrectsNothing) {
 
 TEST(Neutrality, OccupancyWeightsTheSumsAndTheWrittenMonopole) {
     TwoMolecules t;
-    t.q->model.atom[t.H3].occupancy = 0.5;
+    t.r->model().atom[t.H3].occupancy = 0.5;
     Streams s;
     MonopoleCorrection c = t.run(0, &s);
     // molecule 2: S_n = 4 + 0.5, S_m = 4.1 + 0.475
@@ -183,8 +185,8 @@ TEST(Neutrality, ChargesFileReplacesTheElectronCountOfEachMolecule) {
 TEST(Neutrality, ChargesFileWithTooFewLinesStops) {
     TwoMolecules t;
     t.dir.write("Molecule-Charges.in", "Molecule 1 8.0\n");
-    t.q->opt.achieveNeutrality = 0;
-    EXPECT_TRUE(stopsWith([&] { computeNeutrality(writing(*t.q), 2); }, 1,
+    t.r->opt.achieveNeutrality = 0;
+    EXPECT_TRUE(stopsWith([&] { computeNeutrality(t.r->transferring(), 2); }, 1,
                           "Molecule-Charges.in has no line for molecule 2: the structure contains 2 molecules"));
 }
 
@@ -192,7 +194,7 @@ TEST(Neutrality, ChargesFileWithAnUnreadableLineStops) {
     for (const char* bad : {"Molecule 2 eight\n", "Mol 2 8\n", "Molecule 2 nan\n", "Molecule 2\n"}) {
         TwoMolecules t;
         t.dir.write("Molecule-Charges.in", std::string("Molecule 1 8.0\n") + bad);
-        const Stopped s = failureOf([&] { computeNeutrality(writing(*t.q), 2); });
+        const Stopped s = failureOf([&] { computeNeutrality(t.r->transferring(), 2); });
         EXPECT_EQ(s.code, 1) << bad;
         EXPECT_EQ(s.message.rfind("Molecule-Charges.in, line for molecule 2: ", 0), 0u) << s.message;
         EXPECT_NE(s.message.find(" is not of the form"), std::string::npos) << s.message;
@@ -202,7 +204,7 @@ TEST(Neutrality, ChargesFileWithAnUnreadableLineStops) {
 TEST(Neutrality, MoleculeWithoutFoundAtomsKeepsItsMonopoles) {
     for (int mode : {0, 1, 2}) {
         TwoMolecules t;
-        t.q->inDatabase[t.C1] = t.q->inDatabase[t.H3] = 0;
+        t.r->transfer.inDatabase[t.C1] = t.r->transfer.inDatabase[t.H3] = 0;
         Streams s;
         MonopoleCorrection c = t.run(mode, &s);
         EXPECT_EQ(s.err, "No monopoles to calculate correction factor!\n") << mode;
@@ -214,8 +216,8 @@ TEST(Neutrality, MoleculeWithoutFoundAtomsKeepsItsMonopoles) {
 
 TEST(Neutrality, FactorModeWithZeroMonopoleSumWritesTheMonopolesUncorrected) {
     TwoMolecules t;
-    t.q->model.atom[t.C1].multipole[0] = 0;
-    t.q->model.atom[t.H3].multipole[0] = 0;
+    t.r->model().atom[t.C1].multipole[0] = 0;
+    t.r->model().atom[t.H3].multipole[0] = 0;
     Streams s;
     MonopoleCorrection c = t.run(1, &s);
     EXPECT_EQ(s.err, "The monopoles of molecule 2 add up to zero: they cannot be scaled and are written uncorrected.\n");
@@ -229,22 +231,22 @@ TEST(Neutrality, ElectronegativityModeWithAnElementWithoutElectronegativity) {
     StructureBuilder b;
     b.add("Po1", "Po", 1, 1, 1);
     b.add("C1", "C", 2, 1, 1);
-    auto q = b.build();
-    q->model.atom[0].multipole[0] = 5.0;
-    q->model.atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
-    q->molecule[0] = q->molecule[1] = 1;
-    q->inDatabase.assign(2, 1);
-    q->opt.achieveNeutrality = 2;
+    Records r(b.structure());
+    r.model().atom[0].multipole[0] = 5.0;
+    r.model().atom[1].multipole[0] = 3.0;  // 30 + 4 valence electrons expected, 8 present: D = 26
+    r.perception.molecule[0] = r.perception.molecule[1] = 1;
+    r.transfer.inDatabase.assign(2, 1);
+    r.opt.achieveNeutrality = 2;
     MonopoleCorrection c;
-    auto s = capture(*q, [&] { c = computeNeutrality(writing(*q), 1); });
+    auto s = capture(r, [&] { c = computeNeutrality(r.transferring(), 1); });
     EXPECT_EQ(s.err, "Atom Po1 has no electronegativity in the element table: its monopole is written uncorrected.\n");
-    EXPECT_DOUBLE_EQ(c.monopole(q->model, *q, 0), 5.0);
-    EXPECT_NEAR(c.monopole(q->model, *q, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
+    EXPECT_DOUBLE_EQ(c.monopole(r.model(), r.perception, 0), 5.0);
+    EXPECT_NEAR(c.monopole(r.model(), r.perception, 1), 3.0 + 26.0 * (1.25 / 2.5) / 2, 1e-12);
 }
 
 TEST(Neutrality, AtomsOutsideAnyMoleculeAreWrittenUncorrected) {
     TwoMolecules t;
     MonopoleCorrection c = t.run(1);
-    t.q->molecule[t.O1] = 0;
+    t.r->perception.molecule[t.O1] = 0;
     EXPECT_DOUBLE_EQ(t.written(c, t.O1), 6.2);
 }
