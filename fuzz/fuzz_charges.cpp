@@ -18,15 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("Molecule-Charges.in", data + 1, size - 1);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
+        beginTransfer(q->transfer, q->structure);  // the populations as read stand for the transferred ones
         q->opt.achieveNeutrality = data[0] / 4 % 4;
-        q->inDatabase.assign(static_cast<std::size_t>(q->nAtoms), 1);
-        q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
-        for (int i = 0; i < q->nAtoms; ++i) q->molecule[i] = 1 + i % molecules;
+        q->transfer.inDatabase.assign(static_cast<std::size_t>(q->structure.nAtoms), 1);
+        q->perception.molecule.assign(static_cast<std::size_t>(q->structure.nAtoms), 0);
+        for (int i = 0; i < q->structure.nAtoms; ++i) q->perception.molecule[i] = 1 + i % molecules;
         const MonopoleCorrection c = computeNeutrality(q->records(), molecules);
-        for (int i = 0; i < q->nAtoms; ++i)
-            if (!std::isfinite(c.monopole(*q, *q, i))) std::abort();
+        for (int i = 0; i < q->structure.nAtoms; ++i)
+            if (!std::isfinite(c.monopole(q->transfer.model, q->perception, i))) std::abort();
     });
     return 0;
 }

@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.crystalInput = 1;
         std::strcpy(q->opt.inputFile, "in.cif");
-        readCrystalFile(*q, q->opt);
+        readCrystalFile(q->structure, q->opt);
         fuzz::requireFinite(*q);
         // a loaded structure always has its template: header, tables and closing cards
-        if (q->nAtoms < 1 || q->masTemplate.size() < static_cast<std::size_t>(2 * q->nAtoms + 20)) std::abort();
+        if (q->structure.nAtoms < 1 || q->structure.masTemplate.size() < static_cast<std::size_t>(2 * q->structure.nAtoms + 20)) std::abort();
     });
     return 0;
 }

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.ions = 1;
         std::strcpy(q->opt.databasePath, "DABA.txt");
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
         q->findOutNames();
         q->findInDataBase();
         fuzz::requireFinite(*q);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::guarded([&] {
         q->opt.moproInput = 1;
         std::strcpy(q->opt.inputFile, "param.01");
-        readMoProFiles(*q, q->opt);
+        readMoProFiles(q->structure, q->opt);
         fuzz::requireFinite(*q);
     });
     return 0;

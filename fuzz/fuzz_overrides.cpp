@@ -19,12 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
         q->opt.ions = 1;
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
         q->findOutNames();  // no override file yet: the names of the structure
         fuzz::writeFile("Quandrele.in", input.substr(0, cut));
         std::unique_ptr<FILE, int (*)(FILE*)> answers(std::fopen("answers.txt", "r"), &std::fclose);
-        if (answers) readOverrides(PerceptionRun{*q, q->opt, *q, q->outFile, q->logFile}, answers.get());
+        if (answers) readOverrides(PerceptionRun{q->structure, q->opt, q->perception, q->outFile, q->logFile}, answers.get());
     });
     return 0;
 }

@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("xd_part.aux", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
     });
     return 0;
 }

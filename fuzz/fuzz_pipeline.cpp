@@ -51,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::strcpy(q->opt.hydrogenConstrain, "both");
         q->opt.uisoConstrain = true;
         q->opt.ridingConstrain = true;
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
         q->findOutNames();
         q->findInDataBase();
         q->setupNewInpAndMasFile();

@@ -6,6 +6,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::setUp();
     fuzz::writeFile("xd.mas", data, size);
     auto q = fuzz::freshObject();
-    fuzz::guarded([&] { readMasterFile(*q); });
+    fuzz::guarded([&] { readMasterFile(q->structure); });
     return 0;
 }

@@ -9,8 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::writeFile("xd.res", data, size);
     auto q = fuzz::freshObject();
     fuzz::guarded([&] {
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
         fuzz::requireFinite(*q);
     });
     return 0;

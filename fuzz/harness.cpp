@@ -88,12 +88,12 @@ void requireFinite(const Quandrel& q) {
                 std::abort();
             }
     };
-    const int records = q.nAtoms + q.nDummy;
-    for (int i = 0; i < records && i < static_cast<int>(q.atom.size()); ++i) {
-        const AtomRecord& a = q.atom[i];
+    const int records = q.structure.nAtoms + q.structure.nDummy;
+    for (int i = 0; i < records && i < static_cast<int>(q.structure.atom.size()); ++i) {
+        const AtomRecord& a = q.structure.atom[i];
         finite(a.frac, 3, "coordinate", i);
         finite(a.cart, 3, "Cartesian coordinate", i);
-        if (i >= q.nAtoms) continue;
+        if (i >= q.structure.nAtoms) continue;
         finite(a.u, 6, "displacement parameter", i);
         finite(a.c3, 10, "third-order parameter", i);
         finite(a.d4, 15, "fourth-order parameter", i);
@@ -101,7 +101,7 @@ void requireFinite(const Quandrel& q) {
         finite(a.kappa, 6, "kappa", i);
         finite(&a.occupancy, 1, "occupancy", i);
     }
-    finite(q.trailingValues, q.nTrailing, "trailing value", 0);
+    finite(q.structure.trailingValues, q.structure.nTrailing, "trailing value", 0);
 }
 
 }  // namespace fuzz

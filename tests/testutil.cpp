@@ -123,9 +123,9 @@ std::string captureStderr(const std::function<void()>& step) {
 std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& name) {
     dir.copyFolder(dataPath("fixtures/" + name));
     std::unique_ptr<Quandrel> q = openRun();
-    q->growSites(q->nAtoms);
-    q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
-    beginTransfer(*q, *q);
+    q->perception.growSites(q->structure.nAtoms);
+    q->perception.molecule.assign(static_cast<std::size_t>(q->structure.nAtoms), 0);
+    beginTransfer(q->transfer, q->structure);
     return q;
 }
 
@@ -137,16 +137,16 @@ int atomNamed(const Structure& q, const char* label) {
 }
 
 void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
-    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
-    Quandrel::Knopf& node = q.knopf[static_cast<std::size_t>(i)];
-    node = Quandrel::Knopf();
+    if (q.perception.knopf.size() < static_cast<std::size_t>(q.structure.nAtoms)) q.perception.knopf.resize(static_cast<std::size_t>(q.structure.nAtoms));
+    Knopf& node = q.perception.knopf[static_cast<std::size_t>(i)];
+    node = Knopf();
     for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
     for (int a = 0; a < node.anzahl; ++a)
         for (int b = a + 1; b < node.anzahl; ++b)
             node.setAngle(a, b, perceiving(q).angle(i, node.nachbar[a], node.nachbar[b]));
 }
 
-void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
+void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.perception.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
 
 void setU(AtomRecord& a, double u11, double u22, double u33, double u12, double u13, double u23) {
     const double u[6] = {u11, u22, u33, u12, u13, u23};
@@ -277,10 +277,10 @@ Structure StructureBuilder::structure() const {
 
 std::unique_ptr<Quandrel> StructureBuilder::build() const {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    static_cast<Structure&>(*q) = structure();
-    q->growSites(q->nAtoms);
-    q->molecule.assign(static_cast<std::size_t>(q->nAtoms), 0);
-    beginTransfer(*q, *q);
+    q->structure = structure();
+    q->perception.growSites(q->structure.nAtoms);
+    q->perception.molecule.assign(static_cast<std::size_t>(q->structure.nAtoms), 0);
+    beginTransfer(q->transfer, q->structure);
     return q;
 }
 
@@ -362,8 +362,8 @@ std::vector<std::string> readerLines(const std::string& content, bool contentOnl
 }
 
 PerceptionRun perceiving(Quandrel& q) {
-    const PerceptionRun run{q, q.opt, q, q.outFile, q.logFile};
-    q.growSites(run.sites());
+    const PerceptionRun run{q.structure, q.opt, q.perception, q.outFile, q.logFile};
+    q.perception.growSites(run.sites());
     return run;
 }
 

@@ -36,11 +36,11 @@ void Quandrel::openReports() {
 
 Quandrel::Quandrel(const Options& options) : opt(options) { openReports(); }
 
-void Quandrel::readStructure() { static_cast<Structure&>(*this) = ::readStructure(opt); }
+void Quandrel::readStructure() { structure = ::readStructure(opt); }
 
 void Quandrel::findOutNames() {
-    static_cast<Perception&>(*this) = perceive(*this, opt, outFile, logFile);
-    warningLog.adopt(warnings);  // already on standard error, in the order they arose
+    perception = perceive(structure, opt, outFile, logFile);
+    warningLog.adopt(perception.warnings);  // already on standard error, in the order they arose
 }
 
 void Quandrel::setupNewInpAndMasFile() { ::setupNewInpAndMasFile(records()); }
@@ -49,7 +49,7 @@ void Quandrel::huconstrain() { ::huconstrain(records()); }
 
 int Quandrel::insertFiles() { return ::insertFiles(records()); }
 
-void Quandrel::findInDataBase() { ::findInDataBase(*this, records()); }
+void Quandrel::findInDataBase() { ::findInDataBase(structure, records()); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

@@ -1,6 +1,6 @@
-// The run as main holds it: the structure (the readers' record), what perception found
-// (Perception), what the database stage transferred (Transfer), the options and the report
-// files. Its operations call the stages, which are free functions of the records.
+// The run as main holds it: the options, the structure (the readers' record), what perception
+// found (Perception), what the database stage transferred (Transfer), the run's warnings and
+// the report files. Its operations call the stages, which are free functions of the records.
 #pragma once
 
 #include <cstddef>
@@ -18,10 +18,8 @@
 #include "../chem/perception.h"
 #include "../database/transfer.h"
 
-class Quandrel : public Structure, public Perception, public Transfer {
+class Quandrel {
 public:
-    using Knopf = ::Knopf;
-
     // Tag for a test object: opens the report files and sets every default, reads nothing.
     struct NoInput {};
 
@@ -32,8 +30,11 @@ public:
     Quandrel(const Quandrel&) = delete;
     Quandrel& operator=(const Quandrel&) = delete;
 
-    // ---- options of the run (command line and settings file) ----
-    Options opt;
+    // ---- the records ----
+    Options opt;             // the command line and the settings file
+    Structure structure;     // the structure as read
+    Perception perception;   // what perception found
+    Transfer transfer;       // what the database stage transferred, and the model written
 
     // ---- report streams and bookkeeping ----
     FILE* outFile = nullptr;
@@ -55,7 +56,7 @@ public:
     WarningLog warningLog;
 
     // The records of the run as the database stage, the writers and the report take them.
-    TransferRun records() { return TransferRun{*this, opt, *this, outFile, logFile, warningLog}; }
+    TransferRun records() { return TransferRun(perception, opt, transfer, outFile, logFile, warningLog); }
 
     // ---- database transfer ----
     void findInDataBase();

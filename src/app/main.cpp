@@ -99,7 +99,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q = openRun(command.options, command.warnings);
     // reference output: the switch values confirmed once the structure is read
     for (const std::string& echo : command.echoes) fputs(echo.c_str(), stdout);
-    if (!q->opt.fcalcFile.empty()) return runFcalc(*q, q->opt);
+    if (!q->opt.fcalcFile.empty()) return runFcalc(q->structure, q->opt);
 
     q->findOutNames();
     if (q->opt.findSymm != 0) {
@@ -116,7 +116,7 @@ int run(int argc, char** argv, std::unique_ptr<Quandrel>& q) {
     q->setupNewInpAndMasFile();
     // the structure factors first: the report shows their fit, and a run they stop leaves no report
     std::optional<scattering::FitToData> fit;
-    if (!q->opt.hklFile.empty()) fit = runHkl(q->model, q->opt, q->warningLog);
+    if (!q->opt.hklFile.empty()) fit = runHkl(q->transfer.model, q->opt, q->warningLog);
     writeRunReport(q->records(), Provenance{VERSION_ID, std::vector<std::string>(argv + 1, argv + argc), reportTime()},
                    fit ? &*fit : nullptr);
     q.reset();

@@ -7,6 +7,6 @@ std::unique_ptr<Quandrel> openRun(const Options& options, const WarningLog& earl
     q->warningLog.adopt(earlier);
     readSettingsFile(q->opt, &q->warningLog);
     q->readStructure();
-    q->warningLog.adopt(q->readerWarnings);
+    q->warningLog.adopt(q->structure.readerWarnings);
     return q;
 }

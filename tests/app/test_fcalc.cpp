@@ -117,10 +117,10 @@ TEST(Hkl, TheTscHoldsTheWrittenModelsOwnFormFactorsAtEveryEquivalent) {
     std::unique_ptr<Quandrel> run;
     captureStdout([&] { captureStderr([&] { run = openRun(); }); });
     Structure written;
-    std::copy(run->cell, run->cell + 6, written.cell);
-    written.symmetry = run->symmetry;
-    std::copy(run->scatTable, run->scatTable + MAX_SCAT, written.scatTable);
-    written.nScat = run->nScat;
+    std::copy(run->structure.cell, run->structure.cell + 6, written.cell);
+    written.symmetry = run->structure.symmetry;
+    std::copy(run->structure.scatTable, run->structure.scatTable + MAX_SCAT, written.scatTable);
+    written.nScat = run->structure.nScat;
     readWrittenParameterFile(written, "xd.res.quandreltool");
     const scattering::Model model =
         modelOfStructure(written, run->opt, slurp("xd.mas.quandreltool"), "xd.mas.quandreltool");

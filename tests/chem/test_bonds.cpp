@@ -20,7 +20,7 @@ namespace {
 
 bool bonded(const Quandrel& q, int a, int b) {
     if (a < 0 || b < 0) return false;
-    const Quandrel::Knopf& node = q.knopf[a];
+    const Knopf& node = q.perception.knopf[a];
     return std::find(node.nachbar, node.nachbar + node.anzahl, b) != node.nachbar + node.anzahl;
 }
 
@@ -87,10 +87,10 @@ TEST(BondWindow, AtomsAtOnePositionAreBondedOnlyWhenTheirReferenceLengthIsBelow0
     s.add("He2", "He", 1, 1, 1);
     auto q = s.build();
     ASSERT_EQ(findBonds(perceiving(*q)), 1);
-    EXPECT_EQ(q->bonds[0].length, 0.0);
-    EXPECT_EQ(q->bonds[0].margin, 0.0);
+    EXPECT_EQ(q->perception.bonds[0].length, 0.0);
+    EXPECT_EQ(q->perception.bonds[0].margin, 0.0);
     verknopfung(perceiving(*q), 1);
-    EXPECT_EQ(q->knopf[0].anzahl, 1);
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 1);
 }
 
 TEST(BondWindow, AnElementWithoutRadiusBondsThroughItsPartnersRadius) {
@@ -105,17 +105,17 @@ TEST(BondList, PairsInVisitOrderWithSmallerIndexFirstAndMargins) {
     auto q = readFixture(dir, "benzene");
     const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 12);  // six ring bonds, six C-H
-    ASSERT_EQ(static_cast<int>(q->bonds.size()), count);
+    ASSERT_EQ(static_cast<int>(q->perception.bonds.size()), count);
     for (int b = 0; b < count; ++b) {
-        EXPECT_LT(q->bonds[b].first, q->bonds[b].second);
+        EXPECT_LT(q->perception.bonds[b].first, q->perception.bonds[b].second);
         if (b > 0) {
-            const bool ascending = q->bonds[b - 1].first < q->bonds[b].first ||
-                                   (q->bonds[b - 1].first == q->bonds[b].first && q->bonds[b - 1].second < q->bonds[b].second);
+            const bool ascending = q->perception.bonds[b - 1].first < q->perception.bonds[b].first ||
+                                   (q->perception.bonds[b - 1].first == q->perception.bonds[b].first && q->perception.bonds[b - 1].second < q->perception.bonds[b].second);
             EXPECT_TRUE(ascending) << "bond " << b;
         }
-        const bool ring = q->elementOf(q->bonds[b].second) == 5;
-        EXPECT_NEAR(q->bonds[b].length, ring ? 1.39 : 1.083, 0.02) << b;
-        EXPECT_NEAR(q->bonds[b].margin, (ring ? 1.54 : 1.116) - q->bonds[b].length, 1e-12) << b;
+        const bool ring = q->structure.elementOf(q->perception.bonds[b].second) == 5;
+        EXPECT_NEAR(q->perception.bonds[b].length, ring ? 1.39 : 1.083, 0.02) << b;
+        EXPECT_NEAR(q->perception.bonds[b].margin, (ring ? 1.54 : 1.116) - q->perception.bonds[b].length, 1e-12) << b;
     }
 }
 
@@ -124,23 +124,23 @@ TEST(BondList, DifferentDisorderPartsAreNeverBondedAndPartZeroSeesOnlyTheFirst) 
     auto q = readFixture(dir, "disorder_cf3");
     const int count = findBonds(perceiving(*q));
     verknopfung(perceiving(*q), count);
-    const int c1 = atomNamed(*q, "C(1)");
+    const int c1 = atomNamed(q->structure, "C(1)");
     ASSERT_GE(c1, 0);
     // Six ring bonds, C(2)-C(1), C(5)-C(6), seven C-H and three C-F in each part.
     EXPECT_EQ(count, 21);
     // C(1) is bonded to the first part only; the fluorines of the second keep C(1) (one-sided)
-    EXPECT_EQ(q->knopf[c1].anzahl, 4);
+    EXPECT_EQ(q->perception.knopf[c1].anzahl, 4);
     for (const char* a : {"F(1A)", "F(2A)", "F(3A)"}) {
-        EXPECT_TRUE(bonded(*q, c1, atomNamed(*q, a))) << a;
-        EXPECT_TRUE(bonded(*q, atomNamed(*q, a), c1)) << a;
+        EXPECT_TRUE(bonded(*q, c1, atomNamed(q->structure, a))) << a;
+        EXPECT_TRUE(bonded(*q, atomNamed(q->structure, a), c1)) << a;
         for (const char* b : {"F(1B)", "F(2B)", "F(3B)"}) {
-            EXPECT_FALSE(bonded(*q, c1, atomNamed(*q, b))) << b;
-            EXPECT_TRUE(bonded(*q, atomNamed(*q, b), c1)) << b;
-            EXPECT_FALSE(bonded(*q, atomNamed(*q, a), atomNamed(*q, b))) << a << " " << b;
+            EXPECT_FALSE(bonded(*q, c1, atomNamed(q->structure, b))) << b;
+            EXPECT_TRUE(bonded(*q, atomNamed(q->structure, b), c1)) << b;
+            EXPECT_FALSE(bonded(*q, atomNamed(q->structure, a), atomNamed(q->structure, b))) << a << " " << b;
         }
     }
     // Without the parts the fluorines of the two orientations (about 1.3 A apart) bond.
-    for (int i = 0; i < q->nAtoms; ++i) q->atom[i].part = 0;
+    for (int i = 0; i < q->structure.nAtoms; ++i) q->structure.atom[i].part = 0;
     EXPECT_GT(findBonds(perceiving(*q)), 21);
 }
 
@@ -158,8 +158,8 @@ TEST(BondList, PartsOfOppositeSignAreDifferentParts) {
         b.add("C1", "C", 10, 10, 10);
         b.add("C2", "C", 11.5, 10, 10);
         auto q = b.build();
-        q->atom[0].part = rows[k].a;
-        q->atom[1].part = rows[k].b;
+        q->structure.atom[0].part = rows[k].a;
+        q->structure.atom[1].part = rows[k].b;
         EXPECT_EQ(findBonds(perceiving(*q)), expected[k]);
     }
 }
@@ -172,8 +172,8 @@ TEST(BondList, TheBondListHoldsTenBondsPerAtomAndNoMore) {
     EXPECT_TRUE(stopsWith([&] { findBonds(perceiving(*q)); }, 1,
                           "Too many bonds: the bond list holds at most 250 bonds (10 per atom) for 25 atoms\n",
                           "FindBonds"));
-    q->source = "helium.cif";  // a structure read from a file: the message names it
-    q->bonds.clear();
+    q->structure.source = "helium.cif";  // a structure read from a file: the message names it
+    q->perception.bonds.clear();
     EXPECT_TRUE(stopsWith([&] { findBonds(perceiving(*q)); }, 1,
                           "Too many bonds: the bond list holds at most 250 bonds (10 per atom) for 25 atoms\n"
                           "The structure is read from helium.cif.\n"));
@@ -193,16 +193,16 @@ TEST(NeighbourNodes, NeighboursAreSortedByMarginLargestFirstAndTiesKeepBondOrder
     const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 4);
     verknopfung(perceiving(*q), count);
-    ASSERT_EQ(static_cast<int>(q->knopf.size()), 5);
-    const Quandrel::Knopf& c0 = q->knopf[0];
+    ASSERT_EQ(static_cast<int>(q->perception.knopf.size()), 5);
+    const Knopf& c0 = q->perception.knopf[0];
     ASSERT_EQ(c0.anzahl, 4);
     EXPECT_EQ(std::vector<int>(c0.nachbar, c0.nachbar + 4), (std::vector<int>{3, 2, 4, 1}));
     EXPECT_NEAR(c0.marge[0], 0.14, 1e-9);
     EXPECT_NEAR(c0.marge[1], 0.04, 1e-9);
     EXPECT_EQ(c0.marge[2], c0.marge[1]);
     EXPECT_NEAR(c0.marge[3], 1.116 - 1.10, 1e-9);
-    EXPECT_EQ(q->knopf[1].anzahl, 1);
-    EXPECT_EQ(q->knopf[1].nachbar[0], 0);
+    EXPECT_EQ(q->perception.knopf[1].anzahl, 1);
+    EXPECT_EQ(q->perception.knopf[1].nachbar[0], 0);
     // The angle table is symmetric and holds the angles at the atom.
     EXPECT_NEAR(c0.angle(0, 1), 90.0, 1e-9);
     EXPECT_NEAR(c0.angle(1, 2), 180.0, 1e-9);
@@ -236,9 +236,9 @@ TEST(NeighbourNodes, AStructureWithoutBondsHasEmptyNodesAndOnlyTheHeading) {
     auto q = s.build();
     EXPECT_EQ(findBonds(perceiving(*q)), 0);
     EXPECT_EQ(verknopfung(perceiving(*q), 0), 0);
-    ASSERT_EQ(static_cast<int>(q->knopf.size()), 2);
-    EXPECT_EQ(q->knopf[0].anzahl, 0);
-    EXPECT_EQ(q->knopf[1].anzahl, 0);
+    ASSERT_EQ(static_cast<int>(q->perception.knopf.size()), 2);
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 0);
+    EXPECT_EQ(q->perception.knopf[1].anzahl, 0);
     EXPECT_EQ(logOf(*q), "Angle calculation:\n==================\n");
 }
 
@@ -267,9 +267,9 @@ TEST(NeighbourNodes, ElevenNeighboursAreHandledWithAllTheirAngles) {
     const int count = findBonds(perceiving(*q));
     ASSERT_EQ(count, 11);
     verknopfung(perceiving(*q), count);
-    EXPECT_EQ(q->knopf[0].anzahl, 11);
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 11);
     EXPECT_EQ(countOf(logOf(*q), "=C(0)="), 55);
-    EXPECT_NEAR(q->knopf[0].angle(9, 10), perceiving(*q).angle(0, q->knopf[0].nachbar[9], q->knopf[0].nachbar[10]), 1e-12);
+    EXPECT_NEAR(q->perception.knopf[0].angle(9, 10), perceiving(*q).angle(0, q->perception.knopf[0].nachbar[9], q->perception.knopf[0].nachbar[10]), 1e-12);
 }
 
 TEST(NeighbourNodes, ATwelfthNeighbourStopsTheRunNamingTheAtom) {
@@ -338,7 +338,7 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
         verknopfung(perceiving(*q), count);
         ringlord(perceiving(*q));
         molecules = countMols(perceiving(*q));
-        announceMolecules(*q);
+        announceMolecules(q->perception);
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -347,7 +347,7 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
     EXPECT_EQ(molecules, 25 + 966 + 2);
     EXPECT_EQ(countOf(out, " should contain "), molecules);
     int ringCarbons = 0;
-    for (int i = 0; i < q->nAtoms; ++i) ringCarbons += q->ringCode[i] == 6;
+    for (int i = 0; i < q->structure.nAtoms; ++i) ringCarbons += q->perception.ringCode[i] == 6;
     EXPECT_EQ(ringCarbons, 150);
     EXPECT_LT(seconds, 60.0);  // quadratic at worst: a few seconds even under the sanitizers
 }
@@ -355,7 +355,7 @@ TEST(Capacity, ThreeThousandTwoHundredAtomsRunThroughPerception) {
 // The angle table keeps each pair of neighbours once: every pair has a slot of its own and
 // reads the same in either order.
 TEST(Nodes, EveryPairOfNeighboursHasItsOwnAngle) {
-    Quandrel::Knopf node;
+    Knopf node;
     for (int a = 0; a < MAX_NEIGHBOURS; ++a)
         for (int b = a + 1; b < MAX_NEIGHBOURS; ++b) node.setAngle(b, a, 100.0 * a + b);
     for (int a = 0; a < MAX_NEIGHBOURS; ++a) {

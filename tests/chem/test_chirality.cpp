@@ -79,10 +79,10 @@ TEST(Chirality, FourNeighboursAreReorderedByElectronCountButMarginsStay) {
     ScratchDir dir;
     Molecule m;
     Quandrel& q = halomethane(m, false);
-    const Quandrel::Knopf before = q.knopf[0];
+    const Knopf before = q.perception.knopf[0];
     ASSERT_EQ(before.nachbar[0], 4);  // hydrogen has the largest margin
     runAsymm(q);
-    const Quandrel::Knopf& after = q.knopf[0];
+    const Knopf& after = q.perception.knopf[0];
     EXPECT_EQ(after.nachbar[0], 3);  // Br
     EXPECT_EQ(after.nachbar[1], 2);  // Cl
     EXPECT_EQ(after.nachbar[2], 1);  // F
@@ -130,7 +130,7 @@ TEST(Chirality, EveryNameIsBroughtIntoCanonicalOrder) {
     Molecule m;
     m.add("C(7)", "C");
     Quandrel& q = m.build();
-    std::snprintf(q.quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
+    std::snprintf(q.perception.quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
     std::string out = runAsymm(q);
     EXPECT_EQ(m.name(0), "C2o1.5c[1.5c1h]@3c1h");
     EXPECT_EQ(out, listing("C(7)", 0, "C2o1.5c[1.5c1h]@3c1h") + "0 chiral quandrels\n");
@@ -156,7 +156,7 @@ TEST(Chirality, PlanarNitrogenOnARingIsMarked) {
         m.bond(n, h2, 0.03);
         m.ring(c, 6, 1);
         Quandrel& q = m.named();
-        q.planarCache[n] = r.planarity;
+        q.perception.planarCache[n] = r.planarity;
         runAsymm(q);
         EXPECT_EQ(m.name(n), r.name) << "planarity " << r.planarity;
     }
@@ -170,8 +170,8 @@ TEST(Chirality, PrefixThatFillsTheNameExactlyIsKept) {
     std::string name = "N@65c";
     while (name.size() < 277) name += "1h";
     ASSERT_EQ(name.size(), 277u);
-    std::snprintf(q.quandrelName[0], NAME_CAP, "%s", name.c_str());
-    q.planarCache[0] = 1.0;
+    std::snprintf(q.perception.quandrelName[0], NAME_CAP, "%s", name.c_str());
+    q.perception.planarCache[0] = 1.0;
     runAsymm(q);
     EXPECT_EQ(m.name(0), "=-" + name);
 }
@@ -183,8 +183,8 @@ TEST(Chirality, PrefixBeyond279CharactersStopsTheRunNamingTheAtom) {
     Quandrel& q = m.build();
     std::string name = "N@6c";
     while (name.size() < 278) name += "1h";
-    std::snprintf(q.quandrelName[0], NAME_CAP, "%s", name.c_str());
-    q.planarCache[0] = 1.0;
+    std::snprintf(q.perception.quandrelName[0], NAME_CAP, "%s", name.c_str());
+    q.perception.planarCache[0] = 1.0;
     const Stopped s = failureOf([&] { asymm(perceiving(q)); });
     EXPECT_TRUE(s.stopped && s.code == 1 && s.banner);
     EXPECT_NE(s.err.find("The quandrel name of atom N(17) would be longer than 279 characters:\n"), std::string::npos)

@@ -67,9 +67,9 @@ TEST(ElementLookUps, HydrogenIsTheAtomWhoseScatteringEntryNamesElementZero) {
     b.add("C1", "C", 1, 0, 0);
     b.add("He1", "He", 2, 0, 0);
     const auto q = b.build();
-    EXPECT_TRUE(q->isHydrogen(0));
-    EXPECT_FALSE(q->isHydrogen(1));
-    EXPECT_FALSE(q->isHydrogen(2));
-    EXPECT_FALSE(q->isHydrogen(-1));
-    EXPECT_FALSE(q->isHydrogen(99));
+    EXPECT_TRUE(q->structure.isHydrogen(0));
+    EXPECT_FALSE(q->structure.isHydrogen(1));
+    EXPECT_FALSE(q->structure.isHydrogen(2));
+    EXPECT_FALSE(q->structure.isHydrogen(-1));
+    EXPECT_FALSE(q->structure.isHydrogen(99));
 }

@@ -13,7 +13,7 @@
 namespace {
 
 bool inNode(const Quandrel& q, int a, int b) {
-    const Quandrel::Knopf& node = q.knopf[a];
+    const Knopf& node = q.perception.knopf[a];
     return std::find(node.nachbar, node.nachbar + node.anzahl, b) != node.nachbar + node.anzahl;
 }
 
@@ -41,8 +41,8 @@ std::unique_ptr<Quandrel> phosphate(const Phosphate& p) {
         }
     auto q = s.build();
     for (int k = 1; k <= 8; ++k) {
-        q->atom[k].part = k <= 4 ? p.partA : p.partB;
-        q->atom[k].occupancy = k <= 4 ? p.occupancyA : p.occupancyB;
+        q->structure.atom[k].part = k <= 4 ? p.partA : p.partB;
+        q->structure.atom[k].occupancy = k <= 4 ? p.occupancyA : p.occupancyB;
     }
     return q;
 }
@@ -71,16 +71,16 @@ TEST(OneSidedBonds, TheOrderedAtomIsNamedForOnePartAndTheOthersKeepIt) {
         });
         EXPECT_EQ(bonds, 8);  // the bond list keeps every bond
         EXPECT_EQ(molecules, 1);
-        EXPECT_EQ(q->knopf[0].anzahl, 4);
+        EXPECT_EQ(q->perception.knopf[0].anzahl, 4);
         int hidden = 0;
-        for (const Bond& b : q->bonds) hidden += b.hiddenFrom == 0;
+        for (const Bond& b : q->perception.bonds) hidden += b.hiddenFrom == 0;
         EXPECT_EQ(hidden, 4);
         for (int k = 1; k <= 8; ++k) {
-            EXPECT_EQ(inNode(*q, 0, k), q->atom[k].part == p.keptPart) << q->atom[k].label;
-            EXPECT_TRUE(inNode(*q, k, 0)) << q->atom[k].label;
+            EXPECT_EQ(inNode(*q, 0, k), q->structure.atom[k].part == p.keptPart) << q->structure.atom[k].label;
+            EXPECT_TRUE(inNode(*q, k, 0)) << q->structure.atom[k].label;
             // every oxygen sees a phosphorus with its own three partners
-            EXPECT_STREQ(q->quandrelName[k], "O1.5p[1.5o1.5o1.5o]") << q->atom[k].label;
+            EXPECT_STREQ(q->perception.quandrelName[k], "O1.5p[1.5o1.5o1.5o]") << q->structure.atom[k].label;
         }
-        EXPECT_STREQ(q->quandrelName[0], "P1.5o1.5o1.5o1.5o");
+        EXPECT_STREQ(q->perception.quandrelName[0], "P1.5o1.5o1.5o1.5o");
     }
 }

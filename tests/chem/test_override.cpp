@@ -20,7 +20,7 @@ std::unique_ptr<Quandrel> named(const std::vector<std::pair<std::string, std::st
     for (const auto& a : atoms) b.add(a.first, a.first.substr(0, 1), x += 2, 1, 1);
     std::unique_ptr<Quandrel> q = b.build();
     for (std::size_t i = 0; i < atoms.size(); ++i)
-        std::snprintf(q->quandrelName[i], NAME_CAP, "%s", atoms[i].second.c_str());
+        std::snprintf(q->perception.quandrelName[i], NAME_CAP, "%s", atoms[i].second.c_str());
     return q;
 }
 
@@ -44,7 +44,7 @@ TEST(OverrideFile, WithoutTheFileNothingHappens) {
     ScratchDir dir;
     auto q = named({{"C1", "C1h"}});
     EXPECT_EQ(runOverrides(*q, "N\n"), "");
-    EXPECT_STREQ(q->quandrelName[0], "C1h");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
 }
 
 TEST(OverrideFile, PositionalLineAnsweredYesReplacesTheName) {
@@ -53,8 +53,8 @@ TEST(OverrideFile, PositionalLineAnsweredYesReplacesTheName) {
     dir.write("Quandrele.in", "C2o\nH1c\n");
     std::string err = runOverrides(*q, "Y\n");
     EXPECT_EQ(err, HEADING + question("Quandrel", "C1h", "C2o") + "Changed!\nto !C2o! C2o\n" + SUCCESS);
-    EXPECT_STREQ(q->quandrelName[0], "C2o");
-    EXPECT_STREQ(q->quandrelName[1], "H1c");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C2o");
+    EXPECT_STREQ(q->perception.quandrelName[1], "H1c");
 }
 
 TEST(OverrideFile, AnswerNoKeepsTheName) {
@@ -64,7 +64,7 @@ TEST(OverrideFile, AnswerNoKeepsTheName) {
         dir.write("Quandrele.in", "C2o\n");
         std::string err = runOverrides(*q, answer);
         EXPECT_EQ(err, HEADING + question("Quandrel", "C1h", "C2o") + "Not changed!\n" + SUCCESS) << answer;
-        EXPECT_STREQ(q->quandrelName[0], "C1h");
+        EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
     }
 }
 
@@ -75,8 +75,8 @@ TEST(OverrideFile, EmptyAnswerAndEndOfInputMeanYes) {
         dir.write("Quandrele.in", "C2o\nC3c\n");
         std::string err = runOverrides(*q, answers);
         EXPECT_EQ(countOf(err, "Changed!\n"), 2) << '"' << answers << '"';
-        EXPECT_STREQ(q->quandrelName[0], "C2o");
-        EXPECT_STREQ(q->quandrelName[1], "C3c");
+        EXPECT_STREQ(q->perception.quandrelName[0], "C2o");
+        EXPECT_STREQ(q->perception.quandrelName[1], "C3c");
     }
 }
 
@@ -87,8 +87,8 @@ TEST(OverrideFile, AnswerAllTakesEveryLaterChangeWithoutReading) {
     std::string err = runOverrides(*q, "a\nN\nN\n");
     EXPECT_EQ(countOf(err, "Changed!\n"), 3);
     EXPECT_EQ(countOf(err, "Not changed!\n"), 0);
-    EXPECT_STREQ(q->quandrelName[1], "C3c");
-    EXPECT_STREQ(q->quandrelName[2], "O1c");
+    EXPECT_STREQ(q->perception.quandrelName[1], "C3c");
+    EXPECT_STREQ(q->perception.quandrelName[2], "O1c");
 }
 
 TEST(OverrideFile, LongAnswerIsOneAnswer) {
@@ -96,8 +96,8 @@ TEST(OverrideFile, LongAnswerIsOneAnswer) {
     auto q = named({{"C1", "C1h"}, {"C2", "C1c"}});
     dir.write("Quandrele.in", "C2o\nC3c\n");
     std::string err = runOverrides(*q, std::string(70, 'n') + "\ny\n");
-    EXPECT_STREQ(q->quandrelName[0], "C1h");
-    EXPECT_STREQ(q->quandrelName[1], "C3c");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
+    EXPECT_STREQ(q->perception.quandrelName[1], "C3c");
 }
 
 TEST(OverrideFile, LineEqualToTheNameAsksNothingAndExtraLinesAreIgnored) {
@@ -105,7 +105,7 @@ TEST(OverrideFile, LineEqualToTheNameAsksNothingAndExtraLinesAreIgnored) {
     auto q = named({{"C1", "C1h"}});
     dir.write("Quandrele.in", "C1h\nC9x\nnonsense\n");
     EXPECT_EQ(runOverrides(*q, "N\n"), HEADING + SUCCESS);
-    EXPECT_STREQ(q->quandrelName[0], "C1h");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
 }
 
 TEST(OverrideFile, LabelledLineBelongsOnlyToTheAtomWithThatLabel) {
@@ -115,8 +115,8 @@ TEST(OverrideFile, LabelledLineBelongsOnlyToTheAtomWithThatLabel) {
     dir.write("Quandrele.in", "C12: C2c\nH1c\nC1: C1h\n");
     std::string err = runOverrides(*q, "A\n");
     EXPECT_EQ(err, HEADING + question("quandrel", "C1c", "C2c") + "Changed!\nto !C2c! C12:\n" + SUCCESS);
-    EXPECT_STREQ(q->quandrelName[0], "C1h");
-    EXPECT_STREQ(q->quandrelName[2], "C2c");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
+    EXPECT_STREQ(q->perception.quandrelName[2], "C2c");
 }
 
 TEST(OverrideFile, LabelledLineWithoutNewNameOrKnownLabelIsSkipped) {
@@ -130,8 +130,8 @@ TEST(OverrideFile, LabelledLineWithoutNewNameOrKnownLabelIsSkipped) {
     EXPECT_NE(err.find("\"C2 :C2o\" in \"Quandrele.in\" is neither a quandrel nor a label with a colon; line skipped.\n"),
               std::string::npos);
     EXPECT_NE(err.find(SUCCESS), std::string::npos);
-    EXPECT_STREQ(q->quandrelName[0], "C1h");
-    EXPECT_STREQ(q->quandrelName[1], "C1c");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C1h");
+    EXPECT_STREQ(q->perception.quandrelName[1], "C1c");
 }
 
 TEST(OverrideFile, TooFewLinesEndWithCodeThree) {

@@ -27,7 +27,7 @@ struct ChargeRun {
 ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
     q.opt.ions = 1;
     q.opt.useNewRingNomenclature = ringNomenclature;
-    q.totalOxi = 0;
+    q.perception.totalOxi = 0;
     q.findOutNames();
     fflush(q.logFile);
     ChargeRun run;
@@ -36,8 +36,8 @@ ChargeRun guessCharges(Quandrel& q, int ringNomenclature) {
         if (at != std::string::npos) run.guesses.push_back(line.substr(at + 33));
         if (line.rfind("total charge is", 0) == 0) run.total = line;
     }
-    for (int i = 0; i < q.nAtoms; ++i) run.names.push_back(q.quandrelName[i]);
-    q.totalOxi = 0;
+    for (int i = 0; i < q.structure.nAtoms; ++i) run.names.push_back(q.perception.quandrelName[i]);
+    q.perception.totalOxi = 0;
     return run;
 }
 

@@ -47,10 +47,10 @@ TEST(RingCodes, BenzeneIsOneSixRingAnnouncedOnce) {
     auto q = readFixture(dir, "benzene");
     const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "Ring No: 1 consists of C(1)C(2)C(3)C(4)C(5)C(6)\n");
-    for (int i = 0; i < q->nAtoms; ++i) {
-        const bool carbon = q->atom[i].label[0] == 'C';
-        EXPECT_EQ(q->ringCode[i], carbon ? 6 : 0) << q->atom[i].label;
-        EXPECT_EQ(q->ringMask[i], carbon ? 1 : 0) << q->atom[i].label;
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        const bool carbon = q->structure.atom[i].label[0] == 'C';
+        EXPECT_EQ(q->perception.ringCode[i], carbon ? 6 : 0) << q->structure.atom[i].label;
+        EXPECT_EQ(q->perception.ringMask[i], carbon ? 1 : 0) << q->structure.atom[i].label;
     }
 }
 
@@ -61,14 +61,14 @@ TEST(RingCodes, NaphthaleneBridgeheadsAreInBothRings) {
     EXPECT_EQ(out,
               "Ring No: 1 consists of C(1)C(2)C(3)C(4)C(9)C(10)\n"
               "Ring No: 2 consists of C(4)C(5)C(6)C(7)C(8)C(9)\n");
-    for (int i = 0; i < q->nAtoms; ++i) {
-        const std::string label = q->atom[i].label;
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        const std::string label = q->structure.atom[i].label;
         int code = 0, mask = 0;
         if (label == "C(4)" || label == "C(9)") code = 66, mask = 3;
         else if (label == "C(1)" || label == "C(2)" || label == "C(3)" || label == "C(10)") code = 6, mask = 1;
         else if (label[0] == 'C') code = 6, mask = 2;
-        EXPECT_EQ(q->ringCode[i], code) << label;
-        EXPECT_EQ(q->ringMask[i], mask) << label;
+        EXPECT_EQ(q->perception.ringCode[i], code) << label;
+        EXPECT_EQ(q->perception.ringMask[i], mask) << label;
     }
 }
 
@@ -77,10 +77,10 @@ TEST(RingCodes, CyclopropaneIsFoundFromTheBondGraph) {
     auto q = readFixture(dir, "cyclopropane");
     const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "C(1)C(2)C(3) 2\n");
-    for (int i = 0; i < q->nAtoms; ++i) {
-        const bool carbon = q->atom[i].label[0] == 'C';
-        EXPECT_EQ(q->ringCode[i], carbon ? 3 : 0) << q->atom[i].label;
-        EXPECT_EQ(q->ringMask[i], carbon ? 1 : 0) << q->atom[i].label;
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        const bool carbon = q->structure.atom[i].label[0] == 'C';
+        EXPECT_EQ(q->perception.ringCode[i], carbon ? 3 : 0) << q->structure.atom[i].label;
+        EXPECT_EQ(q->perception.ringMask[i], carbon ? 1 : 0) << q->structure.atom[i].label;
     }
 }
 
@@ -95,9 +95,9 @@ TEST(RingCodes, ATolylRingBesideADisorderedTrifluoromethylGroup) {
     } atoms[] = {{"C(2)", 6}, {"C(3)", 6}, {"C(4)", 6}, {"C(5)", 6}, {"C(7)", 6}, {"C(8)", 6},
                  {"C(1)", 0}, {"C(6)", 0}, {"F(1A)", 0}, {"F(1B)", 0}, {"H(3)", 0}};
     for (const auto& a : atoms) {
-        const int i = atomNamed(*q, a.label);
+        const int i = atomNamed(q->structure, a.label);
         ASSERT_GE(i, 0);
-        EXPECT_EQ(q->ringCode[i], a.ringCode) << a.label;
+        EXPECT_EQ(q->perception.ringCode[i], a.ringCode) << a.label;
     }
 }
 
@@ -132,12 +132,12 @@ TEST(RingCodes, AChairCyclohexaneIsNotPlanarAndHasNoRing) {
     const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "");
     for (int k = 0; k < 6; ++k) {
-        EXPECT_EQ(q->knopf[k].anzahl, 4);
-        EXPECT_LT(q->planarCache[k], 0.8);
+        EXPECT_EQ(q->perception.knopf[k].anzahl, 4);
+        EXPECT_LT(q->perception.planarCache[k], 0.8);
     }
-    for (int i = 0; i < q->nAtoms; ++i) {
-        EXPECT_EQ(q->ringCode[i], 0);
-        EXPECT_EQ(q->ringMask[i], 0);
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        EXPECT_EQ(q->perception.ringCode[i], 0);
+        EXPECT_EQ(q->perception.ringMask[i], 0);
     }
 }
 
@@ -153,13 +153,13 @@ TEST(RingMembership, IsDecidedByAtomNotByLabelText) {
               "Ring No: 1 consists of C1C2C3C4C5C6\n"
               "Ring No: 2 consists of C7C8C9C10C11C12\n");
     for (int n = 1; n <= 12; ++n) {
-        const int c = atomNamed(*q, ("C" + std::to_string(n)).c_str());
-        const int h = atomNamed(*q, ("H" + std::to_string(n)).c_str());
+        const int c = atomNamed(q->structure, ("C" + std::to_string(n)).c_str());
+        const int h = atomNamed(q->structure, ("H" + std::to_string(n)).c_str());
         ASSERT_GE(c, 0);
         ASSERT_GE(h, 0);
-        EXPECT_EQ(q->ringCode[c], 6) << "C" << n;
-        EXPECT_EQ(q->ringMask[c], n <= 6 ? 1 : 2) << "C" << n;
-        EXPECT_EQ(q->ringCode[h], 0) << "H" << n;
+        EXPECT_EQ(q->perception.ringCode[c], 6) << "C" << n;
+        EXPECT_EQ(q->perception.ringMask[c], n <= 6 ? 1 : 2) << "C" << n;
+        EXPECT_EQ(q->perception.ringCode[h], 0) << "H" << n;
     }
 }
 
@@ -171,22 +171,22 @@ TEST(RingMasks, ThreeMemberedRingsTakeTheFirstBitsAndAreNeverStoredAgain) {
     auto q = s.build();
     const std::string out = perceiveRings(*q).out;
     EXPECT_EQ(out, "T1T2T3 2\nRing No: 1 consists of C1C2C3C4C5C6\n");
-    EXPECT_EQ(q->ringCode[0], 3);
-    EXPECT_EQ(q->ringMask[0], 1);
-    const int c4 = atomNamed(*q, "C4");
+    EXPECT_EQ(q->perception.ringCode[0], 3);
+    EXPECT_EQ(q->perception.ringMask[0], 1);
+    const int c4 = atomNamed(q->structure, "C4");
     ASSERT_GE(c4, 0);
-    EXPECT_EQ(q->ringMask[c4], 2);
+    EXPECT_EQ(q->perception.ringMask[c4], 2);
 }
 
 TEST(RingCodes, StayZeroWhenRingPerceptionDoesNotRun) {
     ScratchDir dir;
     auto q = readFixture(dir, "naphthalene");
     verknopfung(perceiving(*q), findBonds(perceiving(*q)));
-    for (int i = 0; i < q->nAtoms; ++i) {
-        EXPECT_EQ(q->ringCode[i], 0);
-        EXPECT_EQ(q->ringMask[i], 0);
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        EXPECT_EQ(q->perception.ringCode[i], 0);
+        EXPECT_EQ(q->perception.ringMask[i], 0);
     }
-    EXPECT_EQ(static_cast<int>(q->knopf.size()), q->nAtoms);
+    EXPECT_EQ(static_cast<int>(q->perception.knopf.size()), q->structure.nAtoms);
 }
 
 TEST(RingCodeSort, PutsTheLargestDigitFirst) {
@@ -226,13 +226,13 @@ TEST(Planarity, TrigonalIsPlanarAndTetrahedralIsNot) {
     ScratchDir dir;
     const double r3 = std::sqrt(3.0) / 2;
     auto trigonal = centreWith({{1, 0, 0}, {-0.5, r3, 0}, {-0.5, -r3, 0}});
-    ASSERT_EQ(trigonal->knopf[0].anzahl, 3);
-    EXPECT_NEAR(planar(perceiving(*trigonal), trigonal->knopf[0], 0), 1.0, 1e-12);
+    ASSERT_EQ(trigonal->perception.knopf[0].anzahl, 3);
+    EXPECT_NEAR(planar(perceiving(*trigonal), trigonal->perception.knopf[0], 0), 1.0, 1e-12);
     auto tetrahedral = centreWith({{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}});
-    ASSERT_EQ(tetrahedral->knopf[0].anzahl, 4);
-    EXPECT_NEAR(planar(perceiving(*tetrahedral), tetrahedral->knopf[0], 0), 0.0, 1e-12);
+    ASSERT_EQ(tetrahedral->perception.knopf[0].anzahl, 4);
+    EXPECT_NEAR(planar(perceiving(*tetrahedral), tetrahedral->perception.knopf[0], 0), 0.0, 1e-12);
     auto pyramidal = centreWith({{1, 0, -0.35}, {-0.5, r3, -0.35}, {-0.5, -r3, -0.35}});
-    const double p = planar(perceiving(*pyramidal), pyramidal->knopf[0], 0);
+    const double p = planar(perceiving(*pyramidal), pyramidal->perception.knopf[0], 0);
     EXPECT_GT(p, 0.1);
     EXPECT_LT(p, 0.8);
 }
@@ -240,35 +240,35 @@ TEST(Planarity, TrigonalIsPlanarAndTetrahedralIsNot) {
 TEST(Planarity, FewerThanThreeNeighboursAreAlwaysPlanar) {
     ScratchDir dir;
     auto none = centreWith({});
-    EXPECT_EQ(planar(perceiving(*none), none->knopf[0], 0), 1.0);
+    EXPECT_EQ(planar(perceiving(*none), none->perception.knopf[0], 0), 1.0);
     auto one = centreWith({{1, 0, 0}});
-    EXPECT_EQ(planar(perceiving(*one), one->knopf[0], 0), 1.0);
+    EXPECT_EQ(planar(perceiving(*one), one->perception.knopf[0], 0), 1.0);
     auto bent = centreWith({{1, 0, 0}, {-0.3, 1, 0.2}});
-    EXPECT_NEAR(planar(perceiving(*bent), bent->knopf[0], 0), 1.0, 1e-12);
+    EXPECT_NEAR(planar(perceiving(*bent), bent->perception.knopf[0], 0), 1.0, 1e-12);
     auto linear = centreWith({{1, 0, 0}, {-1, 0, 0}});  // the two directions span no plane
-    EXPECT_EQ(planar(perceiving(*linear), linear->knopf[0], 0), 1.0);
+    EXPECT_EQ(planar(perceiving(*linear), linear->perception.knopf[0], 0), 1.0);
 }
 
 TEST(Planarity, SquarePlanarWithTransNeighboursInARowIsPlanar) {
     ScratchDir dir;
     // Node order +x, -x, +y, -y: the normals of the collinear pairs are left out.
     auto square = centreWith({{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}});
-    ASSERT_EQ(square->knopf[0].nachbar[0], 1);
-    ASSERT_EQ(square->knopf[0].nachbar[1], 2);
-    EXPECT_NEAR(planar(perceiving(*square), square->knopf[0], 0), 1.0, 1e-12);
+    ASSERT_EQ(square->perception.knopf[0].nachbar[0], 1);
+    ASSERT_EQ(square->perception.knopf[0].nachbar[1], 2);
+    EXPECT_NEAR(planar(perceiving(*square), square->perception.knopf[0], 0), 1.0, 1e-12);
 }
 
 TEST(Planarity, TheFirstValueIsCachedWhateverNodeComesLater) {
     ScratchDir dir;
     auto q = centreWith({{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}});
-    EXPECT_EQ(q->planarCache[0], -1.0);
-    const double first = planar(perceiving(*q), q->knopf[0], 0);
-    EXPECT_EQ(q->planarCache[0], first);
-    Quandrel::Knopf other = q->knopf[0];
+    EXPECT_EQ(q->perception.planarCache[0], -1.0);
+    const double first = planar(perceiving(*q), q->perception.knopf[0], 0);
+    EXPECT_EQ(q->perception.planarCache[0], first);
+    Knopf other = q->perception.knopf[0];
     other.anzahl = 2;
     EXPECT_EQ(planar(perceiving(*q), other, 0), first);
-    q->planarCache[1] = 0.25;  // a value set before is returned as it is
-    EXPECT_EQ(planar(perceiving(*q), q->knopf[1], 1), 0.25);
+    q->perception.planarCache[1] = 0.25;  // a value set before is returned as it is
+    EXPECT_EQ(planar(perceiving(*q), q->perception.knopf[1], 1), 0.25);
 }
 
 // ---------------------------------------------------------------------------------
@@ -285,12 +285,12 @@ TEST(RingCapacity, EveryLargerRingIsRecordedWhateverTheirNumber) {
     EXPECT_EQ(countOf(out, "Ring No: "), 31);
     EXPECT_NE(out.find("Ring No: 31 consists of R31_1R31_2R31_3R31_4R31_5R31_6\n"), std::string::npos);
     EXPECT_EQ(err, "");
-    for (int i = 0; i < 186; ++i) EXPECT_EQ(q->ringCode[i], 6);
-    EXPECT_EQ(q->ringMask[179], 1 << 29);
-    EXPECT_EQ(q->ringMask[185].size(), 1);
-    EXPECT_EQ(q->ringMask[185].ring(0), 30);
-    EXPECT_TRUE(q->ringMask[185].shares(q->ringMask[180]));
-    EXPECT_FALSE(q->ringMask[185].shares(q->ringMask[179]));
+    for (int i = 0; i < 186; ++i) EXPECT_EQ(q->perception.ringCode[i], 6);
+    EXPECT_EQ(q->perception.ringMask[179], 1 << 29);
+    EXPECT_EQ(q->perception.ringMask[185].size(), 1);
+    EXPECT_EQ(q->perception.ringMask[185].ring(0), 30);
+    EXPECT_TRUE(q->perception.ringMask[185].shares(q->perception.ringMask[180]));
+    EXPECT_FALSE(q->perception.ringMask[185].shares(q->perception.ringMask[179]));
 }
 
 // Ring 31 is the sign bit of the first 32 rings' mask, as it always was; the rings behind
@@ -309,13 +309,13 @@ TEST(RingCapacity, RingsBeyondThirtyTwoAreRecordedAndAnnouncedWithTheirBit) {
     EXPECT_NE(out.find("T63_1T63_2T63_3 9223372036854775808\n"), std::string::npos);
     EXPECT_NE(out.find("T64_1T64_2T64_3 2^64\n"), std::string::npos);
     EXPECT_EQ(err, "");
-    EXPECT_EQ(q->ringMask[31 * 3], static_cast<int>(0x80000000u));
-    EXPECT_EQ(q->ringMask[31 * 3].bits(), static_cast<int>(0x80000000u));
+    EXPECT_EQ(q->perception.ringMask[31 * 3], static_cast<int>(0x80000000u));
+    EXPECT_EQ(q->perception.ringMask[31 * 3].bits(), static_cast<int>(0x80000000u));
     for (int r = 32; r < 70; ++r) {
-        EXPECT_EQ(q->ringCode[r * 3], 3);
-        EXPECT_EQ(q->ringMask[r * 3].bits(), 0);  // beyond the first 32 rings
-        EXPECT_TRUE(q->ringMask[r * 3].shares(q->ringMask[r * 3 + 2]));
-        EXPECT_FALSE(q->ringMask[r * 3].shares(q->ringMask[r * 3 - 1]));
+        EXPECT_EQ(q->perception.ringCode[r * 3], 3);
+        EXPECT_EQ(q->perception.ringMask[r * 3].bits(), 0);  // beyond the first 32 rings
+        EXPECT_TRUE(q->perception.ringMask[r * 3].shares(q->perception.ringMask[r * 3 + 2]));
+        EXPECT_FALSE(q->perception.ringMask[r * 3].shares(q->perception.ringMask[r * 3 - 1]));
     }
 }
 
@@ -335,10 +335,10 @@ TEST(RingCapacity, FortyBenzenesAllGetTheirRingCodeInTheirNames) {
     });
     EXPECT_EQ(countOf(out, "Ring No: "), 40);
     EXPECT_EQ(err.find("not recorded"), std::string::npos) << err;
-    const std::string carbon = q->quandrelName[0], hydrogen = q->quandrelName[1];
+    const std::string carbon = q->perception.quandrelName[0], hydrogen = q->perception.quandrelName[1];
     EXPECT_EQ(carbon, "6-C#6c[#6c1h]#6c[#6c1h]1h");
     EXPECT_EQ(hydrogen, "H@6c");
-    for (int i = 0; i < q->nAtoms; ++i) EXPECT_STREQ(q->quandrelName[i], i % 2 == 0 ? carbon.c_str() : hydrogen.c_str()) << i;
+    for (int i = 0; i < q->structure.nAtoms; ++i) EXPECT_STREQ(q->perception.quandrelName[i], i % 2 == 0 ? carbon.c_str() : hydrogen.c_str()) << i;
 }
 
 TEST(RingCapacity, ANineRingIsRecordedAndATenRingIsNot) {
@@ -351,6 +351,6 @@ TEST(RingCapacity, ANineRingIsRecordedAndATenRingIsNot) {
     EXPECT_EQ(out, "Ring No: 1 consists of N1N2N3N4N5N6N7N8N9\n");
     EXPECT_EQ(err,
               "Warning: ring D1D2D3D4D5D6D7D8D9D10 of 10 atoms is not recorded: rings of up to 9 atoms are handled\n");
-    EXPECT_EQ(q->ringCode[0], 9);
-    EXPECT_EQ(q->ringCode[9], 0);
+    EXPECT_EQ(q->perception.ringCode[0], 9);
+    EXPECT_EQ(q->perception.ringCode[9], 0);
 }

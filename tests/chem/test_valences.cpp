@@ -25,7 +25,7 @@ int moleculesOf(Quandrel& q, std::string* out = nullptr) {
     verknopfung(perceiving(q), findBonds(perceiving(q)));
     int count = 0;
     const std::string printed = captureStdout([&] { count = countMols(perceiving(q));
-        announceMolecules(q);
+        announceMolecules(q.perception);
     });
     if (out != nullptr) *out = printed;
     return count;
@@ -69,15 +69,15 @@ TEST(Valences, ChargeAndOxidationNumberFromTheBondOrdersOfTheName) {
         StructureBuilder s;
         s.add("X", c.symbol, 1, 1, 1);
         auto q = s.build();
-        std::snprintf(q->quandrelName[0], NAME_CAP, "%s", c.name);
-        q->totalOxi = 0;
+        std::snprintf(q->perception.quandrelName[0], NAME_CAP, "%s", c.name);
+        q->perception.totalOxi = 0;
         const double charge = calcValeces(perceiving(*q), 0);
         EXPECT_EQ(charge, c.charge) << c.name;
         EXPECT_EQ(std::signbit(charge), std::signbit(c.charge)) << c.name;
         EXPECT_EQ(logOf(*q), std::string(c.logLine) + "\n");
         double oxidation = 0;
         std::sscanf(std::strstr(c.logLine, "number is") + 9, "%lf", &oxidation);
-        EXPECT_EQ(q->totalOxi, oxidation) << c.name;
+        EXPECT_EQ(q->perception.totalOxi, oxidation) << c.name;
     }
 }
 
@@ -85,12 +85,12 @@ TEST(Valences, AnIonicScatteringTypeGivesItsChargeWithoutALogLine) {
     ScratchDir dir;
     auto q = readFixture(dir, "water_chloride");
     const int cl = 3;
-    ASSERT_STREQ(q->atom[cl].label, "Cl(1)");
-    std::snprintf(q->quandrelName[cl], NAME_CAP, "Cl");
-    q->totalOxi = 0.5;
+    ASSERT_STREQ(q->structure.atom[cl].label, "Cl(1)");
+    std::snprintf(q->perception.quandrelName[cl], NAME_CAP, "Cl");
+    q->perception.totalOxi = 0.5;
     const std::string before = logOf(*q);
     EXPECT_EQ(calcValeces(perceiving(*q), cl), -1.0);
-    EXPECT_EQ(q->totalOxi, -0.5);
+    EXPECT_EQ(q->perception.totalOxi, -0.5);
     EXPECT_EQ(logOf(*q), before);
 }
 
@@ -107,11 +107,11 @@ TEST(Molecules, WaterAndChlorideAreTwoMoleculesWithTheirValenceElectrons) {
               "The structure contains 2 molecules\n"
               "Molecule 1 should contain 8.000000 Electrons.\n"
               "Molecule 2 should contain 8.000000 Electrons.\n");
-    EXPECT_EQ(q->molecule[0], 1);
-    EXPECT_EQ(q->molecule[1], 1);
-    EXPECT_EQ(q->molecule[2], 1);
-    EXPECT_EQ(q->molecule[3], 2);
-    EXPECT_EQ(q->molElectrons, (std::vector<double>{8.0, 8.0}));
+    EXPECT_EQ(q->perception.molecule[0], 1);
+    EXPECT_EQ(q->perception.molecule[1], 1);
+    EXPECT_EQ(q->perception.molecule[2], 1);
+    EXPECT_EQ(q->perception.molecule[3], 2);
+    EXPECT_EQ(q->perception.molElectrons, (std::vector<double>{8.0, 8.0}));
 }
 
 TEST(Molecules, AnIonBehindTheWaterIsMoleculeTwoWhateverTheWaterOrder) {
@@ -128,8 +128,8 @@ TEST(Molecules, AnIonBehindTheWaterIsMoleculeTwoWhateverTheWaterOrder) {
         s.add("Cl1", "Cl", 8, 8, 8);
         auto q = s.build();
         EXPECT_EQ(moleculesOf(*q), 2) << order;
-        EXPECT_EQ(q->molecule[3], 2) << order;
-        EXPECT_EQ(q->molecule[0], 1) << order;
+        EXPECT_EQ(q->perception.molecule[3], 2) << order;
+        EXPECT_EQ(q->perception.molecule[0], 1) << order;
     }
 }
 
@@ -157,9 +157,9 @@ TEST(Molecules, TwoUreaMoleculesOfTheAsymmetricUnit) {
     auto q = readFixture(dir, "urea_z2");
     EXPECT_EQ(moleculesOf(*q), 2);
     int first = 0;
-    for (int i = 0; i < q->nAtoms; ++i) {
-        EXPECT_TRUE(q->molecule[i] == 1 || q->molecule[i] == 2) << q->atom[i].label;
-        first += q->molecule[i] == 1;
+    for (int i = 0; i < q->structure.nAtoms; ++i) {
+        EXPECT_TRUE(q->perception.molecule[i] == 1 || q->perception.molecule[i] == 2) << q->structure.atom[i].label;
+        first += q->perception.molecule[i] == 1;
     }
     EXPECT_EQ(first, 8);
 }
@@ -170,16 +170,16 @@ namespace {
 // pass over the atoms lets an atom join when a neighbour belongs to the current molecule;
 // the lowest atom left over starts the next molecule.
 std::vector<int> moleculesByPasses(const Quandrel& q) {
-    std::vector<int> molecule(q.nAtoms, 0);
+    std::vector<int> molecule(q.structure.nAtoms, 0);
     int current = 1;
     molecule[0] = 1;
     for (;;) {
         bool changed = true;
         while (changed) {
             changed = false;
-            for (int i = 1; i < q.nAtoms; ++i) {
+            for (int i = 1; i < q.structure.nAtoms; ++i) {
                 if (molecule[i] != 0) continue;
-                const Quandrel::Knopf& node = q.knopf[i];
+                const Knopf& node = q.perception.knopf[i];
                 for (int k = 0; k < node.anzahl; ++k)
                     if (molecule[node.nachbar[k]] == current) {
                         molecule[i] = current;
@@ -228,6 +228,6 @@ TEST(Molecules, TheSearchNumbersMoleculesLikeRepeatedFloodFillPasses) {
     const int count = moleculesOf(*q);
     EXPECT_EQ(count, 60);
     const std::vector<int> expected = moleculesByPasses(*q);
-    for (int i = 0; i < q->nAtoms; ++i) ASSERT_EQ(q->molecule[i], expected[i]) << q->atom[i].label;
-    EXPECT_EQ(static_cast<int>(q->molElectrons.size()), count);
+    for (int i = 0; i < q->structure.nAtoms; ++i) ASSERT_EQ(q->perception.molecule[i], expected[i]) << q->structure.atom[i].label;
+    EXPECT_EQ(static_cast<int>(q->perception.molElectrons.size()), count);
 }

@@ -40,7 +40,7 @@ inline StageRun runStage(Quandrel& q, const std::string& database) {
         std::fclose(f);
     }
     std::snprintf(q.opt.databasePath, sizeof q.opt.databasePath, "DABA.txt");
-    if (q.knopf.size() < static_cast<std::size_t>(q.nAtoms)) q.knopf.resize(static_cast<std::size_t>(q.nAtoms));
+    if (q.perception.knopf.size() < static_cast<std::size_t>(q.structure.nAtoms)) q.perception.knopf.resize(static_cast<std::size_t>(q.structure.nAtoms));
     long logStart = std::ftell(q.logFile);
     StageRun run;
     const Streams streams = capture([&] { q.findInDataBase(); });

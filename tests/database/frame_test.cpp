@@ -17,7 +17,7 @@ struct Vec3 {
     double x, y, z;
 };
 
-Vec3 at(const Quandrel& q, int i) { return {q.model.atom[i].cart[0], q.model.atom[i].cart[1], q.model.atom[i].cart[2]}; }
+Vec3 at(const Quandrel& q, int i) { return {q.transfer.model.atom[i].cart[0], q.transfer.model.atom[i].cart[1], q.transfer.model.atom[i].cart[2]}; }
 Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 operator+(Vec3 a, Vec3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
@@ -28,12 +28,12 @@ Vec3 unit(Vec3 a) {
 
 void expectAt(const Quandrel& q, int d, Vec3 want, const std::string& what) {
     SCOPED_TRACE(what);
-    EXPECT_NEAR(q.model.atom[d].cart[0], want.x, 1e-9);
-    EXPECT_NEAR(q.model.atom[d].cart[1], want.y, 1e-9);
-    EXPECT_NEAR(q.model.atom[d].cart[2], want.z, 1e-9);
+    EXPECT_NEAR(q.transfer.model.atom[d].cart[0], want.x, 1e-9);
+    EXPECT_NEAR(q.transfer.model.atom[d].cart[1], want.y, 1e-9);
+    EXPECT_NEAR(q.transfer.model.atom[d].cart[2], want.z, 1e-9);
     double frac[3];
-    toFractional(q, q.model.atom[d].cart, frac);
-    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q.model.atom[d].frac[c], frac[c], 1e-12);
+    toFractional(q.structure, q.transfer.model.atom[d].cart, frac);
+    for (int c = 0; c < 3; ++c) EXPECT_NEAR(q.transfer.model.atom[d].frac[c], frac[c], 1e-12);
 }
 
 // A pyramidal nitrogen N1 (atom 0) with the neighbours given by their element, at
@@ -56,8 +56,8 @@ struct Pyramid {
             connect(*q, static_cast<int>(k) + 1, {0});
             name(*q, static_cast<int>(k) + 1, names[k]);
         }
-        q->knopf[0].anzahl = 0;
-        for (int nb : nbs) q->knopf[0].nachbar[q->knopf[0].anzahl++] = nb;
+        q->perception.knopf[0].anzahl = 0;
+        for (int nb : nbs) q->perception.knopf[0].nachbar[q->perception.knopf[0].anzahl++] = nb;
         name(*q, 0, "N1c1h1h");
     }
 };
@@ -77,11 +77,11 @@ TEST(LocalFrame, SameElementOnBothAxesTakesTheFirstAndSecondSuchNeighbour) {
     StageRun run = runStage(*q, entry("N1c1c1h", "1", "KS: Z:C(1) X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     ASSERT_GE(tableLines(run.log).size(), 1u);
     EXPECT_EQ(tableLines(run.log)[0], "N1       C1        Z  N1       C2       X   R   2  1   1   4  1");
-    EXPECT_EQ(q->model.atom[0].atom0, 2);
-    EXPECT_EQ(q->model.atom[0].atom1, 1);
-    EXPECT_EQ(q->model.atom[0].atom2, 4);
-    EXPECT_EQ(q->model.atom[0].ax1, 3);
-    EXPECT_EQ(q->model.atom[0].ax2, 1);
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, 2);
+    EXPECT_EQ(q->transfer.model.atom[0].atom1, 1);
+    EXPECT_EQ(q->transfer.model.atom[0].atom2, 4);
+    EXPECT_EQ(q->transfer.model.atom[0].ax1, 3);
+    EXPECT_EQ(q->transfer.model.atom[0].ax2, 1);
 }
 
 TEST(LocalFrame, TerminalMirrorAtomTakesItsSecondAxisFromTheSecondShell) {
@@ -101,7 +101,7 @@ TEST(LocalFrame, TerminalMirrorAtomTakesItsSecondAxisFromTheSecondShell) {
     name(*q, 0, "O2c");
     StageRun run = runStage(*q, entry("O2c", "mz", "KS: Z:C(1) X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_EQ(tableLines(run.log)[0], "O1       C1        Z  O1       N1       X   R   2  1   1   4  mz");
-    EXPECT_EQ(q->model.atom[0].atom2, 3);
+    EXPECT_EQ(q->transfer.model.atom[0].atom2, 3);
     EXPECT_EQ(run.out.find("~~~~"), std::string::npos);  // not the fallback
 }
 
@@ -118,9 +118,9 @@ TEST(LocalFrame, IsolatedAtomPointsToDum0AndTheFirstConnectedAtom) {
     name(*q, 0, "Cl-1.0");
     StageRun run = runStage(*q, entry("Cl-1.0", "1", "KS: Z:DUM(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_EQ(tableLines(run.log)[0], "Cl1      DUM0      Z  Cl1      O1       X   R   2  1   1   4  _1");
-    EXPECT_EQ(q->model.atom[0].atom0, q->nAtoms + 1);  // the 1-based number of DUM0
-    EXPECT_EQ(q->model.atom[0].atom2, 2);
-    EXPECT_EQ(q->model.nDummy, 1);  // DUM0 is no new dummy
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->structure.nAtoms + 1);  // the 1-based number of DUM0
+    EXPECT_EQ(q->transfer.model.atom[0].atom2, 2);
+    EXPECT_EQ(q->transfer.model.nDummy, 1);  // DUM0 is no new dummy
 }
 
 TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
@@ -138,11 +138,11 @@ TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
     connect(*q, 1, {0, 2, 3});
     name(*q, 0, "H1c");
     StageRun run = runStage(*q, entry("H1c", "1", "KS: Z:DUM1 X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const int d = q->nAtoms + 1;
-    ASSERT_GE(static_cast<int>(q->model.atom.size()), d + 1);
+    const int d = q->structure.nAtoms + 1;
+    ASSERT_GE(static_cast<int>(q->transfer.model.atom.size()), d + 1);
     expectAt(*q, d, at(*q, 0) + unit(cross(at(*q, 0) - at(*q, 1), at(*q, 3) - at(*q, 1))), "third neighbour");
-    EXPECT_STREQ(q->model.atom[d].label, "DUM1");
-    EXPECT_EQ(q->model.atom[0].atom0, q->nAtoms + 2);
+    EXPECT_STREQ(q->transfer.model.atom[d].label, "DUM1");
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->structure.nAtoms + 2);
     EXPECT_EQ(tableLines(run.log)[0], "H1       DUM1      Z  H1       C1       X   R   2  1   1   4  1");
 
     // Tetrahedral C1: the second neighbour is more than 90 degrees away and counts.
@@ -157,7 +157,7 @@ TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
     connect(*q2, 1, {0, 2, 3});
     name(*q2, 0, "H1c");
     runStage(*q2, entry("H1c", "1", "KS: Z:DUM1 X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    expectAt(*q2, q2->nAtoms + 1, at(*q2, 0) + unit(cross(at(*q2, 0) - at(*q2, 1), at(*q2, 2) - at(*q2, 1))),
+    expectAt(*q2, q2->structure.nAtoms + 1, at(*q2, 0) + unit(cross(at(*q2, 0) - at(*q2, 1), at(*q2, 2) - at(*q2, 1))),
              "second neighbour");
 }
 
@@ -180,7 +180,7 @@ TEST(LocalFrame, PyramidalMirrorAtomFindsItsOddNeighbourInAnyOrder) {
             SCOPED_TRACE(axis);
             Pyramid p(c.elements, c.names);
             Quandrel& q = *p.q;
-            ASSERT_LT(planar(perceiving(q), q.knopf[0], 0), 0.8);
+            ASSERT_LT(planar(perceiving(q), q.perception.knopf[0], 0), 0.8);
             const std::string ks = std::string("KS: ") + axis + ":DUM1 Y:H(2) R: 0.0 d: 1.0";
             StageRun run = runStage(q, entry("N1c1h1h", "mz", ks, "K=1") + "END\n");
             const int odd = c.odd + 1;
@@ -189,7 +189,7 @@ TEST(LocalFrame, PyramidalMirrorAtomFindsItsOddNeighbourInAnyOrder) {
                 if (k != odd) pSum = pSum + (at(q, k) - at(q, 0));
             const Vec3 want = axis[0] == 'Z' ? at(q, 0) + unit(cross(pSum, at(q, odd) - at(q, 0)))
                                              : at(q, 0) + unit(pSum);
-            expectAt(q, q.nAtoms + 1, want, "dummy");
+            expectAt(q, q.structure.nAtoms + 1, want, "dummy");
         }
     }
 }
@@ -206,12 +206,12 @@ TEST(LocalFrame, Mm2DummyBisectsTheTwoNeighboursOfOneAtomType) {
     connect(*q, 2, {0});
     name(*q, 0, "O1h1h");
     StageRun run = runStage(*q, entry("O1h1h", "mm2", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const int d = q->nAtoms + 1;
+    const int d = q->structure.nAtoms + 1;
     expectAt(*q, d, at(*q, 0) + unit((at(*q, 1) - at(*q, 0)) + (at(*q, 2) - at(*q, 0))), "bisector");
     EXPECT_NE(run.out.find("MM2!!! H1 H2 O1 \n"), std::string::npos);
     char line[120];
-    std::snprintf(line, sizeof line, "0 MM2!!!DUM1 %f %f %f --- \n", q->model.atom[d].frac[0], q->model.atom[d].frac[1],
-                  q->model.atom[d].frac[2]);
+    std::snprintf(line, sizeof line, "0 MM2!!!DUM1 %f %f %f --- \n", q->transfer.model.atom[d].frac[0], q->transfer.model.atom[d].frac[1],
+                  q->transfer.model.atom[d].frac[2]);
     EXPECT_NE(run.out.find(line), std::string::npos);
     EXPECT_EQ(tableLines(run.log)[0], "O1       DUM1      Z  O1       H1       X   R   2  1   1   4  mm2");
 }
@@ -224,7 +224,7 @@ TEST(LocalFrame, ThreefoldDummyLiesOnTheAxisOfThePyramid) {
     for (int k = 0; k < 3; ++k)
         sum = sum + unit(cross(at(q, k + 1) - at(q, 0), at(q, (k + 1) % 3 + 1) - at(q, 0)));
     const Vec3 want = at(q, 0) + unit(sum);
-    expectAt(q, q.nAtoms + 1, want, "axis");
+    expectAt(q, q.structure.nAtoms + 1, want, "axis");
     // The axis of the pyramid is the fourth tetrahedral direction (or its opposite).
     const Vec3 axis = want - at(q, 0);
     EXPECT_NEAR(std::fabs(axis.x * TETRAHEDRON[3][0] + axis.y * TETRAHEDRON[3][1] + axis.z * TETRAHEDRON[3][2]), 1.0,
@@ -238,9 +238,9 @@ TEST(LocalFrame, SecondAxisDummyOfAPyramidalMirrorAtom) {
     Pyramid p({"H", "H", "C"}, {"H1n", "H1n", "C1n"});
     Quandrel& q = *p.q;
     StageRun run = runStage(q, entry("N1c1h1h", "mz", "KS: Z:C(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    expectAt(q, q.nAtoms + 1, at(q, 0) + unit((at(q, 1) - at(q, 0)) + (at(q, 2) - at(q, 0))), "dummy");
+    expectAt(q, q.structure.nAtoms + 1, at(q, 0) + unit((at(q, 1) - at(q, 0)) + (at(q, 2) - at(q, 0))), "dummy");
     EXPECT_EQ(tableLines(run.log)[0], "N1       C3        Z  N1       DUM1     X   R   2  1   1   4  _mz");
-    EXPECT_EQ(q.model.atom[0].atom2, q.nAtoms + 2);
+    EXPECT_EQ(q.transfer.model.atom[0].atom2, q.structure.nAtoms + 2);
     char want[400];
     std::snprintf(want, sizeof want, "Kandidat fuer Tremons weg\n%-30s 3\n%-30s 3\n%-30s 3\n%-30s unterscheident sich von den anderen beiden\n",
                   "H1n", "H1n", "C1n", "C1n");
@@ -259,7 +259,7 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
         b.add("H" + std::to_string(k + 3), "H", 20 + 1.01 * TETRAHEDRON[k][0], 20 + 1.01 * TETRAHEDRON[k][1],
               20 + 1.01 * TETRAHEDRON[k][2]);
     auto q = b.build();
-    q->model.atom.resize(static_cast<std::size_t>(q->nAtoms));
+    q->transfer.model.atom.resize(static_cast<std::size_t>(q->structure.nAtoms));
     connect(*q, 0, {1, 2});
     connect(*q, 3, {4, 5, 6});
     name(*q, 0, "O1h1h");
@@ -267,17 +267,17 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
     const std::string db = entry("O1h1h", "mm2", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") +
                            entry("N1h1h1h", "3", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n";
     StageRun run = runStage(*q, db);
-    EXPECT_EQ(q->model.nDummy, 3);
-    ASSERT_EQ(q->model.atom.size(), static_cast<std::size_t>(q->nAtoms + 3));
-    EXPECT_EQ(q->model.atom[0].atom0, 9);
-    EXPECT_EQ(q->model.atom[3].atom0, 10);
+    EXPECT_EQ(q->transfer.model.nDummy, 3);
+    ASSERT_EQ(q->transfer.model.atom.size(), static_cast<std::size_t>(q->structure.nAtoms + 3));
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, 9);
+    EXPECT_EQ(q->transfer.model.atom[3].atom0, 10);
     const std::vector<std::string> table = tableLines(run.log);
     ASSERT_EQ(table.size(), 5u);
     EXPECT_EQ(table[0].substr(0, 20), "O1       DUM1      Z");
     EXPECT_EQ(table[1].substr(0, 20), "N1       DUM2      Z");
     char want[3][80];
     for (int k = 0; k < 3; ++k) {
-        const double* f = q->model.atom[static_cast<std::size_t>(q->nAtoms + k)].frac;
+        const double* f = q->transfer.model.atom[static_cast<std::size_t>(q->structure.nAtoms + k)].frac;
         std::snprintf(want[k], sizeof want[k], "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
     }
     EXPECT_EQ(table[2], want[0]);
@@ -323,13 +323,13 @@ TEST(LocalFrame, DegenerateFramesStayInsideTheStructure) {
     name(*q, 0, "Cl1cl");
     name(*q, 1, "Cl1cl");
     StageRun run = runStage(*q, entry("Cl1cl", "1", "KS: Z:DUM1 X:O(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const Vec3 d1 = at(*q, q->nAtoms + 1) - at(*q, 0);
+    const Vec3 d1 = at(*q, q->structure.nAtoms + 1) - at(*q, 0);
     EXPECT_NEAR(d1.x * d1.x + d1.y * d1.y + d1.z * d1.z, 1.0, 1e-9);
     EXPECT_NEAR(d1.z, 0.0, 1e-12);
     for (int i = 0; i < 2; ++i) {
-        EXPECT_GE(q->model.atom[i].atom2, 1);
-        EXPECT_LE(q->model.atom[i].atom2, q->nAtoms);
-        EXPECT_NE(q->model.atom[i].atom2, i + 1);
+        EXPECT_GE(q->transfer.model.atom[i].atom2, 1);
+        EXPECT_LE(q->transfer.model.atom[i].atom2, q->structure.nAtoms);
+        EXPECT_NE(q->transfer.model.atom[i].atom2, i + 1);
     }
     EXPECT_NE(run.err.find("Warning: atom Cl1 has no second-shell atom"), std::string::npos);
 
@@ -373,6 +373,6 @@ TEST(LocalFrame, TableKeptForTheMasterFilesIsTheLogTableLineForLine) {
                                     entry("C1o", "1", "KS: Z:O(1) X:N(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     std::vector<std::string> want = tableLines(run.log);
     want.push_back("END ATOM");
-    EXPECT_EQ(q->frameTable, want);
+    EXPECT_EQ(q->transfer.frameTable, want);
     EXPECT_EQ(want.size(), 5u);  // O1, C1, DUM0, DUM1, END ATOM
 }

@@ -39,8 +39,8 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
                            entry("C1c1h", "mz", KS_C_C, "KAPPA= 0.98 ; 0.97", 4.25) + entry("C1c", "1", KS_C_C) +
                            entry("H1c", "3m", KS_C_C, "K=1.15") + "END\n";
     StageRun run = runStage(*m.q, db);
-    const AtomRecord& c = m.q->model.atom[0];
-    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{1, 1, 1}));
+    const AtomRecord& c = m.q->transfer.model.atom[0];
+    EXPECT_EQ(m.q->transfer.inDatabase, (std::vector<int>{1, 1, 1}));
     EXPECT_DOUBLE_EQ(c.multipole[0], 4.25);
     for (int k = 1; k < 26; ++k) EXPECT_NEAR(c.multipole[k], 0.01 * k, 1e-12) << k;
     EXPECT_STREQ(c.siteSym, "mz");
@@ -52,7 +52,7 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
     EXPECT_EQ(c.ax2, 1);
     EXPECT_EQ(c.atom0, 2);
     EXPECT_EQ(c.atom1, 1);
-    EXPECT_EQ(m.q->model.nDummy, 1);
+    EXPECT_EQ(m.q->transfer.model.nDummy, 1);
 
     EXPECT_NE(run.err.find("Database path: DABA.txt\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Reading database...\n"), 0u);
@@ -72,8 +72,8 @@ TEST(DatabaseTransfer, PopulationsAreReadAsNumbersWhateverTheirLineBreaks) {
     for (int k = 0; k < 26; ++k) numbers += std::to_string(0.5 + k) + ((k % 4 == 3) ? "\n" : "  ");
     const std::string db = "C1c1h\n" + numbers + "\nSymmetrie: 1\n" + KS_C_C + "\nK=1.0\nEND\n";
     runStage(*m.q, db);
-    for (int k = 0; k < 26; ++k) EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[k], 0.5 + k);
-    EXPECT_STREQ(m.q->model.atom[0].siteSym, "1");
+    for (int k = 0; k < 26; ++k) EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[0].multipole[k], 0.5 + k);
+    EXPECT_STREQ(m.q->transfer.model.atom[0].siteSym, "1");
 }
 
 TEST(DatabaseTransfer, KappaLineCases) {
@@ -94,34 +94,34 @@ TEST(DatabaseTransfer, KappaLineCases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Methyl m;
-        for (double& k : m.q->atom[static_cast<std::size_t>(c.atom)].kappa) k = 9;
-        const std::string key = m.q->quandrelName[c.atom];
+        for (double& k : m.q->structure.atom[static_cast<std::size_t>(c.atom)].kappa) k = 9;
+        const std::string key = m.q->perception.quandrelName[c.atom];
         // Another entry follows, so without a kappa line its name and first numbers are read.
         const std::string db = entry(key, "1", KS_C_C, c.kappaLine) + entry("Q1q", "1", KS_C_C, "K=0.5") + "END\n";
         runStage(*m.q, db);
-        for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(m.q->model.atom[static_cast<std::size_t>(c.atom)].kappa[k], c.want[k]) << k;
+        for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[static_cast<std::size_t>(c.atom)].kappa[k], c.want[k]) << k;
     }
 }
 
 TEST(DatabaseTransfer, LastEntryWithoutKappaLineAtTheEndOfTheFileGetsTheDefaults) {
     Methyl m;
     runStage(*m.q, entry("C1c1h", "1", KS_C_C));
-    EXPECT_EQ(m.q->inDatabase[0], 1);
-    for (double k : m.q->model.atom[0].kappa) EXPECT_DOUBLE_EQ(k, 1.0);
+    EXPECT_EQ(m.q->transfer.inDatabase[0], 1);
+    for (double k : m.q->transfer.model.atom[0].kappa) EXPECT_DOUBLE_EQ(k, 1.0);
 }
 
 TEST(DatabaseTransfer, MissingAtomIsReportedAndKeepsItsValues) {
     Methyl m;
-    m.q->atom[1].multipole[0] = 3.75;
-    std::snprintf(m.q->atom[1].siteSym, sizeof m.q->atom[1].siteSym, "old");
-    m.q->atom[1].ax1 = 2;
-    m.q->atom[1].atom0 = 7;
+    m.q->structure.atom[1].multipole[0] = 3.75;
+    std::snprintf(m.q->structure.atom[1].siteSym, sizeof m.q->structure.atom[1].siteSym, "old");
+    m.q->structure.atom[1].ax1 = 2;
+    m.q->structure.atom[1].atom0 = 7;
     StageRun run = runStage(*m.q, entry("C1c1h", "mz", KS_C_C, "K=1") + entry("H1c", "1", KS_C_C, "K=1") + "END\n");
-    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{1, 0, 1}));
+    EXPECT_EQ(m.q->transfer.inDatabase, (std::vector<int>{1, 0, 1}));
     EXPECT_NE(run.err.find("Quandrel[1] C1c was NOT found in Database DABA.txt!\n"), std::string::npos);
     EXPECT_NE(run.descent.find("C2: C1c IS NOT IN THE DATABASE YET!\n"), std::string::npos);
     EXPECT_NE(run.symmetry.find("Symmetry has not yet been assigned to atom C2\n"), std::string::npos);
-    const AtomRecord& c2 = m.q->model.atom[1];
+    const AtomRecord& c2 = m.q->transfer.model.atom[1];
     EXPECT_DOUBLE_EQ(c2.multipole[0], 3.75);
     EXPECT_STREQ(c2.siteSym, "old");
     EXPECT_EQ(c2.ax1, 2);
@@ -137,12 +137,12 @@ TEST(DatabaseTransfer, RescanRulesHoldThroughTheStage) {
                            "\n\n   Model Compound Name:    second\n" + entry("C1c", "1", KS_C_C, "K=1", 2.0) +
                            entry("H1c ", "1", KS_C_C, "K=1") + "C1c1h\n";
     StageRun run = runStage(*m.q, db);
-    EXPECT_EQ(m.q->inDatabase, (std::vector<int>{0, 1, 0}));
-    EXPECT_DOUBLE_EQ(m.q->model.atom[1].multipole[0], 1.0);
-    EXPECT_EQ(m.q->model.atom[1].modelCompound, "first");
+    EXPECT_EQ(m.q->transfer.inDatabase, (std::vector<int>{0, 1, 0}));
+    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[1].multipole[0], 1.0);
+    EXPECT_EQ(m.q->transfer.model.atom[1].modelCompound, "first");
     // C2's search stops before the second model compound; the failed search for H1c that
     // follows reads the whole file and leaves the last one.
-    EXPECT_EQ(m.q->databaseSeen.modelLine, "Model Compound Name:    second");
+    EXPECT_EQ(m.q->transfer.databaseSeen.modelLine, "Model Compound Name:    second");
 }
 
 TEST(DatabaseTransfer, EntryBeforeAnyModelCompoundInheritsTheLastOneSeen) {
@@ -152,8 +152,8 @@ TEST(DatabaseTransfer, EntryBeforeAnyModelCompoundInheritsTheLastOneSeen) {
     const std::string db = entry("C1c", "1", KS_C_C, "K=1") + "Model Compound Name:    late\n" +
                            "!Degree of planarity (1 is planar): 0.75\n" + entry("H1c", "1", KS_C_C, "K=1") + "END\n";
     StageRun run = runStage(*m.q, db);
-    EXPECT_EQ(m.q->model.atom[1].modelCompound, "late");
-    EXPECT_DOUBLE_EQ(m.q->model.atom[1].planarity, 0.75);
+    EXPECT_EQ(m.q->transfer.model.atom[1].modelCompound, "late");
+    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[1].planarity, 0.75);
     EXPECT_NE(run.descent.find("C2: C1c from: late\n"), std::string::npos);
 }
 
@@ -183,7 +183,7 @@ TEST(DatabaseTransfer, BondResetIsForHydrogenOnlyNotForNamesBeginningWithH) {
     name(*q, 0, "Hg1c");
     name(*q, 1, "C1hg");
     runStage(*q, entry("Hg1c", "1", "KS: Z:C(1) X:C(2) R: 0.000 : 1.0", "K=1") + "END\n");
-    EXPECT_EQ(q->inDatabase[0], 1);
+    EXPECT_EQ(q->transfer.inDatabase[0], 1);
     EXPECT_EQ(slurp("resetbond.txt"), "");
 }
 
@@ -191,31 +191,31 @@ TEST(DatabaseTransfer, BadEntriesGiveClearWarningsAndNoCrash) {
     {
         SCOPED_TRACE("numbers that do not parse");
         Methyl m;
-        for (double& p : m.q->atom[0].multipole) p = -1;
+        for (double& p : m.q->structure.atom[0].multipole) p = -1;
         StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25 abc\nSymmetrie: mz\n" + std::string(KS_C_C) + "\nK=1\nEND\n");
-        EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[1], 0.25);
-        EXPECT_DOUBLE_EQ(m.q->model.atom[0].multipole[2], -1);  // the rest keep their values
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[0].multipole[1], 0.25);
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[0].multipole[2], -1);  // the rest keep their values
         EXPECT_NE(run.err.find("Warning: database entry C1c1h: only 2 of the 26 populations could be read."),
                   std::string::npos);
     }
     {
         SCOPED_TRACE("an entry cut off by the end of the file");
         Methyl m;
-        std::snprintf(m.q->atom[0].siteSym, sizeof m.q->atom[0].siteSym, "old");
+        std::snprintf(m.q->structure.atom[0].siteSym, sizeof m.q->structure.atom[0].siteSym, "old");
         StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25\n");
-        EXPECT_EQ(m.q->inDatabase[0], 1);
-        EXPECT_STREQ(m.q->model.atom[0].siteSym, "old");
+        EXPECT_EQ(m.q->transfer.inDatabase[0], 1);
+        EXPECT_STREQ(m.q->transfer.model.atom[0].siteSym, "old");
         EXPECT_NE(run.err.find("the file ends before the entry is complete."), std::string::npos);
         EXPECT_EQ(tableLines(run.log).size(), 1u);  // DUM0 only
     }
     {
         SCOPED_TRACE("a KS: line that does not parse keeps the input frame");
         Methyl m;
-        m.q->atom[0].ax1 = 2;
-        m.q->atom[0].ax2 = 1;
+        m.q->structure.atom[0].ax1 = 2;
+        m.q->structure.atom[0].ax2 = 1;
         StageRun run = runStage(*m.q, entry("C1c1h", "mz", "KS: bad line", "K=1") + "END\n");
-        EXPECT_EQ(m.q->model.atom[0].ax1, 2);
-        EXPECT_EQ(m.q->model.atom[0].ax2, 1);
+        EXPECT_EQ(m.q->transfer.model.atom[0].ax1, 2);
+        EXPECT_EQ(m.q->transfer.model.atom[0].ax2, 1);
         EXPECT_NE(run.err.find("its KS: line could not be read"), std::string::npos);
         EXPECT_EQ(run.symmetry.find("Atom C1"), std::string::npos);
     }
@@ -235,18 +235,18 @@ TEST(DatabaseTransfer, AtomsSharingAnEntryEachKeepWhatTheEntryDoesNotGive) {
     Methyl m;
     name(*m.q, 1, "C1c1h");
     for (int a = 0; a < 2; ++a) {
-        for (double& p : m.q->atom[a].multipole) p = -1.0 - a;
-        std::snprintf(m.q->atom[a].siteSym, sizeof m.q->atom[a].siteSym, "old%d", a);
+        for (double& p : m.q->structure.atom[a].multipole) p = -1.0 - a;
+        std::snprintf(m.q->structure.atom[a].siteSym, sizeof m.q->structure.atom[a].siteSym, "old%d", a);
     }
     StageRun run = runStage(*m.q, "C1c1h\n4.5 0.25 abc\n");
     for (int a = 0; a < 2; ++a) {
         SCOPED_TRACE("atom " + std::to_string(a));
-        EXPECT_EQ(m.q->inDatabase[a], 1);
-        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[0], 4.5);
-        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[1], 0.25);
-        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[2], -1.0 - a);
-        EXPECT_DOUBLE_EQ(m.q->model.atom[a].multipole[25], -1.0 - a);
-        EXPECT_EQ(std::string(m.q->model.atom[a].siteSym), "old" + std::to_string(a));
+        EXPECT_EQ(m.q->transfer.inDatabase[a], 1);
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[a].multipole[0], 4.5);
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[a].multipole[1], 0.25);
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[a].multipole[2], -1.0 - a);
+        EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[a].multipole[25], -1.0 - a);
+        EXPECT_EQ(std::string(m.q->transfer.model.atom[a].siteSym), "old" + std::to_string(a));
     }
     for (const char* warning : {"only 2 of the 26 populations could be read.", "the file ends before the entry"}) {
         const std::size_t first = run.err.find(warning);
@@ -261,8 +261,8 @@ TEST(DatabaseTransfer, OversizedTextsAreReadWithoutOverflow) {
     const std::string ks = "KS: Z:C(1" + std::string(300, ' ') + ") X:C(2)" + std::string(300, 'r') + ": " +
                            std::string(300, 'w') + " 0.0 " + std::string(200, 't') + ": 1.0";
     runStage(*m.q, entry("C1c1h", longSym, ks, "K=1") + "END\n");
-    EXPECT_EQ(std::string(m.q->model.atom[0].siteSym), std::string(29, 'm'));
-    EXPECT_EQ(m.q->model.atom[0].atom0, 2);
+    EXPECT_EQ(std::string(m.q->transfer.model.atom[0].siteSym), std::string(29, 'm'));
+    EXPECT_EQ(m.q->transfer.model.atom[0].atom0, 2);
 }
 
 TEST(DatabaseTransfer, UnreadableDatabaseStopsWithItsPath) {

@@ -56,7 +56,7 @@ TEST(Vec, ANodeCountStaysWithinTheNeighbourSlots) {
         int anzahl, count;
     } rows[] = {{-3, 0}, {0, 0}, {4, 4}, {MAX_NEIGHBOURS, MAX_NEIGHBOURS}, {MAX_NEIGHBOURS + 2, MAX_NEIGHBOURS}};
     for (const auto& r : rows) {
-        Quandrel::Knopf node;
+        Knopf node;
         node.anzahl = r.anzahl;
         EXPECT_EQ(node.count(), r.count) << r.anzahl;
     }

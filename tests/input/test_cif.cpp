@@ -168,12 +168,12 @@ TEST(CifReader, StatedDispersionIsTakenAndUnknownDispersionComputed) {
     ScratchDir dir;
     const CrystalInput in = readText(dir, CifText().text() + atomTypes("O 0.0110 0.0060\nH ? .\nCl 0.1484 0.1585"));
     Quandrel q(Quandrel::NoInput{});
-    loadCrystal(q, in);
-    ASSERT_EQ(q.nScat, 3);
-    EXPECT_EQ(std::string(q.scatTable[0].symbol) + " " + std::to_string(q.scatTable[0].values[0]), "O 0.011000");
-    EXPECT_DOUBLE_EQ(q.scatTable[0].values[1], 0.006);
-    EXPECT_DOUBLE_EQ(q.scatTable[2].values[1], 0.1585);
-    EXPECT_NEAR(q.scatTable[1].values[0], 0.0, 1e-3) << "hydrogen: computed for the wavelength";
+    loadCrystal(q.structure, in);
+    ASSERT_EQ(q.structure.nScat, 3);
+    EXPECT_EQ(std::string(q.structure.scatTable[0].symbol) + " " + std::to_string(q.structure.scatTable[0].values[0]), "O 0.011000");
+    EXPECT_DOUBLE_EQ(q.structure.scatTable[0].values[1], 0.006);
+    EXPECT_DOUBLE_EQ(q.structure.scatTable[2].values[1], 0.1585);
+    EXPECT_NEAR(q.structure.scatTable[1].values[0], 0.0, 1e-3) << "hydrogen: computed for the wavelength";
 }
 
 TEST(CifReader, BadInputStopsWithAMessageNamingTheFileAndTheProblem) {
@@ -391,28 +391,28 @@ TEST(CifReader, MissingFileStops) {
 std::unique_ptr<Quandrel> loaded(const ScratchDir& dir, const CifText& cif) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     q->opt.crystalInput = 1;
-    loadCrystal(*q, readText(dir, cif.text()));
+    loadCrystal(q->structure, readText(dir, cif.text()));
     return q;
 }
 
 TEST(CrystalLoader, GivesTheAtomsAnXdParameterFileWouldGive) {
     ScratchDir dir;
     auto q = loaded(dir, CifText());
-    EXPECT_STREQ(q->title, "test");
-    ASSERT_EQ(q->nAtoms, 4);
-    ASSERT_EQ(q->nScat, 3);
+    EXPECT_STREQ(q->structure.title, "test");
+    ASSERT_EQ(q->structure.nAtoms, 4);
+    ASSERT_EQ(q->structure.nScat, 3);
     const char* symbols[] = {"O", "H", "Cl"};
     const int valence[] = {6, 1, 7};
     for (int k = 0; k < 3; ++k) {
-        EXPECT_STREQ(q->scatTable[k].symbol, symbols[k]);
-        EXPECT_EQ(q->scatTable[k].valenceElectrons, valence[k]);
-        EXPECT_EQ(q->kappaNo[k], k + 1);
-        for (int v = 0; v < 6; ++v) EXPECT_EQ(q->kappaSet[v][k], 1.0);
+        EXPECT_STREQ(q->structure.scatTable[k].symbol, symbols[k]);
+        EXPECT_EQ(q->structure.scatTable[k].valenceElectrons, valence[k]);
+        EXPECT_EQ(q->structure.kappaNo[k], k + 1);
+        for (int v = 0; v < 6; ++v) EXPECT_EQ(q->structure.kappaSet[v][k], 1.0);
     }
-    EXPECT_EQ(q->nKappa, 3);
+    EXPECT_EQ(q->structure.nKappa, 3);
     const int tbl[] = {1, 2, 2, 3};
     for (int i = 0; i < 4; ++i) {
-        const AtomRecord& a = q->atom[i];
+        const AtomRecord& a = q->structure.atom[i];
         EXPECT_EQ(a.tbl, tbl[i]) << a.label;
         EXPECT_EQ(a.kap, tbl[i]) << a.label;
         EXPECT_EQ(a.tp, 2);
@@ -422,18 +422,18 @@ TEST(CrystalLoader, GivesTheAtomsAnXdParameterFileWouldGive) {
         EXPECT_NE(a.atom0, i + 1) << a.label;
     }
     // the hydrogen atoms take the oxygen atom as their first frame atom
-    EXPECT_EQ(q->atom[1].atom0, 1);
-    EXPECT_EQ(q->atom[2].atom0, 1);
+    EXPECT_EQ(q->structure.atom[1].atom0, 1);
+    EXPECT_EQ(q->structure.atom[2].atom0, 1);
     // anisotropic U as stated; isotropic U as the tensor of the monoclinic cell
-    EXPECT_DOUBLE_EQ(q->atom[0].u[5], 0.003);
+    EXPECT_DOUBLE_EQ(q->structure.atom[0].u[5], 0.003);
     const double cosBetaStar = -std::cos(100.0 * M_PI / 180.0);
-    const AtomRecord& h = q->atom[1];
+    const AtomRecord& h = q->structure.atom[1];
     EXPECT_DOUBLE_EQ(h.u[0], 0.03);
     EXPECT_DOUBLE_EQ(h.u[2], 0.03);
     EXPECT_EQ(h.u[3], 0.0);
     EXPECT_NEAR(h.u[4], 0.03 * cosBetaStar, 1e-12);
     EXPECT_EQ(h.u[5], 0.0);
-    EXPECT_EQ(q->symmetry.symm, std::vector<std::string>{"-X,1/2+Y,1/2-Z"});
+    EXPECT_EQ(q->structure.symmetry.symm, std::vector<std::string>{"-X,1/2+Y,1/2-Z"});
 }
 
 TEST(CrystalLoader, GroundStateOccupationsOfTheScatteringRows) {
@@ -476,7 +476,7 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
     ScratchDir dir;
     auto q = loaded(dir, CifText());
     std::string text;
-    for (const std::string& line : q->masTemplate) text += line + "\n";
+    for (const std::string& line : q->structure.masTemplate) text += line + "\n";
     EXPECT_NE(text.find("\nLATT  C P\nSYMM     -X,1/2+Y,1/2-Z\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\nCELLSD    0.2000    0.0000    0.0000    0.0000    0.1000    0.0000\n"), std::string::npos);
     EXPECT_NE(text.find("\nH1       O1        Z  H1       "), std::string::npos) << text;
@@ -485,14 +485,14 @@ TEST(CrystalLoader, TemplateIsAMasterFileOurReaderTakes) {
     dir.write("xd.mas", text);
 
     Quandrel again(Quandrel::NoInput{});
-    readMasterFile(again);
-    EXPECT_STREQ(again.title, "test");
-    for (int k = 0; k < 6; ++k) EXPECT_NEAR(again.cell[k], q->cell[k], 1e-4);
-    ASSERT_EQ(again.nScat, q->nScat);
-    for (int k = 0; k < q->nScat; ++k) {
-        EXPECT_EQ(again.scatTable[k].element, q->scatTable[k].element);
-        EXPECT_EQ(again.scatTable[k].valenceElectrons, q->scatTable[k].valenceElectrons);
-        for (int o = 0; o < 18; ++o) EXPECT_EQ(again.scatTable[k].occupations[o], q->scatTable[k].occupations[o]);
+    readMasterFile(again.structure);
+    EXPECT_STREQ(again.structure.title, "test");
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(again.structure.cell[k], q->structure.cell[k], 1e-4);
+    ASSERT_EQ(again.structure.nScat, q->structure.nScat);
+    for (int k = 0; k < q->structure.nScat; ++k) {
+        EXPECT_EQ(again.structure.scatTable[k].element, q->structure.scatTable[k].element);
+        EXPECT_EQ(again.structure.scatTable[k].valenceElectrons, q->structure.scatTable[k].valenceElectrons);
+        for (int o = 0; o < 18; ++o) EXPECT_EQ(again.structure.scatTable[k].occupations[o], q->structure.scatTable[k].occupations[o]);
     }
 }
 
@@ -506,7 +506,7 @@ TEST(CrystalLoader, TemplateAtomLinesKeepLongLabelsApart) {
     auto q = loaded(dir, cif);
     std::vector<std::vector<std::string>> rows;
     bool inside = false;
-    for (const std::string& line : q->masTemplate) {
+    for (const std::string& line : q->structure.masTemplate) {
         if (line == "END ATOM") break;
         if (inside) {
             rows.emplace_back();
@@ -516,11 +516,11 @@ TEST(CrystalLoader, TemplateAtomLinesKeepLongLabelsApart) {
     }
     ASSERT_EQ(rows.size(), 4u);
     for (int i = 0; i < 4; ++i) {
-        ASSERT_EQ(rows[i].size(), 12u) << q->atom[i].label;
-        EXPECT_EQ(rows[i][0], q->atom[i].label);
-        EXPECT_EQ(rows[i][1], q->atom[q->atom[i].atom0 - 1].label);
-        EXPECT_EQ(rows[i][3], q->atom[i].label);
-        EXPECT_EQ(rows[i][4], q->atom[q->atom[i].atom2 - 1].label);
+        ASSERT_EQ(rows[i].size(), 12u) << q->structure.atom[i].label;
+        EXPECT_EQ(rows[i][0], q->structure.atom[i].label);
+        EXPECT_EQ(rows[i][1], q->structure.atom[q->structure.atom[i].atom0 - 1].label);
+        EXPECT_EQ(rows[i][3], q->structure.atom[i].label);
+        EXPECT_EQ(rows[i][4], q->structure.atom[q->structure.atom[i].atom2 - 1].label);
     }
 }
 
@@ -537,12 +537,12 @@ TEST(CrystalLoader, NoHydrogenWarnsOnceAndFramesKeepToTheirPart) {
     std::string err;
     EXPECT_EQ(stopCodeOf([&] { q = loaded(dir, cif); }, &err), -1);
     EXPECT_EQ(countOf(err, "holds no hydrogen atoms"), 1) << err;
-    ASSERT_EQ(q->nAtoms, 4);
+    ASSERT_EQ(q->structure.nAtoms, 4);
     // O1 and O2 are 0.11 A apart but in different parts: neither frames the other
-    EXPECT_NE(q->atom[1].atom0, 3);
-    EXPECT_NE(q->atom[1].atom2, 3);
-    EXPECT_NE(q->atom[2].atom0, 2);
-    EXPECT_NE(q->atom[2].atom2, 2);
+    EXPECT_NE(q->structure.atom[1].atom0, 3);
+    EXPECT_NE(q->structure.atom[1].atom2, 3);
+    EXPECT_NE(q->structure.atom[2].atom0, 2);
+    EXPECT_NE(q->structure.atom[2].atom2, 2);
 }
 
 // The default frame as a scan of every atom gives it: the nearest atom of a part that may
@@ -550,10 +550,10 @@ TEST(CrystalLoader, NoHydrogenWarnsOnceAndFramesKeepToTheirPart) {
 // second nearest; ties go to the lower index.
 void scannedFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     std::vector<std::pair<double, int>> near;
-    const double* c = q.atom[i].cart;
-    for (int j = 0; j < q.nAtoms; ++j) {
-        if (j == i || !partsMayBond(q.atom[i].part, q.atom[j].part)) continue;
-        const double* p = q.atom[j].cart;
+    const double* c = q.structure.atom[i].cart;
+    for (int j = 0; j < q.structure.nAtoms; ++j) {
+        if (j == i || !partsMayBond(q.structure.atom[i].part, q.structure.atom[j].part)) continue;
+        const double* p = q.structure.atom[j].cart;
         near.push_back({(p[0] - c[0]) * (p[0] - c[0]) + (p[1] - c[1]) * (p[1] - c[1]) + (p[2] - c[2]) * (p[2] - c[2]),
                         j});
     }
@@ -561,8 +561,8 @@ void scannedFrame(const Quandrel& q, int i, int& atom0, int& atom2) {
     atom0 = near.empty() ? i : near[0].second;
     atom2 = near.size() > 1 ? near[1].second : atom0;
     for (std::size_t k = 1; k < near.size() && k < 8; ++k) {
-        const double* p = q.atom[atom0].cart;
-        const double* r = q.atom[near[k].second].cart;
+        const double* p = q.structure.atom[atom0].cart;
+        const double* r = q.structure.atom[near[k].second].cart;
         double uv = 0, uu = 0;
         for (int m = 0; m < 3; ++m) {
             uv += (p[m] - c[m]) * (r[m] - c[m]);
@@ -638,12 +638,12 @@ TEST(CrystalLoader, DefaultFramesAreThoseOfAScanOfEveryAtom) {
         }
         std::unique_ptr<Quandrel> q;
         captureStderr([&] { q = loaded(dir, cif); });
-        ASSERT_EQ(q->nAtoms, static_cast<int>(row.sites.size()));
-        for (int i = 0; i < q->nAtoms; ++i) {
+        ASSERT_EQ(q->structure.nAtoms, static_cast<int>(row.sites.size()));
+        for (int i = 0; i < q->structure.nAtoms; ++i) {
             int atom0, atom2;
             scannedFrame(*q, i, atom0, atom2);
-            EXPECT_EQ(q->atom[i].atom0, atom0 + 1) << q->atom[i].label;
-            EXPECT_EQ(q->atom[i].atom2, atom2 + 1) << q->atom[i].label;
+            EXPECT_EQ(q->structure.atom[i].atom0, atom0 + 1) << q->structure.atom[i].label;
+            EXPECT_EQ(q->structure.atom[i].atom2, atom2 + 1) << q->structure.atom[i].label;
         }
     }
 }
@@ -655,17 +655,17 @@ TEST(CrystalLoader, RefusesMoreAtomsThanTheCapacityAndLongLabels) {
     many.sites.assign(static_cast<std::size_t>(MAX_ATOMS) + 1, in.sites[0]);
     std::string err;
     Quandrel q(Quandrel::NoInput{});
-    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q.structure, many); }, &err), 1);
     EXPECT_NE(err.find("t.cif: the structure holds " + std::to_string(MAX_ATOMS + 1) + " atoms"), std::string::npos)
         << err;
     // a full atom table leaves no record for the dummy atom DUM0: refused when read
     many.sites.resize(static_cast<std::size_t>(MAX_ATOMS));
-    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, many); }, &err), 1);
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q.structure, many); }, &err), 1);
     EXPECT_NE(err.find("one kept for the dummy atom DUM0"), std::string::npos) << err;
 
     CrystalInput longLabel = in;
     longLabel.sites[0].label = std::string(LABEL_CAP, 'C');
-    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, longLabel); }, &err), 1);
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q.structure, longLabel); }, &err), 1);
     EXPECT_NE(err.find("is longer than"), std::string::npos) << err;
 }
 
@@ -705,8 +705,8 @@ TEST(CrystalLoader, UnmarkedAlternativeSitesGoIntoDifferentParts) {
         cif.aniso = "";
         std::unique_ptr<Quandrel> q;
         const std::string err = captureStderr([&] { q = loaded(dir, cif); });
-        ASSERT_EQ(q->nAtoms, static_cast<int>(r.parts.size()));
-        for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, r.parts[i]) << q->atom[i].label;
+        ASSERT_EQ(q->structure.nAtoms, static_cast<int>(r.parts.size()));
+        for (int i = 0; i < q->structure.nAtoms; ++i) EXPECT_EQ(q->structure.atom[i].part, r.parts[i]) << q->structure.atom[i].label;
         EXPECT_EQ(countOf(err, "are alternative sites without a disorder group"), r.warnings) << err;
     }
     // the warning names both atoms, their occupancies, distance and parts
@@ -757,7 +757,7 @@ TEST(CrystalLoader, HostileValuesAreRefusedNamingTheItem) {
         c.damage(in);
         Quandrel q(Quandrel::NoInput{});
         std::string err;
-        EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }, &err), 1);
+        EXPECT_EQ(stopCodeOf([&] { loadCrystal(q.structure, in); }, &err), 1);
         EXPECT_NE(err.find("t.cif"), std::string::npos) << err;
         EXPECT_NE(err.find(c.message), std::string::npos) << err;
     }
@@ -769,7 +769,7 @@ TEST(CrystalLoader, HostileValuesAreRefusedNamingTheItem) {
     in.sites[1].part = 1;
     in.sites[2].part = 2;
     Quandrel q(Quandrel::NoInput{});
-    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q, in); }), -1);
+    EXPECT_EQ(stopCodeOf([&] { loadCrystal(q.structure, in); }), -1);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ void readMoPro(Quandrel& q, const ScratchDir& dir, const std::string& param, con
     dir.write("mopro.tab", table);
     q.opt.moproInput = 1;
     std::strcpy(q.opt.inputFile, "param.01");
-    readMoProFiles(q, q.opt);
+    readMoProFiles(q.structure, q.opt);
 }
 
 TEST(ReaderErrorExits, MoProReadersCloseTheirFilesWhenTheyStop) {
@@ -76,8 +76,8 @@ TEST(ReaderErrorExits, XdReadersCloseTheirFilesWhenTheyStop) {
         dir.write("xd.res", c.res);
         Quandrel q{Quandrel::NoInput{}};
         EXPECT_EQ(stopCodeOf([&] {
-                      readMasterFile(q);
-                      readParameterFile(q);
+                      readMasterFile(q.structure);
+                      readParameterFile(q.structure);
                   }),
                   1);
     }

@@ -24,17 +24,17 @@ TEST(MoProKeywords, CellKappaAtomsAndStopFillTheModel) {
     Reading r = readMoPro(dir, paramFile({atomSpec(1, "C1", "C")}));
     Quandrel& q = *r.q;
     const double cell[6] = {10, 10, 10, 90, 90, 90};
-    for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(q.cell[k], cell[k]);
-    ASSERT_EQ(q.nKappa, 2);
+    for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(q.structure.cell[k], cell[k]);
+    ASSERT_EQ(q.structure.nKappa, 2);
     const double expected[2][6] = {{0.9882, 0.9210, 1, 1, 1, 1}, {1.16, 1.15, 1, 1, 1, 1}};
     for (int k = 0; k < 2; ++k)
-        for (int v = 0; v < 6; ++v) EXPECT_DOUBLE_EQ(q.kappaSet[v][k], expected[k][v]) << k << " " << v;
-    EXPECT_EQ(q.nAtoms, 1);
-    EXPECT_EQ(q.nDummy, 0);
-    EXPECT_EQ(q.atom.size(), 2u) << "the atom and DUM0";
-    EXPECT_GE(q.atom.capacity(), 3u) << "room for as many dummies as atoms, plus one";
-    EXPECT_STREQ(q.atom[0].label, "C1");
-    EXPECT_EQ(q.nScat, 1);
+        for (int v = 0; v < 6; ++v) EXPECT_DOUBLE_EQ(q.structure.kappaSet[v][k], expected[k][v]) << k << " " << v;
+    EXPECT_EQ(q.structure.nAtoms, 1);
+    EXPECT_EQ(q.structure.nDummy, 0);
+    EXPECT_EQ(q.structure.atom.size(), 2u) << "the atom and DUM0";
+    EXPECT_GE(q.structure.atom.capacity(), 3u) << "room for as many dummies as atoms, plus one";
+    EXPECT_STREQ(q.structure.atom[0].label, "C1");
+    EXPECT_EQ(q.structure.nScat, 1);
 }
 
 TEST(MoProKeywords, IgnoredKeywordsAndCommentsAreSkipped) {
@@ -45,8 +45,8 @@ TEST(MoProKeywords, IgnoredKeywordsAndCommentsAreSkipped) {
         "! a comment between keywords\n"
         "UOVER 0.001\nSOLVT 0.3 50.0\nFMULT 1.0\nEXTIN 0  0.0000\nWSIG 0.1 0.0\n";
     Reading r = readMoPro(dir, paramFile(twoAtoms(), ignored));
-    EXPECT_EQ(r.q->nAtoms, 2);
-    EXPECT_STREQ(r.q->atom[1].label, "O1");
+    EXPECT_EQ(r.q->structure.nAtoms, 2);
+    EXPECT_STREQ(r.q->structure.atom[1].label, "O1");
 }
 
 TEST(MoProKeywords, SymmSkipsAsManyLinesAsItsCountSays) {
@@ -57,11 +57,11 @@ TEST(MoProKeywords, SymmSkipsAsManyLinesAsItsCountSays) {
         "SYMM 3 P21/n CENTRO\n  X, Y, Z\n! comment\n  1/2-X, 1/2+Y, 1/2-Z\n  x,y,z\n"
         "SYMM 2 C2/c CENTRO\n  X, Y, Z\n  -X, Y, 0.5-Z\n";
     Reading r = readMoPro(dir, paramFile(twoAtoms(), symm));
-    EXPECT_DOUBLE_EQ(r.q->cell[0], 10.0);
-    EXPECT_EQ(r.q->nAtoms, 2);
-    EXPECT_EQ(r.q->symmetry.lattice, 'C');
-    EXPECT_EQ(r.q->symmetry.centric, 'C');
-    EXPECT_EQ(r.q->symmetry.symm, (std::vector<std::string>{"X, Y, Z", "-X, Y, 0.5-Z"}));
+    EXPECT_DOUBLE_EQ(r.q->structure.cell[0], 10.0);
+    EXPECT_EQ(r.q->structure.nAtoms, 2);
+    EXPECT_EQ(r.q->structure.symmetry.lattice, 'C');
+    EXPECT_EQ(r.q->structure.symmetry.centric, 'C');
+    EXPECT_EQ(r.q->structure.symmetry.symm, (std::vector<std::string>{"X, Y, Z", "-X, Y, 0.5-Z"}));
 
     // a keyword where an operator is announced stops the run naming the line
     ScratchDir again;
@@ -76,8 +76,8 @@ TEST(MoProKeywords, StopAtomOrAnUnknownWordEndTheReading) {
         // what follows the end would otherwise replace the kappa sets
         std::string text = withoutStop(paramFile(twoAtoms())) + end + "KAPPA 1\n 5.0 5.0\nSTOP\n";
         Reading r = readMoPro(dir, text);
-        EXPECT_EQ(r.q->nKappa, 2) << end;
-        EXPECT_DOUBLE_EQ(r.q->kappaSet[0][0], 0.9882) << end;
+        EXPECT_EQ(r.q->structure.nKappa, 2) << end;
+        EXPECT_DOUBLE_EQ(r.q->structure.kappaSet[0][0], 0.9882) << end;
     }
 }
 
@@ -86,15 +86,15 @@ TEST(MoProKeywords, DummyAtomsGoBehindTheAtomsWithCartesianCoordinates) {
     std::string dummies = "DUMMY 2\nDUMY  0.5 0.25 0.125 DX1\nDUMY  0.1 0.2 0.3\n";
     Reading r = readMoPro(dir, paramFile(twoAtoms(), dummies));
     Quandrel& q = *r.q;
-    ASSERT_EQ(q.nDummy, 2);
-    ASSERT_EQ(q.atom.size(), 5u);
-    EXPECT_STREQ(q.atom[2].label, "DX1");
-    EXPECT_STREQ(q.atom[3].label, "DUM1") << "a dummy line without a label is named by its position";
+    ASSERT_EQ(q.structure.nDummy, 2);
+    ASSERT_EQ(q.structure.atom.size(), 5u);
+    EXPECT_STREQ(q.structure.atom[2].label, "DX1");
+    EXPECT_STREQ(q.structure.atom[3].label, "DUM1") << "a dummy line without a label is named by its position";
     const double cart[2][3] = {{5.0, 2.5, 1.25}, {1.0, 2.0, 3.0}};
     for (int j = 0; j < 2; ++j)
         for (int c = 0; c < 3; ++c) {
-            EXPECT_NEAR(q.atom[2 + j].frac[c], cart[j][c] / 10.0, 1e-12);
-            EXPECT_NEAR(q.atom[2 + j].cart[c], cart[j][c], 1e-9);
+            EXPECT_NEAR(q.structure.atom[2 + j].frac[c], cart[j][c] / 10.0, 1e-12);
+            EXPECT_NEAR(q.structure.atom[2 + j].cart[c], cart[j][c], 1e-9);
         }
 }
 
@@ -102,10 +102,10 @@ TEST(MoProKeywords, AnharSetsTheOrderAndTheTenThirdOrderTerms) {
     ScratchDir dir;
     std::string anhar = "ANHAR 1 3\n  2\n 1 2 3 4 5 6 7 8\n 9 10\n";
     Reading r = readMoPro(dir, paramFile(twoAtoms(), "", anhar));
-    const AtomRecord& o = r.q->atom[1];
+    const AtomRecord& o = r.q->structure.atom[1];
     EXPECT_EQ(o.tp, 3);
     for (int v = 0; v < 10; ++v) EXPECT_DOUBLE_EQ(o.c3[v], v + 1.0);
-    EXPECT_EQ(r.q->atom[0].tp, 2) << "the other atom keeps its order";
+    EXPECT_EQ(r.q->structure.atom[0].tp, 2) << "the other atom keeps its order";
 }
 
 // ---------------------------------------------------------------------------------
@@ -123,7 +123,7 @@ TEST(MoProAtom, AtomLineFieldsAndScatteringWordsInOrderOfFirstAppearance) {
     atoms[2].frac[2] = 0.75;
     Reading r = readMoPro(dir, paramFile(atoms));
     Quandrel& q = *r.q;
-    const AtomRecord& c = q.atom[2];
+    const AtomRecord& c = q.structure.atom[2];
     EXPECT_EQ(c.atom1, 3);
     EXPECT_STREQ(c.label, "C1");
     EXPECT_STREQ(c.group, "ALA");
@@ -133,13 +133,13 @@ TEST(MoProAtom, AtomLineFieldsAndScatteringWordsInOrderOfFirstAppearance) {
     EXPECT_DOUBLE_EQ(c.frac[2], 0.75);
     EXPECT_DOUBLE_EQ(c.cart[1], -2.5);
     EXPECT_DOUBLE_EQ(c.occupancy, 1.0);
-    ASSERT_EQ(q.nScat, 3);
+    ASSERT_EQ(q.structure.nScat, 3);
     const int tbl[4] = {1, 2, 3, 2};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(q.atom[i].tbl, tbl[i]) << i;
-    EXPECT_STREQ(q.scatTable[0].symbol, "N");
-    EXPECT_STREQ(q.scatTable[1].symbol, "H");
-    EXPECT_STREQ(q.scatTable[2].symbol, "C");
-    EXPECT_EQ(q.elementOf(2), 5);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(q.structure.atom[i].tbl, tbl[i]) << i;
+    EXPECT_STREQ(q.structure.scatTable[0].symbol, "N");
+    EXPECT_STREQ(q.structure.scatTable[1].symbol, "H");
+    EXPECT_STREQ(q.structure.scatTable[2].symbol, "C");
+    EXPECT_EQ(q.structure.elementOf(2), 5);
 }
 
 TEST(MoProAtom, AxisLineTypesKappaSetAndWords) {
@@ -163,7 +163,7 @@ TEST(MoProAtom, AxisLineTypesKappaSetAndWords) {
         atoms[0].axis1 = "1_O1";
         atoms[0].axis2 = "O1";
         Reading r = readMoPro(dir, paramFile(atoms));
-        const AtomRecord& a = r.q->atom[0];
+        const AtomRecord& a = r.q->structure.atom[0];
         std::string bare = row.type[0] == '-' ? row.type + 1 : row.type;
         EXPECT_EQ(r.out.find("test<>axisstr=<" + bare + ">\n") != std::string::npos, row.printed) << row.type;
         EXPECT_EQ(a.ax1, row.ax1) << row.type;
@@ -188,12 +188,12 @@ TEST(MoProAtom, MultipoleWordGivesTheLevelAndTheLinesRead) {
         std::vector<AtomSpec> atoms = twoAtoms();
         atoms[0].level = row.word;
         Reading r = readMoPro(dir, paramFile(atoms));
-        const AtomRecord& a = r.q->atom[0];
+        const AtomRecord& a = r.q->structure.atom[0];
         EXPECT_EQ(a.lmx, row.lmx) << row.word;
         for (int m = 0; m < 26; ++m)
             EXPECT_DOUBLE_EQ(a.multipole[m], m < row.values ? (m + 1) / 100.0 : 0.0) << row.word << " " << m;
-        EXPECT_STREQ(r.q->atom[1].label, "O1") << row.word << ": the next record is read in step";
-        EXPECT_EQ(r.q->atom[1].lmx, 4);
+        EXPECT_STREQ(r.q->structure.atom[1].label, "O1") << row.word << ": the next record is read in step";
+        EXPECT_EQ(r.q->structure.atom[1].lmx, 4);
     }
 }
 
@@ -202,8 +202,8 @@ TEST(MoProAtom, UaniAndUisoLines) {
     std::vector<AtomSpec> atoms = twoAtoms();
     atoms[1].displacement = "UISO   0.0293";
     Reading r = readMoPro(dir, paramFile(atoms));
-    const AtomRecord& c = r.q->atom[0];
-    const AtomRecord& o = r.q->atom[1];
+    const AtomRecord& c = r.q->structure.atom[0];
+    const AtomRecord& o = r.q->structure.atom[1];
     EXPECT_EQ(c.tp, 2);
     const double u[6] = {0.011, 0.012, 0.013, 0.001, 0.002, 0.003};
     for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(c.u[k], u[k]);
@@ -250,8 +250,8 @@ TEST(MoProAxisAtoms, ByNumberByLabelInTheGroupAndByGroupAndLabel) {
         int atom, atom0, atom2;
     } rows[] = {{0, 3, 0}, {3, 2, 1}, {4, 3, 0}};
     for (const Row& row : rows) {
-        EXPECT_EQ(q.atom[row.atom].atom0, row.atom0) << q.atom[row.atom].label;
-        EXPECT_EQ(q.atom[row.atom].atom2, row.atom2) << q.atom[row.atom].label;
+        EXPECT_EQ(q.structure.atom[row.atom].atom0, row.atom0) << q.structure.atom[row.atom].label;
+        EXPECT_EQ(q.structure.atom[row.atom].atom2, row.atom2) << q.structure.atom[row.atom].label;
     }
 }
 
@@ -399,7 +399,7 @@ TEST(MoProStops, TruncatedFilesAndCapacitiesStopWithAMessageNamingTheFile) {
     EXPECT_TRUE(stopsWith([&] { readOnly(dir, replace("KAPPA 2", longLine + "KAPPA 2")); }, 1,
                           "A line of test.01 is longer than 223 characters"));
     Reading r = readMoPro(dir, replace("KAPPA 2", "!" + longLine + "KAPPA 2"));
-    EXPECT_EQ(r.q->nAtoms, 2);
+    EXPECT_EQ(r.q->structure.nAtoms, 2);
     Reading atLimit = readMoPro(dir, replace("KAPPA 2", "SCALE " + std::string(217, '1') + "\nKAPPA 2"));
-    EXPECT_EQ(atLimit.q->nAtoms, 2) << "223 characters are allowed";
+    EXPECT_EQ(atLimit.q->structure.nAtoms, 2) << "223 characters are allowed";
 }

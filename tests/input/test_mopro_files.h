@@ -117,7 +117,7 @@ inline Reading readMoPro(const ScratchDir& dir, const std::string& param, const 
     Reading r;
     r.q.reset(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(r.q->opt.inputFile, sizeof r.q->opt.inputFile, "test.01");
-    r.out = captureStdout([&] { readMoProFiles(*r.q, r.q->opt); });
+    r.out = captureStdout([&] { readMoProFiles(r.q->structure, r.q->opt); });
     return r;
 }
 
@@ -132,7 +132,7 @@ inline void readOnly(const ScratchDir& dir, const std::string& param, const std:
     dir.write("mopro.tab", table);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
-    readMoProFiles(*q, q->opt);
+    readMoProFiles(q->structure, q->opt);
 }
 
 // Settings that select MoPro input with the given parameter file name (may be empty).

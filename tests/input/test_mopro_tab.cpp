@@ -42,7 +42,7 @@ TEST(MoProTable, OrbitalPiecesGiveOccupationsAndElectronCounts) {
         ScratchDir dir;
         std::string table = "CHEM H\n VALE WAVE 1s1\nCHEM C\n" + std::string(row.block) + "CHEM N\n VALE WAVE 5f3\nEND\n";
         Reading r = readMoPro(dir, oneAtomOf("C"), table);
-        const ScatEntry& e = r.q->scatTable[0];
+        const ScatEntry& e = r.q->structure.scatTable[0];
         int expected[18] = {};
         for (auto& o : row.occupied) expected[o.first] = o.second;
         for (int o = 0; o < 18; ++o) EXPECT_EQ(e.occupations[o], expected[o]) << row.block << " orbital " << o;
@@ -59,13 +59,13 @@ TEST(MoProTable, EntryIsTheChemBlockOfTheWholeWord) {
     std::vector<AtomSpec> atoms = {atomSpec(1, "C1", "C"), atomSpec(2, "CL1", "CL")};
     Reading r = readMoPro(dir, paramFile(atoms), table);
     Quandrel& q = *r.q;
-    ASSERT_EQ(q.nScat, 2);
+    ASSERT_EQ(q.structure.nScat, 2);
     struct Row {
         const char* symbol;
         int number, element, electrons, valence;
     } rows[] = {{"C", 1, 5, 6, 4}, {"CL", 2, 16, 17, 7}};
     for (int k = 0; k < 2; ++k) {
-        const ScatEntry& e = q.scatTable[k];
+        const ScatEntry& e = q.structure.scatTable[k];
         EXPECT_STREQ(e.symbol, rows[k].symbol);
         EXPECT_EQ(e.number, rows[k].number);
         EXPECT_EQ(e.element, rows[k].element) << "the element of the word, whatever its case";
@@ -81,8 +81,8 @@ TEST(MoProTable, TableFromTheSettingsPathWhenTheWorkingDirectoryHasNone) {
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "test.01");
     std::snprintf(q->opt.moproTabPath, sizeof q->opt.moproTabPath, "library.tab");
-    captureStdout([&] { readMoProFiles(*q, q->opt); });
-    EXPECT_EQ(q->scatTable[0].electrons, 8);
+    captureStdout([&] { readMoProFiles(q->structure, q->opt); });
+    EXPECT_EQ(q->structure.scatTable[0].electrons, 8);
 }
 
 TEST(MoProTable, EntriesThatCannotBeUsedStopTheRun) {
@@ -112,22 +112,22 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
     dir.copyFolder(GLYCINE);
     std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
     std::snprintf(q->opt.inputFile, sizeof q->opt.inputFile, "mopro_glycine.01");
-    const std::string out = captureStdout([&] { readMoProFiles(*q, q->opt); });
+    const std::string out = captureStdout([&] { readMoProFiles(q->structure, q->opt); });
     EXPECT_EQ(countOf(out, "\n"), 40) << "four printed lines per atom";
 
-    ASSERT_EQ(q->nAtoms, 10);
-    EXPECT_EQ(q->nKappa, 4);
-    EXPECT_DOUBLE_EQ(q->cell[4], 105.383);
-    ASSERT_EQ(q->nScat, 4);
+    ASSERT_EQ(q->structure.nAtoms, 10);
+    EXPECT_EQ(q->structure.nKappa, 4);
+    EXPECT_DOUBLE_EQ(q->structure.cell[4], 105.383);
+    ASSERT_EQ(q->structure.nScat, 4);
     struct Entry {
         const char* symbol;
         int element, electrons, valence;
     } entries[] = {{"N", 6, 7, 5}, {"H", 0, 1, 1}, {"C", 5, 6, 4}, {"O", 7, 8, 6}};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_STREQ(q->scatTable[k].symbol, entries[k].symbol);
-        EXPECT_EQ(q->scatTable[k].element, entries[k].element);
-        EXPECT_EQ(q->scatTable[k].electrons, entries[k].electrons);
-        EXPECT_EQ(q->scatTable[k].valenceElectrons, entries[k].valence);
+        EXPECT_STREQ(q->structure.scatTable[k].symbol, entries[k].symbol);
+        EXPECT_EQ(q->structure.scatTable[k].element, entries[k].element);
+        EXPECT_EQ(q->structure.scatTable[k].electrons, entries[k].electrons);
+        EXPECT_EQ(q->structure.scatTable[k].valenceElectrons, entries[k].valence);
     }
     // axis words: "1_C1 H1", "1 C1", "1_N1 5", "O1 1_O2", "8 O2", "8 1_O1"
     struct Atom {
@@ -137,7 +137,7 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
     } atoms[] = {{0, "N1", 5, 2, 1, 1, 4, 2}, {1, "H1", 1, 5, 2, 2, 2, 1}, {3, "H3", 1, 5, 2, 2, 2, 1},
                  {7, "C2", 9, 10, 3, 3, 4, 2}, {8, "O1", 8, 10, 4, 4, 4, 2}, {9, "O2", 8, 9, 4, 4, 4, 2}};
     for (const Atom& a : atoms) {
-        const AtomRecord& r = q->atom[a.index];
+        const AtomRecord& r = q->structure.atom[a.index];
         EXPECT_STREQ(r.label, a.label);
         EXPECT_EQ(r.atom0, a.atom0) << a.label;
         EXPECT_EQ(r.atom2, a.atom2) << a.label;
@@ -147,9 +147,9 @@ TEST(MoProGlycine, FixtureReadsAtomsKappaSetsAxisAtomsAndTable) {
         EXPECT_EQ(r.lmx, a.lmx) << a.label;
         EXPECT_EQ(r.tp, a.tp) << a.label;
     }
-    EXPECT_DOUBLE_EQ(q->atom[4].multipole[25], -0.0252);
-    EXPECT_DOUBLE_EQ(q->atom[9].kappa[1], 0.8601);
-    EXPECT_STREQ(q->atom[7].axisChars, "") << "mXY sets no axes here";
+    EXPECT_DOUBLE_EQ(q->structure.atom[4].multipole[25], -0.0252);
+    EXPECT_DOUBLE_EQ(q->structure.atom[9].kappa[1], 0.8601);
+    EXPECT_STREQ(q->structure.atom[7].axisChars, "") << "mXY sets no axes here";
 }
 
 // ---------------------------------------------------------------------------------

@@ -16,7 +16,7 @@ std::unique_ptr<Quandrel> readMasHere(Streams* streams = nullptr) {
     std::unique_ptr<Quandrel> q;
     const Streams s = capture([&] {
         q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-        readMasterFile(*q);
+        readMasterFile(q->structure);
     });
     if (streams != nullptr) *streams = s;
     return q;
@@ -39,7 +39,7 @@ std::string varietyMasUpTo(const std::string& marker) {
 // Reads xd.mas from the working directory on a fresh object.
 void readMasOnly() {
     Quandrel q{Quandrel::NoInput{}};
-    readMasterFile(q);
+    readMasterFile(q.structure);
 }
 
 const std::string ENTRY_C =
@@ -56,10 +56,10 @@ TEST(XdMasReader, ReadsTitleCellAndTableSkippingCommentsAnywhere) {
     const std::string& out = s.out;
     const std::string& err = s.err;
 
-    EXPECT_STREQ(q->title, "variety");
+    EXPECT_STREQ(q->structure.title, "variety");
     const double cell[6] = {10, 12, 14, 90, 90, 90};
-    for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(q->cell[k], cell[k]) << k;
-    ASSERT_EQ(q->nScat, 4);
+    for (int k = 0; k < 6; ++k) EXPECT_DOUBLE_EQ(q->structure.cell[k], cell[k]) << k;
+    ASSERT_EQ(q->structure.nScat, 4);
     EXPECT_EQ(out,
               "Atom type 1 (C) has: 6 electrons and 4 valence elctrons.\n"
               "Atom type 2 (O1-) has: 8 electrons and 6 valence elctrons.\n"
@@ -87,7 +87,7 @@ TEST(XdMasReader, ScatteringEntryFieldsAndElement) {
         {"CL", 16, 18, 0},  // all occupations positive: no valence electrons
     };
     for (int t = 0; t < 4; ++t) {
-        const ScatEntry& e = q->scatTable[t];
+        const ScatEntry& e = q->structure.scatTable[t];
         SCOPED_TRACE(rows[t].symbol);
         EXPECT_EQ(e.number, t + 1);
         EXPECT_STREQ(e.symbol, rows[t].symbol);
@@ -98,9 +98,9 @@ TEST(XdMasReader, ScatteringEntryFieldsAndElement) {
         EXPECT_STREQ(e.word3, "CHFW");
         EXPECT_STREQ(e.word4, "CSZD");
     }
-    EXPECT_EQ(q->scatTable[1].occupations[4], -4);
-    EXPECT_DOUBLE_EQ(q->scatTable[3].values[0], 0.1484);
-    EXPECT_DOUBLE_EQ(q->scatTable[3].values[2], 0.9577);
+    EXPECT_EQ(q->structure.scatTable[1].occupations[4], -4);
+    EXPECT_DOUBLE_EQ(q->structure.scatTable[3].values[0], 0.1484);
+    EXPECT_DOUBLE_EQ(q->structure.scatTable[3].values[2], 0.9577);
 }
 
 TEST(XdMasReader, EndScatFollowedByABlankDoesNotEndTheTable) {
@@ -111,10 +111,10 @@ TEST(XdMasReader, EndScatFollowedByABlankDoesNotEndTheTable) {
     const std::string& out = s.out;
     const std::string& err = s.err;
     // C N O H, then "END SCAT " read as an entry, then F up to the real "END SCAT"
-    ASSERT_EQ(q->nScat, 6);
-    EXPECT_STREQ(q->scatTable[4].symbol, "END");
-    EXPECT_STREQ(q->scatTable[5].symbol, "F");
-    EXPECT_EQ(q->scatTable[5].element, 8);
+    ASSERT_EQ(q->structure.nScat, 6);
+    EXPECT_STREQ(q->structure.scatTable[4].symbol, "END");
+    EXPECT_STREQ(q->structure.scatTable[5].symbol, "F");
+    EXPECT_EQ(q->structure.scatTable[5].element, 8);
     EXPECT_NE(out.find("Atom type 6 (F) has: 9 electrons and 7 valence elctrons.\n"), std::string::npos);
     EXPECT_NE(err.find("xd.mas: the symbol END of scattering entry 5 names no element; it counts as helium\n"),
               std::string::npos);
@@ -124,8 +124,8 @@ TEST(XdMasReader, AFirstLineThatIsNoTitleLeavesTheTitleUnset) {
     ScratchDir dir;
     dir.write("xd.mas", varietyMasWith("TITLE variety", "REMARK variety"));
     auto q = readMasHere();
-    EXPECT_STREQ(q->title, "");
-    EXPECT_EQ(q->nScat, 4);
+    EXPECT_STREQ(q->structure.title, "");
+    EXPECT_EQ(q->structure.nScat, 4);
 }
 
 TEST(XdMasReader, RealisticMasterFilesGiveTheirTables) {
@@ -145,9 +145,9 @@ TEST(XdMasReader, RealisticMasterFilesGiveTheirTables) {
         ScratchDir dir;
         dir.copyIn(std::string("fixtures/") + row.molecule + "/xd.mas", "xd.mas");
         auto q = readMasHere();
-        EXPECT_STREQ(q->title, row.title);
+        EXPECT_STREQ(q->structure.title, row.title);
         std::string symbols;
-        for (int t = 0; t < q->nScat; ++t) symbols += (t ? " " : "") + std::string(q->scatTable[t].symbol);
+        for (int t = 0; t < q->structure.nScat; ++t) symbols += (t ? " " : "") + std::string(q->structure.scatTable[t].symbol);
         EXPECT_EQ(symbols, row.symbols);
     }
 }
@@ -156,12 +156,12 @@ TEST(XdMasReader, ChlorideAndBromineCountTheirElectrons) {
     ScratchDir dir;
     dir.copyIn("fixtures/chfclbr_r/xd.mas", "xd.mas");
     auto q = readMasHere();
-    EXPECT_EQ(q->scatTable[2].element, 16);  // Cl
-    EXPECT_EQ(q->scatTable[2].electrons, 17);
-    EXPECT_EQ(q->scatTable[2].valenceElectrons, 7);
-    EXPECT_EQ(q->scatTable[3].element, 34);  // Br
-    EXPECT_EQ(q->scatTable[3].electrons, 35);
-    EXPECT_EQ(q->scatTable[3].valenceElectrons, 7);
+    EXPECT_EQ(q->structure.scatTable[2].element, 16);  // Cl
+    EXPECT_EQ(q->structure.scatTable[2].electrons, 17);
+    EXPECT_EQ(q->structure.scatTable[2].valenceElectrons, 7);
+    EXPECT_EQ(q->structure.scatTable[3].element, 34);  // Br
+    EXPECT_EQ(q->structure.scatTable[3].electrons, 35);
+    EXPECT_EQ(q->structure.scatTable[3].valenceElectrons, 7);
 }
 
 // Every damaged master file stops with a message naming the file and the fault, the

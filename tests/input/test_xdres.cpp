@@ -17,8 +17,8 @@ std::unique_ptr<Quandrel> readXdHere(std::string* out = nullptr, std::string* er
     std::unique_ptr<Quandrel> q;
     const Streams s = capture([&] {
         q = std::make_unique<Quandrel>(Quandrel::NoInput{});
-        readMasterFile(*q);
-        readParameterFile(*q);
+        readMasterFile(q->structure);
+        readParameterFile(q->structure);
     });
     if (out) *out = s.out;
     if (err) *err = s.err;
@@ -57,8 +57,8 @@ std::string varietyResWithUsage(int atoms, int kappas, int dummies) {
 
 void readXdOrDie() {
     Quandrel q{Quandrel::NoInput{}};
-    readMasterFile(q);
-    readParameterFile(q);
+    readMasterFile(q.structure);
+    readParameterFile(q.structure);
 }
 
 }  // namespace
@@ -68,17 +68,17 @@ TEST(XdResReader, CountsLabelsAndSummary) {
     dir.copyFolder("xd/variety");
     std::string err;
     auto q = readXdHere(nullptr, &err);
-    EXPECT_EQ(q->nAtoms, 4);
-    EXPECT_EQ(q->nDummy, 3);
-    EXPECT_EQ(q->nKappa, 3);
-    EXPECT_EQ(q->multipoleLevel, 2);
+    EXPECT_EQ(q->structure.nAtoms, 4);
+    EXPECT_EQ(q->structure.nDummy, 3);
+    EXPECT_EQ(q->structure.nKappa, 3);
+    EXPECT_EQ(q->structure.multipoleLevel, 2);
     const int rest[10] = {2, 0, 1, 3, 0, 1, 0, 1, 0, 0};
-    for (int k = 0; k < 10; ++k) EXPECT_EQ(q->usageRest[k], rest[k]) << k;
+    for (int k = 0; k < 10; ++k) EXPECT_EQ(q->structure.usageRest[k], rest[k]) << k;
     // atoms, the file's dummies and DUM0; room for as many dummies as atoms, plus one
-    EXPECT_EQ(q->atom.size(), 8u);
-    EXPECT_GE(q->atom.capacity(), 9u);
+    EXPECT_EQ(q->structure.atom.size(), 8u);
+    EXPECT_GE(q->structure.atom.capacity(), 9u);
     const char* labels[] = {"O(1)", "C(1)", "C(2)", "H(1)", "DUM0", "DUM1", "DUM2"};
-    for (int i = 0; i < 7; ++i) EXPECT_STREQ(q->atom[i].label, labels[i]) << i;
+    for (int i = 0; i < 7; ++i) EXPECT_STREQ(q->structure.atom[i].label, labels[i]) << i;
     EXPECT_NE(err.find("Reading xd.res was successfull!\n4 Atoms, 3 Dummys and 3 Kappas read\n\n"),
               std::string::npos);
 }
@@ -87,7 +87,7 @@ TEST(XdResReader, AtomLineFieldsAndLmxAlwaysFour) {
     ScratchDir dir;
     dir.copyFolder("xd/variety");
     auto q = readXdHere();
-    const AtomRecord& c1 = q->atom[1];
+    const AtomRecord& c1 = q->structure.atom[1];
     EXPECT_EQ(c1.ax1, 1);
     EXPECT_EQ(c1.ax2, 3);
     EXPECT_EQ(c1.atom0, 1);
@@ -101,25 +101,25 @@ TEST(XdResReader, AtomLineFieldsAndLmxAlwaysFour) {
     EXPECT_DOUBLE_EQ(c1.occupancy, 0.5);
     EXPECT_DOUBLE_EQ(c1.frac[2], 0.5);
     // H(1) says 2 in its multipole-level column
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(q->atom[i].lmx, 4) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(q->structure.atom[i].lmx, 4) << i;
 }
 
 TEST(XdResReader, DisplacementLinesFollowTheOrderOfEachAtom) {
     ScratchDir dir;
     dir.copyFolder("xd/variety");
     auto q = readXdHere();
-    const AtomRecord& o1 = q->atom[0];  // tp 2: one line
+    const AtomRecord& o1 = q->structure.atom[0];  // tp 2: one line
     EXPECT_DOUBLE_EQ(o1.u[0], 0.011);
     EXPECT_DOUBLE_EQ(o1.u[5], 0.003);
     EXPECT_DOUBLE_EQ(o1.c3[0], 0.0);
 
-    const AtomRecord& c1 = q->atom[1];  // tp 4: six lines, a comment line among them
+    const AtomRecord& c1 = q->structure.atom[1];  // tp 4: six lines, a comment line among them
     EXPECT_DOUBLE_EQ(c1.u[5], 0.0023);
     for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(c1.c3[k], 0.000031 + 1e-6 * k) << k;
     for (int k = 0; k < 15; ++k) EXPECT_DOUBLE_EQ(c1.d4[k], 0.000041 + 1e-6 * k) << k;
     EXPECT_DOUBLE_EQ(c1.multipole[0], 4.0);  // the six lines were consumed before the populations
 
-    const AtomRecord& c2 = q->atom[2];  // tp 3: three lines
+    const AtomRecord& c2 = q->structure.atom[2];  // tp 3: three lines
     EXPECT_DOUBLE_EQ(c2.c3[9], 0.000140);
     EXPECT_DOUBLE_EQ(c2.d4[0], 0.0);
     EXPECT_DOUBLE_EQ(c2.multipole[0], 4.1);
@@ -131,8 +131,8 @@ TEST(XdResReader, MultipoleLevelTwoReadsOneLineOfTen) {
     auto q = readXdHere();
     for (int i = 0; i < 4; ++i) {
         const double base[] = {6.0, 4.0, 4.1, 0.9};
-        for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(q->atom[i].multipole[k], base[i] + 0.01 * k) << i << " " << k;
-        for (int k = 10; k < 26; ++k) EXPECT_EQ(q->atom[i].multipole[k], 0.0) << i << " " << k;
+        for (int k = 0; k < 10; ++k) EXPECT_DOUBLE_EQ(q->structure.atom[i].multipole[k], base[i] + 0.01 * k) << i << " " << k;
+        for (int k = 10; k < 26; ++k) EXPECT_EQ(q->structure.atom[i].multipole[k], 0.0) << i << " " << k;
     }
 }
 
@@ -140,36 +140,36 @@ TEST(XdResReader, MultipoleLevelFourReadsTwentySixValuesOnThreeLines) {
     ScratchDir dir;
     dir.copyFolder("fixtures/l_alanine");
     auto q = readXdHere();
-    EXPECT_EQ(q->multipoleLevel, 4);
-    const AtomRecord& c1 = q->atom[0];
+    EXPECT_EQ(q->structure.multipoleLevel, 4);
+    const AtomRecord& c1 = q->structure.atom[0];
     EXPECT_DOUBLE_EQ(c1.multipole[0], 4.190714);
     EXPECT_DOUBLE_EQ(c1.multipole[9], -0.020511);
     EXPECT_DOUBLE_EQ(c1.multipole[10], -0.089591);
     EXPECT_DOUBLE_EQ(c1.multipole[20], -0.027357);
     EXPECT_DOUBLE_EQ(c1.multipole[25], 0.030748);
-    const AtomRecord& o2 = q->atom[12];
+    const AtomRecord& o2 = q->structure.atom[12];
     EXPECT_STREQ(o2.label, "O(2)");
     EXPECT_DOUBLE_EQ(o2.multipole[0], 5.821156);
     EXPECT_DOUBLE_EQ(o2.multipole[25], -0.007822);
-    EXPECT_DOUBLE_EQ(q->trailingValues[0], 0.8892739);
-    EXPECT_EQ(q->nTrailing, 1);
+    EXPECT_DOUBLE_EQ(q->structure.trailingValues[0], 0.8892739);
+    EXPECT_EQ(q->structure.nTrailing, 1);
 }
 
 TEST(XdResReader, KappaSetIsChosenByPositionNotByItsNumberColumn) {
     ScratchDir dir;
     dir.copyFolder("xd/variety");
     auto q = readXdHere();
-    EXPECT_EQ(q->kappaNo[0], 2);
-    EXPECT_EQ(q->kappaNo[1], 3);
-    EXPECT_EQ(q->kappaNo[2], 1);
-    EXPECT_DOUBLE_EQ(q->kappaSet[0][2], 1.2);
-    EXPECT_DOUBLE_EQ(q->kappaSet[5][1], 0.92);
+    EXPECT_EQ(q->structure.kappaNo[0], 2);
+    EXPECT_EQ(q->structure.kappaNo[1], 3);
+    EXPECT_EQ(q->structure.kappaNo[2], 1);
+    EXPECT_DOUBLE_EQ(q->structure.kappaSet[0][2], 1.2);
+    EXPECT_DOUBLE_EQ(q->structure.kappaSet[5][1], 0.92);
     // O(1) and H(1) take set 1, the first line (numbered 2); C(1) and C(2) set 2, the second line (numbered 3)
     const double first[4] = {1.01, 1.02, 1.02, 1.01};
     const double rest[4] = {0.91, 0.92, 0.92, 0.91};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_DOUBLE_EQ(q->atom[i].kappa[0], first[i]) << i;
-        for (int v = 1; v < 6; ++v) EXPECT_DOUBLE_EQ(q->atom[i].kappa[v], rest[i]) << i;
+        EXPECT_DOUBLE_EQ(q->structure.atom[i].kappa[0], first[i]) << i;
+        for (int v = 1; v < 6; ++v) EXPECT_DOUBLE_EQ(q->structure.atom[i].kappa[v], rest[i]) << i;
     }
 }
 
@@ -179,7 +179,7 @@ TEST(XdResReader, AxisLettersNameFirstSecondAndRemainingAxis) {
     auto q = readXdHere();
     const char* letters[4] = {"ZXY", "XZY", "XYZ", "YZX"};  // codes 3 1, 1 3, 1 2, 2 3
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(std::string(q->atom[i].axisChars, 3), letters[i]) << q->atom[i].label;
+        EXPECT_EQ(std::string(q->structure.atom[i].axisChars, 3), letters[i]) << q->structure.atom[i].label;
 }
 
 TEST(XdResReader, AxisCodesOutsideOneToThreeLeaveLettersUnset) {
@@ -187,9 +187,9 @@ TEST(XdResReader, AxisCodesOutsideOneToThreeLeaveLettersUnset) {
     dir.copyFolder("xd/variety");
     dir.write("xd.res", varietyResWith("O(1)      3 1", "O(1)      0 2"));
     auto q = readXdHere();
-    EXPECT_EQ(q->atom[0].axisChars[0], '\0');
-    EXPECT_EQ(q->atom[0].axisChars[1], 'Y');
-    EXPECT_EQ(q->atom[0].axisChars[2], '\0');
+    EXPECT_EQ(q->structure.atom[0].axisChars[0], '\0');
+    EXPECT_EQ(q->structure.atom[0].axisChars[1], 'Y');
+    EXPECT_EQ(q->structure.atom[0].axisChars[2], '\0');
 }
 
 TEST(XdResReader, DummiesAndAtomsGetCartesianCoordinates) {
@@ -208,22 +208,22 @@ TEST(XdResReader, DummiesAndAtomsGetCartesianCoordinates) {
         {6, 0.0, 6.0, 14.0},   // DUM2
     };
     for (const Row& r : rows) {
-        const AtomRecord& a = q->atom[r.index];
+        const AtomRecord& a = q->structure.atom[r.index];
         EXPECT_NEAR(a.cart[0], r.x, 1e-9) << a.label;
         EXPECT_NEAR(a.cart[1], r.y, 1e-9) << a.label;
         EXPECT_NEAR(a.cart[2], r.z, 1e-9) << a.label;
     }
-    EXPECT_DOUBLE_EQ(q->atom[5].frac[2], 0.125);
+    EXPECT_DOUBLE_EQ(q->structure.atom[5].frac[2], 0.125);
 }
 
 TEST(XdResReader, TrailingValuesAreTheNumbersOfTheLastLine) {
     ScratchDir dir;
     dir.copyFolder("xd/variety");
     auto q = readXdHere();
-    ASSERT_EQ(q->nTrailing, 3);
-    EXPECT_DOUBLE_EQ(q->trailingValues[0], 0.8892739);
-    EXPECT_DOUBLE_EQ(q->trailingValues[1], 1.5);
-    EXPECT_DOUBLE_EQ(q->trailingValues[2], 0.25);
+    ASSERT_EQ(q->structure.nTrailing, 3);
+    EXPECT_DOUBLE_EQ(q->structure.trailingValues[0], 0.8892739);
+    EXPECT_DOUBLE_EQ(q->structure.trailingValues[1], 1.5);
+    EXPECT_DOUBLE_EQ(q->structure.trailingValues[2], 0.25);
 }
 
 TEST(XdResReader, TenTrailingNumbersAndNineteenCharacterLabelsFit) {
@@ -232,9 +232,9 @@ TEST(XdResReader, TenTrailingNumbersAndNineteenCharacterLabelsFit) {
     std::string res = varietyResWith(" 8.892739E-01  1.5  2.5E-01", "1 2 3 4 5 6 7 8 9 10   ");
     dir.write("xd.res", res.replace(res.find("O(1)      3 1"), 13, "O(1)abcdefghijklmno 3 1"));
     auto q = readXdHere();
-    EXPECT_EQ(q->nTrailing, 10);
-    EXPECT_DOUBLE_EQ(q->trailingValues[9], 10.0);
-    EXPECT_STREQ(q->atom[0].label, "O(1)abcdefghijklmno");
+    EXPECT_EQ(q->structure.nTrailing, 10);
+    EXPECT_DOUBLE_EQ(q->structure.trailingValues[9], 10.0);
+    EXPECT_STREQ(q->structure.atom[0].label, "O(1)abcdefghijklmno");
 }
 
 TEST(XdResReader, FilesAtEveryCapacityAreRead) {
@@ -264,14 +264,14 @@ TEST(XdResReader, FilesAtEveryCapacityAreRead) {
     dir.write("xd.mas", mas);
     dir.write("xd.res", res);
     auto q = readXdHere();
-    EXPECT_EQ(q->nScat, MAX_SCAT);
-    EXPECT_EQ(q->nAtoms, atoms);
-    EXPECT_EQ(q->nDummy, atoms);
-    EXPECT_EQ(q->atom.size(), 2u * atoms + 1);
-    EXPECT_STREQ(q->atom[2 * atoms - 1].label, "DUM49998");
-    EXPECT_STREQ(q->atom[atoms - 1].label, "C(49999)");
-    EXPECT_DOUBLE_EQ(q->atom[atoms - 1].kappa[5], double(1 + (atoms - 1) % kappas));
-    EXPECT_DOUBLE_EQ(q->atom[atoms - 1].multipole[0], 4.0);
+    EXPECT_EQ(q->structure.nScat, MAX_SCAT);
+    EXPECT_EQ(q->structure.nAtoms, atoms);
+    EXPECT_EQ(q->structure.nDummy, atoms);
+    EXPECT_EQ(q->structure.atom.size(), 2u * atoms + 1);
+    EXPECT_STREQ(q->structure.atom[2 * atoms - 1].label, "DUM49998");
+    EXPECT_STREQ(q->structure.atom[atoms - 1].label, "C(49999)");
+    EXPECT_DOUBLE_EQ(q->structure.atom[atoms - 1].kappa[5], double(1 + (atoms - 1) % kappas));
+    EXPECT_DOUBLE_EQ(q->structure.atom[atoms - 1].multipole[0], 4.0);
 }
 
 TEST(XdResReader, FallsBackToXdInpWithItsMessages) {
@@ -284,10 +284,10 @@ TEST(XdResReader, FallsBackToXdInpWithItsMessages) {
     EXPECT_NE(err.find("Reading xd.inp was successfull!\n4 Atoms, 1 Dummys and 3 Kappas read\n\n"),
               std::string::npos)
         << err;
-    EXPECT_EQ(q->nAtoms, 4);
-    EXPECT_STREQ(q->atom[3].label, "Cl(1)");
-    EXPECT_STREQ(q->atom[4].label, "DUM0");
-    EXPECT_DOUBLE_EQ(q->atom[4].frac[0], 0.666064);
+    EXPECT_EQ(q->structure.nAtoms, 4);
+    EXPECT_STREQ(q->structure.atom[3].label, "Cl(1)");
+    EXPECT_STREQ(q->structure.atom[4].label, "DUM0");
+    EXPECT_DOUBLE_EQ(q->structure.atom[4].frac[0], 0.666064);
 }
 
 TEST(XdResReader, RealisticParameterFiles) {
@@ -313,15 +313,15 @@ TEST(XdResReader, RealisticParameterFiles) {
         ScratchDir dir;
         dir.copyFolder(std::string("fixtures/") + row.molecule);
         auto q = readXdHere();
-        EXPECT_EQ(q->nAtoms, row.atoms);
-        EXPECT_EQ(q->nDummy, row.dummies);
-        EXPECT_EQ(q->nKappa, row.kappas);
-        EXPECT_STREQ(q->atom[0].label, row.first);
-        EXPECT_STREQ(q->atom[row.atoms - 1].label, row.last);
-        for (int i = 0; i < q->nAtoms; ++i) {
-            const AtomRecord& a = q->atom[i];
-            EXPECT_GE(q->elementOf(i), 0) << a.label;
-            EXPECT_EQ(a.kappa[0], q->kappaSet[0][a.kap - 1]) << a.label;
+        EXPECT_EQ(q->structure.nAtoms, row.atoms);
+        EXPECT_EQ(q->structure.nDummy, row.dummies);
+        EXPECT_EQ(q->structure.nKappa, row.kappas);
+        EXPECT_STREQ(q->structure.atom[0].label, row.first);
+        EXPECT_STREQ(q->structure.atom[row.atoms - 1].label, row.last);
+        for (int i = 0; i < q->structure.nAtoms; ++i) {
+            const AtomRecord& a = q->structure.atom[i];
+            EXPECT_GE(q->structure.elementOf(i), 0) << a.label;
+            EXPECT_EQ(a.kappa[0], q->structure.kappaSet[0][a.kap - 1]) << a.label;
             EXPECT_GT(a.multipole[0], 0.0) << a.label;  // every atom's valence population was read
         }
     }
@@ -333,15 +333,15 @@ TEST(XdResReader, BundledExampleIsRead) {
     dir.copyIn(examplePath("l_alanine/xd.res"), "xd.res");
     std::string out;
     auto q = readXdHere(&out);
-    EXPECT_STREQ(q->title, "l_alanine");
-    EXPECT_EQ(q->nScat, 4);
-    EXPECT_EQ(q->nAtoms, 13);
-    EXPECT_EQ(q->nKappa, 4);
+    EXPECT_STREQ(q->structure.title, "l_alanine");
+    EXPECT_EQ(q->structure.nScat, 4);
+    EXPECT_EQ(q->structure.nAtoms, 13);
+    EXPECT_EQ(q->structure.nKappa, 4);
     EXPECT_EQ(countOf(out, "Atom type "), 4);
-    EXPECT_STREQ(q->atom[7].label, "H(N1A)");
-    EXPECT_EQ(q->elementOf(7), 0);
-    EXPECT_EQ(q->elementOf(6), 6);  // N(1)
-    EXPECT_NEAR(q->atom[6].cart[0], 0.768922 * 8.7138, 1e-9);
+    EXPECT_STREQ(q->structure.atom[7].label, "H(N1A)");
+    EXPECT_EQ(q->structure.elementOf(7), 0);
+    EXPECT_EQ(q->structure.elementOf(6), 6);  // N(1)
+    EXPECT_NEAR(q->structure.atom[6].cart[0], 0.768922 * 8.7138, 1e-9);
 }
 
 TEST(XdPartAux, DisorderPartsByPosition) {
@@ -353,9 +353,9 @@ TEST(XdPartAux, DisorderPartsByPosition) {
         int part;
     } atoms[] = {{"F(3A)", 1}, {"C(1)", 0}, {"F(1B)", 2}, {"F(3B)", 2}};
     for (const auto& a : atoms) {
-        const int i = atomNamed(*q, a.label);
+        const int i = atomNamed(q->structure, a.label);
         ASSERT_GE(i, 0);
-        EXPECT_EQ(q->atom[i].part, a.part) << a.label;
+        EXPECT_EQ(q->structure.atom[i].part, a.part) << a.label;
     }
 }
 
@@ -365,13 +365,13 @@ TEST(XdPartAux, AtomsBeyondAShortFileAndWithoutAFileGetPartZero) {
     dir.copyIn("xd/part_short/xd_part.aux", "xd_part.aux");
     auto q = readXdHere();
     const int expected[5] = {1, 0, 1, 1, 0};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(q->atom[i].part, expected[i]) << i;
-    for (int i = 5; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, 0) << q->atom[i].label;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(q->structure.atom[i].part, expected[i]) << i;
+    for (int i = 5; i < q->structure.nAtoms; ++i) EXPECT_EQ(q->structure.atom[i].part, 0) << q->structure.atom[i].label;
 
     std::remove("xd_part.aux");
-    q->atom[0].part = 7;
-    readPartFile(*q);
-    for (int i = 0; i < q->nAtoms; ++i) EXPECT_EQ(q->atom[i].part, 0) << q->atom[i].label;
+    q->structure.atom[0].part = 7;
+    readPartFile(q->structure);
+    for (int i = 0; i < q->structure.nAtoms; ++i) EXPECT_EQ(q->structure.atom[i].part, 0) << q->structure.atom[i].label;
 }
 
 TEST(XdPartAux, RecordsMaySpanLines) {
@@ -379,10 +379,10 @@ TEST(XdPartAux, RecordsMaySpanLines) {
     dir.copyFolder("xd/variety");
     dir.write("xd_part.aux", "O(1) 1\n 2\nC(1)\n2 1 C(2) 3\n4");
     auto q = readXdHere();
-    EXPECT_EQ(q->atom[0].part, 2);
-    EXPECT_EQ(q->atom[1].part, 1);
-    EXPECT_EQ(q->atom[2].part, 4);
-    EXPECT_EQ(q->atom[3].part, 0);
+    EXPECT_EQ(q->structure.atom[0].part, 2);
+    EXPECT_EQ(q->structure.atom[1].part, 1);
+    EXPECT_EQ(q->structure.atom[2].part, 4);
+    EXPECT_EQ(q->structure.atom[3].part, 0);
 }
 
 // Every damaged or oversized parameter file stops with a message naming the file and the
@@ -494,7 +494,7 @@ TEST(XdResReader, AtomRecordsInTheWritersColumnsAndFreeLayout) {
         dir.copyFolder("xd/variety");
         dir.write("xd.res", varietyResWith(original, c.record));
         auto q = readXdHere();
-        const AtomRecord& a = q->atom[1];
+        const AtomRecord& a = q->structure.atom[1];
         EXPECT_STREQ(a.label, "C(1)") << c.record;
         EXPECT_EQ(a.ax1, 1) << c.record;
         EXPECT_EQ(a.ax2, c.ax2) << c.record;

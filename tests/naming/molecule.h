@@ -43,11 +43,11 @@ public:
         std::stable_sort(bonds_.begin(), bonds_.end(), [](const Bond& a, const Bond& b) {
             return a.first != b.first ? a.first < b.first : a.second < b.second;
         });
-        q_->bonds = bonds_;
+        q_->perception.bonds = bonds_;
         verknopfung(perceiving(*q_), bondCount());
         for (const RingEntry& r : rings_) {
-            q_->ringCode[r.atom] = r.code;
-            q_->ringMask[r.atom] = r.mask;
+            q_->perception.ringCode[r.atom] = r.code;
+            q_->perception.ringMask[r.atom] = r.mask;
         }
         return *q_;
     }
@@ -61,7 +61,7 @@ public:
         return *q_;
     }
 
-    std::string name(int atomIndex) const { return q_->quandrelName[atomIndex]; }
+    std::string name(int atomIndex) const { return q_->perception.quandrelName[atomIndex]; }
     Quandrel& q() { return *q_; }
 
 private:

@@ -220,10 +220,10 @@ TEST(QuandrelNames, SameNameAsNamesTheFirstAtomWithThatName) {
     Molecule m;
     benzene(m, true);
     Quandrel& q = m.named();
-    EXPECT_EQ(q.sameNameAs[0], "");
-    for (int k = 1; k < 6; ++k) EXPECT_EQ(q.sameNameAs[k], "C1") << k;
-    EXPECT_EQ(q.sameNameAs[6], "");
-    for (int k = 7; k < 12; ++k) EXPECT_EQ(q.sameNameAs[k], "H1") << k;
+    EXPECT_EQ(q.perception.sameNameAs[0], "");
+    for (int k = 1; k < 6; ++k) EXPECT_EQ(q.perception.sameNameAs[k], "C1") << k;
+    EXPECT_EQ(q.perception.sameNameAs[6], "");
+    for (int k = 7; k < 12; ++k) EXPECT_EQ(q.perception.sameNameAs[k], "H1") << k;
 }
 
 // Beyond the old capacity of 3,200 atoms; the speed at scale is measured by bench_scale.
@@ -234,11 +234,11 @@ TEST(QuandrelNames, SameNameAsPointsToTheFirstAtomOfTheNameInALargeStructure) {
     for (int i = 0; i < MAX_ATOMS; ++i) m.add("X" + std::to_string(i), i % 2 ? "C" : "N", 1 + (i % 50) * 0.5, 1 + (i / 50) * 0.4, 1);
     for (int i = 0; i + 1 < MAX_ATOMS; i += 2) m.bond(i, i + 1, 0.0);
     Quandrel& q = m.named();
-    EXPECT_STREQ(q.quandrelName[0], "N1c");
-    EXPECT_EQ(q.sameNameAs[0], "");
-    EXPECT_EQ(q.sameNameAs[1], "");
-    EXPECT_EQ(q.sameNameAs[MAX_ATOMS - 2], "X0");
-    EXPECT_EQ(q.sameNameAs[MAX_ATOMS - 1], "X1");
+    EXPECT_STREQ(q.perception.quandrelName[0], "N1c");
+    EXPECT_EQ(q.perception.sameNameAs[0], "");
+    EXPECT_EQ(q.perception.sameNameAs[1], "");
+    EXPECT_EQ(q.perception.sameNameAs[MAX_ATOMS - 2], "X0");
+    EXPECT_EQ(q.perception.sameNameAs[MAX_ATOMS - 1], "X1");
 }
 
 // A carbon with 11 neighbours far in rings, each with two more such neighbours: the name
@@ -302,9 +302,9 @@ struct IonPair {
         if (withChloride) cl = m.add("Cl1", "Cl");
         Quandrel& q = m.build();
         q.opt.ions = ions;
-        for (int t = 0; t < q.nScat; ++t) {
-            if (std::string(q.scatTable[t].symbol) == "Na") q.scatTable[t].electrons = 10;
-            if (std::string(q.scatTable[t].symbol) == "Cl") q.scatTable[t].electrons = 18;
+        for (int t = 0; t < q.structure.nScat; ++t) {
+            if (std::string(q.structure.scatTable[t].symbol) == "Na") q.structure.scatTable[t].electrons = 10;
+            if (std::string(q.structure.scatTable[t].symbol) == "Cl") q.structure.scatTable[t].electrons = 18;
         }
     }
 };
@@ -315,7 +315,7 @@ TEST(QuandrelNameCharges, IonsOneAppendsSignAndValue) {
     ScratchDir dir;
     IonPair p(1);
     Quandrel& q = p.m.q();
-    q.totalOxi = 0.0;
+    q.perception.totalOxi = 0.0;
     const std::string err = captureStderr([&] { getNames(perceiving(q), 0); });
     EXPECT_EQ(p.m.name(p.na), "Na+1.0");
     EXPECT_EQ(p.m.name(p.cl), "Cl-1.0");

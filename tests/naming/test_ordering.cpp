@@ -145,9 +145,9 @@ TEST(TermOrdering, SortQuandrelRewritesTheNameInPlace) {
     StructureBuilder b;
     b.add("C(1)", "C", 1, 1, 1);
     std::unique_ptr<Quandrel> q = b.build();
-    std::snprintf(q->quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
+    std::snprintf(q->perception.quandrelName[0], NAME_CAP, "%s", "C1h@3c2o1.5c[1.5c1h]");
     std::string stage = currentStage();
     sortQuandrel(perceiving(*q), 0);
-    EXPECT_STREQ(q->quandrelName[0], "C2o1.5c[1.5c1h]@3c1h");
+    EXPECT_STREQ(q->perception.quandrelName[0], "C2o1.5c[1.5c1h]@3c1h");
     EXPECT_EQ(std::string(currentStage()), stage);
 }

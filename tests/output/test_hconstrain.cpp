@@ -27,8 +27,8 @@ struct Methyl {
         q = b.build();
         connect(*q, h5, {c3});
         name(*q, h5, "H1c[1c1h1h]");
-        setU(q->model.atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
-        setU(q->model.atom[h5], 0.05, 0.05, 0.05);
+        setU(q->transfer.model.atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
+        setU(q->transfer.model.atom[h5], 0.05, 0.05, 0.05);
         q->opt.uisoConstrain = true;
     }
 };
@@ -66,7 +66,7 @@ TEST(HydrogenConstraints, MethylHydrogenInAnOrthogonalCell) {
               "!These are hydrogen Uiso constraints like in SHELXL \n"
               "CON 0.500000 U11/5  0.500000 U22/5  0.500000 U33/5   -1 U11/12 = 0\n"
               "! Atom 5 is C(3), atom 12 is H(5)\n");
-    EXPECT_NEAR(m.q->model.atom[m.h5].u[0], 1.5 * 0.03, 1e-12);
+    EXPECT_NEAR(m.q->transfer.model.atom[m.h5].u[0], 1.5 * 0.03, 1e-12);
     EXPECT_EQ(s.log, "Uiso of H(5) was 0.050000 and will be changed to 0.045000\n");
 }
 
@@ -93,12 +93,12 @@ TEST(HydrogenConstraints, CellCaseFollowsExactComparisonWith90) {
         std::string kind = hasU12 ? "triclinic" : hasU13 ? "monoclinic" : "orthogonal";
         EXPECT_EQ(kind, row.kind) << con;
 
-        const double* up = m.q->model.atom[m.c3].u;
+        const double* up = m.q->transfer.model.atom[m.c3].u;
         double terms[6] = {up[0], up[1], up[2], 0, 0, 0};
         if (kind == "triclinic")
             for (int k = 3; k < 6; ++k) terms[k] = up[k];
         if (kind == "monoclinic") terms[4] = up[4];
-        EXPECT_NEAR(m.q->model.atom[m.h5].u[0], 1.5 * ueq(row.cell, terms), 1e-12) << con;
+        EXPECT_NEAR(m.q->transfer.model.atom[m.h5].u[0], 1.5 * ueq(row.cell, terms), 1e-12) << con;
     }
 }
 
@@ -122,7 +122,7 @@ TEST(HydrogenConstraints, LineFormatsOfTheThreeCellCases) {
     // hexagonal: only U11, U22, U33 enter, although k12 is not zero
     EXPECT_EQ(linesOf(h.dir.read("H-Uiso-constrain.txt")).at(1),
               "CON 0.666667 U11/5  0.666667 U22/5  0.500000 U33/5   -1 U11/12 = 0");
-    EXPECT_NEAR(h.q->model.atom[h.h5].u[0], 1.5 * (4.0 / 9 * 0.03 + 4.0 / 9 * 0.02 + 1.0 / 3 * 0.04), 1e-12);
+    EXPECT_NEAR(h.q->transfer.model.atom[h.h5].u[0], 1.5 * (4.0 / 9 * 0.03 + 4.0 / 9 * 0.02 + 1.0 / 3 * 0.04), 1e-12);
 }
 
 TEST(HydrogenConstraints, FactorIsOneAndAHalfOnlyForMethylHydroxylAndWater) {
@@ -153,7 +153,7 @@ TEST(HydrogenConstraints, RidingLinesPutTheCommentBehindTheThirdLine) {
               "CON 1.0 X/5  -1.0 X/12 = 0\n"
               "CON 1.0 Y/5 -1.0 Y/12 = 0\n"
               "CON 1.0 Z/5 -1.0 Z/12 = 0! Atom 5 is C(3), atom 12 is H(5)\n");
-    EXPECT_DOUBLE_EQ(m.q->model.atom[m.h5].u[0], 0.05) << "riding alone leaves Uiso alone";
+    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[m.h5].u[0], 0.05) << "riding alone leaves Uiso alone";
     EXPECT_EQ(s.log, "");
 }
 
@@ -178,7 +178,7 @@ TEST(HydrogenConstraints, NoneLeavesAnEmptyFile) {
     EXPECT_TRUE(m.dir.exists("H-Uiso-constrain.txt"));
     EXPECT_EQ(m.dir.read("H-Uiso-constrain.txt"), "");
     EXPECT_EQ(s.out, "");
-    EXPECT_DOUBLE_EQ(m.q->model.atom[m.h5].u[0], 0.05);
+    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[m.h5].u[0], 0.05);
 }
 
 TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
@@ -192,16 +192,16 @@ TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     connect(*q, hg, {cl});
     connect(*q, c, {x});
     connect(*q, x, {c});
-    setU(q->model.atom[hg], 0.02, 0.02, 0.02);
-    setU(q->model.atom[cl], 0.03, 0.03, 0.03);
-    setU(q->model.atom[c], 0.03, 0.03, 0.03);
+    setU(q->transfer.model.atom[hg], 0.02, 0.02, 0.02);
+    setU(q->transfer.model.atom[cl], 0.03, 0.03, 0.03);
+    setU(q->transfer.model.atom[c], 0.03, 0.03, 0.03);
     q->opt.uisoConstrain = q->opt.ridingConstrain = true;
     capture(*q, [&] { q->huconstrain(); });
-    EXPECT_DOUBLE_EQ(q->model.atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
+    EXPECT_DOUBLE_EQ(q->transfer.model.atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
     std::string text = dir.read("H-Uiso-constrain.txt");
     EXPECT_EQ(text.find("Hg1"), std::string::npos) << text;
     EXPECT_NE(text.find("! Atom 3 is C1, atom 4 is X1\n"), std::string::npos) << text;
-    EXPECT_NEAR(q->model.atom[x].u[0], 1.2 * 0.03, 1e-12);
+    EXPECT_NEAR(q->transfer.model.atom[x].u[0], 1.2 * 0.03, 1e-12);
 }
 
 TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
@@ -215,14 +215,14 @@ TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
         b.add("H(5)", "H", 3, 3, 3);
         m.q = b.build();
         connect(*m.q, 2, {1});
-        setU(m.q->model.atom[1], 0.03, 0.03, 0.03);
-        setU(m.q->model.atom[lone], 0.05, 0.05, 0.05);
+        setU(m.q->transfer.model.atom[1], 0.03, 0.03, 0.03);
+        setU(m.q->transfer.model.atom[lone], 0.05, 0.05, 0.05);
         m.q->opt.uisoConstrain = m.q->opt.ridingConstrain = true;
     }
     auto s = capture(*m.q, [&] { m.q->huconstrain(); });
     // perception has named it already (tests/chem/test_lone_hydrogen.cpp): no second warning
     EXPECT_EQ(s.err, "");
-    EXPECT_DOUBLE_EQ(m.q->model.atom[lone].u[0], 0.05);
+    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[lone].u[0], 0.05);
     std::string text = m.dir.read("H-Uiso-constrain.txt");
     EXPECT_EQ(text.find("H(9)"), std::string::npos);
     EXPECT_EQ(countOf(text, "CON "), 1 + 3);

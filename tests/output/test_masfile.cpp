@@ -26,14 +26,14 @@ std::string tableLine(const char* label, const char* atom0, const char* ax1, con
 
 // The coordinate-system table as the database stage leaves it for the writer.
 void writeTable(Quandrel& q, const std::vector<std::string>& lines, int dummies = 1) {
-    q.frameTable.clear();
-    for (const std::string& line : lines) q.frameTable.push_back(line.substr(0, line.find('\n')));
+    q.transfer.frameTable.clear();
+    for (const std::string& line : lines) q.transfer.frameTable.push_back(line.substr(0, line.find('\n')));
     for (int k = 0; k < dummies; ++k) {
         char dummy[64];
         std::snprintf(dummy, sizeof dummy, "DUM%-2d     %9.6f %9.6f %9.6f", k, 0.1 * k, 0.5, 0.25);
-        q.frameTable.push_back(dummy);
+        q.transfer.frameTable.push_back(dummy);
     }
-    q.frameTable.push_back("END ATOM");
+    q.transfer.frameTable.push_back("END ATOM");
 }
 
 // l-alanine with the master file of tests/data/output/masters.
@@ -73,15 +73,15 @@ struct Alanine {
         for (std::size_t i = 0; i < atoms.size(); ++i) b.add(atoms[i].label, atoms[i].element, 0.5 * i, 1, 1);
         q = b.build();
         for (std::size_t i = 0; i < atoms.size(); ++i) {
-            AtomRecord& a = q->model.atom[i];
+            AtomRecord& a = q->transfer.model.atom[i];
             a.kap = atoms[i].kap;
             a.lmx = 4;
-            q->molecule[i] = 1;
+            q->perception.molecule[i] = 1;
             std::snprintf(a.siteSym, sizeof a.siteSym, "%s", atoms[i].sym);
-            q->sameNameAs[i] = atoms[i].sameAs;
+            q->perception.sameNameAs[i] = atoms[i].sameAs;
         }
-        q->model.nKappa = 4;
-        q->model.nDummy = 1;
+        q->transfer.model.nKappa = 4;
+        q->transfer.model.nDummy = 1;
     }
 
     // The log table of every atom except those named.
@@ -233,12 +233,12 @@ TEST(MasterFile, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     b.add("X1", "H", 5, 1, 1);
     auto q = b.build();
     for (int i = 0; i < 3; ++i) {
-        q->model.atom[i].kap = i + 1;
-        q->model.atom[i].lmx = 4;
-        q->molecule[i] = 1;
-        std::snprintf(q->model.atom[i].siteSym, sizeof q->model.atom[i].siteSym, "%s", i == 0 ? "-1" : "m");
+        q->transfer.model.atom[i].kap = i + 1;
+        q->transfer.model.atom[i].lmx = 4;
+        q->perception.molecule[i] = 1;
+        std::snprintf(q->transfer.model.atom[i].siteSym, sizeof q->transfer.model.atom[i].siteSym, "%s", i == 0 ? "-1" : "m");
     }
-    q->model.nKappa = 3;
+    q->transfer.model.nKappa = 3;
     writeTable(*q, {});
     capture(*q, [&] { writeMasterFiles(writing(*q), 1); });
     auto keys = section(dir.read("xd.mas.quandreltool"), "Hg1     111", "KAPPA");
@@ -259,7 +259,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     StructureBuilder b(100);
     for (int i = 0; i < 31; ++i) b.add("C(" + std::to_string(10 + i) + ")", "C", 1.5 * i, 1, 1);
     auto q = b.build();
-    for (int i = 0; i < 31; ++i) q->molecule[i] = i == 30 ? 2 : 1;  // C(40) alone in molecule 2
+    for (int i = 0; i < 31; ++i) q->perception.molecule[i] = i == 30 ? 2 : 1;  // C(40) alone in molecule 2
     std::string row18;
     for (int i = 0; i < 18; ++i) row18 += " C(" + std::to_string(10 + i) + ")";
     std::string row12;
@@ -270,7 +270,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     EXPECT_EQ(groupLines(writing(*q), 2), "GROUP3  C(40)\nKEEP CHARGE GROUP3\n");
 
     // a wrap after the last label leaves an empty GROUP line
-    for (int i = 18; i < 30; ++i) q->molecule[i] = 2;
+    for (int i = 18; i < 30; ++i) q->perception.molecule[i] = 2;
     EXPECT_EQ(groupLines(writing(*q), 1), "GROUP2 " + row18 + "\nGROUP2 \nKEEP CHARGE GROUP2\n");
     // 113 exactly does not wrap: 7 + 17 x 6 + (3 + 1) = 113
     ScratchDir dir2;
@@ -278,7 +278,7 @@ TEST(MasterFile, GroupLinesWrapPast113Characters) {
     for (int i = 0; i < 17; ++i) b2.add("C(" + std::to_string(10 + i) + ")", "C", 1.5 * i, 1, 1);
     b2.add("N11", "N", 40, 1, 1);
     auto q2 = b2.build();
-    for (int i = 0; i < 18; ++i) q2->molecule[i] = 1;
+    for (int i = 0; i < 18; ++i) q2->perception.molecule[i] = 1;
     std::string text = groupLines(writing(*q2), 1);
     EXPECT_EQ(linesOf(text).size(), 2u) << text;
     EXPECT_EQ(linesOf(text)[0].size(), 113u);
@@ -423,7 +423,7 @@ TEST(MasterFile, FrameLinesWithLongLabelsKeepEveryLaterAtomsFrame) {
     // The kept table as the database stage writes it: a label of 9 or more characters is
     // followed by a blank, and every later atom still finds its line.
     Alanine t;
-    std::snprintf(t.q->model.atom[0].label, sizeof t.q->model.atom[0].label, "%s", "C(1)methyl_group_1");
+    std::snprintf(t.q->transfer.model.atom[0].label, sizeof t.q->transfer.model.atom[0].label, "%s", "C(1)methyl_group_1");
     std::vector<std::string> lines;
     lines.push_back("C(1)methyl_group_1 C(2) X C(1)methyl_group_1 H(1B) Y R 2 1 1 4 1");
     lines.push_back("H(1A)    C(1)methyl_group_1 Z  H(1A)    C(2)     X   R   2  4   2   4  mz");
@@ -455,8 +455,8 @@ TEST(MasterFile, AnAtomTheOldTableLacksTakesTheTemplatesLineOrStops) {
         Alanine t;
         const std::string mas = t.dir.read("xd.mas");
         if (row.crystalTemplate) {
-            t.q->model.masTemplate = linesOf(mas);
-            t.q->model.source = "alanine.cif";
+            t.q->transfer.model.masTemplate = linesOf(mas);
+            t.q->transfer.model.source = "alanine.cif";
         }
         std::string edited;
         for (const std::string& line : linesOf(mas)) {

@@ -19,14 +19,14 @@ std::unique_ptr<Quandrel> twoAtoms() {
     b.add("C1", "C", 1, 1, 1);
     b.add("H1", "H", 2, 1, 1);
     auto q = b.build();
-    std::snprintf(q->model.title, sizeof q->model.title, "test");
+    std::snprintf(q->transfer.model.title, sizeof q->transfer.model.title, "test");
     const int rest[10] = {2, 0, 1, 4, 0, 1, 0, 1, 0, 0};
-    for (int k = 0; k < 10; ++k) q->model.usageRest[k] = rest[k];
-    q->model.multipoleLevel = 2;
-    q->model.nDummy = 1;
-    q->model.atom[2].frac[0] = 0.1;
-    q->model.atom[2].frac[1] = 0.2;
-    q->model.atom[2].frac[2] = 0.3;
+    for (int k = 0; k < 10; ++k) q->transfer.model.usageRest[k] = rest[k];
+    q->transfer.model.multipoleLevel = 2;
+    q->transfer.model.nDummy = 1;
+    q->transfer.model.atom[2].frac[0] = 0.1;
+    q->transfer.model.atom[2].frac[1] = 0.2;
+    q->transfer.model.atom[2].frac[2] = 0.3;
     struct {
         int ax1, ax2, atom0, atom1, atom2, tbl, kap;
         double frac[3], occupancy, u[6], pv;
@@ -36,7 +36,7 @@ std::unique_ptr<Quandrel> twoAtoms() {
         {3, 1, 1, 2, 3, 2, 2, {0.415257, 0.227736, 0.436485}, 0.5, {0.0243, 0.0243, 0.0243, 0, 0, 0}, 0.8},
     };
     for (int i = 0; i < 2; ++i) {
-        AtomRecord& a = q->model.atom[i];
+        AtomRecord& a = q->transfer.model.atom[i];
         a.ax1 = rows[i].ax1;
         a.ax2 = rows[i].ax2;
         a.atom0 = rows[i].atom0;
@@ -50,12 +50,12 @@ std::unique_ptr<Quandrel> twoAtoms() {
         a.multipole[0] = rows[i].pv;
         for (int k = 1; k < 26; ++k) a.multipole[k] = 0.01 * k;
     }
-    q->model.nKappa = 1;
-    q->model.kappaNo[0] = 1;
-    for (int v = 0; v < 6; ++v) q->model.kappaSet[v][0] = 1.0;
-    q->model.nTrailing = 2;
-    q->model.trailingValues[0] = 0.5;
-    q->model.trailingValues[1] = -1.25e-3;
+    q->transfer.model.nKappa = 1;
+    q->transfer.model.kappaNo[0] = 1;
+    for (int v = 0; v < 6; ++v) q->transfer.model.kappaSet[v][0] = 1.0;
+    q->transfer.model.nTrailing = 2;
+    q->transfer.model.trailingValues[0] = 0.5;
+    q->transfer.model.trailingValues[1] = -1.25e-3;
     return q;
 }
 
@@ -70,33 +70,33 @@ TEST(KappaSets, OneSetPerFirstKappaAndScatteringType) {
     b.add("C3", "C", 4, 1, 1);
     b.add("C4", "C", 5, 1, 1);
     auto q = b.build();
-    setKappa(q->model.atom[0], 1.0, 0.9);
-    setKappa(q->model.atom[1], 1.0, 0.9);        // same first kappa, other tbl: a set of its own
-    setKappa(q->model.atom[2], 1.0, 0.8);        // same tbl and first kappa: shares the set of C1
-    setKappa(q->model.atom[3], 1.0000001, 0.9);  // differs in the last digit: a set of its own
-    setKappa(q->model.atom[4], 1.0, 0.7);
-    q->model.nKappa = 7;
-    for (int k = 0; k < 7; ++k) q->model.kappaNo[k] = k + 1;
+    setKappa(q->transfer.model.atom[0], 1.0, 0.9);
+    setKappa(q->transfer.model.atom[1], 1.0, 0.9);        // same first kappa, other tbl: a set of its own
+    setKappa(q->transfer.model.atom[2], 1.0, 0.8);        // same tbl and first kappa: shares the set of C1
+    setKappa(q->transfer.model.atom[3], 1.0000001, 0.9);  // differs in the last digit: a set of its own
+    setKappa(q->transfer.model.atom[4], 1.0, 0.7);
+    q->transfer.model.nKappa = 7;
+    for (int k = 0; k < 7; ++k) q->transfer.model.kappaNo[k] = k + 1;
     rebuildKappaSets(writing(*q));
-    EXPECT_EQ(q->model.nKappa, 3);
+    EXPECT_EQ(q->transfer.model.nKappa, 3);
     const int kap[] = {1, 2, 1, 3, 1};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(q->model.atom[i].kap, kap[i]) << q->model.atom[i].label;
-    EXPECT_EQ(q->model.kappaNo[0], 1);
-    EXPECT_EQ(q->model.kappaNo[1], 2);
-    EXPECT_EQ(q->model.kappaNo[2], 1);
-    EXPECT_DOUBLE_EQ(q->model.kappaSet[1][0], 0.9) << "the set keeps the values of its first atom";
-    EXPECT_DOUBLE_EQ(q->model.kappaSet[0][2], 1.0000001);
-    EXPECT_EQ(q->model.kappaNo[3], -1) << "old sets are cleared";
-    EXPECT_DOUBLE_EQ(q->model.kappaSet[0][3], 0.0);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(q->transfer.model.atom[i].kap, kap[i]) << q->transfer.model.atom[i].label;
+    EXPECT_EQ(q->transfer.model.kappaNo[0], 1);
+    EXPECT_EQ(q->transfer.model.kappaNo[1], 2);
+    EXPECT_EQ(q->transfer.model.kappaNo[2], 1);
+    EXPECT_DOUBLE_EQ(q->transfer.model.kappaSet[1][0], 0.9) << "the set keeps the values of its first atom";
+    EXPECT_DOUBLE_EQ(q->transfer.model.kappaSet[0][2], 1.0000001);
+    EXPECT_EQ(q->transfer.model.kappaNo[3], -1) << "old sets are cleared";
+    EXPECT_DOUBLE_EQ(q->transfer.model.kappaSet[0][3], 0.0);
 }
 
 TEST(KappaSets, NoAtomsNoSets) {
     ScratchDir dir;
     StructureBuilder b;
     auto q = b.build();
-    q->model.nKappa = 4;
+    q->transfer.model.nKappa = 4;
     rebuildKappaSets(writing(*q));
-    EXPECT_EQ(q->model.nKappa, 0);
+    EXPECT_EQ(q->transfer.model.nKappa, 0);
 }
 
 TEST(KappaSets, CapacityOf999SetsIsKept) {
@@ -104,12 +104,12 @@ TEST(KappaSets, CapacityOf999SetsIsKept) {
     StructureBuilder b(100);
     for (int i = 0; i < MAX_KAPPA + 1; ++i) b.add("C" + std::to_string(i), "C", 0.05 * i, 1, 1);
     auto q = b.build();
-    for (int i = 0; i <= MAX_KAPPA; ++i) setKappa(q->model.atom[i], 1.0 + 0.001 * (i % MAX_KAPPA), 1.0);
+    for (int i = 0; i <= MAX_KAPPA; ++i) setKappa(q->transfer.model.atom[i], 1.0 + 0.001 * (i % MAX_KAPPA), 1.0);
     rebuildKappaSets(writing(*q));
-    EXPECT_EQ(q->model.nKappa, MAX_KAPPA) << "999 distinct sets fit; the 1000th atom shares the first set";
-    EXPECT_EQ(q->model.atom[MAX_KAPPA].kap, 1);
+    EXPECT_EQ(q->transfer.model.nKappa, MAX_KAPPA) << "999 distinct sets fit; the 1000th atom shares the first set";
+    EXPECT_EQ(q->transfer.model.atom[MAX_KAPPA].kap, 1);
 
-    setKappa(q->model.atom[MAX_KAPPA], 2.5, 1.0);
+    setKappa(q->transfer.model.atom[MAX_KAPPA], 2.5, 1.0);
     EXPECT_TRUE(stopsWith([&] { rebuildKappaSets(writing(*q)); }, 1, "more than 999 kappa sets"));
 }
 
@@ -148,13 +148,13 @@ TEST(ParameterFile, LayoutOfTheWholeFile) {
 TEST(ParameterFile, AnharmonicRecordsByTp) {
     ScratchDir dir;
     auto q = twoAtoms();
-    AtomRecord& c = q->model.atom[0];
+    AtomRecord& c = q->transfer.model.atom[0];
     c.atom0 = 12;
     c.atom1 = 123;
     c.atom2 = 1234;
     for (int k = 0; k < 10; ++k) c.c3[k] = 0.001 * (k + 1);
     for (int k = 0; k < 15; ++k) c.d4[k] = -0.0001 * (k + 1);
-    q->model.atom[1].tp = 5;
+    q->transfer.model.atom[1].tp = 5;
 
     c.tp = 3;
     capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
@@ -178,7 +178,7 @@ TEST(ParameterFile, AnharmonicRecordsByTp) {
 TEST(ParameterFile, MonopoleCarriesOccupancyAndCorrection) {
     ScratchDir dir;
     auto q = twoAtoms();
-    q->molecule[0] = q->molecule[1] = 1;
+    q->perception.molecule[0] = q->perception.molecule[1] = 1;
     MonopoleCorrection c;
     c.mode = 0;
     c.corrAverage = {0.25};
@@ -205,7 +205,7 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
     for (double value : values) {
         ScratchDir dir;
         auto q = twoAtoms();
-        q->model.atom[1].multipole[7] = value / 0.5;  // the hydrogen is half occupied
+        q->transfer.model.atom[1].multipole[7] = value / 0.5;  // the hydrogen is half occupied
         const Stopped s = failureOf([&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
         EXPECT_EQ(s.code, 1);
         EXPECT_EQ(s.message.rfind("Population 8 of atom H1 is ", 0), 0u) << s.message;
@@ -214,8 +214,8 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
     }
     ScratchDir dir;
     auto q = twoAtoms();
-    q->model.atom[0].multipole[7] = 999.9999;
-    q->model.atom[1].multipole[7] = -2 * 99.9999;
+    q->transfer.model.atom[0].multipole[7] = 999.9999;
+    q->transfer.model.atom[1].multipole[7] = -2 * 99.9999;
     capture(*q, [&] { writeParameterFile(writing(*q), MonopoleCorrection()); });
     EXPECT_TRUE(dir.exists("xd.res.quandreltool")) << "the widest values that fit are written";
 }
@@ -223,8 +223,8 @@ TEST(ParameterFile, PopulationTooWideForItsColumnsStopsBeforeTheFileIsWritten) {
 TEST(ParameterFile, AnharmonicFrameAtomsBeyondFourColumnsStopBeforeAnyFileIsWritten) {
     ScratchDir dir;
     auto q = twoAtoms();
-    q->model.atom[0].tp = 3;
-    q->model.atom[0].atom2 = 10000;
+    q->transfer.model.atom[0].tp = 3;
+    q->transfer.model.atom[0].atom2 = 10000;
     const Stopped s = failureOf([&] { q->setupNewInpAndMasFile(); });
     EXPECT_EQ(s.code, 1);
     EXPECT_NE(s.message.find("has frame atoms "), std::string::npos) << s.message;
@@ -237,7 +237,7 @@ TEST(ParameterFile, ChemconBeyondFourColumnsStopsBeforeAnyFileIsWritten) {
     for (int chemCon : {10000, -1000}) {
         ScratchDir dir;
         auto q = twoAtoms();
-        q->model.atom[1].chemCon = chemCon;
+        q->transfer.model.atom[1].chemCon = chemCon;
         const Stopped s = failureOf([&] { q->setupNewInpAndMasFile(); });
         EXPECT_EQ(s.code, 1) << chemCon;
         EXPECT_NE(s.message.find("has CHEMCON " + std::to_string(chemCon) + ": its line in the parameter file has "

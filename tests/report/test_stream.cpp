@@ -46,8 +46,8 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
             q->setupNewInpAndMasFile();
         });
         NameCatalogue catalogue;
-        for (const auto& entry : q->databaseNames) catalogue.add(entry.first, entry.second);
-        RunReport run(writing(*q), catalogue, q->databaseNames.size(), q->appliedCorrection);
+        for (const auto& entry : q->transfer.databaseNames) catalogue.add(entry.first, entry.second);
+        RunReport run(writing(*q), catalogue, q->transfer.databaseNames.size(), q->transfer.appliedCorrection);
         ASSERT_GT(run.missing, 0);
         ASSERT_LT(run.missing, run.atoms());
         expectStreamIsDump(run, "as read");
@@ -61,9 +61,9 @@ TEST(StreamedJson, IsTheLibraryDumpOfTheSameRun) {
             EXPECT_NE(text.find("\"label\": \"DUM0\""), std::string::npos);
         }
 
-        q->model.atom[0].occupancy = std::nan("");
-        q->model.atom[1].kappa[2] = HUGE_VAL;
-        q->model.atom[1].frac[0] = -0.0;
+        q->transfer.model.atom[0].occupancy = std::nan("");
+        q->transfer.model.atom[1].kappa[2] = HUGE_VAL;
+        q->transfer.model.atom[1].frac[0] = -0.0;
         expectStreamIsDump(run, "with numbers that are no finite numbers");
 
         // a run with -hkl: the fit to the data closes the same document
@@ -91,12 +91,12 @@ std::unique_ptr<Quandrel> loneAtoms(int n) {
         s.add(label, i % 3 == 0 ? "H" : "O", 2.5 * (i % 20), 2.5 * (i / 20 % 20), 2.5 * (i / 400));
     }
     std::unique_ptr<Quandrel> q = s.build();
-    q->inDatabase.assign(static_cast<std::size_t>(n), 0);
+    q->transfer.inDatabase.assign(static_cast<std::size_t>(n), 0);
     for (int i = 0; i < n; ++i) {
         name(*q, i, i % 3 == 0 ? "H" : "O");
         if (i % 2 == 0) {
-            q->inDatabase[static_cast<std::size_t>(i)] = 1;
-            q->model.atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
+            q->transfer.inDatabase[static_cast<std::size_t>(i)] = 1;
+            q->transfer.model.atom[static_cast<std::size_t>(i)].modelCompound = "water <" + std::to_string(i) + ">";
         }
     }
     return q;
@@ -158,11 +158,11 @@ TEST(ReportPage, AStructureTooLargeToDrawGetsANoteAndTheFullTable) {
 TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
     ScratchDir dir;
     std::unique_ptr<Quandrel> q = loneAtoms(DRAWING_LIMIT + 1);
-    q->databaseNames = {{"O", "water"}};
-    q->databaseEntries = 1;
+    q->transfer.databaseNames = {{"O", "water"}};
+    q->transfer.databaseEntries = 1;
     NameCatalogue catalogue;
     catalogue.add("O", "water");
-    const RunReport run(writing(*q), catalogue, 1, q->appliedCorrection);
+    const RunReport run(writing(*q), catalogue, 1, q->transfer.appliedCorrection);
     writeRunReport(writing(*q));
     EXPECT_TRUE(dir.read("Quandrele.json") == jsonText(run));
     EXPECT_TRUE(dir.read("Quandrele.html") == reportPage(run));
@@ -175,8 +175,8 @@ TEST(ReportFiles, AreTheTextsWrittenInBlocks) {
 TEST(ReportPage, ACrowdedDrawingKeepsItsLabelsApartInTheBrowser) {
     ScratchDir dir;
     std::unique_ptr<Quandrel> q = loneAtoms(3200);
-    q->databaseNames = {{"O", "water"}};
-    q->databaseEntries = 1;
+    q->transfer.databaseNames = {{"O", "water"}};
+    q->transfer.databaseEntries = 1;
     writeRunReport(writing(*q));
     const PageProbe probe = probePage(dir.path() + "/Quandrele.html");
     EXPECT_EQ(probe.errors, 0) << probe.errorText;

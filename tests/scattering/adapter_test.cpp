@@ -20,20 +20,20 @@ TEST(Adapter, FramesOnDummiesAndTheScatteringTable) {
     in.master = sc::parseMasterExtras(readTextFile("xd.mas"), "xd.mas");
     in.radial = sc::parseRadialText("O 9.0 2 2 2 3 4\n", "radial.txt");
     in.spherical = [](int z) { return testsources::it92Table(z, z > 2 ? 2 : 0); };
-    const sc::QuandrelModel qm = sc::modelFromQuandrel(*q, in);
+    const sc::QuandrelModel qm = sc::modelFromQuandrel(q->structure, in);
     const sc::Model& m = qm.model;
     ASSERT_EQ(m.atoms.size(), 4u);
     EXPECT_EQ(m.operations.size(), 4u);
     EXPECT_EQ(m.types[0].radial.zeta, 9.0);                        // from the file
     EXPECT_EQ(m.types[1].radial.zeta, sc::standardRadial(17).zeta);  // Cl- by the standard rule
-    EXPECT_DOUBLE_EQ(m.types[1].fp, q->scatTable[1].values[0]);
-    EXPECT_DOUBLE_EQ(m.types[1].fpp, q->scatTable[1].values[1]);
+    EXPECT_DOUBLE_EQ(m.types[1].fp, q->structure.scatTable[1].values[0]);
+    EXPECT_DOUBLE_EQ(m.types[1].fpp, q->structure.scatTable[1].values[1]);
     EXPECT_GT(qm.scale, 0);
 
     // Cl(1): Z towards the dummy, X in the plane towards H(O1A)
     const sc::Atom& cl = m.atoms[3];
     const sc::Vec3 at = m.cartesian(cl.frac);
-    const double* d = q->atom[q->nAtoms].frac;
+    const double* d = q->structure.atom[q->structure.nAtoms].frac;
     const sc::Vec3 dummy = m.cartesian({d[0], d[1], d[2]});
     const sc::Vec3 h = m.cartesian(m.atoms[1].frac);
     double toDummy[3], toH[3], len = 0;

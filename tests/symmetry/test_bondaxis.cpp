@@ -27,15 +27,15 @@ protected:
 // Bonds the centre to its neighbours, in this order, and each neighbour back to the
 // centre; names every atom "<label>q" unless it has a name already.
 void bondToCentre(Quandrel& q, int centre, const std::vector<int>& neighbours) {
-    q.knopf.resize(q.nAtoms);
-    Quandrel::Knopf& c = q.knopf[centre];
+    q.perception.knopf.resize(q.structure.nAtoms);
+    Knopf& c = q.perception.knopf[centre];
     for (int nb : neighbours) {
         c.nachbar[c.anzahl++] = nb;
-        Quandrel::Knopf& back = q.knopf[nb];
+        Knopf& back = q.perception.knopf[nb];
         back.nachbar[back.anzahl++] = centre;
     }
-    for (int i = 0; i < q.nAtoms; ++i)
-        if (q.quandrelName[i][0] == '\0') std::snprintf(q.quandrelName[i], NAME_CAP, "%sq", q.atom[i].label);
+    for (int i = 0; i < q.structure.nAtoms; ++i)
+        if (q.perception.quandrelName[i][0] == '\0') std::snprintf(q.perception.quandrelName[i], NAME_CAP, "%sq", q.structure.atom[i].label);
 }
 
 Report analyse(Quandrel& q) {
@@ -115,7 +115,7 @@ TEST_F(BondAxis, MethaneHasThreeFoldBondAxesTwoFoldAndFourBarSumAxesAndMirrorPla
     StructureBuilder b(10.0);
     const double centre[3] = {5, 5, 5};
     auto q = methane(b, centre);
-    std::snprintf(q->quandrelName[0], NAME_CAP, "C1h1h1h1h");
+    std::snprintf(q->perception.quandrelName[0], NAME_CAP, "C1h1h1h1h");
     Report r = analyse(*q);
 
     EXPECT_NE(r.out.find(std::string("C's local symmetry ") + METHANE_DESCRIPTOR + " |(C1h1h1h1h)\n"),
@@ -155,7 +155,7 @@ TEST_F(BondAxis, TerminalAndIsolatedAtomsAreReportedAsLinear) {
     StructureBuilder b(10.0);
     const double centre[3] = {5, 5, 5};
     auto q = methane(b, centre, nullptr, "Ne");  // an isolated atom behind the methane
-    std::snprintf(q->quandrelName[1], NAME_CAP, "H1c");
+    std::snprintf(q->perception.quandrelName[1], NAME_CAP, "H1c");
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("SYMMTOL = 0.010000\nC's local symmetry"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nH1's local symmetry is linear |(H1c)\nH2's local symmetry is linear |(H2q)\n"),
@@ -230,7 +230,7 @@ TEST_F(BondAxis, AnAtomWithoutSymmetryIsReportedAsOne) {
     b.add("Br1", "Br", 3.88, 3.88, 6.12);
     auto q = b.build();
     bondToCentre(*q, 0, {1, 2, 3, 4});
-    std::snprintf(q->quandrelName[0], NAME_CAP, "R-C1h1f1cl1br");
+    std::snprintf(q->perception.quandrelName[0], NAME_CAP, "R-C1h1f1cl1br");
     Report r = analyse(*q);
     EXPECT_NE(r.out.find("\nC1's local symmetry 1 |(R-C1h1f1cl1br)\n"), std::string::npos) << r.out;
     EXPECT_NE(r.log.find("C1's local symmetry 1 \n\n"), std::string::npos);

@@ -121,10 +121,10 @@ TEST(SymmetryReaders, MasterFileAndMoProFileGiveTheirSymmetry) {
         dir.copyFolder("fixtures/benzene");
         std::unique_ptr<Quandrel> run = openRun();
         Quandrel& q = *run;
-        EXPECT_TRUE(q.symmetry.known);
-        EXPECT_EQ(q.symmetry.centric, 'C');
-        EXPECT_EQ(q.symmetry.lattice, 'P');
-        EXPECT_EQ(q.symmetry.symm,
+        EXPECT_TRUE(q.structure.symmetry.known);
+        EXPECT_EQ(q.structure.symmetry.centric, 'C');
+        EXPECT_EQ(q.structure.symmetry.lattice, 'P');
+        EXPECT_EQ(q.structure.symmetry.symm,
                   (std::vector<std::string>{"1/2-X, -Y, 1/2+Z", "-X, 1/2+Y, 1/2-Z", "1/2+X, 1/2-Y, -Z"}));
     }
     {
@@ -132,11 +132,11 @@ TEST(SymmetryReaders, MasterFileAndMoProFileGiveTheirSymmetry) {
         dir.copyFolder("fixtures/mopro_glycine");
         std::unique_ptr<Quandrel> run = openRun();
         Quandrel& q = *run;
-        EXPECT_TRUE(q.symmetry.known);
-        EXPECT_EQ(q.symmetry.centric, 'C');
-        EXPECT_EQ(q.symmetry.lattice, 'P');
-        EXPECT_EQ(q.symmetry.symm, (std::vector<std::string>{"X, Y, Z", "1/2-X, 1/2+Y, 1/2-Z"}));
-        EXPECT_EQ(expandSymmetry(q.symmetry, "test").size(), 4u);
+        EXPECT_TRUE(q.structure.symmetry.known);
+        EXPECT_EQ(q.structure.symmetry.centric, 'C');
+        EXPECT_EQ(q.structure.symmetry.lattice, 'P');
+        EXPECT_EQ(q.structure.symmetry.symm, (std::vector<std::string>{"X, Y, Z", "1/2-X, 1/2+Y, 1/2-Z"}));
+        EXPECT_EQ(expandSymmetry(q.structure.symmetry, "test").size(), 4u);
     }
 }
 
@@ -171,14 +171,14 @@ TEST(SymmetryCompletion, APolymericChainEndsSixBondsFromTheInputAtom) {
     b.setCell(1.5, 12.0, 12.0, 90, 90, 90);
     b.add("C1", "C", 0.3, 6.0, 6.0);
     auto q = b.build();
-    q->symmetry = symmetryOf('A', 'P', {});
+    q->structure.symmetry = symmetryOf('A', 'P', {});
     q->opt.symmBonds = 1;
     perceive(*q);
 
-    EXPECT_EQ(q->nAtoms, 1);
-    ASSERT_EQ(q->imageAtom.size(), 12u);
+    EXPECT_EQ(q->structure.nAtoms, 1);
+    ASSERT_EQ(q->perception.imageAtom.size(), 12u);
     std::vector<int> shifts;
-    for (const ImageOrigin& o : q->imageOrigin) {
+    for (const ImageOrigin& o : q->perception.imageOrigin) {
         EXPECT_EQ(o.atom, 0);
         EXPECT_EQ(o.op, 0);
         EXPECT_EQ(o.shift[1], 0);
@@ -187,10 +187,10 @@ TEST(SymmetryCompletion, APolymericChainEndsSixBondsFromTheInputAtom) {
     }
     std::sort(shifts.begin(), shifts.end());
     EXPECT_EQ(shifts, (std::vector<int>{-6, -5, -4, -3, -2, -1, 1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(q->knopf[0].anzahl, 2);
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 2);
     // labels show origin, operator and translation
     std::map<std::string, int> labels;
-    for (const AtomRecord& a : q->imageAtom) labels[a.label] = 1;
+    for (const AtomRecord& a : q->perception.imageAtom) labels[a.label] = 1;
     EXPECT_TRUE(labels.count("C1_1_655"));
     EXPECT_TRUE(labels.count("C1_1_155"));
     EXPECT_TRUE(labels.count("C1_1_[6,0,0]"));
@@ -204,12 +204,12 @@ TEST(SymmetryCompletion, AnAtomOnAnInversionCentreIsNotAddedAgain) {
     b.add("C1", "C", 0.0, 0.0, 0.0);
     b.add("C2", "C", 1.5, 0.0, 0.0);
     auto q = b.build();
-    q->symmetry = symmetryOf('C', 'P', {});
+    q->structure.symmetry = symmetryOf('C', 'P', {});
     q->opt.symmBonds = 1;
     perceive(*q);
-    ASSERT_EQ(q->imageAtom.size(), 1u);
-    EXPECT_STREQ(q->imageAtom[0].label, "C2_2_555");
-    EXPECT_EQ(q->knopf[0].anzahl, 2);
+    ASSERT_EQ(q->perception.imageAtom.size(), 1u);
+    EXPECT_STREQ(q->perception.imageAtom[0].label, "C2_2_555");
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 2);
     EXPECT_EQ(countMols(perceiving(*q)), 1);
 }
 
@@ -222,20 +222,20 @@ TEST(SymmetryCompletion, DisorderPartsAndTheSwitchesDecide) {
     b.add("C2", "C", 0.75, 0.0, 0.0);
     b.add("C3", "C", -0.75, 1.5, 0.0);
     auto q = b.build();
-    q->atom[1].part = 1;
-    q->atom[2].part = 2;
-    q->symmetry = symmetryOf('C', 'P', {});
-    EXPECT_FALSE(completionWanted(*q, q->opt));
+    q->structure.atom[1].part = 1;
+    q->structure.atom[2].part = 2;
+    q->structure.symmetry = symmetryOf('C', 'P', {});
+    EXPECT_FALSE(completionWanted(q->structure, q->opt));
     q->opt.crystalInput = 1;
-    EXPECT_TRUE(completionWanted(*q, q->opt));
+    EXPECT_TRUE(completionWanted(q->structure, q->opt));
     q->opt.asymOnly = 1;
-    EXPECT_FALSE(completionWanted(*q, q->opt));
+    EXPECT_FALSE(completionWanted(q->structure, q->opt));
     q->opt.asymOnly = 0;
     q->opt.crystalInput = 0;
     q->opt.symmBonds = 1;
-    ASSERT_TRUE(completionWanted(*q, q->opt));
+    ASSERT_TRUE(completionWanted(q->structure, q->opt));
     EXPECT_EQ(completeMolecules(perceiving(*q)), 1);
-    EXPECT_EQ(q->imageOrigin[0].atom, 1);
+    EXPECT_EQ(q->perception.imageOrigin[0].atom, 1);
 }
 
 // A C-O group disordered across an inversion centre: O1 lies 1.17 A from its own image.
@@ -254,13 +254,13 @@ TEST(SymmetryCompletion, ANegativePartNeverBondsToItsOwnImages) {
         b.add("O1", "O", 0.5, 0.3, 0.0);
         b.add("C1", "C", -0.9, 0.3, 0.0);
         auto q = b.build();
-        q->atom[0].part = q->atom[1].part = r.part;
-        q->atom[0].occupancy = q->atom[1].occupancy = 0.5;
-        q->symmetry = symmetryOf('C', 'P', {});
+        q->structure.atom[0].part = q->structure.atom[1].part = r.part;
+        q->structure.atom[0].occupancy = q->structure.atom[1].occupancy = 0.5;
+        q->structure.symmetry = symmetryOf('C', 'P', {});
         q->opt.symmBonds = 1;
         captureStderr([&] { perceive(*q); });
-        EXPECT_EQ(q->imageAtom.size(), r.images);
-        EXPECT_EQ(q->knopf[0].anzahl, r.oxygenNeighbours);
+        EXPECT_EQ(q->perception.imageAtom.size(), r.images);
+        EXPECT_EQ(q->perception.knopf[0].anzahl, r.oxygenNeighbours);
     }
 }
 
@@ -272,13 +272,13 @@ TEST(SymmetryCompletion, AnOrderedAtomTakesOneCopyOfANegativePart) {
     b.add("C1", "C", 0.0, 0.0, 0.0);
     b.add("O1", "O", 1.4, 0.0, 0.3);
     auto q = b.build();
-    q->atom[1].part = -1;
-    q->atom[1].occupancy = 0.5;
-    q->symmetry = symmetryOf('C', 'P', {});
+    q->structure.atom[1].part = -1;
+    q->structure.atom[1].occupancy = 0.5;
+    q->structure.symmetry = symmetryOf('C', 'P', {});
     q->opt.symmBonds = 1;
     captureStderr([&] { perceive(*q); });
-    EXPECT_EQ(q->imageAtom.size(), 0u);
-    EXPECT_EQ(q->knopf[0].anzahl, 1);
+    EXPECT_EQ(q->perception.imageAtom.size(), 0u);
+    EXPECT_EQ(q->perception.knopf[0].anzahl, 1);
 }
 
 TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
@@ -288,7 +288,7 @@ TEST(SymmetryCompletion, TheCompletedSetRespectsTheAtomCapacity) {
     for (int k = 0; k < 7700; ++k)
         b.add("C" + std::to_string(k + 1), "C", 0.3, 4.0 + 5.0 * (k % 190), 4.0 + 5.0 * (k / 190));
     auto q = b.build();
-    q->symmetry = symmetryOf('A', 'P', {});
+    q->structure.symmetry = symmetryOf('A', 'P', {});
     q->opt.symmBonds = 1;
     EXPECT_TRUE(stopsWith([&] { completeMolecules(perceiving(*q)); }, 1,
                           "Completing the molecules across symmetry needs more than 99999 atoms"));
@@ -551,7 +551,7 @@ TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
         b.setCell(10.0, 11.0, 12.0, 90, 90, 90);
         b.add("C1", "C", 1.0, 1.0, 1.0);
         auto q = b.build();
-        q->symmetry = symmetryOf('A', 'P', {"Y,X,Z"});
+        q->structure.symmetry = symmetryOf('A', 'P', {"Y,X,Z"});
         q->opt.symmBonds = 1;
         const Stopped s = failureOf([&] { perceive(*q); });
         EXPECT_NE(s.message.find("the symmetry operator y,x,z does not map the cell 10 11 12 90 90 90 onto itself"),
@@ -565,7 +565,7 @@ TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
         b.setCell(1.5, 1.5, 1.5, 90, 90, 90);
         b.add("C1", "C", 0.0, 0.0, 0.0);
         auto q = b.build();
-        q->symmetry = symmetryOf('A', 'P', {});
+        q->structure.symmetry = symmetryOf('A', 'P', {});
         q->opt.symmBonds = 1;
         const Stopped s = failureOf([&] { perceive(*q); });
         EXPECT_NE(s.message.find("more than 200 images per input atom (200 images for 1 input atoms) at the image of C1"),
