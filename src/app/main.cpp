@@ -1,5 +1,5 @@
 // Entry point: installs the crash handler, takes the switches, runs the stages of the
-// central object in their fixed order, and ends every run with the closing banner. A
+// run in their fixed order, and ends every run with the closing banner. A
 // failure of a stage ends up here: its message and the error banner come first.
 #include <csignal>
 #include <cstdio>

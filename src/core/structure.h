@@ -70,9 +70,9 @@ inline bool operator==(const RingSet& a, int mask) { return a == RingSet(mask); 
 inline bool operator==(int mask, const RingSet& a) { return a == RingSet(mask); }
 inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
 
-// One atom (or dummy atom) record, as the reader fills it. Some fields are written again by
-// later stages (populations, kappas and frames by the database stage, U of constrained
-// hydrogens by the writer): docs/architecture.md lists which stage writes which field.
+// One atom (or dummy atom) record, as the reader fills it. The structure as read is never
+// changed after reading: the Transfer's model, a copy, takes the transferred populations,
+// kappas and frames (docs/architecture.md lists which stage writes which field there).
 // What perception finds about an atom (rings, planarity, molecule) is in the Perception.
 struct AtomRecord {
     char label[LABEL_CAP] = "";

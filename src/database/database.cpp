@@ -117,7 +117,7 @@ void resetHydrogenBond(const TransferRun& run, int i, KsLine& ks, FILE* resetFil
 const char* const TABLE_HEADER =
     "ATOM     ATOM0    AX1 ATOM1    ATOM2   AX2 R/L TP TBL KAP LMX SITESYM  CHEMCON";
 
-// The coordinate-system table goes to the log and, line by line, into the object's
+// The coordinate-system table goes to the log and, line by line, into the Transfer's
 // frameTable for the master-file writer.
 void beginFrameTable(const TransferRun& run) {
     fprintf(run.log, "The following lines contain the local coordinate systems. Please do not Edit!\n");

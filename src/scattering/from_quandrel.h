@@ -1,5 +1,5 @@
 // Temporary glue: the scattering model from the structure the XD readers fill (the Structure
-// record, which the run object Quandrel is as well). Keep this file thin: the model should
+// record, which the run holds as its structure). Keep this file thin: the model should
 // come from the readers' records directly once the engine is part of a run.
 #pragma once
 
