@@ -342,7 +342,7 @@ int findBonds(const PerceptionRun& run) {
     const double edge = longest * 1.001 + 1e-6;
 
     // Cartesian positions for filing
-    const CellGeometry& geometry = cellGeometry(run.s.cell);
+    const CellGeometry& geometry = run.cell;
     std::vector<double> cart(static_cast<std::size_t>(nAtoms) * 3);
     bool finite = true;
     for (int i = 0; i < nAtoms; ++i) {

@@ -14,6 +14,7 @@
 #include "../core/options.h"
 #include "../core/structure.h"
 #include "../core/warnings.h"
+#include "../geometry/cell.h"
 
 // One bond of the bond list: first atom < second atom.
 struct Bond {
@@ -126,6 +127,8 @@ struct Perception {
 
 // A site of a perceived structure: an input atom of s, or an image of p.
 const AtomRecord& siteOf(const Structure& s, const Perception& p, int index);
+// Element index of a site: an image has its input atom's.
+inline int siteElementOf(const Structure& s, const Perception& p, int index) { return s.elementOf(p.originOf(index)); }
 
 // One perception run: the structure as read and the options, which it only reads; the
 // record it builds; and the report files (Quandrele.out and Quandrele.log). The sites it
@@ -136,13 +139,13 @@ struct PerceptionRun {
     Perception& p;
     FILE* out;
     FILE* log;
+    CellGeometry cell{s.cell};  // the structure's cell, formed once for the run
 
     int sites() const { return s.nAtoms + static_cast<int>(p.imageAtom.size()); }
     const AtomRecord& site(int i) const {
         return i < s.nAtoms ? s.atom[static_cast<std::size_t>(i)] : p.imageAtom[static_cast<std::size_t>(i - s.nAtoms)];
     }
-    // Element index of a site: an image has its input atom's.
-    int elementOf(int i) const { return s.elementOf(p.originOf(i)); }
+    int elementOf(int i) const { return siteElementOf(s, p, i); }
     bool isHydrogen(int i) const { return elementOf(i) == 0; }
     // Distance in angstrom between two fractional positions.
     double distance(const double* f1, const double* f2) const;

@@ -18,7 +18,7 @@ void Perception::growSites(int n) {
     if (sameNameAs.size() < size) sameNameAs.resize(size);
 }
 
-double PerceptionRun::distance(const double* f1, const double* f2) const { return cellGeometry(s.cell).distance(f1, f2); }
+double PerceptionRun::distance(const double* f1, const double* f2) const { return cell.distance(f1, f2); }
 
 double PerceptionRun::angle(int i, int j, int k) const {
     const double* ci = site(i).cart;

@@ -96,14 +96,14 @@ void resetHydrogenBond(const TransferRun& run, int i, KsLine& ks, FILE* resetFil
     }
     int partner = -1;
     double partnerLength = 0.0;
+    const CellGeometry cell(run.model.cell);
     near->within(h.cart, reach, [&](int j) {
         if (j == i || (partner >= 0 && j > partner)) return;
         const AtomRecord& other = run.model.atom[static_cast<std::size_t>(j)];
         double r2 = 0.0;
         for (int c = 0; c < 3; ++c) r2 += (other.cart[c] - h.cart[c]) * (other.cart[c] - h.cart[c]);
         if (r2 > reach * reach) return;
-        const double length =
-            cellGeometry(run.model.cell).distance(h.frac, other.frac);
+        const double length = cell.distance(h.frac, other.frac);
         if (0.85 * length <= d) {
             partner = j;
             partnerLength = length;

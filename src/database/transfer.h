@@ -87,7 +87,7 @@ struct TransferRecords {
 
     // An input atom of the model or a symmetry image, and its element (an image has its atom's).
     const AtomRecord& site(int i) const { return siteOf(model, p, i); }
-    int siteElement(int i) const { return model.elementOf(p.originOf(i)); }
+    int siteElement(int i) const { return siteElementOf(model, p, i); }
     // Degree of planarity of the node of atom i as perception found it.
     double planarity(int i) const { return planarityOf(model, p, i); }
 };

@@ -58,15 +58,3 @@ double CellGeometry::distance(const double* f1, const double* f2) const {
                       2 * dx * dz * a_ * c_ * cb_ + 2 * dy * dz * b_ * c_ * ca_;
     return std::sqrt(d2);
 }
-
-const CellGeometry& cellGeometry(const double* cell) {
-    static double lastCell[6] = {NAN, NAN, NAN, NAN, NAN, NAN};
-    static CellGeometry last(lastCell);
-    bool same = true;
-    for (int k = 0; k < 6; ++k) same = same && cell[k] == lastCell[k];
-    if (!same) {
-        last = CellGeometry(cell);
-        for (int k = 0; k < 6; ++k) lastCell[k] = cell[k];
-    }
-    return last;
-}

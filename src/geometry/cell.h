@@ -40,6 +40,6 @@ private:
     double cosAlphaStar_, cosBetaStar_, cosGammaStar_;
 };
 
-// The geometry of a cell, formed once: the geometry of the cell asked for last is kept, as
-// a structure's distances are taken millions of times in the same cell.
-const CellGeometry& cellGeometry(const double* cell);
+// The geometry of a cell. Forming it takes some trigonometry: code that converts many
+// positions in the same cell forms it once and keeps it.
+inline CellGeometry cellGeometry(const double* cell) { return CellGeometry(cell); }

@@ -505,7 +505,7 @@ void warnAlternativeSites(Structure& s, const char* file, const std::vector<Pair
 // out, so an atom on a symmetry element does not count as partly occupied.
 void separateAlternativeSites(Structure& s, const char* file) {
     const std::vector<SymOp> ops = expandSymmetry(s.symmetry, file);
-    const CellGeometry& geometry = cellGeometry(s.cell);
+    const CellGeometry geometry(s.cell);
     std::vector<int> partial;
     std::vector<double> occupancy(static_cast<std::size_t>(s.nAtoms), 1.0);
     int highestPart = 0;

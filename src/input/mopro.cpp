@@ -381,14 +381,14 @@ void readMultipoleLines(AtomRecord& a, MoProLines& in, int i) {
 
 // Per-atom steps of the ATOMS section: the ATOM line, the axis line, the displacement line
 // and the multipole lines of atom i; then its coordinates and populations are printed.
-void readAtom(Structure& s, MoProLines& in, int i, std::vector<std::string>& scatWords) {
+void readAtom(Structure& s, MoProLines& in, int i, std::vector<std::string>& scatWords, const CellGeometry& cell) {
     readAtomLine(s, in, i, scatWords);
     AtomRecord& a = s.atom[i];
     readAxisLine(a, in, i);
     readDisplacementLine(a, in, i);
     readMultipoleLines(a, in, i);
 
-    cellGeometry(s.cell).toCartesian(a.frac, a.cart);
+    cell.toCartesian(a.frac, a.cart);
     // reference output: every atom read is listed with its coordinates and 26 populations:
     // "%-10s %9f %9f %9f   %9f %9f %9f\n", then the populations as "%8.4f" ten to a row
     // (put together in one text; appendFixed gives printf's bytes)
@@ -415,7 +415,8 @@ void readAtoms(Structure& s, MoProLines& in, const std::string& line, std::vecto
         s.makeRoomForAtoms(count, 0);
     }
     scatWords.clear();
-    for (int i = 0; i < count; ++i) readAtom(s, in, i, scatWords);
+    const CellGeometry cell(s.cell);
+    for (int i = 0; i < count; ++i) readAtom(s, in, i, scatWords, cell);
 }
 
 void readAnharmonic(Structure& s, MoProLines& in, const std::string& line) {
@@ -564,6 +565,7 @@ void placeDummies(Structure& s, const std::vector<AtomRecord>& dummies) {
 void finishAtoms(Structure& s) {
     std::map<std::pair<int, std::string>, int> firstOf;  // (group, label) -> first atom
     for (int i = s.nAtoms - 1; i >= 0; --i) firstOf[{s.atom[i].groupNo, s.atom[i].label}] = i;
+    const CellGeometry cell(s.cell);
     for (int i = 0; i < s.nAtoms; ++i) {
         AtomRecord& a = s.atom[i];
         if (std::strstr(a.axisAtom1, "SYM") != nullptr || std::strstr(a.axisAtom2, "SYM") != nullptr) {
@@ -578,7 +580,7 @@ void finishAtoms(Structure& s) {
             fatal("Atom %s of %s uses kappa set K%d, but the file has %d kappa sets.", a.label, s.source.c_str(), a.kap,
                   s.nKappa);
         for (int v = 0; v < 6; ++v) a.kappa[v] = s.kappaSet[v][a.kap - 1];
-        cellGeometry(s.cell).toCartesian(a.frac, a.cart);
+        cell.toCartesian(a.frac, a.cart);
         requireNumbersf(a.cart, 3, s.source.c_str(), "atom %d (%s), Cartesian coordinates", i + 1, a.label);
     }
 }

@@ -226,7 +226,7 @@ void readPopulations(AtomRecord& a, XdLines& lines, int level, int i) {
     requireNumbersf(a.multipole, count, lines.fileName(), "atom %d (%s), populations", i + 1, a.label);
 }
 
-void readAtom(Structure& s, XdLines& lines, int i) {
+void readAtom(Structure& s, XdLines& lines, int i, const CellGeometry& cell) {
     const char* fileName = lines.fileName();
     AtomRecord& a = s.atom[i];
     readAtomLine(a, lines, i, s.nAtoms);
@@ -239,7 +239,7 @@ void readAtom(Structure& s, XdLines& lines, int i) {
     requireNumbersf(a.u, 6, fileName, "atom %d (%s), displacement parameters", n, a.label);
     requireNumbersf(a.c3, 10, fileName, "atom %d (%s), third-order displacement parameters", n, a.label);
     requireNumbersf(a.d4, 15, fileName, "atom %d (%s), fourth-order displacement parameters", n, a.label);
-    cellGeometry(s.cell).toCartesian(a.frac, a.cart);
+    cell.toCartesian(a.frac, a.cart);
     requireNumbersf(a.cart, 3, fileName, "atom %d (%s), Cartesian coordinates", n, a.label);
 
     setAxisLetters(a);
@@ -298,7 +298,8 @@ void readParameterRecords(Structure& s, FILE* file, const char* fileName) {
     lines.skip("the two lines after its USAGE line");
     lines.skip("the two lines after its USAGE line");
     readDummies(s, lines);
-    for (int i = 0; i < s.nAtoms; ++i) readAtom(s, lines, i);
+    const CellGeometry cell(s.cell);
+    for (int i = 0; i < s.nAtoms; ++i) readAtom(s, lines, i, cell);
     readKappaSets(s, lines);
     readTrailingLine(s, lines);
     assignKappas(s, fileName);

@@ -22,14 +22,13 @@ void transformTensor(const double* u, const gemmi::Mat33& m, double (&out)[6]) {
 
 }  // namespace
 
-void cartesianDisplacement(const double* cell, const double* u, double (&out)[6]) {
+void cartesianDisplacement(const CellGeometry& g, const double* u, double (&out)[6]) {
     const bool isotropic = u[1] == 0 && u[2] == 0 && u[3] == 0 && u[4] == 0 && u[5] == 0;
     if (isotropic) {
         out[0] = out[1] = out[2] = u[0];
         out[3] = out[4] = out[5] = 0;
         return;
     }
-    const CellGeometry& g = cellGeometry(cell);
     // columns: the Cartesian images of a*|a|..., i.e. of the unit steps scaled by a*, b*, c*
     const double star[3] = {g.aStar(), g.bStar(), g.cStar()};
     gemmi::Mat33 m;
@@ -64,8 +63,7 @@ bool isotropicU(const double (&u)[6]) {
     return true;
 }
 
-void rotatedDisplacement(const double* cell, const int (&rot)[3][3], const double (&u)[6], double (&out)[6]) {
-    const CellGeometry& g = cellGeometry(cell);
+void rotatedDisplacement(const CellGeometry& g, const int (&rot)[3][3], const double (&u)[6], double (&out)[6]) {
     gemmi::Mat33 r;  // the rotation in Cartesian axes, column by column
     for (int c = 0; c < 3; ++c) {
         double unit[3] = {0, 0, 0}, f[3], turned[3], column[3];

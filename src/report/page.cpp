@@ -316,7 +316,7 @@ std::vector<View> makeViews(const RunReport& run, const Scene& scene) {
     std::vector<vec> all = points;
     for (std::size_t n = 0; n < scene.dummyPoints.size(); ++n)
         if (!scene.dummyUnplaced[n]) all.push_back(scene.dummyPoints[n]);
-    const CellGeometry& g = cellGeometry(run.cell());
+    const CellGeometry& g = run.geometry;
     vec edge[3];
     for (int c = 0; c < 3; ++c) {
         double unit[3] = {0, 0, 0}, out[3];
@@ -635,7 +635,7 @@ int labelLayer(std::string& svg, const RunReport& run, const Scene& scene, const
 
 // The cell axes as a small triad in the lower left corner.
 void cellTriad(std::string& svg, const RunReport& run, const View& view) {
-    const CellGeometry& g = cellGeometry(run.cell());
+    const CellGeometry& g = run.geometry;
     const double ox = 40, oy = view.height - 40, length = 22;
     svg += "<g class=\"cell-axes\">";
     for (int c = 0; c < 3; ++c) {

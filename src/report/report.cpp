@@ -45,7 +45,8 @@ void announceMissingAtoms(const TransferRecords& q) {
 // ---- the run as the report tells it
 
 RunReport::RunReport(const TransferRecords& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
-    : q(run), catalogue(names), entries(databaseEntries), correction(std::move(applied)), missing(missingAtoms(run)) {}
+    : q(run), geometry(run.model.cell), catalogue(names), entries(databaseEntries), correction(std::move(applied)),
+      missing(missingAtoms(run)) {}
 
 RunReport runReport(const TransferRecords& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                     const MonopoleCorrection& correction) {
@@ -106,7 +107,7 @@ int RunReport::dummies() const {
 }
 
 void RunReport::dummyCartesian(int k, double (&cart)[3]) const {
-    cellGeometry(q.model.cell).toCartesian(q.model.atom[static_cast<std::size_t>(q.model.nAtoms + k)].frac, cart);
+    geometry.toCartesian(q.model.atom[static_cast<std::size_t>(q.model.nAtoms + k)].frac, cart);
 }
 
 namespace {
@@ -180,7 +181,7 @@ std::vector<double> RunReport::displacement(int i) const {
     return {u, u + 6};
 }
 
-void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(q.model.cell, atom(i).u, out); }
+void RunReport::cartesianU(int i, double (&out)[6]) const { cartesianDisplacement(geometry, atom(i).u, out); }
 
 int RunReport::images() const {
     if (q.p.nInput < 0) return 0;
@@ -209,7 +210,7 @@ void RunReport::imageCartesianU(int k, double (&u)[6]) const {
         std::copy(atomU, atomU + 6, u);
         return;
     }
-    rotatedDisplacement(q.model.cell, op.rot, atomU, u);
+    rotatedDisplacement(geometry, op.rot, atomU, u);
 }
 
 std::vector<std::pair<int, int>> RunReport::imageBonds() const {

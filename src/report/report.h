@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../database/transfer.h"
+#include "../geometry/cell.h"
 #include "../output/writer.h"
 #include "../scattering/statistics.h"
 
@@ -72,6 +73,7 @@ public:
     RunReport(const TransferRecords& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied);
 
     TransferRecords q;  // the records of the run (and its warning log, which the report adds to)
+    CellGeometry geometry;  // the model's cell
     NameCatalogue& catalogue;
     std::size_t entries;           // distinct names in the database
     MonopoleCorrection correction; // per molecule

@@ -136,7 +136,7 @@ void findSomeSymm(const PerceptionRun& run) {
         for (const Axis& ax : axes) {
             const double tip[3] = {at.cart[0] + ax.u[0], at.cart[1] + ax.u[1], at.cart[2] + ax.u[2]};
             double dummy[3];
-            cellGeometry(run.s.cell).toFractional(tip, dummy);
+            run.cell.toFractional(tip, dummy);
             const char* family = FAMILY_TEXT[ax.family];
             for (int k = 1; k <= 6; ++k) {
                 double m[3][3];

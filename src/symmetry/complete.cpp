@@ -68,7 +68,7 @@ public:
         for (int k = 0; k < 3; ++k) {
             double f[3] = {0, 0, 0};
             f[k] = 1.0;
-            cellGeometry(run.s.cell).toCartesian(f, axis[k]);
+            run.cell.toCartesian(f, axis[k]);
         }
         auto cross = [](const double* u, const double* v, double (&w)[3]) {
             w[0] = u[1] * v[2] - u[2] * v[1];
@@ -390,7 +390,7 @@ int completeMolecules(const PerceptionRun& run) {
 
             AtomRecord image = run.s.atom[c.origin];
             std::memcpy(image.frac, c.frac, sizeof image.frac);
-            cellGeometry(cell).toCartesian(image.frac, image.cart);
+            run.cell.toCartesian(image.frac, image.cart);
             const std::string label = imageLabel(run.s.atom[c.origin].label, c);
             std::snprintf(image.label, sizeof image.label, "%s", label.c_str());
             p.imageAtom.push_back(image);

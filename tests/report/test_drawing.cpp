@@ -52,7 +52,7 @@ TEST(Ellipsoid, ProjectedAxesAreThoseOfTheFiftyPercentSurface) {
         double u[6];
         for (int k = 0; k < 6; ++k) u[k] = frac[pairs[k][0]][pairs[k][1]] / (star[pairs[k][0]] * star[pairs[k][1]]);
         double back[6];
-        cartesianDisplacement(c.cell, u, back);
+        cartesianDisplacement(CellGeometry(c.cell), u, back);
         for (int r = 0; r < 6; ++r) ASSERT_NEAR(back[r], ucart[r], 1e-9);
 
         // seen along z: the ellipse of the two in-plane axes, turned by the angle
@@ -74,14 +74,14 @@ TEST(Ellipsoid, AnIsotropicAtomIsACircleInEveryCell) {
     const double uiso = 0.03, cosBetaStar = -std::cos(104.5 * M_PI / 180);  // alpha* = gamma* = 90
     const double u[6] = {uiso, uiso, uiso, 0, uiso * cosBetaStar, 0};
     double cart[6];
-    cartesianDisplacement(cell, u, cart);
+    cartesianDisplacement(CellGeometry(cell), u, cart);
     EXPECT_TRUE(isotropicU(cart));
     EXPECT_NEAR(cart[0], uiso, 1e-12);
     const Ellipse e = projectedEllipse(cart, vec{0.6, 0.8, 0}, vec{0, 0, 1});
     EXPECT_NEAR(e.major, e.minor, 1e-9);
     // the U11-only form of the parameter file gives the same
     const double alone[6] = {uiso, 0, 0, 0, 0, 0};
-    cartesianDisplacement(cell, alone, cart);
+    cartesianDisplacement(CellGeometry(cell), alone, cart);
     EXPECT_TRUE(isotropicU(cart));
 }
 
@@ -89,12 +89,12 @@ TEST(Ellipsoid, AnImageTurnsItsAtomsEllipsoid) {
     const double cell[6] = {7.1, 9.3, 11.2, 90, 104.5, 90};
     const double u[6] = {0.04, 0.01, 0.02, 0.003, 0.005, -0.002};
     double cart[6], turned[6];
-    cartesianDisplacement(cell, u, cart);
+    cartesianDisplacement(CellGeometry(cell), u, cart);
     const int inversion[3][3] = {{-1, 0, 0}, {0, -1, 0}, {0, 0, -1}};
-    rotatedDisplacement(cell, inversion, cart, turned);
+    rotatedDisplacement(CellGeometry(cell), inversion, cart, turned);
     for (int k = 0; k < 6; ++k) EXPECT_NEAR(turned[k], cart[k], 1e-12);  // the inversion keeps it
     const int twofold[3][3] = {{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}};  // along b, the unique axis
-    rotatedDisplacement(cell, twofold, cart, turned);
+    rotatedDisplacement(CellGeometry(cell), twofold, cart, turned);
     EXPECT_NEAR(turned[0], cart[0], 1e-12);
     EXPECT_NEAR(turned[1], cart[1], 1e-12);
     EXPECT_NEAR(turned[3], -cart[3], 1e-12);  // xy and yz change sign, xz stays
