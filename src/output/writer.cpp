@@ -160,11 +160,12 @@ void writeParameterFile(const TransferRecords& run, const MonopoleCorrection& co
         fatal("The atom records hold no room for %d dummy atoms behind the %d atoms.", run.model.nDummy, run.model.nAtoms);
     checkPopulationColumns(run, correction);
 
-    FILE* res = fopen("xd.res.quandreltool", "w");
-    if (res == nullptr) cannotOpen("xd.res.quandreltool.");
-    // a large stream buffer for a file of some 350 bytes an atom; it outlives the stream
-    // also when a failure ends the program with the stream open
-    static std::vector<char> buffer(1 << 20);
+    // a large stream buffer for a file of some 350 bytes an atom, declared before the stream
+    // so that it outlives it also when a failure closes the stream on the way out
+    std::vector<char> buffer(1 << 20);
+    FileHandle file = openFile("xd.res.quandreltool", "w");
+    if (!file) cannotOpen("xd.res.quandreltool.");
+    FILE* const res = file.get();
     setvbuf(res, buffer.data(), _IOFBF, buffer.size());
 
     const char* bangs = "!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!!";
@@ -247,5 +248,5 @@ void writeParameterFile(const TransferRecords& run, const MonopoleCorrection& co
     for (int k = 0; k < run.model.nTrailing && k < MAX_TRAILING; ++k) fprintf(res, "% 9.6E", run.model.trailingValues[k]);
     fprintf(res, "\n");
 
-    closeWritten(res, "xd.res.quandreltool");
+    closeWritten(file.release(), "xd.res.quandreltool");
 }
