@@ -106,6 +106,17 @@ struct AtomRecord {
 // The atom table; large ones are kept in large pages.
 using AtomArray = std::vector<AtomRecord, LargePageAllocator<AtomRecord>>;
 
+// One symmetry operator acting on fractional coordinates: x' = rot x + tran.
+struct SymOp {
+    int rot[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    double tran[3] = {0, 0, 0};
+    std::string text;  // lower-case triplet, translations in [0, 1), e.g. "-x,y+1/2,-z+1/2"
+
+    void apply(const double (&in)[3], double (&out)[3]) const {
+        for (int r = 0; r < 3; ++r) out[r] = rot[r][0] * in[0] + rot[r][1] * in[1] + rot[r][2] * in[2] + tran[r];
+    }
+};
+
 // Crystal symmetry as a master file's LATT and SYMM cards state it. The identity, the
 // inversion partners of a centric lattice and the centring translations are implied, not
 // listed. Readers fill it; completing molecules across symmetry and building a master-file
@@ -115,6 +126,10 @@ struct CrystalSymmetry {
     char centric = 'C';             // 'C' centrosymmetric, 'A' acentric
     char lattice = 'P';             // P, A, B, C, I, F or R
     std::vector<std::string> symm;  // operator texts of the SYMM cards, e.g. "-X,1/2+Y,1/2-Z"
+    // The full operator list the cards give (identity first, inversions, centrings), parsed
+    // once when the structure is read; empty when it was not (a structure built in memory,
+    // or cards that give no list: the stages that need one then stop with the reason).
+    std::vector<SymOp> operators;
 };
 
 // The structure. Atoms 0..nAtoms-1 stand in atom, the dummies of the input behind them.

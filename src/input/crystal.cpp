@@ -504,7 +504,8 @@ void warnAlternativeSites(Structure& s, const char* file, const std::vector<Pair
 // a warning names both. Occupancies are the site's own, the site-symmetry order taken back
 // out, so an atom on a symmetry element does not count as partly occupied.
 void separateAlternativeSites(Structure& s, const char* file) {
-    const std::vector<SymOp> ops = expandSymmetry(s.symmetry, file);
+    s.symmetry.operators = expandSymmetry(s.symmetry, file);
+    const std::vector<SymOp>& ops = s.symmetry.operators;
     const CellGeometry geometry(s.cell);
     std::vector<int> partial;
     std::vector<double> occupancy(static_cast<std::size_t>(s.nAtoms), 1.0);

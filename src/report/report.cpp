@@ -156,7 +156,7 @@ std::vector<InputFile> RunReport::inputFiles() const {
 std::vector<std::string> RunReport::operators() const {
     if (!q.p.symmetryOps.empty()) return q.p.symmetryOps;
     std::vector<std::string> texts;
-    for (const SymOp& op : expandSymmetry(q.model.symmetry, q.model.source.c_str())) texts.push_back(op.text);
+    for (const SymOp& op : symmetryOperators(q.model.symmetry, q.model.source.c_str())) texts.push_back(op.text);
     return texts;
 }
 

@@ -44,7 +44,7 @@ long floorDiv(long a, long n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
 class ImageSearch {
 public:
     explicit ImageSearch(const PerceptionRun& run) : run_(run) {
-        ops_ = expandSymmetry(run.s.symmetry, inputName(run.opt));
+        ops_ = symmetryOperators(run.s.symmetry, inputName(run.opt));
         for (const SymOp& op : ops_) {
             bool identity = op.tran[0] == 0 && op.tran[1] == 0 && op.tran[2] == 0;
             for (int r = 0; r < 3; ++r)

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "../core/failure.h"
+#include "../core/text.h"
 
 namespace {
 
@@ -101,10 +102,6 @@ bool parseGemmi(const std::string& text, gemmi::Op& g, std::string& why) {
 
 }  // namespace
 
-void SymOp::apply(const double (&in)[3], double (&out)[3]) const {
-    for (int r = 0; r < 3; ++r) out[r] = rot[r][0] * in[0] + rot[r][1] * in[1] + rot[r][2] * in[2] + tran[r];
-}
-
 bool parseOperator(const std::string& text, SymOp& op, std::string& why) {
     gemmi::Op g;
     if (!parseGemmi(text, g, why)) return false;
@@ -125,14 +122,16 @@ bool parseLattCard(const std::string& line, CrystalSymmetry& symmetry) {
     return true;
 }
 
-std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* source) {
+std::vector<SymOp> expandedOperators(const CrystalSymmetry& symmetry, std::string& problem) {
     std::vector<gemmi::Op> listed{gemmi::Op::identity()};
     if (symmetry.known) {
         for (const std::string& text : symmetry.symm) {
             gemmi::Op g;
             std::string why;
-            if (!parseGemmi(text, g, why))
-                fatal("%s: the symmetry card \"SYMM %s\" holds no operator (%s).", source, text.c_str(), why.c_str());
+            if (!parseGemmi(text, g, why)) {
+                problem = format("the symmetry card \"SYMM %s\" holds no operator (%s).", text.c_str(), why.c_str());
+                return {};
+            }
             listed.push_back(g);
         }
     }
@@ -158,19 +157,33 @@ std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* s
     // The list must be a group: every product of two operators is in it (translations taken
     // modulo whole cells). A list that is not would make images without end; no space group
     // has more than 192 operators in its conventional cell.
-    if (group.size() > 192)
-        fatal("%s: the symmetry cards give %zu distinct operators; no space group has more than 192.", source,
-              group.size());
+    if (group.size() > 192) {
+        problem = format("the symmetry cards give %zu distinct operators; no space group has more than 192.", group.size());
+        return {};
+    }
     for (const gemmi::Op& a : group)
         for (const gemmi::Op& b : group) {
             const gemmi::Op product = a.combine(b).wrap();
-            if (seen.count(product.triplet()) == 0)
-                fatal("%s: the symmetry operators are no group: %s after %s gives %s, which the list lacks (the "
-                      "SYMM cards must give every operator but the identity, the inversions of a centric lattice "
-                      "and the centring translations).",
-                      source, a.triplet().c_str(), b.triplet().c_str(), product.triplet().c_str());
+            if (seen.count(product.triplet()) == 0) {
+                problem = format("the symmetry operators are no group: %s after %s gives %s, which the list lacks (the "
+                                 "SYMM cards must give every operator but the identity, the inversions of a centric "
+                                 "lattice and the centring translations).",
+                                 a.triplet().c_str(), b.triplet().c_str(), product.triplet().c_str());
+                return {};
+            }
         }
     return ops;
+}
+
+std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* source) {
+    std::string problem;
+    std::vector<SymOp> ops = expandedOperators(symmetry, problem);
+    if (!problem.empty()) fatal("%s: %s", source, problem.c_str());
+    return ops;
+}
+
+std::vector<SymOp> symmetryOperators(const CrystalSymmetry& symmetry, const char* source) {
+    return symmetry.operators.empty() ? expandSymmetry(symmetry, source) : symmetry.operators;
 }
 
 bool operatorOfLine(const std::string& line, std::string& text, std::string& why) {

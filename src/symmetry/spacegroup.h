@@ -8,15 +8,6 @@
 
 #include "../core/structure.h"
 
-// One operator acting on fractional coordinates: x' = rot x + tran.
-struct SymOp {
-    int rot[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-    double tran[3] = {0, 0, 0};
-    std::string text;  // lower-case triplet, translations in [0, 1), e.g. "-x,y+1/2,-z+1/2"
-
-    void apply(const double (&in)[3], double (&out)[3]) const;
-};
-
 // Parses one operator text. Terms may stand in any order, upper or lower case, with or
 // without blanks; translations may be fractions or decimals of a twelfth or an eighth
 // ("0.5", "0.25", "0.33333"). Returns false with a reason in why when the text is no
@@ -33,6 +24,13 @@ bool operatorOfLine(const std::string& line, std::string& text, std::string& why
 // whole cells) appear once. A symmetry that is not known gives the identity alone. A text
 // that does not parse stops the run, naming the card and the source.
 std::vector<SymOp> expandSymmetry(const CrystalSymmetry& symmetry, const char* source);
+// The same without stopping: an empty list, and in problem what expandSymmetry would say
+// after the source, when the cards give no list.
+std::vector<SymOp> expandedOperators(const CrystalSymmetry& symmetry, std::string& problem);
+// The full operator list of a structure: the one it holds (readStructure expands the cards
+// once, after reading), or, for a structure built in memory or whose cards give no list,
+// expandSymmetry's.
+std::vector<SymOp> symmetryOperators(const CrystalSymmetry& symmetry, const char* source);
 
 // Reads the two letters of a LATT card ("LATT   C P"): false when the card is no LATT
 // card of a known centring and lattice letter.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/run.h"
+#include "input/input.h"
 #include "symmetry/spacegroup.h"
 #include "testutil.h"
 
@@ -524,8 +525,12 @@ TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
         SCOPED_TRACE(r.what);
         const Stopped s = failureOf([&] { expandSymmetry(r.symmetry, "xd.mas"); });
         EXPECT_EQ(s.stopped, r.message != nullptr) << s.message;
+        std::string problem;
+        const std::vector<SymOp> ops = expandedOperators(r.symmetry, problem);
+        EXPECT_EQ(ops.empty(), r.message != nullptr) << "no list without a stop";
         if (r.message != nullptr) {
             EXPECT_NE(s.message.find(std::string("xd.mas: ") + r.message), std::string::npos) << s.message;
+            EXPECT_EQ("xd.mas: " + problem + "\n", s.message) << "the reason, without stopping";
         }
     }
     // 200 SYMM cards: signed permutations of the axes with half translations
@@ -575,3 +580,23 @@ TEST(SymmetryCompletion, SymmetryThatCannotBeRightIsRefused) {
 }
 
 }  // namespace
+
+// The structure as read holds the operator list once; cards that give no list leave it empty,
+// and the completion then stops with the reason, naming the file as before.
+TEST(SymmetryCompletion, TheReadStructureHoldsItsOperatorListOnce) {
+    ScratchDir dir;
+    dir.copyFolder(examplePath("l_alanine"));
+    Options options;
+    Structure s = readStructure(options);
+    const std::vector<SymOp> expanded = expandSymmetry(s.symmetry, "xd.mas");
+    ASSERT_EQ(s.symmetry.operators.size(), expanded.size());
+    for (std::size_t k = 0; k < expanded.size(); ++k) EXPECT_EQ(s.symmetry.operators[k].text, expanded[k].text) << k;
+
+    std::string mas = dir.read("xd.mas");
+    const std::size_t card = mas.find("SYMM ");
+    ASSERT_NE(card, std::string::npos);
+    dir.write("xd.mas", mas.insert(card, "SYMM Y,Z,X\n"));  // a three-fold axis without its square
+    s = readStructure(options);
+    EXPECT_TRUE(s.symmetry.operators.empty());
+    EXPECT_TRUE(stopsWith([&] { symmetryOperators(s.symmetry, "xd.mas"); }, 1, "xd.mas: the symmetry operators are no group"));
+}
