@@ -75,26 +75,7 @@ public:
             w[1] = u[2] * v[0] - u[0] * v[2];
             w[2] = u[0] * v[1] - u[1] * v[0];
         };
-        // Every operator must map the cell onto itself: its rotation keeps the metric.
-        double metric[3][3];
-        double largest = 0;
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) {
-                metric[i][j] = axis[i][0] * axis[j][0] + axis[i][1] * axis[j][1] + axis[i][2] * axis[j][2];
-                largest = std::max(largest, std::fabs(metric[i][j]));
-            }
-        for (const SymOp& op : ops_)
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j) {
-                    double mapped = 0;
-                    for (int k = 0; k < 3; ++k)
-                        for (int l = 0; l < 3; ++l) mapped += op.rot[k][i] * metric[k][l] * op.rot[l][j];
-                    if (std::fabs(mapped - metric[i][j]) > 0.01 * largest)
-                        fatal("%s: the symmetry operator %s does not map the cell %g %g %g %g %g %g onto itself: the "
-                              "cell and the symmetry do not belong together.",
-                              inputName(run.opt), op.text.c_str(), run.s.cell[0], run.s.cell[1], run.s.cell[2], run.s.cell[3], run.s.cell[4],
-                              run.s.cell[5]);
-                }
+        requireOperatorsKeepCell(axis);
         double bc[3];
         cross(axis[1], axis[2], bc);
         const double volume = std::fabs(bc[0] * axis[0][0] + bc[1] * axis[0][1] + bc[2] * axis[0][2]);
@@ -111,8 +92,36 @@ public:
         usable_ = visits <= 20000.0;
         if (!usable_) return;
 
-        // The images binned over the unit cell: the bin of each image first, then each bin's
-        // images one after another (binStart_), in the order the images were made.
+        binImages();
+    }
+
+    // Every operator must map the cell onto itself: its rotation keeps the metric.
+    void requireOperatorsKeepCell(const double (&axis)[3][3]) const {
+        double metric[3][3];
+        double largest = 0;
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                metric[i][j] = axis[i][0] * axis[j][0] + axis[i][1] * axis[j][1] + axis[i][2] * axis[j][2];
+                largest = std::max(largest, std::fabs(metric[i][j]));
+            }
+        for (const SymOp& op : ops_)
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j) {
+                    double mapped = 0;
+                    for (int k = 0; k < 3; ++k)
+                        for (int l = 0; l < 3; ++l) mapped += op.rot[k][i] * metric[k][l] * op.rot[l][j];
+                    if (std::fabs(mapped - metric[i][j]) > 0.01 * largest)
+                        fatal("%s: the symmetry operator %s does not map the cell %g %g %g %g %g %g onto itself: the "
+                              "cell and the symmetry do not belong together.",
+                              inputName(run_.opt), op.text.c_str(), run_.s.cell[0], run_.s.cell[1],
+                              run_.s.cell[2], run_.s.cell[3], run_.s.cell[4], run_.s.cell[5]);
+                }
+    }
+
+    // The images binned over the unit cell: the bin of each image first, then each bin's
+    // images one after another (binStart_), in the order the images were made; then the
+    // input atoms as the first atoms present.
+    void binImages() {
         std::vector<std::size_t> binOf;
         binOf.reserve(static_cast<std::size_t>(nInput_) * ops_.size());
         wrapped_.reserve(static_cast<std::size_t>(nInput_) * ops_.size());
@@ -122,7 +131,7 @@ public:
                 w.origin = j;
                 w.op = s;
                 double p[3];
-                ops_[s].apply(run.site(j).frac, p);
+                ops_[s].apply(run_.site(j).frac, p);
                 int b[3];
                 for (int k = 0; k < 3; ++k) {
                     const double fl = std::floor(p[k]);
@@ -142,7 +151,7 @@ public:
         for (std::size_t k = 0; k < binOf.size(); ++k)
             binned_[static_cast<std::size_t>(filled[binOf[k]]++)] = static_cast<int>(k);
         present_.reserve(static_cast<std::size_t>(nInput_));
-        for (int i = 0; i < nInput_; ++i) addPresent(run.site(i).frac, i);
+        for (int i = 0; i < nInput_; ++i) addPresent(run_.site(i).frac, i);
     }
 
     const std::vector<SymOp>& ops() const { return ops_; }
