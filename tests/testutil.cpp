@@ -136,17 +136,21 @@ int atomNamed(const Structure& q, const char* label) {
     return -1;
 }
 
-void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) {
-    if (q.perception.knopf.size() < static_cast<std::size_t>(q.structure.nAtoms)) q.perception.knopf.resize(static_cast<std::size_t>(q.structure.nAtoms));
-    Knopf& node = q.perception.knopf[static_cast<std::size_t>(i)];
+void connect(const PerceptionRun& run, int i, std::initializer_list<int> neighbours) {
+    Perception& p = run.p;
+    if (p.knopf.size() < static_cast<std::size_t>(run.s.nAtoms)) p.knopf.resize(static_cast<std::size_t>(run.s.nAtoms));
+    Knopf& node = p.knopf[static_cast<std::size_t>(i)];
     node = Knopf();
     for (int nb : neighbours) node.nachbar[node.anzahl++] = nb;
     for (int a = 0; a < node.anzahl; ++a)
-        for (int b = a + 1; b < node.anzahl; ++b)
-            node.setAngle(a, b, perceiving(q).angle(i, node.nachbar[a], node.nachbar[b]));
+        for (int b = a + 1; b < node.anzahl; ++b) node.setAngle(a, b, run.angle(i, node.nachbar[a], node.nachbar[b]));
 }
 
-void name(Quandrel& q, int i, const std::string& text) { std::snprintf(q.perception.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
+void connect(Quandrel& q, int i, std::initializer_list<int> neighbours) { connect(perceiving(q), i, neighbours); }
+void connect(Records& r, int i, std::initializer_list<int> neighbours) { connect(r.perceiving(), i, neighbours); }
+
+void name(Perception& p, int i, const std::string& text) { std::snprintf(p.quandrelName[i], NAME_CAP, "%s", text.c_str()); }
+void name(Quandrel& q, int i, const std::string& text) { name(q.perception, i, text); }
 
 void setU(AtomRecord& a, double u11, double u22, double u33, double u12, double u13, double u23) {
     const double u[6] = {u11, u22, u33, u12, u13, u23};

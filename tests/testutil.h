@@ -96,10 +96,6 @@ std::unique_ptr<Quandrel> readFixture(const ScratchDir& dir, const std::string& 
 // Index of the atom with the label; -1, and a test failure, when there is none.
 int atomNamed(const Structure& q, const char* label);
 
-// Sets the neighbour node of atom i by hand: the neighbours in the given order and their
-// angles from the positions, as the node stage leaves them.
-void connect(Quandrel& q, int i, std::initializer_list<int> neighbours);
-
 // The perception run of a test object: its structure, options, perception and report
 // files. The per-site tables are made large enough for its atoms and images.
 PerceptionRun perceiving(Quandrel& q);
@@ -112,9 +108,6 @@ TransferRun writing(Quandrel& q);
 double distanceBetween(const Structure& s, double x1, double y1, double z1, double x2, double y2, double z2);
 void toCartesian(const Structure& s, const double* frac, double (&cart)[3]);
 void toFractional(const Structure& s, const double* cart, double (&frac)[3]);
-
-// Sets the quandrel name of atom i.
-void name(Quandrel& q, int i, const std::string& text);
 
 // Sets the anisotropic displacement parameters of an atom.
 void setU(AtomRecord& a, double u11, double u22, double u33, double u12 = 0, double u13 = 0, double u23 = 0);
@@ -174,6 +167,16 @@ struct Records {
 };
 // The same as capture(q, step) for records.
 Streams capture(Records& r, const std::function<void()>& step);
+
+// Sets the neighbour node of atom i by hand: the neighbours in the given order and their
+// angles from the positions, as the node stage leaves them.
+void connect(const PerceptionRun& run, int i, std::initializer_list<int> neighbours);
+void connect(Quandrel& q, int i, std::initializer_list<int> neighbours);
+void connect(Records& r, int i, std::initializer_list<int> neighbours);
+
+// Sets the quandrel name of atom i.
+void name(Perception& p, int i, const std::string& text);
+void name(Quandrel& q, int i, const std::string& text);
 
 // How a piece of code stopped the run: the failure it threw (the stage it names, its code,
 // whether the error banner is due) and standard error as main leaves it before the

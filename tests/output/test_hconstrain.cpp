@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "output/writer.h"
 #include "testutil.h"
 
 namespace {
@@ -12,7 +13,7 @@ namespace {
 // Eleven atoms before a methyl hydrogen H(5) (number 12) bonded to C(3) (number 5).
 struct Methyl {
     ScratchDir dir;
-    std::unique_ptr<Quandrel> q;
+    std::unique_ptr<Records> r;
     int c3 = 4, h5 = 11;
 
     explicit Methyl(const double cell[6]) {
@@ -24,12 +25,12 @@ struct Methyl {
             std::string label = labels[i];
             b.add(label, i == 11 ? "H" : (label[0] == 'O' ? "O" : label[0] == 'N' ? "N" : "C"), 1.0 + i, 2.0, 3.0);
         }
-        q = b.build();
-        connect(*q, h5, {c3});
-        name(*q, h5, "H1c[1c1h1h]");
-        setU(q->transfer.model.atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
-        setU(q->transfer.model.atom[h5], 0.05, 0.05, 0.05);
-        q->opt.uisoConstrain = true;
+        r.reset(new Records(b.structure()));
+        connect(*r, h5, {c3});
+        name(r->perception, h5, "H1c[1c1h1h]");
+        setU(r->model().atom[c3], 0.03, 0.02, 0.04, 0.001, 0.002, 0.003);
+        setU(r->model().atom[h5], 0.05, 0.05, 0.05);
+        r->opt.uisoConstrain = true;
     }
 };
 
@@ -60,13 +61,13 @@ double ueq(const double cell[6], const double u[6]) {
 
 TEST(HydrogenConstraints, MethylHydrogenInAnOrthogonalCell) {
     Methyl m(CUBIC);
-    auto s = capture(*m.q, [&] { m.q->huconstrain(); });
+    auto s = capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     EXPECT_EQ(s.out, "Hydrogen Uiso constrain!!\n");
     EXPECT_EQ(m.dir.read("H-Uiso-constrain.txt"),
               "!These are hydrogen Uiso constraints like in SHELXL \n"
               "CON 0.500000 U11/5  0.500000 U22/5  0.500000 U33/5   -1 U11/12 = 0\n"
               "! Atom 5 is C(3), atom 12 is H(5)\n");
-    EXPECT_NEAR(m.q->transfer.model.atom[m.h5].u[0], 1.5 * 0.03, 1e-12);
+    EXPECT_NEAR(m.r->model().atom[m.h5].u[0], 1.5 * 0.03, 1e-12);
     EXPECT_EQ(s.log, "Uiso of H(5) was 0.050000 and will be changed to 0.045000\n");
 }
 
@@ -86,43 +87,43 @@ TEST(HydrogenConstraints, CellCaseFollowsExactComparisonWith90) {
     };
     for (const Row& row : rows) {
         Methyl m(row.cell);
-        capture(*m.q, [&] { m.q->huconstrain(); });
+        capture(*m.r, [&] { huconstrain(m.r->transferring()); });
         std::string con = linesOf(m.dir.read("H-Uiso-constrain.txt")).at(1);
         const bool hasU12 = con.find("U12/5") != std::string::npos;
         const bool hasU13 = con.find("U13/5") != std::string::npos;
         std::string kind = hasU12 ? "triclinic" : hasU13 ? "monoclinic" : "orthogonal";
         EXPECT_EQ(kind, row.kind) << con;
 
-        const double* up = m.q->transfer.model.atom[m.c3].u;
+        const double* up = m.r->model().atom[m.c3].u;
         double terms[6] = {up[0], up[1], up[2], 0, 0, 0};
         if (kind == "triclinic")
             for (int k = 3; k < 6; ++k) terms[k] = up[k];
         if (kind == "monoclinic") terms[4] = up[4];
-        EXPECT_NEAR(m.q->transfer.model.atom[m.h5].u[0], 1.5 * ueq(row.cell, terms), 1e-12) << con;
+        EXPECT_NEAR(m.r->model().atom[m.h5].u[0], 1.5 * ueq(row.cell, terms), 1e-12) << con;
     }
 }
 
 TEST(HydrogenConstraints, LineFormatsOfTheThreeCellCases) {
     const double tri[6] = {10, 10, 10, 90.0001, 90.0001, 90.0001};
     Methyl t(tri);
-    capture(*t.q, [&] { t.q->huconstrain(); });
+    capture(*t.r, [&] { huconstrain(t.r->transferring()); });
     // 1.5 x 2/3 x cos(90.0001 degrees) = -1.745e-6
     EXPECT_EQ(linesOf(t.dir.read("H-Uiso-constrain.txt")).at(1),
               "CON 0.500000 U11/5  0.500000 U22/5  0.500000 U33/5  -0.000002 U12/5  -0.000002 U13/5  -0.000002 "
               "U23/5 -1 U11/12 = 0");
     const double mono[6] = {10, 10, 10, 90, 120, 90};
     Methyl m(mono);
-    capture(*m.q, [&] { m.q->huconstrain(); });
+    capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     // a* = c* = 2/sqrt(3)/10, so k11 = k33 = 4/9 and k13 = 2 (2/sqrt(3))^2 cos(120)/3 = -4/9
     EXPECT_EQ(linesOf(m.dir.read("H-Uiso-constrain.txt")).at(1),
               "CON 0.666667 U11/5  0.500000 U22/5  0.666667 U33/5   -0.666667 U13/5   -1 U11/12 = 0");
     const double hex[6] = {10, 10, 10, 90, 90, 120};
     Methyl h(hex);
-    capture(*h.q, [&] { h.q->huconstrain(); });
+    capture(*h.r, [&] { huconstrain(h.r->transferring()); });
     // hexagonal: only U11, U22, U33 enter, although k12 is not zero
     EXPECT_EQ(linesOf(h.dir.read("H-Uiso-constrain.txt")).at(1),
               "CON 0.666667 U11/5  0.666667 U22/5  0.500000 U33/5   -1 U11/12 = 0");
-    EXPECT_NEAR(h.q->transfer.model.atom[h.h5].u[0], 1.5 * (4.0 / 9 * 0.03 + 4.0 / 9 * 0.02 + 1.0 / 3 * 0.04), 1e-12);
+    EXPECT_NEAR(h.r->model().atom[h.h5].u[0], 1.5 * (4.0 / 9 * 0.03 + 4.0 / 9 * 0.02 + 1.0 / 3 * 0.04), 1e-12);
 }
 
 TEST(HydrogenConstraints, FactorIsOneAndAHalfOnlyForMethylHydroxylAndWater) {
@@ -136,31 +137,31 @@ TEST(HydrogenConstraints, FactorIsOneAndAHalfOnlyForMethylHydroxylAndWater) {
     };
     for (const Row& row : rows) {
         Methyl m(CUBIC);
-        name(*m.q, m.h5, row.name);
-        capture(*m.q, [&] { m.q->huconstrain(); });
+        name(m.r->perception, m.h5, row.name);
+        capture(*m.r, [&] { huconstrain(m.r->transferring()); });
         EXPECT_EQ(linesOf(m.dir.read("H-Uiso-constrain.txt")).at(1).substr(4, 8), row.coefficient) << row.name;
     }
 }
 
 TEST(HydrogenConstraints, RidingLinesPutTheCommentBehindTheThirdLine) {
     Methyl m(CUBIC);
-    m.q->opt.uisoConstrain = false;
-    m.q->opt.ridingConstrain = true;
-    auto s = capture(*m.q, [&] { m.q->huconstrain(); });
+    m.r->opt.uisoConstrain = false;
+    m.r->opt.ridingConstrain = true;
+    auto s = capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     EXPECT_EQ(s.out, "Riding hydrogens!!\n");
     EXPECT_EQ(m.dir.read("H-Uiso-constrain.txt"),
               "!These are riding hydrogen constraints.\n"
               "CON 1.0 X/5  -1.0 X/12 = 0\n"
               "CON 1.0 Y/5 -1.0 Y/12 = 0\n"
               "CON 1.0 Z/5 -1.0 Z/12 = 0! Atom 5 is C(3), atom 12 is H(5)\n");
-    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[m.h5].u[0], 0.05) << "riding alone leaves Uiso alone";
+    EXPECT_DOUBLE_EQ(m.r->model().atom[m.h5].u[0], 0.05) << "riding alone leaves Uiso alone";
     EXPECT_EQ(s.log, "");
 }
 
 TEST(HydrogenConstraints, BothWritesTheUisoBlockFirst) {
     Methyl m(CUBIC);
-    m.q->opt.ridingConstrain = true;
-    auto s = capture(*m.q, [&] { m.q->huconstrain(); });
+    m.r->opt.ridingConstrain = true;
+    auto s = capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     EXPECT_EQ(s.out, "Hydrogen Uiso constrain!!\nRiding hydrogens!!\n");
     std::string text = m.dir.read("H-Uiso-constrain.txt");
     std::size_t uiso = text.find("!These are hydrogen Uiso constraints");
@@ -172,13 +173,13 @@ TEST(HydrogenConstraints, BothWritesTheUisoBlockFirst) {
 
 TEST(HydrogenConstraints, NoneLeavesAnEmptyFile) {
     Methyl m(CUBIC);
-    m.q->opt.uisoConstrain = false;
+    m.r->opt.uisoConstrain = false;
     m.dir.write("H-Uiso-constrain.txt", "old lines\n");
-    auto s = capture(*m.q, [&] { m.q->huconstrain(); });
+    auto s = capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     EXPECT_TRUE(m.dir.exists("H-Uiso-constrain.txt"));
     EXPECT_EQ(m.dir.read("H-Uiso-constrain.txt"), "");
     EXPECT_EQ(s.out, "");
-    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[m.h5].u[0], 0.05);
+    EXPECT_DOUBLE_EQ(m.r->model().atom[m.h5].u[0], 0.05);
 }
 
 TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
@@ -188,20 +189,20 @@ TEST(HydrogenConstraints, HydrogenIsTheElementNotTheFirstLetterOfTheLabel) {
     int cl = b.add("Cl1", "Cl", 3, 1, 1);
     int c = b.add("C1", "C", 5, 1, 1);
     int x = b.add("X1", "H", 6, 1, 1);  // a hydrogen whose label does not begin with H
-    auto q = b.build();
-    connect(*q, hg, {cl});
-    connect(*q, c, {x});
-    connect(*q, x, {c});
-    setU(q->transfer.model.atom[hg], 0.02, 0.02, 0.02);
-    setU(q->transfer.model.atom[cl], 0.03, 0.03, 0.03);
-    setU(q->transfer.model.atom[c], 0.03, 0.03, 0.03);
-    q->opt.uisoConstrain = q->opt.ridingConstrain = true;
-    capture(*q, [&] { q->huconstrain(); });
-    EXPECT_DOUBLE_EQ(q->transfer.model.atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
+    Records r(b.structure());
+    connect(r, hg, {cl});
+    connect(r, c, {x});
+    connect(r, x, {c});
+    setU(r.model().atom[hg], 0.02, 0.02, 0.02);
+    setU(r.model().atom[cl], 0.03, 0.03, 0.03);
+    setU(r.model().atom[c], 0.03, 0.03, 0.03);
+    r.opt.uisoConstrain = r.opt.ridingConstrain = true;
+    capture(r, [&] { huconstrain(r.transferring()); });
+    EXPECT_DOUBLE_EQ(r.model().atom[hg].u[0], 0.02) << "the mercury atom keeps its U11";
     std::string text = dir.read("H-Uiso-constrain.txt");
     EXPECT_EQ(text.find("Hg1"), std::string::npos) << text;
     EXPECT_NE(text.find("! Atom 3 is C1, atom 4 is X1\n"), std::string::npos) << text;
-    EXPECT_NEAR(q->transfer.model.atom[x].u[0], 1.2 * 0.03, 1e-12);
+    EXPECT_NEAR(r.model().atom[x].u[0], 1.2 * 0.03, 1e-12);
 }
 
 TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
@@ -213,16 +214,16 @@ TEST(HydrogenConstraints, HydrogenWithoutNeighbourIsSkippedWithAWarning) {
         lone = b.add("H(9)", "H", 1, 1, 1);
         b.add("C(3)", "C", 2, 2, 2);
         b.add("H(5)", "H", 3, 3, 3);
-        m.q = b.build();
-        connect(*m.q, 2, {1});
-        setU(m.q->transfer.model.atom[1], 0.03, 0.03, 0.03);
-        setU(m.q->transfer.model.atom[lone], 0.05, 0.05, 0.05);
-        m.q->opt.uisoConstrain = m.q->opt.ridingConstrain = true;
+        m.r.reset(new Records(b.structure()));
+        connect(*m.r, 2, {1});
+        setU(m.r->model().atom[1], 0.03, 0.03, 0.03);
+        setU(m.r->model().atom[lone], 0.05, 0.05, 0.05);
+        m.r->opt.uisoConstrain = m.r->opt.ridingConstrain = true;
     }
-    auto s = capture(*m.q, [&] { m.q->huconstrain(); });
+    auto s = capture(*m.r, [&] { huconstrain(m.r->transferring()); });
     // perception has named it already (tests/chem/test_lone_hydrogen.cpp): no second warning
     EXPECT_EQ(s.err, "");
-    EXPECT_DOUBLE_EQ(m.q->transfer.model.atom[lone].u[0], 0.05);
+    EXPECT_DOUBLE_EQ(m.r->model().atom[lone].u[0], 0.05);
     std::string text = m.dir.read("H-Uiso-constrain.txt");
     EXPECT_EQ(text.find("H(9)"), std::string::npos);
     EXPECT_EQ(countOf(text, "CON "), 1 + 3);
