@@ -111,7 +111,7 @@ WholeRun best(int repeats, const std::function<WholeRun()>& run) {
 double distinctNamesRun(const std::vector<std::string>& realNames) {
     std::unique_ptr<Quandrel> q(openRun().release());
     q->findOutNames();
-    for (int i = 0; i < q->nAtoms; ++i) std::snprintf(q->quandrelName[i], NAME_CAP, "%s", realNames[i].c_str());
+    for (int i = 0; i < q->structure.nAtoms; ++i) std::snprintf(q->perception.quandrelName[i], NAME_CAP, "%s", realNames[i].c_str());
     return seconds([&] { q->findInDataBase(); });
 }
 
@@ -119,7 +119,7 @@ double distinctNamesRun(const std::vector<std::string>& realNames) {
 double missingNamesReport(const std::vector<std::string>& names) {
     std::unique_ptr<Quandrel> q(openRun().release());
     q->findOutNames();
-    for (int i = 0; i < q->nAtoms; ++i) std::snprintf(q->quandrelName[i], NAME_CAP, "%s", names[i].c_str());
+    for (int i = 0; i < q->structure.nAtoms; ++i) std::snprintf(q->perception.quandrelName[i], NAME_CAP, "%s", names[i].c_str());
     q->findInDataBase();
     q->setupNewInpAndMasFile();
     return seconds([&] { writeRunReport(q->records()); });
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     {
         std::unique_ptr<Quandrel> q(openRun().release());
         q->findOutNames();
-        for (int i = 0; i < q->nAtoms; ++i) perceived.emplace_back(q->quandrelName[i]);
+        for (int i = 0; i < q->structure.nAtoms; ++i) perceived.emplace_back(q->perception.quandrelName[i]);
     }
     std::vector<std::string> distinct;
     for (const std::string& name : std::set<std::string>(perceived.begin(), perceived.end())) distinct.push_back(name);

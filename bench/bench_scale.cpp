@@ -185,7 +185,7 @@ std::vector<std::string> perceivedNames() {
         std::unique_ptr<Quandrel> q(openRun().release());
         q->findOutNames();
         std::set<std::string> distinct;
-        for (int i = 0; i < q->nAtoms; ++i) distinct.insert(q->quandrelName[i]);
+        for (int i = 0; i < q->structure.nAtoms; ++i) distinct.insert(q->perception.quandrelName[i]);
         std::string all;
         for (const std::string& n : distinct) all += n + "\n";
         writeFile("names.txt", all);

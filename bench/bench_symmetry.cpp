@@ -12,13 +12,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "benchutil.h"
 #include "chem/elements.h"
-#include "app/Quandrel.h"
+#include "core/options.h"
+#include "core/structure.h"
+#include "geometry/cell.h"
+#include "naming/naming.h"
+#include "symmetry/completion.h"
 
 namespace {
 
@@ -29,18 +32,18 @@ struct Atom {
     double cart[3];
 };
 
-std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const std::vector<Atom>& atoms) {
-    std::unique_ptr<Quandrel> q(new Quandrel(Quandrel::NoInput{}));
-    std::memcpy(q->cell, cell, sizeof cell);
-    q->symmetry.known = true;
-    q->symmetry.centric = centric;
-    q->symmetry.lattice = 'P';
-    q->opt.symmBonds = 1;
+Structure structure(const double (&cell)[6], char centric, const std::vector<Atom>& atoms) {
+    Structure s;
+    std::memcpy(s.cell, cell, sizeof cell);
+    s.symmetry.known = true;
+    s.symmetry.centric = centric;
+    s.symmetry.lattice = 'P';
+    const CellGeometry geometry(s.cell);
     for (const Atom& a : atoms) {
         int t = 0;
-        while (t < q->nScat && std::strcmp(q->scatTable[t].symbol, a.symbol) != 0) ++t;
-        if (t == q->nScat) {
-            ScatEntry& e = q->scatTable[q->nScat++];
+        while (t < s.nScat && std::strcmp(s.scatTable[t].symbol, a.symbol) != 0) ++t;
+        if (t == s.nScat) {
+            ScatEntry& e = s.scatTable[s.nScat++];
             std::snprintf(e.symbol, sizeof e.symbol, "%s", a.symbol);
             e.number = t + 1;
             e.element = scatteringElementIndex(e.symbol);
@@ -48,29 +51,33 @@ std::unique_ptr<Quandrel> structure(const double (&cell)[6], char centric, const
             e.valenceElectrons = 4;
         }
         AtomRecord r;
-        std::snprintf(r.label, sizeof r.label, "%s%d", a.symbol, q->nAtoms + 1);
+        std::snprintf(r.label, sizeof r.label, "%s%d", a.symbol, s.nAtoms + 1);
         std::memcpy(r.cart, a.cart, sizeof r.cart);
-        toFractional(*q, r.cart, r.frac);
+        geometry.toFractional(r.cart, r.frac);
         r.tbl = t + 1;
         r.occupancy = 1.0;
-        q->atom.push_back(r);
-        ++q->nAtoms;
+        s.atom.push_back(r);
+        ++s.nAtoms;
     }
-    return q;
+    return s;
 }
 
 void runCase(const char* title, const double (&cell)[6], char centric, const std::vector<Atom>& atoms, int runs) {
-    double complete = 1e9, perceive = 1e9;
+    const Structure s = structure(cell, centric, atoms);
+    Options options;
+    options.symmBonds = 1;
+    double complete = 1e9, perceived = 1e9;
     int total = 0;
     for (int r = 0; r < runs; ++r) {
-        std::unique_ptr<Quandrel> q = structure(cell, centric, atoms);
-        complete = std::min(complete, seconds([&] { completeMolecules(perceiving(*q)); }));
-        total = q->nAtoms;
-        std::unique_ptr<Quandrel> whole = structure(cell, centric, atoms);
-        perceive = std::min(perceive, seconds([&] { whole->findOutNames(); }));
+        Perception p;
+        p.growSites(s.nAtoms);
+        const PerceptionRun run{s, options, p, stdout, stdout};
+        complete = std::min(complete, seconds([&] { completeMolecules(run); }));
+        total = s.nAtoms + static_cast<int>(p.imageAtom.size());
+        perceived = std::min(perceived, seconds([&] { perceive(s, options, stdout, stdout, stdin); }));
     }
     std::fprintf(report, "%-58s %5zu -> %5d atoms  completion %.3f s  whole perception %.3f s\n", title,
-                 atoms.size(), total, complete, perceive);
+                 atoms.size(), total, complete, perceived);
 }
 
 }  // namespace
