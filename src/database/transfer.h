@@ -46,7 +46,8 @@ struct Transfer {
     // frames (ax1, ax2, atom0..atom2), siteSym, planarity and modelCompound of every atom found,
     // and appends the dummies behind them. finishModel, before the files are written, sets the
     // U of constrained hydrogens, each atom's electronegativity (elNeg) and kappa set (kap),
-    // the kappa sets, and for MoPro input the title. The writers and the report read it.
+    // the kappa sets, the multipole level 4 and for MoPro input the title. The writers and the
+    // report read it.
     Structure model;
     std::vector<int> inDatabase;  // per atom: 1 when its name was found in the database
     // The database's distinct entry names in file order with their model compounds (database
@@ -65,7 +66,8 @@ struct Transfer {
     DatabaseSeen databaseSeen;
 
     std::vector<int> imageDummy;            // dummy array position standing for image k, -1: none
-    // The correction the writer applied to the monopoles (the report reads it).
+    // The correction of the monopoles finishModel computed and the writer applied (the report
+    // reads it).
     MonopoleCorrection appliedCorrection;
 };
 
