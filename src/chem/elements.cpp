@@ -78,10 +78,8 @@ int radiusOf(int element) { return (element >= 0 && element < N_RADII) ? Kovalen
 int elNegOf(int element) { return (element >= 0 && element < N_ELNEG) ? ElNeg[element] : 0; }
 int valenceOf(int element) { return (element >= 0 && element < N_VALENCES) ? wertigkeiten[element] : 0; }
 
-std::string klein(const char* text) {
-    std::string lower(text);
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
+void appendLowerCase(std::string& text, const char* word) {
+    for (; *word != '\0'; ++word) text.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(*word))));
 }
 
 int elementIndex(const std::string& symbol) {

@@ -34,5 +34,5 @@ const char* elementSymbol(int element, const char* unknown = "");
 // first letter upper case, the others lower case ("CL1-" gives "Cl").
 std::string elementPartOf(const char* word);
 
-// Lower-case form of text.
-std::string klein(const char* text);
+// Appends the lower-case form of word to text.
+void appendLowerCase(std::string& text, const char* word);

@@ -105,7 +105,7 @@ void appendSecondShell(const NameView& view, int c, int n, std::string& name) {
         if (view.ringCode(c) != 0 && v > run.opt.einfachMeso && isSymbol(run, m, "O")) d.set("2");
         if (view.ringCode(m) != 0) ringDescriptor(view, n, m, d);
         name += d.text;
-        name += klein(symbolOf(run, m));
+        appendLowerCase(name, symbolOf(run, m));
     }
     name += ']';
 }
@@ -120,7 +120,7 @@ void appendNeighbourTerm(const NameView& view, int c, int n, double v, std::stri
     if (view.ringCode(c) != 0 && v >= run.opt.einfachMeso && (isSymbol(run, c, "O") || isSymbol(run, n, "O"))) d.set("2");
     if (view.ringCode(n) != 0) ringDescriptor(view, c, n, d);
     name += d.text;
-    name += klein(symbolOf(run, n));
+    appendLowerCase(name, symbolOf(run, n));
 
     if (n > c && hydrogen && d.has('@')) {
         printf("AT ist ohne [] bei H!\n");

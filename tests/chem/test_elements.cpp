@@ -44,9 +44,12 @@ TEST(Elements, LookUpsBeyondATableGiveZero) {
     EXPECT_EQ(elNegOf(5), 250);
 }
 
-TEST(Elements, KleinGivesTheLowerCaseText) {
-    const std::string first = klein("NO2");
-    EXPECT_EQ(klein("Cl"), "cl");
-    EXPECT_EQ(first, "no2") << "an earlier result stays as it was";
-    EXPECT_EQ(klein(std::string(400, 'A').c_str()), std::string(400, 'a'));
+TEST(Elements, AppendLowerCaseAddsTheWordInLowerCase) {
+    std::string name = "C1";
+    appendLowerCase(name, "NO2");
+    appendLowerCase(name, "Cl");
+    EXPECT_EQ(name, "C1no2cl");
+    std::string longWord;
+    appendLowerCase(longWord, std::string(400, 'A').c_str());
+    EXPECT_EQ(longWord, std::string(400, 'a'));
 }
