@@ -46,11 +46,11 @@ void requireEveryAtomLine(const Quandrel& q, const char* name) {
     for (std::size_t h = 0; h < lines.size(); ++h) {
         if (lines[h].rfind("ATOM     ATOM0", 0) != 0) continue;
         int i = 0;
-        for (; i < q.structure.nAtoms && h + 1 + static_cast<std::size_t>(i) < lines.size(); ++i) {
+        for (; i < q.transfer.model.nAtoms && h + 1 + static_cast<std::size_t>(i) < lines.size(); ++i) {
             const std::vector<std::string_view> fields = atomTableFields(lines[h + 1 + static_cast<std::size_t>(i)]);
-            if (fields.empty() || fields[0] != q.structure.atom[i].label) break;
+            if (fields.empty() || fields[0] != q.transfer.model.atom[i].label) break;
         }
-        if (i == q.structure.nAtoms) return;
+        if (i == q.transfer.model.nAtoms) return;
     }
     fprintf(stderr, "fuzz: %s has no ATOM table with a line for every atom\n", name);
     std::abort();

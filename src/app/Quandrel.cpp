@@ -49,7 +49,7 @@ void Quandrel::huconstrain() { ::huconstrain(records()); }
 
 int Quandrel::insertFiles() { return ::insertFiles(records()); }
 
-void Quandrel::findInDataBase() { ::findInDataBase(structure, records()); }
+void Quandrel::findInDataBase() { ::findInDataBase(std::exchange(structure, Structure()), records()); }
 
 Quandrel::Quandrel(NoInput) { openReports(); }
 

@@ -32,7 +32,10 @@ public:
 
     // ---- the records ----
     Options opt;             // the command line and the settings file
-    Structure structure;     // the structure as read
+    // The structure as read. The database stage takes it over as the start of the transferred
+    // model (transfer.model), which holds everything it held: from then on it is empty, as a
+    // copy would double the memory of a large structure.
+    Structure structure;
     Perception perception;   // what perception found
     Transfer transfer;       // what the database stage transferred, and the model written
 

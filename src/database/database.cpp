@@ -286,14 +286,14 @@ void transferEntry(const TransferRun& run, int i, long entry, EntryTransfer& t) 
 
 }  // namespace
 
-void beginTransfer(Transfer& t, const Structure& input) {
-    t.model = input;
-    t.model.makeRoomForAtoms(input.nAtoms, input.nDummy);
+void beginTransfer(Transfer& t, Structure input) {
+    t.model = std::move(input);
+    t.model.makeRoomForAtoms(t.model.nAtoms, t.model.nDummy);
 }
 
-void findInDataBase(const Structure& input, const TransferRun& run) {
+void findInDataBase(Structure input, const TransferRun& run) {
     Stage stage("findInDataBase");
-    beginTransfer(run.t, input);
+    beginTransfer(run.t, std::move(input));
     Structure& s = run.model;
     Transfer& transfer = run.t;
     const int nAtoms = s.nAtoms;

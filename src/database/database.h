@@ -20,10 +20,10 @@
 #include "../core/text.h"
 #include "transfer.h"
 
-// The database stage: the Transfer's model starts as a copy of the input; every atom whose
+// The database stage: the Transfer's model starts from the input; every atom whose
 // name is in the database takes its entry's populations, kappas and local frame (with the
 // dummies it needs) there; the others are reported.
-void findInDataBase(const Structure& input, const TransferRun& run);
+void findInDataBase(Structure input, const TransferRun& run);
 
 // ---------------------------------------------------------------------------------
 // The index of the database file

@@ -41,7 +41,7 @@ struct MonopoleCorrection {
 };
 
 struct Transfer {
-    // The transferred model. beginTransfer starts it as a copy of the structure as read; the
+    // The transferred model. beginTransfer starts it from the structure as read; the
     // database stage writes into its atoms the populations and kappas (multipole, kappa), the
     // frames (ax1, ax2, atom0..atom2), siteSym, planarity and modelCompound of every atom found,
     // and appends the dummies behind them. finishModel, before the files are written, sets the
@@ -71,9 +71,9 @@ struct Transfer {
     MonopoleCorrection appliedCorrection;
 };
 
-// Starts the transferred model as a copy of the structure as read, with room behind its atoms
-// for the dummies the database stage adds.
-void beginTransfer(Transfer& t, const Structure& input);
+// Starts the transferred model from the structure as read (a copy, or the structure itself when
+// the caller hands it over), with room behind its atoms for the dummies the database stage adds.
+void beginTransfer(Transfer& t, Structure input);
 
 // The records as the writers and the report read them, every one by const reference: the
 // transferred model, what perception found, the options and the Transfer record; and where

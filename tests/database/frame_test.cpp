@@ -32,7 +32,7 @@ void expectAt(const Quandrel& q, int d, Vec3 want, const std::string& what) {
     EXPECT_NEAR(q.transfer.model.atom[d].cart[1], want.y, 1e-9);
     EXPECT_NEAR(q.transfer.model.atom[d].cart[2], want.z, 1e-9);
     double frac[3];
-    toFractional(q.structure, q.transfer.model.atom[d].cart, frac);
+    toFractional(q.transfer.model, q.transfer.model.atom[d].cart, frac);
     for (int c = 0; c < 3; ++c) EXPECT_NEAR(q.transfer.model.atom[d].frac[c], frac[c], 1e-12);
 }
 
@@ -118,7 +118,7 @@ TEST(LocalFrame, IsolatedAtomPointsToDum0AndTheFirstConnectedAtom) {
     name(*q, 0, "Cl-1.0");
     StageRun run = runStage(*q, entry("Cl-1.0", "1", "KS: Z:DUM(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
     EXPECT_EQ(tableLines(run.log)[0], "Cl1      DUM0      Z  Cl1      O1       X   R   2  1   1   4  _1");
-    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->structure.nAtoms + 1);  // the 1-based number of DUM0
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->transfer.model.nAtoms + 1);  // the 1-based number of DUM0
     EXPECT_EQ(q->transfer.model.atom[0].atom2, 2);
     EXPECT_EQ(q->transfer.model.nDummy, 1);  // DUM0 is no new dummy
 }
@@ -138,11 +138,11 @@ TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
     connect(*q, 1, {0, 2, 3});
     name(*q, 0, "H1c");
     StageRun run = runStage(*q, entry("H1c", "1", "KS: Z:DUM1 X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const int d = q->structure.nAtoms + 1;
+    const int d = q->transfer.model.nAtoms + 1;
     ASSERT_GE(static_cast<int>(q->transfer.model.atom.size()), d + 1);
     expectAt(*q, d, at(*q, 0) + unit(cross(at(*q, 0) - at(*q, 1), at(*q, 3) - at(*q, 1))), "third neighbour");
     EXPECT_STREQ(q->transfer.model.atom[d].label, "DUM1");
-    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->structure.nAtoms + 2);
+    EXPECT_EQ(q->transfer.model.atom[0].atom0, q->transfer.model.nAtoms + 2);
     EXPECT_EQ(tableLines(run.log)[0], "H1       DUM1      Z  H1       C1       X   R   2  1   1   4  1");
 
     // Tetrahedral C1: the second neighbour is more than 90 degrees away and counts.
@@ -157,7 +157,7 @@ TEST(LocalFrame, TerminalAtomDummyIsNormalToThePlaneOfItsNeighboursNeighbours) {
     connect(*q2, 1, {0, 2, 3});
     name(*q2, 0, "H1c");
     runStage(*q2, entry("H1c", "1", "KS: Z:DUM1 X:C(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    expectAt(*q2, q2->structure.nAtoms + 1, at(*q2, 0) + unit(cross(at(*q2, 0) - at(*q2, 1), at(*q2, 2) - at(*q2, 1))),
+    expectAt(*q2, q2->transfer.model.nAtoms + 1, at(*q2, 0) + unit(cross(at(*q2, 0) - at(*q2, 1), at(*q2, 2) - at(*q2, 1))),
              "second neighbour");
 }
 
@@ -189,7 +189,7 @@ TEST(LocalFrame, PyramidalMirrorAtomFindsItsOddNeighbourInAnyOrder) {
                 if (k != odd) pSum = pSum + (at(q, k) - at(q, 0));
             const Vec3 want = axis[0] == 'Z' ? at(q, 0) + unit(cross(pSum, at(q, odd) - at(q, 0)))
                                              : at(q, 0) + unit(pSum);
-            expectAt(q, q.structure.nAtoms + 1, want, "dummy");
+            expectAt(q, q.transfer.model.nAtoms + 1, want, "dummy");
         }
     }
 }
@@ -206,7 +206,7 @@ TEST(LocalFrame, Mm2DummyBisectsTheTwoNeighboursOfOneAtomType) {
     connect(*q, 2, {0});
     name(*q, 0, "O1h1h");
     StageRun run = runStage(*q, entry("O1h1h", "mm2", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const int d = q->structure.nAtoms + 1;
+    const int d = q->transfer.model.nAtoms + 1;
     expectAt(*q, d, at(*q, 0) + unit((at(*q, 1) - at(*q, 0)) + (at(*q, 2) - at(*q, 0))), "bisector");
     EXPECT_NE(run.out.find("MM2!!! H1 H2 O1 \n"), std::string::npos);
     char line[120];
@@ -224,7 +224,7 @@ TEST(LocalFrame, ThreefoldDummyLiesOnTheAxisOfThePyramid) {
     for (int k = 0; k < 3; ++k)
         sum = sum + unit(cross(at(q, k + 1) - at(q, 0), at(q, (k + 1) % 3 + 1) - at(q, 0)));
     const Vec3 want = at(q, 0) + unit(sum);
-    expectAt(q, q.structure.nAtoms + 1, want, "axis");
+    expectAt(q, q.transfer.model.nAtoms + 1, want, "axis");
     // The axis of the pyramid is the fourth tetrahedral direction (or its opposite).
     const Vec3 axis = want - at(q, 0);
     EXPECT_NEAR(std::fabs(axis.x * TETRAHEDRON[3][0] + axis.y * TETRAHEDRON[3][1] + axis.z * TETRAHEDRON[3][2]), 1.0,
@@ -238,9 +238,9 @@ TEST(LocalFrame, SecondAxisDummyOfAPyramidalMirrorAtom) {
     Pyramid p({"H", "H", "C"}, {"H1n", "H1n", "C1n"});
     Quandrel& q = *p.q;
     StageRun run = runStage(q, entry("N1c1h1h", "mz", "KS: Z:C(1) X:DUM(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    expectAt(q, q.structure.nAtoms + 1, at(q, 0) + unit((at(q, 1) - at(q, 0)) + (at(q, 2) - at(q, 0))), "dummy");
+    expectAt(q, q.transfer.model.nAtoms + 1, at(q, 0) + unit((at(q, 1) - at(q, 0)) + (at(q, 2) - at(q, 0))), "dummy");
     EXPECT_EQ(tableLines(run.log)[0], "N1       C3        Z  N1       DUM1     X   R   2  1   1   4  _mz");
-    EXPECT_EQ(q.transfer.model.atom[0].atom2, q.structure.nAtoms + 2);
+    EXPECT_EQ(q.transfer.model.atom[0].atom2, q.transfer.model.nAtoms + 2);
     char want[400];
     std::snprintf(want, sizeof want, "Kandidat fuer Tremons weg\n%-30s 3\n%-30s 3\n%-30s 3\n%-30s unterscheident sich von den anderen beiden\n",
                   "H1n", "H1n", "C1n", "C1n");
@@ -259,7 +259,7 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
         b.add("H" + std::to_string(k + 3), "H", 20 + 1.01 * TETRAHEDRON[k][0], 20 + 1.01 * TETRAHEDRON[k][1],
               20 + 1.01 * TETRAHEDRON[k][2]);
     auto q = b.build();
-    q->transfer.model.atom.resize(static_cast<std::size_t>(q->structure.nAtoms));
+    q->structure.atom.resize(static_cast<std::size_t>(q->structure.nAtoms));
     connect(*q, 0, {1, 2});
     connect(*q, 3, {4, 5, 6});
     name(*q, 0, "O1h1h");
@@ -268,7 +268,7 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
                            entry("N1h1h1h", "3", "KS: Z:DUM1 X:H(2) R: 0.0 d: 1.0", "K=1") + "END\n";
     StageRun run = runStage(*q, db);
     EXPECT_EQ(q->transfer.model.nDummy, 3);
-    ASSERT_EQ(q->transfer.model.atom.size(), static_cast<std::size_t>(q->structure.nAtoms + 3));
+    ASSERT_EQ(q->transfer.model.atom.size(), static_cast<std::size_t>(q->transfer.model.nAtoms + 3));
     EXPECT_EQ(q->transfer.model.atom[0].atom0, 9);
     EXPECT_EQ(q->transfer.model.atom[3].atom0, 10);
     const std::vector<std::string> table = tableLines(run.log);
@@ -277,7 +277,7 @@ TEST(LocalFrame, TwoDummiesAreDum1AndDum2AfterDum0InTheClosingLines) {
     EXPECT_EQ(table[1].substr(0, 20), "N1       DUM2      Z");
     char want[3][80];
     for (int k = 0; k < 3; ++k) {
-        const double* f = q->transfer.model.atom[static_cast<std::size_t>(q->structure.nAtoms + k)].frac;
+        const double* f = q->transfer.model.atom[static_cast<std::size_t>(q->transfer.model.nAtoms + k)].frac;
         std::snprintf(want[k], sizeof want[k], "DUM%-2d     %9.6f %9.6f %9.6f", k, f[0], f[1], f[2]);
     }
     EXPECT_EQ(table[2], want[0]);
@@ -323,12 +323,12 @@ TEST(LocalFrame, DegenerateFramesStayInsideTheStructure) {
     name(*q, 0, "Cl1cl");
     name(*q, 1, "Cl1cl");
     StageRun run = runStage(*q, entry("Cl1cl", "1", "KS: Z:DUM1 X:O(2) R: 0.0 d: 1.0", "K=1") + "END\n");
-    const Vec3 d1 = at(*q, q->structure.nAtoms + 1) - at(*q, 0);
+    const Vec3 d1 = at(*q, q->transfer.model.nAtoms + 1) - at(*q, 0);
     EXPECT_NEAR(d1.x * d1.x + d1.y * d1.y + d1.z * d1.z, 1.0, 1e-9);
     EXPECT_NEAR(d1.z, 0.0, 1e-12);
     for (int i = 0; i < 2; ++i) {
         EXPECT_GE(q->transfer.model.atom[i].atom2, 1);
-        EXPECT_LE(q->transfer.model.atom[i].atom2, q->structure.nAtoms);
+        EXPECT_LE(q->transfer.model.atom[i].atom2, q->transfer.model.nAtoms);
         EXPECT_NE(q->transfer.model.atom[i].atom2, i + 1);
     }
     EXPECT_NE(run.err.find("Warning: atom Cl1 has no second-shell atom"), std::string::npos);

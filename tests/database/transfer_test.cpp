@@ -53,6 +53,8 @@ TEST(DatabaseTransfer, FoundEntryGivesPopulationsSymmetryModelCompoundAndKappa) 
     EXPECT_EQ(c.atom0, 2);
     EXPECT_EQ(c.atom1, 1);
     EXPECT_EQ(m.q->transfer.model.nDummy, 1);
+    EXPECT_TRUE(m.q->structure.atom.empty()) << "the run hands its structure over to the model";
+    EXPECT_EQ(m.q->transfer.model.nAtoms, 3);
 
     EXPECT_NE(run.err.find("Database path: DABA.txt\n"), std::string::npos);
     EXPECT_EQ(run.out.find("Reading database...\n"), 0u);
