@@ -124,10 +124,10 @@ public:
     // The structure record as a reader would return it.
     Structure structure() const;
     // A run object holding the structure, for tests of the run and its stages together. The
-    // Transfer's model starts as its copy, so a writer test sets its values in q->model as the
-    // database stage would have left them (the database stage itself copies the structure
-    // again). The object writes its report files into the current directory, so use it
-    // inside a ScratchDir.
+    // Transfer's model starts as its copy, so a writer test sets its values in
+    // q->transfer.model as the database stage would have left them (the database stage itself
+    // starts the model again, from the structure it takes over). The object writes its report
+    // files into the current directory, so use it inside a ScratchDir.
     std::unique_ptr<Quandrel> build() const;
 
 private:

@@ -71,8 +71,8 @@ inline bool operator==(int mask, const RingSet& a) { return a == RingSet(mask); 
 inline bool operator!=(const RingSet& a, int mask) { return !(a == mask); }
 
 // One atom (or dummy atom) record, as the reader fills it. The structure as read is never
-// changed after reading: the Transfer's model, a copy, takes the transferred populations,
-// kappas and frames (docs/architecture.md lists which stage writes which field there).
+// changed after reading: the Transfer's model, which starts from it, takes the transferred
+// populations, kappas and frames (docs/architecture.md lists which stage writes which field).
 // What perception finds about an atom (rings, planarity, molecule) is in the Perception.
 struct AtomRecord {
     char label[LABEL_CAP] = "";
