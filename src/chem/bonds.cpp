@@ -14,6 +14,7 @@
 #include "../geometry/geometry.h"
 #include "../geometry/grid.h"
 #include "bonds.h"
+#include "causes.h"
 #include "elements.h"
 #include "perception.h"
 
@@ -398,33 +399,7 @@ int verknopfung(const PerceptionRun& run, int bondCount) {
     // One pass over the bond list: every atom sees its neighbours in bond-list order.
     auto append = [&](int at, int neighbour, double margin) {
         Knopf& node = knopf[at];
-        if (node.anzahl == MAX_NEIGHBOURS) {
-            // the likely cause: two of the neighbours far closer than atoms can be (alternative
-            // sites of a disorder without groups), else an ionic or framework solid
-            int closeA = neighbour, closeB = node.nachbar[0];
-            double closest = -1;
-            for (int a = 0; a <= node.anzahl; ++a)
-                for (int b = a + 1; b <= node.anzahl; ++b) {
-                    const int x = a == node.anzahl ? neighbour : node.nachbar[a];
-                    const int y = b == node.anzahl ? neighbour : node.nachbar[b];
-                    const AtomRecord& p = run.site(x);
-                    const AtomRecord& r = run.site(y);
-                    const double d = run.distance(p.frac, r.frac);
-                    if (closest < 0 || d < closest) {
-                        closest = d;
-                        closeA = x;
-                        closeB = y;
-                    }
-                }
-            const bool overlapping = closest >= 0 && closest < 1.0;
-            fatal("Atom %s has more than %d bonded neighbours; at most %d are handled. Its closest two neighbours, %s "
-                  "and %s, are %.3f A apart: %s",
-                  run.site(at).label, MAX_NEIGHBOURS, MAX_NEIGHBOURS, run.site(closeA).label, run.site(closeB).label, closest,
-                  overlapping ? "likely alternative sites of a disorder; give them disorder groups (SHELX PART, the "
-                                "CIF's _atom_site_disorder_group or xd_part.aux)."
-                              : "likely an ionic or framework solid; run with -asymOnly (or without -symmBonds) to "
-                                "name the input atoms alone.");
-        }
+        if (node.anzahl == MAX_NEIGHBOURS) stopForTooManyNeighbours(run, at, neighbour);
         node.nachbar[node.anzahl] = neighbour;
         node.marge[node.anzahl] = margin;
         ++node.anzahl;

@@ -13,3 +13,9 @@
 // groups; the closest such pair and its distance are named), else a framework or ionic solid
 // whose bonded neighbourhood never closes; and what to do about it.
 [[noreturn]] void stopForTooLongName(const PerceptionRun& run, int atomIndex, const std::string& name);
+
+// Stops the run because site atomIndex, whose node is full, is bonded to one more site
+// (neighbour). The message names the closest two of its neighbours and their distance, and
+// the likely cause: alternative sites of a disorder without groups when they are that close,
+// else an ionic or framework solid; and what to do about it.
+[[noreturn]] void stopForTooManyNeighbours(const PerceptionRun& run, int atomIndex, int neighbour);
