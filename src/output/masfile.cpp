@@ -217,12 +217,8 @@ public:
 private:
     void indexTemplate() {
         templateViews_.assign(run_.model.masTemplate.begin(), run_.model.masTemplate.end());
-        const std::vector<std::string_view>& lines = templateViews_;
-        std::size_t header = 0;
-        while (header < lines.size() && lines[header].rfind("ATOM     ATOM0", 0) != 0) ++header;
-        std::size_t end = header;
-        while (end < lines.size() && lines[end] != "END ATOM") ++end;
-        if (header < lines.size()) templateLines_.build(lines, header + 1, end);
+        const MasSections at = findSections(templateViews_, run_.model.nAtoms);
+        templateLines_.build(templateViews_, at.atomHeader + 1, at.endAtom);
         templateIndexed_ = true;
     }
 
@@ -247,7 +243,7 @@ private:
 //   then        two blanks, "_" and SITESYM; the second file adds a blank and the label of
 //               the atom the atom is chemically constrained to (left-justified in 8 columns)
 void writeAtomTable(MasterText& out, const TransferRecords& run, const std::vector<std::string_view>& mas,
-                    const MasSections& at, bool fromXdMas, WarningLog& warnings) {
+                    const MasSections& at, bool fromXdMas) {
     std::string record, columns;
     const std::vector<std::string>& table = frameTable(run);
     OldAtomLines oldLines(run, mas, at, fromXdMas);
@@ -282,13 +278,13 @@ void writeAtomTable(MasterText& out, const TransferRecords& run, const std::vect
         second.push_back('\n');
         out.addSecond(second);
     }
-    oldLines.tell(warnings);
+    oldLines.tell(run.warnings);
     for (; t < table.size(); ++t) {
         // the dummy positions and "END ATOM"
         if (table[t] == "END ATOM" || firstWord(table[t]).compare(0, 3, "DUM") == 0)
             out.both("%s\n", table[t].c_str());
         else
-            warnings.warnLine("frame dropped", {firstWord(table[t])},
+            run.warnings.warnLine("frame dropped", {firstWord(table[t])},
                               format("Quandrele.log: the coordinate-system line \"%s\" belongs to no atom in this "
                                      "place; it is left out of the new master files.",
                                      table[t].c_str()));
@@ -304,7 +300,7 @@ void writeAtomTable(MasterText& out, const TransferRecords& run, const std::vect
 //               symmetry, a hydrogen's "10 001 ...", or all "0" and a "! chemically
 //               constrained to" comment for an atom constrained to another
 // then one "KAPPA   000000" line per kappa set.
-void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warnings) {
+void writeKeyTable(MasterText& out, const TransferRecords& run) {
     std::string record;
     std::string lookedUp;  // the flags of the last site symmetry looked up in the key table
     for (int i = 0; i < run.model.nAtoms; ++i) {
@@ -328,7 +324,7 @@ void writeKeyTable(MasterText& out, const TransferRecords& run, WarningLog& warn
             flags = "10 001 00000 0000000 000000000";
         } else {
             if (!isKeyTableName(a.siteSym))
-                warnings.warnLine("key-table flags inherited", {a.label},
+                run.warnings.warnLine("key-table flags inherited", {a.label},
                                   format("The site symmetry \"%s\" of atom %s is not in the key table: its KEY line "
                                          "in xd.mas.HasSameSymm repeats the multipole flags last looked up.",
                                          a.siteSym, a.label));
@@ -412,11 +408,11 @@ void writeMasterFiles(const TransferRecords& run, int molecules) {
     out.copy(mas, 0, at.module + 1);
     out.both("SELECT  *model 4 2 1 0 based_on F test \n");
     out.copy(mas, at.module + 2, at.atomHeader + 1);
-    writeAtomTable(out, run, mas, at, fromXdMas, run.warnings);
+    writeAtomTable(out, run, mas, at, fromXdMas);
     const std::vector<std::vector<int>> members = atomsByMolecule(run, molecules);
     for (int m = 1; m <= molecules; ++m) out.both("%s", groupLines(run, m, members[static_cast<std::size_t>(m)]).c_str());
     out.copy(mas, at.endAtom + 1, at.keyHeader + 1);
-    writeKeyTable(out, run, run.warnings);
+    writeKeyTable(out, run);
     out.copy(mas, at.extcn, mas.size());
     writeBoth(out, run.opt.qdlexp != 0);
 }
