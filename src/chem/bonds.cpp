@@ -366,9 +366,7 @@ int findBonds(const PerceptionRun& run) {
         return static_cast<int>(bonds.size());
     }
 
-    std::vector<int> all(static_cast<std::size_t>(nAtoms));
-    for (int i = 0; i < nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
-    const PointGrid grid(all, [&cart](int i) { return &cart[static_cast<std::size_t>(i) * 3]; }, edge);
+    const PointGrid grid(nAtoms, [&cart](int i) { return &cart[static_cast<std::size_t>(i) * 3]; }, edge);
     std::vector<int> partners;
     for (int i = 0; i < nAtoms; ++i) {
         partners.clear();

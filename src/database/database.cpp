@@ -89,11 +89,9 @@ void resetHydrogenBond(const TransferRun& run, int i, KsLine& ks, FILE* resetFil
     // that may be in reach are decided on laenge() as the rule states.
     const double reach = d / 0.85 + 1e-4;
     if (reach < 0.0) return;
-    if (!near) {
-        std::vector<int> atoms(static_cast<std::size_t>(run.model.nAtoms));
-        for (int j = 0; j < run.model.nAtoms; ++j) atoms[static_cast<std::size_t>(j)] = j;
-        near.reset(new PointGrid(atoms, [&run](int j) { return run.model.atom[static_cast<std::size_t>(j)].cart; }, 2.0));
-    }
+    if (!near)
+        near.reset(new PointGrid(run.model.nAtoms, [&run](int j) { return run.model.atom[static_cast<std::size_t>(j)].cart; },
+                                 2.0));
     int partner = -1;
     double partnerLength = 0.0;
     const CellGeometry cell(run.model.cell);

@@ -1,6 +1,7 @@
 #include "grid.h"
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -33,6 +34,19 @@ const PointGrid::Cell* PointGrid::find(const Key& key) const {
         if (cell.key == key) return &cell;
     }
 }
+
+namespace {
+
+std::vector<int> firstPoints(int count) {
+    std::vector<int> points(static_cast<std::size_t>(count > 0 ? count : 0));
+    std::iota(points.begin(), points.end(), 0);
+    return points;
+}
+
+}  // namespace
+
+PointGrid::PointGrid(int count, const std::function<const double*(int)>& position, double edge)
+    : PointGrid(firstPoints(count), position, edge) {}
 
 PointGrid::PointGrid(const std::vector<int>& points, const std::function<const double*(int)>& position, double edge)
     : edge_(edge > 0 && std::isfinite(edge) ? edge : 1.0) {

@@ -15,6 +15,8 @@ public:
     // doubles); edge: the cell edge in angstrom. Points at a position that is not finite are
     // filed nowhere: no distance to them compares as near.
     PointGrid(const std::vector<int>& points, const std::function<const double*(int)>& position, double edge);
+    // The points 0 .. count-1.
+    PointGrid(int count, const std::function<const double*(int)>& position, double edge);
 
     // Calls visit(i) for every filed point that may lie within radius of centre (every point
     // that does, and some that do not; the caller decides on the exact distance). The order

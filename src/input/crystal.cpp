@@ -145,7 +145,7 @@ struct NearbyAtoms {
     static constexpr double FIRST_REACH = 3.5;
 
     explicit NearbyAtoms(const Structure& s)
-        : grid(everyAtom(s), [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, FIRST_REACH) {
+        : grid(s.nAtoms, [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, FIRST_REACH) {
         double low[3], high[3];
         for (int k = 0; k < 3; ++k) low[k] = high[k] = s.nAtoms > 0 ? s.atom[0].cart[k] : 0.0;
         for (int i = 0; i < s.nAtoms; ++i)
@@ -155,11 +155,6 @@ struct NearbyAtoms {
             }
         span = std::sqrt((high[0] - low[0]) * (high[0] - low[0]) + (high[1] - low[1]) * (high[1] - low[1]) +
                          (high[2] - low[2]) * (high[2] - low[2]));
-    }
-    static std::vector<int> everyAtom(const Structure& s) {
-        std::vector<int> all(static_cast<std::size_t>(s.nAtoms));
-        for (int i = 0; i < s.nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
-        return all;
     }
 
     PointGrid grid;
@@ -599,9 +594,7 @@ void separateAlternativeSites(Structure& s, const char* file) {
 // Two atoms of one part closer than 0.1 A are one atom given twice: refused with both labels.
 void refuseOverlappingAtoms(const Structure& s, const char* file) {
     constexpr double TOO_CLOSE = 0.1;
-    std::vector<int> all(static_cast<std::size_t>(s.nAtoms));
-    for (int i = 0; i < s.nAtoms; ++i) all[static_cast<std::size_t>(i)] = i;
-    const PointGrid grid(all, [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, 1.0);
+    const PointGrid grid(s.nAtoms, [&s](int i) { return s.atom[static_cast<std::size_t>(i)].cart; }, 1.0);
     for (int i = 0; i < s.nAtoms; ++i) {
         const AtomRecord& a = s.atom[static_cast<std::size_t>(i)];
         int closest = -1;
