@@ -46,7 +46,14 @@ void announceMissingAtoms(const TransferRecords& q) {
 
 RunReport::RunReport(const TransferRecords& run, NameCatalogue& names, std::size_t databaseEntries, MonopoleCorrection applied)
     : q(run), geometry(run.model.cell), catalogue(names), entries(databaseEntries), correction(std::move(applied)),
-      missing(missingAtoms(run)) {}
+      missing(missingAtoms(run)) {
+    if (run.p.imageOrigin.empty()) return;
+    for (const std::string& text : run.p.symmetryOps) {
+        SymOp op;
+        std::string why;
+        imageOperators.push_back(parseOperator(text, op, why) ? std::optional<SymOp>(op) : std::nullopt);
+    }
+}
 
 RunReport runReport(const TransferRecords& q, NameCatalogue& catalogue, std::size_t databaseEntries,
                     const MonopoleCorrection& correction) {
@@ -203,14 +210,12 @@ void RunReport::imageCartesianU(int k, double (&u)[6]) const {
     const ImageView v = image(k);
     double atomU[6];
     cartesianU(v.origin, atomU);
-    const std::vector<std::string> ops = operators();
-    SymOp op;
-    std::string why;
-    if (v.op < 1 || static_cast<std::size_t>(v.op) > ops.size() || !parseOperator(ops[static_cast<std::size_t>(v.op - 1)], op, why)) {
+    const std::size_t op = static_cast<std::size_t>(v.op - 1);
+    if (v.op < 1 || op >= imageOperators.size() || !imageOperators[op]) {
         std::copy(atomU, atomU + 6, u);
         return;
     }
-    rotatedDisplacement(geometry, op.rot, atomU, u);
+    rotatedDisplacement(geometry, imageOperators[op]->rot, atomU, u);
 }
 
 std::vector<std::pair<int, int>> RunReport::imageBonds() const {

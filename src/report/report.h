@@ -4,6 +4,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -74,6 +75,9 @@ public:
 
     TransferRecords q;  // the records of the run (and its warning log, which the report adds to)
     CellGeometry geometry;  // the model's cell
+    // With symmetry images: the operators of the expanded list as perception names them, parsed
+    // once (none for a text that does not parse; an image made by it keeps its atom's U).
+    std::vector<std::optional<SymOp>> imageOperators;
     NameCatalogue& catalogue;
     std::size_t entries;           // distinct names in the database
     MonopoleCorrection correction; // per molecule
